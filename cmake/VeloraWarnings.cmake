@@ -1,0 +1,52 @@
+# Warnings for the project's own targets.
+function(velora_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow=local -Wnon-virtual-dtor
+    -Wold-style-cast -Wcast-align -Woverloaded-virtual -Wformat=2 -Wimplicit-fallthrough)
+  if(VELORA_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()
+
+# A subsystem library made of every source in its folder (sub-folders excluded).
+function(velora_library name)
+  cmake_parse_arguments(ARG "" "" "LINKS;SOURCES" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp
+                                   ${CMAKE_CURRENT_SOURCE_DIR}/*.ui ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+  list(FILTER srcs INCLUDE REGEX "\\.(cpp|ui|qrc)$")
+  if(NOT srcs AND NOT ARG_SOURCES)
+    # A subsystem with no code yet still takes part in the link graph.
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src ${CMAKE_BINARY_DIR}/generated)
+    target_link_libraries(${name} INTERFACE ${ARG_LINKS})
+    return()
+  endif()
+  file(GLOB hdrs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  add_library(${name} STATIC ${srcs} ${hdrs} ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src ${CMAKE_BINARY_DIR}/generated)
+  target_link_libraries(${name} PUBLIC ${ARG_LINKS})
+  velora_warnings(${name})
+endfunction()
+
+# A test program made of every source in the calling folder, run by CTest one test per
+# process (singletons and threads start fresh for every test).
+# THREADED suites exercise threads of the core and also run under ThreadSanitizer; a
+# ThreadSanitizer tree builds only those.
+function(velora_test_suite name)
+  cmake_parse_arguments(ARG "THREADED" "" "LINKS;LABELS;SOURCES;ENVIRONMENT" ${ARGN})
+  if("thread" IN_LIST VELORA_SANITIZE AND NOT ARG_THREADED)
+    return()
+  endif()
+  if(ARG_THREADED)
+    list(APPEND ARG_LABELS threaded)
+    set_property(GLOBAL APPEND PROPERTY VELORA_THREADED_SUITES ${name})
+  endif()
+  if(NOT ARG_ENVIRONMENT)
+    set(ARG_ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  endif()
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_executable(${name} ${srcs} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LINKS} GTest::gtest GTest::gmock velora_test_support)
+  velora_warnings(${name})
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 120 ENVIRONMENT "${ARG_ENVIRONMENT}")
+endfunction()

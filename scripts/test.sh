@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# The whole test suite: installs what it needs, builds the program, then every test under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and the threaded core again under
+# ThreadSanitizer. X11 tests run on a throwaway Xvfb desktop that this script starts.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+jobs=$(nproc)
+
+scripts/deps.sh
+
+echo "== program (build/velora)"
+scripts/build.sh build -DVELORA_BUILD_TESTS=OFF -DVELORA_WERROR=ON
+build/velora --version
+
+echo "== tests under AddressSanitizer + UndefinedBehaviorSanitizer (build-asan)"
+scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVELORA_SANITIZE="address;undefined" -DVELORA_WERROR=ON
+
+eval "$(scripts/desktop.sh start openbox)"
+trap 'scripts/desktop.sh stop' EXIT
+
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_init_order=1"
+export LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+dbus-run-session -- ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+echo "== threaded core under ThreadSanitizer (build-tsan)"
+VELORA_TARGET=threaded_tests scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DVELORA_SANITIZE=thread -DVELORA_WERROR=ON
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/sanitizers/tsan.supp"
+dbus-run-session -- ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L threaded

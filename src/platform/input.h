@@ -1,0 +1,87 @@
+#pragma once
+// Input port: live modifier state, the event tap that sees every key of the session, and the
+// keyboard layout. Key codes are virtual key codes (48 Tab, 50 the key left of 1, 53 Escape...)
+// on every desktop; a backend translates its own codes to and from them.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace velora {
+
+// Event modifier flags.
+inline constexpr uint64_t kEventFlagAlphaShift = 0x10000;  // Caps Lock
+inline constexpr uint64_t kEventFlagShift = 0x20000;
+inline constexpr uint64_t kEventFlagControl = 0x40000;
+inline constexpr uint64_t kEventFlagOption = 0x80000;
+inline constexpr uint64_t kEventFlagCommand = 0x100000;
+inline constexpr uint64_t kEventFlagNumericPad = 0x200000;
+inline constexpr uint64_t kEventFlagHelp = 0x400000;
+inline constexpr uint64_t kEventFlagFunction = 0x800000;
+inline constexpr uint64_t kEventFlagsDeviceIndependentMask = 0xFFFF0000;
+// The four modifiers a hot key is made of.
+inline constexpr uint64_t kEventFlagsTrackedMask = 0x1E0000;
+
+enum class KeyEventType : uint32_t {
+    KeyDown = 10,
+    KeyUp = 11,
+    FlagsChanged = 12,
+    TapDisabledByTimeout = 0xFFFFFFFE,
+    TapDisabledByUserInput = 0xFFFFFFFF,
+};
+
+struct KeyEvent {
+    KeyEventType type = KeyEventType::KeyDown;
+    int64_t keyCode = 0;     // virtual key code
+    uint64_t flags = 0;      // event modifier flags held when the event happened
+    bool isAutoRepeat = false;
+    std::string charactersIgnoringModifiers; // UTF-8, the key's character on the current layout
+};
+
+enum class TapVerdict { Pass, Swallow };
+// Runs on the tap's thread for every event; must return quickly.
+using EventTapCallback = std::function<TapVerdict(const KeyEvent&)>;
+
+// A key that the tap means to swallow. Desktops that cannot withdraw an event after the fact
+// (X11) take these keys away from the focused client ahead of time; the callback's verdict
+// then only confirms what was taken.
+struct InterceptedKey {
+    int64_t keyCode = 0;
+    uint64_t modifiers = 0;      // exact tracked event flags, unless anyModifiers
+    bool anyModifiers = false;
+    friend bool operator==(const InterceptedKey&, const InterceptedKey&) = default;
+};
+
+class EventTap {
+public:
+    virtual ~EventTap() = default;
+    virtual void setEnabled(bool enabled) = 0;
+    virtual void setInterceptedKeys(std::vector<InterceptedKey> keys) = 0;
+    // Runs the tap's loop on the calling thread, delivering events to the callback, until the
+    // platform shuts down.
+    virtual void run() = 0;
+};
+
+// One keyboard layout, able to tell which character a key shows.
+class KeyboardLayout {
+public:
+    virtual ~KeyboardLayout() = default;
+    virtual std::string identifier() const = 0;
+    // The UTF-16 units the key produces for display with the given modifier state, carrying
+    // dead-key state from one call to the next.
+    virtual std::u16string translate(uint16_t keyCode, uint32_t modifierState, uint32_t& deadKeyState) const = 0;
+};
+
+class InputPort {
+public:
+    virtual ~InputPort() = default;
+    // Live state of the modifier keys (event flags), not that of any event.
+    virtual uint64_t currentModifierFlags() = 0;
+    // Null when the desktop gives no tap (no permission, no extension).
+    virtual std::unique_ptr<EventTap> createEventTap(EventTapCallback callback) = 0;
+    virtual std::shared_ptr<const KeyboardLayout> currentKeyboardLayout() = 0;
+};
+
+} // namespace velora

@@ -1,0 +1,61 @@
+#pragma once
+// Window-server port: the desktop's windows as numbers with owner, layer, bounds and name,
+// their spaces, and copies of their pixels.
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QImage>
+
+#include "platform/geometry.h"
+
+namespace velora {
+
+// One entry of the window list (the window-information dictionary).
+struct WindowInfo {
+    uint32_t number = 0;     // kCGWindowNumber
+    pid_t ownerPID = 0;      // kCGWindowOwnerPID
+    int32_t layer = 0;       // kCGWindowLayer: 0 for normal windows
+    Rect bounds;             // kCGWindowBounds, top-left screen space
+    std::string name;        // kCGWindowName (empty when the window has none)
+    bool isOnscreen = false; // kCGWindowIsOnscreen
+};
+
+// A fetched window list. Immutable; released when the last holder lets go.
+using WindowInfoList = std::shared_ptr<const std::vector<WindowInfo>>;
+
+// Options of copyWindowInfo.
+inline constexpr uint32_t kWindowListOptionAll = 0;
+inline constexpr uint32_t kWindowListExcludeDesktopElements = 16;
+inline constexpr uint32_t kNullWindowID = 0;
+
+// Keys of windowLevelForKey.
+inline constexpr int kNormalWindowLevelKey = 4;
+inline constexpr int kFloatingWindowLevelKey = 5;
+inline constexpr int kStatusWindowLevelKey = 9;
+
+class WindowServerPort {
+public:
+    virtual ~WindowServerPort() = default;
+
+    // Front to back. Null when the list cannot be had.
+    virtual WindowInfoList copyWindowInfo(uint32_t option, uint32_t relativeToWindow) = 0;
+
+    // Bounds of a window by number; false when the window is unknown.
+    virtual bool windowBounds(uint32_t windowNumber, Rect& out) = 0;
+    // The space (virtual desktop, numbered from 1) of a window; 0 or negative when it has none.
+    virtual int32_t windowSpace(uint32_t windowNumber) = 0;
+    // Numbers of the windows on one space, in no particular order; empty for an unknown space.
+    virtual std::vector<uint32_t> spaceWindowList(int32_t space) = 0;
+    // A copy of the window's current pixels at the given size in points; null when the window
+    // cannot be pictured (gone, unmapped without a kept picture, too small).
+    virtual QImage captureWindow(uint32_t windowNumber, Size size) = 0;
+
+    virtual int32_t windowLevelForKey(int key) = 0;
+};
+
+} // namespace velora
