@@ -32,7 +32,7 @@ endfunction()
 # THREADED suites exercise threads of the core and also run under ThreadSanitizer; a
 # ThreadSanitizer tree builds only those.
 function(velora_test_suite name)
-  cmake_parse_arguments(ARG "THREADED" "" "LINKS;LABELS;SOURCES;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(ARG "THREADED;GUI" "" "LINKS;LABELS;SOURCES;ENVIRONMENT" ${ARGN})
   if("thread" IN_LIST VELORA_SANITIZE AND NOT ARG_THREADED)
     return()
   endif()
@@ -46,6 +46,12 @@ function(velora_test_suite name)
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   add_executable(${name} ${srcs} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LINKS} GTest::gtest GTest::gmock velora_test_support)
+  # GUI suites run inside a QApplication.
+  if(ARG_GUI)
+    target_link_libraries(${name} PRIVATE velora_test_main_gui Qt6::Widgets)
+  else()
+    target_link_libraries(${name} PRIVATE velora_test_main)
+  endif()
   velora_warnings(${name})
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 120 ENVIRONMENT "${ARG_ENVIRONMENT}")

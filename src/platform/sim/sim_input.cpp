@@ -1,0 +1,164 @@
+// Input port of the simulated desktop: live modifiers, the event tap, the keyboard layout.
+#include <chrono>
+#include <deque>
+
+#include "platform/sim/sim_state.h"
+#include "platform/virtual_keys.h"
+
+namespace velora::sim {
+
+class SimEventTap final : public EventTap {
+public:
+    SimEventTap(SimDesktop::State& s, EventTapCallback cb) : s_(s), cb_(std::move(cb)) {}
+    ~SimEventTap() override {
+        std::lock_guard lock(s_.mutex);
+        if (s_.tap == this) s_.tap = nullptr;
+        s_.tapChanged.notify_all();
+    }
+
+    void setEnabled(bool enabled) override {
+        std::lock_guard lock(s_.mutex);
+        enabled_ = enabled;
+    }
+    void setInterceptedKeys(std::vector<InterceptedKey> keys) override {
+        std::lock_guard lock(s_.mutex);
+        s_.intercepted = std::move(keys);
+    }
+
+    void run() override {
+        std::unique_lock lock(s_.mutex);
+        s_.tap = this;
+        s_.tapChanged.notify_all();
+        while (!s_.shuttingDown) {
+            if (queue_.empty()) {
+                s_.tapChanged.wait_for(lock, std::chrono::milliseconds(50));
+                continue;
+            }
+            Pending* p = queue_.front();
+            queue_.pop_front();
+            lock.unlock();
+            TapVerdict verdict = cb_(p->event);
+            lock.lock();
+            p->verdict = verdict;
+            p->done = true;
+            s_.tapChanged.notify_all();
+        }
+        if (s_.tap == this) s_.tap = nullptr;
+    }
+
+    // With the desktop's lock held, from SimDesktop::injectKey.
+    struct Pending {
+        KeyEvent event;
+        TapVerdict verdict = TapVerdict::Pass;
+        bool done = false;
+    };
+    bool enabled() const { return enabled_; }
+    void enqueue(Pending* p) { queue_.push_back(p); }
+
+private:
+    SimDesktop::State& s_;
+    EventTapCallback cb_;
+    bool enabled_ = true;
+    std::deque<Pending*> queue_;
+};
+
+namespace {
+
+class USLayout final : public KeyboardLayout {
+public:
+    std::string identifier() const override { return "us"; }
+    std::u16string translate(uint16_t keyCode, uint32_t, uint32_t&) const override {
+        std::string ch = vk::usLayoutCharacter(keyCode);
+        return ch.empty() ? std::u16string() : std::u16string(1, char16_t(ch[0]));
+    }
+};
+
+class SimInput final : public InputPort {
+public:
+    explicit SimInput(SimDesktop::State& s) : s_(s) {}
+    uint64_t currentModifierFlags() override {
+        std::lock_guard lock(s_.mutex);
+        return s_.modifierFlags;
+    }
+    std::unique_ptr<EventTap> createEventTap(EventTapCallback callback) override {
+        std::lock_guard lock(s_.mutex);
+        s_.record("createEventTap");
+        return std::make_unique<SimEventTap>(s_, std::move(callback));
+    }
+    std::shared_ptr<const KeyboardLayout> currentKeyboardLayout() override {
+        std::lock_guard lock(s_.mutex);
+        return s_.layout;
+    }
+
+private:
+    SimDesktop::State& s_;
+};
+
+} // namespace
+
+std::shared_ptr<const KeyboardLayout> makeUSLayout() { return std::make_shared<USLayout>(); }
+std::unique_ptr<InputPort> makeInput(SimDesktop::State& s) { return std::make_unique<SimInput>(s); }
+
+TapVerdict SimDesktop::injectKey(const KeyEvent& event) {
+    State& s = *state_;
+    std::unique_lock lock(s.mutex);
+    if (event.type == KeyEventType::FlagsChanged) s.modifierFlags = event.flags;
+    SimEventTap::Pending pending{event};
+    if (s.tap && s.tap->enabled()) {
+        s.tap->enqueue(&pending);
+        s.tapChanged.notify_all();
+        bool done = s.tapChanged.wait_for(lock, std::chrono::seconds(10), [&] { return pending.done || !s.tap; });
+        if (!done || !pending.done) {
+            // The tap went away with the event still queued: it never saw it.
+            std::abort();
+        }
+    }
+    if (pending.verdict == TapVerdict::Pass && event.type != KeyEventType::FlagsChanged)
+        s.delivered.push_back(DeliveredKey{event, s.active});
+    return pending.verdict;
+}
+
+TapVerdict SimDesktop::pressKey(int64_t keyCode, uint64_t flags, bool autoRepeat) {
+    KeyEvent e;
+    e.type = KeyEventType::KeyDown;
+    e.keyCode = keyCode;
+    e.flags = flags;
+    e.isAutoRepeat = autoRepeat;
+    {
+        std::lock_guard lock(state_->mutex);
+        uint32_t dead = 0;
+        std::u16string units = state_->layout ? state_->layout->translate(uint16_t(keyCode), 0, dead) : u"";
+        for (char16_t u : units)
+            if (u < 0x80) e.charactersIgnoringModifiers.push_back(char(u));
+        if (keyCode == vk::Escape) e.charactersIgnoringModifiers = "\x1b";
+    }
+    return injectKey(e);
+}
+
+TapVerdict SimDesktop::releaseKey(int64_t keyCode, uint64_t flags) {
+    KeyEvent e;
+    e.type = KeyEventType::KeyUp;
+    e.keyCode = keyCode;
+    e.flags = flags;
+    return injectKey(e);
+}
+
+TapVerdict SimDesktop::changeModifiers(uint64_t flags) {
+    KeyEvent e;
+    e.type = KeyEventType::FlagsChanged;
+    e.flags = flags;
+    return injectKey(e);
+}
+
+bool SimDesktop::tapRunning() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->tap != nullptr;
+}
+
+bool SimDesktop::waitForTap(double seconds) const {
+    std::unique_lock lock(state_->mutex);
+    return state_->tapChanged.wait_for(lock, std::chrono::duration<double>(seconds),
+                                       [&] { return state_->tap != nullptr; });
+}
+
+} // namespace velora::sim

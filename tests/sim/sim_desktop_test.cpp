@@ -1,0 +1,151 @@
+// The simulated desktop's own behaviour, where the system's tests rely on it.
+#include <atomic>
+#include <thread>
+
+#include "platform/ax_names.h"
+#include "support/sim_fixture.h"
+
+namespace velora {
+namespace {
+
+using test::SimTest;
+
+TEST_F(SimTest, FocusOrdersWindowsAndApplications) {
+    auto [a, wa] = appWithWindow("org.example.a", "A");
+    auto [b, wb] = appWithWindow("org.example.b", "B");
+    sim.focusWindow(wa);
+    sim.focusWindow(wb);
+    EXPECT_EQ(sim.focusedWindow(), wb);
+    EXPECT_EQ(workspace().processesInFrontToBackOrder(), (std::vector<pid_t>{b, a}));
+    EXPECT_TRUE(workspace().runningApplicationWithProcessIdentifier(b)->isActive());
+    auto list = windowServer().copyWindowInfo(kWindowListExcludeDesktopElements, kNullWindowID);
+    ASSERT_TRUE(list);
+    ASSERT_GE(list->size(), 2u);
+    EXPECT_EQ(list->front().number, wb);
+    EXPECT_EQ(sim.countCalls("windowList"), 1);
+
+    // Hiding the active application hands activation on.
+    workspace().runningApplicationWithProcessIdentifier(b)->hide();
+    EXPECT_EQ(sim.activeApplication(), a);
+}
+
+TEST_F(SimTest, AccessibilityAndWindowServerViewsCanDisagree) {
+    sim::WindowSpec spec;
+    spec.serverName = "Other name";
+    spec.serverBounds = Rect{1, 2, 3, 4};
+    auto [pid, w] = appWithWindow("org.example.a", "Title", spec);
+    AXElement app = accessibility().createApplication(pid);
+    AXValue windows;
+    ASSERT_EQ(accessibility().copyAttributeValue(app, ax::Windows, windows), AXError::Success);
+    auto& list = std::get<std::vector<AXElement>>(windows);
+    ASSERT_EQ(list.size(), 1u);
+    AXValue title;
+    ASSERT_EQ(accessibility().copyAttributeValue(list[0], ax::Title, title), AXError::Success);
+    EXPECT_EQ(std::get<std::string>(title), "Title");
+    auto info = windowServer().copyWindowInfo(kWindowListExcludeDesktopElements, 0);
+    EXPECT_EQ(info->front().name, "Other name");
+    EXPECT_EQ(info->front().bounds, (Rect{1, 2, 3, 4}));
+    Rect bounds;
+    EXPECT_TRUE(windowServer().windowBounds(w, bounds));
+    EXPECT_EQ(bounds, (Rect{1, 2, 3, 4}));
+}
+
+TEST_F(SimTest, HungApplicationCannotComplete) {
+    auto [pid, w] = appWithWindow("org.example.hung", "T");
+    sim.setApplicationHung(pid, true);
+    AXValue v;
+    AXElement window{AXElement::Kind::Window, pid, w};
+    EXPECT_EQ(accessibility().copyAttributeValue(window, ax::Title, v), AXError::CannotComplete);
+    sim.terminateApplication(pid);
+    EXPECT_EQ(accessibility().copyAttributeValue(window, ax::Title, v), AXError::InvalidUIElement);
+}
+
+TEST_F(SimTest, CloseButtonDestroysWindowAndNotifiesOnMainThread) {
+    auto [pid, w] = appWithWindow("org.example.a", "T");
+    std::vector<std::string> heard;
+    auto observer = accessibility().createObserver(
+        pid, [&](AXObserver&, const AXElement&, const std::string& n) {
+            EXPECT_TRUE(mainThread().isMainThread());
+            heard.push_back(n);
+        });
+    ASSERT_TRUE(observer);
+    AXElement app = accessibility().createApplication(pid);
+    observer->addNotification(app, ax::WindowCreated);
+    observer->addNotification(app, ax::ElementDestroyed);
+    observer->scheduleOnMainThread();
+
+    sim.addWindow(pid);
+    AXValue button;
+    ASSERT_EQ(accessibility().copyAttributeValue(AXElement{AXElement::Kind::Window, pid, w}, ax::CloseButton, button),
+              AXError::Success);
+    EXPECT_EQ(accessibility().performAction(std::get<AXElement>(button), ax::ActionPress), AXError::Success);
+    EXPECT_FALSE(sim.windowExists(w));
+    EXPECT_TRUE(heard.empty()); // nothing until the main thread runs
+    sim.pump();
+    EXPECT_EQ(heard, (std::vector<std::string>{ax::WindowCreated, ax::ElementDestroyed}));
+}
+
+TEST_F(SimTest, SleepsWaitForTheVirtualClockAndEndOnShutdown) {
+    std::atomic<int> woke{0};
+    std::thread t([&] {
+        while (mainThread().sleepFor(0.2)) ++woke;
+    });
+    ASSERT_TRUE(sim.waitForSleepers(1));
+    EXPECT_EQ(woke, 0);
+    sim.advance(0.2);
+    ASSERT_TRUE(sim.pumpUntil([&] { return woke == 1 && sim.sleepers() == 1; }));
+    sim.advance(0.1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(woke, 1);
+    sim.shutdown();
+    t.join();
+}
+
+TEST_F(SimTest, SyncHandOffWaitsForThePump) {
+    std::atomic<bool> ran{false}, returned{false};
+    std::thread t([&] {
+        mainThread().performSync([&] { ran = mainThread().isMainThread(); });
+        returned = true;
+    });
+    ASSERT_TRUE(sim.pumpUntil([&] { return returned.load(); }));
+    EXPECT_TRUE(ran);
+    t.join();
+}
+
+TEST_F(SimTest, TimersFireInOrderWhenDue) {
+    std::vector<int> order;
+    mainThread().scheduleTimer(0.5, [&] { order.push_back(3); });
+    mainThread().scheduleTimer(0, [&] { order.push_back(1); });
+    auto cancelled = mainThread().scheduleTimer(0, [&] { order.push_back(99); });
+    mainThread().scheduleTimer(0, [&] { order.push_back(2); });
+    cancelled->invalidate();
+    sim.pump();
+    EXPECT_EQ(order, (std::vector<int>{1, 2}));
+    sim.advance(0.5);
+    sim.pump();
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+}
+
+TEST_F(SimTest, TapDecidesWhatReachesTheFocusedApplication) {
+    auto [pid, w] = appWithWindow("org.example.a", "T");
+    sim.focusWindow(w);
+    EXPECT_EQ(sim.pressKey(12, 0), TapVerdict::Pass); // no tap: straight through
+    auto tap = input().createEventTap([](const KeyEvent& e) {
+        return e.charactersIgnoringModifiers == "q" ? TapVerdict::Swallow : TapVerdict::Pass;
+    });
+    std::thread t([&] { tap->run(); });
+    ASSERT_TRUE(sim.waitForTap());
+    EXPECT_EQ(sim.pressKey(12, kEventFlagCommand), TapVerdict::Swallow);
+    EXPECT_EQ(sim.pressKey(13, kEventFlagCommand), TapVerdict::Pass);
+    sim.changeModifiers(kEventFlagCommand | kEventFlagShift);
+    EXPECT_EQ(input().currentModifierFlags(), kEventFlagCommand | kEventFlagShift);
+    auto keys = sim.deliveredKeys();
+    ASSERT_EQ(keys.size(), 2u);
+    EXPECT_EQ(keys[1].event.charactersIgnoringModifiers, "w");
+    EXPECT_EQ(keys[1].toPid, pid);
+    sim.shutdown();
+    t.join();
+}
+
+} // namespace
+} // namespace velora

@@ -1,0 +1,9 @@
+// Test entry for suites that need a Qt application (widgets, fonts, painting on screens).
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
