@@ -180,12 +180,5 @@ TEST(PlistXml, HugeDocumentsAreReadInOnePass) {
     refusal(xml.substr(0, xml.size() - 12));
 }
 
-TEST(PlistXml, LargeSettingsRoundTrip) {
-    Dict many;
-    for (int i = 0; i < 5000; ++i) many.emplace("com.example.app" + std::to_string(i), int64_t{i % 5});
-    const PlistValue value(std::move(many));
-    EXPECT_EQ(roundTrip(value), value);
-}
-
 } // namespace
 } // namespace velora
