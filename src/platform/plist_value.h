@@ -49,6 +49,7 @@ public:
     // Dictionary member, or None.
     PlistValue operator[](const std::string& key) const;
 
+    // Same type and same contents: the integer 1, the real 1.0 and true are three values.
     friend bool operator==(const PlistValue&, const PlistValue&);
 
     // XML property-list text. Parsing refuses damaged or truncated text (none, with a reason).
