@@ -24,6 +24,9 @@
 // Desktops that cannot withdraw a key after the fact take keys away ahead of time: after every
 // change of the registry or of the command keys the tap is told which keys to intercept (each
 // hot key with its exact modifiers, the universal backward key and the command keys with any).
+//
+// Of two registered hot keys with the same combination the one registered earlier fires
+// (registering a hot key again moves it last). See docs/hot_key_center.md.
 
 #include <atomic>
 #include <cstdint>
