@@ -22,6 +22,7 @@ trap 'scripts/desktop.sh stop' EXIT
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_init_order=1"
 export LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export QT_QPA_PLATFORM=offscreen  # suites that need the X server set their own
 dbus-run-session -- ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
 echo "== threaded core under ThreadSanitizer (build-tsan)"

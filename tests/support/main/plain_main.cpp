@@ -3,5 +3,7 @@
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    // Death tests run in programs that start threads.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
     return RUN_ALL_TESTS();
 }

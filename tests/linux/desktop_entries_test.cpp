@@ -1,0 +1,151 @@
+#include "platform/linux/desktop_entries.h"
+
+#include <atomic>
+#include <gtest/gtest.h>
+#include <thread>
+
+#include "linux_test_support.h"
+#include "support/temp_dir.h"
+
+namespace velora {
+namespace {
+
+using test::writeFile;
+
+std::string app(const std::string& name, const std::string& extra = "") {
+    return "[Desktop Entry]\nType=Application\nName=" + name + "\nExec=" + name + "\n" + extra;
+}
+
+// A data home and two data dirs, each with an "applications" folder.
+class DesktopEntriesTest : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    std::filesystem::path home = dir / "home", first = dir / "first", second = dir / "second";
+    std::string dataDirs = first.string() + ":" + second.string();
+    test::ScopedEnv dataHome{"XDG_DATA_HOME", home.c_str()};
+    test::ScopedEnv dataDirsEnv{"XDG_DATA_DIRS", dataDirs.c_str()};
+    test::ScopedEnv lcAll{"LC_ALL", nullptr};
+    test::ScopedEnv lcMessages{"LC_MESSAGES", nullptr};
+    test::ScopedEnv lang{"LANG", "de_DE.UTF-8"};
+
+    DesktopEntries& entries() {
+        DesktopEntries::shared().rescan();
+        return DesktopEntries::shared();
+    }
+};
+
+TEST_F(DesktopEntriesTest, ReadsTheFieldsOfAnEntry) {
+    writeFile(home / "applications/editor.desktop", "[Desktop Entry]\n"
+                                                    "Type=Application\n"
+                                                    "Name=Editor\n"
+                                                    "Name[de]=Bearbeiter\n"
+                                                    "Exec=\"/opt/the editor/bin\" %F\n"
+                                                    "Icon=accessories-text-editor\n"
+                                                    "Path=/srv/work\\sdir\n"
+                                                    "StartupWMClass=EditorMain\n"
+                                                    "[Desktop Action Other]\n"
+                                                    "Name=Not this one\n"
+                                                    "Exec=other\n");
+    auto e = entries().forId("editor.desktop");
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->id, "editor.desktop");
+    EXPECT_EQ(e->name, "Bearbeiter");
+    EXPECT_EQ(e->exec, "\"/opt/the editor/bin\" %F");
+    EXPECT_EQ(e->iconName, "accessories-text-editor");
+    EXPECT_EQ(e->path, "/srv/work dir");
+    EXPECT_EQ(e->startupWMClass, "EditorMain");
+    EXPECT_TRUE(entries().forId("editor"));
+    EXPECT_FALSE(entries().forId("other.desktop"));
+}
+
+TEST_F(DesktopEntriesTest, EarlierDirectoriesWinAndSubFoldersBecomePartOfTheId) {
+    writeFile(home / "applications/shared.desktop", app("FromHome"));
+    writeFile(first / "applications/shared.desktop", app("FromFirst"));
+    writeFile(first / "applications/both.desktop", app("BothFirst"));
+    writeFile(second / "applications/both.desktop", app("BothSecond"));
+    writeFile(second / "applications/only.desktop", app("OnlySecond"));
+    writeFile(second / "applications/kde/sub/konsole.desktop", app("Konsole"));
+    writeFile(first / "applications/kde-sub-konsole.desktop", app("FlatKonsole"));
+    writeFile(first / "applications/README", "not an entry");
+
+    auto& all = entries();
+    EXPECT_EQ(all.forId("shared.desktop")->name, "FromHome");
+    EXPECT_EQ(all.forId("both.desktop")->name, "BothFirst");
+    EXPECT_EQ(all.forId("only.desktop")->name, "OnlySecond");
+    EXPECT_EQ(all.forId("kde-sub-konsole.desktop")->name, "FlatKonsole");
+    std::vector<std::string> ids;
+    for (auto& e : all.all())
+        ids.push_back(e.id);
+    EXPECT_EQ(ids, (std::vector<std::string>{"both.desktop", "kde-sub-konsole.desktop", "only.desktop",
+                                             "shared.desktop"}));
+}
+
+TEST_F(DesktopEntriesTest, HiddenDeletesTheIdButNoDisplayKeepsIt) {
+    writeFile(home / "applications/gone.desktop", app("Gone", "Hidden=true\n"));
+    writeFile(second / "applications/gone.desktop", app("StillInstalled"));
+    writeFile(first / "applications/helper.desktop", app("Helper", "NoDisplay=true\n"));
+    writeFile(first / "applications/link.desktop", "[Desktop Entry]\nType=Link\nName=Link\nURL=http://x\n");
+    writeFile(first / "applications/nameless.desktop", "[Desktop Entry]\nType=Application\nExec=x\n");
+    writeFile(first / "applications/wrong-group.desktop", "[Something]\nType=Application\nName=X\n");
+    auto& all = entries();
+    EXPECT_FALSE(all.forId("gone.desktop"));
+    EXPECT_TRUE(all.forId("helper.desktop"));
+    EXPECT_FALSE(all.forId("link.desktop"));
+    EXPECT_FALSE(all.forId("nameless.desktop"));
+    EXPECT_FALSE(all.forId("wrong-group.desktop"));
+}
+
+TEST_F(DesktopEntriesTest, MatchesWMClassByStartupClassThenById) {
+    writeFile(first / "applications/org.example.Viewer.desktop", app("Viewer"));
+    writeFile(first / "applications/xterm.desktop", app("XTerm"));
+    writeFile(first / "applications/emacs.desktop", app("Emacs", "StartupWMClass=Emacs\n"));
+    writeFile(first / "applications/emacs-helper.desktop",
+              app("Helper", "StartupWMClass=Emacs\nNoDisplay=true\n"));
+    writeFile(first / "applications/a-emacs-helper.desktop",
+              app("A Helper", "StartupWMClass=Emacs\nNoDisplay=true\n"));
+    writeFile(first / "applications/by-instance.desktop", app("ByInstance", "StartupWMClass=inst\n"));
+    writeFile(first / "applications/inst.desktop", app("IdOfInstance"));
+    auto& all = entries();
+
+    EXPECT_EQ(all.forWMClass("xterm", "XTerm")->id, "xterm.desktop");
+    EXPECT_EQ(all.forWMClass("viewer", "org.example.viewer")->id, "org.example.Viewer.desktop");
+    // The menu entry before NoDisplay helpers with the same class.
+    EXPECT_EQ(all.forWMClass("emacs", "Emacs")->id, "emacs.desktop");
+    // The startup class is compared exactly.
+    EXPECT_FALSE(all.forWMClass("nothing", "EMACS2"));
+    EXPECT_EQ(all.forWMClass("x", "emacs")->id, "emacs.desktop"); // through the id
+    // A startup class matching the instance beats an id matching it.
+    EXPECT_EQ(all.forWMClass("inst", "Unknown")->id, "by-instance.desktop");
+    EXPECT_FALSE(all.forWMClass("", ""));
+}
+
+TEST_F(DesktopEntriesTest, KeepsItsIndexUntilRescan) {
+    writeFile(first / "applications/one.desktop", app("One"));
+    auto& all = entries();
+    writeFile(first / "applications/two.desktop", app("Two"));
+    EXPECT_FALSE(all.forId("two.desktop"));
+    all.rescan();
+    EXPECT_TRUE(all.forId("two.desktop"));
+}
+
+TEST_F(DesktopEntriesTest, QueriesAndRescansFromManyThreads) {
+    for (int i = 0; i < 20; ++i)
+        writeFile(first / "applications" / ("app" + std::to_string(i) + ".desktop"), app("A"));
+    auto& all = entries();
+    std::atomic<int> missing{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 20; ++i) {
+                if (t == 0 && i % 5 == 0) all.rescan();
+                if (!all.forId("app" + std::to_string(i))) ++missing;
+                if (all.all().size() != 20) ++missing;
+            }
+        });
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(missing, 0);
+}
+
+} // namespace
+} // namespace velora

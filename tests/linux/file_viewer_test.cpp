@@ -1,0 +1,98 @@
+#include "platform/linux/file_viewer.h"
+
+#include <gtest/gtest.h>
+
+#include "linux_test_support.h"
+#include "support/temp_dir.h"
+
+namespace velora {
+namespace {
+
+using Args = std::vector<std::string>;
+
+// dbus-send, xdg-open and gio are stand-ins that record how they were called.
+class FileViewerTest : public ::testing::Test {
+protected:
+    FileViewerTest() {
+        std::filesystem::create_directories(records);
+        std::filesystem::create_directories(bin);
+        for (auto name : {"dbus-send", "xdg-open", "gio"})
+            std::filesystem::create_symlink(test::recorderPath(), bin / name);
+    }
+
+    void withoutProgram(const char* name) { std::filesystem::remove(bin / name); }
+
+    test::TempDir dir;
+    std::filesystem::path records = dir / "records", bin = dir / "bin";
+    test::ScopedEnv recorderDir{"VELORA_RECORDER_DIR", records.c_str()};
+    test::ScopedEnv path{"PATH", bin.c_str()};
+    test::ScopedEnv fail{"VELORA_RECORDER_FAIL", nullptr};
+};
+
+Args showItemsCall(const std::string& uri) {
+    return {"--session",
+            "--print-reply",
+            "--reply-timeout=5000",
+            "--dest=org.freedesktop.FileManager1",
+            "/org/freedesktop/FileManager1",
+            "org.freedesktop.FileManager1.ShowItems",
+            "array:string:" + uri,
+            "string:"};
+}
+
+TEST(FileUriTest, EncodesEverythingButUnreservedCharactersAndSlashes) {
+    EXPECT_EQ(fileUri("/home/me/Report-1_final.v2~"), "file:///home/me/Report-1_final.v2~");
+    EXPECT_EQ(fileUri("/a b/c,d/100%/\xc3\xa9/\"q\"?#"), "file:///a%20b/c%2Cd/100%25/%C3%A9/%22q%22%3F%23");
+}
+
+TEST_F(FileViewerTest, RevealAsksTheFileManagerOverDBus) {
+    ASSERT_TRUE(revealInFileViewerAndWait("/srv/some dir/file,1.txt"));
+    auto run = test::recordedRun(records, "dbus-send");
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->args, showItemsCall("file:///srv/some%20dir/file%2C1.txt"));
+    EXPECT_FALSE(std::filesystem::exists(records / "xdg-open.args"));
+}
+
+TEST_F(FileViewerTest, RevealOpensTheContainingFolderWhenNoFileManagerAnswers) {
+    test::ScopedEnv failing("VELORA_RECORDER_FAIL", "dbus-send");
+    ASSERT_TRUE(revealInFileViewerAndWait("/srv/some dir/file.txt"));
+    auto run = test::recordedRun(records, "xdg-open");
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->args, Args{"/srv/some dir"});
+}
+
+TEST_F(FileViewerTest, RevealWithoutDBusSendOpensTheFolder) {
+    withoutProgram("dbus-send");
+    ASSERT_TRUE(revealInFileViewerAndWait("/srv/file.txt"));
+    auto run = test::recordedRun(records, "xdg-open");
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->args, Args{"/srv"});
+}
+
+TEST_F(FileViewerTest, RevealReturnsAtOnceAndStillReachesTheFileManager) {
+    EXPECT_FALSE(revealInFileViewer(""));
+    ASSERT_TRUE(revealInFileViewer("/srv/file.txt"));
+    auto run = test::recordedRun(records, "dbus-send");
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->args, showItemsCall("file:///srv/file.txt"));
+}
+
+TEST_F(FileViewerTest, OpenUsesXdgOpenElseGioWithAnAbsolutePath) {
+    ASSERT_TRUE(openWithDefaultApplication("/srv/a b.txt"));
+    auto xdg = test::recordedRun(records, "xdg-open");
+    ASSERT_TRUE(xdg);
+    EXPECT_EQ(xdg->args, Args{"/srv/a b.txt"});
+
+    withoutProgram("xdg-open");
+    // A relative name that looks like an option reaches the opener as a path.
+    ASSERT_TRUE(openWithDefaultApplication("-rf"));
+    auto gio = test::recordedRun(records, "gio");
+    ASSERT_TRUE(gio);
+    EXPECT_EQ(gio->args, (Args{"open", (std::filesystem::current_path() / "-rf").string()}));
+
+    withoutProgram("gio");
+    EXPECT_FALSE(openWithDefaultApplication("/srv/a b.txt"));
+}
+
+} // namespace
+} // namespace velora

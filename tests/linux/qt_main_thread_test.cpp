@@ -1,0 +1,190 @@
+#include "platform/qt/qt_main_thread.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <atomic>
+#include <chrono>
+#include <gtest/gtest.h>
+#include <map>
+#include <thread>
+#include <vector>
+
+namespace velora {
+namespace {
+
+// Turns the event loop until the condition holds; false after thirty seconds.
+template <typename Condition> bool spinUntil(Condition done) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+void spinFor(int milliseconds) {
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+TEST(QtMainThreadTest, WorkFromManyThreadsRunsOnTheMainThreadInEachSendersOrder) {
+    QtMainThread main;
+    constexpr int kThreads = 8, kItems = 200;
+    std::map<int, std::vector<int>> received; // touched on the main thread only
+    std::atomic<int> offMain{0}, total{0};
+    std::vector<std::thread> senders;
+    for (int t = 0; t < kThreads; ++t)
+        senders.emplace_back([&, t] {
+            for (int i = 0; i < kItems; ++i)
+                main.performAsync([&, t, i] {
+                    if (!main.isMainThread()) ++offMain;
+                    received[t].push_back(i);
+                    ++total;
+                });
+        });
+    ASSERT_TRUE(spinUntil([&] { return total == kThreads * kItems; }));
+    for (auto& s : senders)
+        s.join();
+    EXPECT_EQ(offMain, 0);
+    for (int t = 0; t < kThreads; ++t) {
+        ASSERT_EQ(received[t].size(), size_t(kItems));
+        for (int i = 0; i < kItems; ++i)
+            ASSERT_EQ(received[t][size_t(i)], i);
+    }
+}
+
+TEST(QtMainThreadTest, PerformSyncReturnsAfterTheWorkRanOnTheMainThread) {
+    QtMainThread main;
+    constexpr int kThreads = 4, kCalls = 50;
+    int counter = 0; // main thread only; read by the senders after their own call returned
+    std::atomic<int> finished{0}, wrongOrder{0};
+    std::vector<std::thread> senders;
+    for (int t = 0; t < kThreads; ++t)
+        senders.emplace_back([&] {
+            for (int i = 0; i < kCalls; ++i) {
+                bool ran = false;
+                main.performSync([&] {
+                    ran = main.isMainThread();
+                    ++counter;
+                });
+                if (!ran) ++wrongOrder;
+            }
+            ++finished;
+        });
+    ASSERT_TRUE(spinUntil([&] { return finished == kThreads; }));
+    for (auto& s : senders)
+        s.join();
+    EXPECT_EQ(wrongOrder, 0);
+    EXPECT_EQ(counter, kThreads * kCalls);
+}
+
+TEST(QtMainThreadTest, PerformSyncOnTheMainThreadRunsInline) {
+    QtMainThread main;
+    bool ran = false;
+    main.performSync([&] { ran = true; });
+    EXPECT_TRUE(ran);
+}
+
+TEST(QtMainThreadTest, PerformAsyncFromTheMainThreadWaitsForTheNextTurn) {
+    QtMainThread main;
+    bool ran = false;
+    main.performAsync([&] { ran = true; });
+    EXPECT_FALSE(ran);
+    EXPECT_TRUE(spinUntil([&] { return ran; }));
+}
+
+// A modal alert runs a nested event loop inside handed-over work; work sent meanwhile must
+// still reach the main thread, or a waiting thread would hang until the alert closes.
+TEST(QtMainThreadTest, WorkArrivesWhileEarlierWorkRunsANestedEventLoop) {
+    QtMainThread main;
+    bool innerRan = false, outerDone = false;
+    std::thread sender;
+    main.performAsync([&] {
+        QEventLoop nested;
+        sender = std::thread([&] {
+            main.performSync([&] {
+                innerRan = true;
+                nested.quit();
+            });
+        });
+        nested.exec();
+        outerDone = true;
+    });
+    ASSERT_TRUE(spinUntil([&] { return outerDone; }));
+    sender.join();
+    EXPECT_TRUE(innerRan);
+}
+
+TEST(QtMainThreadTest, TimersFireOnTheMainThreadUnlessInvalidated) {
+    QtMainThread main;
+    std::atomic<int> fired{0}, offMain{0};
+    auto count = [&] {
+        if (!main.isMainThread()) ++offMain;
+        ++fired;
+    };
+    TimerRef zero = main.scheduleTimer(0, count);
+    TimerRef later = main.scheduleTimer(0.05, count);
+    TimerRef cancelled = main.scheduleTimer(0.05, [&] { fired += 100; });
+    TimerRef fromThread;
+    std::thread([&] { fromThread = main.scheduleTimer(0.01, count); }).join();
+    TimerRef cancelledFromThread = main.scheduleTimer(0.05, [&] { fired += 100; });
+    EXPECT_EQ(fired, 0); // never inline, even at zero seconds
+    EXPECT_TRUE(cancelled->isValid());
+    cancelled->invalidate();
+    std::thread([&] { cancelledFromThread->invalidate(); }).join();
+    EXPECT_FALSE(cancelled->isValid());
+
+    ASSERT_TRUE(spinUntil([&] { return fired >= 3; }));
+    spinFor(150); // the cancelled timers' time has passed
+    EXPECT_EQ(fired, 3);
+    EXPECT_EQ(offMain, 0);
+    EXPECT_FALSE(zero->isValid());
+    EXPECT_FALSE(later->isValid());
+    EXPECT_FALSE(fromThread->isValid());
+    zero->invalidate(); // harmless after firing
+}
+
+TEST(QtMainThreadTest, TimerIntervalIsNotCutShort) {
+    QtMainThread main;
+    double start = main.now(), firedAt = 0;
+    main.scheduleTimer(0.0301, [&] { firedAt = main.now(); });
+    ASSERT_TRUE(spinUntil([&] { return firedAt > 0; }));
+    EXPECT_GE(firedAt - start, 0.030);
+}
+
+TEST(QtMainThreadTest, SleepEndsEarlyOnShutdownAndFailsAfterwards) {
+    QtMainThread main;
+    EXPECT_FALSE(main.isShuttingDown());
+    EXPECT_TRUE(main.sleepFor(0.001));
+    std::atomic<int> result{-1};
+    std::thread sleeper([&] { result = main.sleepFor(3600) ? 1 : 0; });
+    spinFor(20);
+    main.shutdown();
+    sleeper.join();
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(main.isShuttingDown());
+    EXPECT_FALSE(main.sleepFor(3600));
+}
+
+// A thread winding down must not wait on an event loop that no longer turns, and work it
+// handed over must not run after it returned (its captures may be gone).
+TEST(QtMainThreadTest, ShutdownReleasesAWaitingPerformSyncAndDropsItsWork) {
+    QtMainThread main;
+    std::atomic<bool> returned{false}, ran{false};
+    std::thread waiter([&] {
+        main.performSync([&] { ran = true; });
+        returned = true;
+    });
+    // The event loop does not turn while the waiter waits.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    main.shutdown();
+    waiter.join();
+    EXPECT_TRUE(returned);
+    spinFor(20);
+    EXPECT_FALSE(ran);
+}
+
+} // namespace
+} // namespace velora

@@ -1,0 +1,138 @@
+#include "platform/linux/xdg_autostart.h"
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "linux_test_support.h"
+#include "support/temp_dir.h"
+
+namespace velora {
+namespace {
+
+using test::readFile;
+using test::writeFile;
+
+class XdgAutostartTest : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    std::filesystem::path config = dir / "config", autostart = config / "autostart", bin = dir / "bin";
+    test::ScopedEnv configHome{"XDG_CONFIG_HOME", config.c_str()};
+    test::ScopedEnv path{"PATH", bin.c_str()};
+    XdgAutostart items;
+
+    std::optional<std::string> resolvedOf(const std::string& id) {
+        for (auto& item : items.snapshot())
+            if (item.id == id) return item.resolved;
+        ADD_FAILURE() << "no item " << id;
+        return std::nullopt;
+    }
+
+    std::vector<std::string> ids() {
+        std::vector<std::string> out;
+        for (auto& item : items.snapshot())
+            out.push_back(item.id);
+        return out;
+    }
+};
+
+TEST_F(XdgAutostartTest, InsertWritesAnEnabledEntryThatResolvesToTheProgram) {
+    EXPECT_TRUE(items.snapshot().empty()); // no folder yet
+    ASSERT_TRUE(items.insert("/opt/velora/bin/velora"));
+    EXPECT_EQ(readFile(autostart / "velora.desktop"),
+              "[Desktop Entry]\nType=Application\nName=Velora\nExec=\"/opt/velora/bin/velora\"\n"
+              "X-GNOME-Autostart-enabled=true\n");
+    struct stat st {};
+    ASSERT_EQ(::stat((autostart / "velora.desktop").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+    auto snapshot = items.snapshot();
+    ASSERT_EQ(snapshot.size(), 1u);
+    EXPECT_EQ(snapshot[0].id, "velora.desktop");
+    EXPECT_EQ(snapshot[0].resolved, "/opt/velora/bin/velora");
+}
+
+TEST_F(XdgAutostartTest, HostilePathsRoundTripThroughTheEscaping) {
+    for (std::string program : {"/a b/\"double\"/'single'/back\\slash/$HOME/`id`/100%/x;y|z&<>*?#()~",
+                                "/new\nline/tab\tand\rreturn", "/ leading/space "}) {
+        ASSERT_TRUE(items.insert(program)) << program;
+        EXPECT_EQ(resolvedOf("velora.desktop"), program);
+        ASSERT_TRUE(items.remove("velora.desktop"));
+    }
+    // In the file, the Exec quoting sits below the string escapes: "\\$" stands for '$'.
+    ASSERT_TRUE(items.insert("/opt/my $app/\"v\"/%"));
+    EXPECT_NE(readFile(autostart / "velora.desktop").find("\nExec=\"/opt/my \\\\$app/\\\\\"v\\\\\"/%%\"\n"),
+              std::string::npos)
+        << readFile(autostart / "velora.desktop");
+    ASSERT_TRUE(items.remove("velora.desktop"));
+    EXPECT_FALSE(items.insert(std::string("/not/utf-8/\xff\xfe")));
+    EXPECT_FALSE(items.insert(""));
+    EXPECT_TRUE(items.snapshot().empty());
+}
+
+TEST_F(XdgAutostartTest, InsertingTheSameProgramAgainKeepsOneEntry) {
+    ASSERT_TRUE(items.insert("/usr/bin/velora"));
+    ASSERT_TRUE(items.insert("/usr/bin/velora"));
+    ASSERT_TRUE(items.insert("/usr/bin/../bin/velora"));
+    EXPECT_EQ(ids(), std::vector<std::string>{"velora.desktop"});
+    // No temporary files are left beside it.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(autostart), {}), 1);
+}
+
+TEST_F(XdgAutostartTest, ForeignEntriesKeepTheirNamesAndAreNeverOverwritten) {
+    std::string foreign = "[Desktop Entry]\nType=Application\nName=Other\nExec=/usr/bin/other --flag\n";
+    writeFile(autostart / "velora.desktop", foreign);
+    writeFile(autostart / "velora-2.desktop", "[Desktop Entry]\nName=Broken\n");          // no Exec
+    writeFile(autostart / "velora-4.desktop", "[Desktop Entry]\nExec=/usr/bin/velora\n"); // ours
+    ASSERT_TRUE(items.insert("/opt/new/velora"));
+    EXPECT_EQ(readFile(autostart / "velora.desktop"), foreign);
+    EXPECT_EQ(resolvedOf("velora-3.desktop"), "/opt/new/velora");
+    // An entry of ours elsewhere in the sequence is rewritten in place.
+    ASSERT_TRUE(items.insert("/usr/bin/velora"));
+    EXPECT_EQ(ids(), (std::vector<std::string>{"velora-2.desktop", "velora-3.desktop", "velora-4.desktop",
+                                               "velora.desktop"}));
+    EXPECT_NE(readFile(autostart / "velora-4.desktop").find("X-GNOME-Autostart-enabled=true"),
+              std::string::npos);
+}
+
+TEST_F(XdgAutostartTest, SnapshotResolvesTheFirstExecWordOrNothing) {
+    std::filesystem::create_directories(bin);
+    writeFile(bin / "tool", "");
+    std::filesystem::permissions(bin / "tool", std::filesystem::perms::owner_all);
+    writeFile(bin / "plain-file", "");
+    writeFile(autostart / "a-in-path.desktop", "[Desktop Entry]\nExec=tool --start %u\n");
+    writeFile(autostart / "b-quoted.desktop", "[Desktop Entry]\nExec=\"/opt/my app/run\" -x\n");
+    writeFile(autostart / "c-not-executable.desktop", "[Desktop Entry]\nExec=plain-file\n");
+    writeFile(autostart / "d-missing.desktop", "[Desktop Entry]\nExec=nowhere-to-be-found\n");
+    writeFile(autostart / "e-open-quote.desktop", "[Desktop Entry]\nExec=\"/opt/unterminated\n");
+    writeFile(autostart / "f-no-exec.desktop", "[Desktop Entry]\nName=Nothing\n");
+    writeFile(autostart / "g-relative.desktop", "[Desktop Entry]\nExec=bin/tool\n");
+    writeFile(autostart / "h-other-group.desktop", "[Other]\nExec=/usr/bin/x\n");
+    writeFile(autostart / "notes.txt", "Exec=/usr/bin/x\n");
+    std::filesystem::create_directories(autostart / "folder.desktop");
+
+    EXPECT_EQ(ids(),
+              (std::vector<std::string>{"a-in-path.desktop", "b-quoted.desktop", "c-not-executable.desktop",
+                                        "d-missing.desktop", "e-open-quote.desktop", "f-no-exec.desktop",
+                                        "g-relative.desktop", "h-other-group.desktop"}));
+    EXPECT_EQ(resolvedOf("a-in-path.desktop"), (bin / "tool").string());
+    EXPECT_EQ(resolvedOf("b-quoted.desktop"), "/opt/my app/run");
+    for (auto id : {"c-not-executable.desktop", "d-missing.desktop", "e-open-quote.desktop",
+                    "f-no-exec.desktop", "g-relative.desktop", "h-other-group.desktop"})
+        EXPECT_FALSE(resolvedOf(id)) << id;
+}
+
+TEST_F(XdgAutostartTest, RemoveDeletesOnlyThatFile) {
+    writeFile(autostart / "other.desktop", "[Desktop Entry]\nExec=/usr/bin/other\n");
+    writeFile(config / "outside.desktop", "[Desktop Entry]\n");
+    ASSERT_TRUE(items.insert("/usr/bin/velora"));
+    EXPECT_FALSE(items.remove("missing.desktop"));
+    EXPECT_FALSE(items.remove("../outside.desktop"));
+    EXPECT_FALSE(items.remove(".desktop"));
+    EXPECT_FALSE(items.remove(""));
+    EXPECT_TRUE(items.remove("velora.desktop"));
+    EXPECT_EQ(ids(), std::vector<std::string>{"other.desktop"});
+    EXPECT_TRUE(std::filesystem::exists(config / "outside.desktop"));
+}
+
+} // namespace
+} // namespace velora
