@@ -409,6 +409,11 @@ uint64_t SimDesktop::modifierFlags() const {
     return state_->modifierFlags;
 }
 
+uint64_t SimDesktop::modifierFlagReads() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->modifierReads;
+}
+
 std::vector<DeliveredKey> SimDesktop::deliveredKeys() const {
     std::lock_guard lock(state_->mutex);
     return state_->delivered;

@@ -142,6 +142,8 @@ public:
     // --- input
     void setModifierFlags(uint64_t flags);
     uint64_t modifierFlags() const;
+    // How often the live modifier state has been asked for through the input port.
+    uint64_t modifierFlagReads() const;
     // Sends an event through the tap (or straight to the focused application when no tap
     // runs or it is disabled) and returns what the tap decided. FlagsChanged events also set
     // the live modifier state.

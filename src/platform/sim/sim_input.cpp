@@ -79,6 +79,7 @@ public:
     explicit SimInput(SimDesktop::State& s) : s_(s) {}
     uint64_t currentModifierFlags() override {
         std::lock_guard lock(s_.mutex);
+        ++s_.modifierReads;
         return s_.modifierFlags;
     }
     std::unique_ptr<EventTap> createEventTap(EventTapCallback callback) override {

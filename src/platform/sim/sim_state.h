@@ -66,6 +66,7 @@ struct SimDesktop::State {
     bool scriptEnablesAccessibility = false;
 
     uint64_t modifierFlags = 0;
+    uint64_t modifierReads = 0;       // live-state queries through the input port
     std::vector<DeliveredKey> delivered;
     std::vector<InterceptedKey> intercepted;
     std::shared_ptr<const KeyboardLayout> layout;

@@ -1,0 +1,143 @@
+// The switch session: the polling thread with the quick switch, the end and the cancel, and
+// the temporary keys.
+#include "engine/vl_handler.h"
+#include "model/window_list_pass.h"
+#include "platform/platform.h"
+
+namespace velora {
+
+// --- polling
+
+void VLHandler::startPolling(bool forward, VLCandidateList candidates, uint64_t session) {
+    pollingThreads_.fetch_add(1);
+    threads_.start([this, forward, candidates = std::move(candidates), session] {
+        poll(forward, candidates, session);
+        pollingThreads_.fetch_sub(1);
+    });
+}
+
+void VLHandler::instantActivate(bool forward, VLCandidateList candidates) {
+    poll(forward, candidates, session_.load());
+}
+
+void VLHandler::poll(bool forward, const VLCandidateList& candidates, uint64_t session) {
+    lock_.lock();
+    SessionLockHold hold(lock_);
+    // 0.2 s gives 4.0, 0 gives 0.0; compared with the poll count as floats.
+    const float threshold = float(double(displayDelay()) / kPollInterval);
+    for (int polls = 0;; ++polls) {
+        // A later press started a further session: that one decides.
+        if (!isCurrentSession(session)) return;
+        const bool released = (input().currentModifierFlags() & kEventFlagsDeviceIndependentMask) == 0;
+        if (threshold > float(polls)) {
+            if (released) {
+                quickSwitch(forward, candidates, session);
+                return;
+            }
+            // False when the platform shuts down.
+            if (!mainThread().sleepFor(kPollInterval)) return;
+            continue;
+        }
+        // The delay has run out (or the release came at its last poll): the panel comes up
+        // and the release will end the switch through endHandling.
+        mainThread().performSync([this, session] {
+            if (isCurrentSession(session)) coverFlow().show();
+        });
+        return;
+    }
+}
+
+void VLHandler::quickSwitch(bool forward, const VLCandidateList& candidates, uint64_t session) {
+    // The panel is left as if the switch had never begun. A panel that is up (a mode change
+    // kept it visible) is hidden, so no release finds it up with nothing in it.
+    mainThread().performAsync([this, session] {
+        if (!isCurrentSession(session)) return;
+        unregisterHotkeys();
+        queue().cancelAllOperations();
+        if (coverFlow().isShown())
+            coverFlow().hide();
+        else
+            coverFlow().clearItems();
+    });
+
+    // Forward: the first acceptable candidate after the current one; backward: the last
+    // acceptable one, the current one included.
+    WindowListPass pass;
+    const std::size_t n = candidates.size();
+    for (std::size_t step = 0; step < n; ++step) {
+        const std::size_t index = forward ? step + 1 : n - 1 - step;
+        if (index >= n) break;
+        const VLCandidate& candidate = candidates[index];
+        if (const RunningApplicationRef* app = std::get_if<RunningApplicationRef>(&candidate)) {
+            if (*app && shouldShowApp(*app)) {
+                (*app)->activateWithOptions(kActivateForSwitch);
+                IKBBrowserItem::reOpen(*app);
+                return;
+            }
+        } else if (const VLElementRef* window = std::get_if<VLElementRef>(&candidate)) {
+            if (*window && (*window)->shouldShowWindow(pass.forShouldShowWindow(**window))) {
+                (*window)->raise();
+                return;
+            }
+        }
+    }
+}
+
+// --- end and cancel
+
+void VLHandler::endHandling() {
+    if (!mainThread().isMainThread()) {
+        // Wait for a polling thread of the session to decide, then hand over: the panel is a
+        // main-thread object, and the hand-off queues behind a show or quick switch it posted.
+        lock_.lock();
+        lock_.unlock();
+        mainThread().performAsync([this] { endHandling(); });
+        return;
+    }
+    if (!lock_.lockOrRetryLater([this] { endHandling(); })) return;
+    SessionLockHold hold(lock_);
+    if (coverFlow().isShown()) finishSwitch(true);
+}
+
+void VLHandler::cancelHandling() {
+    if (!mainThread().isMainThread()) {
+        lock_.lock();
+        lock_.unlock();
+        mainThread().performAsync([this] { cancelHandling(); });
+        return;
+    }
+    if (!lock_.lockOrRetryLater([this] { cancelHandling(); })) return;
+    SessionLockHold hold(lock_);
+    if (coverFlow().isShown()) finishSwitch(false);
+}
+
+void VLHandler::finishSwitch(bool activate) {
+    queue().cancelAllOperations();
+    unregisterHotkeys();
+    // Acts on nothing when the panel holds no item.
+    if (activate) coverFlow().activateCurrentIndex();
+    coverFlow().hide();
+    if (!activate)
+        if (RunningApplicationRef app = previouslyActive()) app->activateWithOptions(kActivateIgnoringOtherApps);
+}
+
+// --- temporary keys
+
+void VLHandler::registerHotkeys(int32_t) {
+    unregisterHotkeys();
+    IKBBrowserItemRef selected = coverFlow().selectedElement();
+    if (!selected || selected->isEmpty()) return;
+    shouldHandleKeys_.store(true);
+    if (VLApplicationDelegate* delegate = applicationDelegate())
+        if (SGHotKeyRef key = delegate->keyUniversalBackward()) hotKeys().registerHotKey(key);
+    hotKeys().setCommandKeys(commandKeyCodes());
+}
+
+void VLHandler::unregisterHotkeys() {
+    shouldHandleKeys_.store(false);
+    if (VLApplicationDelegate* delegate = applicationDelegate())
+        if (SGHotKeyRef key = delegate->keyUniversalBackward()) hotKeys().unregisterHotKey(key);
+    hotKeys().setCommandKeys({});
+}
+
+} // namespace velora

@@ -1,0 +1,169 @@
+#include "panel/ikb_controller.h"
+
+#include <algorithm>
+
+#include "model/vl_settings.h"
+#include "model/window_list_pass.h"
+#include "platform/platform.h"
+
+namespace velora {
+
+std::shared_ptr<IKBController> IKBController::create(PanelSession& session) {
+    return std::make_shared<IKBController>(session);
+}
+
+void IKBController::setOutlets(PanelWindow* window, ImageFlowView* browserView) {
+    window_ = window;
+    browserView_ = browserView;
+}
+
+void IKBController::awakeFromNib() {
+    browserData_.reserve(10);
+    if (!browserView_) return;
+    browserView_->setDelegate(this);
+    browserView_->setDataSource(this);
+    browserView_->setDraggingDestinationDelegate(this);
+}
+
+bool IKBController::shouldFullScreen() const {
+    VLSettings& settings = VLSettings::shared();
+    return (mode() == kModeApplications ? settings.fullScreenApps.load() : settings.fullScreenWindows.load()) != 0;
+}
+
+// --- showing
+
+void IKBController::placeWindow() {
+    VLSettings& settings = VLSettings::shared();
+    Rect frame = window_->frame();
+    frame.width = double(settings.width.load());
+    frame.height = double(settings.height.load());
+    window_->setFrame(frame, true);
+    window_->center();
+    window_->makeKeyAndOrderFront();
+}
+
+void IKBController::show() {
+    // A panel that is up already (a mode change refills it in place) keeps the application
+    // it will return to; asking now would only find the panel's own state.
+    if (!isShown()) session_.setPreviouslyActive(VLElement::currentActiveApplication());
+    // The panel window takes the keyboard without activating anything, so there is no
+    // activation of our own to ask for here.
+    if (shouldFullScreen()) {
+        if (browserView_) browserView_->enterFullScreenMode(0, kFullScreenPresentationOptions);
+        return;
+    }
+    if (window_) placeWindow();
+}
+
+void IKBController::hide() {
+    if (shouldFullScreen()) {
+        if (browserView_) browserView_->exitFullScreenMode();
+    } else if (window_) {
+        window_->orderOut();
+    }
+    clearItems();
+}
+
+bool IKBController::isShown() const {
+    if (shouldFullScreen()) return browserView_ && browserView_->isInFullScreenMode();
+    return window_ && window_->isVisible();
+}
+
+void IKBController::showForResize() {
+    if (!window_) return;
+    window_->setAlphaValue(0.5);
+    placeWindow();
+}
+
+void IKBController::hideForResize() {
+    if (!window_) return;
+    window_->orderOut();
+    window_->setAlphaValue(1.0);
+}
+
+// --- items
+
+void IKBController::populateItems(const VLCandidateList& candidates) {
+    clearItems();
+    // Fetched when the first window that needs matching comes up, at most once.
+    WindowListPass pass;
+    for (const VLCandidate& candidate : candidates) {
+        if (const VLElementRef* window = std::get_if<VLElementRef>(&candidate)) {
+            if (*window && (*window)->shouldShowWindow(pass.forShouldShowWindow(**window)))
+                browserData_.push_back(IKBBrowserItem::itemWithWindowRef(*window, *this));
+        } else if (const RunningApplicationRef* app = std::get_if<RunningApplicationRef>(&candidate)) {
+            if (*app && session_.shouldShowApp(*app))
+                browserData_.push_back(IKBBrowserItem::itemWithRunningApplication(*app, *this));
+        }
+    }
+    if (browserData_.empty()) browserData_.push_back(IKBBrowserItem::emptyItem(*this));
+    reloadData();
+    // Position 0 is what is in front now: start on the next one.
+    if (browserView_) browserView_->setSelectedIndex(1);
+}
+
+void IKBController::clearItems() {
+    for (const IKBBrowserItemRef& item : browserData_) item->empty();
+    if (browserView_) browserView_->cacheManager().freeCache();
+    browserData_.clear();
+    if (browserView_) browserView_->cacheManager().freeCache();
+    reloadData();
+    if (browserView_) browserView_->cacheManager().freeCache();
+}
+
+void IKBController::reloadData() {
+    if (browserView_) browserView_->reloadData();
+}
+
+// --- selection
+
+void IKBController::selectNext() {
+    if (!browserView_ || browserData_.empty()) return;
+    const int32_t n = int32_t(browserData_.size());
+    const int32_t i = int32_t(browserView_->selectedIndex());
+    browserView_->setSelectedIndex(unsigned(i >= n - 1 ? 0 : i + 1));
+}
+
+void IKBController::selectPrevious() {
+    if (!browserView_ || browserData_.empty()) return;
+    const int32_t n = int32_t(browserData_.size());
+    int32_t i = std::min(int32_t(browserView_->selectedIndex()), n);
+    if (i <= 0) i = n;
+    browserView_->setSelectedIndex(unsigned(i - 1));
+}
+
+void IKBController::selectLast() {
+    if (browserView_ && !browserData_.empty()) browserView_->setSelectedIndex(unsigned(browserData_.size() - 1));
+}
+
+IKBBrowserItemRef IKBController::selectedElement() const {
+    if (!browserView_ || browserData_.empty()) return nullptr;
+    const std::size_t index = std::min<std::size_t>(browserView_->selectedIndex(), browserData_.size() - 1);
+    return browserData_[index];
+}
+
+void IKBController::activateCurrentIndex() {
+    if (IKBBrowserItemRef item = selectedElement()) item->activate();
+}
+
+void IKBController::reloadCellOfItem(const IKBBrowserItem* item) {
+    if (!browserView_) return;
+    for (std::size_t i = 0; i < browserData_.size(); ++i)
+        if (browserData_[i].get() == item) {
+            browserView_->reloadCellDataAtIndex(int(i));
+            return;
+        }
+}
+
+// --- data source and delegate
+
+int IKBController::numberOfItemsInImageFlow(ImageFlowView&) { return int(browserData_.size()); }
+
+std::shared_ptr<ImageFlowItem> IKBController::imageFlowItemAtIndex(ImageFlowView&, int index) {
+    if (index < 0 || std::size_t(index) >= browserData_.size()) return nullptr;
+    return browserData_[std::size_t(index)];
+}
+
+void IKBController::imageFlowCellWasDoubleClickedAtIndex(ImageFlowView&, int) { session_.endHandling(); }
+
+} // namespace velora

@@ -1,0 +1,126 @@
+#pragma once
+// Recording stand-ins for the panel's window and image-flow view, for tests and benchmarks
+// of the panel controller and the engine. They keep the state a real view and window keep
+// (selection, visibility, full screen, alpha) and record what was asked of them. Main
+// thread only, like the real ones.
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "panel/image_flow_view.h"
+#include "panel/panel_window.h"
+
+namespace velora::test {
+
+class FakeImageFlowView final : public ImageFlowView, private ImageFlowCacheManager {
+public:
+    void setDataSource(ImageFlowDataSource* source) override { dataSource = source; }
+    void setDelegate(ImageFlowDelegate* d) override { delegate = d; }
+    void setDraggingDestinationDelegate(DraggingDestination* d) override { draggingDestination = d; }
+
+    // Pulls every cell from the data source, as a drawn view does.
+    void reloadData() override {
+        ++reloads;
+        cellTitles.clear();
+        for (int i = 0; i < count(); ++i) {
+            auto item = dataSource->imageFlowItemAtIndex(*this, i);
+            cellTitles.push_back(item && item->imageTitle() ? *item->imageTitle() : std::string());
+            if (item) lastUID = item->imageUID();
+        }
+    }
+    void reloadCellDataAtIndex(int index) override { reloadedCells.push_back(index); }
+
+    // An index past the end stands for the last cell, as the drawn view has it.
+    unsigned selectedIndex() const override {
+        const int n = count();
+        return n == 0 ? 0 : std::min<unsigned>(selected, unsigned(n - 1));
+    }
+    void setSelectedIndex(unsigned index) override {
+        selected = index;
+        selections.push_back(index);
+    }
+
+    // Cells 100 points wide from x = 0, unless a test says otherwise.
+    int64_t cellIndexAtLocation(Point location) const override {
+        if (cellAt) return cellAt(location);
+        const int64_t cell = location.x < 0 ? kNotFound : int64_t(location.x / 100);
+        return cell < count() ? cell : kNotFound;
+    }
+
+    ImageFlowCacheManager& cacheManager() override { return *this; }
+    void freeCache() override { ++cacheFrees; }
+
+    void setAlphaValue(double a) override {
+        alpha = a;
+        alphas.push_back(a);
+    }
+    double alphaValue() const override { return alpha; }
+
+    bool enterFullScreenMode(int screen, uint32_t options) override {
+        fullScreen = true;
+        fullScreenScreen = screen;
+        fullScreenOptions = options;
+        ++fullScreenEntries;
+        return true;
+    }
+    void exitFullScreenMode() override {
+        fullScreen = false;
+        ++fullScreenExits;
+    }
+    bool isInFullScreenMode() const override { return fullScreen; }
+
+    int count() const { return dataSource ? dataSource->numberOfItemsInImageFlow(const_cast<FakeImageFlowView&>(*this)) : 0; }
+
+    ImageFlowDataSource* dataSource = nullptr;
+    ImageFlowDelegate* delegate = nullptr;
+    DraggingDestination* draggingDestination = nullptr;
+    std::function<int64_t(Point)> cellAt;
+    unsigned selected = 0;
+    std::vector<unsigned> selections;
+    std::vector<int> reloadedCells;
+    std::vector<std::string> cellTitles;
+    std::string lastUID;
+    int reloads = 0;
+    int cacheFrees = 0;
+    double alpha = 1.0;
+    std::vector<double> alphas;
+    bool fullScreen = false;
+    int fullScreenScreen = -1;
+    uint32_t fullScreenOptions = 0;
+    int fullScreenEntries = 0;
+    int fullScreenExits = 0;
+};
+
+class FakePanelWindow final : public PanelWindow {
+public:
+    Rect frame() const override { return frame_; }
+    void setFrame(const Rect& f, bool display) override {
+        frame_ = f;
+        displayed = display;
+        ++frameChanges;
+    }
+    void center() override { ++centerings; }
+    void makeKeyAndOrderFront() override {
+        visible = true;
+        ++orderFronts;
+    }
+    void orderOut() override {
+        visible = false;
+        ++orderOuts;
+    }
+    bool isVisible() const override { return visible; }
+    void setAlphaValue(double a) override { alpha = a; }
+
+    Rect frame_{40, 30, 10, 10};
+    bool displayed = false;
+    bool visible = false;
+    double alpha = 1.0;
+    int frameChanges = 0;
+    int centerings = 0;
+    int orderFronts = 0;
+    int orderOuts = 0;
+};
+
+} // namespace velora::test
