@@ -118,6 +118,8 @@ Rect MAWindow::frame() const {
 void MAWindow::setFrame(const Rect& frame, bool display) {
     setGeometry(QRect(int(std::lround(frame.x)), int(std::lround(frame.y)), int(std::lround(frame.width)),
                       int(std::lround(frame.height))));
+    // A hidden window gets its resize event only when shown; the shape is needed before.
+    updateShape();
     if (display) update();
 }
 
