@@ -9,18 +9,18 @@ namespace velora {
 namespace {
 
 // Proportions of the row, in units of the front box's side.
-constexpr double kFirstGap = 0.76;   // centre of the front cell to the centre of its neighbours
+constexpr double kFirstGap = 0.73;   // centre of the front cell to the centre of its neighbours
 constexpr double kStackGap = 0.15;   // between further neighbours
 constexpr double kSideScale = 0.72;  // size of the direct neighbours
 constexpr double kFarShrink = 0.025; // each further cell a little smaller
 constexpr double kMinScale = 0.55;
 constexpr double kSideAngle = 58;    // degrees the side cells are turned away
 constexpr double kEyeDistance = 2.0; // perspective: distance of the eye from the row
-constexpr double kNeighbourDim = 0.38;
-constexpr double kFarDim = 0.07;
+constexpr double kNeighbourDim = 0.26;
+constexpr double kFarDim = 0.08;
 constexpr double kMaxDim = 0.7;
-constexpr double kBoxAspect = 1.3;     // the front box's width over its height
-constexpr double kMaxBoxWidth = 0.5;   // of the view's width, leaving room for the sides
+constexpr double kBoxAspect = 1.42;    // the front box's width over its height
+constexpr double kMaxBoxWidth = 0.54;  // of the view's width, leaving room for the sides
 constexpr double kReflectionRoom = 0.10; // of the box height, kept free under the floor
 
 double clamp01(double v) { return std::clamp(v, 0.0, 1.0); }
@@ -29,20 +29,27 @@ double clamp01(double v) { return std::clamp(v, 0.0, 1.0); }
 
 FlowLayout::FlowLayout(QSizeF viewSize, int count) : view_(viewSize), count_(count) {
     const double w = view_.width(), h = view_.height();
-    const double titleSize = std::clamp(h * 0.042, 11.0, 22.0);
-    const double margin = std::max(10.0, h * 0.05);
-    const double titleBlock = titleSize * 3.1;
+    titleSize_ = std::clamp(h * 0.042, 11.0, 22.0);
+    margin_ = std::max(10.0, h * 0.05);
     const double indicator = count_ > 1 + 2 * 3 ? std::max(8.0, h * 0.025) : 0.0;
-    // The floor leaves room under it for the front picture's reflection, then the titles.
-    const double floorAbove = h - margin - indicator - titleBlock;
-    const double boxHeight = std::max(1.0, std::min((floorAbove - margin) / (1 + kReflectionRoom),
-                                                    w * kMaxBoxWidth / kBoxAspect));
+    // The pictures, then under the floor the titles, over the upper part of the reflections.
+    room_ = h - 2 * margin_ - indicator;
+    const double boxHeight = std::max(
+        1.0, std::min((room_ - titleBlock()) / (1 + kReflectionRoom), w * kMaxBoxWidth / kBoxAspect));
     frontBox_ = QSizeF(std::min(boxHeight * kBoxAspect, w * kMaxBoxWidth), boxHeight);
-    baseline_ = floorAbove - boxHeight * kReflectionRoom;
-    titleArea_ = QRectF(margin, baseline_ + titleSize * 0.5, std::max(0.0, w - 2 * margin), titleSize * 2.6);
-    indicatorArea_ = indicator > 0 ? QRectF(w / 2 - std::min(140.0, w * 0.2), h - margin - indicator * 0.5,
+    indicatorArea_ = indicator > 0 ? QRectF(w / 2 - std::min(140.0, w * 0.2), h - margin_ - indicator * 0.5,
                                             2 * std::min(140.0, w * 0.2), 3)
                                    : QRectF();
+    setRowHeight(frontBox_.height());
+}
+
+void FlowLayout::setRowHeight(double rowHeight) {
+    const double row = std::clamp(rowHeight, 1.0, frontBox_.height());
+    const double block = row + titleBlock();
+    const double top = margin_ + std::max(0.0, room_ - block) / 2;
+    baseline_ = top + row;
+    titleArea_ = QRectF(margin_, baseline_ + titleSize_ * 0.5, std::max(0.0, view_.width() - 2 * margin_),
+                        titleSize_ * 2.6);
 }
 
 QRectF FlowLayout::pictureRect(double aspect) const {

@@ -15,6 +15,10 @@ public:
     // The layout of a view of the given size (in device-independent pixels).
     FlowLayout(QSizeF viewSize, int count);
 
+    // Centres the row vertically for pictures of the given height at the front (at most the
+    // front box's): a row of wide pictures does not leave the space above them empty.
+    void setRowHeight(double rowHeight);
+
     // The box that the front cell's picture fits into, a little wider than high.
     QSizeF frontBox() const { return frontBox_; }
     // The floor line on which the pictures stand.
@@ -47,9 +51,14 @@ public:
     static constexpr int kSideCells = 7;
 
 private:
+    double titleBlock() const { return titleSize_ * 3.1; }
+
     QSizeF view_;
     int count_;
     QSizeF frontBox_;
+    double titleSize_ = 0;
+    double margin_ = 0;
+    double room_ = 0; // height for the pictures and their reflections
     double baseline_ = 0;
     QRectF titleArea_;
     QRectF indicatorArea_;

@@ -207,7 +207,24 @@ void IKBImageFlowView::finishSelectionAnimation() {
 
 // --- geometry
 
-FlowLayout IKBImageFlowView::layout() const { return FlowLayout(QSizeF(size()), count()); }
+// The row is centred on the tallest picture around the front cell, blended between the two
+// cells nearest to the fractional position, so the floor glides along with the row.
+FlowLayout IKBImageFlowView::layout() const {
+    FlowLayout l(QSizeF(size()), count());
+    if (count() == 0) return l;
+    auto tallestAround = [&](int centre) {
+        double tallest = 0;
+        for (int i = std::max(0, centre - 1); i <= std::min(count() - 1, centre + 1); ++i)
+            tallest = std::max(tallest, l.pictureRect(flowCellAspect(cell(i).picture)).height());
+        return tallest;
+    };
+    const double position = std::clamp(position_, 0.0, double(count() - 1));
+    const int below = int(std::floor(position));
+    const double t = position - below;
+    const double row = t > 0 ? (1 - t) * tallestAround(below) + t * tallestAround(below + 1) : tallestAround(below);
+    l.setRowHeight(row);
+    return l;
+}
 
 QRectF IKBImageFlowView::cellRect(int index) const {
     if (index < 0 || index >= count()) return {};
