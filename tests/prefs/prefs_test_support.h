@@ -2,7 +2,9 @@
 // Shared pieces of the preferences tests: a fake application delegate, and a fixture with a
 // fresh user defaults file, fresh settings and a simulated desktop.
 
+#include <QCoreApplication>
 #include <QKeyEvent>
+#include <QWidget>
 #include <QObject>
 #include <map>
 #include <string>
