@@ -202,6 +202,7 @@ void VLWindowManager::scanWindowsThread() {
     for (int pass = 0; !stopping_.load(); pass = (pass + 1) % kPassesPerRescan) {
         pollFocusedWindow();
         if (pass == 0) purgeAndRescan();
+        completedPasses_.fetch_add(1, std::memory_order_release);
         if (!main.sleepFor(kPollInterval)) break;
     }
 }

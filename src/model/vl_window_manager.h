@@ -27,6 +27,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -101,6 +102,8 @@ public:
     // that follows it.
     void pollFocusedWindow();
     void purgeAndRescan();
+    // Passes the scanning thread has completed (each counted just before its sleep).
+    uint64_t completedPasses() const { return completedPasses_.load(std::memory_order_acquire); }
 
     // --- workspace notifications (main thread)
 
@@ -128,6 +131,7 @@ private:
     std::vector<std::shared_ptr<VLObserver>> observers_;
 
     std::atomic<bool> stopping_{false};
+    std::atomic<uint64_t> completedPasses_{0};
     bool registered_ = false;
     std::thread scanningThread_;
 };

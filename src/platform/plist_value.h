@@ -52,8 +52,15 @@ public:
     friend bool operator==(const PlistValue&, const PlistValue&);
 
     // XML property-list text. Parsing refuses damaged or truncated text (none, with a reason).
+    // A <date> reads as a Real: seconds since 2001-01-01 00:00:00 UTC.
     static std::optional<PlistValue> fromXml(std::string_view text, std::string* error = nullptr);
+    // Empty when the value has no XML form: None itself, or nesting deeper than kMaxDepth.
+    // None members of arrays and dictionaries are left out; text that is not well-formed
+    // UTF-8, and NUL characters, are written as U+FFFD.
     std::string toXml() const;
+
+    // The deepest nesting of arrays and dictionaries that XML text may have.
+    static constexpr int kMaxDepth = 512;
 
 private:
     struct Storage;

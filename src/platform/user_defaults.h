@@ -11,6 +11,7 @@
 // - Safe to read from any thread while another thread writes.
 
 #include <filesystem>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -48,20 +49,28 @@ public:
     void setBool(const std::string& key, bool value);
     void removeObject(const std::string& key);
 
-    // Writes the settings out now. False when the file could not be written; the old file
-    // then stays as it was. The failure is reported (standard error and the failure handler)
+    // Writes the settings out now, when they changed since the last write. False when the
+    // file could not be written; the old file then stays as it was. The failure is reported (standard error and the failure handler)
     // once until a write succeeds again.
     bool synchronize();
     void setWriteFailureHandler(std::function<void(const std::string& message)> handler);
 
 private:
     void load();
+    // Moves an unreadable file aside; false when it stays in the way. Called with mutex_ held.
+    bool setDamagedFileAside(std::string reason);
+    void reportWriteFailure(const std::string& message);
 
     std::filesystem::path file_;
-    mutable std::mutex mutex_;
+    mutable std::mutex mutex_;        // guards the fields below
     PlistValue::Dictionary values_;
+    uint64_t changeCount_ = 0;        // bumped by every change
+    uint64_t savedChangeCount_ = 0;   // the change count the file holds
     std::function<void(const std::string&)> failureHandler_;
     bool failureReported_ = false;
+    // Why the file at file_ could not be read, while it could not be moved aside either.
+    std::string damagedFileInTheWay_;
+    std::mutex writeMutex_;           // one write at a time, in the order of the snapshots
 };
 
 } // namespace velora

@@ -128,9 +128,11 @@ TapVerdict SimDesktop::pressKey(int64_t keyCode, uint64_t flags, bool autoRepeat
         std::lock_guard lock(state_->mutex);
         uint32_t dead = 0;
         std::u16string units = state_->layout ? state_->layout->translate(uint16_t(keyCode), 0, dead) : u"";
+        std::string chars;
         for (char16_t u : units)
-            if (u < 0x80) e.charactersIgnoringModifiers.push_back(char(u));
-        if (keyCode == vk::Escape) e.charactersIgnoringModifiers = "\x1b";
+            if (u < 0x80) chars += char(u);
+        if (keyCode == vk::Escape) chars = std::string(1, '\x1b');
+        e.charactersIgnoringModifiers = std::move(chars);
     }
     return injectKey(e);
 }

@@ -1,0 +1,13 @@
+#pragma once
+// Writes property-list values as XML text through libplist.
+
+#include <string>
+
+#include "platform/plist_value.h"
+
+namespace velora {
+
+// The XML document of the value; empty when it has none (see PlistValue::toXml).
+std::string writePlistXml(const PlistValue& value);
+
+} // namespace velora

@@ -1,0 +1,55 @@
+// The filters dictionary read from the user defaults, hostile values included.
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "model/filters_dictionary.h"
+#include "platform/user_defaults.h"
+#include "support/temp_dir.h"
+
+namespace velora {
+namespace {
+
+class FiltersDictionaryTest : public ::testing::Test {
+protected:
+    FiltersDictionaryTest() { UserDefaults::resetStandard(dir / "defaults.plist"); }
+    void store(PlistValue value) { UserDefaults::standard().setObject(kFiltersDefaultsKey, std::move(value)); }
+
+    test::TempDir dir;
+};
+
+const FilterDictionary kDefault{{kAllApplications, 2}};
+
+TEST_F(FiltersDictionaryTest, DefaultWhenNothingUsableIsStored) {
+    EXPECT_EQ(getFiltersDictionary(), kDefault);
+    store(PlistValue("com.apple.finder"));
+    EXPECT_EQ(getFiltersDictionary(), kDefault);
+    store(PlistValue(PlistValue::Array{PlistValue(1)}));
+    EXPECT_EQ(getFiltersDictionary(), kDefault);
+}
+
+TEST_F(FiltersDictionaryTest, StoredEntriesAreCopiedAndHostileValuesRefused) {
+    store(PlistValue(PlistValue::Dictionary{
+        {"com.apple.finder", PlistValue(1)},
+        {"org.example.seven", PlistValue(7)},
+        {"org.example.negative", PlistValue(-1)},
+        {"org.example.real", PlistValue(3.9)},
+        {"org.example.huge", PlistValue(int64_t(1) << 33)},
+        {"org.example.nan", PlistValue(std::numeric_limits<double>::quiet_NaN())},
+        {"org.example.text", PlistValue("2")},
+        {"org.example.flag", PlistValue(true)},
+        {"org.example.nested", PlistValue(PlistValue::Dictionary{{"x", PlistValue(1)}})},
+    }));
+    FilterDictionary expected{{"com.apple.finder", 1},
+                              {"org.example.seven", 7},
+                              {"org.example.negative", -1},
+                              {"org.example.real", 3},
+                              {"org.example.huge", std::numeric_limits<int32_t>::max()}};
+    EXPECT_EQ(getFiltersDictionary(), expected);
+    // A stored empty dictionary stays empty: the lookup's own defaults then apply.
+    store(PlistValue(PlistValue::Dictionary{}));
+    EXPECT_TRUE(getFiltersDictionary().empty());
+}
+
+} // namespace
+} // namespace velora

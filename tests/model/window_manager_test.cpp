@@ -1,0 +1,224 @@
+// The window list: placement, the scanning thread, notifications, purges and the queries.
+#include <algorithm>
+#include <thread>
+
+#include "model_fixture.h"
+#include "platform/ax_names.h"
+
+namespace velora {
+namespace {
+
+class WindowManagerTest : public test::ModelTest {
+protected:
+    // The shared manager, once its scanning thread has completed its first pass and sleeps.
+    VLWindowManager& start() {
+        VLWindowManager& m = VLWindowManager::sharedManager();
+        EXPECT_TRUE(sim.pumpUntil([&] { return m.completedPasses() >= 1 && sim.sleepers() >= 1; }));
+        return m;
+    }
+    // Lets one poll interval pass and waits until the next pass is done.
+    void nextPass(VLWindowManager& m) {
+        uint64_t before = m.completedPasses();
+        sim.advance(VLWindowManager::kPollInterval);
+        ASSERT_TRUE(sim.pumpUntil([&] { return m.completedPasses() > before && sim.sleepers() >= 1; }));
+    }
+    // Runs passes up to and including the next purge and rescan.
+    void untilNextPurge(VLWindowManager& m) {
+        while (m.completedPasses() % VLWindowManager::kPassesPerRescan != 0) nextPass(m);
+        nextPass(m);
+    }
+    static std::vector<uint64_t> listed(const VLWindowManager& m) {
+        std::vector<uint64_t> ids;
+        for (const VLElementRef& r : m.windowsArray()) ids.push_back(r->element().id);
+        return ids;
+    }
+    static std::vector<uint64_t> ids(const std::vector<VLElementRef>& records) {
+        std::vector<uint64_t> out;
+        for (const VLElementRef& r : records) out.push_back(r->element().id);
+        return out;
+    }
+    static VLElementRef fake(uint64_t id) { return record(1, uint32_t(id)); }
+};
+
+TEST_F(WindowManagerTest, PlacementKeepsListedRecordsAndOnlyMovesUpOnRequest) {
+    VLWindowManager& m = start();
+    for (uint64_t id : {1, 2, 3}) m.processWindow(fake(id), false);
+    m.processWindow(fake(3), false);
+    EXPECT_EQ(listed(m), (std::vector<uint64_t>{1, 2, 3}));
+
+    VLElementRef kept = m.windowsArray()[2];
+    kept->setWid(42);
+    m.processWindow(fake(3), true);
+    EXPECT_EQ(listed(m), (std::vector<uint64_t>{3, 1, 2}));
+    EXPECT_EQ(m.windowsArray()[0], kept); // the listed record moved, with what it learned
+    m.processWindow(fake(3), true);
+    m.processWindow(fake(4), true);
+    m.processWindow(nullptr, true);
+    m.processWindow(VLElement::elementWithElementRef(AXElement{}), true);
+    EXPECT_EQ(listed(m), (std::vector<uint64_t>{4, 3, 1, 2}));
+
+    m.removeWindow(ModelTest::windowElement(1, 1));
+    m.insertObject(fake(9), 99);
+    m.removeObject(fake(4));
+    EXPECT_EQ(listed(m), (std::vector<uint64_t>{3, 2, 9}));
+}
+
+TEST_F(WindowManagerTest, FocusedWindowMovesToTheTopWithinOnePoll) {
+    auto [a, wa] = appWithWindow("org.example.a", "A");
+    auto [b, wb] = appWithWindow("org.example.b", "B");
+    auto [c, wc] = appWithWindow("org.example.c", "C");
+    VLWindowManager& m = start();
+    EXPECT_EQ(listed(m), (std::vector<uint64_t>{wa, wb, wc})); // scan order
+    sim.focusWindow(wb);
+    nextPass(m);
+    EXPECT_EQ(listed(m), (std::vector<uint64_t>{wb, wa, wc}));
+    sim.focusWindow(wc);
+    nextPass(m);
+    EXPECT_EQ(listed(m), (std::vector<uint64_t>{wc, wb, wa}));
+    nextPass(m);
+    EXPECT_EQ(listed(m), (std::vector<uint64_t>{wc, wb, wa}));
+    (void)a, (void)b, (void)c;
+}
+
+TEST_F(WindowManagerTest, CreationAndDestructionNotificationsOnTheMainThread) {
+    auto [pid, w] = appWithWindow("org.example.a", "A");
+    VLWindowManager& m = start();
+    sim.focusWindow(w);
+    nextPass(m);
+    sim::WindowSpec answering;
+    answering.roleReadableWhenDestroyed = true;
+    uint32_t created = sim.addWindow(pid, answering);
+    uint32_t silent = sim.addWindow(pid);
+    EXPECT_EQ(listed(m), (std::vector<uint64_t>{w})); // not before the main thread runs
+    sim.pump();
+    EXPECT_EQ(listed(m), (std::vector<uint64_t>{w, created, silent}));
+
+    windowNotificationCallback(m, windowElement(pid, created), ax::WindowCreated);
+    EXPECT_EQ(listed(m), (std::vector<uint64_t>{w, created, silent}));
+
+    sim.destroyWindow(created);
+    sim.destroyWindow(silent); // its role no longer reads: left to the purge
+    sim.pump();
+    EXPECT_EQ(listed(m), (std::vector<uint64_t>{w, silent}));
+    untilNextPurge(m);
+    EXPECT_EQ(listed(m), (std::vector<uint64_t>{w}));
+}
+
+TEST_F(WindowManagerTest, TerminatedApplicationLeavesAtTheNextPurge) {
+    auto [a, wa] = appWithWindow("org.example.a", "A");
+    uint32_t wa2 = sim.addWindow(a);
+    auto [b, wb] = appWithWindow("org.example.b", "B");
+    VLWindowManager& m = start();
+    ASSERT_EQ(m.observers().size(), 2u);
+    sim.terminateApplication(a);
+    sim.pump();
+    ASSERT_EQ(m.observers().size(), 1u);
+    EXPECT_TRUE(m.observers()[0]->isEqualTo(b));
+    EXPECT_EQ(listed(m), (std::vector<uint64_t>{wa2, wa, wb}));
+    untilNextPurge(m);
+    EXPECT_EQ(listed(m), (std::vector<uint64_t>{wb}));
+}
+
+TEST_F(WindowManagerTest, ApplicationsFoundByTheRescanAreWatchedOnTheMainThread) {
+    VLWindowManager& m = start();
+    sim::ApplicationSpec spec;
+    spec.bundleIdentifier = "org.example.quiet";
+    pid_t pid = sim.addApplication(spec); // no launch notification
+    uint32_t first = sim.addWindow(pid);
+    untilNextPurge(m); // the scanning thread watches it
+    EXPECT_EQ(listed(m), (std::vector<uint64_t>{first}));
+    EXPECT_EQ(sim.countCalls("createObserver"), 1);
+
+    uint32_t second = sim.addWindow(pid);
+    sim.pump();
+    EXPECT_EQ(listed(m), (std::vector<uint64_t>{first, second}));
+    m.addObserverForApp(pid);
+    EXPECT_EQ(m.observers().size(), 1u);
+    EXPECT_EQ(sim.countCalls("createObserver"), 1);
+}
+
+TEST_F(WindowManagerTest, LaunchesAndSpaceChangesScan) {
+    VLWindowManager& m = start();
+    sim::ApplicationSpec spec;
+    pid_t launched = sim.launchApplication(spec);
+    uint32_t w = sim.addWindow(launched); // before anyone watches it
+    sim.pump();
+    EXPECT_EQ(listed(m), (std::vector<uint64_t>{w}));
+    EXPECT_EQ(m.observers().size(), 1u);
+
+    pid_t quiet = sim.addApplication(spec);
+    uint32_t q = sim.addWindow(quiet);
+    sim.setCurrentSpace(2);
+    sim.pump();
+    EXPECT_EQ(listed(m), (std::vector<uint64_t>{w, q}));
+}
+
+TEST_F(WindowManagerTest, WindowsOfAProcessAndTheWindowListFetches) {
+    sim::WindowSpec minimised;
+    minimised.minimized = true;
+    auto [a, wa] = appWithWindow("org.example.a", "A");
+    uint32_t wm = sim.addWindow(a, minimised);
+    auto [b, wb] = appWithWindow("org.example.b", "B");
+    VLWindowManager& m = start();
+    ASSERT_EQ(listed(m), (std::vector<uint64_t>{wm, wa, wb}));
+
+    sim.clearCalls();
+    EXPECT_EQ(ids(m.windowsForPID(a)), (std::vector<uint64_t>{wm, wa}));
+    EXPECT_EQ(sim.countCalls("windowList"), 1); // once, for the first unmatched record
+    EXPECT_EQ(ids(m.windowsForPID(b)), (std::vector<uint64_t>{wb}));
+    EXPECT_TRUE(m.pidHasOpenWindows(a));
+    EXPECT_TRUE(m.windowsForPID(4242).empty());
+    EXPECT_FALSE(m.pidHasOpenWindows(4242));
+    EXPECT_EQ(sim.countCalls("windowList"), 1); // all matched now
+
+    VLSettings::shared().ignoreMinimized = 1;
+    sim.destroyWindow(wa);
+    EXPECT_TRUE(m.windowsForPID(a).empty());
+    EXPECT_TRUE(m.pidHasOpenWindows(a)); // options do not apply
+    untilNextPurge(m);
+    EXPECT_EQ(sim.countCalls("windowList"), 1); // scanning passes never fetch
+
+    uint32_t fresh = sim.addWindow(b);
+    sim.pump();
+    EXPECT_TRUE(m.pidHasOpenWindows(b));
+    EXPECT_EQ(sim.countCalls("windowList"), 1); // the matched window of b answered first
+    EXPECT_EQ(ids(m.windowsForPID(b)), (std::vector<uint64_t>{wb, fresh}));
+    EXPECT_EQ(sim.countCalls("windowList"), 2);
+}
+
+TEST_F(WindowManagerTest, HungApplication) {
+    auto [hung, wh] = appWithWindow("org.example.hung", "H");
+    auto [later, wl] = appWithWindow("org.example.later", "L");
+    sim.setApplicationHung(hung, true);
+    VLWindowManager& m = start();
+    EXPECT_EQ(listed(m), (std::vector<uint64_t>{wl}));
+    ASSERT_EQ(m.windowsForPID(later).size(), 1u); // matched and judged while it answers
+    sim.setApplicationHung(hung, false);
+    sim.setApplicationHung(later, true);
+    untilNextPurge(m);
+    EXPECT_EQ(listed(m), (std::vector<uint64_t>{wl, wh}));
+    EXPECT_EQ(ids(m.windowsForPID(later)), (std::vector<uint64_t>{wl}));
+    EXPECT_EQ(ids(m.windowsForPID(hung)), (std::vector<uint64_t>{wh}));
+}
+
+TEST_F(WindowManagerTest, ConcurrentPlacementNeverListsAWindowTwice) {
+    VLWindowManager& m = start();
+    constexpr uint64_t kWindows = 300;
+    auto place = [&](bool top) {
+        for (uint64_t id = 1; id <= kWindows; ++id) m.processWindow(fake(id), top && id % 3 == 0);
+    };
+    std::thread first(place, true), second(place, false);
+    std::thread reader([&] {
+        for (int i = 0; i < 200; ++i) m.windowsForPID(77);
+    });
+    first.join();
+    second.join();
+    reader.join();
+    std::vector<uint64_t> all = listed(m);
+    std::sort(all.begin(), all.end());
+    EXPECT_EQ(all.size(), kWindows);
+    EXPECT_EQ(std::adjacent_find(all.begin(), all.end()), all.end());
+}
+
+} // namespace
+} // namespace velora
