@@ -1,0 +1,8 @@
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    // The death tests run in a program that starts threads.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    return RUN_ALL_TESTS();
+}
