@@ -5,19 +5,13 @@
 #include <string_view>
 #include <utility>
 
+#include "hotkeys/sg_key_combo.h"
 #include "platform/input.h"
 #include "platform/virtual_keys.h"
 
 namespace velora {
 
 namespace {
-
-constexpr std::pair<int64_t, uint64_t> kModifierPairs[] = {
-    {kStoredCommand, kEventFlagCommand},
-    {kStoredShift, kEventFlagShift},
-    {kStoredOption, kEventFlagOption},
-    {kStoredControl, kEventFlagControl},
-};
 
 // X's Lock bit in a key event's state.
 constexpr quint32 kXLockMask = 0x2;
@@ -91,16 +85,15 @@ bool isKeypadKey(int64_t keyCode) {
 
 uint64_t carbonToCocoaFlags(int64_t modifiers) {
     if (modifiers < 0) return 0;
-    uint64_t flags = 0;
-    for (auto [stored, flag] : kModifierPairs)
-        if (modifiers & stored) flags |= flag;
-    return flags;
+    return SGKeyCombo::keyComboWithKeyCode(0, modifiers).modifierMask();
 }
 
 int64_t cocoaToCarbonFlags(uint64_t flags) {
     int64_t modifiers = 0;
-    for (auto [stored, flag] : kModifierPairs)
-        if (flags & flag) modifiers |= stored;
+    if (flags & kEventFlagCommand) modifiers |= kCommandKeyModifier;
+    if (flags & kEventFlagShift) modifiers |= kShiftKeyModifier;
+    if (flags & kEventFlagOption) modifiers |= kOptionKeyModifier;
+    if (flags & kEventFlagControl) modifiers |= kControlKeyModifier;
     return modifiers;
 }
 

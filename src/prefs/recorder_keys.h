@@ -14,13 +14,7 @@ class QKeyEvent;
 
 namespace velora {
 
-// Stored modifiers (the key combination's bits) and their event flags.
-inline constexpr int64_t kStoredCommand = 0x0100;
-inline constexpr int64_t kStoredShift = 0x0200;
-inline constexpr int64_t kStoredOption = 0x0800;
-inline constexpr int64_t kStoredControl = 0x1000;
-
-// Stored modifiers to event flags; other bits are dropped, and a negative value (the clear
+// Stored modifiers (the key combination's bits, hotkeys/sg_key_combo.h) to event flags; other bits are dropped, and a negative value (the clear
 // combination's -1) gives no flags.
 uint64_t carbonToCocoaFlags(int64_t modifiers);
 // Event flags to stored modifiers; flags other than the four modifiers are dropped.
