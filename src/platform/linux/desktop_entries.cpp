@@ -1,0 +1,165 @@
+#include "platform/linux/desktop_entries.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+#include "platform/linux/desktop_file.h"
+#include "platform/linux/xdg_dirs.h"
+
+namespace velora {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kGroup = "Desktop Entry";
+constexpr std::string_view kSuffix = ".desktop";
+// Deep enough for any real menu layout, shallow enough to stop a symbolic-link loop.
+constexpr int kMaxDepth = 8;
+
+struct Record {
+    DesktopEntry entry;
+    bool noDisplay = false;
+};
+
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
+}
+
+std::string_view stem(std::string_view id) {
+    if (id.size() >= kSuffix.size() && id.substr(id.size() - kSuffix.size()) == kSuffix)
+        id.remove_suffix(kSuffix.size());
+    return id;
+}
+
+// The .desktop files below a folder with their ids, in name order.
+void collectFiles(const fs::path& dir, const std::string& idPrefix, int depth,
+                  std::vector<std::pair<std::string, fs::path>>& out) {
+    std::error_code ec;
+    std::vector<fs::directory_entry> children;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) children.push_back(*it);
+    std::sort(children.begin(), children.end(),
+              [](const auto& a, const auto& b) { return a.path().filename() < b.path().filename(); });
+    for (const auto& child : children) {
+        std::string name = child.path().filename().string();
+        if (child.is_directory(ec)) {
+            if (depth < kMaxDepth) collectFiles(child.path(), idPrefix + name + "-", depth + 1, out);
+        } else if (name.size() > kSuffix.size() && name.ends_with(kSuffix) && child.is_regular_file(ec)) {
+            out.emplace_back(idPrefix + name, child.path());
+        }
+    }
+}
+
+std::optional<Record> readEntry(const std::string& id, const fs::path& file, const std::string& locale) {
+    auto desktop = DesktopFile::load(file);
+    if (!desktop || !desktop->hasGroup(kGroup)) return std::nullopt;
+    if (desktop->value(kGroup, "Type") != "Application" || desktop->boolean(kGroup, "Hidden")) return std::nullopt;
+    auto name = desktop->localeValue(kGroup, "Name", locale);
+    if (!name) return std::nullopt;
+    Record r;
+    r.entry.id = id;
+    r.entry.name = *name;
+    r.entry.exec = desktop->value(kGroup, "Exec").value_or("");
+    r.entry.iconName = desktop->value(kGroup, "Icon").value_or("");
+    r.entry.path = desktop->value(kGroup, "Path").value_or("");
+    r.entry.startupWMClass = desktop->value(kGroup, "StartupWMClass").value_or("");
+    r.noDisplay = desktop->boolean(kGroup, "NoDisplay");
+    return r;
+}
+
+} // namespace
+
+struct DesktopEntries::Index {
+    std::vector<Record> records;  // ordered by id
+
+    static std::shared_ptr<const Index> scan() {
+        auto index = std::make_shared<Index>();
+        std::string locale = messagesLocale();
+        std::vector<fs::path> dataDirs{xdgDataHome()};
+        for (auto& d : xdgDataDirs()) dataDirs.push_back(d);
+
+        std::set<fs::path> seenDirs;
+        std::set<std::string, std::less<>> claimed;
+        for (const auto& dataDir : dataDirs) {
+            fs::path apps = (dataDir / "applications").lexically_normal();
+            if (!seenDirs.insert(apps).second) continue;
+            std::vector<std::pair<std::string, fs::path>> files;
+            collectFiles(apps, "", 0, files);
+            for (const auto& [id, file] : files) {
+                // The first file with an id owns it, whether or not it is a usable entry.
+                if (!claimed.insert(id).second) continue;
+                if (auto record = readEntry(id, file, locale)) index->records.push_back(std::move(*record));
+            }
+        }
+        std::sort(index->records.begin(), index->records.end(),
+                  [](const Record& a, const Record& b) { return a.entry.id < b.entry.id; });
+        return index;
+    }
+
+    template <typename Match>
+    std::optional<DesktopEntry> best(Match matches) const {
+        const Record* hidden = nullptr;
+        for (const auto& r : records) {
+            if (!matches(r.entry)) continue;
+            if (!r.noDisplay) return r.entry;
+            if (!hidden) hidden = &r;
+        }
+        if (hidden) return hidden->entry;
+        return std::nullopt;
+    }
+};
+
+DesktopEntries& DesktopEntries::shared() {
+    static DesktopEntries entries;
+    return entries;
+}
+
+std::shared_ptr<const DesktopEntries::Index> DesktopEntries::index() {
+    std::lock_guard lock(mutex_);
+    if (!index_) index_ = Index::scan();
+    return index_;
+}
+
+void DesktopEntries::rescan() {
+    auto fresh = Index::scan();
+    std::lock_guard lock(mutex_);
+    index_ = std::move(fresh);
+}
+
+std::optional<DesktopEntry> DesktopEntries::forWMClass(const std::string& instance, const std::string& className) {
+    auto idx = index();
+    const std::string* steps[] = {&className, &instance};
+    for (const std::string* name : steps) {
+        if (name->empty()) continue;
+        if (auto e = idx->best([&](const DesktopEntry& d) { return d.startupWMClass == *name; })) return e;
+    }
+    for (const std::string* name : steps) {
+        if (name->empty()) continue;
+        if (auto e = idx->best([&](const DesktopEntry& d) { return equalsIgnoringCase(stem(d.id), *name); }))
+            return e;
+    }
+    return std::nullopt;
+}
+
+std::optional<DesktopEntry> DesktopEntries::forId(const std::string& id) {
+    auto idx = index();
+    std::string full = id.ends_with(kSuffix) ? id : id + std::string(kSuffix);
+    auto it = std::lower_bound(idx->records.begin(), idx->records.end(), full,
+                               [](const Record& r, const std::string& key) { return r.entry.id < key; });
+    if (it == idx->records.end() || it->entry.id != full) return std::nullopt;
+    return it->entry;
+}
+
+std::vector<DesktopEntry> DesktopEntries::all() {
+    auto idx = index();
+    std::vector<DesktopEntry> out;
+    out.reserve(idx->records.size());
+    for (const auto& r : idx->records) out.push_back(r.entry);
+    return out;
+}
+
+} // namespace velora
