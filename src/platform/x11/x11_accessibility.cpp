@@ -126,7 +126,7 @@ AXError X11Accessibility::windowAttribute(const AXElement& e, const std::string&
     if (attribute == ax::Role) { out = std::string(ax::RoleWindow); return AXError::Success; }
     if (attribute == ax::Subrole) { out = info->subrole(atoms); return AXError::Success; }
     if (attribute == ax::Title) { out = info->title(); return AXError::Success; }
-    if (attribute == ax::Minimized) { out = info->isMinimized(atoms); return AXError::Success; }
+    if (attribute == ax::Minimized) { out = x_->cache.isMinimized(*info); return AXError::Success; }
     if (attribute == ax::Focused || attribute == ax::Frontmost) {
         out = x_->cache.activeWindow() == window;
         return AXError::Success;
@@ -201,7 +201,7 @@ AXError X11Accessibility::setAttributeValue(const AXElement& e, const std::strin
         if (*on) x_->activateWindow(window);
     } else if (attribute == ax::Minimized) {
         if (*on) x_->actions.minimize(window);
-        else if (info->isMinimized(x_->atoms)) x_->actions.restore(window);
+        else if (x_->cache.isMinimized(*info)) x_->actions.restore(window);
     } else {
         return AXError::AttributeUnsupported;
     }

@@ -21,8 +21,8 @@ bool ClientInfo::allows(xcb_atom_t action) const {
     return !hasAllowedActions || std::find(allowedActions.begin(), allowedActions.end(), action) != allowedActions.end();
 }
 
-bool ClientInfo::isMinimized(const Atoms& atoms) const {
-    if (hasState(atoms._NET_WM_STATE_HIDDEN) && !hasState(atoms._NET_WM_STATE_SHADED)) return true;
+bool ClientInfo::isMinimized(xcb_atom_t hiddenState, xcb_atom_t shadedState, bool managerSetsHidden) const {
+    if (managerSetsHidden) return hasState(hiddenState) && !hasState(shadedState);
     return hasWmState && wmState == kIconicState;
 }
 

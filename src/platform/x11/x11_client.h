@@ -53,8 +53,10 @@ struct ClientInfo {
     bool hasState(xcb_atom_t state) const;
     bool isSticky() const { return hasDesktop && desktop == 0xFFFFFFFF; }
     bool isOnDesktop(uint32_t current) const { return !hasDesktop || isSticky() || desktop == current; }
-    // Iconified: hidden by the manager, or in the iconic state.
-    bool isMinimized(const Atoms& atoms) const;
+    // Minimised. A manager that sets _NET_WM_STATE_HIDDEN says so there (it may also put
+    // windows of other desktops in the iconic state, as openbox does); otherwise the ICCCM
+    // iconic state tells.
+    bool isMinimized(xcb_atom_t hiddenState, xcb_atom_t shadedState, bool managerSetsHidden) const;
     // The owning process, when it can be told: the resource extension, else _NET_WM_PID of
     // a client on this machine.
     pid_t ownerPid(const std::string& localHost) const;

@@ -8,6 +8,21 @@ bool RootState::supports(xcb_atom_t atom) const {
     return std::find(supported.begin(), supported.end(), atom) != supported.end();
 }
 
+void DesktopCache::setStateAtoms(xcb_atom_t hidden, xcb_atom_t shaded) {
+    std::lock_guard lock(mutex_);
+    hiddenState_ = hidden;
+    shadedState_ = shaded;
+}
+
+bool DesktopCache::minimizedLocked(const ClientInfo& info) const {
+    return info.isMinimized(hiddenState_, shadedState_, root_.supports(hiddenState_));
+}
+
+bool DesktopCache::isMinimized(const ClientInfo& info) const {
+    std::lock_guard lock(mutex_);
+    return minimizedLocked(info);
+}
+
 std::optional<ClientInfo> DesktopCache::client(xcb_window_t window) const {
     std::lock_guard lock(mutex_);
     auto it = clients_.find(window);
@@ -90,7 +105,7 @@ xcb_window_t DesktopCache::mostRecentWindowOf(pid_t pid) const {
     if (candidates.empty()) return kNoWindow;
     for (xcb_window_t w : candidates) {
         const ClientInfo& info = clients_.at(w);
-        if (!(info.hasWmState && info.wmState == kIconicState)) return w;
+        if (!minimizedLocked(info)) return w;
     }
     return candidates.front();
 }
@@ -183,7 +198,7 @@ bool DesktopCache::isHidden(pid_t pid) const {
     for (const auto& [window, info] : clients_) {
         if (info.pid != pid) continue;
         any = true;
-        if (!(info.hasWmState && info.wmState == kIconicState)) return false;
+        if (!minimizedLocked(info)) return false;
     }
     return any;
 }

@@ -33,6 +33,10 @@ struct RootState {
 
 class DesktopCache {
 public:
+    // The atoms of the minimised state (set once, before the event loop starts).
+    void setStateAtoms(xcb_atom_t hidden, xcb_atom_t shaded);
+    bool isMinimized(const ClientInfo& info) const;
+
     // --- questions, from any thread
     std::optional<ClientInfo> client(xcb_window_t window) const;
     bool isClient(xcb_window_t window) const;
@@ -96,6 +100,7 @@ private:
     std::vector<xcb_window_t> frontFirstLocked() const;
     xcb_window_t activeLocked() const;
     void touchLocked(xcb_window_t window);
+    bool minimizedLocked(const ClientInfo& info) const;
 
     mutable std::mutex mutex_;
     RootState root_;
@@ -108,6 +113,7 @@ private:
     xcb_window_t focuslessActive_ = kNoWindow;
     std::map<pid_t, std::vector<xcb_window_t>> hidden_;
     uint64_t nextDiscovery_ = 0;
+    xcb_atom_t hiddenState_ = XCB_ATOM_NONE, shadedState_ = XCB_ATOM_NONE;
 };
 
 } // namespace velora::x11

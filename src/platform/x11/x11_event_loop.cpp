@@ -40,6 +40,7 @@ void EventLoop::selectInput() {
 }
 
 void EventLoop::start() {
+    x_.cache.setStateAtoms(x_.atoms._NET_WM_STATE_HIDDEN, x_.atoms._NET_WM_STATE_SHADED);
     selectInput();
     readRoot();
     readExistingRootChildren();
@@ -176,7 +177,11 @@ void EventLoop::handle(const xcb_generic_event_t* event) {
     }
     case XCB_CONFIGURE_NOTIFY: {
         const auto* e = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
-        if (e->event == x_.root) x_.pictures.frameResized(e->window, e->width, e->height);
+        if (e->event == x_.root) {
+            if (x_.pictures.needsNaming(e->window, e->width, e->height)) refreshPicture(e->window);
+        } else if (auto info = x_.cache.client(e->window); info && info->frame != kNoWindow) {
+            refreshPicture(info->frame);  // the client changed size inside its frame
+        }
         return;
     }
     case XCB_REPARENT_NOTIFY: {
@@ -186,7 +191,11 @@ void EventLoop::handle(const xcb_generic_event_t* event) {
             x_.pictures.frameGone(e->window);
             x_.cache.erasePopUp(e->window);
         }
-        if (x_.cache.isClient(e->window)) x_.cache.setFrame(e->window, reader_.findFrame(e->window));
+        if (x_.cache.isClient(e->window)) {
+            const xcb_window_t frame = reader_.findFrame(e->window);
+            x_.cache.setFrame(e->window, frame);
+            if (frame != kNoWindow) refreshPicture(frame);
+        }
         return;
     }
     case XCB_CLIENT_MESSAGE: {
@@ -287,7 +296,17 @@ void EventLoop::addClient(xcb_window_t window) {
     if (!reader_.load(window, info)) return;  // gone already
     info.pid = info.ownerPid(x_.localHost);
     const pid_t pid = info.pid;
+    // The application exists before its window shows in the cache, so that whoever finds
+    // the window also finds its application.
+    if (pid > 0 && !x_.apps.find(pid)) {
+        x_.apps.insert(pid, std::make_shared<X11RunningApplication>(
+                                context_, pid, identifyApplication(info.instance, info.className)));
+        x_.notifier->applicationLaunched(pid);
+    }
+    const xcb_window_t frame = info.frame;
     x_.cache.insertClient(std::move(info));
+    // The frame may have been shown before the window was known as managed.
+    if (frame != kNoWindow) refreshPicture(frame);
     if (pid > 0) x_.notifier->windowCreated(pid, window);
 }
 
@@ -300,19 +319,6 @@ void EventLoop::removeClient(xcb_window_t window) {
 
 void EventLoop::updateApplications() {
     const std::vector<pid_t> now = x_.cache.pidsInDiscoveryOrder();
-    for (pid_t pid : now) {
-        if (x_.apps.find(pid)) continue;
-        std::string instance, className;
-        for (const ClientInfo& info : x_.cache.clientsOf(pid)) {
-            if (info.instance.empty() && info.className.empty()) continue;
-            instance = info.instance;
-            className = info.className;
-            break;
-        }
-        x_.apps.insert(pid, std::make_shared<X11RunningApplication>(context_, pid,
-                                                                    identifyApplication(instance, className)));
-        x_.notifier->applicationLaunched(pid);
-    }
     for (pid_t pid : x_.apps.pids()) {
         if (std::find(now.begin(), now.end(), pid) != now.end()) continue;
         x_.apps.remove(pid);
@@ -326,8 +332,31 @@ void EventLoop::onRootChildMapped(xcb_window_t window, bool overrideRedirect) {
         x_.cache.setPopUp(window, reader_.resourceOwner(window));
         return;
     }
-    auto geometry = takeReply(x_.c, xcb_get_geometry(x_.c, window), xcb_get_geometry_reply);
-    if (geometry) x_.pictures.frameShown(window, geometry->width, geometry->height);
+    x_.pictures.frameShown(window);
+    refreshPicture(window);
+}
+
+void EventLoop::refreshPicture(xcb_window_t frame) {
+    auto frameGeometry = xcb_get_geometry(x_.c, frame);
+    const xcb_window_t client = x_.cache.clientOfFrame(frame);
+    xcb_get_geometry_cookie_t clientGeometry{};
+    xcb_translate_coordinates_cookie_t offset{};
+    const bool nested = client != kNoWindow && client != frame;
+    if (nested) {
+        clientGeometry = xcb_get_geometry(x_.c, client);
+        offset = xcb_translate_coordinates(x_.c, client, frame, 0, 0);
+    }
+    auto f = takeReply(x_.c, frameGeometry, xcb_get_geometry_reply);
+    if (!nested) {
+        if (f) x_.pictures.keep(frame, f->width, f->height);
+        return;
+    }
+    auto g = takeReply(x_.c, clientGeometry, xcb_get_geometry_reply);
+    auto o = takeReply(x_.c, offset, xcb_translate_coordinates_reply);
+    if (!f || !g || !o) return;
+    const bool holdsClient = o->dst_x >= 0 && o->dst_y >= 0 && o->dst_x + g->width <= f->width &&
+                             o->dst_y + g->height <= f->height;
+    if (holdsClient && x_.pictures.needsNaming(frame, f->width, f->height)) x_.pictures.keep(frame, f->width, f->height);
 }
 
 void EventLoop::readExistingRootChildren() {

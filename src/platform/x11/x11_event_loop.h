@@ -47,9 +47,11 @@ private:
     void refreshClientList();
     void addClient(xcb_window_t window);
     void removeClient(xcb_window_t window);
-    // Registers processes that own managed windows now and retires those that no longer do.
+    // Retires the applications that no longer own a managed window.
     void updateApplications();
     void onRootChildMapped(xcb_window_t window, bool overrideRedirect);
+    // Names the frame's pixmap again when the frame holds the whole client.
+    void refreshPicture(xcb_window_t frame);
     void readExistingRootChildren();
     void onKey(bool press, uint8_t keycode, uint32_t time);
     void onXkb(const xcb_generic_event_t* event);

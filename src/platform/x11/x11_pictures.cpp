@@ -39,26 +39,31 @@ void Pictures::name(xcb_window_t frame, uint16_t width, uint16_t height) {
     std::shared_ptr<const Named> previous;  // released outside the lock
     std::lock_guard lock(mutex_);
     if (!named) return;  // not viewable after all: keep what there was
+    stale_.erase(frame);
     auto& slot = kept_[frame];
     previous = std::move(slot);
     slot = std::move(named);
 }
 
-void Pictures::frameShown(xcb_window_t frame, uint16_t width, uint16_t height) {
-    {
-        std::lock_guard lock(mutex_);
-        if (!available_) return;
-        shown_.insert(frame);
-    }
-    name(frame, width, height);
+void Pictures::frameShown(xcb_window_t frame) {
+    std::lock_guard lock(mutex_);
+    if (!available_) return;
+    shown_.insert(frame);
+    stale_.insert(frame);  // a frame shown again has a new backing pixmap
 }
 
-void Pictures::frameResized(xcb_window_t frame, uint16_t width, uint16_t height) {
+bool Pictures::needsNaming(xcb_window_t frame, uint16_t width, uint16_t height) const {
+    std::lock_guard lock(mutex_);
+    if (!available_ || !shown_.count(frame)) return false;
+    if (stale_.count(frame)) return true;
+    auto it = kept_.find(frame);
+    return it == kept_.end() || it->second->width != width || it->second->height != height;
+}
+
+void Pictures::keep(xcb_window_t frame, uint16_t width, uint16_t height) {
     {
         std::lock_guard lock(mutex_);
         if (!available_ || !shown_.count(frame)) return;
-        auto it = kept_.find(frame);
-        if (it != kept_.end() && it->second->width == width && it->second->height == height) return;
     }
     name(frame, width, height);
 }
@@ -66,12 +71,14 @@ void Pictures::frameResized(xcb_window_t frame, uint16_t width, uint16_t height)
 void Pictures::frameHidden(xcb_window_t frame) {
     std::lock_guard lock(mutex_);
     shown_.erase(frame);
+    stale_.erase(frame);
 }
 
 void Pictures::frameGone(xcb_window_t frame) {
     std::shared_ptr<const Named> previous;
     std::lock_guard lock(mutex_);
     shown_.erase(frame);
+    stale_.erase(frame);
     auto it = kept_.find(frame);
     if (it == kept_.end()) return;
     previous = std::move(it->second);
@@ -83,6 +90,7 @@ void Pictures::clear() {
     std::lock_guard lock(mutex_);
     previous.swap(kept_);
     shown_.clear();
+    stale_.clear();
 }
 
 QImage imageFromZPixmap(const uint8_t* data, std::size_t length, uint16_t width, uint16_t height, uint8_t depth) {

@@ -4,8 +4,10 @@
 // top-level window keeps its own contents, covered or off screen. For each shown frame (the
 // root's child that holds a client) the backend names the frame's pixmap and keeps it: the
 // named pixmap shows the live contents while the frame is shown, and its last contents after
-// the frame is unmapped (minimised, on another desktop), until the frame is shown again or
-// resized.
+// the frame is unmapped (minimised, on another desktop). A resized frame needs a new name; the
+// event loop names it again only when the frame holds the whole client, so that a frame
+// shrunk for a moment (a manager's minimise animation) does not replace a whole picture with
+// a part of one.
 
 #include <xcb/xcb.h>
 
@@ -30,10 +32,13 @@ public:
     bool start();
     bool available() const;
 
-    // A frame was shown, or a shown frame changed size (event loop).
-    void frameShown(xcb_window_t frame, uint16_t width, uint16_t height);
-    void frameResized(xcb_window_t frame, uint16_t width, uint16_t height);
+    // A frame was shown or hidden (event loop).
+    void frameShown(xcb_window_t frame);
     void frameHidden(xcb_window_t frame);
+    // Whether a shown frame of that size has no pixmap of that size yet.
+    bool needsNaming(xcb_window_t frame, uint16_t width, uint16_t height) const;
+    // Names the shown frame's pixmap anew (its size as given) and keeps it.
+    void keep(xcb_window_t frame, uint16_t width, uint16_t height);
     void frameGone(xcb_window_t frame);
     // Every kept pixmap released (before the connection closes).
     void clear();
@@ -57,6 +62,7 @@ private:
     bool available_ = false;
     std::map<xcb_window_t, std::shared_ptr<const Named>> kept_;  // frame -> its last named pixmap
     std::set<xcb_window_t> shown_;
+    std::set<xcb_window_t> stale_;  // shown again since its pixmap was named
 };
 
 // An image of a ZPixmap reply's data (32 bits per pixel, least significant byte first);

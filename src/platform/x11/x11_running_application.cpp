@@ -56,7 +56,7 @@ bool X11RunningApplication::activateWithOptions(uint32_t options) {
     if (options & kActivateAllWindows) {
         // Back to front, so that they keep their order among themselves.
         for (auto it = windows.rbegin(); it != windows.rend(); ++it)
-            if (it->window != target && !it->isMinimized(context->atoms)) context->raiseWindow(it->window);
+            if (it->window != target && !context->cache.isMinimized(*it)) context->raiseWindow(it->window);
     }
     context->activateWindow(target);
     return true;
@@ -69,7 +69,7 @@ bool X11RunningApplication::hide() {
     if (windows.empty()) return false;
     std::vector<xcb_window_t> minimised;
     for (const ClientInfo& info : windows) {
-        if (info.isMinimized(context->atoms)) continue;
+        if (context->cache.isMinimized(info)) continue;
         context->actions.minimize(info.window);
         minimised.push_back(info.window);
     }
@@ -82,7 +82,7 @@ bool X11RunningApplication::unhide() {
     if (!context) return false;
     for (xcb_window_t window : context->cache.takeHidden(pid_)) {
         auto info = context->cache.client(window);
-        if (info && info->isMinimized(context->atoms)) context->actions.restore(window);
+        if (info && context->cache.isMinimized(*info)) context->actions.restore(window);
     }
     return true;
 }
