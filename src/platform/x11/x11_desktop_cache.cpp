@@ -1,0 +1,313 @@
+#include "platform/x11/x11_desktop_cache.h"
+
+#include <algorithm>
+
+namespace velora::x11 {
+
+bool RootState::supports(xcb_atom_t atom) const {
+    return std::find(supported.begin(), supported.end(), atom) != supported.end();
+}
+
+void DesktopCache::setStateAtoms(xcb_atom_t hidden, xcb_atom_t shaded) {
+    std::lock_guard lock(mutex_);
+    hiddenState_ = hidden;
+    shadedState_ = shaded;
+}
+
+bool DesktopCache::minimizedLocked(const ClientInfo& info) const {
+    return info.isMinimized(hiddenState_, shadedState_, root_.supports(hiddenState_));
+}
+
+bool DesktopCache::isMinimized(const ClientInfo& info) const {
+    std::lock_guard lock(mutex_);
+    return minimizedLocked(info);
+}
+
+std::optional<ClientInfo> DesktopCache::client(xcb_window_t window) const {
+    std::lock_guard lock(mutex_);
+    auto it = clients_.find(window);
+    if (it == clients_.end()) return std::nullopt;
+    return it->second;
+}
+
+bool DesktopCache::isClient(xcb_window_t window) const {
+    std::lock_guard lock(mutex_);
+    return clients_.count(window) > 0;
+}
+
+bool DesktopCache::wasDestroyed(xcb_window_t window) const {
+    std::lock_guard lock(mutex_);
+    return destroyed_.count(window) > 0;
+}
+
+RootState DesktopCache::root() const {
+    std::lock_guard lock(mutex_);
+    return root_;
+}
+
+xcb_window_t DesktopCache::activeLocked() const {
+    if (focuslessActive_ != kNoWindow && clients_.count(focuslessActive_)) return focuslessActive_;
+    return clients_.count(root_.active) ? root_.active : kNoWindow;
+}
+
+xcb_window_t DesktopCache::activeWindow() const {
+    std::lock_guard lock(mutex_);
+    return activeLocked();
+}
+
+pid_t DesktopCache::activePid() const {
+    std::lock_guard lock(mutex_);
+    auto it = clients_.find(activeLocked());
+    return it == clients_.end() ? 0 : it->second.pid;
+}
+
+std::vector<xcb_window_t> DesktopCache::frontFirstLocked() const {
+    std::vector<xcb_window_t> order;
+    order.reserve(clients_.size());
+    for (auto it = root_.stacking.rbegin(); it != root_.stacking.rend(); ++it)
+        if (clients_.count(*it)) order.push_back(*it);
+    // Managed windows the stacking list does not name yet go last, oldest first.
+    std::vector<const ClientInfo*> rest;
+    for (const auto& [window, info] : clients_)
+        if (std::find(order.begin(), order.end(), window) == order.end()) rest.push_back(&info);
+    std::sort(rest.begin(), rest.end(), [](auto* a, auto* b) { return a->discovered < b->discovered; });
+    for (const ClientInfo* info : rest) order.push_back(info->window);
+    return order;
+}
+
+std::vector<ClientInfo> DesktopCache::clientsFrontFirst() const {
+    std::lock_guard lock(mutex_);
+    std::vector<ClientInfo> out;
+    for (xcb_window_t w : frontFirstLocked()) out.push_back(clients_.at(w));
+    return out;
+}
+
+std::vector<ClientInfo> DesktopCache::clientsOf(pid_t pid) const {
+    std::lock_guard lock(mutex_);
+    std::vector<ClientInfo> out;
+    if (pid <= 0) return out;
+    for (xcb_window_t w : frontFirstLocked()) {
+        const ClientInfo& info = clients_.at(w);
+        if (info.pid == pid) out.push_back(info);
+    }
+    return out;
+}
+
+xcb_window_t DesktopCache::mostRecentWindowOf(pid_t pid) const {
+    std::lock_guard lock(mutex_);
+    if (pid <= 0) return kNoWindow;
+    std::vector<xcb_window_t> candidates;
+    for (xcb_window_t w : recency_)
+        if (auto it = clients_.find(w); it != clients_.end() && it->second.pid == pid) candidates.push_back(w);
+    for (xcb_window_t w : frontFirstLocked())
+        if (clients_.at(w).pid == pid && std::find(candidates.begin(), candidates.end(), w) == candidates.end())
+            candidates.push_back(w);
+    if (candidates.empty()) return kNoWindow;
+    for (xcb_window_t w : candidates) {
+        const ClientInfo& info = clients_.at(w);
+        if (!minimizedLocked(info)) return w;
+    }
+    return candidates.front();
+}
+
+std::vector<pid_t> DesktopCache::pidsFrontToBack() const {
+    std::lock_guard lock(mutex_);
+    std::vector<pid_t> out;
+    const auto add = [&](pid_t pid) {
+        if (pid > 0 && std::find(out.begin(), out.end(), pid) == out.end()) out.push_back(pid);
+    };
+    if (auto it = clients_.find(activeLocked()); it != clients_.end()) add(it->second.pid);
+    for (xcb_window_t w : frontFirstLocked()) add(clients_.at(w).pid);
+    return out;
+}
+
+std::vector<pid_t> DesktopCache::pidsInDiscoveryOrder() const {
+    std::lock_guard lock(mutex_);
+    std::map<pid_t, uint64_t> first;
+    for (const auto& [window, info] : clients_) {
+        if (info.pid <= 0) continue;
+        auto [it, inserted] = first.emplace(info.pid, info.discovered);
+        if (!inserted) it->second = std::min(it->second, info.discovered);
+    }
+    std::vector<std::pair<uint64_t, pid_t>> order;
+    for (auto [pid, when] : first) order.emplace_back(when, pid);
+    std::sort(order.begin(), order.end());
+    std::vector<pid_t> out;
+    for (auto [when, pid] : order) out.push_back(pid);
+    return out;
+}
+
+bool DesktopCache::hasPid(pid_t pid) const {
+    std::lock_guard lock(mutex_);
+    if (pid <= 0) return false;
+    return std::any_of(clients_.begin(), clients_.end(), [&](const auto& kv) { return kv.second.pid == pid; });
+}
+
+xcb_window_t DesktopCache::clientOfFrame(xcb_window_t frame) const {
+    std::lock_guard lock(mutex_);
+    auto it = frameToClient_.find(frame);
+    return it == frameToClient_.end() ? kNoWindow : it->second;
+}
+
+std::map<xcb_window_t, xcb_window_t> DesktopCache::frames() const {
+    std::lock_guard lock(mutex_);
+    return {frameToClient_.begin(), frameToClient_.end()};
+}
+
+std::map<xcb_window_t, pid_t> DesktopCache::popUps() const {
+    std::lock_guard lock(mutex_);
+    return popUps_;
+}
+
+bool DesktopCache::isPopUp(xcb_window_t window) const {
+    std::lock_guard lock(mutex_);
+    return popUps_.count(window) > 0;
+}
+
+void DesktopCache::touchLocked(xcb_window_t window) {
+    recency_.erase(std::remove(recency_.begin(), recency_.end(), window), recency_.end());
+    recency_.insert(recency_.begin(), window);
+}
+
+void DesktopCache::noteActivationRequest(xcb_window_t window, bool takesFocus) {
+    std::lock_guard lock(mutex_);
+    if (!clients_.count(window)) return;
+    touchLocked(window);
+    focuslessActive_ = takesFocus ? kNoWindow : window;
+}
+
+void DesktopCache::noteHidden(pid_t pid, std::vector<xcb_window_t> windows) {
+    std::lock_guard lock(mutex_);
+    if (windows.empty()) hidden_.erase(pid);
+    else hidden_[pid] = std::move(windows);
+}
+
+std::vector<xcb_window_t> DesktopCache::takeHidden(pid_t pid) {
+    std::lock_guard lock(mutex_);
+    auto it = hidden_.find(pid);
+    if (it == hidden_.end()) return {};
+    auto windows = std::move(it->second);
+    hidden_.erase(it);
+    return windows;
+}
+
+bool DesktopCache::isHidden(pid_t pid) const {
+    std::lock_guard lock(mutex_);
+    if (!hidden_.count(pid)) return false;
+    bool any = false;
+    for (const auto& [window, info] : clients_) {
+        if (info.pid != pid) continue;
+        any = true;
+        if (!minimizedLocked(info)) return false;
+    }
+    return any;
+}
+
+void DesktopCache::setActive(xcb_window_t window) {
+    std::lock_guard lock(mutex_);
+    if (window != kNoWindow && window != root_.active && window != focuslessActive_)
+        focuslessActive_ = kNoWindow;
+    root_.active = window;
+    if (clients_.count(window)) touchLocked(window);
+}
+
+void DesktopCache::setClientList(std::vector<xcb_window_t> list) {
+    std::lock_guard lock(mutex_);
+    root_.clientList = std::move(list);
+}
+
+void DesktopCache::setStacking(std::vector<xcb_window_t> stacking) {
+    std::lock_guard lock(mutex_);
+    root_.stacking = std::move(stacking);
+}
+
+void DesktopCache::setDesktops(uint32_t current, uint32_t count) {
+    std::lock_guard lock(mutex_);
+    root_.currentDesktop = current;
+    root_.desktops = count;
+}
+
+void DesktopCache::setCurrentDesktop(uint32_t current) {
+    std::lock_guard lock(mutex_);
+    root_.currentDesktop = current;
+}
+
+void DesktopCache::setDesktopCount(uint32_t count) {
+    std::lock_guard lock(mutex_);
+    root_.desktops = count;
+}
+
+void DesktopCache::setSupported(std::vector<xcb_atom_t> supported) {
+    std::lock_guard lock(mutex_);
+    root_.supported = std::move(supported);
+}
+
+void DesktopCache::insertClient(ClientInfo info) {
+    std::lock_guard lock(mutex_);
+    const xcb_window_t window = info.window;
+    info.discovered = nextDiscovery_++;
+    if (info.frame != kNoWindow) frameToClient_[info.frame] = window;
+    destroyed_.erase(window);
+    clients_[window] = std::move(info);
+    if (root_.active == window) touchLocked(window);
+}
+
+std::optional<ClientInfo> DesktopCache::removeClient(xcb_window_t window) {
+    std::lock_guard lock(mutex_);
+    auto it = clients_.find(window);
+    if (it == clients_.end()) return std::nullopt;
+    ClientInfo info = std::move(it->second);
+    clients_.erase(it);
+    for (auto f = frameToClient_.begin(); f != frameToClient_.end();) {
+        if (f->second == window) f = frameToClient_.erase(f);
+        else ++f;
+    }
+    recency_.erase(std::remove(recency_.begin(), recency_.end(), window), recency_.end());
+    if (focuslessActive_ == window) focuslessActive_ = kNoWindow;
+    if (destroyed_.insert(window).second) destroyedOrder_.push_back(window);
+    while (destroyedOrder_.size() > kRememberedDestroyed) {
+        destroyed_.erase(destroyedOrder_.front());
+        destroyedOrder_.pop_front();
+    }
+    return info;
+}
+
+bool DesktopCache::updateClient(xcb_window_t window, const std::function<void(ClientInfo&)>& change) {
+    std::lock_guard lock(mutex_);
+    auto it = clients_.find(window);
+    if (it == clients_.end()) return false;
+    change(it->second);
+    return true;
+}
+
+void DesktopCache::setFrame(xcb_window_t client, xcb_window_t frame) {
+    std::lock_guard lock(mutex_);
+    auto it = clients_.find(client);
+    if (it == clients_.end()) return;
+    if (it->second.frame != kNoWindow) frameToClient_.erase(it->second.frame);
+    it->second.frame = frame;
+    if (frame != kNoWindow) frameToClient_[frame] = client;
+}
+
+void DesktopCache::setPopUp(xcb_window_t window, pid_t pid) {
+    std::lock_guard lock(mutex_);
+    popUps_[window] = pid;
+}
+
+void DesktopCache::erasePopUp(xcb_window_t window) {
+    std::lock_guard lock(mutex_);
+    popUps_.erase(window);
+}
+
+void DesktopCache::clear() {
+    std::lock_guard lock(mutex_);
+    root_ = RootState{};
+    clients_.clear();
+    frameToClient_.clear();
+    popUps_.clear();
+    recency_.clear();
+    focuslessActive_ = kNoWindow;
+    hidden_.clear();
+}
+
+} // namespace velora::x11

@@ -1,0 +1,75 @@
+#pragma once
+// The event tap of the X11 desktop. The event loop turns what the server reports into key
+// events (KeyTracker) and hands them to every enabled tap through the hub; each tap queues
+// them and delivers them to its callback on the thread that runs it. X cannot withdraw an
+// event after the fact, so the keys a tap means to swallow are grabbed ahead of time: the
+// hub grabs the union of the intercepted keys of the enabled taps.
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <vector>
+
+#include "platform/input.h"
+#include "platform/x11/x11_key_grabs.h"
+
+namespace velora::x11 {
+
+class X11EventTap;
+
+class TapHub {
+public:
+    explicit TapHub(KeyGrabs& grabs) : grabs_(grabs) {}
+
+    void add(X11EventTap* tap);
+    void remove(X11EventTap* tap);
+    // Takes the grabs that the enabled taps' keys need now.
+    void updateGrabs();
+    // The modifier map changed: the same keys need other grabs.
+    void setModifierMap(const ModifierMap& map);
+    ModifierMap modifierMap() const;
+    // Events for every enabled tap (event loop).
+    void deliver(const std::vector<KeyEvent>& events);
+    // Ends every tap's run loop, now and for taps made later.
+    void shutdown();
+    bool isShutDown() const;
+
+private:
+    KeyGrabs& grabs_;
+    std::mutex applying_;  // one grab update at a time, taken before mutex_
+    mutable std::mutex mutex_;
+    std::vector<X11EventTap*> taps_;
+    ModifierMap map_;
+    std::atomic<bool> down_{false};  // read by taps without the hub's lock (lock order: hub, then tap)
+};
+
+class X11EventTap final : public EventTap {
+public:
+    X11EventTap(TapHub& hub, EventTapCallback callback);
+    ~X11EventTap() override;
+
+    void setEnabled(bool enabled) override;
+    void setInterceptedKeys(std::vector<InterceptedKey> keys) override;
+    void run() override;
+
+    // Events queued and not yet delivered are dropped beyond this many.
+    static constexpr std::size_t kMaxQueued = 4096;
+
+private:
+    friend class TapHub;
+    bool enabled() const;
+    std::vector<InterceptedKey> keys() const;
+    void push(const std::vector<KeyEvent>& events);
+    void wake();
+
+    TapHub& hub_;
+    EventTapCallback callback_;
+    mutable std::mutex mutex_;
+    std::condition_variable ready_;
+    std::deque<KeyEvent> queue_;
+    std::vector<InterceptedKey> keys_;
+    bool enabled_ = true;
+};
+
+} // namespace velora::x11

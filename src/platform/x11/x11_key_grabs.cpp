@@ -1,0 +1,67 @@
+#include "platform/x11/x11_key_grabs.h"
+
+#include "platform/x11/x11_keycodes.h"
+#include "platform/x11/x11_reply.h"
+
+namespace velora::x11 {
+
+std::set<KeyGrab> grabsFor(const std::vector<InterceptedKey>& keys, const ModifierMap& map) {
+    std::set<KeyGrab> out;
+    const uint16_t locks[4] = {0, kXLock, map.numLockMask, uint16_t(kXLock | map.numLockMask)};
+    for (const InterceptedKey& key : keys) {
+        const uint8_t code = xKeycodeForVirtualKey(key.keyCode);
+        if (code == 0) continue;
+        if (key.anyModifiers) {
+            out.insert({code, XCB_MOD_MASK_ANY});
+            continue;
+        }
+        const uint16_t mods = map.stateForFlags(key.modifiers & kEventFlagsTrackedMask);
+        for (uint16_t lock : locks) out.insert({code, uint16_t(mods | lock)});
+    }
+    return out;
+}
+
+std::set<KeyGrab> KeyGrabs::apply(const std::set<KeyGrab>& wanted) {
+    std::lock_guard lock(mutex_);
+    // Keys whose set of grabs changes are released altogether and taken again: a grab with
+    // AnyModifier and grabs with given modifiers on one key do not come apart cleanly.
+    std::map<uint8_t, std::set<uint16_t>> before, after;
+    for (const KeyGrab& g : held_) before[g.keycode].insert(g.modifiers);
+    for (const KeyGrab& g : wanted) after[g.keycode].insert(g.modifiers);
+    std::set<uint8_t> changed;
+    for (auto& [code, mods] : before)
+        if (after[code] != mods) changed.insert(code);
+    for (auto& [code, mods] : after)
+        if (before[code] != mods) changed.insert(code);
+
+    struct Pending {
+        KeyGrab grab;
+        xcb_void_cookie_t cookie;
+    };
+    std::vector<Pending> pending;
+    for (uint8_t code : changed) {
+        xcb_ungrab_key(c_, code, root_, XCB_MOD_MASK_ANY);
+        for (auto it = held_.begin(); it != held_.end();) {
+            if (it->keycode == code) it = held_.erase(it);
+            else ++it;
+        }
+        for (uint16_t mods : after[code])
+            pending.push_back({{code, mods},
+                               xcb_grab_key_checked(c_, 0, root_, mods, code, XCB_GRAB_MODE_ASYNC,
+                                                    XCB_GRAB_MODE_ASYNC)});
+    }
+    std::set<KeyGrab> refused;
+    for (const Pending& p : pending) {
+        if (succeeded(c_, p.cookie)) held_.insert(p.grab);
+        else refused.insert(p.grab);
+    }
+    xcb_flush(c_);
+    return refused;
+}
+
+std::set<KeyGrab> KeyGrabs::current() const {
+    std::lock_guard lock(mutex_);
+    return held_;
+}
+
+} // namespace velora::x11

@@ -1,0 +1,47 @@
+#pragma once
+// Passive key grabs on the root window: the keys the event tap swallows, taken away from the
+// focused client before it can see them. Each combination is grabbed under the four lock
+// states (none, Caps Lock, NumLock, both) so that a lock key does not let it through; a key
+// meant for any modifiers is grabbed with AnyModifier.
+
+#include <xcb/xcb.h>
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <set>
+#include <vector>
+
+#include "platform/input.h"
+#include "platform/x11/x11_modifiers.h"
+
+namespace velora::x11 {
+
+// One grab request: an X key code and X modifier bits (XCB_MOD_MASK_ANY for any).
+struct KeyGrab {
+    uint8_t keycode = 0;
+    uint16_t modifiers = 0;
+    friend auto operator<=>(const KeyGrab&, const KeyGrab&) = default;
+};
+
+// The grabs that stand for the intercepted keys under a modifier map; keys with no X key
+// code are left out.
+std::set<KeyGrab> grabsFor(const std::vector<InterceptedKey>& keys, const ModifierMap& map);
+
+class KeyGrabs {
+public:
+    KeyGrabs(xcb_connection_t* c, xcb_window_t root) : c_(c), root_(root) {}
+
+    // Makes the grabs those of the set, touching only the keys whose grabs change. Returns
+    // the grabs the server refused (another client holds them).
+    std::set<KeyGrab> apply(const std::set<KeyGrab>& wanted);
+    std::set<KeyGrab> current() const;
+
+private:
+    xcb_connection_t* c_;
+    xcb_window_t root_;
+    mutable std::mutex mutex_;
+    std::set<KeyGrab> held_;
+};
+
+} // namespace velora::x11

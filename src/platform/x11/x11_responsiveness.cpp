@@ -1,0 +1,92 @@
+#include "platform/x11/x11_responsiveness.h"
+
+#include <chrono>
+
+#include "platform/x11/x11_process.h"
+
+namespace velora::x11 {
+
+namespace {
+
+double now() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+constexpr float kLongestTimeout = 60.0f;
+
+} // namespace
+
+void Responsiveness::setTimeout(pid_t pid, float seconds) {
+    std::lock_guard lock(mutex_);
+    if (seconds > kLongestTimeout) seconds = kLongestTimeout;
+    if (pid == 0) {
+        defaultTimeout_ = seconds > 0 ? seconds : kDefaultTimeout;
+        timeouts_.clear();
+    } else if (seconds > 0) {
+        timeouts_[pid] = seconds;
+    } else {
+        timeouts_.erase(pid);
+    }
+}
+
+float Responsiveness::timeout(pid_t pid) const {
+    std::lock_guard lock(mutex_);
+    auto it = timeouts_.find(pid);
+    return it == timeouts_.end() ? defaultTimeout_ : it->second;
+}
+
+AXError Responsiveness::check(pid_t pid, const std::vector<xcb_window_t>& pingable, Mode mode) {
+    if (processState(pid) == ProcessState::Stopped) return AXError::CannotComplete;
+    if (pingable.empty()) return AXError::Success;
+    const xcb_window_t window = pingable.front();
+    const double limit = timeout(pid);
+
+    std::unique_lock lock(mutex_);
+    if (down_) return AXError::Success;
+    Ping& p = pings_[window];
+    double t = now();
+    if (p.answeredAt >= 0 && t - p.answeredAt < kAnswerStandsFor && !p.outstanding()) return AXError::Success;
+    if (mode == Mode::KnownOnly)
+        return p.outstanding() && t - p.sentAt > limit ? AXError::CannotComplete : AXError::Success;
+    if (!p.outstanding() || t - p.sentAt > kPingAgainAfter) {
+        p.sentAt = t;
+        actions_.ping(window, nextToken_++);
+    }
+    const double sentAt = p.sentAt;
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                              std::chrono::duration<double>(sentAt + limit - t));
+    const bool ok = answer_.wait_until(lock, deadline, [&] {
+        auto it = pings_.find(window);
+        return down_ || it == pings_.end() || it->second.answeredAt >= sentAt;
+    });
+    return ok ? AXError::Success : AXError::CannotComplete;
+}
+
+void Responsiveness::answered(xcb_window_t window) {
+    {
+        std::lock_guard lock(mutex_);
+        auto it = pings_.find(window);
+        if (it == pings_.end()) return;
+        it->second.answeredAt = now();
+    }
+    answer_.notify_all();
+}
+
+void Responsiveness::forget(xcb_window_t window) {
+    {
+        std::lock_guard lock(mutex_);
+        pings_.erase(window);
+    }
+    answer_.notify_all();
+}
+
+void Responsiveness::shutdown() {
+    {
+        std::lock_guard lock(mutex_);
+        down_ = true;
+    }
+    answer_.notify_all();
+}
+
+} // namespace velora::x11

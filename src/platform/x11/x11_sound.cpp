@@ -1,0 +1,10 @@
+#include "platform/x11/x11_sound.h"
+
+namespace velora::x11 {
+
+void X11Sound::beep() {
+    xcb_bell(c_, 0);
+    xcb_flush(c_);
+}
+
+} // namespace velora::x11

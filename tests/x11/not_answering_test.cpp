@@ -1,0 +1,97 @@
+// An application that does not answer reads as such within the messaging time-out.
+#include <signal.h>
+
+#include <chrono>
+
+#include "platform/ax_names.h"
+#include "x11_fixture.h"
+
+namespace velora::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+class NotAnsweringTest : public X11Test {
+protected:
+    AXError readTitle(const AXElement& e) {
+        AXValue v;
+        return desktop->accessibility().copyAttributeValue(e, ax::Title, v);
+    }
+};
+
+TEST_F(NotAnsweringTest, AStoppedProcessCannotCompleteAndAnswersAgainOnceContinued) {
+    ChildProcess xterm({"xterm", "-T", "velora-stopped"});
+    const uint32_t window = waitForWindowOf(xterm.pid());
+    ASSERT_TRUE(window);
+    const AXElement element = windowElement(window);
+    const AXElement application = desktop->accessibility().createApplication(xterm.pid());
+    ASSERT_EQ(readTitle(element), AXError::Success);
+
+    ASSERT_EQ(kill(xterm.pid(), SIGSTOP), 0);
+    ASSERT_TRUE(eventually([&] { return runAndRead({"ps", "-o", "stat=", "-p", std::to_string(xterm.pid())})[0] == 'T'; }));
+    const auto start = Clock::now();
+    EXPECT_EQ(readTitle(element), AXError::CannotComplete);
+    AXValue v;
+    EXPECT_EQ(desktop->accessibility().copyAttributeValue(application, ax::Windows, v), AXError::CannotComplete);
+    EXPECT_EQ(desktop->accessibility().copyAttributeValue(application, ax::FocusedWindow, v), AXError::CannotComplete);
+    EXPECT_EQ(desktop->accessibility().performAction(element, ax::ActionRaise), AXError::CannotComplete);
+    // Never longer than the time-out (0.2 s) per question; the bound leaves room for a slow machine.
+    EXPECT_LT(secondsSince(start), 4 * 0.2 + 1.0);
+    // The window server still lists it: that side does not depend on the client.
+    EXPECT_TRUE(desktop->windowServer().copyWindowInfo(kWindowListExcludeDesktopElements, kNullWindowID));
+
+    ASSERT_EQ(kill(xterm.pid(), SIGCONT), 0);
+    EXPECT_TRUE(eventually([&] { return readTitle(element) == AXError::Success; }));
+}
+
+TEST_F(NotAnsweringTest, AClientThatListsPingsIsPingedAndMustAnswerInTime) {
+    FakeWindow::Spec spec;
+    spec.listsPing = true;
+    spec.answersPings = true;
+    FakeWindow fake(spec);
+    ASSERT_TRUE(waitForWindow(fake.id()));
+    const AXElement element = windowElement(fake.id());
+    EXPECT_EQ(readTitle(element), AXError::Success);
+    EXPECT_GT(fake.pingsSeen(), 0);
+
+    // A longer time-out for this application only, then the client stops answering.
+    ASSERT_EQ(desktop->accessibility().setMessagingTimeout(desktop->accessibility().createApplication(element.pid), 0.5f),
+              AXError::Success);
+    fake.setAnswering(false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));  // the last answer no longer stands
+    auto start = Clock::now();
+    EXPECT_EQ(readTitle(element), AXError::CannotComplete);
+    const double waited = secondsSince(start);
+    EXPECT_GE(waited, 0.45);
+    EXPECT_LT(waited, 0.5 + 1.0);
+    // The unanswered ping is known: the next question fails without waiting again.
+    start = Clock::now();
+    EXPECT_EQ(readTitle(element), AXError::CannotComplete);
+    EXPECT_LT(secondsSince(start), 0.45);
+
+    fake.setAnswering(true);
+    EXPECT_TRUE(eventually([&] { return readTitle(element) == AXError::Success; }));
+}
+
+TEST_F(NotAnsweringTest, ClientsThatDoNotListPingsAreNeverPinged) {
+    // xterm closes when sent a ping it did not ask for.
+    ChildProcess xterm({"xterm", "-T", "velora-no-ping"});
+    const uint32_t window = waitForWindowOf(xterm.pid());
+    ASSERT_TRUE(window);
+    FakeWindow::Spec spec;
+    spec.listsPing = false;
+    FakeWindow fake(spec);
+    ASSERT_TRUE(waitForWindow(fake.id()));
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(readTitle(windowElement(window)), AXError::Success);
+        EXPECT_EQ(readTitle(windowElement(fake.id())), AXError::Success);
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    }
+    EXPECT_EQ(fake.pingsSeen(), 0);
+    EXPECT_FALSE(xterm.waitForExit(0.5));
+}
+
+} // namespace
+} // namespace velora::test

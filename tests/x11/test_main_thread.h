@@ -1,0 +1,50 @@
+#pragma once
+// A main thread for the X11 tests: the test's own thread, which runs the work handed to it
+// when it pumps.
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "platform/main_thread.h"
+
+namespace velora::test {
+
+class TestMainThread final : public MainThreadPort {
+public:
+    bool isMainThread() const override { return std::this_thread::get_id() == id_; }
+    void performAsync(std::function<void()> work) override {
+        {
+            std::lock_guard lock(mutex_);
+            queue_.push_back(std::move(work));
+        }
+        ready_.notify_all();
+    }
+    void performSync(std::function<void()> work) override;
+    TimerRef scheduleTimer(double, std::function<void()> work) override {
+        performAsync(std::move(work));
+        return nullptr;
+    }
+    bool sleepFor(double seconds) override {
+        std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+        return true;
+    }
+    double now() const override {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    }
+    bool isShuttingDown() const override { return false; }
+
+    // Runs what is queued; how many ran.
+    int pump();
+
+private:
+    const std::thread::id id_ = std::this_thread::get_id();
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::deque<std::function<void()>> queue_;
+};
+
+} // namespace velora::test

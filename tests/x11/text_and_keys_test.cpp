@@ -1,0 +1,102 @@
+// Pure pieces of the X11 backend: text repair, key positions, grabs, icons.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "platform/input.h"
+#include "platform/virtual_keys.h"
+#include "platform/x11/x11_icons.h"
+#include "platform/x11/x11_key_grabs.h"
+#include "platform/x11/x11_keycodes.h"
+#include "platform/x11/x11_text.h"
+
+namespace velora::x11 {
+namespace {
+
+TEST(X11Text, RepairsInvalidSequencesAndKeepsValidOnes) {
+    EXPECT_EQ(repairUtf8("plain"), "plain");
+    EXPECT_EQ(repairUtf8("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"), "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80");
+    // A lone continuation byte, an overlong '/', a surrogate and a byte that never starts one.
+    EXPECT_EQ(repairUtf8("a\x80" "b"), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(repairUtf8("\xC0\xAF"), "\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(repairUtf8("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(repairUtf8("x\xFFy"), "x\xEF\xBF\xBDy");
+    // NUL bytes are dropped rather than kept inside the title.
+    EXPECT_EQ(repairUtf8(std::string("a\0b", 3)), "ab");
+}
+
+TEST(X11Text, AnIncompleteTailIsDroppedOnlyWhenTheReadWasCut) {
+    EXPECT_EQ(repairUtf8("ab\xE2\x82", true), "ab");
+    EXPECT_EQ(repairUtf8("ab\xE2\x82", false), "ab\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+TEST(X11Text, HugeTextsAreCutAtACharacterBoundary) {
+    std::string huge;
+    for (int i = 0; i < 3000; ++i) huge += "\xE2\x82\xAC";  // 9000 bytes of euro signs
+    const std::string cut = repairUtf8(huge);
+    EXPECT_LE(cut.size(), kMaxTextBytes);
+    EXPECT_EQ(cut.size() % 3, 0u);
+    EXPECT_EQ(repairUtf8(cut), cut);
+    EXPECT_LE(latin1ToUtf8(std::string(10000, '\xE9')).size(), kMaxTextBytes);
+}
+
+TEST(X11Text, Latin1BecomesUtf8) {
+    EXPECT_EQ(latin1ToUtf8("caf\xE9"), "caf\xC3\xA9");
+    EXPECT_EQ(latin1ToUtf8("\xFF"), "\xC3\xBF");
+}
+
+TEST(X11Keycodes, KeysMapBothWaysByPosition) {
+    // evdev numbering: the kernel code plus 8.
+    EXPECT_EQ(xKeycodeForVirtualKey(vk::A), 38);
+    EXPECT_EQ(xKeycodeForVirtualKey(vk::Tab), 23);
+    EXPECT_EQ(xKeycodeForVirtualKey(vk::Grave), 49);
+    EXPECT_EQ(xKeycodeForVirtualKey(vk::Escape), 9);
+    EXPECT_EQ(xKeycodeForVirtualKey(vk::Command), 64);  // left Alt
+    EXPECT_EQ(xKeycodeForVirtualKey(vk::Option), 133);  // left Super
+    EXPECT_EQ(xKeycodeForVirtualKey(vk::Control), 37);
+    EXPECT_EQ(xKeycodeForVirtualKey(vk::Shift), 50);
+    std::set<uint8_t> seen;
+    for (int64_t v = 0; v < 128; ++v) {
+        const uint8_t x = xKeycodeForVirtualKey(v);
+        if (x == 0) continue;
+        EXPECT_TRUE(seen.insert(x).second) << "two virtual keys on X key " << int(x);
+        EXPECT_EQ(virtualKeyForXKeycode(x), v);
+    }
+    EXPECT_GT(seen.size(), 100u);
+    EXPECT_EQ(virtualKeyForXKeycode(0), -1);
+    EXPECT_EQ(xKeycodeForVirtualKey(-1), 0);
+    EXPECT_EQ(xKeycodeForVirtualKey(5000), 0);
+}
+
+TEST(X11Grabs, EachCombinationIsGrabbedUnderTheFourLockStates) {
+    ModifierMap map;  // Alt on Mod1, Super on Mod4, NumLock on Mod2
+    const auto grabs = grabsFor({{vk::Tab, kEventFlagCommand, false}}, map);
+    const std::set<KeyGrab> expected{{23, kXMod1}, {23, kXMod1 | kXLock}, {23, kXMod1 | kXMod2},
+                                     {23, kXMod1 | kXLock | kXMod2}};
+    EXPECT_EQ(grabs, expected);
+    // Caps Lock in the wanted flags is not a modifier of the combination.
+    EXPECT_EQ(grabsFor({{vk::Tab, kEventFlagCommand | kEventFlagAlphaShift, false}}, map), expected);
+    const auto any = grabsFor({{vk::Escape, 0, true}, {-7, 0, false}}, map);
+    EXPECT_EQ(any, (std::set<KeyGrab>{{9, XCB_MOD_MASK_ANY}}));
+    map.optionMask = 1 << 5;  // Super moved to Mod3
+    EXPECT_TRUE(grabsFor({{vk::Tab, kEventFlagOption, false}}, map).count({23, 1 << 5}));
+}
+
+TEST(X11Icons, NetWmIconSizesAreReadUntilTheDataStopsAddingUp) {
+    std::vector<uint32_t> data{2, 1, 0xFFFF0000, 0x80FFFFFF, 1, 1, 0xFF00FF00};
+    ImageRef icon = iconFromNetWmIcon(data);
+    ASSERT_TRUE(icon);
+    ASSERT_EQ(icon->representations().size(), 2u);
+    EXPECT_EQ(icon->size(), (Size{2, 1}));
+    const QImage& big = icon->representations().back();
+    EXPECT_EQ(big.pixel(0, 0), 0xFFFF0000u);
+    EXPECT_EQ(qAlpha(big.pixel(1, 0)), 0x80);
+    // A size that claims more values than follow ends the reading; the valid ones stay.
+    data.insert(data.end(), {64, 64, 1, 2, 3});
+    EXPECT_EQ(iconFromNetWmIcon(data)->representations().size(), 2u);
+    EXPECT_EQ(iconFromNetWmIcon({100000, 1}), nullptr);
+    EXPECT_EQ(iconFromNetWmIcon({}), nullptr);
+}
+
+} // namespace
+} // namespace velora::x11

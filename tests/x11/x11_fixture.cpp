@@ -1,0 +1,361 @@
+#include "x11_fixture.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <xcb/xtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+#include "platform/ax_names.h"
+#include "platform/x11/x11_keycodes.h"
+
+extern char** environ;
+
+namespace velora::test {
+
+namespace {
+
+std::vector<char*> cArgs(std::vector<std::string>& argv) {
+    std::vector<char*> out;
+    for (auto& a : argv) out.push_back(a.data());
+    out.push_back(nullptr);
+    return out;
+}
+
+xcb_atom_t atom(xcb_connection_t* c, const char* name) {
+    auto cookie = xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name);
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, cookie, nullptr);
+    const xcb_atom_t a = reply ? reply->atom : 0;
+    std::free(reply);
+    return a;
+}
+
+xcb_window_t firstRoot(xcb_connection_t* c, int screen) {
+    auto it = xcb_setup_roots_iterator(xcb_get_setup(c));
+    for (int i = 0; i < screen && it.rem; ++i) xcb_screen_next(&it);
+    return it.rem ? it.data->root : 0;
+}
+
+} // namespace
+
+std::string runAndRead(const std::vector<std::string>& argvIn) {
+    std::vector<std::string> argv = argvIn;
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    auto args = cArgs(argv);
+    const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    std::string out;
+    if (rc == 0) {
+        char buffer[4096];
+        ssize_t n;
+        while ((n = read(fds[0], buffer, sizeof buffer)) > 0) out.append(buffer, std::size_t(n));
+        int status = 0;
+        waitpid(pid, &status, 0);
+    }
+    close(fds[0]);
+    return out;
+}
+
+ChildProcess::ChildProcess(std::vector<std::string> argv) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    auto args = cArgs(argv);
+    if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+}
+
+ChildProcess::~ChildProcess() {
+    if (pid_ <= 0 || reaped_) return;
+    kill(pid_, SIGCONT);
+    kill(pid_, SIGKILL);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+}
+
+bool ChildProcess::waitForExit(double seconds) {
+    if (pid_ <= 0) return false;
+    if (reaped_) return true;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            reaped_ = true;
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+TestDisplay::TestDisplay() {
+    int screen = 0;
+    c_ = xcb_connect(nullptr, &screen);
+    if (xcb_connection_has_error(c_)) {
+        xcb_disconnect(c_);
+        c_ = nullptr;
+        return;
+    }
+    root_ = firstRoot(c_, screen);
+}
+
+TestDisplay::~TestDisplay() {
+    if (c_) xcb_disconnect(c_);
+}
+
+void TestDisplay::key(uint8_t xKeycode, bool press) {
+    xcb_test_fake_input(c_, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, xKeycode, XCB_CURRENT_TIME, root_, 0, 0, 0);
+    sync();
+}
+
+void TestDisplay::tap(int64_t virtualKey, const std::vector<int64_t>& modifierKeys) {
+    for (int64_t m : modifierKeys) key(x11::xKeycodeForVirtualKey(m), true);
+    key(x11::xKeycodeForVirtualKey(virtualKey), true);
+    key(x11::xKeycodeForVirtualKey(virtualKey), false);
+    for (auto it = modifierKeys.rbegin(); it != modifierKeys.rend(); ++it) key(x11::xKeycodeForVirtualKey(*it), false);
+}
+
+void TestDisplay::sync() { std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr)); }
+
+bool TestDisplay::grabKeyboard() {
+    auto reply = xcb_grab_keyboard_reply(
+        c_, xcb_grab_keyboard(c_, 0, root_, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr);
+    const bool ok = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
+    std::free(reply);
+    return ok;
+}
+
+void TestDisplay::ungrabKeyboard() {
+    xcb_ungrab_keyboard(c_, XCB_CURRENT_TIME);
+    sync();
+}
+
+void TestDisplay::grabServer() {
+    xcb_grab_server(c_);
+    sync();
+}
+
+void TestDisplay::ungrabServer() {
+    xcb_ungrab_server(c_);
+    sync();
+}
+
+xcb_window_t TestDisplay::activeWindow() {
+    const xcb_atom_t active = atom(c_, "_NET_ACTIVE_WINDOW");
+    auto reply = xcb_get_property_reply(c_, xcb_get_property(c_, 0, root_, active, XCB_ATOM_WINDOW, 0, 1), nullptr);
+    xcb_window_t w = 0;
+    if (reply && xcb_get_property_value_length(reply) >= 4) std::memcpy(&w, xcb_get_property_value(reply), 4);
+    std::free(reply);
+    return w;
+}
+
+void TestDisplay::killClientOf(uint32_t resource) {
+    xcb_kill_client(c_, resource);
+    sync();
+}
+
+FakeWindow::FakeWindow(const Spec& spec) : answers_(spec.answersPings) {
+    int screen = 0;
+    c_ = xcb_connect(nullptr, &screen);
+    if (xcb_connection_has_error(c_)) return;
+    root_ = firstRoot(c_, screen);
+    utf8_ = atom(c_, "UTF8_STRING");
+    netWmName_ = atom(c_, "_NET_WM_NAME");
+    protocols_ = atom(c_, "WM_PROTOCOLS");
+    ping_ = atom(c_, "_NET_WM_PING");
+    wake_ = atom(c_, "_VELORA_TEST_WAKE");
+    const xcb_atom_t deleteWindow = atom(c_, "WM_DELETE_WINDOW");
+    const xcb_atom_t pidAtom = atom(c_, "_NET_WM_PID");
+
+    window_ = xcb_generate_id(c_);
+    const uint32_t values[] = {spec.color, XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY};
+    xcb_create_window(c_, XCB_COPY_FROM_PARENT, window_, root_, spec.x, spec.y, spec.width, spec.height, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK,
+                      values);
+    const std::string name = spec.titleBytes.empty() ? spec.title : spec.titleBytes;
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, netWmName_, utf8_, 8, uint32_t(name.size()), name.data());
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                        uint32_t(spec.title.size()), spec.title.data());
+    std::string wmClass = spec.instance + '\0' + spec.className + '\0';
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
+                        uint32_t(wmClass.size()), wmClass.data());
+    std::vector<xcb_atom_t> protocols;
+    if (spec.listsDelete) protocols.push_back(deleteWindow);
+    if (spec.listsPing) protocols.push_back(ping_);
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, protocols_, XCB_ATOM_ATOM, 32, uint32_t(protocols.size()),
+                        protocols.data());
+    if (spec.setPid) {
+        const uint32_t pid = uint32_t(getpid());
+        xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, pidAtom, XCB_ATOM_CARDINAL, 32, 1, &pid);
+    }
+    xcb_map_window(c_, window_);
+    xcb_flush(c_);
+    thread_ = std::thread([this] { serve(); });
+}
+
+FakeWindow::~FakeWindow() {
+    if (!c_) return;
+    if (thread_.joinable()) {
+        // A message to the window wakes the serving thread, which then sees stop_.
+        stop_.store(true);
+        xcb_client_message_event_t e;
+        std::memset(&e, 0, sizeof e);
+        e.response_type = XCB_CLIENT_MESSAGE;
+        e.format = 32;
+        e.window = window_;
+        e.type = wake_;
+        xcb_send_event(c_, 0, window_, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&e));
+        xcb_flush(c_);
+        thread_.join();
+    }
+    xcb_destroy_window(c_, window_);
+    xcb_disconnect(c_);
+}
+
+void FakeWindow::setTitleBytes(const std::string& bytes) {
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, netWmName_, utf8_, 8, uint32_t(bytes.size()), bytes.data());
+    xcb_flush(c_);
+}
+
+void FakeWindow::destroy() {
+    xcb_destroy_window(c_, window_);
+    xcb_flush(c_);
+}
+
+void FakeWindow::serve() {
+    while (!stop_.load()) {
+        xcb_generic_event_t* event = xcb_wait_for_event(c_);
+        if (!event) return;
+        if ((event->response_type & 0x7F) == XCB_CLIENT_MESSAGE) {
+            auto* m = reinterpret_cast<xcb_client_message_event_t*>(event);
+            if (m->type == protocols_ && m->data.data32[0] == ping_) {
+                pings_.fetch_add(1);
+                if (answers_.load()) {
+                    m->window = root_;
+                    xcb_send_event(c_, 0, root_,
+                                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                                   reinterpret_cast<const char*>(m));
+                    xcb_flush(c_);
+                }
+            }
+        }
+        std::free(event);
+    }
+}
+
+void X11Test::SetUp() {
+    const char* shown = std::getenv("DISPLAY");
+    if (!shown || !*shown)
+        GTEST_SKIP() << "DISPLAY is not set: the X11 tests need a desktop (run them through scripts/test.sh, "
+                        "or eval \"$(scripts/desktop.sh start)\" first)";
+    // No desktop entry matches the test's clients: bundle identifiers are their class names.
+    setenv("XDG_DATA_HOME", dataHome.path().c_str(), 1);
+    setenv("XDG_DATA_DIRS", dataHome.path().c_str(), 1);
+    display = std::make_unique<TestDisplay>();
+    ASSERT_TRUE(display->ok()) << "cannot connect to " << shown;
+    std::string error;
+    desktop = X11Desktop::open(mainThread, error);
+    ASSERT_TRUE(desktop) << error;
+}
+
+void X11Test::TearDown() {
+    desktop.reset();
+    mainThread.pump();
+    display.reset();
+}
+
+bool X11Test::eventually(const std::function<bool()>& condition, double seconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    for (;;) {
+        mainThread.pump();
+        if (condition()) return true;
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+uint32_t X11Test::waitForWindowOf(pid_t pid, double seconds) {
+    uint32_t found = 0;
+    eventually(
+        [&] {
+            AXElement app = desktop->accessibility().createApplication(pid);
+            AXValue windows;
+            if (app.isNull() || desktop->accessibility().copyAttributeValue(app, ax::Windows, windows) != AXError::Success)
+                return false;
+            auto* list = std::get_if<std::vector<AXElement>>(&windows);
+            if (!list || list->empty()) return false;
+            found = uint32_t(list->front().id);
+            return true;
+        },
+        seconds);
+    return found;
+}
+
+bool X11Test::waitForWindow(uint32_t window, double seconds) {
+    return eventually(
+        [&] {
+            AXValue role;
+            AXElement e{AXElement::Kind::Window, 0, window};
+            return desktop->accessibility().getPid(e, e.pid) == AXError::Success;
+        },
+        seconds);
+}
+
+AXElement X11Test::windowElement(uint32_t window) {
+    AXElement e{AXElement::Kind::Window, 0, window};
+    pid_t pid = 0;
+    if (desktop->accessibility().getPid(e, pid) == AXError::Success) e.pid = pid;
+    return e;
+}
+
+std::optional<std::string> X11Test::title(const AXElement& element) {
+    AXValue v;
+    if (desktop->accessibility().copyAttributeValue(element, ax::Title, v) != AXError::Success) return std::nullopt;
+    if (auto* s = std::get_if<std::string>(&v)) return *s;
+    return std::nullopt;
+}
+
+std::optional<Rect> X11Test::xwininfoGeometry(uint32_t window) {
+    const std::string out = runAndRead({"xwininfo", "-id", std::to_string(window)});
+    Rect r;
+    int found = 0;
+    std::istringstream lines(out);
+    std::string line;
+    const auto value = [&](const std::string& key, double& slot) {
+        const auto at = line.find(key);
+        if (at == std::string::npos) return;
+        slot = std::stod(line.substr(at + key.size()));
+        ++found;
+    };
+    while (std::getline(lines, line)) {
+        value("Absolute upper-left X:", r.x);
+        value("Absolute upper-left Y:", r.y);
+        value("Width:", r.width);
+        value("Height:", r.height);
+    }
+    if (found != 4) return std::nullopt;
+    return r;
+}
+
+bool X11Test::focus(uint32_t window) {
+    AXElement e = windowElement(window);
+    desktop->accessibility().setAttributeValue(e, ax::Focused, true);
+    return eventually([&] { return display->activeWindow() == window; }, 5.0);
+}
+
+} // namespace velora::test

@@ -1,0 +1,138 @@
+#pragma once
+// The X11 tests' fixture and tools: a desktop on the display the test command started,
+// client programs started and ended by the test, windows of the test's own with chosen
+// properties, and a connection of the test's own that drives the keyboard through XTest.
+// Tests share the display with other suites, so each one works on its own clients only,
+// known by pid or window.
+
+#include <sys/types.h>
+#include <xcb/xcb.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/x11/x11_desktop.h"
+#include "support/temp_dir.h"
+#include "test_main_thread.h"
+
+namespace velora::test {
+
+// Runs a program (no shell) and returns what it printed; empty when it could not run.
+std::string runAndRead(const std::vector<std::string>& argv);
+
+// A client program started by the test; killed (and reaped) when the object goes.
+class ChildProcess {
+public:
+    explicit ChildProcess(std::vector<std::string> argv);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    pid_t pid() const { return pid_; }
+    // Whether it ended within the time; reaps it.
+    bool waitForExit(double seconds);
+
+private:
+    pid_t pid_ = -1;
+    bool reaped_ = false;
+};
+
+// The test's own connection: XTest input, grabs, quick inspection.
+class TestDisplay {
+public:
+    TestDisplay();
+    ~TestDisplay();
+    TestDisplay(const TestDisplay&) = delete;
+    TestDisplay& operator=(const TestDisplay&) = delete;
+    bool ok() const { return c_ != nullptr; }
+    xcb_connection_t* connection() const { return c_; }
+    xcb_window_t root() const { return root_; }
+
+    void key(uint8_t xKeycode, bool press);
+    // Presses and releases a virtual key with the modifier keys (X key codes) held around it.
+    void tap(int64_t virtualKey, const std::vector<int64_t>& modifierKeys = {});
+    // Waits until the server has handled every request sent so far.
+    void sync();
+    bool grabKeyboard();
+    void ungrabKeyboard();
+    void grabServer();
+    void ungrabServer();
+    xcb_window_t activeWindow();
+    // xcb_kill_client on a resource: the server closes the client that owns it.
+    void killClientOf(uint32_t resource);
+
+private:
+    xcb_connection_t* c_ = nullptr;
+    xcb_window_t root_ = 0;
+};
+
+// A top-level window made by the test with its own connection, painted in one colour by the
+// server, answering pings (or not) from a thread of its own.
+class FakeWindow {
+public:
+    struct Spec {
+        std::string title = "Fake window";
+        std::string titleBytes;          // raw _NET_WM_NAME bytes (UTF8_STRING) when not empty
+        std::string instance = "fake", className = "VeloraFake";
+        bool listsPing = false;
+        bool answersPings = true;
+        bool listsDelete = true;
+        uint32_t color = 0x336699;
+        int16_t x = 100, y = 100;
+        uint16_t width = 200, height = 150;
+        bool setPid = true;
+    };
+    explicit FakeWindow(const Spec& spec);
+    ~FakeWindow();
+    FakeWindow(const FakeWindow&) = delete;
+    FakeWindow& operator=(const FakeWindow&) = delete;
+
+    xcb_window_t id() const { return window_; }
+    void setAnswering(bool answering) { answers_.store(answering); }
+    void setTitleBytes(const std::string& bytes);
+    // Destroys the window (the connection stays).
+    void destroy();
+    int pingsSeen() const { return pings_.load(); }
+
+private:
+    void serve();
+
+    xcb_connection_t* c_ = nullptr;
+    xcb_window_t root_ = 0, window_ = 0;
+    xcb_atom_t utf8_ = 0, netWmName_ = 0, protocols_ = 0, ping_ = 0, wake_ = 0;
+    std::atomic<bool> answers_{true}, stop_{false};
+    std::atomic<int> pings_{0};
+    std::thread thread_;
+};
+
+class X11Test : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Polls (pumping the main thread) until the condition holds; false on time-out.
+    bool eventually(const std::function<bool()>& condition, double seconds = 10.0);
+    // The first managed window of the process, once the desktop knows it; 0 on time-out.
+    uint32_t waitForWindowOf(pid_t pid, double seconds = 15.0);
+    // The managed window with that X id, once the desktop knows it.
+    bool waitForWindow(uint32_t window, double seconds = 15.0);
+    AXElement windowElement(uint32_t window);
+    std::optional<std::string> title(const AXElement& element);
+    // The window's root geometry as xwininfo reports it (x, y, width, height).
+    std::optional<Rect> xwininfoGeometry(uint32_t window);
+    // Activates the window through the port and waits until the manager made it active.
+    bool focus(uint32_t window);
+
+    TestMainThread mainThread;
+    TempDir dataHome;  // empty XDG data folders: no desktop entry matches the test's clients
+    std::unique_ptr<X11Desktop> desktop;
+    std::unique_ptr<TestDisplay> display;
+};
+
+} // namespace velora::test
