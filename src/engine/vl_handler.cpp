@@ -80,7 +80,27 @@ VLHandler::~VLHandler() {
     coverFlow_.reset();
 }
 
-void VLHandler::checkForAnnounce() {}
+namespace {
+std::mutex announceCheckMutex;
+VLAnnounceCheck& installedAnnounceCheck() {
+    static VLAnnounceCheck check;
+    return check;
+}
+} // namespace
+
+void VLHandler::setAnnounceCheck(VLAnnounceCheck check) {
+    std::lock_guard lock(announceCheckMutex);
+    installedAnnounceCheck() = std::move(check);
+}
+
+void VLHandler::checkForAnnounce() {
+    VLAnnounceCheck check;
+    {
+        std::lock_guard lock(announceCheckMutex);
+        check = installedAnnounceCheck();
+    }
+    if (check) check();
+}
 
 RunningApplicationRef VLHandler::previouslyActive() const {
     std::lock_guard lock(previouslyActiveMutex_);

@@ -56,6 +56,9 @@ struct VLPanelOutlets {
     ImageFlowView* browserView = nullptr;
 };
 using VLCoverFlowLoader = std::function<VLPanelOutlets()>;
+// The announcement check the engine's own thread runs once at set-up (the application brings
+// it: the fetch and the alert are the application's).
+using VLAnnounceCheck = std::function<void()>;
 
 class VLHandler final : public PanelSession, public SGHotKeyCenterDelegate {
 public:
@@ -72,6 +75,8 @@ public:
     // (none: the panel has no outlets), and the hot key center to use (none: the shared one).
     static void setCoverFlowLoader(VLCoverFlowLoader loader);
     static void setHotKeyLink(VLHotKeyLink* link);
+    // Installed before the first sharedHandler(); none: no announcement check.
+    static void setAnnounceCheck(VLAnnounceCheck check);
     // For tests: ends the engine's threads and forgets the engine, so that the next
     // sharedHandler() starts afresh. Call on the main thread once the platform has begun to
     // shut down (sleeps and waits for the main thread then return) and while it is installed.
@@ -144,8 +149,8 @@ public:
     // the empty item. Main thread. The mode is not consulted.
     void registerHotkeys(int32_t mode);
     void unregisterHotkeys() override;
-    // The announcement check, started on its own thread at set-up. Completed by the
-    // application's announcement support; returns at once until then.
+    // The announcement check, started on its own thread at set-up: runs the installed
+    // VLAnnounceCheck, or returns at once when none is installed.
     void checkForAnnounce();
 
     // --- the cycle actions (main thread)

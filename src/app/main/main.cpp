@@ -1,8 +1,38 @@
 // velora: keyboard-driven window and application switcher.
-#include <cstdio>
-#include <cstring>
+//
+// The program picks its desktop once (the X server named by DISPLAY), brings the Qt main
+// thread, HTTP and the XDG autostart entries, installs them as the platform and starts the
+// application controller. A second start on the same display reaches the running program
+// (which may show its preferences) and ends with 0.
+//
+// Exit codes: 0 normal end (also a second start that reached the first), 1 no desktop, the
+// X server lost, or no accessibility access (also after "Quit" in the permission alert),
+// 2 a bad option.
+#include <unistd.h>
 
+#include <QApplication>
+#include <QMetaObject>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "app/announcements.h"
+#include "app/single_instance.h"
+#include "app/velora_controller.h"
+#include "engine/vl_handler.h"
+#include "panel/cover_flow_loader.h"
+#include "platform/linux/curl_http.h"
+#include "platform/linux/xdg_autostart.h"
+#include "platform/platform.h"
+#include "platform/qt/qt_main_thread.h"
+#include "platform/user_defaults.h"
 #include "velora_config.h"
+
+#ifdef VELORA_WITH_X11
+#include "platform/x11/x11_desktop.h"
+#endif
 
 namespace {
 
@@ -21,6 +51,15 @@ void printUsage() {
         "preferences window (status icon menu, or start velora again while it runs).\n");
 }
 
+// Ends the process without running the destructors of the singletons, whose threads may
+// still be winding down; the settings are written out first.
+[[noreturn]] void finish(int code) {
+    velora::UserDefaults::standard().synchronize();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    ::_exit(code);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -36,6 +75,66 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "velora: unknown option '%s'\nTry 'velora --help'.\n", argv[i]);
         return 2;
     }
-    std::fprintf(stderr, "velora: the switcher is not wired up yet in this build\n");
+
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) {
+        std::fprintf(stderr, "velora: no X display (DISPLAY is not set); velora needs an X11 desktop\n");
+        return 1;
+    }
+#ifndef VELORA_WITH_X11
+    std::fprintf(stderr, "velora: this build has no X11 desktop backend; no desktop is available\n");
     return 1;
+#else
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("velora"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Velora"));
+    QApplication::setApplicationVersion(QStringLiteral(VELORA_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("velora"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    velora::SingleInstance instance(velora::SingleInstance::socketName(QString::fromLocal8Bit(display)));
+    if (instance.notifyRunningInstance()) return 0;
+
+    velora::QtMainThread mainThread;
+    std::string error;
+    std::unique_ptr<velora::X11Desktop> desktop = velora::X11Desktop::open(mainThread, error);
+    if (!desktop) {
+        std::fprintf(stderr, "velora: %s\n", error.c_str());
+        return 1;
+    }
+    desktop->setConnectionLostHandler([&mainThread](const std::string& message) {
+        std::fprintf(stderr, "velora: lost the X server: %s\n", message.c_str());
+        mainThread.performAsync([] { QCoreApplication::exit(1); });
+    });
+    velora::CurlHttp http;
+    velora::XdgAutostart loginItems;
+    const velora::Platform ports = desktop->platform(&http, &loginItems);
+    velora::installPlatform(&ports);
+
+    // The panel's window and view, loaded once for the life of the process.
+    velora::VLHandler::setCoverFlowLoader([] {
+        velora::CoverFlowOutlets outlets = velora::loadCoverFlow();
+        return velora::VLPanelOutlets{outlets.window, outlets.browserView};
+    });
+    velora::VLHandler::setAnnounceCheck(
+        [] { velora::checkForAnnounce(velora::announcementURL(), VELORA_ANNOUNCE_TIMEOUT_MS); });
+
+    velora::VeloraController controller;
+    int code = 0;
+    controller.setTerminateHandler([&code] {
+        if (QCoreApplication::instance()) QCoreApplication::exit(code);
+    });
+    if (!controller.start()) {
+        std::fprintf(stderr, "velora: accessibility access is not available; ending\n");
+        finish(1);
+    }
+    if (!instance.listen([&controller] { controller.applicationShouldHandleReopen(); }))
+        std::fprintf(stderr, "velora: cannot listen for later starts; a second velora will not find this one\n");
+
+    code = QApplication::exec();
+    controller.applicationWillTerminate();
+    mainThread.shutdown();
+    desktop->shutdown();
+    finish(code);
+#endif
 }
