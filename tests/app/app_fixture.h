@@ -1,0 +1,102 @@
+#pragma once
+// Application controller tests on the simulated desktop: settings in a temporary folder, the
+// real hot key center over the simulated tap, a recording panel window, and alerts answered
+// by the test.
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QMessageBox>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/alert_builder.h"
+#include "app/velora_controller.h"
+#include "engine/vl_handler.h"
+#include "hotkeys/sg_hot_key_center.h"
+#include "model/vl_settings.h"
+#include "model/vl_window_manager.h"
+#include "platform/user_defaults.h"
+#include "prefs/prefs_controller.h"
+#include "support/panel_fakes.h"
+#include "support/sim_fixture.h"
+#include "support/temp_dir.h"
+
+namespace velora::test {
+
+struct ShownAlert {
+    std::string windowTitle, title, text;
+    std::vector<std::string> buttons;
+    bool hasSuppression = false;
+    bool plainText = false;
+    bool sheet = false;
+};
+
+class AppTest : public SimTest {
+protected:
+    AppTest() {
+        VLSettings::shared().reset();
+        UserDefaults::resetStandard(dir / "defaults.plist");
+        VLHandler::setCoverFlowLoader([this] { return VLPanelOutlets{&window, &view}; });
+        VLHandler::setHotKeyLink(nullptr);
+        VLHandler::setAnnounceCheck(nullptr);
+        setAlertRunnerForTesting([this](QMessageBox& box) {
+            alerts.push_back(describe(box, false));
+            return answer;
+        });
+        setSheetPresenterForTesting([this](QMessageBox& box) { alerts.push_back(describe(box, true)); });
+    }
+    ~AppTest() override {
+        controller.reset();
+        sim.shutdown();
+        SGHotKeyCenter::resetForTesting();
+        VLHandler::resetSharedHandlerForTesting();
+        VLWindowManager::resetSharedManagerForTesting();
+        PrefsController::releaseSharedPrefsWindowController();
+        setAlertRunnerForTesting(nullptr);
+        setSheetPresenterForTesting(nullptr);
+        VLSettings::shared().reset();
+    }
+
+    static ShownAlert describe(QMessageBox& box, bool sheet) {
+        ShownAlert a;
+        a.windowTitle = box.windowTitle().toStdString();
+        a.title = box.text().toStdString();
+        a.text = box.informativeText().toStdString();
+        for (QAbstractButton* b : box.buttons()) a.buttons.push_back(b->text().toStdString());
+        a.hasSuppression = box.checkBox() != nullptr;
+        a.plainText = box.textFormat() == Qt::PlainText;
+        a.sheet = sheet;
+        return a;
+    }
+
+    // A controller that starts at the given program path; true when start() went through.
+    bool startController(const std::string& programPath = "/usr/bin/velora") {
+        controller = std::make_unique<VeloraController>();
+        controller->setProgramPathForTesting(programPath);
+        controller->setTerminateHandler([this] { ++terminations; });
+        return controller->start();
+    }
+    // A second launch of the program on the same settings.
+    bool restartController() {
+        controller.reset();
+        return startController();
+    }
+
+    UserDefaults& defaults() { return UserDefaults::standard(); }
+    std::vector<SGHotKeyRef> registered() { return SGHotKeyCenter::sharedCenter().allHotKeys(); }
+    bool isRegistered(const std::string& identifier) {
+        for (const auto& key : registered())
+            if (key->identifier() == identifier) return true;
+        return false;
+    }
+
+    TempDir dir;
+    FakeImageFlowView view;
+    FakePanelWindow window;
+    std::unique_ptr<VeloraController> controller;
+    std::vector<ShownAlert> alerts;
+    int answer = kAlertFirstButtonReturn;
+    int terminations = 0;
+};
+
+} // namespace velora::test
