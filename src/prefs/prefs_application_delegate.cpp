@@ -1,0 +1,7 @@
+#include "prefs/prefs_application_delegate.h"
+
+namespace velora {
+
+PrefsApplicationDelegate::~PrefsApplicationDelegate() = default;
+
+} // namespace velora

@@ -1,0 +1,46 @@
+#pragma once
+// The "Preferences" interface: the six panes of the preferences window with their controls,
+// made in code. The controls are bound to their defaults keys but connected to no one;
+// PrefsController connects them.
+
+#include <QString>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QLabel;
+class QWidget;
+
+namespace velora {
+
+class DefaultsCheckBox;
+class DefaultsSlider;
+class IgnoreTable;
+class SRRecorderControl;
+class VLPrefView;
+
+struct PreferencesInterface {
+    VLPrefView* general = nullptr;
+    VLPrefView* appearance = nullptr;
+    VLPrefView* advanced = nullptr;
+    VLPrefView* filters = nullptr;
+    VLPrefView* tips = nullptr;
+    VLPrefView* updates = nullptr;
+
+    // By hot key identifier.
+    std::map<std::string, SRRecorderControl*> recorders;
+    std::vector<DefaultsCheckBox*> checkBoxes;
+    DefaultsSlider* displayDelay = nullptr;
+    DefaultsSlider* windowWidth = nullptr;
+    DefaultsSlider* windowHeight = nullptr;
+    IgnoreTable* ignoreTable = nullptr;
+};
+
+// Every pane is a child of the parent (the controller's shelf for views not shown).
+std::unique_ptr<PreferencesInterface> loadPreferencesInterface(QWidget* parent);
+
+// The width of every pane.
+inline constexpr int kPaneWidth = 560;
+
+} // namespace velora

@@ -1,0 +1,27 @@
+#include "prefs/vl_pref_view.h"
+
+#include <QKeyEvent>
+
+#include "platform/input.h"
+#include "prefs/recorder_keys.h"
+
+namespace velora {
+
+VLPrefView::VLPrefView(QWidget* parent) : QWidget(parent) {}
+
+bool VLPrefView::performKeyEquivalent(QKeyEvent* event) {
+    const uint64_t flags = eventFlagsForKeyEvent(*event) & kEventFlagsDeviceIndependentMask;
+    if (flags != kEventFlagControl || event->key() != Qt::Key_W) return false;
+    window()->hide();
+    return true;
+}
+
+void VLPrefView::keyPressEvent(QKeyEvent* event) {
+    if (performKeyEquivalent(event)) {
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+} // namespace velora

@@ -1,0 +1,64 @@
+// Pictures of every pane for the documentation: set VELORA_SCREENSHOT_DIR to the folder that
+// receives prefs-<pane>.png (docs/images in the repository). Without it the test only checks
+// that every pane draws with a real font.
+#include <QFontInfo>
+#include <QImage>
+#include <QMainWindow>
+#include <QPixmap>
+#include <QToolBar>
+#include <gtest/gtest.h>
+
+#include "platform/virtual_keys.h"
+#include "prefs/prefs_controller.h"
+#include "prefs_test_support.h"
+
+namespace velora {
+namespace {
+
+class PrefsScreenshotTest : public test::PrefsTest {};
+
+TEST_F(PrefsScreenshotTest, EveryPaneDraws) {
+    test::FakePrefsDelegate delegate;
+    delegate.keys = {
+        {kKeyCycleAppForward, SGKeyCombo::keyComboWithKeyCode(vk::Tab, 2048)},
+        {kKeyCycleAppBackward, SGKeyCombo::keyComboWithKeyCode(vk::Tab, 2560)},
+        {kKeyCycleWindowForward, SGKeyCombo::keyComboWithKeyCode(vk::Tab, 256)},
+        {kKeyCycleWindowBackward, SGKeyCombo::keyComboWithKeyCode(vk::Tab, 768)},
+        {kKeyCycleAppWindowForward, SGKeyCombo::keyComboWithKeyCode(vk::Grave, 256)},
+        {kKeyCycleAppWindowBackward, SGKeyCombo::keyComboWithKeyCode(vk::Grave, 768)},
+        {kKeyUniversalBackward, SGKeyCombo::clearKeyCombo()},
+    };
+    UserDefaults& defaults = UserDefaults::standard();
+    for (const char* key : {"startAtLogin", "showAppBadges", "appShowAppName", "windowShowAppName", "windowShowWindowName"})
+        defaults.setInteger(key, 1);
+    defaults.setFloat("windowWidth", 637);
+    defaults.setFloat("windowHeight", 437);
+    defaults.setFloat("displayDelay", 0.2f);
+    for (auto [bundle, name] : {std::pair{"org.mozilla.firefox", "Firefox"}, {"org.gnome.Terminal", "Terminal"}}) {
+        sim::ApplicationSpec app;
+        app.bundleIdentifier = bundle;
+        app.name = name;
+        sim.addApplication(app);
+    }
+    VLSettings::shared().setFilters({{"All applications", 2}, {"org.gnome.Terminal", 0}, {"org.mozilla.firefox", 1}});
+
+    PrefsController& prefs = PrefsController::sharedPrefsWindowController();
+    prefs.setApplicationDelegate(&delegate);
+    prefs.showWindow();
+    EXPECT_FALSE(QFontInfo(prefs.window()->font()).family().isEmpty());
+
+    const QString folder = qEnvironmentVariable("VELORA_SCREENSHOT_DIR");
+    for (const QString& pane : prefs.toolbarIdentifiers()) {
+        prefs.displayViewForIdentifier(pane, false);
+        const QImage shot = prefs.window()->grab().toImage();
+        EXPECT_EQ(shot.width(), prefs.window()->width());
+        EXPECT_GT(shot.height(), prefs.toolbar()->height()) << pane.toStdString();
+        if (!folder.isEmpty()) {
+            EXPECT_TRUE(shot.save(folder + "/prefs-" + pane.toLower() + ".png")) << pane.toStdString();
+        }
+    }
+    prefs.setApplicationDelegate(nullptr);
+}
+
+} // namespace
+} // namespace velora

@@ -1,0 +1,58 @@
+#pragma once
+// Shared pieces of the preferences tests: a fake application delegate, and a fixture with a
+// fresh user defaults file, fresh settings and a simulated desktop.
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QWidget>
+#include <QObject>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "model/vl_settings.h"
+#include "platform/user_defaults.h"
+#include "prefs/db_prefs_window_controller.h"
+#include "prefs/prefs_application_delegate.h"
+#include "support/sim_fixture.h"
+#include "support/temp_dir.h"
+
+namespace velora::test {
+
+class FakePrefsDelegate : public PrefsApplicationDelegate {
+public:
+    std::map<std::string, SGKeyCombo> keysDictionary() override { return keys; }
+    void updateState(QObject* sender) override { updateStateSenders.push_back(sender); }
+    void updateWindowSize(QObject* sender) override { updateWindowSizeSenders.push_back(sender); }
+    void shortcutIsRecording(bool recording) override { recordingFlags.push_back(recording); }
+
+    std::map<std::string, SGKeyCombo> keys;
+    std::vector<QObject*> updateStateSenders;
+    std::vector<QObject*> updateWindowSizeSenders;
+    std::vector<bool> recordingFlags;
+};
+
+class PrefsTest : public SimTest {
+protected:
+    PrefsTest() {
+        UserDefaults::resetStandard(dir / "defaults.plist");
+        VLSettings::shared().reset();
+    }
+    ~PrefsTest() override { DBPrefsWindowController::releaseSharedPrefsWindowController(); }
+
+    // What a later process would read from the settings file.
+    PlistValue storedValue(const std::string& key) const { return UserDefaults(dir / "defaults.plist").objectForKey(key); }
+
+    TempDir dir;
+};
+
+// A key press as the desktop would deliver it; nativeModifiers carries the X state (Lock = 2).
+inline void pressKey(QWidget* target, int key, Qt::KeyboardModifiers modifiers, const QString& text = {},
+                     quint32 nativeModifiers = 0) {
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, 0, 0, nativeModifiers, text);
+    QCoreApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, 0, 0, nativeModifiers, text);
+    QCoreApplication::sendEvent(target, &release);
+}
+
+} // namespace velora::test

@@ -1,0 +1,216 @@
+// The toolbar preferences window: panes, sizes, cross-fades and the shared instance.
+#include <QAction>
+#include <QGraphicsEffect>
+#include <QGuiApplication>
+#include <QMainWindow>
+#include <QParallelAnimationGroup>
+#include <QScreen>
+#include <QTest>
+#include <QToolBar>
+#include <gtest/gtest.h>
+
+#include "prefs/db_prefs_window_controller.h"
+
+namespace velora {
+namespace {
+
+// Three panes of different sizes; "Tall" first.
+class ThreePanes : public DBPrefsWindowController {
+public:
+    ThreePanes() {
+        for (auto [name, size] : {std::pair{"Tall", QSize(500, 400)}, {"Short", QSize(500, 150)}, {"Wide", QSize(700, 250)}}) {
+            auto* pane = new QWidget(viewShelf());
+            pane->setObjectName(QString::fromLatin1(name));
+            pane->resize(size);
+            panes.push_back(pane);
+        }
+    }
+    void setupToolbar() override {
+        ++setups;
+        for (QWidget* pane : panes) addView(pane, pane->objectName(), QIcon());
+    }
+    bool isShiftHeld() const override { return shift; }
+
+    using DBPrefsWindowController::animationDidEnd;
+    std::vector<QWidget*> panes;
+    int setups = 0;
+    bool shift = false;
+};
+
+class NoPanes : public DBPrefsWindowController {};
+
+class PrefsWindowTest : public ::testing::Test {
+protected:
+    ~PrefsWindowTest() override { DBPrefsWindowController::releaseSharedPrefsWindowController(); }
+
+    QWidget* pane(const char* name) { return c.viewForIdentifier(QString::fromLatin1(name)); }
+    // Runs the cross-fade to its end.
+    void finishAnimation() { c.viewAnimation()->setCurrentTime(c.viewAnimation()->totalDuration()); }
+    QList<QWidget*> content() { return c.contentSubview()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly); }
+
+    ThreePanes c;
+};
+
+TEST_F(PrefsWindowTest, ShowingStartsOnTheFirstPaneCentredWithItsTitleAndSize) {
+    c.showWindow();
+    QMainWindow* w = c.window();
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(w->windowTitle(), "Tall");
+    EXPECT_EQ(c.currentView(), pane("Tall"));
+    EXPECT_EQ(content().size(), 1);
+    EXPECT_EQ(c.contentSubview()->height(), 400);
+    EXPECT_EQ(w->width(), 500);
+    EXPECT_EQ(c.toolbar()->objectName(), "DBPreferencesToolbar");
+    EXPECT_EQ(c.toolbar()->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+    ASSERT_EQ(c.toolbar()->actions().size(), 3);
+    EXPECT_EQ(c.toolbar()->actions()[0]->text(), "Tall");
+    EXPECT_EQ(c.toolbar()->actions()[2]->text(), "Wide");
+    EXPECT_TRUE(c.toolbar()->actions()[0]->isChecked());
+    // Not resizable by the user.
+    EXPECT_EQ(w->minimumSize(), w->maximumSize());
+
+    const QRect available = w->screen()->availableGeometry();
+    EXPECT_LE(std::abs(w->frameGeometry().center().x() - available.center().x()), 2);
+    EXPECT_LE(std::abs(w->frameGeometry().center().y() - available.center().y()), 2);
+}
+
+TEST_F(PrefsWindowTest, SwitchingToAShorterPaneKeepsTheTopEdgeAndFitsThePane) {
+    c.showWindow();
+    QMainWindow* w = c.window();
+    w->move(40, 60);
+    const QRect before = w->geometry();
+    const int toolbarHeight = before.height() - 400;
+
+    c.displayViewForIdentifier("Short", false);
+    EXPECT_EQ(w->windowTitle(), "Short");
+    EXPECT_EQ(w->geometry().top(), before.top());
+    EXPECT_EQ(w->geometry().left(), before.left());
+    EXPECT_EQ(w->geometry().height(), toolbarHeight + 150);
+    EXPECT_EQ(c.frameForView(pane("Wide")), QRect(before.left(), before.top(), 700, toolbarHeight + 250));
+
+    c.displayViewForIdentifier("Wide", false);
+    EXPECT_EQ(w->width(), 700);
+    EXPECT_EQ(pane("Wide")->geometry(), QRect(0, 0, 700, 250));
+    EXPECT_EQ(content(), QList<QWidget*>{pane("Wide")});
+}
+
+TEST_F(PrefsWindowTest, ChoosingThePaneShownChangesNothing) {
+    c.showWindow();
+    c.window()->setWindowTitle("changed elsewhere");
+    c.toolbar()->actions()[0]->trigger();
+    EXPECT_EQ(c.window()->windowTitle(), "changed elsewhere");
+    EXPECT_EQ(c.viewAnimation()->state(), QAbstractAnimation::Stopped);
+    EXPECT_EQ(content().size(), 1);
+}
+
+TEST_F(PrefsWindowTest, EveryShowingRebuildsThePanesAndReturnsToTheFirstWithoutAnimation) {
+    c.showWindow();
+    c.displayViewForIdentifier("Wide", false);
+    c.window()->hide();
+    c.showWindow();
+    EXPECT_EQ(c.setups, 2);
+    EXPECT_EQ(c.toolbarIdentifiers(), (QStringList{"Tall", "Short", "Wide"}));
+    EXPECT_EQ(c.toolbar()->actions().size(), 3);
+    EXPECT_EQ(c.currentView(), pane("Tall"));
+    EXPECT_EQ(c.window()->windowTitle(), "Tall");
+    EXPECT_EQ(c.viewAnimation()->state(), QAbstractAnimation::Stopped);
+    EXPECT_TRUE(c.toolbar()->actions()[0]->isChecked());
+}
+
+TEST_F(PrefsWindowTest, ToolbarItemsCrossFadeAndLeaveOnlyTheNewPane) {
+    c.showWindow();
+    const int top = c.window()->geometry().top();
+    c.toolbar()->actions()[1]->trigger();
+    EXPECT_EQ(c.viewAnimation()->state(), QAbstractAnimation::Running);
+    EXPECT_EQ(c.viewAnimation()->duration(), 250);
+    EXPECT_EQ(content().size(), 2);  // both panes while fading
+    EXPECT_EQ(c.window()->windowTitle(), "Short");
+
+    finishAnimation();
+    EXPECT_EQ(content(), QList<QWidget*>{pane("Short")});
+    EXPECT_EQ(pane("Short")->graphicsEffect(), nullptr);
+    EXPECT_EQ(c.contentSubview()->height(), 150);
+    EXPECT_EQ(c.window()->geometry().top(), top);
+}
+
+TEST_F(PrefsWindowTest, ASecondChangeDuringAFadeLeavesOnlyTheNewestPane) {
+    c.showWindow();
+    c.displayViewForIdentifier("Short", true);
+    c.viewAnimation()->setCurrentTime(100);
+    c.displayViewForIdentifier("Wide", true);
+    // The pane that was fading out is gone at once; the one that was fading in now fades out.
+    EXPECT_EQ(content(), (QList<QWidget*>{pane("Short"), pane("Wide")}));
+    EXPECT_EQ(c.viewAnimation()->currentTime(), 0);
+
+    finishAnimation();
+    EXPECT_EQ(content(), QList<QWidget*>{pane("Wide")});
+    EXPECT_EQ(c.window()->width(), 700);
+    EXPECT_EQ(c.contentSubview()->height(), 250);
+
+    // A pane cut off mid-fade shows whole when it comes back.
+    c.displayViewForIdentifier("Short", false);
+    EXPECT_EQ(pane("Short")->graphicsEffect(), nullptr);
+    EXPECT_TRUE(pane("Short")->isVisible());
+}
+
+TEST_F(PrefsWindowTest, ShiftSlowsTheFadeOnlyWhenAllowed) {
+    c.showWindow();
+    c.shift = true;
+    c.displayViewForIdentifier("Short", true);
+    EXPECT_EQ(c.viewAnimation()->duration(), 1250);
+    finishAnimation();
+
+    c.setShiftSlowsAnimation(false);
+    c.displayViewForIdentifier("Wide", true);
+    EXPECT_EQ(c.viewAnimation()->duration(), 250);
+}
+
+TEST_F(PrefsWindowTest, WithoutCrossFadeThePanesSwapAtOnceAndOnlyTheFrameAnimates) {
+    c.showWindow();
+    c.setCrossFade(false);
+    c.displayViewForIdentifier("Short", true);
+    EXPECT_EQ(content(), QList<QWidget*>{pane("Short")});
+    EXPECT_EQ(pane("Short")->graphicsEffect(), nullptr);
+    EXPECT_EQ(c.viewAnimation()->state(), QAbstractAnimation::Running);
+    finishAnimation();
+    EXPECT_EQ(c.contentSubview()->height(), 150);
+}
+
+TEST_F(PrefsWindowTest, AnUnknownIdentifierShowsNothingNew) {
+    c.showWindow();
+    c.displayViewForIdentifier("Missing", true);
+    EXPECT_EQ(c.currentView(), pane("Tall"));
+    EXPECT_EQ(c.window()->windowTitle(), "Tall");
+}
+
+TEST(PrefsWindowAssertions, ANilViewAndNoPanesAreProgrammingErrors) {
+    ThreePanes c;
+    try {
+        c.addView(nullptr, "Nothing", QIcon());
+        FAIL() << "no assertion";
+    } catch (const std::logic_error& e) {
+        EXPECT_STREQ(e.what(), "Attempted to add a nil view when calling -addView:label:image:.");
+    }
+
+    NoPanes empty;
+    try {
+        empty.showWindow();
+        FAIL() << "no assertion";
+    } catch (const std::logic_error& e) {
+        EXPECT_STREQ(e.what(), "No items were added to the toolbar in -setupToolbar.");
+    }
+}
+
+TEST(PrefsWindowShared, TheSharedControllerIsMadeOnceAsTheClassAskedFor) {
+    ThreePanes& first = DBPrefsWindowController::sharedPrefsWindowController<ThreePanes>();
+    ThreePanes& again = DBPrefsWindowController::sharedPrefsWindowController<ThreePanes>();
+    EXPECT_EQ(&first, &again);
+    EXPECT_EQ(&DBPrefsWindowController::sharedPrefsWindowController(), &first);
+    EXPECT_THROW(DBPrefsWindowController::sharedPrefsWindowController<NoPanes>(), std::logic_error);
+    EXPECT_EQ(first.nibName(), "Preferences");
+    DBPrefsWindowController::releaseSharedPrefsWindowController();
+    EXPECT_FALSE(DBPrefsWindowController::hasSharedPrefsWindowController());
+}
+
+} // namespace
+} // namespace velora
