@@ -22,13 +22,15 @@ struct BadgeOptions {
 ImageRef badgedImage(const ImageRef& picture, const BadgeOptions& options);
 
 // The picture redrawn at the given size with opacity 0.5; none when either side is below 5.
+// A picture that is already faded keeps its opacity of 0.5: fading never compounds.
 ImageRef fadedImage(const ImageRef& picture, Size size);
 
 // The largest size among the image's representations: one is taken over the best so far
 // only when it is larger in both directions.
 Size bestSizeForIcon(const ImageRef& image);
 
-// The named images of the panel ("Space", "empty"), drawn for this project.
+// The named images of the panel ("Space", "empty"), drawn for this project; none for any
+// other name. Rendered once and shared; safe on any thread.
 ImageRef namedPanelImage(const char* name);
 
 } // namespace velora

@@ -56,6 +56,11 @@ public:
     virtual QImage captureWindow(uint32_t windowNumber, Size size) = 0;
 
     virtual int32_t windowLevelForKey(int key) = 0;
+
+    // Whether a compositing manager blends translucent windows with what lies under them
+    // (X11: the _NET_WM_CM_S<screen> selection has an owner). Without one, translucent
+    // pixels show as black, so windows draw an opaque background instead.
+    virtual bool compositingActive() { return false; }
 };
 
 } // namespace velora

@@ -1,0 +1,167 @@
+// Drops of file names: the uri-list decoding and what the view forwards to its destination.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QEventLoop>
+#include <QLayout>
+#include <QMimeData>
+#include <QTimer>
+#include <QUrl>
+
+#include <memory>
+
+#include "fake_flow_data.h"
+#include "panel/cover_flow_loader.h"
+#include "panel/file_drop.h"
+
+namespace velora {
+namespace {
+
+using Paths = std::vector<std::string>;
+
+TEST(UriList, FileUrlsBecomeLocalPathsByteForByte) {
+    const QByteArray list = "# a comment line\r\n"
+                            "file:///tmp/a%20b.txt\r\n"
+                            "file:///tmp/it%27s%20%22quoted%22\r\n"
+                            "http://example.org/page\r\n"
+                            "file://localhost/etc/hosts\r\n"
+                            "file:///tmp/caf%E9%FF\r\n"
+                            "file:///tmp/hash%23name#fragment\r\n"
+                            "file://elsewhere.invalid/tmp/remote\r\n"
+                            "\r\n"
+                            "file:/tmp/short-form\n"
+                            "file:///tmp/%E4%BD%A0%E5%A5%BD";
+    const Paths expected{"/tmp/a b.txt",  "/tmp/it's \"quoted\"", "/etc/hosts",
+                         "/tmp/caf\xE9\xFF", "/tmp/hash#name",     "/tmp/short-form",
+                         "/tmp/\xE4\xBD\xA0\xE5\xA5\xBD"};
+    EXPECT_EQ(filenamesFromUriList(list), expected);
+    EXPECT_TRUE(filenamesFromUriList("").empty());
+    EXPECT_TRUE(filenamesFromUriList("relative/path\r\nfile://\r\n").empty());
+}
+
+TEST(UriList, OnlyUriListsCarryFilenames) {
+    QMimeData text;
+    text.setText(QStringLiteral("/tmp/looks-like-a-path"));
+    EXPECT_TRUE(dropFilenames(&text).empty());
+    EXPECT_TRUE(dropFilenames(nullptr).empty());
+
+    QMimeData urls;
+    urls.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/with space")), QUrl(QStringLiteral("https://example.org/")),
+                  QUrl::fromLocalFile(QStringLiteral("/tmp/ünïcode"))});
+    EXPECT_EQ(dropFilenames(&urls), (Paths{"/tmp/with space", "/tmp/\xC3\xBCn\xC3\xAF" "code"}));
+}
+
+class ViewDropTest : public ::testing::Test {
+protected:
+    ViewDropTest() : data(5) {
+        outlets = loadCoverFlow();
+        view = outlets.browserView;
+        outlets.window->setFrame(Rect{0, 0, 637, 437}, false);
+        outlets.window->layout()->activate();
+        view->setSelectionAnimationDuration(0);
+        view->setDataSource(&data);
+        view->setDraggingDestinationDelegate(&destination);
+        view->setSelectedIndex(1);
+        files.setData(QStringLiteral("text/uri-list"), "file:///tmp/one\r\nfile:///tmp/t%C3%BCo%FE\r\n");
+        text.setText(QStringLiteral("just words"));
+    }
+    ~ViewDropTest() override { delete outlets.window; }
+
+    QPoint over() const { return view->cellRect(1).center().toPoint(); }
+
+    bool enter(const QMimeData& mime) {
+        QDragEnterEvent event(over(), Qt::CopyAction | Qt::LinkAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view, &event);
+        return event.isAccepted();
+    }
+    bool move(const QMimeData& mime) {
+        QDragMoveEvent event(over(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view, &event);
+        return event.isAccepted();
+    }
+    bool drop(const QMimeData& mime) {
+        QDropEvent event(QPointF(over()), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view, &event);
+        return event.isAccepted();
+    }
+    void leave() {
+        QDragLeaveEvent event;
+        QCoreApplication::sendEvent(view, &event);
+    }
+    void wait(int msec) {
+        QEventLoop loop;
+        QTimer::singleShot(msec, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+
+    test::FakeFlowData data;
+    test::RecordingDestination destination;
+    CoverFlowOutlets outlets;
+    IKBImageFlowView* view = nullptr;
+    QMimeData files, text;
+};
+
+TEST_F(ViewDropTest, FileDragsReachTheDestinationInWindowCoordinates) {
+    EXPECT_TRUE(enter(files));
+    ASSERT_EQ(destination.entered.size(), 1u);
+    const DraggingInfo& info = destination.entered.front();
+    EXPECT_TRUE(info.hasFilenames);
+    EXPECT_EQ(info.filenames, (Paths{"/tmp/one", "/tmp/t\xC3\xBCo\xFE"}));
+    const QPoint inWindow = view->mapTo(outlets.window, over());
+    EXPECT_EQ(info.location, (Point{double(inWindow.x()), double(inWindow.y())}));
+    EXPECT_NE(info.location, (Point{double(over().x()), double(over().y())}));
+    EXPECT_EQ(view->cellIndexAtLocation(info.location), 1) << "the controller's lookup of the drag location";
+
+    EXPECT_TRUE(move(files));
+    ASSERT_EQ(destination.updated.size(), 1u);
+    destination.updateAnswer = kDragOperationNone;
+    EXPECT_FALSE(move(files));
+
+    EXPECT_TRUE(drop(files));
+    ASSERT_EQ(destination.performed.size(), 1u);
+    EXPECT_EQ(destination.prepared.size(), 1u);
+    EXPECT_EQ(destination.performed.front().filenames, info.filenames);
+}
+
+TEST_F(ViewDropTest, TextDragsAreRefusedWhateverTheDestinationSays) {
+    EXPECT_FALSE(enter(text));
+    ASSERT_EQ(destination.entered.size(), 1u) << "the destination still hears of the drag";
+    EXPECT_FALSE(destination.entered.front().hasFilenames);
+    EXPECT_FALSE(drop(text));
+    EXPECT_TRUE(destination.performed.empty());
+}
+
+TEST_F(ViewDropTest, RefusalsOfTheDestinationAreHonoured) {
+    destination.enterAnswer = kDragOperationNone;
+    EXPECT_FALSE(enter(files));
+
+    destination.enterAnswer = kDragOperationEvery;
+    destination.performAnswer = false;
+    EXPECT_TRUE(enter(files));
+    EXPECT_FALSE(drop(files));
+    EXPECT_EQ(destination.performed.size(), 1u);
+
+    destination.prepareAnswer = false;
+    EXPECT_FALSE(drop(files));
+    EXPECT_EQ(destination.performed.size(), 1u) << "no perform after a refused prepare";
+
+    view->setDraggingDestinationDelegate(nullptr);
+    EXPECT_FALSE(enter(files));
+}
+
+TEST_F(ViewDropTest, ARestingDragKeepsGettingUpdates) {
+    ASSERT_TRUE(enter(files));
+    wait(IKBImageFlowView::kPeriodicDragUpdateMs * 6);
+    const size_t resting = destination.updated.size();
+    EXPECT_GE(resting, 2u);
+    for (const DraggingInfo& update : destination.updated) EXPECT_EQ(update.location, destination.entered[0].location);
+
+    leave();
+    wait(IKBImageFlowView::kPeriodicDragUpdateMs * 3);
+    EXPECT_EQ(destination.updated.size(), resting) << "no updates once the drag has left";
+}
+
+} // namespace
+} // namespace velora

@@ -1,0 +1,157 @@
+// The panel window: its flags whatever the interface file says, hidden after loading, shown
+// without activation, its frame and centring, the background for the compositing state and
+// what accessibility clients see of it.
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QApplication>
+#include <QGuiApplication>
+#include <QLayout>
+#include <QPainter>
+#include <QScreen>
+#include <QSizeGrip>
+#include <QWindow>
+
+#include <memory>
+
+#include "panel/cover_flow_loader.h"
+#include "platform/platform.h"
+#include "ui_titled_panel.h"
+
+namespace velora {
+namespace {
+
+// A window server that only knows whether a compositor runs.
+struct CompositingOnly : WindowServerPort {
+    bool compositing = false;
+    WindowInfoList copyWindowInfo(uint32_t, uint32_t) override { return nullptr; }
+    bool windowBounds(uint32_t, Rect&) override { return false; }
+    int32_t windowSpace(uint32_t) override { return 0; }
+    std::vector<uint32_t> spaceWindowList(int32_t) override { return {}; }
+    QImage captureWindow(uint32_t, Size) override { return {}; }
+    int32_t windowLevelForKey(int) override { return 0; }
+    bool compositingActive() override { return compositing; }
+};
+
+class PanelWindowTest : public ::testing::Test {
+protected:
+    PanelWindowTest() {
+        ports.windowServer = &server;
+        installPlatform(&ports);
+    }
+    ~PanelWindowTest() override { installPlatform(nullptr); }
+
+    CompositingOnly server;
+    Platform ports;
+};
+
+bool isPanel(const QWidget& window) {
+    const Qt::WindowFlags f = window.windowFlags();
+    return f == MAWindow::panelFlags() && (f & Qt::FramelessWindowHint) && (f & Qt::X11BypassWindowManagerHint) &&
+           !(f & Qt::WindowTitleHint) && !(f & Qt::WindowMinMaxButtonsHint) &&
+           window.testAttribute(Qt::WA_ShowWithoutActivating);
+}
+
+TEST_F(PanelWindowTest, LoadedHiddenWithTheViewInside) {
+    CoverFlowOutlets outlets = loadCoverFlow();
+    std::unique_ptr<MAWindow> owner(outlets.window);
+    ASSERT_TRUE(outlets.window && outlets.browserView);
+    EXPECT_TRUE(isPanel(*outlets.window));
+    EXPECT_FALSE(outlets.window->isVisible());
+    EXPECT_TRUE(outlets.window->isWindow());
+    EXPECT_EQ(outlets.browserView->window(), outlets.window);
+    EXPECT_GE(outlets.window->layout()->indexOf(outlets.browserView), 0);
+}
+
+TEST_F(PanelWindowTest, ATitledResizableDescriptionStillGivesAFramelessPanel) {
+    auto window = std::make_unique<MAWindow>();
+    Ui::TitledPanel ui;
+    ui.setupUi(window.get());
+    ASSERT_TRUE(window->windowFlags() & Qt::WindowTitleHint) << "the file asked for a title bar";
+    window->awakeFromNib();
+    EXPECT_TRUE(isPanel(*window));
+    EXPECT_FALSE(window->isVisible());
+
+    // Flags set later are put right when the window shows.
+    window->setWindowFlags(Qt::Window | Qt::WindowTitleHint);
+    window->makeKeyAndOrderFront();
+    EXPECT_TRUE(isPanel(*window));
+    EXPECT_TRUE(window->isVisible());
+    window->orderOut();
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(PanelWindowTest, ShowingNeitherActivatesNorGrabs) {
+    CoverFlowOutlets outlets = loadCoverFlow();
+    std::unique_ptr<MAWindow> owner(outlets.window);
+    outlets.window->makeKeyAndOrderFront();
+    QApplication::processEvents();
+    EXPECT_TRUE(outlets.window->isVisible());
+    // The offscreen platform activates every window it shows, whatever its flags; the X11
+    // suite checks activation on a real desktop. Here: the window asks not to be activated.
+    EXPECT_TRUE(outlets.window->windowHandle()->flags() & Qt::WindowDoesNotAcceptFocus);
+    EXPECT_EQ(QWidget::keyboardGrabber(), nullptr) << "the keyboard is never grabbed";
+}
+
+TEST_F(PanelWindowTest, FrameAndCentring) {
+    CoverFlowOutlets outlets = loadCoverFlow();
+    std::unique_ptr<MAWindow> owner(outlets.window);
+    outlets.window->setFrame(Rect{3, 4, 637, 437}, true);
+    EXPECT_EQ(outlets.window->frame(), (Rect{3, 4, 637, 437}));
+    outlets.window->center();
+    const Rect f = outlets.window->frame();
+    EXPECT_EQ(f.width, 637);
+    EXPECT_EQ(f.height, 437);
+    const QPointF centre = QRectF(outlets.window->screen()->availableGeometry()).center();
+    EXPECT_NEAR(f.x + f.width / 2, centre.x(), 1);
+    EXPECT_NEAR(f.y + f.height / 2, centre.y(), 1);
+
+    outlets.window->setAlphaValue(0.5);
+    EXPECT_NEAR(outlets.window->alphaValue(), 0.5, 0.01);
+    outlets.window->setAlphaValue(1.0);
+    EXPECT_DOUBLE_EQ(outlets.window->alphaValue(), 1.0);
+}
+
+TEST_F(PanelWindowTest, BackgroundFollowsTheCompositor) {
+    CoverFlowOutlets outlets = loadCoverFlow();
+    std::unique_ptr<MAWindow> owner(outlets.window);
+    MAWindow& window = *outlets.window;
+    window.setFrame(Rect{0, 0, 300, 200}, true);
+
+    // No compositor: opaque, the corners cut by the window's shape.
+    EXPECT_FALSE(window.isTranslucent());
+    EXPECT_FALSE(window.testAttribute(Qt::WA_TranslucentBackground));
+    EXPECT_FALSE(window.mask().contains(QPoint(0, 0)));
+    EXPECT_TRUE(window.mask().contains(QPoint(150, 100)));
+    QImage opaque(300, 200, QImage::Format_ARGB32);
+    opaque.fill(Qt::transparent);
+    window.render(&opaque, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+    EXPECT_EQ(qAlpha(opaque.pixel(150, 10)), 255);
+
+    // A compositor that starts later is used from the next showing from hidden.
+    server.compositing = true;
+    window.makeKeyAndOrderFront();
+    EXPECT_TRUE(window.isTranslucent());
+    EXPECT_TRUE(window.testAttribute(Qt::WA_TranslucentBackground));
+    EXPECT_TRUE(window.mask().isEmpty());
+    window.orderOut();
+
+    server.compositing = false;
+    window.makeKeyAndOrderFront();
+    EXPECT_FALSE(window.isTranslucent());
+    window.orderOut();
+}
+
+TEST_F(PanelWindowTest, AccessibilityClientsSeeNothing) {
+    CoverFlowOutlets outlets = loadCoverFlow();
+    std::unique_ptr<MAWindow> owner(outlets.window);
+    QAccessibleInterface* panel = QAccessible::queryAccessibleInterface(outlets.window);
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->role(), QAccessible::NoRole);
+    EXPECT_TRUE(panel->state().invisible);
+    EXPECT_EQ(panel->childCount(), 0);
+    EXPECT_TRUE(panel->text(QAccessible::Name).isEmpty());
+}
+
+} // namespace
+} // namespace velora
