@@ -28,7 +28,8 @@ TEST_F(SimTest, InvokeRunsTheActionFromAZeroIntervalTimerOnTheMainThread) {
 
 TEST_F(SimTest, DescriptionNamesIdentifierAndCombination) {
     SGHotKey hotKey("KeyCycleAppForward", SGKeyCombo::keyComboWithKeyCode(vk::Tab, kOptionKeyModifier));
-    EXPECT_EQ(hotKey.description(), "<SGHotKey: KeyCycleAppForward, \u2325" + hotKey.keyCombo().keyCodeString() + ">");
+    EXPECT_EQ(hotKey.description(),
+              "<SGHotKey: KeyCycleAppForward, \u2325" + hotKey.keyCombo().keyCodeString() + ">");
     EXPECT_EQ(SGHotKey().description(), "<SGHotKey: , " + SGKeyCombo::clearKeyCombo().description() + ">");
 }
 
