@@ -149,6 +149,13 @@ public:
     TapVerdict pressKey(int64_t keyCode, uint64_t flags, bool autoRepeat = false);
     TapVerdict releaseKey(int64_t keyCode, uint64_t flags);
     TapVerdict changeModifiers(uint64_t flags);
+    // Whether createEventTap gives a tap (default true); false acts as a desktop without one.
+    void setEventTapAvailable(bool available);
+    // The desktop turns the running tap off (reason: TapDisabledByTimeout or
+    // TapDisabledByUserInput) and hands its callback the notice; later events go straight to
+    // the focused application until the callback enables the tap again. Returns the notice's
+    // verdict; Pass when no tap runs.
+    TapVerdict disableTap(KeyEventType reason);
     bool tapRunning() const;
     // Blocks (real time) until a tap runs; false on time-out.
     bool waitForTap(double seconds = 5.0) const;

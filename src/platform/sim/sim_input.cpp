@@ -53,6 +53,7 @@ public:
         bool done = false;
     };
     bool enabled() const { return enabled_; }
+    void disable() { enabled_ = false; }
     void enqueue(Pending* p) { queue_.push_back(p); }
 
 private:
@@ -83,6 +84,7 @@ public:
     std::unique_ptr<EventTap> createEventTap(EventTapCallback callback) override {
         std::lock_guard lock(s_.mutex);
         s_.record("createEventTap");
+        if (!s_.tapAvailable) return nullptr;
         return std::make_unique<SimEventTap>(s_, std::move(callback));
     }
     std::shared_ptr<const KeyboardLayout> currentKeyboardLayout() override {
@@ -99,23 +101,33 @@ private:
 std::shared_ptr<const KeyboardLayout> makeUSLayout() { return std::make_shared<USLayout>(); }
 std::unique_ptr<InputPort> makeInput(SimDesktop::State& s) { return std::make_unique<SimInput>(s); }
 
+namespace {
+
+// Hands the event to the running tap and waits for its verdict, with the desktop's lock held.
+TapVerdict throughTap(SimDesktop::State& s, std::unique_lock<std::recursive_mutex>& lock,
+                      const KeyEvent& event) {
+    SimEventTap::Pending pending{event};
+    s.tap->enqueue(&pending);
+    s.tapChanged.notify_all();
+    bool done = s.tapChanged.wait_for(lock, std::chrono::seconds(10), [&] { return pending.done || !s.tap; });
+    if (!done || !pending.done) {
+        // The tap went away with the event still queued: it never saw it.
+        std::abort();
+    }
+    return pending.verdict;
+}
+
+} // namespace
+
 TapVerdict SimDesktop::injectKey(const KeyEvent& event) {
     State& s = *state_;
     std::unique_lock lock(s.mutex);
     if (event.type == KeyEventType::FlagsChanged) s.modifierFlags = event.flags;
-    SimEventTap::Pending pending{event};
-    if (s.tap && s.tap->enabled()) {
-        s.tap->enqueue(&pending);
-        s.tapChanged.notify_all();
-        bool done = s.tapChanged.wait_for(lock, std::chrono::seconds(10), [&] { return pending.done || !s.tap; });
-        if (!done || !pending.done) {
-            // The tap went away with the event still queued: it never saw it.
-            std::abort();
-        }
-    }
-    if (pending.verdict == TapVerdict::Pass && event.type != KeyEventType::FlagsChanged)
+    TapVerdict verdict = TapVerdict::Pass;
+    if (s.tap && s.tap->enabled()) verdict = throughTap(s, lock, event);
+    if (verdict == TapVerdict::Pass && event.type != KeyEventType::FlagsChanged)
         s.delivered.push_back(DeliveredKey{event, s.active});
-    return pending.verdict;
+    return verdict;
 }
 
 TapVerdict SimDesktop::pressKey(int64_t keyCode, uint64_t flags, bool autoRepeat) {
@@ -150,6 +162,21 @@ TapVerdict SimDesktop::changeModifiers(uint64_t flags) {
     e.type = KeyEventType::FlagsChanged;
     e.flags = flags;
     return injectKey(e);
+}
+
+void SimDesktop::setEventTapAvailable(bool available) {
+    std::lock_guard lock(state_->mutex);
+    state_->tapAvailable = available;
+}
+
+TapVerdict SimDesktop::disableTap(KeyEventType reason) {
+    State& s = *state_;
+    std::unique_lock lock(s.mutex);
+    if (!s.tap) return TapVerdict::Pass;
+    s.tap->disable();
+    KeyEvent notice;
+    notice.type = reason;
+    return throughTap(s, lock, notice);
 }
 
 bool SimDesktop::tapRunning() const {

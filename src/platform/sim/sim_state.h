@@ -82,6 +82,7 @@ struct SimDesktop::State {
 
     // Event tap.
     SimEventTap* tap = nullptr;
+    bool tapAvailable = true;
     mutable std::condition_variable_any tapChanged;
 
     // Main thread and clock (own lock: sleepers must not hold the desktop's).

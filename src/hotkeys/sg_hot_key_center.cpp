@@ -1,0 +1,179 @@
+#include "hotkeys/sg_hot_key_center.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "hotkeys/hot_key_matching.h"
+#include "platform/platform.h"
+
+namespace velora {
+
+namespace {
+
+// A held hot key fires on every this many auto-repeat events.
+constexpr int32_t kRepeatsPerFiring = 7;
+
+std::mutex& instanceMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+SGHotKeyCenter*& instance() {
+    static SGHotKeyCenter* center = nullptr;
+    return center;
+}
+
+} // namespace
+
+SGHotKeyCenter& SGHotKeyCenter::sharedCenter() {
+    std::lock_guard lock(instanceMutex());
+    SGHotKeyCenter*& center = instance();
+    if (!center) center = new SGHotKeyCenter();
+    return *center;
+}
+
+void SGHotKeyCenter::resetForTesting() {
+    SGHotKeyCenter* center = nullptr;
+    {
+        std::lock_guard lock(instanceMutex());
+        center = std::exchange(instance(), nullptr);
+    }
+    if (!center) return;
+    if (!hasPlatform() || !mainThread().isShuttingDown()) {
+        std::fputs("SGHotKeyCenter::resetForTesting: shut the platform down first\n", stderr);
+        std::abort();
+    }
+    delete center;
+}
+
+SGHotKeyCenter::SGHotKeyCenter() { tapThread_ = std::thread([this] { runTap(); }); }
+
+SGHotKeyCenter::~SGHotKeyCenter() {
+    if (tapThread_.joinable()) tapThread_.join();
+    endThreads_.joinAll();
+}
+
+// --- registry
+
+bool SGHotKeyCenter::registerHotKey(const SGHotKeyRef& hotKey) {
+    if (!hotKey) return true;
+    std::lock_guard lock(configMutex_);
+    registry_.replace(hotKey, hotKey->keyCombo().isValidHotKeyCombo());
+    publishInterceptedKeys();
+    return true;
+}
+
+void SGHotKeyCenter::unregisterHotKey(const SGHotKeyRef& hotKey) {
+    if (!hotKey) return;
+    std::lock_guard lock(configMutex_);
+    if (!registry_.contains(hotKey)) return;
+    registry_.replace(hotKey, false);
+    publishInterceptedKeys();
+}
+
+std::vector<SGHotKeyRef> SGHotKeyCenter::allHotKeys() const { return *registry_.snapshot(); }
+
+SGHotKeyRef SGHotKeyCenter::hotKeyWithIdentifier(const std::string& identifier) const {
+    for (const SGHotKeyRef& hotKey : *registry_.snapshot())
+        if (hotKey->hasIdentifier(identifier)) return hotKey;
+    return nullptr;
+}
+
+void SGHotKeyCenter::setCommandKeys(std::vector<int64_t> keyCodes) {
+    std::lock_guard lock(configMutex_);
+    commandKeys_ = std::move(keyCodes);
+    publishInterceptedKeys();
+}
+
+void SGHotKeyCenter::publishInterceptedKeys() {
+    interceptedKeys_ = interceptedKeysFor(*registry_.snapshot(), commandKeys_);
+    if (tap_) tap_->setInterceptedKeys(interceptedKeys_);
+}
+
+// --- shared flags
+
+void SGHotKeyCenter::setDelegate(SGHotKeyCenterDelegate* delegate) {
+    delegate_.store(delegate, std::memory_order_release);
+}
+
+bool SGHotKeyCenter::isRecording() const { return isRecording_.load(); }
+void SGHotKeyCenter::setIsRecording(bool recording) { isRecording_.store(recording); }
+
+int32_t SGHotKeyCenter::swallowedRepeat() const { return swallowedRepeat_.load(); }
+void SGHotKeyCenter::setSwallowedRepeat(int32_t count) { swallowedRepeat_.store(count); }
+
+// --- the tap
+
+void SGHotKeyCenter::runTap() {
+    std::unique_ptr<EventTap> tap =
+        input().createEventTap([this](const KeyEvent& event) { return handleEvent(event); });
+    // Without a tap there is nothing to run: keys reach the applications untouched.
+    if (!tap) return;
+    {
+        std::lock_guard lock(configMutex_);
+        tap_ = tap.get();
+        tap_->setInterceptedKeys(interceptedKeys_);
+    }
+    tap->setEnabled(true);
+    tap->run();
+    std::lock_guard lock(configMutex_);
+    tap_ = nullptr;
+}
+
+TapVerdict SGHotKeyCenter::handleEvent(const KeyEvent& event) {
+    switch (event.type) {
+    case KeyEventType::TapDisabledByTimeout:
+    case KeyEventType::TapDisabledByUserInput:
+        // The desktop turned the tap off (too slow, or the user's doing): back on at once.
+        tap_->setEnabled(true);
+        return TapVerdict::Pass;
+    default:
+        break;
+    }
+    if (isRecording_.load()) return TapVerdict::Pass;
+    switch (event.type) {
+    case KeyEventType::FlagsChanged:
+        if (heldModifierMask(event.flags) == 0) startEndHandling();
+        return TapVerdict::Pass;
+    case KeyEventType::KeyUp:
+        // Key-ups are never offered to the delegate; only those of hot keys are swallowed.
+        return findMatchingHotKey(*registry_.snapshot(), event) ? TapVerdict::Swallow : TapVerdict::Pass;
+    case KeyEventType::KeyDown:
+        return handleKeyDown(event);
+    default:
+        return TapVerdict::Pass;
+    }
+}
+
+TapVerdict SGHotKeyCenter::handleKeyDown(const KeyEvent& event) {
+    if (SGHotKeyRef hotKey = findMatchingHotKey(*registry_.snapshot(), event)) {
+        if (!event.isAutoRepeat || repeatFires()) fire(hotKey);
+        return TapVerdict::Swallow;
+    }
+    SGHotKeyCenterDelegate* delegate = delegate_.load(std::memory_order_acquire);
+    return delegate && delegate->shouldHandleKey(event) ? TapVerdict::Swallow : TapVerdict::Pass;
+}
+
+bool SGHotKeyCenter::repeatFires() {
+    int32_t current = swallowedRepeat_.load();
+    int32_t next = 0;
+    do {
+        // Incremented as a 32-bit value that wraps, and the remainder keeps its sign, as a
+        // signed 32-bit division gives it.
+        next = static_cast<int32_t>(static_cast<uint32_t>(current) + 1u) % kRepeatsPerFiring;
+    } while (!swallowedRepeat_.compare_exchange_weak(current, next));
+    return next == 0;
+}
+
+void SGHotKeyCenter::fire(const SGHotKeyRef& hotKey) {
+    mainThread().performAsync([hotKey] { hotKey->invoke(); });
+}
+
+void SGHotKeyCenter::startEndHandling() {
+    SGHotKeyCenterDelegate* delegate = delegate_.load(std::memory_order_acquire);
+    if (!delegate) return;
+    endThreads_.start([delegate] { delegate->endHandling(); });
+}
+
+} // namespace velora

@@ -1,0 +1,127 @@
+#pragma once
+// The hot key center: the registry of hot keys and the one event tap that sees every key of
+// the session.
+//
+// From the tapped stream it fires registered hot keys and swallows their keys, offers every
+// other key-down to its delegate (the switching engine), and tells the delegate whenever a
+// modifier change leaves none of Command, Option, Control and Shift held. While a shortcut is
+// being recorded it steps aside and passes everything.
+//
+// Threads:
+// - The first use (sharedCenter) starts the tap thread, which makes the tap through the input
+//   port and runs it. When the desktop gives no tap (no permission, no extension), the thread
+//   ends at once: the registry still works, but nothing is swallowed and nothing fires.
+// - The registry is an immutable snapshot replaced on every change; the callback takes it with
+//   one short lock and holds no lock while it works. isRecording, swallowedRepeat and the
+//   delegate pointer are atomics.
+// - Firing a hot key hands invoke() to the main thread without waiting; invoke then defers the
+//   action once more through a zero-interval timer.
+// - endHandling runs on a new short-lived thread per release. Those threads are kept and
+//   reaped as new ones start, and resetForTesting joins them.
+// - The delegate must outlive its use: setDelegate does not wait for calls under way (the
+//   engine is a process-long singleton; tests reset the center before letting go of theirs).
+//
+// Desktops that cannot withdraw a key after the fact take keys away ahead of time: after every
+// change of the registry or of the command keys the tap is told which keys to intercept (each
+// hot key with its exact modifiers, the universal backward key and the command keys with any).
+//
+// Of two registered hot keys with the same combination the one registered earlier fires
+// (registering a hot key again moves it last). See docs/hot_key_center.md.
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "hotkeys/hot_key_registry.h"
+#include "hotkeys/sg_hot_key.h"
+#include "hotkeys/short_lived_threads.h"
+#include "platform/input.h"
+
+namespace velora {
+
+// Implemented by the switching engine.
+class SGHotKeyCenterDelegate {
+public:
+    virtual ~SGHotKeyCenterDelegate() = default;
+    // A key-down that is no hot key; true swallows it. On the tap thread; must return quickly.
+    virtual bool shouldHandleKey(const KeyEvent& event) = 0;
+    // None of the four tracked modifiers is held any more. On a new thread per release.
+    virtual void endHandling() = 0;
+};
+
+class SGHotKeyCenter {
+public:
+    // The one center; the first call starts the tap thread.
+    static SGHotKeyCenter& sharedCenter();
+
+    // Registers the hot key under its own identity, once. Always true; a null hot key or one
+    // whose combination is not a valid hot key combination is not registered (and is removed
+    // if it was).
+    bool registerHotKey(const SGHotKeyRef& hotKey);
+    // Harmless for a hot key that is not registered.
+    void unregisterHotKey(const SGHotKeyRef& hotKey);
+    // A snapshot, in no defined order.
+    std::vector<SGHotKeyRef> allHotKeys() const;
+    // The first registered hot key with the identifier, or null.
+    SGHotKeyRef hotKeyWithIdentifier(const std::string& identifier) const;
+
+    // Published atomically; while none is set, key-downs pass and releases go unreported.
+    void setDelegate(SGHotKeyCenterDelegate* delegate);
+
+    // Keys the engine swallows during a switch (the command keys), taken with any modifiers
+    // while the list is non-empty; an empty list gives them back.
+    void setCommandKeys(std::vector<int64_t> keyCodes);
+
+    // While true every event passes untouched: no hot key fires, no key is offered to the
+    // delegate, no release is reported.
+    bool isRecording() const;
+    void setIsRecording(bool recording);
+
+    // The auto-repeat thinning counter: a held hot key fires on every seventh repeat. Never
+    // reset, so it carries over from one hold to the next.
+    int32_t swallowedRepeat() const;
+    void setSwallowedRepeat(int32_t count);
+
+    // For tests: stops and joins the tap thread and the release threads and forgets the
+    // center, so that the next sharedCenter() makes a fresh one. Call it once the platform has
+    // begun to shut down (SimDesktop::shutdown()): only then does the tap's run() return and do
+    // release threads waiting for the main thread or the clock come back. Aborts otherwise.
+    static void resetForTesting();
+
+    SGHotKeyCenter(const SGHotKeyCenter&) = delete;
+    SGHotKeyCenter& operator=(const SGHotKeyCenter&) = delete;
+
+private:
+    SGHotKeyCenter();
+    ~SGHotKeyCenter();
+
+    void runTap();
+    TapVerdict handleEvent(const KeyEvent& event);
+    TapVerdict handleKeyDown(const KeyEvent& event);
+    // Advances the repeat counter; true when this repeat fires.
+    bool repeatFires();
+    void fire(const SGHotKeyRef& hotKey);
+    void startEndHandling();
+    // With configMutex_ held.
+    void publishInterceptedKeys();
+
+    HotKeyRegistry registry_;
+    std::atomic<bool> isRecording_{false};
+    std::atomic<int32_t> swallowedRepeat_{0};
+    std::atomic<SGHotKeyCenterDelegate*> delegate_{nullptr};
+
+    // Serialises registry changes with what the tap is told to intercept, and guards the tap
+    // pointer seen from other threads (the tap thread sets it and reads it freely).
+    std::mutex configMutex_;
+    std::vector<int64_t> commandKeys_;
+    std::vector<InterceptedKey> interceptedKeys_;
+    EventTap* tap_ = nullptr;
+
+    ShortLivedThreads endThreads_;
+    std::thread tapThread_;
+};
+
+} // namespace velora
