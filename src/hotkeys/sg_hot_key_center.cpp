@@ -93,7 +93,9 @@ void SGHotKeyCenter::publishInterceptedKeys() {
 
 // --- shared flags
 
-void SGHotKeyCenter::setDelegate(SGHotKeyCenterDelegate* delegate) { delegate_.store(delegate, std::memory_order_release); }
+void SGHotKeyCenter::setDelegate(SGHotKeyCenterDelegate* delegate) {
+    delegate_.store(delegate, std::memory_order_release);
+}
 
 bool SGHotKeyCenter::isRecording() const { return isRecording_.load(); }
 void SGHotKeyCenter::setIsRecording(bool recording) { isRecording_.store(recording); }
@@ -104,7 +106,8 @@ void SGHotKeyCenter::setSwallowedRepeat(int32_t count) { swallowedRepeat_.store(
 // --- the tap
 
 void SGHotKeyCenter::runTap() {
-    std::unique_ptr<EventTap> tap = input().createEventTap([this](const KeyEvent& event) { return handleEvent(event); });
+    std::unique_ptr<EventTap> tap =
+        input().createEventTap([this](const KeyEvent& event) { return handleEvent(event); });
     // Without a tap there is nothing to run: keys reach the applications untouched.
     if (!tap) return;
     {

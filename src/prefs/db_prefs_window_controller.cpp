@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QToolBar>
 #include <QVariantAnimation>
+#include <mutex>
 
 #include "prefs/named_image.h"
 

@@ -27,12 +27,10 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <stdexcept>
 
 class QAction;
 class QActionGroup;
-
 class QParallelAnimationGroup;
 class QToolBar;
 class QWidget;

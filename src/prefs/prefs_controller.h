@@ -28,8 +28,6 @@ class QLabel;
 
 namespace velora {
 
-class DefaultsCheckBox;
-class DefaultsSlider;
 class IgnoreTable;
 struct PreferencesInterface;
 

@@ -7,12 +7,10 @@ namespace velora {
 namespace {
 
 using test::HotKeyCenterTest;
-using test::kComboCommand;
-using test::kComboOption;
 using test::RecordingDelegate;
 
 TEST_F(HotKeyCenterTest, KeyDownIsSwallowedExactlyWhenTheDelegateSaysSo) {
-    registerHotKey("CommandTab", vk::Tab, kComboCommand);
+    registerHotKey("CommandTab", vk::Tab, kCommandKeyModifier);
     EXPECT_EQ(sim.pressKey(vk::A, kEventFlagCommand), TapVerdict::Pass);
     delegate.answer = true;
     EXPECT_EQ(sim.pressKey(vk::S, kEventFlagCommand | kEventFlagAlphaShift), TapVerdict::Swallow);
@@ -42,7 +40,7 @@ TEST_F(HotKeyCenterTest, WithoutADelegateKeysPassAndReleasesGoUnreported) {
 }
 
 TEST_F(HotKeyCenterTest, ADisabledTapIsEnabledAgainEvenWhileRecording) {
-    registerHotKey("CommandTab", vk::Tab, kComboCommand);
+    registerHotKey("CommandTab", vk::Tab, kCommandKeyModifier);
     EXPECT_EQ(sim.disableTap(KeyEventType::TapDisabledByTimeout), TapVerdict::Pass);
     EXPECT_EQ(sim.pressKey(vk::Tab, kEventFlagCommand), TapVerdict::Swallow);
 
@@ -54,7 +52,7 @@ TEST_F(HotKeyCenterTest, ADisabledTapIsEnabledAgainEvenWhileRecording) {
 }
 
 TEST_F(HotKeyCenterTest, RegistryChangesWhileKeysArrive) {
-    SGHotKeyRef hotKey = registerHotKey("CommandTab", vk::Tab, kComboCommand);
+    SGHotKeyRef hotKey = registerHotKey("CommandTab", vk::Tab, kCommandKeyModifier);
     RecordingDelegate other;
     constexpr int kPresses = 300;
     std::atomic<int> swallowed{0};
@@ -69,7 +67,8 @@ TEST_F(HotKeyCenterTest, RegistryChangesWhileKeysArrive) {
             center().registerHotKey(hotKey);
         else
             center().unregisterHotKey(hotKey);
-        hotKey->setKeyCombo(SGKeyCombo::keyComboWithKeyCode(vk::Tab, i % 3 ? kComboCommand : kComboOption));
+        int64_t modifiers = i % 3 ? kCommandKeyModifier : kOptionKeyModifier;
+        hotKey->setKeyCombo(SGKeyCombo::keyComboWithKeyCode(vk::Tab, modifiers));
         center().setCommandKeys(i % 2 ? std::vector<int64_t>{vk::Q} : std::vector<int64_t>{});
         center().setDelegate(i % 2 ? &other : &delegate);
         center().setIsRecording(i % 5 == 0);
@@ -97,8 +96,8 @@ TEST_F(CenterWithoutTapTest, RegistryWorksButNothingIsSwallowed) {
     SGHotKeyCenter& center = SGHotKeyCenter::sharedCenter();
     center.setDelegate(&delegate);
     int runs = 0;
-    auto hotKey = std::make_shared<SGHotKey>("CommandTab", SGKeyCombo::keyComboWithKeyCode(vk::Tab, kComboCommand),
-                                             [&runs] { ++runs; });
+    auto hotKey = std::make_shared<SGHotKey>(
+        "CommandTab", SGKeyCombo::keyComboWithKeyCode(vk::Tab, kCommandKeyModifier), [&runs] { ++runs; });
     EXPECT_TRUE(center.registerHotKey(hotKey));
     ASSERT_TRUE(sim.pumpUntil([&] { return sim.countCalls("createEventTap") == 1; }));
     EXPECT_TRUE(center.registerHotKey(hotKey));

@@ -14,10 +14,6 @@
 
 namespace velora::test {
 
-// Combination modifier bits.
-inline constexpr int64_t kComboCommand = 0x0100, kComboShift = 0x0200, kComboOption = 0x0800,
-                         kComboControl = 0x1000;
-
 class RecordingDelegate final : public SGHotKeyCenterDelegate {
 public:
     bool shouldHandleKey(const KeyEvent& event) override {

@@ -6,13 +6,10 @@ namespace velora {
 namespace {
 
 using test::HotKeyCenterTest;
-using test::kComboCommand;
-using test::kComboShift;
-using test::kComboOption;
 
 TEST_F(HotKeyCenterTest, HeldModifiersMustEqualTheCombinationExactly) {
-    registerHotKey("CommandTab", vk::Tab, kComboCommand);
-    registerHotKey("CommandShiftTab", vk::Tab, kComboCommand | kComboShift);
+    registerHotKey("CommandTab", vk::Tab, kCommandKeyModifier);
+    registerHotKey("CommandShiftTab", vk::Tab, kCommandKeyModifier | kShiftKeyModifier);
 
     EXPECT_EQ(sim.pressKey(vk::Tab, kEventFlagCommand), TapVerdict::Swallow);
     EXPECT_EQ(firings("CommandTab"), 1);
@@ -31,7 +28,7 @@ TEST_F(HotKeyCenterTest, HeldModifiersMustEqualTheCombinationExactly) {
 }
 
 TEST_F(HotKeyCenterTest, CapsLockFnNumericPadAndDeviceBitsDoNotMatter) {
-    registerHotKey("CommandTab", vk::Tab, kComboCommand);
+    registerHotKey("CommandTab", vk::Tab, kCommandKeyModifier);
     for (uint64_t extra : {kEventFlagAlphaShift, kEventFlagFunction, kEventFlagNumericPad | kEventFlagHelp,
                            uint64_t{0x8}})
         EXPECT_EQ(sim.pressKey(vk::Tab, kEventFlagCommand | extra), TapVerdict::Swallow) << extra;
@@ -51,7 +48,7 @@ TEST_F(HotKeyCenterTest, BareKeyFiresOnlyWithNoTrackedModifierHeld) {
 }
 
 TEST_F(HotKeyCenterTest, ActionRunsOnTheMainThreadAfterTheCallback) {
-    registerHotKey("CommandTab", vk::Tab, kComboCommand);
+    registerHotKey("CommandTab", vk::Tab, kCommandKeyModifier);
     sim.pressKey(vk::Tab, kEventFlagCommand);
     sim.pressKey(vk::Tab, kEventFlagCommand);
     // Nothing ran inside the tap callback: both firings wait for the main thread's turn.
@@ -60,8 +57,8 @@ TEST_F(HotKeyCenterTest, ActionRunsOnTheMainThreadAfterTheCallback) {
 }
 
 TEST_F(HotKeyCenterTest, UniversalBackwardFiresWithAnyModifiersWhileRegistered) {
-    registerHotKey("CommandTab", vk::Tab, kComboCommand);
-    SGHotKeyRef backward = registerHotKey("KeyUniversalBackward", vk::Grave, kComboShift);
+    registerHotKey("CommandTab", vk::Tab, kCommandKeyModifier);
+    SGHotKeyRef backward = registerHotKey("KeyUniversalBackward", vk::Grave, kShiftKeyModifier);
 
     for (uint64_t flags : {uint64_t{0}, kEventFlagShift, kEventFlagCommand | kEventFlagOption,
                            kEventFlagCommand | kEventFlagControl | kEventFlagShift})
@@ -79,7 +76,7 @@ TEST_F(HotKeyCenterTest, UniversalBackwardFiresWithAnyModifiersWhileRegistered) 
 }
 
 TEST_F(HotKeyCenterTest, HotKeyUpIsSwallowedOtherKeyUpsPassUnoffered) {
-    registerHotKey("CommandTab", vk::Tab, kComboCommand);
+    registerHotKey("CommandTab", vk::Tab, kCommandKeyModifier);
     delegate.answer = true;  // would swallow anything it were offered
 
     EXPECT_EQ(sim.releaseKey(vk::Tab, kEventFlagCommand), TapVerdict::Swallow);

@@ -7,20 +7,18 @@
 namespace velora {
 
 void PrintTo(const InterceptedKey& key, std::ostream* os) {
-    *os << "{" << key.keyCode << ", 0x" << std::hex << key.modifiers << std::dec << (key.anyModifiers ? ", any}" : "}");
+    *os << "{" << key.keyCode << ", 0x" << std::hex << key.modifiers << std::dec
+        << (key.anyModifiers ? ", any}" : "}");
 }
 
 namespace {
 
 using test::HotKeyCenterTest;
-using test::kComboCommand;
-using test::kComboOption;
-using test::kComboShift;
 using ::testing::IsEmpty;
 using ::testing::UnorderedElementsAre;
 
 TEST_F(HotKeyCenterTest, HotKeysAreRegisteredOnceByIdentity) {
-    SGHotKeyRef hotKey = makeHotKey("KeyCycleAppForward", vk::Tab, kComboCommand);
+    SGHotKeyRef hotKey = makeHotKey("KeyCycleAppForward", vk::Tab, kCommandKeyModifier);
     EXPECT_TRUE(center().registerHotKey(hotKey));
     EXPECT_TRUE(center().registerHotKey(hotKey));
     EXPECT_EQ(center().allHotKeys(), std::vector<SGHotKeyRef>{hotKey});
@@ -28,7 +26,7 @@ TEST_F(HotKeyCenterTest, HotKeysAreRegisteredOnceByIdentity) {
     EXPECT_EQ(center().hotKeyWithIdentifier("KeyCycleAppBackward"), nullptr);
 
     // An equal but distinct hot key is another entry.
-    SGHotKeyRef twin = registerHotKey("KeyCycleAppForward", vk::Tab, kComboCommand);
+    SGHotKeyRef twin = registerHotKey("KeyCycleAppForward", vk::Tab, kCommandKeyModifier);
     EXPECT_EQ(center().allHotKeys().size(), 2u);
     center().unregisterHotKey(twin);
     center().unregisterHotKey(twin);  // not registered any more: nothing changes
@@ -39,7 +37,7 @@ TEST_F(HotKeyCenterTest, HotKeysAreRegisteredOnceByIdentity) {
 }
 
 TEST_F(HotKeyCenterTest, InvalidCombinationsAreRefusedAndRemoveAnEarlierEntry) {
-    SGHotKeyRef hotKey = registerHotKey("KeyCycleAppForward", vk::Tab, kComboCommand);
+    SGHotKeyRef hotKey = registerHotKey("KeyCycleAppForward", vk::Tab, kCommandKeyModifier);
     hotKey->setKeyCombo(SGKeyCombo::keyComboWithKeyCode(-1, 0));
     EXPECT_TRUE(center().registerHotKey(hotKey));
     EXPECT_THAT(center().allHotKeys(), IsEmpty());
@@ -56,14 +54,15 @@ TEST_F(HotKeyCenterTest, InvalidCombinationsAreRefusedAndRemoveAnEarlierEntry) {
 
 TEST_F(HotKeyCenterTest, InterceptedKeysFollowRegistrationsAndCommandKeys) {
     EXPECT_THAT(sim.interceptedKeys(), IsEmpty());
-    SGHotKeyRef appForward = registerHotKey("KeyCycleAppForward", vk::Tab, kComboCommand);
-    SGHotKeyRef windowBackward = registerHotKey("KeyCycleAppWindowBackward", vk::Grave, kComboOption | kComboShift);
+    SGHotKeyRef appForward = registerHotKey("KeyCycleAppForward", vk::Tab, kCommandKeyModifier);
+    SGHotKeyRef windowBackward =
+        registerHotKey("KeyCycleAppWindowBackward", vk::Grave, kOptionKeyModifier | kShiftKeyModifier);
     const InterceptedKey commandTab{vk::Tab, kEventFlagCommand, false};
     const InterceptedKey optionShiftGrave{vk::Grave, kEventFlagOption | kEventFlagShift, false};
     EXPECT_THAT(sim.interceptedKeys(), UnorderedElementsAre(commandTab, optionShiftGrave));
 
     // During a switch: the backward key and the command keys, whatever is held.
-    SGHotKeyRef backward = registerHotKey("KeyUniversalBackward", vk::Grave, kComboShift);
+    SGHotKeyRef backward = registerHotKey("KeyUniversalBackward", vk::Grave, kShiftKeyModifier);
     center().setCommandKeys({vk::Q, vk::Escape});
     EXPECT_THAT(sim.interceptedKeys(),
                 UnorderedElementsAre(commandTab, optionShiftGrave, InterceptedKey{vk::Grave, 0, true},
@@ -74,7 +73,7 @@ TEST_F(HotKeyCenterTest, InterceptedKeysFollowRegistrationsAndCommandKeys) {
     EXPECT_THAT(sim.interceptedKeys(), UnorderedElementsAre(commandTab, optionShiftGrave));
 
     // A changed combination reaches the tap when the hot key is registered again.
-    appForward->setKeyCombo(SGKeyCombo::keyComboWithKeyCode(vk::Tab, kComboOption));
+    appForward->setKeyCombo(SGKeyCombo::keyComboWithKeyCode(vk::Tab, kOptionKeyModifier));
     center().registerHotKey(appForward);
     EXPECT_THAT(sim.interceptedKeys(),
                 UnorderedElementsAre(InterceptedKey{vk::Tab, kEventFlagOption, false}, optionShiftGrave));

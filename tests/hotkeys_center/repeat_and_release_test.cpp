@@ -6,11 +6,9 @@ namespace velora {
 namespace {
 
 using test::HotKeyCenterTest;
-using test::kComboCommand;
-using test::kComboOption;
 
 TEST_F(HotKeyCenterTest, HeldHotKeyFiresOnThePressThenEverySeventhRepeat) {
-    registerHotKey("CommandTab", vk::Tab, kComboCommand);
+    registerHotKey("CommandTab", vk::Tab, kCommandKeyModifier);
     EXPECT_EQ(sim.pressKey(vk::Tab, kEventFlagCommand), TapVerdict::Swallow);
     EXPECT_EQ(firings("CommandTab"), 1);
     for (int repeat = 1; repeat <= 6; ++repeat) {
@@ -26,8 +24,8 @@ TEST_F(HotKeyCenterTest, HeldHotKeyFiresOnThePressThenEverySeventhRepeat) {
 }
 
 TEST_F(HotKeyCenterTest, RepeatCountCarriesOverToTheNextHold) {
-    registerHotKey("CommandTab", vk::Tab, kComboCommand);
-    registerHotKey("OptionGrave", vk::Grave, kComboOption);
+    registerHotKey("CommandTab", vk::Tab, kCommandKeyModifier);
+    registerHotKey("OptionGrave", vk::Grave, kOptionKeyModifier);
 
     sim.pressKey(vk::Tab, kEventFlagCommand);
     for (int repeat = 0; repeat < 3; ++repeat) sim.pressKey(vk::Tab, kEventFlagCommand, true);
@@ -46,7 +44,7 @@ TEST_F(HotKeyCenterTest, RepeatCountCarriesOverToTheNextHold) {
 }
 
 TEST_F(HotKeyCenterTest, RepeatCountSetFromOutsideIsTakenAsASigned32BitValue) {
-    registerHotKey("CommandTab", vk::Tab, kComboCommand);
+    registerHotKey("CommandTab", vk::Tab, kCommandKeyModifier);
     center().setSwallowedRepeat(-2);
     sim.pressKey(vk::Tab, kEventFlagCommand, true);
     EXPECT_EQ(center().swallowedRepeat(), -1);
@@ -72,7 +70,7 @@ TEST_F(HotKeyCenterTest, ReleaseIsReportedWhenNoTrackedModifierRemains) {
 }
 
 TEST_F(HotKeyCenterTest, RecordingPassesEverythingAndReportsNoRelease) {
-    registerHotKey("CommandTab", vk::Tab, kComboCommand);
+    registerHotKey("CommandTab", vk::Tab, kCommandKeyModifier);
     delegate.answer = true;
     center().setIsRecording(true);
 

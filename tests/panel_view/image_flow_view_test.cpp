@@ -119,22 +119,6 @@ TEST_F(FlowViewTest, ClickSelectsAndDoubleClickTellsTheDelegate) {
     EXPECT_EQ(view->selectedIndex(), 2u);
 }
 
-TEST_F(FlowViewTest, SelectionMovesAtOnceWhileTheRowGlides) {
-    fill(60);
-    outlets.window->makeKeyAndOrderFront();
-    view->setSelectionAnimationDuration(150);
-    view->setSelectedIndex(1);
-    view->finishSelectionAnimation();
-    view->setSelectedIndex(2);
-    EXPECT_EQ(view->selectedIndex(), 2u);
-    EXPECT_LT(view->selectionPosition(), 2.0);
-    // A jump across the row glides only over its last cells.
-    view->setSelectedIndex(59);
-    EXPECT_GE(view->selectionPosition(), 56.0);
-    view->finishSelectionAnimation();
-    EXPECT_EQ(view->selectionPosition(), 59.0);
-}
-
 TEST_F(FlowViewTest, FreeCacheReleasesEveryPicture) {
     fill(5);
     view->setSelectedIndex(1);

@@ -27,10 +27,10 @@ protected:
     }
 
     pid_t addApp(const std::string& bundle, const std::string& name) {
-        sim::ApplicationSpec spec;
-        spec.bundleIdentifier = bundle;
-        spec.name = name;
-        return sim.addApplication(spec);
+        sim::ApplicationSpec app;
+        app.bundleIdentifier = bundle;
+        app.name = name;
+        return sim.addApplication(app);
     }
     // The engine's start: the stored dictionary, or the one-entry default.
     void loadFilters() { VLSettings::shared().setFilters(getFiltersDictionary()); }

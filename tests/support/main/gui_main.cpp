@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
+    // Listing the tests (and running them by hand) without a display still works.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     // Death tests run in programs that start threads.
