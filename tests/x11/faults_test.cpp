@@ -112,7 +112,9 @@ TEST_F(FaultsTest, TheFocusedWindowQueryCostsNoRoundTrip) {
     ASSERT_TRUE(answered) << "the focused-window query waited for the server";
     // Other suites share the display and may have taken the focus meanwhile.
     const AXElement focused = answer.get();
-    if (display->activeWindow() == fake.id()) EXPECT_EQ(focused, windowElement(fake.id()));
+    if (display->activeWindow() == fake.id()) {
+        EXPECT_EQ(focused, windowElement(fake.id()));
+    }
 }
 
 // A private X server, ended by the test.
