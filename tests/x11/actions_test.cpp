@@ -1,6 +1,4 @@
 // Activation, raising, hiding, minimising, closing and quitting act on real clients.
-#include <sstream>
-
 #include "platform/ax_names.h"
 #include "x11_fixture.h"
 
@@ -9,17 +7,7 @@ namespace {
 
 class ActionsTest : public X11Test {
 protected:
-    // Managed windows bottom to top, as the manager stacks them.
-    std::vector<uint32_t> stacking() {
-        std::vector<uint32_t> out;
-        const std::string text = runAndRead({"xprop", "-root", "_NET_CLIENT_LIST_STACKING"});
-        const auto hash = text.find('#');
-        if (hash == std::string::npos) return out;
-        std::istringstream ids(text.substr(hash + 1));
-        std::string id;
-        while (ids >> id) out.push_back(uint32_t(std::stoul(id, nullptr, 16)));
-        return out;
-    }
+    std::vector<uint32_t> stacking() { return display->clientsBottomFirst(); }
     // Whether a stacks above b.
     bool above(uint32_t a, uint32_t b) {
         auto order = stacking();
@@ -108,10 +96,10 @@ TEST_F(ActionsTest, HideMinimisesEveryWindowAndUnhideBringsThemBack) {
     EXPECT_FALSE(application->isHidden());
     ASSERT_TRUE(application->hide());
     EXPECT_TRUE(eventually([&] { return application->isHidden() && minimized(window); }));
-    EXPECT_TRUE(iconicByXprop(window));
+    EXPECT_TRUE(eventually([&] { return iconicByXprop(window); }));
     ASSERT_TRUE(application->unhide());
     EXPECT_TRUE(eventually([&] { return !application->isHidden() && !minimized(window); }));
-    EXPECT_FALSE(iconicByXprop(window));
+    EXPECT_TRUE(eventually([&] { return !iconicByXprop(window); }));
     // Activating a hidden application shows it again.
     ASSERT_TRUE(application->hide());
     ASSERT_TRUE(eventually([&] { return application->isHidden(); }));

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <sstream>
 
 #include "platform/ax_names.h"
@@ -162,6 +163,37 @@ xcb_window_t TestDisplay::activeWindow() {
     if (reply && xcb_get_property_value_length(reply) >= 4) std::memcpy(&w, xcb_get_property_value(reply), 4);
     std::free(reply);
     return w;
+}
+
+std::vector<uint32_t> TestDisplay::clientsBottomFirst() {
+    const xcb_atom_t list = atom(c_, "_NET_CLIENT_LIST");
+    auto reply = xcb_get_property_reply(c_, xcb_get_property(c_, 0, root_, list, XCB_ATOM_WINDOW, 0, 4096), nullptr);
+    std::vector<uint32_t> clients;
+    if (reply) {
+        const auto* ids = static_cast<const uint32_t*>(xcb_get_property_value(reply));
+        clients.assign(ids, ids + xcb_get_property_value_length(reply) / 4);
+    }
+    std::free(reply);
+    const auto parentOf = [&](xcb_window_t w) {
+        auto tree = xcb_query_tree_reply(c_, xcb_query_tree(c_, w), nullptr);
+        const xcb_window_t parent = tree ? tree->parent : 0;
+        std::free(tree);
+        return parent;
+    };
+    std::map<xcb_window_t, uint32_t> frameOf;
+    for (uint32_t client : clients) {
+        xcb_window_t w = client;
+        for (xcb_window_t p = parentOf(w); p && p != root_; p = parentOf(w)) w = p;
+        frameOf[w] = client;
+    }
+    std::vector<uint32_t> out;
+    auto tree = xcb_query_tree_reply(c_, xcb_query_tree(c_, root_), nullptr);
+    if (!tree) return out;
+    const xcb_window_t* children = xcb_query_tree_children(tree);
+    for (int i = 0; i < xcb_query_tree_children_length(tree); ++i)
+        if (auto it = frameOf.find(children[i]); it != frameOf.end()) out.push_back(it->second);
+    std::free(tree);
+    return out;
 }
 
 void TestDisplay::killClientOf(uint32_t resource) {

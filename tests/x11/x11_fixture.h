@@ -64,6 +64,9 @@ public:
     void grabServer();
     void ungrabServer();
     xcb_window_t activeWindow();
+    // The managed windows in the server's stacking order of their frames, bottom first
+    // (managers do not all keep _NET_CLIENT_LIST_STACKING in step).
+    std::vector<uint32_t> clientsBottomFirst();
     // xcb_kill_client on a resource: the server closes the client that owns it.
     void killClientOf(uint32_t resource);
 

@@ -64,8 +64,16 @@ pid_t DesktopCache::activePid() const {
 std::vector<xcb_window_t> DesktopCache::frontFirstLocked() const {
     std::vector<xcb_window_t> order;
     order.reserve(clients_.size());
-    for (auto it = root_.stacking.rbegin(); it != root_.stacking.rend(); ++it)
-        if (clients_.count(*it)) order.push_back(*it);
+    const auto add = [&](xcb_window_t w) {
+        if (clients_.count(w) && std::find(order.begin(), order.end(), w) == order.end()) order.push_back(w);
+    };
+    // The server's own stacking of the frames first; then the manager's list for windows
+    // whose frame is not placed yet.
+    for (auto it = rootStack_.rbegin(); it != rootStack_.rend(); ++it) {
+        auto frame = frameToClient_.find(*it);
+        add(frame != frameToClient_.end() ? frame->second : *it);
+    }
+    for (auto it = root_.stacking.rbegin(); it != root_.stacking.rend(); ++it) add(*it);
     // Managed windows the stacking list does not name yet go last, oldest first.
     std::vector<const ClientInfo*> rest;
     for (const auto& [window, info] : clients_)
@@ -289,6 +297,45 @@ void DesktopCache::setFrame(xcb_window_t client, xcb_window_t frame) {
     if (frame != kNoWindow) frameToClient_[frame] = client;
 }
 
+void DesktopCache::resetRootStack(std::vector<xcb_window_t> bottomFirst) {
+    std::lock_guard lock(mutex_);
+    rootStack_ = std::move(bottomFirst);
+}
+
+void DesktopCache::rootChildOnTop(xcb_window_t window) {
+    std::lock_guard lock(mutex_);
+    rootStack_.erase(std::remove(rootStack_.begin(), rootStack_.end(), window), rootStack_.end());
+    rootStack_.push_back(window);
+}
+
+void DesktopCache::rootChildAtBottom(xcb_window_t window) {
+    std::lock_guard lock(mutex_);
+    rootStack_.erase(std::remove(rootStack_.begin(), rootStack_.end(), window), rootStack_.end());
+    rootStack_.insert(rootStack_.begin(), window);
+}
+
+void DesktopCache::rootChildAbove(xcb_window_t window, xcb_window_t sibling) {
+    std::lock_guard lock(mutex_);
+    rootStack_.erase(std::remove(rootStack_.begin(), rootStack_.end(), window), rootStack_.end());
+    if (sibling == kNoWindow) {
+        rootStack_.insert(rootStack_.begin(), window);
+        return;
+    }
+    auto it = std::find(rootStack_.begin(), rootStack_.end(), sibling);
+    // A sibling not known (an event missed before the start): on top is the best guess.
+    rootStack_.insert(it == rootStack_.end() ? rootStack_.end() : it + 1, window);
+}
+
+void DesktopCache::rootChildGone(xcb_window_t window) {
+    std::lock_guard lock(mutex_);
+    rootStack_.erase(std::remove(rootStack_.begin(), rootStack_.end(), window), rootStack_.end());
+}
+
+std::vector<xcb_window_t> DesktopCache::rootStack() const {
+    std::lock_guard lock(mutex_);
+    return rootStack_;
+}
+
 void DesktopCache::setPopUp(xcb_window_t window, pid_t pid) {
     std::lock_guard lock(mutex_);
     popUps_[window] = pid;
@@ -306,6 +353,7 @@ void DesktopCache::clear() {
     frameToClient_.clear();
     popUps_.clear();
     recency_.clear();
+    rootStack_.clear();
     focuslessActive_ = kNoWindow;
     hidden_.clear();
 }

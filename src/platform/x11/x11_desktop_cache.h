@@ -88,6 +88,14 @@ public:
     // Changes a managed window in place; false when it is not managed.
     bool updateClient(xcb_window_t window, const std::function<void(ClientInfo&)>& change);
     void setFrame(xcb_window_t client, xcb_window_t frame);
+    // The stacking order of the root's children, kept from structure notifications (some
+    // managers, fluxbox among them, do not keep _NET_CLIENT_LIST_STACKING in step).
+    void resetRootStack(std::vector<xcb_window_t> bottomFirst);
+    void rootChildOnTop(xcb_window_t window);     // created, or reparented to the root
+    void rootChildAtBottom(xcb_window_t window);
+    void rootChildAbove(xcb_window_t window, xcb_window_t sibling);  // sibling none: at the bottom
+    void rootChildGone(xcb_window_t window);
+    std::vector<xcb_window_t> rootStack() const;  // bottom first
     void setPopUp(xcb_window_t window, pid_t pid);
     void erasePopUp(xcb_window_t window);
     // Every window, list and flag forgotten (the connection is gone).
@@ -110,6 +118,7 @@ private:
     std::deque<xcb_window_t> destroyedOrder_;
     std::set<xcb_window_t> destroyed_;
     std::vector<xcb_window_t> recency_;  // most recently active first
+    std::vector<xcb_window_t> rootStack_;  // the root's children, bottom first
     xcb_window_t focuslessActive_ = kNoWindow;
     std::map<pid_t, std::vector<xcb_window_t>> hidden_;
     uint64_t nextDiscovery_ = 0;

@@ -151,12 +151,25 @@ void EventLoop::handle(const xcb_generic_event_t* event) {
         else onClientProperty(e->window, e->atom);
         return;
     }
+    case XCB_CREATE_NOTIFY: {
+        const auto* e = reinterpret_cast<const xcb_create_notify_event_t*>(event);
+        if (e->parent == x_.root) x_.cache.rootChildOnTop(e->window);
+        return;
+    }
+    case XCB_CIRCULATE_NOTIFY: {
+        const auto* e = reinterpret_cast<const xcb_circulate_notify_event_t*>(event);
+        if (e->event != x_.root) return;
+        if (e->place == XCB_PLACE_ON_TOP) x_.cache.rootChildOnTop(e->window);
+        else x_.cache.rootChildAtBottom(e->window);
+        return;
+    }
     case XCB_DESTROY_NOTIFY: {
         const auto* e = reinterpret_cast<const xcb_destroy_notify_event_t*>(event);
         if (e->event == x_.root) {
-            x_.pictures.frameGone(e->window);
+            x_.cache.rootChildGone(e->window);
             x_.cache.erasePopUp(e->window);
         }
+        x_.pictures.gone(e->window);
         if (x_.cache.isClient(e->window)) {
             removeClient(e->window);
             updateApplications();
@@ -165,22 +178,29 @@ void EventLoop::handle(const xcb_generic_event_t* event) {
     }
     case XCB_UNMAP_NOTIFY: {
         const auto* e = reinterpret_cast<const xcb_unmap_notify_event_t*>(event);
-        if (e->event != x_.root) return;
-        x_.pictures.frameHidden(e->window);
-        x_.cache.erasePopUp(e->window);
+        if (e->event == x_.root) x_.cache.erasePopUp(e->window);
+        else if (e->event == e->window) x_.pictures.hidden(e->window);  // a client
         return;
     }
     case XCB_MAP_NOTIFY: {
         const auto* e = reinterpret_cast<const xcb_map_notify_event_t*>(event);
-        if (e->event == x_.root) onRootChildMapped(e->window, e->override_redirect);
+        if (e->event == x_.root) {
+            onRootChildMapped(e->window, e->override_redirect);
+        } else if (e->event == e->window && x_.cache.isClient(e->window)) {
+            x_.pictures.shown(e->window);
+            refreshPicture(e->window);
+        }
         return;
     }
     case XCB_CONFIGURE_NOTIFY: {
         const auto* e = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
         if (e->event == x_.root) {
-            if (x_.pictures.needsNaming(e->window, e->width, e->height)) refreshPicture(e->window);
-        } else if (auto info = x_.cache.client(e->window); info && info->frame != kNoWindow) {
-            refreshPicture(info->frame);  // the client changed size inside its frame
+            x_.cache.rootChildAbove(e->window, e->above_sibling);
+            if (x_.cache.isPopUp(e->window) && x_.pictures.needsNaming(e->window, e->width, e->height))
+                x_.pictures.keep(e->window, e->width, e->height);
+        } else if (e->event == e->window && x_.pictures.needsNaming(e->window, e->width, e->height) &&
+                   x_.cache.isClient(e->window)) {
+            x_.pictures.keep(e->window, e->width, e->height);
         }
         return;
     }
@@ -188,14 +208,12 @@ void EventLoop::handle(const xcb_generic_event_t* event) {
         const auto* e = reinterpret_cast<const xcb_reparent_notify_event_t*>(event);
         if (e->event == x_.root && e->parent != x_.root) {
             // No longer a child of the root: not a frame, not a pop-up.
-            x_.pictures.frameGone(e->window);
+            x_.cache.rootChildGone(e->window);
             x_.cache.erasePopUp(e->window);
+        } else if (e->event == x_.root) {
+            x_.cache.rootChildOnTop(e->window);
         }
-        if (x_.cache.isClient(e->window)) {
-            const xcb_window_t frame = reader_.findFrame(e->window);
-            x_.cache.setFrame(e->window, frame);
-            if (frame != kNoWindow) refreshPicture(frame);
-        }
+        if (x_.cache.isClient(e->window)) x_.cache.setFrame(e->window, reader_.findFrame(e->window));
         return;
     }
     case XCB_CLIENT_MESSAGE: {
@@ -303,10 +321,9 @@ void EventLoop::addClient(xcb_window_t window) {
                                 context_, pid, identifyApplication(info.instance, info.className)));
         x_.notifier->applicationLaunched(pid);
     }
-    const xcb_window_t frame = info.frame;
     x_.cache.insertClient(std::move(info));
-    // The frame may have been shown before the window was known as managed.
-    if (frame != kNoWindow) refreshPicture(frame);
+    x_.pictures.redirect(window);
+    refreshPicture(window);
     if (pid > 0) x_.notifier->windowCreated(pid, window);
 }
 
@@ -330,33 +347,20 @@ void EventLoop::onRootChildMapped(xcb_window_t window, bool overrideRedirect) {
     if (window == x_.ownWindow) return;
     if (overrideRedirect) {
         x_.cache.setPopUp(window, reader_.resourceOwner(window));
+        x_.pictures.shown(window);
+        refreshPicture(window);
         return;
     }
-    x_.pictures.frameShown(window);
-    refreshPicture(window);
+    // A frame shown again: the client inside is viewable again, with a new backing pixmap.
+    const xcb_window_t client = x_.cache.clientOfFrame(window);
+    if (client == kNoWindow) return;
+    x_.pictures.shown(client);
+    refreshPicture(client);
 }
 
-void EventLoop::refreshPicture(xcb_window_t frame) {
-    auto frameGeometry = xcb_get_geometry(x_.c, frame);
-    const xcb_window_t client = x_.cache.clientOfFrame(frame);
-    xcb_get_geometry_cookie_t clientGeometry{};
-    xcb_translate_coordinates_cookie_t offset{};
-    const bool nested = client != kNoWindow && client != frame;
-    if (nested) {
-        clientGeometry = xcb_get_geometry(x_.c, client);
-        offset = xcb_translate_coordinates(x_.c, client, frame, 0, 0);
-    }
-    auto f = takeReply(x_.c, frameGeometry, xcb_get_geometry_reply);
-    if (!nested) {
-        if (f) x_.pictures.keep(frame, f->width, f->height);
-        return;
-    }
-    auto g = takeReply(x_.c, clientGeometry, xcb_get_geometry_reply);
-    auto o = takeReply(x_.c, offset, xcb_translate_coordinates_reply);
-    if (!f || !g || !o) return;
-    const bool holdsClient = o->dst_x >= 0 && o->dst_y >= 0 && o->dst_x + g->width <= f->width &&
-                             o->dst_y + g->height <= f->height;
-    if (holdsClient && x_.pictures.needsNaming(frame, f->width, f->height)) x_.pictures.keep(frame, f->width, f->height);
+void EventLoop::refreshPicture(xcb_window_t window) {
+    auto geometry = takeReply(x_.c, xcb_get_geometry(x_.c, window), xcb_get_geometry_reply);
+    if (geometry) x_.pictures.keep(window, geometry->width, geometry->height);
 }
 
 void EventLoop::readExistingRootChildren() {
@@ -364,6 +368,7 @@ void EventLoop::readExistingRootChildren() {
     if (!tree) return;
     const xcb_window_t* children = xcb_query_tree_children(tree.get());
     const int count = xcb_query_tree_children_length(tree.get());
+    x_.cache.resetRootStack(std::vector<xcb_window_t>(children, children + count));
     std::vector<xcb_get_window_attributes_cookie_t> cookies;
     for (int i = 0; i < count; ++i) cookies.push_back(xcb_get_window_attributes(x_.c, children[i]));
     for (int i = 0; i < count; ++i) {

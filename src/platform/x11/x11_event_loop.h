@@ -50,8 +50,8 @@ private:
     // Retires the applications that no longer own a managed window.
     void updateApplications();
     void onRootChildMapped(xcb_window_t window, bool overrideRedirect);
-    // Names the frame's pixmap again when the frame holds the whole client.
-    void refreshPicture(xcb_window_t frame);
+    // Names the window's pixmap again.
+    void refreshPicture(xcb_window_t window);
     void readExistingRootChildren();
     void onKey(bool press, uint8_t keycode, uint32_t time);
     void onXkb(const xcb_generic_event_t* event);

@@ -1,13 +1,13 @@
 #pragma once
 // Window pictures through the Composite extension. The root's subwindows are redirected
-// (automatically: the server still draws the screen) once at start and for good, so every
-// top-level window keeps its own contents, covered or off screen. For each shown frame (the
-// root's child that holds a client) the backend names the frame's pixmap and keeps it: the
-// named pixmap shows the live contents while the frame is shown, and its last contents after
-// the frame is unmapped (minimised, on another desktop). A resized frame needs a new name; the
-// event loop names it again only when the frame holds the whole client, so that a frame
-// shrunk for a moment (a manager's minimise animation) does not replace a whole picture with
-// a part of one.
+// (automatically: the server still draws the screen) once at start and for good, and so is
+// each managed client window itself, so that every client keeps its own contents, covered
+// or off screen. For each shown client the backend names its pixmap and keeps it: the named
+// pixmap shows the live contents while the client is viewable, and its last contents after
+// it stops being viewable (minimised, on another desktop, its frame unmapped), until it is
+// shown again or resized. Naming the client rather than its frame keeps the picture whole
+// when a manager unmaps the client before its frame (fluxbox) or shrinks the frame for a
+// minimise animation (openbox).
 
 #include <xcb/xcb.h>
 
@@ -31,20 +31,23 @@ public:
     // Redirects the root's subwindows; false when the server has no Composite 0.2.
     bool start();
     bool available() const;
+    // Redirects one more window (a managed client) automatically.
+    void redirect(xcb_window_t window);
 
-    // A frame was shown or hidden (event loop).
-    void frameShown(xcb_window_t frame);
-    void frameHidden(xcb_window_t frame);
-    // Whether a shown frame of that size has no pixmap of that size yet.
-    bool needsNaming(xcb_window_t frame, uint16_t width, uint16_t height) const;
-    // Names the shown frame's pixmap anew (its size as given) and keeps it.
-    void keep(xcb_window_t frame, uint16_t width, uint16_t height);
-    void frameGone(xcb_window_t frame);
+    // A window became viewable (again): its next naming is due whatever its size (event loop).
+    void shown(xcb_window_t window);
+    void hidden(xcb_window_t window);
+    void gone(xcb_window_t window);
+    // Whether a window of that size has no named pixmap of that size yet.
+    bool needsNaming(xcb_window_t window, uint16_t width, uint16_t height) const;
+    // Names the window's pixmap anew and keeps it; when the window is not viewable the
+    // pixmap kept before stays.
+    void keep(xcb_window_t window, uint16_t width, uint16_t height);
     // Every kept pixmap released (before the connection closes).
     void clear();
 
-    // The client's pixels at the given size; null when there are none to be had.
-    QImage capture(xcb_window_t client, xcb_window_t frame, Size size) const;
+    // The window's pixels at the given size; null when there are none to be had.
+    QImage capture(xcb_window_t window, Size size) const;
 
 private:
     struct Named {
@@ -53,15 +56,13 @@ private:
         uint16_t width, height;
         ~Named();
     };
-    void name(xcb_window_t frame, uint16_t width, uint16_t height);
-    QImage read(xcb_drawable_t drawable, int16_t x, int16_t y, uint16_t width, uint16_t height) const;
+    QImage read(xcb_drawable_t drawable, uint16_t width, uint16_t height) const;
 
     xcb_connection_t* c_;
     xcb_window_t root_;
     mutable std::mutex mutex_;
     bool available_ = false;
-    std::map<xcb_window_t, std::shared_ptr<const Named>> kept_;  // frame -> its last named pixmap
-    std::set<xcb_window_t> shown_;
+    std::map<xcb_window_t, std::shared_ptr<const Named>> kept_;  // window -> its last named pixmap
     std::set<xcb_window_t> stale_;  // shown again since its pixmap was named
 };
 

@@ -41,12 +41,11 @@ void WindowActions::activate(xcb_window_t window) const {
 }
 
 void WindowActions::raise(xcb_window_t window, bool managerRestacks) const {
-    if (managerRestacks) {
-        toRoot(window, atoms_._NET_RESTACK_WINDOW, kSourcePager, 0, XCB_STACK_MODE_ABOVE);
-    } else {
-        const uint32_t above = XCB_STACK_MODE_ABOVE;
-        xcb_configure_window(c_, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
-    }
+    // Both ways: some managers that offer _NET_RESTACK_WINDOW ignore it without a sibling
+    // (fluxbox), and every manager takes a client's own stacking request.
+    if (managerRestacks) toRoot(window, atoms_._NET_RESTACK_WINDOW, kSourcePager, 0, XCB_STACK_MODE_ABOVE);
+    const uint32_t above = XCB_STACK_MODE_ABOVE;
+    xcb_configure_window(c_, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
     xcb_flush(c_);
 }
 

@@ -17,7 +17,7 @@ public:
     // _NET_ACTIVE_WINDOW as a pager would ask (source 2), which managers honour without
     // focus-stealing checks; it also brings back a minimised window.
     void activate(xcb_window_t window) const;
-    // _NET_RESTACK_WINDOW to the top when the manager offers it, else a stacking request.
+    // _NET_RESTACK_WINDOW to the top when the manager offers it, and a stacking request.
     void raise(xcb_window_t window, bool managerRestacks) const;
     // ICCCM WM_CHANGE_STATE to the iconic state.
     void minimize(xcb_window_t window) const;

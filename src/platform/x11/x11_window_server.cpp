@@ -100,8 +100,7 @@ std::vector<uint32_t> X11WindowServer::spaceWindowList(int32_t space) {
 
 QImage X11WindowServer::captureWindow(uint32_t number, Size size) {
     if (x_->lost.load()) return {};
-    if (auto info = x_->cache.client(number)) return x_->pictures.capture(number, info->frame, size);
-    if (x_->cache.isPopUp(number)) return x_->pictures.capture(number, number, size);
+    if (x_->cache.isClient(number) || x_->cache.isPopUp(number)) return x_->pictures.capture(number, size);
     return {};
 }
 
