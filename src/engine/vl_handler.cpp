@@ -112,6 +112,26 @@ void VLHandler::setPreviouslyActive(RunningApplicationRef app) {
     previouslyActive_ = std::move(app);
 }
 
+uint64_t VLHandler::openSession() {
+    // A new open number whether or not the previous session was closed (a press during the
+    // display delay supersedes the pending switch).
+    uint64_t current = session_.load();
+    uint64_t next;
+    do {
+        next = current % 2 == 1 ? current + 2 : current + 1;
+    } while (!session_.compare_exchange_weak(current, next));
+    return next;
+}
+
+bool VLHandler::closeSession(uint64_t session) {
+    return session % 2 == 1 && session_.compare_exchange_strong(session, session + 1);
+}
+
+void VLHandler::endSession() {
+    uint64_t current = session_.load();
+    while (current % 2 == 1 && !session_.compare_exchange_weak(current, current + 1)) {}
+}
+
 double VLHandler::nextID() { return windowID_.fetch_add(1.0) + 1.0; }
 
 } // namespace velora

@@ -15,10 +15,13 @@
 // - The main thread never blocks on the session lock (SessionLock::lockOrRetryLater), so a
 //   command during the display delay cannot deadlock with the polling thread that waits for
 //   the main thread to show the panel.
-// - Every cycle action that starts a polling thread opens a new session number. A polling
-//   thread whose session has been superseded ends without acting; the quick switch's
-//   main-thread hand-offs and the command keys act only in the session they were made in.
-//   So one burst of presses ends in exactly one activation, cancel or command.
+// - Every cycle action that starts a polling thread opens a new session number, and every
+//   end of a switch (activation, cancel, a command that ends it, a drop) closes it. A
+//   polling thread whose session is no longer current ends without acting; the quick
+//   switch's main-thread hand-offs and the command keys act only in the session they were
+//   made in. So one hold of the modifiers ends in exactly one activation, cancel or command.
+// - A polling thread that shows the panel after the modifiers were already released ends
+//   the switch itself (the release's end may have come first and found nothing to end).
 // - The quick switch hides a panel that is up (a mode change keeps the panel visible), and
 //   every end operation finds its selection through selectedElement(), which is never a
 //   missing item: an end with no items just hides.
@@ -149,6 +152,7 @@ public:
     // the empty item. Main thread. The mode is not consulted.
     void registerHotkeys(int32_t mode);
     void unregisterHotkeys() override;
+    void switchEnded() override { endSession(); }
     // The announcement check, started on its own thread at set-up: runs the installed
     // VLAnnounceCheck, or returns at once when none is installed.
     void checkForAnnounce();
@@ -186,7 +190,7 @@ public:
 
     // Polling threads started and not yet ended.
     int pollingThreadsRunning() const { return pollingThreads_.load(); }
-    // The current session number (one per polling thread started).
+    // The current session number (odd while a switch is under way).
     uint64_t sessionNumber() const { return session_.load(); }
 
 private:
@@ -198,8 +202,19 @@ private:
     void cycle(int32_t mode, bool forward);
     void startPolling(bool forward, VLCandidateList candidates, uint64_t session);
     void poll(bool forward, const VLCandidateList& candidates, uint64_t session);
-    void quickSwitch(bool forward, const VLCandidateList& candidates, uint64_t session);
+    // `closed`: the number the switch's session was closed to.
+    void quickSwitch(bool forward, const VLCandidateList& candidates, uint64_t closed);
+    // Session numbers: odd while the session is open, the next even number once it is
+    // closed. Opened by each cycle action that starts a polling thread (main thread); closed
+    // by the end of the switch (main thread, or the polling thread for a quick switch).
+    uint64_t openSession();
+    // Closes the session if it is the current one and open; false when it is not.
+    bool closeSession(uint64_t session);
+    // Closes whatever session is open: its polling thread, if still pending, stands down and
+    // its queued command keys are dropped.
+    void endSession();
     bool isCurrentSession(uint64_t session) const { return session_.load() == session; }
+    bool sessionIsOpen() const { return session_.load() % 2 == 1; }
     // Runs a command on the main thread if the switch it was pressed in is still under way.
     void dispatchCommand(SwitchCommand command, uint64_t session);
     void runCommand(SwitchCommand command);

@@ -48,7 +48,8 @@ void VLHandler::openPrefs() {
     }
     if (!lock_.lockOrRetryLater([this] { openPrefs(); })) return;
     SessionLockHold hold(lock_);
-    if (!coverFlow().isShown()) return;
+    if (!sessionIsOpen() || !coverFlow().isShown()) return;
+    endSession();
     queue().cancelAllOperations();
     unregisterHotkeys();
     coverFlow().hide();
@@ -64,7 +65,7 @@ void VLHandler::revealInFinder() {
     }
     if (!lock_.lockOrRetryLater([this] { revealInFinder(); })) return;
     SessionLockHold hold(lock_);
-    if (!coverFlow().isShown()) return;
+    if (!sessionIsOpen() || !coverFlow().isShown()) return;
     IKBBrowserItemRef item = coverFlow().selectedElement();
     if (!item) return;
 
@@ -80,6 +81,7 @@ void VLHandler::revealInFinder() {
         sound().beep();
         return;
     }
+    endSession();
     queue().cancelAllOperations();
     unregisterHotkeys();
     workspace().revealFile(path);

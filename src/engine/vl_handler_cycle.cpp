@@ -33,7 +33,7 @@ void VLHandler::cycle(int32_t mode, bool forward) {
     }
     panel.setMode(mode);
     VLCandidateList candidates = candidatesForMode(mode);
-    const uint64_t session = session_.fetch_add(1) + 1;
+    const uint64_t session = openSession();
     startPolling(forward, candidates, session);
     panel.populateItems(candidates);
     registerHotkeys(mode);

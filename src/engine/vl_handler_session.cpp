@@ -31,7 +31,11 @@ void VLHandler::poll(bool forward, const VLCandidateList& candidates, uint64_t s
         const bool released = (input().currentModifierFlags() & kEventFlagsDeviceIndependentMask) == 0;
         if (threshold > float(polls)) {
             if (released) {
-                quickSwitch(forward, candidates, session);
+                // The switch ends here: close its session before anything is activated, so
+                // that command keys queued for it, and ends that find the panel still up
+                // before the hand-off below has taken it down, no longer act on it.
+                if (!closeSession(session)) return; // superseded just now
+                quickSwitch(forward, candidates, session + 1);
                 return;
             }
             // False when the platform shuts down.
@@ -40,18 +44,27 @@ void VLHandler::poll(bool forward, const VLCandidateList& candidates, uint64_t s
         }
         // The delay has run out (or the release came at its last poll): the panel comes up
         // and the release will end the switch through endHandling.
-        mainThread().performSync([this, session] {
-            if (isCurrentSession(session)) coverFlow().show();
+        bool shown = false;
+        mainThread().performSync([this, session, &shown] {
+            if (!isCurrentSession(session)) return;
+            coverFlow().show();
+            shown = true;
         });
+        // A release of the tracked modifiers reported before the panel was up found nothing
+        // to end (with no delay, or Caps Lock on, or an end that overtook this thread): end
+        // now. A second end, from that same release, then finds the panel hidden.
+        if (shown && (input().currentModifierFlags() & kEventFlagsTrackedMask) == 0)
+            mainThread().performAsync([this] { endHandling(); });
         return;
     }
 }
 
-void VLHandler::quickSwitch(bool forward, const VLCandidateList& candidates, uint64_t session) {
-    // The panel is left as if the switch had never begun. A panel that is up (a mode change
-    // kept it visible) is hidden, so no release finds it up with nothing in it.
-    mainThread().performAsync([this, session] {
-        if (!isCurrentSession(session)) return;
+void VLHandler::quickSwitch(bool forward, const VLCandidateList& candidates, uint64_t closed) {
+    // The panel is left as if the switch had never begun, unless a new switch has begun
+    // meanwhile. A panel that is up (a mode change kept it visible) is hidden, so no release
+    // finds it up with nothing in it.
+    mainThread().performAsync([this, closed] {
+        if (!isCurrentSession(closed)) return;
         unregisterHotkeys();
         queue().cancelAllOperations();
         if (coverFlow().isShown())
@@ -96,7 +109,9 @@ void VLHandler::endHandling() {
     }
     if (!lock_.lockOrRetryLater([this] { endHandling(); })) return;
     SessionLockHold hold(lock_);
-    if (coverFlow().isShown()) finishSwitch(true);
+    // A panel still up after its switch was closed (a quick switch whose hand-off is still
+    // queued) is not ended again.
+    if (sessionIsOpen() && coverFlow().isShown()) finishSwitch(true);
 }
 
 void VLHandler::cancelHandling() {
@@ -108,10 +123,11 @@ void VLHandler::cancelHandling() {
     }
     if (!lock_.lockOrRetryLater([this] { cancelHandling(); })) return;
     SessionLockHold hold(lock_);
-    if (coverFlow().isShown()) finishSwitch(false);
+    if (sessionIsOpen() && coverFlow().isShown()) finishSwitch(false);
 }
 
 void VLHandler::finishSwitch(bool activate) {
+    endSession();
     queue().cancelAllOperations();
     unregisterHotkeys();
     // Acts on nothing when the panel holds no item.

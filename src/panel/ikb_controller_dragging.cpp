@@ -50,6 +50,7 @@ bool IKBController::performDragOperation(const DraggingInfo& info) {
     for (const std::string& path : info.filenames) workspace().openFile(path, application);
     session_.queue().cancelAllOperations();
     hide();
+    session_.switchEnded();
     return true;
 }
 

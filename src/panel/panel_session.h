@@ -18,6 +18,9 @@ public:
     virtual void endHandling() = 0;
     // The switch's keys stop acting (a drop of files in the application mode).
     virtual void unregisterHotkeys() = 0;
+    // The switch has ended without endHandling (a drop of files): nothing still pending for
+    // it may act any more.
+    virtual void switchEnded() = 0;
     // Whether a running application may appear in a switch.
     virtual bool shouldShowApp(const RunningApplicationRef& app) = 0;
     // The application that was in front when the panel came up; a cancel returns to it.

@@ -50,6 +50,7 @@ protected:
 TEST_F(CommandsTest, OutsideASwitchNoKeyIsTaken) {
     twoApplications();
     start();
+    sim.clearCalls();
     for (int64_t code : {vk::Q, vk::Escape, vk::Comma, vk::O}) EXPECT_FALSE(key(code));
     sim.pump();
     EXPECT_TRUE(sim.calls().empty());

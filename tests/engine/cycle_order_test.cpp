@@ -79,8 +79,8 @@ TEST_F(CycleOrderTest, AQuickSwitchSkipsRefusedApplicationsInBothDirections) {
     sim.setApplicationHidden(p[1], true);
     sim.setFinishedLaunching(p[5], false);
     VLSettings::shared().ignoreHiddenApps = 1;
+    start(); // loads the stored filters
     VLSettings::shared().updateFilters([](FilterDictionary& f) { f["Blocked"] = kFilterLevelBlockAll; });
-    start();
     EXPECT_EQ(VLHandler::candidatesForMode(IKBController::kModeApplications).size(), 5u); // not the launching one
 
     quickRelease(&VLHandler::KeyCycleAppForward);

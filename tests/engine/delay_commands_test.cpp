@@ -11,7 +11,13 @@ using test::EngineTest;
 class DelayCommandsTest : public EngineTest {
 protected:
     void SetUp() override {
-        std::tie(b, wb) = appWithWindow("B", "B");
+        sim::ApplicationSpec spec;
+        spec.bundleIdentifier = spec.name = "B";
+        spec.bundlePath = "/opt/B";
+        b = sim.addApplication(spec);
+        sim::WindowSpec titled;
+        titled.title = "B";
+        wb = sim.addWindow(b, titled);
         std::tie(a, wa) = appWithWindow("A", "A");
         sim.focusWindow(wb);
         sim.focusWindow(wa);

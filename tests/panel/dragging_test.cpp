@@ -93,6 +93,7 @@ TEST_F(DraggingTest, DroppingFilesOnAnApplicationOpensThemWithItAndTakesThePanel
     EXPECT_EQ(opened, (std::vector<std::string>{"/tmp/1\n/usr/bin/viewer", "/tmp/2\n/usr/bin/viewer",
                                                 "/tmp/3\n/usr/bin/viewer"}));
     EXPECT_EQ(sim.countCalls("activate"), 1);
+    EXPECT_EQ(session.switchEnds, 1);
     EXPECT_FALSE(controller->isShown());
     EXPECT_TRUE(controller->browserData().empty());
 }

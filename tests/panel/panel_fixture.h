@@ -18,6 +18,7 @@ class RecordingSession final : public PanelSession {
 public:
     void endHandling() override { ++ends; }
     void unregisterHotkeys() override { ++unregisters; }
+    void switchEnded() override { ++switchEnds; }
     bool shouldShowApp(const RunningApplicationRef& app) override { return app && !refused.count(app->processIdentifier()); }
     void setPreviouslyActive(RunningApplicationRef app) override { previouslyActive = std::move(app); }
     OperationQueue& queue() override { return pictures; }
@@ -25,6 +26,7 @@ public:
 
     std::atomic<int> ends{0};
     int unregisters = 0;
+    int switchEnds = 0;
     std::set<pid_t> refused;
     RunningApplicationRef previouslyActive;
     double id = 0;

@@ -1,0 +1,330 @@
+// Random switches over the simulated desktop: hot key presses and repeats on the main thread,
+// releases reported from new threads, command keys from a tap thread and applications that
+// die, interleaved at random with the virtual clock. Every hold of the modifiers must end in
+// exactly one activation, cancel or command, with no thread left waiting and the panel
+// empty and hidden.
+//
+// Reproducible by seed: VELORA_STRESS_SEED and VELORA_STRESS_HOLDS override the defaults.
+#include <condition_variable>
+#include <cstdlib>
+#include <deque>
+#include <random>
+#include <set>
+#include <sstream>
+
+#include "engine_fixture.h"
+#include "model/filter_levels.h"
+
+namespace velora {
+namespace {
+
+using test::EngineTest;
+
+uint64_t fromEnvironment(const char* name, uint64_t fallback) {
+    const char* value = std::getenv(name);
+    return value && *value ? std::strtoull(value, nullptr, 10) : fallback;
+}
+
+// Offers key-downs to the engine from its own thread, as the hot key center's tap does,
+// without the caller waiting for the answer.
+class TapThread {
+public:
+    explicit TapThread(VLHandler& engine) : engine_(engine), thread_([this] { run(); }) {}
+    ~TapThread() {
+        {
+            std::lock_guard lock(m_);
+            stop_ = true;
+        }
+        cv_.notify_all();
+        thread_.join();
+    }
+    void offer(KeyEvent event) {
+        std::lock_guard lock(m_);
+        queue_.push_back(std::move(event));
+        cv_.notify_all();
+    }
+    bool idle() {
+        std::lock_guard lock(m_);
+        return queue_.empty() && !busy_;
+    }
+
+private:
+    void run() {
+        std::unique_lock lock(m_);
+        while (true) {
+            cv_.wait(lock, [&] { return stop_ || !queue_.empty(); });
+            if (stop_) return;
+            KeyEvent event = std::move(queue_.front());
+            queue_.pop_front();
+            busy_ = true;
+            lock.unlock();
+            engine_.shouldHandleKey(event);
+            lock.lock();
+            busy_ = false;
+        }
+    }
+    VLHandler& engine_;
+    std::mutex m_;
+    std::condition_variable cv_;
+    std::deque<KeyEvent> queue_;
+    bool busy_ = false;
+    bool stop_ = false;
+    std::thread thread_;
+};
+
+class SwitchStressTest : public EngineTest {
+protected:
+    using Action = void (VLHandler::*)();
+
+    ~SwitchStressTest() override {
+        tap.reset();
+        sim.shutdown();
+        std::lock_guard lock(helpersMutex);
+        for (auto& t : helpers) t.join();
+    }
+
+    sim::ApplicationSpec spec(const std::string& name, bool mortal) {
+        sim::ApplicationSpec s;
+        s.bundleIdentifier = s.name = name;
+        s.bundlePath = "/opt/" + name;
+        s.executablePath = "/usr/bin/" + name;
+        s.quitsWhenAsked = mortal;
+        return s;
+    }
+    sim::WindowSpec windowSpec(const std::string& title, bool mortal) {
+        sim::WindowSpec w;
+        w.title = title;
+        w.size = {64, 48}; // small pictures keep the grabs cheap
+        w.closeEnabled = mortal;
+        if (rng() % 3 == 0) w.document = "file:///home/user/" + title + ".txt";
+        return w;
+    }
+    // X and Y never die and always have windows that pass the rules, so every switch has
+    // something to activate; Z is blocked, so it is never a candidate and stays visible for
+    // the desktop to fall back on. Mortals come and go.
+    void buildDesktop() {
+        x = sim.addApplication(spec("X", false));
+        xWindows = {sim.addWindow(x, windowSpec("X1", false)), sim.addWindow(x, windowSpec("X2", false))};
+        y = sim.addApplication(spec("Y", false));
+        sim.addWindow(y, windowSpec("Y1", false));
+        z = sim.addApplication(spec("Z", false));
+        sim.addWindow(z, windowSpec("Z1", false));
+        for (int i = 0; i < 3; ++i) launchMortal();
+    }
+    void launchMortal() {
+        const std::string name = "M" + std::to_string(nextMortal++);
+        pid_t pid = sim.launchApplication(spec(name, true));
+        for (unsigned w = 0, n = 1 + rng() % 2; w < n; ++w) sim.addWindow(pid, windowSpec(name + "w" + std::to_string(w), true));
+        mortals.push_back(pid);
+    }
+    void reviveDesktop() {
+        std::erase_if(mortals, [&](pid_t p) { return !sim.isApplicationRunning(p); });
+        while (mortals.size() < 3) launchMortal();
+        for (pid_t p : {x, y, z}) sim.setApplicationHidden(p, false);
+        sim.focusWindow(xWindows[rng() % 2]);
+    }
+
+    // --- steps
+
+    void log(const std::string& step) { script << step << ' '; }
+    void pressAction(Action action, const char* name) {
+        log(name);
+        VLHandler* handler = engine;
+        (handler->*action)();
+    }
+    void offerKey(int64_t code, bool shifted) {
+        KeyEvent event;
+        event.keyCode = code;
+        event.flags = kOption | (shifted ? kEventFlagShift : 0);
+        event.charactersIgnoringModifiers = code == vk::Escape ? "\x1b" : vk::usLayoutCharacter(uint16_t(code));
+        if (shifted)
+            for (char& c : event.charactersIgnoringModifiers) c = char(std::toupper(static_cast<unsigned char>(c)));
+        log("key" + std::to_string(code));
+        tap->offer(event);
+    }
+    void killMortal() {
+        if (mortals.empty()) return;
+        pid_t victim = mortals[rng() % mortals.size()];
+        log("kill" + std::to_string(victim));
+        if (rng() % 2) {
+            sim.terminateApplication(victim);
+        } else {
+            std::lock_guard lock(helpersMutex);
+            helpers.emplace_back([this, victim] { sim.terminateApplication(victim); });
+        }
+    }
+    void advancePolls(int polls, bool waitEachTime) {
+        log("adv" + std::to_string(polls));
+        for (int i = 0; i < polls; ++i) {
+            const uint64_t reads = sim.modifierFlagReads();
+            sim.advance(VLHandler::kPollInterval);
+            if (waitEachTime) pollerWaits(reads + 1);
+            else sim.pump();
+        }
+    }
+    void releaseModifiers(uint64_t remaining) {
+        log("release");
+        sim.setModifierFlags(remaining);
+        releasesStarted.fetch_add(1);
+        std::lock_guard lock(releasesMutex);
+        releases.emplace_back([this] {
+            engine->endHandling();
+            releasesFinished.fetch_add(1);
+        });
+    }
+
+    // --- checks
+
+    // Lets everything run out; false when some thread stays waiting.
+    bool quiesce() {
+        const bool threadsDone = sim.advanceUntil(
+            [&] {
+                return engine->pollingThreadsRunning() == 0 && tap->idle() &&
+                       releasesFinished.load() == releasesStarted.load();
+            },
+            60.0);
+        joinReleases();
+        {
+            std::lock_guard lock(helpersMutex);
+            for (auto& t : helpers) t.join();
+            helpers.clear();
+        }
+        engine->queue().waitUntilAllOperationsAreFinished();
+        while (sim.pump() > 0) {}
+        // Only the window list's scanning thread may sleep on the clock now.
+        const bool oneSleeper = sim.pumpUntil([&] { return sim.sleepers() == 1; }, 5.0);
+        return threadsDone && oneSleeper && engine->pollingThreadsRunning() == 0;
+    }
+
+    struct Outcomes {
+        int applications = 0; // activations of an application by the switch (options 3)
+        int plain = 0;        // activations ignoring others (options 2): two per raise, one per cancel
+        std::set<pid_t> plainPids;
+        int reveals = 0;
+        int preferences = 0;
+        std::string trail;
+        std::string summary() const {
+            std::ostringstream out;
+            out << "app=" << applications << " plain=" << plain << " reveal=" << reveals << " prefs=" << preferences << " [" << trail << "]";
+            return out.str();
+        }
+        // One raise (two activations of one application), one cancel (one), or one of the rest.
+        bool exactlyOne() const {
+            const int others = applications + reveals + preferences;
+            if (others == 1) return plain == 0;
+            return others == 0 && (plain == 1 || (plain == 2 && plainPids.size() == 1));
+        }
+    };
+    Outcomes outcomes() const {
+        Outcomes o;
+        for (const auto& call : sim.calls()) {
+            if (call.kind == "activate" && call.detail == "3") ++o.applications;
+            if (call.kind == "activate" && call.detail == "2") {
+                ++o.plain;
+                o.plainPids.insert(call.pid);
+            }
+            if (call.kind == "reveal") ++o.reveals;
+            if (call.kind == "activate" || call.kind == "reveal" || call.kind == "raise")
+                o.trail += call.kind + "(" + std::to_string(call.pid) + "," + call.detail + ") ";
+        }
+        o.preferences = delegate.preferences.load();
+        return o;
+    }
+
+    std::mt19937 rng;
+    std::ostringstream script;
+    std::unique_ptr<TapThread> tap;
+    pid_t x = 0, y = 0, z = 0;
+    std::vector<uint32_t> xWindows;
+    std::vector<pid_t> mortals;
+    int nextMortal = 0;
+    std::atomic<int> releasesStarted{0}, releasesFinished{0};
+    std::mutex helpersMutex;
+    std::vector<std::thread> helpers;
+};
+
+TEST_F(SwitchStressTest, EveryHoldEndsInExactlyOneActivationCancelOrCommand) {
+    const uint64_t seed = fromEnvironment("VELORA_STRESS_SEED", 20240611);
+    const uint64_t holds = fromEnvironment("VELORA_STRESS_HOLDS", 1000);
+    rng.seed(uint32_t(seed));
+    buildDesktop();
+    start();
+    VLSettings::shared().updateFilters([](FilterDictionary& f) { f["Z"] = kFilterLevelBlockAll; });
+    tap = std::make_unique<TapThread>(*engine);
+
+    const std::pair<Action, const char*> actions[] = {
+        {&VLHandler::KeyCycleAppForward, "appF"},       {&VLHandler::KeyCycleAppBackward, "appB"},
+        {&VLHandler::KeyCycleWindowForward, "winF"},    {&VLHandler::KeyCycleWindowBackward, "winB"},
+        {&VLHandler::KeyCycleAppWindowForward, "awF"},  {&VLHandler::KeyCycleAppWindowBackward, "awB"},
+    };
+    const int64_t keys[] = {vk::Comma, vk::Q, vk::M, vk::H, vk::R, vk::W, vk::O, vk::Escape, vk::Key1, vk::LeftArrow};
+    const float delays[] = {0.2f, 0.2f, 0.1f, 0.0f};
+
+    for (uint64_t hold = 0; hold < holds; ++hold) {
+        script.str("");
+        reviveDesktop();
+        VLSettings::shared().displayDelay = delays[rng() % 4];
+        VLSettings::shared().fullScreenApps = int32_t(rng() % 2);
+        VLSettings::shared().fullScreenWindows = int32_t(rng() % 2);
+        const uint64_t held = kOption | (rng() % 8 == 0 ? kEventFlagAlphaShift : 0);
+        sim.clearCalls();
+        delegate.preferences = 0;
+
+        sim.setModifierFlags(held);
+        // Mode 3 only opens a hold, while X, with its two windows, is surely active.
+        const auto& [first, firstName] = actions[rng() % 6];
+        pressAction(first, firstName);
+        bool ended = false;
+        for (unsigned step = 0, steps = rng() % 8; step < steps; ++step) {
+            switch (rng() % 10) {
+            case 0:
+            case 1:
+                if (!ended) {
+                    const auto& [action, name] = actions[rng() % 4];
+                    pressAction(action, name);
+                }
+                break;
+            case 2:
+                if (!ended) {
+                    log("back");
+                    engine->KeyUniversalBackward();
+                }
+                break;
+            case 3:
+            case 4:
+                if (!ended) {
+                    const int64_t code = keys[rng() % std::size(keys)];
+                    offerKey(code, rng() % 4 == 0);
+                    // These may end the switch; nothing is pressed after them.
+                    ended = code == vk::Comma || code == vk::R || code == vk::O || code == vk::Escape;
+                }
+                break;
+            case 5: killMortal(); break;
+            case 6:
+            case 7: advancePolls(1 + int(rng() % 5), rng() % 2 == 0); break;
+            case 8: log("pump"); sim.pump(); break;
+            default:
+                log("sync");
+                pollerWaits(sim.modifierFlagReads());
+                break;
+            }
+        }
+        releaseModifiers(held & kEventFlagAlphaShift);
+        if (rng() % 2) advancePolls(1 + int(rng() % 3), false);
+
+        ASSERT_TRUE(quiesce()) << "seed " << seed << " hold " << hold << ": a thread is left waiting; steps: "
+                               << script.str();
+        const Outcomes o = outcomes();
+        ASSERT_TRUE(o.exactlyOne()) << "seed " << seed << " hold " << hold << ": " << o.summary()
+                                    << "; steps: " << script.str();
+        ASSERT_FALSE(panel().isShown()) << "hold " << hold << ": " << script.str();
+        ASSERT_TRUE(panel().browserData().empty()) << "hold " << hold << ": " << script.str();
+        ASSERT_FALSE(engine->shouldHandleKeys()) << "hold " << hold << ": " << script.str();
+        ASSERT_FALSE(link.isRegistered(delegate.backward));
+        ASSERT_TRUE(link.takenKeys().empty());
+    }
+    tap.reset();
+}
+
+} // namespace
+} // namespace velora
