@@ -130,7 +130,9 @@ TEST_F(ActionsTest, TheCloseButtonClosesTheWindow) {
     ASSERT_TRUE(window);
     auto& ax = desktop->accessibility();
     AXValue button, role;
-    ASSERT_EQ(ax.copyAttributeValue(windowElement(window), ax::CloseButton, button), AXError::Success);
+    // xclock sets WM_PROTOCOLS just after mapping its window.
+    ASSERT_TRUE(eventually(
+        [&] { return ax.copyAttributeValue(windowElement(window), ax::CloseButton, button) == AXError::Success; }));
     ASSERT_EQ(ax.copyAttributeValue(std::get<AXElement>(button), ax::Role, role), AXError::Success);
     EXPECT_EQ(std::get<std::string>(role), ax::RoleButton);
     EXPECT_EQ(ax.performAction(std::get<AXElement>(button), ax::ActionPress), AXError::Success);

@@ -1,6 +1,7 @@
 #include "platform/x11/x11_desktop_cache.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace velora::x11 {
 
@@ -45,8 +46,17 @@ RootState DesktopCache::root() const {
     return root_;
 }
 
+namespace {
+double monotonicSeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+} // namespace
+
 xcb_window_t DesktopCache::activeLocked() const {
     if (focuslessActive_ != kNoWindow && clients_.count(focuslessActive_)) return focuslessActive_;
+    if (root_.active == kNoWindow && activeBeforeZero_ != kNoWindow && clients_.count(activeBeforeZero_) &&
+        monotonicSeconds() - zeroSince_ < kZeroGraceSeconds)
+        return activeBeforeZero_;
     return clients_.count(root_.active) ? root_.active : kNoWindow;
 }
 
@@ -215,6 +225,12 @@ void DesktopCache::setActive(xcb_window_t window) {
     std::lock_guard lock(mutex_);
     if (window != kNoWindow && window != root_.active && window != focuslessActive_)
         focuslessActive_ = kNoWindow;
+    if (window == kNoWindow && root_.active != kNoWindow) {
+        activeBeforeZero_ = root_.active;
+        zeroSince_ = monotonicSeconds();
+    } else if (window != kNoWindow) {
+        activeBeforeZero_ = kNoWindow;
+    }
     root_.active = window;
     if (clients_.count(window)) touchLocked(window);
 }

@@ -46,7 +46,8 @@ public:
     // The active window: _NET_ACTIVE_WINDOW, except that a window which refuses the input
     // focus and was activated by this program counts as active (the manager raises such a
     // window but leaves the focus, and the property, where they were) until the manager
-    // activates another window.
+    // activates another window. Managers clear the property for an instant while the focus
+    // moves; for kZeroGraceSeconds the window active before still counts.
     xcb_window_t activeWindow() const;
     pid_t activePid() const;
     // Managed windows, front first.
@@ -101,6 +102,7 @@ public:
     // Every window, list and flag forgotten (the connection is gone).
     void clear();
 
+    static constexpr double kZeroGraceSeconds = 0.25;
     // Destroyed windows remembered.
     static constexpr std::size_t kRememberedDestroyed = 512;
 
@@ -120,6 +122,8 @@ private:
     std::vector<xcb_window_t> recency_;  // most recently active first
     std::vector<xcb_window_t> rootStack_;  // the root's children, bottom first
     xcb_window_t focuslessActive_ = kNoWindow;
+    xcb_window_t activeBeforeZero_ = kNoWindow;  // what was active when the property became 0
+    double zeroSince_ = 0;
     std::map<pid_t, std::vector<xcb_window_t>> hidden_;
     uint64_t nextDiscovery_ = 0;
     xcb_atom_t hiddenState_ = XCB_ATOM_NONE, shadedState_ = XCB_ATOM_NONE;

@@ -61,7 +61,8 @@ void TapHub::shutdown() {
 
 bool TapHub::isShutDown() const { return down_.load(); }
 
-X11EventTap::X11EventTap(TapHub& hub, EventTapCallback callback) : hub_(hub), callback_(std::move(callback)) {
+X11EventTap::X11EventTap(TapHub& hub, std::shared_ptr<const void> owner, EventTapCallback callback)
+    : owner_(std::move(owner)), hub_(hub), callback_(std::move(callback)) {
     hub_.add(this);
 }
 

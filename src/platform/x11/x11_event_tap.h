@@ -8,6 +8,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -46,7 +47,9 @@ private:
 
 class X11EventTap final : public EventTap {
 public:
-    X11EventTap(TapHub& hub, EventTapCallback callback);
+    // `owner` keeps the hub (and the connection under it) alive while the tap lives, so a
+    // tap may outlive the desktop that made it.
+    X11EventTap(TapHub& hub, std::shared_ptr<const void> owner, EventTapCallback callback);
     ~X11EventTap() override;
 
     void setEnabled(bool enabled) override;
@@ -63,6 +66,7 @@ private:
     void push(const std::vector<KeyEvent>& events);
     void wake();
 
+    const std::shared_ptr<const void> owner_;
     TapHub& hub_;
     EventTapCallback callback_;
     mutable std::mutex mutex_;

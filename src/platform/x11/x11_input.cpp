@@ -12,7 +12,7 @@ uint64_t X11Input::currentModifierFlags() {
 
 std::unique_ptr<EventTap> X11Input::createEventTap(EventTapCallback callback) {
     if (x_->lost.load() || !x_->keyboard.isOpen()) return nullptr;
-    return std::make_unique<X11EventTap>(x_->taps, std::move(callback));
+    return std::make_unique<X11EventTap>(x_->taps, x_, std::move(callback));
 }
 
 std::shared_ptr<const KeyboardLayout> X11Input::currentKeyboardLayout() { return x_->keyboard.layout(); }

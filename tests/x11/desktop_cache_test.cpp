@@ -1,0 +1,143 @@
+// The desktop cache: active window, stacking, recency and hidden bookkeeping.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "platform/x11/x11_desktop_cache.h"
+
+namespace velora::x11 {
+namespace {
+
+constexpr xcb_atom_t kHidden = 500, kShaded = 501;
+
+ClientInfo client(xcb_window_t window, pid_t pid, xcb_window_t frame = 0) {
+    ClientInfo info;
+    info.window = window;
+    info.pid = pid;
+    info.frame = frame ? frame : window + 0x1000;
+    info.hasWmState = true;
+    info.wmState = kNormalState;
+    return info;
+}
+
+class DesktopCacheTest : public ::testing::Test {
+protected:
+    DesktopCacheTest() {
+        cache.setStateAtoms(kHidden, kShaded);
+        cache.setSupported({kHidden});
+        cache.insertClient(client(10, 100));
+        cache.insertClient(client(20, 200));
+        cache.insertClient(client(21, 200));
+        // The server's stacking of the frames, bottom first: 20, 10, 21.
+        cache.resetRootStack({0x1014, 0x100A, 0x1015});
+    }
+    void minimise(xcb_window_t w, bool on) {
+        cache.updateClient(w, [&](ClientInfo& i) {
+            i.netState = on ? std::vector<xcb_atom_t>{kHidden} : std::vector<xcb_atom_t>{};
+            i.wmState = on ? kIconicState : kNormalState;
+        });
+    }
+    DesktopCache cache;
+};
+
+TEST_F(DesktopCacheTest, FrontToBackFollowsTheServersStackingAndPutsTheActiveFirst) {
+    auto front = cache.clientsFrontFirst();
+    ASSERT_EQ(front.size(), 3u);
+    EXPECT_EQ(front[0].window, 21u);
+    EXPECT_EQ(front[1].window, 10u);
+    EXPECT_EQ(front[2].window, 20u);
+    EXPECT_EQ(cache.pidsFrontToBack(), (std::vector<pid_t>{200, 100}));
+    cache.setActive(10);
+    EXPECT_EQ(cache.pidsFrontToBack(), (std::vector<pid_t>{100, 200}));
+    // A raise is a configure notice placing the frame above its new sibling.
+    cache.rootChildAbove(0x1014, 0x1015);
+    EXPECT_EQ(cache.clientsFrontFirst()[0].window, 20u);
+    cache.rootChildAbove(0x1014, 0);
+    EXPECT_EQ(cache.clientsFrontFirst()[2].window, 20u);
+    EXPECT_EQ(cache.pidsInDiscoveryOrder(), (std::vector<pid_t>{100, 200}));
+}
+
+TEST_F(DesktopCacheTest, AWindowRefusingTheFocusCountsAsActiveUntilTheManagerMovesOn) {
+    cache.setActive(10);
+    cache.noteActivationRequest(20, false);
+    EXPECT_EQ(cache.activeWindow(), 20u);
+    EXPECT_EQ(cache.activePid(), 200);
+    cache.setActive(10);  // the manager rewrites the same value: nothing moved
+    EXPECT_EQ(cache.activeWindow(), 20u);
+    cache.setActive(21);
+    EXPECT_EQ(cache.activeWindow(), 21u);
+    // A request for a window that takes the focus waits for the manager's word.
+    cache.noteActivationRequest(10, true);
+    EXPECT_EQ(cache.activeWindow(), 21u);
+}
+
+TEST_F(DesktopCacheTest, AnInstantWithoutAnActiveWindowKeepsThePreviousOne) {
+    cache.setActive(10);
+    cache.setActive(0);
+    EXPECT_EQ(cache.activeWindow(), 10u);
+    std::this_thread::sleep_for(std::chrono::duration<double>(DesktopCache::kZeroGraceSeconds + 0.05));
+    EXPECT_EQ(cache.activeWindow(), 0u);
+    cache.setActive(0x7777);  // not a managed window
+    EXPECT_EQ(cache.activePid(), 0);
+}
+
+TEST_F(DesktopCacheTest, TheMostRecentWindowOfAProcessPrefersOneThatIsNotMinimised) {
+    EXPECT_EQ(cache.mostRecentWindowOf(200), 21u);  // frontmost, never active
+    cache.setActive(20);
+    cache.setActive(10);
+    EXPECT_EQ(cache.mostRecentWindowOf(200), 20u);  // the one active last
+    minimise(20, true);
+    EXPECT_EQ(cache.mostRecentWindowOf(200), 21u);
+    minimise(21, true);
+    EXPECT_EQ(cache.mostRecentWindowOf(200), 20u);  // all minimised: the most recent
+    EXPECT_EQ(cache.mostRecentWindowOf(999), 0u);
+}
+
+TEST_F(DesktopCacheTest, MinimisedFollowsTheManagersHiddenStateWhenItSetsOne) {
+    auto info = *cache.client(10);
+    info.wmState = kIconicState;  // openbox: windows of other desktops are iconic, not hidden
+    EXPECT_FALSE(cache.isMinimized(info));
+    info.netState = {kHidden};
+    EXPECT_TRUE(cache.isMinimized(info));
+    info.netState = {kHidden, kShaded};
+    EXPECT_FALSE(cache.isMinimized(info));
+    cache.setSupported({});  // a manager without the hidden state: the iconic state tells
+    info.netState = {};
+    EXPECT_TRUE(cache.isMinimized(info));
+}
+
+TEST_F(DesktopCacheTest, HiddenLastsWhileEveryWindowStaysMinimised) {
+    EXPECT_FALSE(cache.isHidden(200));
+    cache.noteHidden(200, {20, 21});
+    EXPECT_FALSE(cache.isHidden(200)) << "not minimised yet";
+    minimise(20, true);
+    minimise(21, true);
+    EXPECT_TRUE(cache.isHidden(200));
+    minimise(21, false);  // the user brought one back
+    EXPECT_FALSE(cache.isHidden(200));
+    EXPECT_EQ(cache.takeHidden(200), (std::vector<xcb_window_t>{20, 21}));
+    EXPECT_TRUE(cache.takeHidden(200).empty());
+}
+
+TEST_F(DesktopCacheTest, ARemovedWindowIsRememberedAsDestroyedAndForgottenEverywhereElse) {
+    cache.setActive(10);
+    auto gone = cache.removeClient(10);
+    ASSERT_TRUE(gone);
+    EXPECT_EQ(gone->pid, 100);
+    EXPECT_FALSE(cache.isClient(10));
+    EXPECT_TRUE(cache.wasDestroyed(10));
+    EXPECT_FALSE(cache.hasPid(100));
+    EXPECT_EQ(cache.clientOfFrame(0x100A), 0u);
+    EXPECT_EQ(cache.activeWindow(), 0u);
+    EXPECT_FALSE(cache.removeClient(10));
+    // Only so many are remembered.
+    for (xcb_window_t w = 1000; w < 1000 + DesktopCache::kRememberedDestroyed; ++w) {
+        cache.insertClient(client(w, 300));
+        cache.removeClient(w);
+    }
+    EXPECT_FALSE(cache.wasDestroyed(10));
+    EXPECT_TRUE(cache.wasDestroyed(1000 + DesktopCache::kRememberedDestroyed - 1));
+}
+
+} // namespace
+} // namespace velora::x11
