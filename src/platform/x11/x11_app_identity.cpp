@@ -33,7 +33,7 @@ std::string entryFile(const std::string& id) {
     for (const fs::path& d : xdgDataDirs()) roots.push_back(d);
     std::vector<std::string> candidates{id};
     for (std::size_t i = 0; i < candidates.size() && candidates.size() < 16; ++i) {
-        const std::string& c = candidates[i];
+        const std::string c = candidates[i]; // a copy: push_back below may move the vector
         for (std::size_t dash = c.find('-'); dash != std::string::npos; dash = c.find('-', dash + 1)) {
             std::string nested = c;
             nested[dash] = '/';
