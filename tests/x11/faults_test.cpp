@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <future>
 
 #include "platform/ax_names.h"
@@ -121,24 +122,34 @@ TEST_F(FaultsTest, TheFocusedWindowQueryCostsNoRoundTrip) {
 class PrivateServer {
 public:
     PrivateServer() {
-        int fds[2];
-        if (pipe(fds) != 0) return;
+        // A display number nobody uses, as the desktop script picks one.
+        int n = 150 + int(getpid() % 200);
+        while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(n)) ||
+               std::filesystem::exists("/tmp/.X" + std::to_string(n) + "-lock"))
+            ++n;
+        const std::string display = ":" + std::to_string(n);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        std::vector<std::string> argv{"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "320x240x24"};
+        // -noreset: the readiness probe below is the server's last client for a moment, and a
+        // server that resets then refuses the desktop's connection.
+        std::vector<std::string> argv{"Xvfb", display, "-noreset", "-nolisten", "tcp", "-screen", "0", "320x240x24"};
         std::vector<char*> args;
         for (auto& a : argv) args.push_back(a.data());
         args.push_back(nullptr);
         if (posix_spawnp(&pid_, "Xvfb", &actions, nullptr, args.data(), environ) != 0) pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);
-        close(fds[1]);
-        char buffer[32] = {};
-        ssize_t n = pid_ > 0 ? read(fds[0], buffer, sizeof buffer - 1) : -1;
-        close(fds[0]);
-        if (n > 0) display_ = ":" + std::string(buffer, std::size_t(n - (buffer[n - 1] == '\n' ? 1 : 0)));
+        for (int i = 0; i < 200 && pid_ > 0; ++i) {
+            xcb_connection_t* c = xcb_connect(display.c_str(), nullptr);
+            const bool up = !xcb_connection_has_error(c);
+            xcb_disconnect(c);
+            if (up) {
+                display_ = display;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        }
     }
     ~PrivateServer() { end(); }
     const std::string& display() const { return display_; }

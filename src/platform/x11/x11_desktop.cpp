@@ -67,14 +67,14 @@ std::unique_ptr<X11Desktop> X11Desktop::open(MainThreadPort& mainThread, std::st
     xcb_connection_t* c = xcb_connect(displayName, &screenNumber);
     if (!c || xcb_connection_has_error(c)) {
         if (c) xcb_disconnect(c);
-        error = "velora: cannot open the X display " + shown + "\n";
+        error = "cannot open the X display " + shown;
         return nullptr;
     }
     xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(c));
     for (int i = 0; i < screenNumber && screens.rem; ++i) xcb_screen_next(&screens);
     if (!screens.rem) {
         xcb_disconnect(c);
-        error = "velora: the X display " + shown + " has no screen " + std::to_string(screenNumber) + "\n";
+        error = "the X display " + shown + " has no screen " + std::to_string(screenNumber);
         return nullptr;
     }
 
@@ -82,7 +82,7 @@ std::unique_ptr<X11Desktop> X11Desktop::open(MainThreadPort& mainThread, std::st
     desktop->mainThread_ = &mainThread;
     auto context = std::make_shared<X11Context>(c, screens.data, mainThread);
     if (!context->atoms.intern(c)) {
-        error = "velora: the X display " + shown + " does not answer\n";
+        error = "the X display " + shown + " does not answer";
         return nullptr;
     }
     context->localHost = hostName();

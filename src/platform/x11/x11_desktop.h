@@ -6,7 +6,7 @@
 //
 //   std::string error;
 //   auto desktop = X11Desktop::open(mainThread, error);
-//   if (!desktop) { fputs(error.c_str(), stderr); return 1; }
+//   if (!desktop) { fprintf(stderr, "velora: %s\n", error.c_str()); return 1; }
 //   desktop->setConnectionLostHandler([](const std::string& message) { ... end the program ... });
 //   Platform ports = desktop->platform(&http, &loginItems);
 //   installPlatform(&ports);
@@ -29,7 +29,8 @@ class EventLoop;
 class X11Desktop {
 public:
     // Opens the display (DISPLAY when none is named) and reads the desktop as it is. Null,
-    // with a message for the user in `error`, when the display cannot be opened.
+    // with a message for the user in `error` (one line, without the program's name), when
+    // the display cannot be opened.
     static std::unique_ptr<X11Desktop> open(MainThreadPort& mainThread, std::string& error,
                                             const char* displayName = nullptr);
     ~X11Desktop();
@@ -46,7 +47,7 @@ public:
     Platform platform(HttpPort* http, LoginItemsPort* loginItems);
 
     // Called once, on the event loop's thread, when the connection to the X server breaks,
-    // with a message for the user; every port then gives its neutral answers. Set after the
+    // with a message for the user (one line, without the program's name); every port then gives its neutral answers. Set after the
     // loss, it is called at once.
     void setConnectionLostHandler(std::function<void(const std::string& message)> handler);
     bool isConnected() const;

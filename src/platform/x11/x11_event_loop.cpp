@@ -128,7 +128,7 @@ void EventLoop::connectionLost() {
     x_.cache.clear();
     x_.apps.clear();
     std::function<void(const std::string&)> handler;
-    std::string message = "velora: lost the connection to the X server";
+    std::string message = "lost the connection to the X server";
     if (!x_.displayName.empty()) message += " on display " + x_.displayName;
     {
         std::lock_guard lock(mutex_);
