@@ -141,7 +141,8 @@ public:
     // --- the switch session
 
     // The polling operation, on the calling thread (a thread of its own, started by the cycle
-    // actions): waits out the display delay, then shows the panel or switches at once.
+    // actions): waits out the display delay, then shows the panel or switches at once. This
+    // form polls for the current session.
     void instantActivate(bool forward, VLCandidateList candidates);
     // The modifiers were released (or a double click, a drop, hide others): activates the
     // selection and hides the panel. Any thread; the work is done on the main thread.
@@ -201,7 +202,7 @@ private:
 
     void cycle(int32_t mode, bool forward);
     void startPolling(bool forward, VLCandidateList candidates, uint64_t session);
-    void poll(bool forward, const VLCandidateList& candidates, uint64_t session);
+    void instantActivate(bool forward, const VLCandidateList& candidates, uint64_t session);
     // `closed`: the number the switch's session was closed to.
     void quickSwitch(bool forward, const VLCandidateList& candidates, uint64_t closed);
     // Session numbers: odd while the session is open, the next even number once it is

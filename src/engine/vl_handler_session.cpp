@@ -11,22 +11,23 @@ namespace velora {
 void VLHandler::startPolling(bool forward, VLCandidateList candidates, uint64_t session) {
     pollingThreads_.fetch_add(1);
     threads_.start([this, forward, candidates = std::move(candidates), session] {
-        poll(forward, candidates, session);
+        instantActivate(forward, candidates, session);
         pollingThreads_.fetch_sub(1);
     });
 }
 
 void VLHandler::instantActivate(bool forward, VLCandidateList candidates) {
-    poll(forward, candidates, session_.load());
+    instantActivate(forward, candidates, session_.load());
 }
 
-void VLHandler::poll(bool forward, const VLCandidateList& candidates, uint64_t session) {
+void VLHandler::instantActivate(bool forward, const VLCandidateList& candidates, uint64_t session) {
     lock_.lock();
     SessionLockHold hold(lock_);
     // 0.2 s gives 4.0, 0 gives 0.0; compared with the poll count as floats.
     const float threshold = float(double(displayDelay()) / kPollInterval);
     for (int polls = 0;; ++polls) {
-        // A later press started a further session: that one decides.
+        // A later press started a further session (that one decides), or the switch has
+        // been ended meanwhile.
         if (!isCurrentSession(session)) return;
         const bool released = (input().currentModifierFlags() & kEventFlagsDeviceIndependentMask) == 0;
         if (threshold > float(polls)) {

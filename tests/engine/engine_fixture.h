@@ -138,8 +138,9 @@ protected:
             return engine->pollingThreadsRunning() == 0 || (sim.modifierFlagReads() >= reads && sim.sleepers() >= 2);
         });
     }
-    // One poll interval: the polling thread reads the modifiers once more.
+    // One poll interval: the polling thread (asleep first) reads the modifiers once more.
     void nextPoll() {
+        ASSERT_TRUE(pollerWaits(sim.modifierFlagReads()));
         const uint64_t reads = sim.modifierFlagReads();
         sim.advance(VLHandler::kPollInterval);
         ASSERT_TRUE(pollerWaits(reads + 1));

@@ -156,9 +156,13 @@ protected:
     void advancePolls(int polls, bool waitEachTime) {
         log("adv" + std::to_string(polls));
         for (int i = 0; i < polls; ++i) {
+            // Waiting: from a sleeping polling thread, so that the step wakes it.
+            if (waitEachTime && !pollerWaits(sim.modifierFlagReads()))
+                ADD_FAILURE() << "a polling thread neither sleeps nor ends; steps: " << script.str();
             const uint64_t reads = sim.modifierFlagReads();
             sim.advance(VLHandler::kPollInterval);
-            if (waitEachTime) pollerWaits(reads + 1);
+            if (waitEachTime && !pollerWaits(reads + 1))
+                ADD_FAILURE() << "a polling thread neither sleeps nor ends; steps: " << script.str();
             else sim.pump();
         }
     }
@@ -177,12 +181,22 @@ protected:
 
     // Lets everything run out; false when some thread stays waiting.
     bool quiesce() {
-        const bool threadsDone = sim.advanceUntil(
-            [&] {
-                return engine->pollingThreadsRunning() == 0 && tap->idle() &&
-                       releasesFinished.load() == releasesStarted.load();
-            },
-            60.0);
+        // Poll by poll, each time until the polling thread sleeps again (or has ended).
+        bool threadsDone = false;
+        for (int round = 0; round < 2000 && !threadsDone; ++round) {
+            threadsDone = sim.pumpUntil(
+                [&] {
+                    return engine->pollingThreadsRunning() == 0 && tap->idle() &&
+                           releasesFinished.load() == releasesStarted.load();
+                },
+                0.002);
+            if (!threadsDone && engine->pollingThreadsRunning() > 0) {
+                if (!pollerWaits(sim.modifierFlagReads())) return false;
+                const uint64_t reads = sim.modifierFlagReads();
+                sim.advance(VLHandler::kPollInterval);
+                if (!pollerWaits(reads + 1)) return false;
+            }
+        }
         joinReleases();
         {
             std::lock_guard lock(helpersMutex);
@@ -245,7 +259,7 @@ protected:
 
 TEST_F(SwitchStressTest, EveryHoldEndsInExactlyOneActivationCancelOrCommand) {
     const uint64_t seed = fromEnvironment("VELORA_STRESS_SEED", 20240611);
-    const uint64_t holds = fromEnvironment("VELORA_STRESS_HOLDS", 1000);
+    const uint64_t holds = fromEnvironment("VELORA_STRESS_HOLDS", 800);
     rng.seed(uint32_t(seed));
     buildDesktop();
     start();
@@ -305,7 +319,8 @@ TEST_F(SwitchStressTest, EveryHoldEndsInExactlyOneActivationCancelOrCommand) {
             case 8: log("pump"); sim.pump(); break;
             default:
                 log("sync");
-                pollerWaits(sim.modifierFlagReads());
+                if (!pollerWaits(sim.modifierFlagReads()))
+                    ADD_FAILURE() << "a polling thread neither sleeps nor ends; steps: " << script.str();
                 break;
             }
         }

@@ -81,17 +81,6 @@ TEST_F(BrowserItemTest, EveryIdentifierRequestGivesTheTitleWithANewNumber) {
     EXPECT_EQ(item->imageUID(), "Mail13.000000");
 }
 
-TEST_F(BrowserItemTest, TheBestIconSizeMustBeLargerInBothDirections) {
-    auto reps = [](std::vector<std::pair<int, int>> sizes) {
-        std::vector<QImage> images;
-        for (auto [w, h] : sizes) images.emplace_back(w, h, QImage::Format_ARGB32);
-        return std::make_shared<const Image>(std::move(images), Size{32, 32});
-    };
-    EXPECT_EQ(IKBBrowserItem::getBestSizeForIcon(reps({{16, 16}, {512, 512}, {32, 32}})), (Size{512, 512}));
-    EXPECT_EQ(IKBBrowserItem::getBestSizeForIcon(reps({{100, 50}, {80, 80}})), (Size{100, 50}));
-    EXPECT_EQ(IKBBrowserItem::getBestSizeForIcon(reps({})), (Size{0, 0}));
-}
-
 TEST_F(BrowserItemTest, AnItemFadesOnceAndNeverWithoutAPictureOfFivePoints) {
     auto [pid, number] = appWithWindow("org.example.a", "A");
     auto [pid2, number2] = appWithWindow("org.example.b", "B");

@@ -146,7 +146,7 @@ TEST_F(GrabImageTest, AFadeAndAGrabInEitherOrderEndWithTheNewPictureFaded) {
     EXPECT_NEAR(middleAlpha(fadedFirst->image()), 128, 2);
 
     // Both at once, many times: whichever wins, the item ends with the grabbed picture faded.
-    for (int round = 0; round < 200; ++round) {
+    for (int round = 0; round < 100; ++round) {
         auto item = makeItem();
         std::thread grab([&] { item->storeGrabbedPicture(grabbed, false); });
         item->fadeImage(false);

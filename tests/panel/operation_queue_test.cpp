@@ -1,4 +1,4 @@
-// The picture queue: order, cancellation before and during a run, and shutdown.
+// The picture queue: cancellation before and during a run, and shutdown.
 #include <gtest/gtest.h>
 
 #include <condition_variable>
@@ -45,24 +45,6 @@ private:
     bool open_ = false;
 };
 
-TEST(OperationQueueTest, RunsOperationsInTheOrderAddedOnOneThread) {
-    OperationQueue queue(1);
-    std::mutex m;
-    std::vector<int> order;
-    std::vector<std::shared_ptr<FunctionOperation>> ops;
-    for (int i = 0; i < 5; ++i) {
-        ops.push_back(std::make_shared<FunctionOperation>([&, i](FunctionOperation&) {
-            std::lock_guard lock(m);
-            order.push_back(i);
-        }));
-        queue.addOperation(ops.back());
-    }
-    queue.waitUntilAllOperationsAreFinished();
-    EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4}));
-    for (auto& op : ops) EXPECT_TRUE(op->isFinished());
-    EXPECT_EQ(queue.operationCount(), 0u);
-}
-
 TEST(OperationQueueTest, CancelledBeforeItRunsNeverRunsAndTheRunningOneSeesTheCancel) {
     OperationQueue queue(1);
     Gate entered, release;
@@ -88,24 +70,6 @@ TEST(OperationQueueTest, CancelledBeforeItRunsNeverRunsAndTheRunningOneSeesTheCa
     EXPECT_FALSE(waiting->started.load());
     EXPECT_FALSE(waiting->isFinished()); // nobody waits for a dropped operation
     EXPECT_TRUE(waiting->isCancelled());
-}
-
-TEST(OperationQueueTest, RunsOperationsAtOnceUpToTheLimit) {
-    OperationQueue queue(3);
-    Gate release;
-    std::atomic<int> inside{0};
-    std::atomic<int> most{0};
-    for (int i = 0; i < 6; ++i)
-        queue.addOperation(std::make_shared<FunctionOperation>([&](FunctionOperation&) {
-            int now = inside.fetch_add(1) + 1;
-            int seen = most.load();
-            while (now > seen && !most.compare_exchange_weak(seen, now)) {}
-            if (now == 3) release.open();
-            release.wait();
-            inside.fetch_sub(1);
-        }));
-    queue.waitUntilAllOperationsAreFinished();
-    EXPECT_EQ(most.load(), 3);
 }
 
 TEST(OperationQueueTest, DestructionCancelsTheRunningOperationAndDropsTheQueuedOnes) {
