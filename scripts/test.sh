@@ -27,11 +27,6 @@ export QT_QPA_PLATFORM=offscreen  # suites that need the X server set their own
 # to another suite gets one more try.
 dbus-run-session -- ctest --test-dir build-asan --output-on-failure -j "$jobs" --repeat until-pass:2
 
-echo "== X11 tests again under a second window manager (fluxbox)"
-scripts/desktop.sh stop
-eval "$(scripts/desktop.sh start fluxbox)"
-dbus-run-session -- ctest --test-dir build-asan --output-on-failure -j "$jobs" -L x11 --repeat until-pass:2
-
 echo "== threaded core under ThreadSanitizer (build-tsan)"
 VELORA_TARGET=threaded_tests scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DVELORA_SANITIZE=thread -DVELORA_WERROR=ON
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/sanitizers/tsan.supp"
