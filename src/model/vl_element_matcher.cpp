@@ -4,7 +4,7 @@
 
 #include "model/ax_read.h"
 #include "model/filter_levels.h"
-#include "model/special_applications.h"
+#include "model/known_applications.h"
 #include "model/vl_element.h"
 #include "platform/ax_names.h"
 #include "platform/platform.h"

@@ -3,7 +3,7 @@
 
 #include "model/ax_read.h"
 #include "model/filter_levels.h"
-#include "model/special_applications.h"
+#include "model/known_applications.h"
 #include "model/vl_element.h"
 #include "model/vl_settings.h"
 #include "platform/ax_names.h"

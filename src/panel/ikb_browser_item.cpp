@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "model/special_applications.h"
+#include "model/known_applications.h"
 #include "model/vl_settings.h"
 #include "panel/badge_drawing.h"
 #include "panel/grab_image_operation.h"

@@ -1,6 +1,6 @@
 // The item commands of a switch: quit, force quit, hide, minimise, close. Each acts on the
 // selected item, fades what it acted on and leaves the switch going.
-#include "model/special_applications.h"
+#include "model/known_applications.h"
 #include "model/vl_window_manager.h"
 #include "panel/ikb_controller.h"
 #include "platform/platform.h"

@@ -1,7 +1,7 @@
 // The window matcher: owner, layer, exact bounds, window size and title by filter level,
 // with the Finder's and Illustrator's own rectangles.
 #include "model/filter_levels.h"
-#include "model/special_applications.h"
+#include "model/known_applications.h"
 #include "model_fixture.h"
 
 namespace velora {

@@ -3,7 +3,7 @@
 
 #include "model/filter_levels.h"
 #include "platform/ax_names.h"
-#include "model/special_applications.h"
+#include "model/known_applications.h"
 #include "model_fixture.h"
 
 namespace velora {
