@@ -38,11 +38,11 @@ public:
             app.bundleIdentifier = app.name = "org.example.app" + std::to_string(a);
             pid_t pid = sim.addApplication(app);
             for (int w = 0; w < kWindowsPerApp; ++w) {
-                sim::WindowSpec spec;
-                spec.title = "Window " + std::to_string(a) + "." + std::to_string(w);
-                spec.position = Point{double(10 * w), double(10 * a)};
-                spec.captureFails = true;
-                sim.focusWindow(sim.addWindow(pid, spec));
+                sim::WindowSpec options;
+                options.title = "Window " + std::to_string(a) + "." + std::to_string(w);
+                options.position = Point{double(10 * w), double(10 * a)};
+                options.captureFails = true;
+                sim.focusWindow(sim.addWindow(pid, options));
             }
         }
         VLHandler::setCoverFlowLoader([this] { return VLPanelOutlets{&window, &view}; });

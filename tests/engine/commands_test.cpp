@@ -21,10 +21,10 @@ protected:
         sim.focusWindow(wa);
     }
     static sim::ApplicationSpec application(const std::string& name) {
-        sim::ApplicationSpec spec;
-        spec.bundleIdentifier = spec.name = name;
-        spec.bundlePath = "/opt/" + name;
-        return spec;
+        sim::ApplicationSpec options;
+        options.bundleIdentifier = options.name = name;
+        options.bundlePath = "/opt/" + name;
+        return options;
     }
     // Steps forward in the shown window mode until a window of the process is selected.
     void selectWindowOf(pid_t pid) {

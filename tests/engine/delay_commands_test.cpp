@@ -11,10 +11,10 @@ using test::EngineTest;
 class DelayCommandsTest : public EngineTest {
 protected:
     void SetUp() override {
-        sim::ApplicationSpec spec;
-        spec.bundleIdentifier = spec.name = "B";
-        spec.bundlePath = "/opt/B";
-        b = sim.addApplication(spec);
+        sim::ApplicationSpec options;
+        options.bundleIdentifier = options.name = "B";
+        options.bundlePath = "/opt/B";
+        b = sim.addApplication(options);
         sim::WindowSpec titled;
         titled.title = "B";
         wb = sim.addWindow(b, titled);

@@ -83,7 +83,7 @@ protected:
         for (auto& t : helpers) t.join();
     }
 
-    sim::ApplicationSpec spec(const std::string& name, bool mortal) {
+    sim::ApplicationSpec application(const std::string& name, bool mortal) {
         sim::ApplicationSpec s;
         s.bundleIdentifier = s.name = name;
         s.bundlePath = "/opt/" + name;
@@ -91,7 +91,7 @@ protected:
         s.quitsWhenAsked = mortal;
         return s;
     }
-    sim::WindowSpec windowSpec(const std::string& title, bool mortal) {
+    sim::WindowSpec windowOptions(const std::string& title, bool mortal) {
         sim::WindowSpec w;
         w.title = title;
         w.size = {64, 48}; // small pictures keep the grabs cheap
@@ -103,18 +103,18 @@ protected:
     // something to activate; Z is blocked, so it is never a candidate and stays visible for
     // the desktop to fall back on. Mortals come and go.
     void buildDesktop() {
-        x = sim.addApplication(spec("X", false));
-        xWindows = {sim.addWindow(x, windowSpec("X1", false)), sim.addWindow(x, windowSpec("X2", false))};
-        y = sim.addApplication(spec("Y", false));
-        sim.addWindow(y, windowSpec("Y1", false));
-        z = sim.addApplication(spec("Z", false));
-        sim.addWindow(z, windowSpec("Z1", false));
+        x = sim.addApplication(application("X", false));
+        xWindows = {sim.addWindow(x, windowOptions("X1", false)), sim.addWindow(x, windowOptions("X2", false))};
+        y = sim.addApplication(application("Y", false));
+        sim.addWindow(y, windowOptions("Y1", false));
+        z = sim.addApplication(application("Z", false));
+        sim.addWindow(z, windowOptions("Z1", false));
         for (int i = 0; i < 3; ++i) launchMortal();
     }
     void launchMortal() {
         const std::string name = "M" + std::to_string(nextMortal++);
-        pid_t pid = sim.launchApplication(spec(name, true));
-        for (unsigned w = 0, n = 1 + rng() % 2; w < n; ++w) sim.addWindow(pid, windowSpec(name + "w" + std::to_string(w), true));
+        pid_t pid = sim.launchApplication(application(name, true));
+        for (unsigned w = 0, n = 1 + rng() % 2; w < n; ++w) sim.addWindow(pid, windowOptions(name + "w" + std::to_string(w), true));
         mortals.push_back(pid);
     }
     void reviveDesktop() {

@@ -22,12 +22,12 @@ IKBBrowserItemRef windowItemWithoutGrab(IKBController& controller, VLElementRef 
 class BrowserItemTest : public PanelTest {};
 
 TEST_F(BrowserItemTest, ApplicationItemsShowTheIconAndAHiddenApplicationStartsFaded) {
-    sim::ApplicationSpec spec;
-    spec.name = "Visible";
-    pid_t visible = sim.addApplication(spec);
-    spec.name = "Hidden";
-    spec.hidden = true;
-    pid_t hidden = sim.addApplication(spec);
+    sim::ApplicationSpec options;
+    options.name = "Visible";
+    pid_t visible = sim.addApplication(options);
+    options.name = "Hidden";
+    options.hidden = true;
+    pid_t hidden = sim.addApplication(options);
 
     auto plain = IKBBrowserItem::itemWithRunningApplication(app(visible), *controller);
     EXPECT_EQ(plain->image(), app(visible)->icon());
@@ -73,9 +73,9 @@ TEST_F(BrowserItemTest, TitlesAndSubtitlesFollowTheSettingsAtEveryRequest) {
 }
 
 TEST_F(BrowserItemTest, EveryIdentifierRequestGivesTheTitleWithANewNumber) {
-    sim::ApplicationSpec spec;
-    spec.name = "Mail";
-    auto item = IKBBrowserItem::itemWithRunningApplication(app(sim.addApplication(spec)), *controller);
+    sim::ApplicationSpec options;
+    options.name = "Mail";
+    auto item = IKBBrowserItem::itemWithRunningApplication(app(sim.addApplication(options)), *controller);
     session.id = 11;
     EXPECT_EQ(item->imageUID(), "Mail12.000000");
     EXPECT_EQ(item->imageUID(), "Mail13.000000");
@@ -114,10 +114,10 @@ TEST_F(BrowserItemTest, AnItemFadesOnceAndNeverWithoutAPictureOfFivePoints) {
 
 TEST_F(BrowserItemTest, ReOpenAsksForALaunchUnlessMailHasAnOpenWindow) {
     auto [mail, mailWindow] = appWithWindow("com.apple.mail", "Inbox");
-    sim::ApplicationSpec spec;
-    spec.bundleIdentifier = "org.example.editor";
-    spec.executablePath = "/usr/bin/editor";
-    pid_t editor = sim.addApplication(spec);
+    sim::ApplicationSpec options;
+    options.bundleIdentifier = "org.example.editor";
+    options.executablePath = "/usr/bin/editor";
+    pid_t editor = sim.addApplication(options);
 
     IKBBrowserItem::reOpen(app(editor));
     EXPECT_EQ(sim.countCalls("launch"), 0); // the setting is off

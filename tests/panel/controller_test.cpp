@@ -168,10 +168,10 @@ TEST_F(ControllerTest, FullScreenGoesThroughTheViewAndLeavesTheWindowAlone) {
 }
 
 TEST_F(ControllerTest, QuittingThroughAWindowFadesEveryItemOfTheApplication) {
-    sim::ApplicationSpec spec;
-    spec.bundleIdentifier = "org.example.two";
-    spec.quitsWhenAsked = false;
-    pid_t two = sim.addApplication(spec);
+    sim::ApplicationSpec options;
+    options.bundleIdentifier = "org.example.two";
+    options.quitsWhenAsked = false;
+    pid_t two = sim.addApplication(options);
     uint32_t w1 = sim.addWindow(two), w2 = sim.addWindow(two);
     auto [one, w3] = appWithWindow("org.example.one", "One");
     controller->setMode(IKBController::kModeAllWindows);
@@ -220,9 +220,9 @@ TEST_F(ControllerTest, TheFinderIsNeverQuitAndAHiddenApplicationIsNotFadedTwice)
 }
 
 TEST_F(ControllerTest, MinimiseAndCloseActOnTheWindowOrOnEveryWindowOfTheApplication) {
-    sim::ApplicationSpec spec;
-    spec.bundleIdentifier = "org.example.two";
-    pid_t two = sim.addApplication(spec);
+    sim::ApplicationSpec options;
+    options.bundleIdentifier = "org.example.two";
+    pid_t two = sim.addApplication(options);
     uint32_t w1 = sim.addWindow(two), w2 = sim.addWindow(two);
     sim::WindowSpec fixed;
     fixed.minimizeEnabled = false;

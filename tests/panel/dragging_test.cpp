@@ -8,7 +8,7 @@ using test::PanelTest;
 
 class DraggingTest : public PanelTest {
 protected:
-    DraggingInfo filesAt(double x, std::vector<std::string> files = {"/tmp/a.txt"}) {
+    DraggingInfo filesAt(double x, std::vector<std::string> files = {"/home/user/a.txt"}) {
         DraggingInfo info;
         info.hasFilenames = true;
         info.filenames = std::move(files);
@@ -16,13 +16,13 @@ protected:
         return info;
     }
     void twoApplications() {
-        sim::ApplicationSpec spec;
-        spec.bundleIdentifier = "org.example.viewer";
-        spec.executablePath = "/usr/bin/viewer";
-        viewer = sim.addApplication(spec);
-        spec.bundleIdentifier = "org.example.editor";
-        spec.executablePath = "/usr/bin/editor";
-        editor = sim.addApplication(spec);
+        sim::ApplicationSpec options;
+        options.bundleIdentifier = "org.example.viewer";
+        options.executablePath = "/usr/bin/viewer";
+        viewer = sim.addApplication(options);
+        options.bundleIdentifier = "org.example.editor";
+        options.executablePath = "/usr/bin/editor";
+        editor = sim.addApplication(options);
         controller->setMode(IKBController::kModeApplications);
         controller->populateItems({app(viewer), app(editor)});
     }
@@ -80,7 +80,7 @@ TEST_F(DraggingTest, DroppingFilesOnAnApplicationOpensThemWithItAndTakesThePanel
     EXPECT_EQ(session.ends.load(), 0);
 
     sim.clearCalls();
-    EXPECT_TRUE(controller->performDragOperation(filesAt(50, {"/tmp/1", "/tmp/2", "/tmp/3"})));
+    EXPECT_TRUE(controller->performDragOperation(filesAt(50, {"/home/user/1", "/home/user/2", "/home/user/3"})));
     EXPECT_EQ(session.unregisters, 1);
     std::vector<std::string> opened;
     for (const auto& call : sim.calls()) {
@@ -90,8 +90,8 @@ TEST_F(DraggingTest, DroppingFilesOnAnApplicationOpensThemWithItAndTakesThePanel
         }
         if (call.kind == "openFile") opened.push_back(call.detail);
     }
-    EXPECT_EQ(opened, (std::vector<std::string>{"/tmp/1\n/usr/bin/viewer", "/tmp/2\n/usr/bin/viewer",
-                                                "/tmp/3\n/usr/bin/viewer"}));
+    EXPECT_EQ(opened, (std::vector<std::string>{"/home/user/1\n/usr/bin/viewer", "/home/user/2\n/usr/bin/viewer",
+                                                "/home/user/3\n/usr/bin/viewer"}));
     EXPECT_EQ(sim.countCalls("activate"), 1);
     EXPECT_EQ(session.switchEnds, 1);
     EXPECT_FALSE(controller->isShown());
@@ -113,9 +113,9 @@ TEST_F(DraggingTest, ADropOverNoCellActsOnNothing) {
 TEST_F(DraggingTest, ADropOnTheEmptyItemOpensFilesWithTheirOwnApplications) {
     controller->setMode(IKBController::kModeApplications);
     controller->populateItems({});
-    EXPECT_TRUE(controller->performDragOperation(filesAt(10, {"/tmp/x"})));
+    EXPECT_TRUE(controller->performDragOperation(filesAt(10, {"/home/user/x"})));
     ASSERT_EQ(sim.countCalls("openFile"), 1);
-    EXPECT_EQ(sim.calls().back().detail, "/tmp/x\n");
+    EXPECT_EQ(sim.calls().back().detail, "/home/user/x\n");
 }
 
 } // namespace

@@ -20,10 +20,10 @@ protected:
 };
 
 TEST_F(GrabImageTest, AWindowItemGetsItsPictureInTheBackgroundAndOnlyItsCellIsRedrawn) {
-    sim::WindowSpec spec;
-    spec.size = {300, 200};
-    spec.color = QColor(10, 200, 30);
-    auto [pid, number] = appWithWindow("org.example.a", "A", spec);
+    sim::WindowSpec options;
+    options.size = {300, 200};
+    options.color = QColor(10, 200, 30);
+    auto [pid, number] = appWithWindow("org.example.a", "A", options);
     IKBBrowserItemRef item = populateOne(pid, number);
     const int reloads = view.reloads;
     finishPictures();
@@ -38,9 +38,9 @@ TEST_F(GrabImageTest, AWindowItemGetsItsPictureInTheBackgroundAndOnlyItsCellIsRe
 }
 
 TEST_F(GrabImageTest, AMinimisedWindowEndsFadedAndTheSelectionStays) {
-    sim::WindowSpec spec;
-    spec.minimized = true;
-    auto [pid, number] = appWithWindow("org.example.a", "A", spec);
+    sim::WindowSpec options;
+    options.minimized = true;
+    auto [pid, number] = appWithWindow("org.example.a", "A", options);
     auto [pid2, number2] = appWithWindow("org.example.b", "B");
     controller->populateItems({windowRecord(pid, number), windowRecord(pid2, number2)});
     const auto selections = view.selections;
@@ -55,11 +55,11 @@ TEST_F(GrabImageTest, AMinimisedWindowEndsFadedAndTheSelectionStays) {
 }
 
 TEST_F(GrabImageTest, BadgesAreDrawnOnlyWhenTheSettingsAskForThem) {
-    sim::WindowSpec spec;
-    spec.size = {1000, 600};
-    spec.space = 3;
-    spec.color = QColor(20, 20, 120);
-    auto [pid, number] = appWithWindow("org.example.a", "A", spec);
+    sim::WindowSpec options;
+    options.size = {1000, 600};
+    options.space = 3;
+    options.color = QColor(20, 20, 120);
+    auto [pid, number] = appWithWindow("org.example.a", "A", options);
     IKBBrowserItemRef plain = populateOne(pid, number);
     finishPictures();
     // Top-right corner (in top-left pixel coordinates) and the middle: unchanged.
