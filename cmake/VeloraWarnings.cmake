@@ -31,6 +31,8 @@ endfunction()
 # process (singletons and threads start fresh for every test).
 # THREADED suites exercise threads of the core and also run under ThreadSanitizer; a
 # ThreadSanitizer tree builds only those.
+# Suites labelled x11 drive one shared X display (focus, keyboard, server grabs): their tests
+# hold the lock "x11display", so that no two of them run at once, whatever `ctest -j` says.
 function(velora_test_suite name)
   cmake_parse_arguments(ARG "THREADED;GUI" "" "LINKS;LABELS;SOURCES;ENVIRONMENT" ${ARGN})
   if("thread" IN_LIST VELORA_SANITIZE AND NOT ARG_THREADED)
@@ -53,6 +55,10 @@ function(velora_test_suite name)
     target_link_libraries(${name} PRIVATE velora_test_main)
   endif()
   velora_warnings(${name})
+  set(lock "")
+  if("x11" IN_LIST ARG_LABELS)
+    set(lock RESOURCE_LOCK x11display)
+  endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 120 ENVIRONMENT "${ARG_ENVIRONMENT}")
+    PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 120 ENVIRONMENT "${ARG_ENVIRONMENT}" ${lock})
 endfunction()

@@ -8,12 +8,20 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 start() {
   local wm=${1:-openbox}; shift || true
-  local n=90
-  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
   local pids=()
-  Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp +extension Composite +extension RANDR >/dev/null 2>&1 &
+  # The server picks a free display itself (-displayfd), so that desktops started at the same
+  # moment by others never share one.
+  local numberFile; numberFile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp +extension Composite +extension RANDR \
+    3>"$numberFile" >/dev/null 2>&1 &
   pids+=($!)
-  for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
+  local n=""
+  for _ in $(seq 200); do n=$(head -n1 "$numberFile"); [ -n "$n" ] && break; sleep 0.05; done
+  rm -f "$numberFile"
+  if [ -z "$n" ]; then
+    kill "${pids[@]}" 2>/dev/null || true
+    echo "desktop.sh: Xvfb did not start" >&2; exit 1
+  fi
   export DISPLAY=":$n"
   local home; home=$(mktemp -d)
   case "$wm" in
@@ -27,9 +35,12 @@ start() {
   esac
   # Wait until the manager has claimed the screen.
   if [ "$wm" != none ]; then
-    for _ in $(seq 100); do
-      xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break; sleep 0.05
+    local claimed=""
+    for _ in $(seq 200); do
+      xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && { claimed=1; break; }
+      sleep 0.05
     done
+    [ -n "$claimed" ] || echo "desktop.sh: $wm did not claim the screen of :$n" >&2
   fi
   for c in "$@"; do $c >/dev/null 2>&1 & pids+=($!); done
   echo "export DISPLAY=:$n"

@@ -140,5 +140,28 @@ TEST_F(WindowListTest, TitleChangesReachTheCacheAndTheWindowList) {
     EXPECT_EQ(info->ownerPID, getpid());
 }
 
+TEST_F(WindowListTest, CompositingIsActiveWhileTheCompositorSelectionHasAnOwner) {
+    xcb_connection_t* c = display->connection();
+    const std::string name = "_NET_WM_CM_S" + std::to_string(display->screen());
+    auto* interned = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(name.size()), name.c_str()), nullptr);
+    ASSERT_TRUE(interned);
+    const xcb_atom_t selection = interned->atom;
+    std::free(interned);
+    auto& ws = desktop->windowServer();
+    ASSERT_FALSE(ws.compositingActive()) << "the test desktop runs no compositor";
+
+    // A pretend compositor: a window of the test's own connection owns the selection.
+    const xcb_window_t owner = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, owner, display->root(), -1, -1, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                      XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_set_selection_owner(c, owner, selection, XCB_CURRENT_TIME);
+    display->sync();
+    EXPECT_TRUE(ws.compositingActive());
+    // The selection goes with its owner's window.
+    xcb_destroy_window(c, owner);
+    display->sync();
+    EXPECT_FALSE(ws.compositingActive());
+}
+
 } // namespace
 } // namespace velora::test

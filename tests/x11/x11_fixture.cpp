@@ -105,14 +105,13 @@ bool ChildProcess::waitForExit(double seconds) {
 }
 
 TestDisplay::TestDisplay() {
-    int screen = 0;
-    c_ = xcb_connect(nullptr, &screen);
+    c_ = xcb_connect(nullptr, &screen_);
     if (xcb_connection_has_error(c_)) {
         xcb_disconnect(c_);
         c_ = nullptr;
         return;
     }
-    root_ = firstRoot(c_, screen);
+    root_ = firstRoot(c_, screen_);
 }
 
 TestDisplay::~TestDisplay() {

@@ -53,6 +53,7 @@ public:
     bool ok() const { return c_ != nullptr; }
     xcb_connection_t* connection() const { return c_; }
     xcb_window_t root() const { return root_; }
+    int screen() const { return screen_; }
 
     void key(uint8_t xKeycode, bool press);
     // Presses and releases a virtual key with the modifier keys (X key codes) held around it.
@@ -73,6 +74,7 @@ public:
 private:
     xcb_connection_t* c_ = nullptr;
     xcb_window_t root_ = 0;
+    int screen_ = 0;
 };
 
 // A top-level window made by the test with its own connection, painted in one colour by the

@@ -59,6 +59,7 @@ struct X11Context {
     std::string localHost;
     std::string displayName;
     xcb_window_t ownWindow = kNoWindow;  // this program's own unmapped window
+    xcb_atom_t compositorSelection = XCB_ATOM_NONE;  // _NET_WM_CM_S<screen>: owned by a compositor
     bool hasXInput = false;                    // XInput 2.1 raw events
     uint8_t xinputOpcode = 0;
 

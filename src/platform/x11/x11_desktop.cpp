@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <string>
 
 #include "platform/x11/x11_accessibility.h"
 #include "platform/x11/x11_context.h"
@@ -48,6 +49,13 @@ bool setUpXInput(X11Context& x) {
     return version && (version->major_version > 2 || (version->major_version == 2 && version->minor_version >= 1));
 }
 
+// A compositing manager owns the selection named after the screen it composites.
+xcb_atom_t compositorSelection(xcb_connection_t* c, int screenNumber) {
+    const std::string name = "_NET_WM_CM_S" + std::to_string(screenNumber);
+    auto reply = takeReply(c, xcb_intern_atom(c, 0, uint16_t(name.size()), name.c_str()), xcb_intern_atom_reply);
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
 xcb_window_t makeOwnWindow(X11Context& x) {
     const xcb_window_t window = xcb_generate_id(x.c);
     const uint32_t overrideRedirect = 1;
@@ -88,6 +96,7 @@ std::unique_ptr<X11Desktop> X11Desktop::open(MainThreadPort& mainThread, std::st
     context->localHost = hostName();
     context->displayName = name ? name : "";
     context->ownWindow = makeOwnWindow(*context);
+    context->compositorSelection = compositorSelection(c, screenNumber);
     context->hasXInput = setUpXInput(*context);
     context->keyboard.open();
     context->pictures.start();

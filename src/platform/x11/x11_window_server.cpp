@@ -113,4 +113,10 @@ int32_t X11WindowServer::windowLevelForKey(int key) {
     }
 }
 
+bool X11WindowServer::compositingActive() {
+    if (x_->lost.load() || x_->compositorSelection == XCB_ATOM_NONE) return false;
+    auto owner = takeReply(x_->c, xcb_get_selection_owner(x_->c, x_->compositorSelection), xcb_get_selection_owner_reply);
+    return owner && owner->owner != XCB_WINDOW_NONE;
+}
+
 } // namespace velora::x11

@@ -25,6 +25,9 @@ public:
     std::vector<uint32_t> spaceWindowList(int32_t space) override;
     QImage captureWindow(uint32_t windowNumber, Size size) override;
     int32_t windowLevelForKey(int key) override;
+    // One round trip: asked when the panel is about to show, so a compositor started or
+    // ended meanwhile is seen without watching the selection.
+    bool compositingActive() override;
 
 private:
     std::shared_ptr<X11Context> x_;
