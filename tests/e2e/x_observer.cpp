@@ -165,8 +165,25 @@ QImage XObserver::screenshot() {
     const int length = xcb_get_image_data_length(r.get());
     if (length < int(w) * h * 4) return {};
     // Depth 24 comes as 32 bits per pixel, little-endian BGRX: Qt's RGB32 on this machine.
-    QImage image(xcb_get_image_data(r.get()), w, h, w * 4, QImage::Format_RGB32);
-    return image.copy();
+    QImage image = QImage(xcb_get_image_data(r.get()), w, h, w * 4, QImage::Format_RGB32).copy();
+    // The server's padding byte is 0; Qt's RGB32 wants 0xff there.
+    for (int y = 0; y < h; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < w; ++x) line[x] |= 0xff000000u;
+    }
+    return image;
+}
+
+void XObserver::setDesktopColour(uint32_t rgb) {
+    xcb_change_window_attributes(c_, screen_->root, XCB_CW_BACK_PIXEL, &rgb);
+    xcb_clear_area(c_, 0, screen_->root, 0, 0, 0, 0);
+    xcb_flush(c_);
+}
+
+QRect XObserver::geometry(xcb_window_t w) {
+    Reply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c_, xcb_get_geometry(c_, w), nullptr));
+    if (!g) return {};
+    return QRect(g->x, g->y, g->width, g->height);
 }
 
 } // namespace velora::e2e

@@ -7,6 +7,7 @@
 #include <sys/types.h>
 
 #include <QImage>
+#include <QRect>
 
 #include <cstdint>
 #include <optional>
@@ -42,6 +43,10 @@ public:
     // The modifier mask holding the key with this keysym (Alt_L gives Mod1 here).
     uint16_t modifierMaskOf(uint32_t keysym);
 
+    // Paints the desktop behind all windows in one colour (0xRRGGBB on a true-colour screen).
+    void setDesktopColour(uint32_t rgb);
+    // Position and size of a child of the root.
+    QRect geometry(xcb_window_t w);
     // The whole screen as the server shows it.
     QImage screenshot();
 
