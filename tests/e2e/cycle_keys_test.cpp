@@ -20,7 +20,7 @@ struct CycleKey {
 
 std::ostream& operator<<(std::ostream& out, const CycleKey& k) { return out << k.name; }
 
-class CycleKeys : public DesktopSession, public ::testing::WithParamInterface<CycleKey> {
+class RecentWindows : public DesktopSession {
 protected:
     void SetUp() override {
         DesktopSession::SetUp();
@@ -33,6 +33,11 @@ protected:
         activateInOrder(order_);
     }
 
+    std::vector<xcb_window_t> order_;
+};
+
+class CycleKeys : public RecentWindows, public ::testing::WithParamInterface<CycleKey> {
+protected:
     void pressAndRelease(const CycleKey& k) {
         std::vector<std::string> args;
         for (const auto& m : k.modifiers) args.insert(args.end(), {"keydown", m});
@@ -40,8 +45,6 @@ protected:
         for (auto it = k.modifiers.rbegin(); it != k.modifiers.rend(); ++it) args.insert(args.end(), {"keyup", *it});
         xdotool(args);
     }
-
-    std::vector<xcb_window_t> order_;
 };
 
 TEST_P(CycleKeys, QuickReleaseAndHeldPastTheDelayActivateTheSameCandidate) {
@@ -81,6 +84,20 @@ INSTANTIATE_TEST_SUITE_P(
                       CycleKey{"AltGrave", {"alt"}, "grave", "Pine 3"},
                       CycleKey{"AltShiftGrave", {"alt", "shift"}, "grave", "Pine 1"}),
     [](const ::testing::TestParamInfo<CycleKey>& p) { return std::string(p.param.name); });
+
+// While the panel is up, each press moves the selection one step, forward with Alt-Tab and
+// back with Alt-Shift-Tab, and the release activates where it stands.
+TEST_F(RecentWindows, PressesWhileThePanelIsUpMoveTheSelection) {
+    const xcb_window_t before = x_->activeWindow();
+    ASSERT_EQ(titleOf(before), "Pine 2");
+    xdotool({"keydown", "alt", "key", "Tab"}); // Pine 3
+    ASSERT_TRUE(waitForPanel());
+    xdotool({"key", "Tab", "key", "Tab"});                     // Pine 1, Xi
+    xdotool({"keydown", "shift", "key", "Tab", "keyup", "shift"}); // back to Pine 1
+    xdotool({"keyup", "alt"});
+    EXPECT_EQ(titleOf(waitForActiveChange(before)), "Pine 1");
+    EXPECT_TRUE(waitForPanelGone());
+}
 
 } // namespace
 } // namespace velora::e2e

@@ -36,6 +36,8 @@ void DesktopSession::SetUp() {
 void DesktopSession::TearDown() {
     // Modifiers still held by a failed test would reach the next one.
     for (auto it = heldKeys_.rbegin(); it != heldKeys_.rend(); ++it) runToEnd({"xdotool", "keyup", *it});
+    // A crash (or a sanitizer's report, which ends the program) shows up here.
+    if (velora_ && !velora_->running()) ADD_FAILURE() << "velora ended during the test, status " << velora_->status();
     const bool failed = HasFailure();
     if (velora_) velora_->stop();
     clients_.clear();
@@ -135,7 +137,8 @@ void DesktopSession::activate(xcb_window_t w) {
         },
         kLongWait);
     EXPECT_TRUE(active) << "the manager does not activate " << titleOf(w);
-    std::this_thread::sleep_for(700ms);
+    // The switcher notices the focus within its 0.2 s poll; on a loaded machine, later.
+    std::this_thread::sleep_for(1s);
 }
 
 void DesktopSession::activateInOrder(const std::vector<xcb_window_t>& windows) {
