@@ -93,7 +93,16 @@ QImage imageFromZPixmap(const uint8_t* data, std::size_t length, uint16_t width,
     else if (depth == 32) format = QImage::Format_ARGB32_Premultiplied;
     else return {};
     QImage view(data, width, height, qsizetype(stride), format);
-    return view.copy();  // the reply's memory goes away with the reply
+    QImage image = view.copy(); // the reply's memory goes away with the reply
+    if (depth == 24) {
+        // The server leaves the padding byte 0, but Qt's RGB32 means 0xffRRGGBB: drawn as it
+        // is, the picture would come out fully transparent.
+        for (int y = 0; y < image.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x) line[x] |= 0xff000000u;
+        }
+    }
+    return image;
 }
 
 QImage Pictures::read(xcb_drawable_t drawable, uint16_t width, uint16_t height) const {

@@ -1,0 +1,168 @@
+#include "desktop_session.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <thread>
+
+namespace velora::e2e {
+
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(50ms);
+    }
+    return true;
+}
+
+void DesktopSession::SetUp() {
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) GTEST_SKIP() << "no X display";
+    x_ = XObserver::connect();
+    if (!x_) GTEST_SKIP() << "the X display " << display << " cannot be reached";
+    dir_ = std::make_unique<test::TempDir>();
+    home_ = dir_->path();
+    std::filesystem::create_directories(home_ / ".config");
+    std::filesystem::create_directories(home_ / "run");
+    ::chmod((home_ / "run").c_str(), 0700);
+    // A window left active by an earlier test must not be taken for the result of this one.
+    ASSERT_EQ(x_->shownPanel(), 0u) << "a switch panel is already on this display";
+}
+
+void DesktopSession::TearDown() {
+    // Modifiers still held by a failed test would reach the next one.
+    for (auto it = heldKeys_.rbegin(); it != heldKeys_.rend(); ++it) runToEnd({"xdotool", "keyup", *it});
+    // A crash (or a sanitizer's report, which ends the program) shows up here.
+    if (velora_ && !velora_->running()) ADD_FAILURE() << "velora ended during the test, status " << velora_->status();
+    const bool failed = HasFailure();
+    if (velora_) velora_->stop();
+    clients_.clear();
+    if (failed && dir_) {
+        std::ifstream log(home_ / "velora.log");
+        std::cout << "---- velora's output\n" << std::string(std::istreambuf_iterator<char>(log), {}) << "----\n";
+    }
+    x_.reset();
+    dir_.reset();
+}
+
+std::map<std::string, std::string> DesktopSession::environment() const {
+    return {{"HOME", home_.string()},
+            {"XDG_CONFIG_HOME", (home_ / ".config").string()},
+            {"XDG_RUNTIME_DIR", (home_ / "run").string()},
+            {"QT_QPA_PLATFORM", "xcb"}};
+}
+
+std::vector<xcb_window_t> DesktopSession::veloraWindows() {
+    std::vector<xcb_window_t> out;
+    if (!velora_) return out;
+    for (xcb_window_t w : x_->clientList())
+        if (x_->pid(w) == velora_->pid()) out.push_back(w);
+    return out;
+}
+
+bool DesktopSession::startVelora() {
+    velora_ = ChildProcess::start({VELORA_PROGRAM}, environment(), home_ / "velora.log");
+    if (!velora_) {
+        ADD_FAILURE() << "cannot start " << VELORA_PROGRAM;
+        return false;
+    }
+    // A first start opens the preferences with the welcome sheet on top.
+    if (!waitFor([&] { return veloraWindows().size() >= 2 || !velora_->running(); }) || !velora_->running()) {
+        ADD_FAILURE() << "velora did not open its preferences and welcome sheet on the first start";
+        return false;
+    }
+    const bool closed = waitFor([&] {
+        const auto windows = veloraWindows();
+        // The sheet first (the newest window), then the preferences it blocked.
+        if (!windows.empty()) x_->closeWindow(windows.back());
+        std::this_thread::sleep_for(300ms);
+        return veloraWindows().empty();
+    });
+    if (!closed) ADD_FAILURE() << "velora's first-start windows do not close";
+    return closed && velora_->running();
+}
+
+xcb_window_t DesktopSession::startClient(const std::vector<std::string>& argv, const std::string& title) {
+    auto child = ChildProcess::start(argv, environment());
+    if (!child) return 0;
+    xcb_window_t w = 0;
+    waitFor([&] { return (w = x_->clientTitled(title)) != 0 || !child->running(); });
+    if (w) clients_.emplace_back(w, std::move(child));
+    else ADD_FAILURE() << "no window titled " << title << " from " << argv.front();
+    return w;
+}
+
+xcb_window_t DesktopSession::startXterm(const std::string& title, const std::string& script) {
+    std::vector<std::string> argv{"xterm", "-T", title, "-geometry", "72x18"};
+    if (!script.empty()) argv.insert(argv.end(), {"-e", "sh", "-c", script});
+    return startClient(argv, title);
+}
+
+std::vector<xcb_window_t> DesktopSession::startWindowClient(const std::vector<std::string>& titles) {
+    std::vector<std::string> argv{VELORA_WINDOW_CLIENT};
+    argv.insert(argv.end(), titles.begin(), titles.end());
+    auto child = ChildProcess::start(argv, environment());
+    std::vector<xcb_window_t> out;
+    if (!child) return out;
+    waitFor([&] {
+        out.clear();
+        for (const std::string& t : titles)
+            if (xcb_window_t w = x_->clientTitled(t)) out.push_back(w);
+        return out.size() == titles.size() || !child->running();
+    });
+    if (out.size() != titles.size()) {
+        ADD_FAILURE() << "the window client did not show its windows";
+        return {};
+    }
+    clients_.emplace_back(out.front(), std::move(child));
+    return out;
+}
+
+ChildProcess& DesktopSession::client(xcb_window_t w) {
+    for (auto& [window, child] : clients_)
+        if (window == w) return *child;
+    throw std::logic_error("no client with that window");
+}
+
+void DesktopSession::activate(xcb_window_t w) {
+    const bool active = waitFor(
+        [&] {
+            if (x_->activeWindow() == w) return true;
+            xdotool({"windowactivate", std::to_string(w)});
+            return waitFor([&] { return x_->activeWindow() == w; }, 2s);
+        },
+        kLongWait);
+    EXPECT_TRUE(active) << "the manager does not activate " << titleOf(w);
+    // The switcher notices the focus within its 0.2 s poll; on a loaded machine, later.
+    std::this_thread::sleep_for(1s);
+}
+
+void DesktopSession::activateInOrder(const std::vector<xcb_window_t>& windows) {
+    for (xcb_window_t w : windows) activate(w);
+}
+
+void DesktopSession::xdotool(const std::vector<std::string>& arguments) {
+    std::vector<std::string> argv{"xdotool"};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    // Remembered so that a failing test does not leave a modifier down.
+    for (std::size_t i = 0; i + 1 < arguments.size(); ++i) {
+        if (arguments[i] == "keydown") heldKeys_.push_back(arguments[i + 1]);
+        if (arguments[i] == "keyup") std::erase(heldKeys_, arguments[i + 1]);
+    }
+    EXPECT_TRUE(runToEnd(argv)) << "xdotool failed";
+}
+
+xcb_window_t DesktopSession::waitForActiveChange(xcb_window_t old) {
+    xcb_window_t now = 0;
+    waitFor([&] {
+        now = x_->activeWindow();
+        return now != 0 && now != old;
+    });
+    return now != old ? now : 0;
+}
+
+} // namespace velora::e2e

@@ -1,0 +1,78 @@
+#pragma once
+// A test on the real desktop named by DISPLAY: the built velora with a home of its own, real
+// clients, keys typed through XTest by xdotool, and the window manager's view read back.
+// Skipped when there is no display.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <thread>
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+#include "support/temp_dir.h"
+#include "x_observer.h"
+
+namespace velora::e2e {
+
+using namespace std::chrono_literals;
+
+// Waits that survive a loaded machine; they end as soon as the condition holds.
+inline constexpr std::chrono::milliseconds kLongWait = 30s;
+
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = kLongWait);
+
+class DesktopSession : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Starts velora for the first time in this home and closes the preferences window and
+    // the welcome sheet that a first start opens. False (with a test failure) when it does
+    // not come up.
+    bool startVelora();
+    ChildProcess& velora() { return *velora_; }
+    std::map<std::string, std::string> environment() const;
+    std::filesystem::path settingsFile() const { return home_ / ".config" / "velora" / "defaults.plist"; }
+    std::filesystem::path home() const { return home_; }
+    // Managed windows that belong to the velora process.
+    std::vector<xcb_window_t> veloraWindows();
+
+    // Starts a client and waits for its managed window with this title; 0 on failure.
+    xcb_window_t startClient(const std::vector<std::string>& argv, const std::string& title);
+    // An xterm titled `title` running `script` under sh (an idle shell when empty).
+    xcb_window_t startXterm(const std::string& title, const std::string& script = {});
+    // The several windows of one process, in the order of the titles; empty on failure.
+    std::vector<xcb_window_t> startWindowClient(const std::vector<std::string>& titles);
+    ChildProcess& client(xcb_window_t w);
+
+    // Activates the window through the manager, waits until it is active, and gives the
+    // switcher time to see it (its focused-window poll), so that recency follows the calls.
+    void activate(xcb_window_t w);
+    // Each window activated in turn: the last one ends up most recent and frontmost.
+    void activateInOrder(const std::vector<xcb_window_t>& windows);
+
+    // Runs xdotool with these arguments, to its end.
+    void xdotool(const std::vector<std::string>& arguments);
+    // The active window once it is non-zero and differs from `old`; 0 when it never changes.
+    xcb_window_t waitForActiveChange(xcb_window_t old);
+    bool waitForPanel() { return waitFor([&] { return x_->shownPanel() != 0; }); }
+    bool waitForPanelGone() { return waitFor([&] { return x_->shownPanel() == 0; }); }
+
+    std::string titleOf(xcb_window_t w) { return w ? x_->title(w) : std::string("(none)"); }
+
+    std::unique_ptr<XObserver> x_;
+
+private:
+    std::unique_ptr<test::TempDir> dir_;
+    std::filesystem::path home_;
+    std::unique_ptr<ChildProcess> velora_;
+    std::vector<std::pair<xcb_window_t, std::unique_ptr<ChildProcess>>> clients_;
+    std::vector<std::string> heldKeys_;
+};
+
+} // namespace velora::e2e

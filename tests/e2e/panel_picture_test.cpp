@@ -1,0 +1,73 @@
+// The panel over real clients: a screenshot of the screen while an Alt-Tab switch is held,
+// with the pictures of the windows behind it. Saved next to the test's files, and as the
+// README's picture in docs/images when VELORA_UPDATE_DOCS_IMAGES=1.
+#include <QColor>
+#include <QDir>
+#include <QString>
+
+#include <cstdlib>
+#include <thread>
+
+#include "desktop_session.h"
+
+namespace velora::e2e {
+namespace {
+
+// The share of the area in near-white pixels. The panel itself is dark; the pictures of
+// xterms and of the clock are mostly white, so a panel without pictures has next to none.
+double whiteShare(const QImage& image, const QRect& area) {
+    int white = 0, all = 0;
+    for (int y = area.top(); y <= area.bottom(); y += 2)
+        for (int x = area.left(); x <= area.right(); x += 2) {
+            const QRgb p = image.pixel(x, y);
+            ++all;
+            if (qRed(p) > 235 && qGreen(p) > 235 && qBlue(p) > 235) ++white;
+        }
+    return all ? double(white) / all : 0.0;
+}
+
+class PanelPicture : public DesktopSession {};
+
+TEST_F(PanelPicture, ShowsThePicturesOfRealWindowsWhileTheSwitchIsHeld) {
+    ASSERT_TRUE(startVelora());
+    x_->setDesktopColour(0x3a5a78);
+    const xcb_window_t clock = startClient({"xclock", "-title", "Clock", "-geometry", "200x200+900+40"}, "Clock");
+    const xcb_window_t eyes = startClient({"xeyes", "-title", "Eyes", "-geometry", "180x120+1060+560"}, "Eyes");
+    const xcb_window_t notes = startXterm(
+        "Notes", "printf 'Shopping\\n  bread\\n  olives\\n  lemons\\n\\nCall Sam at six\\n'; exec cat >/dev/null");
+    const xcb_window_t build =
+        startXterm("Build", "printf '$ cmake --build build\\n[ 12%%] Building CXX object src/model/vl_element.cpp.o\\n"
+        "[ 47%%] Building CXX object src/panel/ikb_controller.cpp.o\\n[ 83%%] Linking CXX executable velora\\n"
+        "[100%%] Built target velora\\n$ '; exec cat >/dev/null");
+    const auto pine = startWindowClient({"Drawing", "Palette"});
+    ASSERT_TRUE(clock && eyes && notes && build && pine.size() == 2);
+    activateInOrder({pine[1], pine[0], notes, build});
+
+    xdotool({"keydown", "alt", "key", "Tab"});
+    ASSERT_TRUE(waitForPanel());
+    const xcb_window_t panel = x_->shownPanel();
+    ASSERT_NE(panel, 0u);
+    // The pictures are taken in the background after the panel shows; let them arrive.
+    std::this_thread::sleep_for(2s);
+    const QImage shot = x_->screenshot();
+    x_->setDesktopColour(0);
+    xdotool({"keyup", "alt"});
+    EXPECT_EQ(titleOf(waitForActiveChange(build)), "Notes");
+    ASSERT_FALSE(shot.isNull());
+
+    const QRect area = x_->geometry(panel).intersected(shot.rect());
+    EXPECT_EQ(area.size(), QSize(637, 437)) << "the panel is not at its first-run size";
+    EXPECT_GT(whiteShare(shot, area), 0.08) << "the panel shows no window pictures";
+
+    const bool update = std::getenv("VELORA_UPDATE_DOCS_IMAGES") && std::string(std::getenv("VELORA_UPDATE_DOCS_IMAGES")) == "1";
+    const QString file = update ? QStringLiteral(VELORA_DOCS_IMAGES_DIR "/panel-x11.png")
+                                : QString::fromStdString((home() / "panel-x11.png").string());
+    EXPECT_TRUE(shot.save(file, "PNG")) << file.toStdString();
+    if (!update) {
+        // Kept beside the test program for a look after the run.
+        shot.save(QDir::currentPath() + QStringLiteral("/panel-x11.png"), "PNG");
+    }
+}
+
+} // namespace
+} // namespace velora::e2e
