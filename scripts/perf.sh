@@ -134,11 +134,11 @@ for n in 10 50 200; do
       echo "perf: $prog idle ${idle} s, then $switches switches" >&2
       start_program "$prog"
       sleep 2
-      "$probe" rss --pid "$prog_pid" | sed 's/^rss_kb/rss_rest_kb/' | record "$prog" "$n"
+      "$probe" rss --pid "$prog_pid" | sed 's/^rss_kb/rss_rest_kb/; s/^pss_kb/pss_rest_kb/' | record "$prog" "$n"
       "$probe" idle "$idle" --pid "$prog_pid" | record "$prog" "$n"
       "$probe" switches "$switches" >/dev/null
       sleep 1
-      "$probe" rss --pid "$prog_pid" | sed 's/^rss_kb/rss_after_kb/' | record "$prog" "$n"
+      "$probe" rss --pid "$prog_pid" | sed 's/^rss_kb/rss_after_kb/; s/^pss_kb/pss_after_kb/' | record "$prog" "$n"
       stop_program
     done
     stop_windows

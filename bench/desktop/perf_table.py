@@ -95,13 +95,17 @@ def main():
                      med("velora", n, "cpu_per_switch"), med("alttab", n, "cpu_per_switch"), "ms"))
     rows.append(("Idle CPU over %s s, 50 windows (share of one core)" % idle,
                  med("velora", 50, "idle_cpu_percent", 1), med("alttab", 50, "idle_cpu_percent", 1), "%"))
-    rest_v, rest_a = med("velora", 50, "rss_rest_kb", 1 / 1024), med("alttab", 50, "rss_rest_kb", 1 / 1024)
-    after_v, after_a = med("velora", 50, "rss_after_kb", 1 / 1024), med("alttab", 50, "rss_after_kb", 1 / 1024)
-    rows.append(("Memory at rest (resident), 50 windows", rest_v, rest_a, "MB"))
-    rows.append(("Memory after %s switches" % switches, after_v, after_a, "MB"))
+    def mb(prog, figure):
+        return med(prog, 50, figure, 1 / 1024)
+
     growth = lambda a, b: (b - a) if a is not None and b is not None else None
-    rows.append(("Memory growth over %s switches" % switches,
-                 growth(rest_v, after_v), growth(rest_a, after_a), "MB"))
+    for kind, label in (("rss", "resident"), ("pss", "proportional: shared pages divided among their users")):
+        rest_v, rest_a = mb("velora", kind + "_rest_kb"), mb("alttab", kind + "_rest_kb")
+        after_v, after_a = mb("velora", kind + "_after_kb"), mb("alttab", kind + "_after_kb")
+        rows.append(("Memory at rest (%s), 50 windows" % label, rest_v, rest_a, "MB"))
+        rows.append(("Memory (%s) after %s switches" % (kind.upper(), switches), after_v, after_a, "MB"))
+        rows.append(("Memory (%s) growth over %s switches" % (kind.upper(), switches),
+                     growth(rest_v, after_v), growth(rest_a, after_a), "MB"))
 
     out = []
     out.append("Run of %s (%s form), on %s." % (stamp, mode, machine))

@@ -55,4 +55,12 @@ int64_t residentKb(pid_t pid) {
     return -1;
 }
 
+int64_t proportionalKb(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/smaps_rollup");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("Pss:", 0) == 0) return std::stoll(line.substr(4));
+    return -1;
+}
+
 } // namespace probe

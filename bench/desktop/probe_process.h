@@ -14,5 +14,7 @@ int64_t processCpuNs(pid_t pid);
 int64_t liveThreadsCpuNs(pid_t pid);
 // Resident set size in kB (VmRSS); -1 when unknown.
 int64_t residentKb(pid_t pid);
+// Proportional set size in kB (shared pages divided among their users); -1 when unknown.
+int64_t proportionalKb(pid_t pid);
 
 } // namespace probe

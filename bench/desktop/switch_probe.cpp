@@ -9,7 +9,7 @@
 //                                                with velora's trace file the last picture
 //   velora_switch_probe switches COUNT           switches as fast as they are taken, untimed
 //   velora_switch_probe idle SECONDS --pid P     CPU of the process over the span
-//   velora_switch_probe rss --pid P              resident memory
+//   velora_switch_probe rss --pid P              resident and proportional memory
 //
 // Only XTest and X events are in the timed path; the stamps are taken as events are read.
 #include <sys/types.h>
@@ -210,6 +210,7 @@ int main(int argc, char** argv) {
     }
     if (command == "rss") {
         std::printf("rss_kb %lld\n", static_cast<long long>(probe::residentKb(o.pid)));
+        std::printf("pss_kb %lld\n", static_cast<long long>(probe::proportionalKb(o.pid)));
         return 0;
     }
     if (command == "idle") return idle(n, o);

@@ -30,7 +30,10 @@ void VLHandler::instantActivate(bool forward, const VLCandidateList& candidates,
     // The modifiers are checked every poll interval, and at once when the tap reports their
     // release (endHandling wakes this sleep): a quick switch need not wait for the next poll.
     // Only a full interval counts as a poll, so an early check never brings the panel sooner.
+    // Each poll is due one interval after the previous one was due, so the late wake-ups of
+    // a busy machine do not add up over the delay.
     double left = kPollInterval;
+    double due = mainThread().now();
     for (int polls = 0;;) {
         // A later press started a further session (that one decides), or the switch has
         // been ended meanwhile.
@@ -52,7 +55,8 @@ void VLHandler::instantActivate(bool forward, const VLCandidateList& candidates,
         if (!mainThread().sleepUnlessWoken(left, wakes)) return;
         if (mainThread().wakeCount() == wakes) {
             ++polls;
-            left = kPollInterval;
+            due += kPollInterval;
+            left = kPollInterval - std::clamp(mainThread().now() - due, 0.0, kPollInterval);
         } else {
             left = std::max(0.0, left - (mainThread().now() - start));
         }

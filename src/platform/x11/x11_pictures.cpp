@@ -84,15 +84,25 @@ void Pictures::clear() {
     stale_.clear();
 }
 
-QImage imageFromZPixmap(const uint8_t* data, std::size_t length, uint16_t width, uint16_t height, uint8_t depth) {
-    if (!data || width == 0 || height == 0) return {};
-    const std::size_t stride = std::size_t(width) * 4;
-    if (length < stride * height) return {};
-    QImage::Format format;
+namespace {
+
+// The image format of a Z-pixmap reply of that depth and size; false when the reply cannot
+// hold one (too short, or a depth other than 24 and 32).
+bool zPixmapFormat(std::size_t length, uint16_t width, uint16_t height, uint8_t depth, QImage::Format& format) {
+    if (width == 0 || height == 0) return false;
+    if (length < std::size_t(width) * 4 * height) return false;
     if (depth == 24) format = QImage::Format_RGB32;
     else if (depth == 32) format = QImage::Format_ARGB32_Premultiplied;
-    else return {};
-    QImage view(data, width, height, qsizetype(stride), format);
+    else return false;
+    return true;
+}
+
+} // namespace
+
+QImage imageFromZPixmap(const uint8_t* data, std::size_t length, uint16_t width, uint16_t height, uint8_t depth) {
+    QImage::Format format;
+    if (!data || !zPixmapFormat(length, width, height, depth, format)) return {};
+    QImage view(data, width, height, qsizetype(std::size_t(width) * 4), format);
     return view.copy();  // the reply's memory goes away with the reply
 }
 
@@ -102,8 +112,15 @@ QImage Pictures::read(xcb_drawable_t drawable, uint16_t width, uint16_t height) 
     auto reply = takeReply(c_, xcb_get_image(c_, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, 0, 0, width, height, ~0u),
                            xcb_get_image_reply);
     if (!reply) return {};
-    return imageFromZPixmap(xcb_get_image_data(reply.get()), std::size_t(xcb_get_image_data_length(reply.get())),
-                            width, height, reply->depth);
+    QImage::Format format;
+    if (!zPixmapFormat(std::size_t(xcb_get_image_data_length(reply.get())), width, height, reply->depth, format))
+        return {};
+    // The image keeps the reply and frees it with its pixels, rather than copying them: a
+    // picture is a quarter of a megabyte for a small window, and the copy (with the page
+    // faults of its fresh memory) was most of a grab's time.
+    xcb_get_image_reply_t* owned = reply.release();
+    return QImage(xcb_get_image_data(owned), width, height, qsizetype(std::size_t(width) * 4), format,
+                  [](void* r) { std::free(r); }, owned);
 }
 
 QImage Pictures::capture(xcb_window_t window, Size size) const {
