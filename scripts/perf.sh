@@ -106,6 +106,11 @@ stop_windows() {
   sleep 1
 }
 
+# Memory figures of the running program, named after the moment: rss_rest_kb, pss_rest_kb...
+memory() { # moment
+  "$probe" rss --pid "$prog_pid" | sed "s/_kb/_$1_kb/" | record "$prog" "$n"
+}
+
 # --- switching figures, in turns
 
 for n in 10 50 200; do
@@ -133,12 +138,17 @@ for n in 10 50 200; do
     for prog in velora alttab; do
       echo "perf: $prog idle ${idle} s, then $switches switches" >&2
       start_program "$prog"
+      sleep 1
+      memory start
+      # First use pages in what a switch needs (the panel's drawing, fonts): at rest is after it.
+      "$probe" panel 2 >/dev/null
+      "$probe" switches 20 >/dev/null
       sleep 2
-      "$probe" rss --pid "$prog_pid" | sed 's/^rss_kb/rss_rest_kb/; s/^pss_kb/pss_rest_kb/' | record "$prog" "$n"
+      memory rest
       "$probe" idle "$idle" --pid "$prog_pid" | record "$prog" "$n"
       "$probe" switches "$switches" >/dev/null
       sleep 1
-      "$probe" rss --pid "$prog_pid" | sed 's/^rss_kb/rss_after_kb/; s/^pss_kb/pss_after_kb/' | record "$prog" "$n"
+      memory after
       stop_program
     done
     stop_windows

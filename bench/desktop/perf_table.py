@@ -99,13 +99,17 @@ def main():
         return med(prog, 50, figure, 1 / 1024)
 
     growth = lambda a, b: (b - a) if a is not None and b is not None else None
-    for kind, label in (("rss", "resident"), ("pss", "proportional: shared pages divided among their users")):
-        rest_v, rest_a = mb("velora", kind + "_rest_kb"), mb("alttab", kind + "_rest_kb")
-        after_v, after_a = mb("velora", kind + "_after_kb"), mb("alttab", kind + "_after_kb")
-        rows.append(("Memory at rest (%s), 50 windows" % label, rest_v, rest_a, "MB"))
-        rows.append(("Memory (%s) after %s switches" % (kind.upper(), switches), after_v, after_a, "MB"))
-        rows.append(("Memory (%s) growth over %s switches" % (kind.upper(), switches),
-                     growth(rest_v, after_v), growth(rest_a, after_a), "MB"))
+    kinds = (("rss", "resident"), ("pss", "proportional: shared pages divided among their users"),
+             ("anon", "own: anonymous, without mapped files"))
+    for kind, label in kinds:
+        at = {m: (mb("velora", "%s_%s_kb" % (kind, m)), mb("alttab", "%s_%s_kb" % (kind, m)))
+              for m in ("start", "rest", "after")}
+        if kind == "rss":
+            rows.append(("Memory just after start (resident), 50 windows", at["start"][0], at["start"][1], "MB"))
+        rows.append(("Memory at rest after first use (%s), 50 windows" % label, at["rest"][0], at["rest"][1], "MB"))
+        if kind != "pss":
+            rows.append(("Memory (%s) growth over %s switches" % (kind.upper(), switches),
+                         growth(at["rest"][0], at["after"][0]), growth(at["rest"][1], at["after"][1]), "MB"))
 
     out = []
     out.append("Run of %s (%s form), on %s." % (stamp, mode, machine))

@@ -55,11 +55,12 @@ int64_t residentKb(pid_t pid) {
     return -1;
 }
 
-int64_t proportionalKb(pid_t pid) {
+int64_t rollupKb(pid_t pid, const char* field) {
     std::ifstream in("/proc/" + std::to_string(pid) + "/smaps_rollup");
+    const std::string prefix = std::string(field) + ":";
     std::string line;
     while (std::getline(in, line))
-        if (line.rfind("Pss:", 0) == 0) return std::stoll(line.substr(4));
+        if (line.rfind(prefix, 0) == 0) return std::stoll(line.substr(prefix.size()));
     return -1;
 }
 

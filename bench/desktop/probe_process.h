@@ -14,7 +14,8 @@ int64_t processCpuNs(pid_t pid);
 int64_t liveThreadsCpuNs(pid_t pid);
 // Resident set size in kB (VmRSS); -1 when unknown.
 int64_t residentKb(pid_t pid);
-// Proportional set size in kB (shared pages divided among their users); -1 when unknown.
-int64_t proportionalKb(pid_t pid);
+// From smaps_rollup, in kB: "Pss" (shared pages divided among their users) or "Anonymous"
+// (the process's own memory, without mapped files); -1 when unknown.
+int64_t rollupKb(pid_t pid, const char* field);
 
 } // namespace probe

@@ -9,7 +9,7 @@
 //                                                with velora's trace file the last picture
 //   velora_switch_probe switches COUNT           switches as fast as they are taken, untimed
 //   velora_switch_probe idle SECONDS --pid P     CPU of the process over the span
-//   velora_switch_probe rss --pid P              resident and proportional memory
+//   velora_switch_probe rss --pid P              resident, proportional and own memory
 //
 // Only XTest and X events are in the timed path; the stamps are taken as events are read.
 #include <sys/types.h>
@@ -210,7 +210,8 @@ int main(int argc, char** argv) {
     }
     if (command == "rss") {
         std::printf("rss_kb %lld\n", static_cast<long long>(probe::residentKb(o.pid)));
-        std::printf("pss_kb %lld\n", static_cast<long long>(probe::proportionalKb(o.pid)));
+        std::printf("pss_kb %lld\n", static_cast<long long>(probe::rollupKb(o.pid, "Pss")));
+        std::printf("anon_kb %lld\n", static_cast<long long>(probe::rollupKb(o.pid, "Anonymous")));
         return 0;
     }
     if (command == "idle") return idle(n, o);
