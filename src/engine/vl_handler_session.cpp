@@ -1,5 +1,7 @@
 // The switch session: the polling thread with the quick switch, the end and the cancel, and
 // the temporary keys.
+#include <algorithm>
+
 #include "engine/vl_handler.h"
 #include "model/window_list_pass.h"
 #include "platform/platform.h"
@@ -25,39 +27,53 @@ void VLHandler::instantActivate(bool forward, const VLCandidateList& candidates,
     SessionLockHold hold(lock_);
     // 0.2 s gives 4.0, 0 gives 0.0; compared with the poll count as floats.
     const float threshold = float(double(displayDelay()) / kPollInterval);
-    for (int polls = 0;; ++polls) {
+    // The modifiers are checked every poll interval, and at once when the tap reports their
+    // release (endHandling wakes this sleep): a quick switch need not wait for the next poll.
+    // Only a full interval counts as a poll, so an early check never brings the panel sooner.
+    // Each poll is due one interval after the previous one was due, so the late wake-ups of
+    // a busy machine do not add up over the delay.
+    double left = kPollInterval;
+    double due = mainThread().now();
+    for (int polls = 0;;) {
         // A later press started a further session (that one decides), or the switch has
         // been ended meanwhile.
         if (!isCurrentSession(session)) return;
+        // Read before the check, so that a release reported after it cuts the sleep short.
+        const uint64_t wakes = mainThread().wakeCount();
         const bool released = (input().currentModifierFlags() & kEventFlagsDeviceIndependentMask) == 0;
-        if (threshold > float(polls)) {
-            if (released) {
-                // The switch ends here: close its session before anything is activated, so
-                // that command keys queued for it, and ends that find the panel still up
-                // before the hand-off below has taken it down, no longer act on it.
-                if (!closeSession(session)) return; // superseded just now
-                quickSwitch(forward, candidates, session + 1);
-                return;
-            }
-            // False when the platform shuts down.
-            if (!mainThread().sleepFor(kPollInterval)) return;
-            continue;
+        if (!(threshold > float(polls))) break;
+        if (released) {
+            // The switch ends here: close its session before anything is activated, so
+            // that command keys queued for it, and ends that find the panel still up
+            // before the hand-off below has taken it down, no longer act on it.
+            if (!closeSession(session)) return; // superseded just now
+            quickSwitch(forward, candidates, session + 1);
+            return;
         }
-        // The delay has run out (or the release came at its last poll): the panel comes up
-        // and the release will end the switch through endHandling.
-        bool shown = false;
-        mainThread().performSync([this, session, &shown] {
-            if (!isCurrentSession(session)) return;
-            coverFlow().show();
-            shown = true;
-        });
-        // A release of the tracked modifiers reported before the panel was up found nothing
-        // to end (with no delay, or Caps Lock on, or an end that overtook this thread): end
-        // now. A second end, from that same release, then finds the panel hidden.
-        if (shown && (input().currentModifierFlags() & kEventFlagsTrackedMask) == 0)
-            mainThread().performAsync([this] { endHandling(); });
-        return;
+        const double start = mainThread().now();
+        // False when the platform shuts down.
+        if (!mainThread().sleepUnlessWoken(left, wakes)) return;
+        if (mainThread().wakeCount() == wakes) {
+            ++polls;
+            due += kPollInterval;
+            left = kPollInterval - std::clamp(mainThread().now() - due, 0.0, kPollInterval);
+        } else {
+            left = std::max(0.0, left - (mainThread().now() - start));
+        }
     }
+    // The delay has run out (or the release came at its last poll): the panel comes up
+    // and the release will end the switch through endHandling.
+    bool shown = false;
+    mainThread().performSync([this, session, &shown] {
+        if (!isCurrentSession(session)) return;
+        coverFlow().show();
+        shown = true;
+    });
+    // A release of the tracked modifiers reported before the panel was up found nothing
+    // to end (with no delay, or Caps Lock on, or an end that overtook this thread): end
+    // now. A second end, from that same release, then finds the panel hidden.
+    if (shown && (input().currentModifierFlags() & kEventFlagsTrackedMask) == 0)
+        mainThread().performAsync([this] { endHandling(); });
 }
 
 void VLHandler::quickSwitch(bool forward, const VLCandidateList& candidates, uint64_t closed) {
@@ -101,8 +117,10 @@ void VLHandler::quickSwitch(bool forward, const VLCandidateList& candidates, uin
 
 void VLHandler::endHandling() {
     if (!mainThread().isMainThread()) {
-        // Wait for a polling thread of the session to decide, then hand over: the panel is a
-        // main-thread object, and the hand-off queues behind a show or quick switch it posted.
+        // Wake a polling thread of the session, so that it sees the release now rather than at
+        // its next poll; wait for it to decide, then hand over: the panel is a main-thread
+        // object, and the hand-off queues behind a show or quick switch it posted.
+        mainThread().wakeSleepers();
         lock_.lock();
         lock_.unlock();
         mainThread().performAsync([this] { endHandling(); });

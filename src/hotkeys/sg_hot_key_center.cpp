@@ -173,6 +173,9 @@ void SGHotKeyCenter::fire(const SGHotKeyRef& hotKey) {
 void SGHotKeyCenter::startEndHandling() {
     SGHotKeyCenterDelegate* delegate = delegate_.load(std::memory_order_acquire);
     if (!delegate) return;
+    // A switch's polling thread sleeps until its next poll unless woken: waking it from here
+    // lets it see the release without waiting for the end thread to start.
+    mainThread().wakeSleepers();
     endThreads_.start([delegate] { delegate->endHandling(); });
 }
 

@@ -123,13 +123,19 @@ ImageRef badgedImage(const ImageRef& picture, const BadgeOptions& options) {
     // The canvas keeps the picture's own pixel density.
     const QImage source = picture->bestRepresentation(picture->size());
     const double scale = source.width() / W;
-    QImage canvas = blankCanvas(picture->size(), scale);
+    // A source of the canvas's own pixel size covers it exactly: drawn over transparency it
+    // gives its premultiplied self, so the canvas starts as that conversion (one pass over
+    // the pixels instead of a fill and a blend).
+    const QSize pixels(std::max(1, int(std::lround(W * scale))), std::max(1, int(std::lround(H * scale))));
+    const bool covers = source.size() == pixels;
+    QImage canvas = covers ? source.convertToFormat(QImage::Format_ARGB32_Premultiplied) : blankCanvas(picture->size(), scale);
+    canvas.setDevicePixelRatio(scale);
     if (isFaded(source)) canvas.setText(kFadedKey, QStringLiteral("1"));
 
     QPainter painter(&canvas);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
-    painter.drawImage(QRectF(0, 0, W, H), source);
+    if (!covers) painter.drawImage(QRectF(0, 0, W, H), source);
 
     const float m = float(std::max(W, H));
     if (drawSpace) {

@@ -18,7 +18,7 @@ void GrabImageOperation::main() {
             item_->storeGrabbedPicture(picture, outOfSight);
             if (!isCancelled()) {
                 IKBBrowserItemRef item = item_;
-                mainThread().performAsync([item] { item->updateCoverFlowData(); });
+                mainThread().performAsync([item] { item->pictureDidLoad(); });
             }
         }
     }

@@ -151,6 +151,10 @@ void IKBBrowserItem::updateCoverFlowData() {
     if (auto controller = controller_.lock()) controller->reloadCellOfItem(this);
 }
 
+void IKBBrowserItem::pictureDidLoad() {
+    if (auto controller = controller_.lock()) controller->pictureDidLoad(this);
+}
+
 void IKBBrowserItem::activate() {
     if (isWindow()) {
         if (windowRef_) windowRef_->raise();

@@ -86,6 +86,8 @@ public:
     void fadeImage();
     // Redraws this item's cell, if the item is still in the panel.
     void updateCoverFlowData();
+    // The background grab stored a picture: redraws the cell and tells the controller.
+    void pictureDidLoad();
     // Raises the window, or activates the application (all windows, ignoring the others) and
     // re-opens it; the empty item does nothing.
     void activate();

@@ -4,6 +4,7 @@
 
 #include "model/vl_settings.h"
 #include "model/window_list_pass.h"
+#include "panel/panel_trace.h"
 #include "platform/platform.h"
 
 namespace velora {
@@ -40,6 +41,7 @@ void IKBController::placeWindow() {
     window_->setFrame(frame, true);
     window_->center();
     window_->makeKeyAndOrderFront();
+    trace::mark("panel");
 }
 
 void IKBController::show() {
@@ -97,6 +99,8 @@ void IKBController::populateItems(const VLCandidateList& candidates) {
         }
     }
     if (browserData_.empty()) browserData_.push_back(IKBBrowserItem::emptyItem(*this));
+    picturesPending_ = int(std::count_if(browserData_.begin(), browserData_.end(),
+                                         [](const IKBBrowserItemRef& item) { return item->isWindow(); }));
     reloadData();
     // Position 0 is what is in front now: start on the next one.
     if (browserView_) browserView_->setSelectedIndex(1);
@@ -106,6 +110,7 @@ void IKBController::clearItems() {
     for (const IKBBrowserItemRef& item : browserData_) item->empty();
     if (browserView_) browserView_->cacheManager().freeCache();
     browserData_.clear();
+    picturesPending_ = 0;
     if (browserView_) browserView_->cacheManager().freeCache();
     reloadData();
     if (browserView_) browserView_->cacheManager().freeCache();
@@ -146,13 +151,20 @@ void IKBController::activateCurrentIndex() {
     if (IKBBrowserItemRef item = selectedElement()) item->activate();
 }
 
-void IKBController::reloadCellOfItem(const IKBBrowserItem* item) {
-    if (!browserView_) return;
+bool IKBController::reloadCellOfItem(const IKBBrowserItem* item) {
     for (std::size_t i = 0; i < browserData_.size(); ++i)
         if (browserData_[i].get() == item) {
-            browserView_->reloadCellDataAtIndex(int(i));
-            return;
+            if (browserView_) browserView_->reloadCellDataAtIndex(int(i));
+            return true;
         }
+    return false;
+}
+
+void IKBController::pictureDidLoad(const IKBBrowserItem* item) {
+    // A picture of an earlier filling (its grab finished as the panel was refilled) is not
+    // one of this filling's.
+    if (!reloadCellOfItem(item) || picturesPending_ <= 0) return;
+    if (--picturesPending_ == 0) trace::mark("pictures");
 }
 
 // --- data source and delegate

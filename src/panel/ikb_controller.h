@@ -104,8 +104,11 @@ public:
     void fadeWindowsWithPID(pid_t pid);
     void restoreAlpha();
 
-    // Redraws the cell of the item, if it is still in the list.
-    void reloadCellOfItem(const IKBBrowserItem* item);
+    // Redraws the cell of the item, if it is still in the list; false when it is not.
+    bool reloadCellOfItem(const IKBBrowserItem* item);
+    // A background grab stored the item's picture: its cell is redrawn. Counts the pictures
+    // still to come for the trace's "pictures" mark (see panel_trace.h).
+    void pictureDidLoad(const IKBBrowserItem* item);
 
     // --- data source and delegate of the view
 
@@ -135,6 +138,8 @@ private:
     std::vector<IKBBrowserItemRef> browserData_;
     std::atomic<int32_t> mode_{kModeNone};
     int dragCount_ = 0;
+    // Window pictures queued by populateItems that have not reached their cells (main thread).
+    int picturesPending_ = 0;
 };
 
 } // namespace velora

@@ -2,6 +2,7 @@
 // Main-thread port: handing work to the main thread, timers on its run loop, thread sleep and
 // the clock. Everything that touches the panel, the preferences or alerts runs on the main thread.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -34,6 +35,16 @@ public:
     // Sleeps the calling thread. Returns false, at once or early, when the platform is
     // shutting down, so that threads that loop for ever can end.
     virtual bool sleepFor(double seconds) = 0;
+    // Sleeps that an event may cut short (the engine's display-delay poll, cut short by the
+    // release of the modifiers). Read wakeCount() before the check that decides to sleep,
+    // then sleepUnlessWoken() returns early once wakeSleepers() has been called since that
+    // count. The defaults sleep the full time, which keeps a virtual clock's sleeps exact.
+    virtual uint64_t wakeCount() const { return 0; }
+    virtual void wakeSleepers() {}
+    virtual bool sleepUnlessWoken(double seconds, uint64_t seenWakeCount) {
+        (void)seenWakeCount;
+        return sleepFor(seconds);
+    }
     // Seconds on a monotonic clock.
     virtual double now() const = 0;
     // True once the platform has begun to shut down.

@@ -1,5 +1,6 @@
 // The display delay: when a release switches at once and when the panel comes up.
 #include "engine_fixture.h"
+#include "platform/platform.h"
 
 namespace velora {
 namespace {
@@ -48,6 +49,50 @@ TEST_F(DisplayDelayTest, AReleaseAtPollsZeroToThreeSwitchesAtOnceAndAtPollFourSh
         EXPECT_TRUE(panel().browserData().empty());
         EXPECT_FALSE(engine.shouldHandleKeys());
         sim.focusWindow(sim.windowsOf(pids[0]).front()); // A in front again
+    }
+}
+
+// The tap's report of the release (endHandling on a thread of its own) wakes the polling
+// thread, which switches then and there instead of at its next poll; a wake-up without a
+// release leaves the poll count, and so the moment the panel comes up, to the clock.
+TEST_F(DisplayDelayTest, AReportedReleaseSwitchesBetweenPollsAndOtherWakeUpsChangeNothing) {
+    threeApplications();
+    VLHandler& engine = start();
+    {
+        SCOPED_TRACE("a release between polls");
+        hold();
+        press(&VLHandler::KeyCycleAppForward);
+        nextPoll();
+        const double asleepAt = sim.now();
+        release();
+        ASSERT_TRUE(sim.pumpUntil([&] { return engine.pollingThreadsRunning() == 0; }));
+        EXPECT_EQ(sim.now(), asleepAt); // no poll interval had to pass
+        settle();
+        EXPECT_EQ(window.orderFronts, 0);
+        EXPECT_EQ(activations(pids[1], "3"), 1);
+        EXPECT_FALSE(panel().isShown());
+    }
+    sim.focusWindow(sim.windowsOf(pids[0]).front());
+    {
+        SCOPED_TRACE("wake-ups with the keys held");
+        hold();
+        press(&VLHandler::KeyCycleAppForward);
+        for (int wake = 0; wake < 5; ++wake) {
+            const uint64_t reads = sim.modifierFlagReads();
+            mainThread().wakeSleepers();
+            ASSERT_TRUE(pollerWaits(reads + 1)); // looked again, and sleeps on
+        }
+        for (int poll = 1; poll < 4; ++poll) {
+            nextPoll();
+            ASSERT_EQ(engine.pollingThreadsRunning(), 1);
+            EXPECT_FALSE(panel().isShown());
+        }
+        nextPoll();
+        EXPECT_EQ(engine.pollingThreadsRunning(), 0);
+        EXPECT_TRUE(panel().isShown());
+        release();
+        settle();
+        EXPECT_FALSE(panel().isShown());
     }
 }
 

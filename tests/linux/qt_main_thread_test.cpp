@@ -168,6 +168,31 @@ TEST(QtMainThreadTest, SleepEndsEarlyOnShutdownAndFailsAfterwards) {
     EXPECT_FALSE(main.sleepFor(3600));
 }
 
+// A wake-up ends the sleeps that asked for one (also one counted before the sleep began),
+// and leaves plain sleeps alone.
+TEST(QtMainThreadTest, WakeUpsEndOnlySleepsThatAskForThem) {
+    QtMainThread main;
+    const uint64_t seen = main.wakeCount();
+    std::atomic<int> woken{-1};
+    std::atomic<double> plainSlept{0};
+    std::thread waker([&] { woken = main.sleepUnlessWoken(3600, seen) ? 1 : 0; });
+    std::thread plain([&] {
+        const double start = main.now();
+        main.sleepFor(0.2);
+        plainSlept = main.now() - start;
+    });
+    spinFor(20);
+    main.wakeSleepers();
+    waker.join();
+    plain.join();
+    EXPECT_EQ(woken, 1);
+    EXPECT_GE(plainSlept.load(), 0.2);
+    EXPECT_NE(main.wakeCount(), seen);
+    EXPECT_TRUE(main.sleepUnlessWoken(3600, seen)); // woken since `seen`: returns at once
+    main.shutdown();
+    EXPECT_FALSE(main.sleepUnlessWoken(3600, main.wakeCount()));
+}
+
 // A thread winding down must not wait on an event loop that no longer turns, and work it
 // handed over must not run after it returned (its captures may be gone).
 TEST(QtMainThreadTest, ShutdownReleasesAWaitingPerformSyncAndDropsItsWork) {

@@ -150,6 +150,27 @@ bool QtMainThread::sleepFor(double seconds) {
     return !shuttingDown_.load();
 }
 
+uint64_t QtMainThread::wakeCount() const { return wakes_.load(); }
+
+void QtMainThread::wakeSleepers() {
+    {
+        // Under the lock, so that no sleeper can miss the change between its check and its wait.
+        std::lock_guard lock(mutex_);
+        wakes_.fetch_add(1);
+    }
+    shutdownSignal_.notify_all();
+}
+
+bool QtMainThread::sleepUnlessWoken(double seconds, uint64_t seenWakeCount) {
+    std::unique_lock lock(mutex_);
+    if (seconds > 0.0) {
+        auto duration = std::chrono::duration<double>(std::min(seconds, 1.0e8));
+        shutdownSignal_.wait_for(lock, duration,
+                                 [&] { return shuttingDown_.load() || wakes_.load() != seenWakeCount; });
+    }
+    return !shuttingDown_.load();
+}
+
 double QtMainThread::now() const {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }

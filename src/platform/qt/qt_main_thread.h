@@ -41,6 +41,9 @@ public:
     void performSync(std::function<void()> work) override;
     TimerRef scheduleTimer(double seconds, std::function<void()> work) override;
     bool sleepFor(double seconds) override;
+    uint64_t wakeCount() const override;
+    void wakeSleepers() override;
+    bool sleepUnlessWoken(double seconds, uint64_t seenWakeCount) override;
     double now() const override;
     bool isShuttingDown() const override;
 
@@ -59,7 +62,8 @@ private:
     std::mutex mutex_;
     std::deque<std::function<void()>> queue_;  // guarded by mutex_
     std::condition_variable syncFinished_;     // a SyncJob changed state
-    std::condition_variable shutdownSignal_;   // wakes sleepFor
+    std::condition_variable shutdownSignal_;   // wakes sleepFor and sleepUnlessWoken
+    std::atomic<uint64_t> wakes_{0};           // changed under mutex_
     std::atomic<bool> shuttingDown_{false};
 };
 

@@ -55,18 +55,28 @@ public:
     bool sleepFor(double seconds) override {
         if (s_.shuttingDown) return false;
         std::unique_lock lock(s_.clockMutex);
-        // The main thread is the test's own: its sleeps pass the virtual time at once.
-        if (isMainThread()) {
-            s_.now += seconds;
-            s_.clockChanged.notify_all();
-            return !s_.shuttingDown;
+        return sleepLocked(lock, seconds, nullptr);
+    }
+
+    uint64_t wakeCount() const override {
+        std::lock_guard lock(s_.clockMutex);
+        return s_.wakes;
+    }
+
+    void wakeSleepers() override {
+        {
+            std::lock_guard lock(s_.clockMutex);
+            ++s_.wakes;
         }
-        double until = s_.now + seconds;
-        ++s_.sleepers;
         s_.clockChanged.notify_all();
-        s_.clockChanged.wait(lock, [&] { return s_.now >= until || s_.shuttingDown.load(); });
-        --s_.sleepers;
-        return !s_.shuttingDown;
+    }
+
+    // Woken on the virtual clock, or by wakeSleepers() since `seenWakeCount`.
+    bool sleepUnlessWoken(double seconds, uint64_t seenWakeCount) override {
+        if (s_.shuttingDown) return false;
+        std::unique_lock lock(s_.clockMutex);
+        if (s_.wakes != seenWakeCount) return true;
+        return sleepLocked(lock, seconds, &seenWakeCount);
     }
 
     double now() const override {
@@ -77,6 +87,24 @@ public:
     bool isShuttingDown() const override { return s_.shuttingDown; }
 
 private:
+    // With `seenWakes`, a wake-up since that count ends the sleep as well.
+    bool sleepLocked(std::unique_lock<std::mutex>& lock, double seconds, const uint64_t* seenWakes) {
+        // The main thread is the test's own: its sleeps pass the virtual time at once.
+        if (isMainThread()) {
+            s_.now += seconds;
+            s_.clockChanged.notify_all();
+            return !s_.shuttingDown;
+        }
+        double until = s_.now + seconds;
+        ++s_.sleepers;
+        s_.clockChanged.notify_all();
+        s_.clockChanged.wait(lock, [&] {
+            return s_.now >= until || s_.shuttingDown.load() || (seenWakes && s_.wakes != *seenWakes);
+        });
+        --s_.sleepers;
+        return !s_.shuttingDown;
+    }
+
     SimDesktop::State& s_;
 };
 

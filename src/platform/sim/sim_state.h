@@ -92,6 +92,7 @@ struct SimDesktop::State {
     std::condition_variable clockChanged;
     double now = 0;
     int sleepers = 0;
+    uint64_t wakes = 0;  // wakeSleepers() calls, for sleepUnlessWoken
     struct PendingTimer {
         double due;
         uint64_t order;

@@ -84,24 +84,34 @@ void Pictures::clear() {
     stale_.clear();
 }
 
-QImage imageFromZPixmap(const uint8_t* data, std::size_t length, uint16_t width, uint16_t height, uint8_t depth) {
-    if (!data || width == 0 || height == 0) return {};
-    const std::size_t stride = std::size_t(width) * 4;
-    if (length < stride * height) return {};
-    QImage::Format format;
+namespace {
+
+// The image format of a Z-pixmap reply of that depth and size; false when the reply cannot
+// hold one (too short, or a depth other than 24 and 32).
+bool zPixmapFormat(std::size_t length, uint16_t width, uint16_t height, uint8_t depth, QImage::Format& format) {
+    if (width == 0 || height == 0) return false;
+    if (length < std::size_t(width) * 4 * height) return false;
     if (depth == 24) format = QImage::Format_RGB32;
     else if (depth == 32) format = QImage::Format_ARGB32_Premultiplied;
-    else return {};
-    QImage view(data, width, height, qsizetype(stride), format);
-    QImage image = view.copy(); // the reply's memory goes away with the reply
-    if (depth == 24) {
-        // The server leaves the padding byte 0, but Qt's RGB32 means 0xffRRGGBB: drawn as it
-        // is, the picture would come out fully transparent.
-        for (int y = 0; y < image.height(); ++y) {
-            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-            for (int x = 0; x < image.width(); ++x) line[x] |= 0xff000000u;
-        }
-    }
+    else return false;
+    return true;
+}
+
+// The server leaves the padding byte of a depth-24 pixel 0, but Qt's RGB32 means 0xffRRGGBB:
+// drawn as it is, the picture would come out fully transparent.
+void makeOpaque(uint8_t* data, std::size_t pixels) {
+    auto* pixel = reinterpret_cast<uint32_t*>(data);
+    for (std::size_t i = 0; i < pixels; ++i) pixel[i] |= 0xff000000u;
+}
+
+} // namespace
+
+QImage imageFromZPixmap(const uint8_t* data, std::size_t length, uint16_t width, uint16_t height, uint8_t depth) {
+    QImage::Format format;
+    if (!data || !zPixmapFormat(length, width, height, depth, format)) return {};
+    QImage view(data, width, height, qsizetype(std::size_t(width) * 4), format);
+    QImage image = view.copy();  // the reply's memory goes away with the reply
+    if (depth == 24) makeOpaque(image.bits(), std::size_t(width) * height);
     return image;
 }
 
@@ -111,8 +121,17 @@ QImage Pictures::read(xcb_drawable_t drawable, uint16_t width, uint16_t height) 
     auto reply = takeReply(c_, xcb_get_image(c_, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, 0, 0, width, height, ~0u),
                            xcb_get_image_reply);
     if (!reply) return {};
-    return imageFromZPixmap(xcb_get_image_data(reply.get()), std::size_t(xcb_get_image_data_length(reply.get())),
-                            width, height, reply->depth);
+    QImage::Format format;
+    if (!zPixmapFormat(std::size_t(xcb_get_image_data_length(reply.get())), width, height, reply->depth, format))
+        return {};
+    // The image keeps the reply and frees it with its pixels, rather than copying them: a
+    // picture is a quarter of a megabyte for a small window, and the copy (with the page
+    // faults of its fresh memory) was most of a grab's time.
+    const bool opaque = reply->depth == 24;
+    xcb_get_image_reply_t* owned = reply.release();
+    if (opaque) makeOpaque(xcb_get_image_data(owned), std::size_t(width) * height);
+    return QImage(xcb_get_image_data(owned), width, height, qsizetype(std::size_t(width) * 4), format,
+                  [](void* r) { std::free(r); }, owned);
 }
 
 QImage Pictures::capture(xcb_window_t window, Size size) const {

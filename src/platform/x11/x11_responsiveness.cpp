@@ -35,8 +35,28 @@ float Responsiveness::timeout(pid_t pid) const {
     return it == timeouts_.end() ? defaultTimeout_ : it->second;
 }
 
+bool Responsiveness::stopped(pid_t pid, Mode mode) {
+    const double t = now();
+    if (mode == Mode::KnownOnly) {
+        std::lock_guard lock(mutex_);
+        auto it = runningSeenAt_.find(pid);
+        if (it != runningSeenAt_.end() && t - it->second < kStateStandsFor) return false;
+    }
+    // Every other question reads the state afresh, so a stop shows at once there.
+    const bool isStopped = processState(pid) == ProcessState::Stopped;
+    std::lock_guard lock(mutex_);
+    if (isStopped) {
+        runningSeenAt_.erase(pid);
+        return true;
+    }
+    if (runningSeenAt_.size() > 256)
+        std::erase_if(runningSeenAt_, [&](const auto& entry) { return t - entry.second >= kStateStandsFor; });
+    runningSeenAt_[pid] = t;
+    return false;
+}
+
 AXError Responsiveness::check(pid_t pid, const std::vector<xcb_window_t>& pingable, Mode mode) {
-    if (processState(pid) == ProcessState::Stopped) return AXError::CannotComplete;
+    if (stopped(pid, mode)) return AXError::CannotComplete;
     if (pingable.empty()) return AXError::Success;
     const xcb_window_t window = pingable.front();
     const double limit = timeout(pid);

@@ -30,6 +30,9 @@ public:
     static constexpr double kAnswerStandsFor = 0.5;
     // An unanswered ping is sent again after this long.
     static constexpr double kPingAgainAfter = 1.0;
+    // A process seen not stopped counts as such this long for KnownOnly questions (the
+    // focused-window poll asks five times a second; each read of /proc costs a file open).
+    static constexpr double kStateStandsFor = 0.5;
 
     // pid 0 sets the time-out of every application; a time-out of 0 or less restores the default.
     void setTimeout(pid_t pid, float seconds);
@@ -51,6 +54,8 @@ public:
     void shutdown();
 
 private:
+    bool stopped(pid_t pid, Mode mode);
+
     struct Ping {
         double sentAt = -1;
         double answeredAt = -1;
@@ -63,6 +68,7 @@ private:
     std::map<xcb_window_t, Ping> pings_;
     float defaultTimeout_ = kDefaultTimeout;
     std::map<pid_t, float> timeouts_;
+    std::map<pid_t, double> runningSeenAt_;  // last read of /proc that found the process not stopped
     uint32_t nextToken_ = 1;
     bool down_ = false;
 };

@@ -1,0 +1,73 @@
+// The opt-in timing marks: "panel" when the panel is ordered front, "pictures" once, when the
+// last window picture of the current filling has reached its cell. Each test runs in a
+// process of its own, so the trace descriptor set here is the one the marks read.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "panel/panel_trace.h"
+#include "panel_fixture.h"
+
+namespace velora {
+namespace {
+
+using test::PanelTest;
+
+class PanelTraceTest : public PanelTest {
+protected:
+    PanelTraceTest() {
+        if (::pipe2(fds_, O_NONBLOCK | O_CLOEXEC) == 0) ::setenv("VELORA_TRACE_FD", std::to_string(fds_[1]).c_str(), 1);
+    }
+    ~PanelTraceTest() override {
+        ::unsetenv("VELORA_TRACE_FD");
+        ::close(fds_[0]);
+        ::close(fds_[1]);
+    }
+    // The event names written since the last call, in order.
+    std::string events() {
+        std::string all, names;
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(fds_[0], buffer, sizeof buffer)) > 0;) all.append(buffer, std::size_t(n));
+        for (std::size_t at = 0; at < all.size();) {
+            const std::size_t space = all.find(' ', at), end = all.find('\n', at);
+            if (end == std::string::npos) break;
+            names += (names.empty() ? "" : ",") + all.substr(at, space - at);
+            at = end + 1;
+        }
+        return names;
+    }
+    int fds_[2] = {-1, -1};
+};
+
+TEST_F(PanelTraceTest, PicturesIsMarkedOnceWhenTheLastPictureOfTheFillingLands) {
+    ASSERT_TRUE(trace::enabled());
+    auto [pid, first] = appWithWindow("org.example.a", "A");
+    const uint32_t second = sim.addWindow(pid, sim::WindowSpec{});
+    sim::WindowSpec unpictured;
+    unpictured.captureFails = true;
+    const uint32_t third = sim.addWindow(pid, unpictured);
+
+    // The first filling's grab lands after the panel was refilled: it is none of the
+    // second filling's, whose other picture never comes, so nothing is marked.
+    controller->populateItems({windowRecord(pid, first)});
+    session.pictures.waitUntilAllOperationsAreFinished();
+    controller->populateItems({windowRecord(pid, second), windowRecord(pid, third)});
+    controller->show();
+    EXPECT_EQ(events(), "panel");
+    finishPictures();
+    EXPECT_EQ(events(), "");
+
+    // Cleared and filled again: the count starts over, and the last picture marks it once.
+    controller->clearItems();
+    controller->populateItems({windowRecord(pid, first), windowRecord(pid, second)});
+    finishPictures();
+    EXPECT_EQ(events(), "pictures");
+    controller->populateItems({app(pid)}); // application items need no picture
+    finishPictures();
+    EXPECT_EQ(events(), "");
+}
+
+} // namespace
+} // namespace velora
