@@ -185,7 +185,8 @@ float displayDelayFrom(float stored) {
 
 void VeloraController::retrieveDefaults(QObject*) {
     UserDefaults& d = UserDefaults::standard();
-    auto i32 = [&](const char* key) { return int32_t(d.integerForKey(key)); };
+    // Every one of these is a 0/1 choice; any other number (2^32 included) reads as on.
+    auto i32 = [&](const char* key) { return int32_t(d.integerForKey(key) != 0 ? 1 : 0); };
     hideMenuIcon_ = i32("hideIcon");
     monoIcon_ = i32("monoIcon");
     VLHandler& e = VLHandler::sharedHandler();
