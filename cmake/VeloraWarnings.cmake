@@ -1,6 +1,12 @@
 # Warnings for the project's own targets.
 function(velora_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow=local -Wnon-virtual-dtor
+  # clang spells GCC's -Wshadow=local differently.
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    set(shadow -Wshadow-uncaptured-local)
+  else()
+    set(shadow -Wshadow=local)
+  endif()
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic ${shadow} -Wnon-virtual-dtor
     -Wold-style-cast -Wcast-align -Woverloaded-virtual -Wformat=2 -Wimplicit-fallthrough)
   if(VELORA_WERROR)
     target_compile_options(${target} PRIVATE -Werror)

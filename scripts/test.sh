@@ -38,3 +38,10 @@ echo "== threaded core under ThreadSanitizer (build-tsan)"
 VELORA_TARGET=threaded_tests scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DVELORA_SANITIZE=thread -DVELORA_WERROR=ON
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/sanitizers/tsan.supp"
 dbus-run-session -- ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L threaded --repeat until-pass:2
+
+# Reliability: the readers of outside input fuzzed for a short while, then a short soak on a
+# desktop of its own (the long forms: scripts/fuzz.sh --seconds 120, scripts/soak.sh --long).
+echo "== fuzzing, short form (build-fuzz)"
+scripts/fuzz.sh --seconds 20
+echo "== soak, short form"
+scripts/soak.sh --short

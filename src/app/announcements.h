@@ -8,15 +8,12 @@
 //   thread while that thread waits.
 // - A failed request, a body over kMaxAnnouncementBytes or a body that is not valid UTF-8
 //   count as no announcement. The text is shown as plain text, never as markup.
-#include <cstddef>
 #include <optional>
 #include <string>
 
-namespace velora {
+#include "app/announcement_decision.h"
 
-inline constexpr const char* kAnnouncementMarker = "Announcement happenedqk58041:";
-inline constexpr const char* kAnnouncementPrefix = "Announcement happenedqk58041: ";
-inline constexpr std::size_t kMaxAnnouncementBytes = 64 * 1024;
+namespace velora {
 
 // The announcement endpoint of this build.
 std::string announcementURL();
@@ -27,8 +24,5 @@ void checkForAnnounce(const std::string& url, long timeoutMs);
 
 // Main thread: decides, shows the alert and records that it was seen.
 void processAnnounce(const std::optional<std::string>& text);
-
-// The text of the alert: the response with every marker-and-space removed.
-std::string announcementMessage(const std::string& text);
 
 } // namespace velora

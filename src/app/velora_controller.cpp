@@ -7,6 +7,8 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QSystemTrayIcon>
+#include <algorithm>
+#include <cmath>
 
 #include "app/alert_builder.h"
 #include "engine/vl_handler.h"
@@ -84,12 +86,29 @@ QString VeloraController::versionText() { return QStringLiteral("Version %1").ar
 
 bool VeloraController::start() {
     if (!checkAXAPI()) return false;
+    reportSettingsWriteFailures();
     PrefsController::sharedPrefsWindowController().setApplicationDelegate(this);
     firstRunCheck();
     VLHandler& engine = VLHandler::sharedHandler();
     engine.setApplicationDelegate(this);
     updateState(this);
     return true;
+}
+
+void VeloraController::reportSettingsWriteFailures() {
+    // The store calls this once per run of failures, from whichever thread saved; the alert
+    // is a window of its own so that no thread waits for the user.
+    UserDefaults::standard().setWriteFailureHandler([](const std::string& message) {
+        mainThread().performAsync([message] {
+            presentAlertSheet(createAlert(QStringLiteral("Velora could not save the settings"),
+                                          QString::fromStdString(message) +
+                                              QStringLiteral("\n\nThe settings file stays as it was. Your changes "
+                                                             "are kept while Velora runs and saved once writing works "
+                                                             "again."),
+                                          {QStringLiteral("Okay")}, false),
+                              nullptr);
+        });
+    });
 }
 
 void VeloraController::firstRunCheck() {
@@ -144,9 +163,30 @@ void VeloraController::showHideIconWarning() {
                       PrefsController::sharedPrefsWindowController().window());
 }
 
+namespace {
+
+// Hand-edited or damaged settings may hold any number. A panel side that is not a positive
+// finite number takes the default, and none is larger than an X window can be, so that a
+// stray 1e9 never asks for a window of gigabytes.
+float panelLength(float stored, float fallback) {
+    constexpr float kLargest = 16384.0f;
+    if (!std::isfinite(stored) || stored <= 0.0f) return fallback;
+    return std::min(stored, kLargest);
+}
+
+// A display delay that is not a number takes the default; others are kept between no delay
+// and a minute.
+float displayDelayFrom(float stored) {
+    if (std::isnan(stored)) return 0.2f;
+    return std::clamp(stored, 0.0f, 60.0f);
+}
+
+} // namespace
+
 void VeloraController::retrieveDefaults(QObject*) {
     UserDefaults& d = UserDefaults::standard();
-    auto i32 = [&](const char* key) { return int32_t(d.integerForKey(key)); };
+    // Every one of these is a 0/1 choice; any other number (2^32 included) reads as on.
+    auto i32 = [&](const char* key) { return int32_t(d.integerForKey(key) != 0 ? 1 : 0); };
     hideMenuIcon_ = i32("hideIcon");
     monoIcon_ = i32("monoIcon");
     VLHandler& e = VLHandler::sharedHandler();
@@ -157,11 +197,11 @@ void VeloraController::retrieveDefaults(QObject*) {
     e.setFullScreenApps(i32("fullScreenApps"));
     e.setIgnoreNoWindowApps(i32("ignoreNoWindowApps"));
     e.setIgnoreHiddenApps(i32("ignoreHiddenApps"));
-    e.setWidth(d.floatForKey("windowWidth"));
-    e.setHeight(d.floatForKey("windowHeight"));
+    e.setWidth(panelLength(d.floatForKey("windowWidth"), kDefaultWidth));
+    e.setHeight(panelLength(d.floatForKey("windowHeight"), kDefaultHeight));
     e.setShouldReOpen(i32("shouldReOpen"));
     e.setShowAppBadges(i32("showAppBadges"));
-    e.setDisplayDelay(d.floatForKey("displayDelay"));
+    e.setDisplayDelay(displayDelayFrom(d.floatForKey("displayDelay")));
     e.setAppShowAppName(i32("appShowAppName"));
     e.setWindowShowAppName(i32("windowShowAppName"));
     e.setWindowShowWindowName(i32("windowShowWindowName"));

@@ -61,6 +61,9 @@ public:
     bool start();
 
     void firstRunCheck();
+    // Settings that cannot be saved (a full disk, a read-only folder) are told in one alert
+    // per run of failures; the old file stays whole.
+    void reportSettingsWriteFailures();
     void retrieveDefaults(QObject* sender);
     void registerHotKeys();
     // Identifier -> hot key, filling empty fields with hot keys of no identifier first.

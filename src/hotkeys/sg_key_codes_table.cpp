@@ -20,14 +20,26 @@ namespace {
 
 } // namespace
 
+std::optional<PlistValue> parseKeyCodesTable(std::string_view text, std::string* error) {
+    std::string reason;
+    std::optional<PlistValue> table = PlistValue::fromXml(text, &reason);
+    if (!table) reason = "SGKeyCodes is not a property list: " + reason;
+    else if (!table->asDictionary()) reason = "SGKeyCodes is not a dictionary";
+    if (!reason.empty()) {
+        if (error) *error = reason;
+        return std::nullopt;
+    }
+    return table;
+}
+
 PlistValue readKeyCodesTable(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) assertionFailure("Contents of SGKeyCodes is nil");
     const QByteArray text = file.readAll();
     std::string error;
-    std::optional<PlistValue> table = PlistValue::fromXml(std::string_view(text.constData(), static_cast<size_t>(text.size())), &error);
-    if (!table) assertionFailure("SGKeyCodes is not a property list: " + error);
-    if (!table->asDictionary()) assertionFailure("SGKeyCodes is not a dictionary");
+    std::optional<PlistValue> table =
+        parseKeyCodesTable(std::string_view(text.constData(), static_cast<size_t>(text.size())), &error);
+    if (!table) assertionFailure(error);
     return *table;
 }
 

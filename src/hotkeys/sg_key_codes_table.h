@@ -7,6 +7,9 @@
 // the top level itself maps decimal key codes to names.
 
 #include <QString>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "platform/plist_value.h"
 
@@ -14,6 +17,10 @@ namespace velora {
 
 // The table shipped with the program, read on first use and kept until the process ends.
 const PlistValue& keyCodesTable();
+
+// A table from property-list text: none, with the reason, unless the text is a property list
+// whose top level is a dictionary.
+std::optional<PlistValue> parseKeyCodesTable(std::string_view text, std::string* error);
 
 // Reads a table from a file or resource path. A table that cannot be read is a programming
 // error: the process aborts with "Contents of SGKeyCodes is nil".

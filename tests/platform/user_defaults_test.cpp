@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <csignal>
+#include <functional>
+#include <sys/wait.h>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -225,21 +227,48 @@ TEST(UserDefaults, FailedWriteLeavesOldFileWholeAndIsReportedOnce) {
     EXPECT_TRUE(fs::is_directory(file / "occupied"));
 }
 
-TEST(UserDefaults, ReadOnlyFolderKeepsOldFile) {
-    if (::geteuid() == 0) GTEST_SKIP() << "running as root: permission bits do not stop writes";
+// Runs the check without root's privileges (in a child process as "nobody" when this is
+// root), so that permission bits hold; true when it held.
+bool holdsWithoutPrivileges(const std::function<bool()>& check) {
+    if (::geteuid() != 0) return check();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+        ::_exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(UserDefaults, ReadOnlyFolderKeepsOldFileAndTellsOnce) {
     test::TempDir dir;
     const fs::path file = dir / "defaults.plist";
-    UserDefaults defaults(file);
-    defaults.setInteger("a", 1);
-    ASSERT_TRUE(defaults.synchronize());
+    {
+        UserDefaults defaults(file);
+        defaults.setInteger("a", 1);
+        ASSERT_TRUE(defaults.synchronize());
+    }
     const std::string old = contents(file);
-    ::chmod(dir.path().c_str(), 0500);
-    defaults.setInteger("a", 2);
+    ::chmod(file.c_str(), 0644);
+    ::chmod(dir.path().c_str(), 0555);
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(defaults.synchronize());
+    const bool held = holdsWithoutPrivileges([&] {
+        UserDefaults defaults(file);
+        int reports = 0;
+        defaults.setWriteFailureHandler([&](const std::string&) { ++reports; });
+        if (defaults.integerForKey("a") != 1) return false;
+        defaults.setInteger("a", 2);
+        const bool first = defaults.synchronize();
+        defaults.setInteger("b", 3);
+        const bool second = defaults.synchronize();
+        return !first && !second && reports == 1 && defaults.integerForKey("a") == 2;
+    });
     testing::internal::GetCapturedStderr();
     ::chmod(dir.path().c_str(), 0700);
+    EXPECT_TRUE(held);
     EXPECT_EQ(contents(file), old);
+    EXPECT_EQ(filesIn(dir.path()).size(), 1u);
 }
 
 TEST(UserDefaults, DamagedFileThatCannotMoveIsNeverOverwritten) {

@@ -5,6 +5,7 @@
 // application controller. A second start on the same display reaches the running program
 // (which may show its preferences) and ends with 0.
 //
+// SIGTERM, SIGINT and SIGHUP end it like "Quit".
 // Exit codes: 0 normal end (also a second start that reached the first), 1 no desktop, the
 // X server lost, or no accessibility access (also after "Quit" in the permission alert),
 // 2 a bad option.
@@ -20,6 +21,7 @@
 
 #include "app/announcements.h"
 #include "app/single_instance.h"
+#include "app/termination_signals.h"
 #include "app/velora_controller.h"
 #include "engine/vl_handler.h"
 #include "panel/cover_flow_loader.h"
@@ -131,6 +133,7 @@ int main(int argc, char** argv) {
     if (!instance.listen([&controller] { controller.applicationShouldHandleReopen(); }))
         std::fprintf(stderr, "velora: cannot listen for later starts; a second velora will not find this one\n");
 
+    velora::quitOnTerminationSignals();
     code = QApplication::exec();
     controller.applicationWillTerminate();
     mainThread.shutdown();

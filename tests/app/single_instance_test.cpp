@@ -1,0 +1,81 @@
+// A second start of the program while one runs: it reaches the first, which re-opens, and
+// it ends; a socket left behind by a program that died does not stop a new start.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <atomic>
+#include <chrono>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
+
+#include "app/single_instance.h"
+#include "support/temp_dir.h"
+
+namespace velora {
+namespace {
+
+// A later start, from a thread of its own as it would be from a process of its own, while
+// this thread runs the first program's event loop.
+bool secondStartReachesTheFirst(const QString& name) {
+    std::atomic<bool> done{false};
+    bool reached = false;
+    std::thread later([&] {
+        SingleInstance second(name);
+        reached = second.notifyRunningInstance(3000);
+        done = true;
+    });
+    while (!done) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    later.join();
+    QCoreApplication::processEvents();
+    return reached;
+}
+
+TEST(SingleInstance, ASecondStartHandsOverAndTheFirstReopensEachTime) {
+    test::TempDir dir;
+    const QString name = QString::fromStdString((dir / "velora-test").string());
+    SingleInstance first(name);
+    EXPECT_FALSE(SingleInstance(name).notifyRunningInstance(200)) << "nobody listens yet";
+    int reopens = 0;
+    ASSERT_TRUE(first.listen([&] { ++reopens; }));
+    EXPECT_TRUE(secondStartReachesTheFirst(name));
+    EXPECT_EQ(reopens, 1);
+    EXPECT_TRUE(secondStartReachesTheFirst(name));
+    EXPECT_EQ(reopens, 2);
+}
+
+TEST(SingleInstance, ASocketLeftByAProgramThatDiedIsTakenOver) {
+    test::TempDir dir;
+    const std::string path = (dir / "velora-stale").string();
+    // Bound and closed without listening: what a killed program leaves on the disk.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    path.copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(fd);
+
+    const QString name = QString::fromStdString(path);
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_FALSE(SingleInstance(name).notifyRunningInstance(2000));
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(1)) << "waited on a dead socket";
+    SingleInstance fresh(name);
+    int reopens = 0;
+    ASSERT_TRUE(fresh.listen([&] { ++reopens; }));
+    EXPECT_TRUE(secondStartReachesTheFirst(name));
+    EXPECT_EQ(reopens, 1);
+}
+
+TEST(SingleInstance, NamesKeepDisplaysApartAndStayInTheirFolder) {
+    const QString one = SingleInstance::socketName(QStringLiteral(":1"));
+    EXPECT_NE(one, SingleInstance::socketName(QStringLiteral(":2")));
+    EXPECT_EQ(one, SingleInstance::socketName(QStringLiteral(":1")));
+    const QString hostile = SingleInstance::socketName(QStringLiteral("../../etc/x\n;rm -rf ~"));
+    const QString folder = one.left(one.lastIndexOf(QLatin1Char('/')));
+    EXPECT_EQ(hostile.lastIndexOf(QLatin1Char('/')), folder.size()) << hostile.toStdString();
+    EXPECT_FALSE(hostile.contains(QLatin1Char('\n')));
+}
+
+} // namespace
+} // namespace velora
