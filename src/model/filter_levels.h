@@ -22,14 +22,15 @@ constexpr int32_t effectiveFilterLevel(int32_t stored) {
     return stored >= kFilterLevelLow && stored <= kFilterLevelTotalFinder ? stored : kFilterLevelMedium;
 }
 
-// The name under which the filter table shows a stored level; other numbers show as "High".
+// The name under which the filter table shows a stored level: the name of the level it acts
+// as, so a stored 7 shows as "Medium", the level the rules apply to it.
 constexpr const char* filterLevelName(int32_t stored) {
-    switch (stored) {
+    switch (effectiveFilterLevel(stored)) {
     case kFilterLevelLow: return "Low";
     case kFilterLevelMedium: return "Medium";
+    case kFilterLevelHigh: return "High";
     case kFilterLevelBlockAll: return "Block all";
-    case kFilterLevelTotalFinder: return "TotalFinder";
-    default: return "High";
+    default: return "TotalFinder";
     }
 }
 

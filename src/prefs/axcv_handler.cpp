@@ -2,7 +2,6 @@
 
 #include <QKeyEvent>
 
-#include "platform/input.h"
 #include "prefs/recorder_keys.h"
 
 namespace velora {
@@ -10,8 +9,7 @@ namespace velora {
 AXCVHandler::AXCVHandler(QWidget* parent) : QLineEdit(parent) {}
 
 bool AXCVHandler::performKeyEquivalent(QKeyEvent* event) {
-    const uint64_t flags = eventFlagsForKeyEvent(*event) & kEventFlagsDeviceIndependentMask;
-    if (flags != kEventFlagControl) return false;
+    if (!isControlOnlyKeyEvent(*event)) return false;
     const char* action = nullptr;
     switch (event->key()) {
     case Qt::Key_X: action = "cut"; break;

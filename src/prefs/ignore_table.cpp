@@ -29,8 +29,6 @@ namespace {
 constexpr const char* kFinderBundle = "com.apple.finder";
 constexpr QSize kMenuIconSize(32, 32);
 
-const char* const kLevelNames[] = {"Low", "Medium", "High", "Block all", "TotalFinder"};
-
 QIcon iconOf(const RunningApplicationRef& app) {
     ImageRef image = app->icon();
     if (!image || image->isEmpty()) return {};
@@ -251,9 +249,9 @@ void IgnoreTable::generateAppsMenu() {
 void IgnoreTable::generateFiltersMenu() {
     filterLevels_->clear();
     for (int level = kFilterLevelLow; level <= kFilterLevelBlockAll; ++level)
-        filterLevels_->addItem(QString::fromLatin1(kLevelNames[level]));
+        filterLevels_->addItem(QString::fromLatin1(filterLevelName(level)));
     if (applications_->currentData(Qt::ToolTipRole).toString() == QLatin1String(kFinderBundle))
-        filterLevels_->addItem(QString::fromLatin1(kLevelNames[kFilterLevelTotalFinder]));
+        filterLevels_->addItem(QString::fromLatin1(filterLevelName(kFilterLevelTotalFinder)));
     filterLevels_->setCurrentIndex(kDefaultFilterLevel);
 }
 

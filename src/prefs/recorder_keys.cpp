@@ -112,6 +112,10 @@ uint64_t eventFlagsForKeyEvent(const QKeyEvent& event) {
     return flags;
 }
 
+bool isControlOnlyKeyEvent(const QKeyEvent& event) {
+    return (eventFlagsForKeyEvent(event) & kEventFlagsDeviceIndependentMask) == kEventFlagControl;
+}
+
 bool isModifierKey(int qtKey) {
     switch (qtKey) {
     case Qt::Key_Shift: case Qt::Key_Control: case Qt::Key_Alt: case Qt::Key_AltGr: case Qt::Key_Meta:

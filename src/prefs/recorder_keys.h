@@ -25,6 +25,9 @@ uint64_t eventFlagsForQtModifiers(Qt::KeyboardModifiers modifiers);
 // The event's modifiers as event flags, with Caps Lock (kEventFlagAlphaShift) taken from the
 // native X modifier state (its Lock bit) when the event carries one.
 uint64_t eventFlagsForKeyEvent(const QKeyEvent& event);
+// Whether Control is the only modifier of the event, Caps Lock off: the preference windows'
+// own key equivalents (Ctrl+W, Ctrl+C...) take these and leave every other combination alone.
+bool isControlOnlyKeyEvent(const QKeyEvent& event);
 
 // Whether the Qt key is a modifier key on its own (Shift, Ctrl, Alt, Super, Caps Lock...).
 bool isModifierKey(int qtKey);

@@ -2,7 +2,6 @@
 
 #include <QKeyEvent>
 
-#include "platform/input.h"
 #include "prefs/recorder_keys.h"
 
 namespace velora {
@@ -10,8 +9,7 @@ namespace velora {
 VLPrefView::VLPrefView(QWidget* parent) : QWidget(parent) {}
 
 bool VLPrefView::performKeyEquivalent(QKeyEvent* event) {
-    const uint64_t flags = eventFlagsForKeyEvent(*event) & kEventFlagsDeviceIndependentMask;
-    if (flags != kEventFlagControl || event->key() != Qt::Key_W) return false;
+    if (!isControlOnlyKeyEvent(*event) || event->key() != Qt::Key_W) return false;
     window()->hide();
     return true;
 }

@@ -4,13 +4,14 @@
 
 #include "app/announcements.h"
 #include "app_fixture.h"
-#include "announce_server.h"
 #include "platform/linux/curl_http.h"
+#include "support/loopback_http_server.h"
 
 namespace velora::test {
 namespace {
 
 const std::string kMarker = "Announcement happenedqk58041: ";
+const std::string kPage = "/Announce.php";
 
 class Announcements : public AppTest {
 protected:
@@ -23,11 +24,15 @@ protected:
     void check(long timeoutMs = 3000) {
         std::atomic<bool> done{false};
         std::thread fetch([&] {
-            checkForAnnounce(server.url(), timeoutMs);
+            checkForAnnounce(server.url(kPage), timeoutMs);
             done = true;
         });
         EXPECT_TRUE(sim.pumpUntil([&] { return done.load(); }, 20.0));
         fetch.join();
+    }
+    // What the announcement page answers from now on.
+    void answer(std::string body, int delaySeconds = 0) {
+        server.setResponse(kPage, LoopbackHttpServer::Response(std::move(body)).delayedBy(delaySeconds));
     }
     std::vector<ShownAlert> announcements() const {
         std::vector<ShownAlert> out;
@@ -38,12 +43,12 @@ protected:
 
     CurlHttp curl;
     Platform ports;
-    AnnounceServer server;
+    LoopbackHttpServer server;
 };
 
 TEST_F(Announcements, ShownOnceAsPlainTextAndRecordedUnderTheWholeText) {
     const std::string body = "Dear user,\n" + kMarker + "version <b>2</b> & more " + kMarker + "soon";
-    server.setBody(body);
+    answer(body);
     check();
     ASSERT_EQ(announcements().size(), 1u);
     ShownAlert a = announcements()[0];
@@ -59,45 +64,43 @@ TEST_F(Announcements, ShownOnceAsPlainTextAndRecordedUnderTheWholeText) {
     check();
     EXPECT_EQ(announcements().size(), 1u);
     // One more space is another announcement.
-    server.setBody(body + " ");
+    answer(body + " ");
     check();
     EXPECT_EQ(announcements().size(), 2u);
 }
 
 TEST_F(Announcements, TextWithoutTheMarkerIsIgnoredAndLeavesNoRecord) {
-    server.setBody("Announcement happened qk58041: nearly");
+    answer("Announcement happened qk58041: nearly");
     check();
     EXPECT_TRUE(announcements().empty());
     EXPECT_TRUE(defaults().objectForKey("Announcement happened qk58041: nearly").isNone());
 }
 
 TEST_F(Announcements, MarkerWithoutASpaceStaysInTheMessage) {
-    server.setBody("Announcement happenedqk58041:tight");
+    answer("Announcement happenedqk58041:tight");
     check();
     ASSERT_EQ(announcements().size(), 1u);
     EXPECT_EQ(announcements()[0].text, "Announcement happenedqk58041:tight");
 }
 
 TEST_F(Announcements, OversizedOrMalformedBodiesAreNoAnnouncement) {
-    server.setBody(kMarker + std::string(kMaxAnnouncementBytes, 'x'));
+    answer(kMarker + std::string(kMaxAnnouncementBytes, 'x'));
     check();
-    server.setBody(kMarker + "broken \xC3\x28 text");
+    answer(kMarker + "broken \xC3\x28 text");
     check();
     EXPECT_TRUE(announcements().empty());
 }
 
 TEST_F(Announcements, SlowServerGivesUpWithoutAnAlert) {
-    server.setBody(kMarker + "late");
-    server.setDelaySeconds(10);
+    answer(kMarker + "late", 10);
     check(300);
     EXPECT_TRUE(announcements().empty());
 }
 
 TEST_F(Announcements, SlowServerDoesNotHoldUpStartUp) {
-    server.setBody(kMarker + "late");
-    server.setDelaySeconds(10);
+    answer(kMarker + "late", 10);
     std::atomic<bool> finished{false};
-    const std::string url = server.url();
+    const std::string url = server.url(kPage);
     VLHandler::setAnnounceCheck([&finished, url] {
         checkForAnnounce(url, 2000);
         finished = true;

@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "linux_test_support.h"
-#include "loopback_http_server.h"
+#include "support/loopback_http_server.h"
 
 namespace velora {
 namespace {
@@ -14,6 +14,18 @@ class CurlHttpTest : public ::testing::Test {
 protected:
     test::ScopedEnv noProxy{"no_proxy", "127.0.0.1"};
     test::ScopedEnv noProxyUpper{"NO_PROXY", "127.0.0.1"};
+    CurlHttpTest() {
+        const std::string big(64 * 1024, 'x');
+        using Response = test::LoopbackHttpServer::Response;
+        server.setResponse("/ok", Response("hello"));
+        server.setResponse("/Announce.php", Response("announced"));
+        server.setResponse("/missing", Response("no such page", "404 Not Found"));
+        server.setResponse("/redirect", Response("moved", "302 Found").header("Location: /ok"));
+        server.setResponse("/slow", Response("late").delayedBy(10));
+        server.setResponse("/big", Response(big));
+        server.setResponse("/big-unsized", Response(big).withoutLength());
+    }
+
     test::LoopbackHttpServer server;
     CurlHttp http;
 };

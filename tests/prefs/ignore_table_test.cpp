@@ -99,11 +99,11 @@ TEST_F(IgnoreTableTest, DoubleClickEditsOnlyThatEntryWithItsLevelPreselected) {
     EXPECT_EQ(table.filterLevels()->currentText(), "TotalFinder");
     table.cancelButton()->click();
 
-    // A level outside 0 to 4 shows, and preselects, as "High".
-    EXPECT_EQ(cell(2, 1), "High");
+    // A level outside 0 to 4 acts as Medium, so it shows, and preselects, as "Medium".
+    EXPECT_EQ(cell(2, 1), "Medium");
     EXPECT_EQ(cell(2, 0), "Unknown");
     table.itemClicked(2);
-    EXPECT_EQ(table.filterLevels()->currentText(), "High");
+    EXPECT_EQ(table.filterLevels()->currentText(), "Medium");
     table.filterLevels()->setCurrentIndex(0);
     table.confirmButton()->click();
     EXPECT_EQ(table.numberOfRows(), 3);

@@ -66,6 +66,20 @@ TEST(RecorderKeys, QtModifiersMapByPosition) {
     EXPECT_EQ(eventFlagsForKeyEvent(capsLocked), kEventFlagControl | kEventFlagAlphaShift);
 }
 
+// The preference windows' Ctrl+W and Ctrl+C... all go through this one rule.
+TEST(RecorderKeys, ControlOnlyMeansCtrlWithNoOtherModifierAndCapsLockOff) {
+    auto controlOnly = [](Qt::KeyboardModifiers modifiers, quint32 nativeModifiers = 0) {
+        QKeyEvent event(QEvent::KeyPress, Qt::Key_W, modifiers, 0, 0, nativeModifiers);
+        return isControlOnlyKeyEvent(event);
+    };
+    EXPECT_TRUE(controlOnly(Qt::ControlModifier));
+    EXPECT_TRUE(controlOnly(Qt::ControlModifier | Qt::KeypadModifier));
+    EXPECT_FALSE(controlOnly(Qt::ControlModifier | Qt::ShiftModifier));
+    EXPECT_FALSE(controlOnly(Qt::ControlModifier, /*Caps Lock*/ 0x2));
+    EXPECT_FALSE(controlOnly(Qt::AltModifier));
+    EXPECT_FALSE(controlOnly(Qt::NoModifier));
+}
+
 class Recorder : public SRRecorderDelegate {
 public:
     bool shortcutRecorderIsKeyCodeAndFlagsTaken(SRRecorderControl*, int64_t code, uint64_t flags, QString*) override {

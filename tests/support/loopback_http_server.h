@@ -1,22 +1,16 @@
 #pragma once
-// A tiny HTTP server on 127.0.0.1 for the HTTP client tests, one connection at a time on a
-// thread of its own. Paths:
-//   /ok            200, body "hello"
-//   /Announce.php  200, body "announced"
-//   /missing       404 with a body
-//   /redirect      302 to /ok
-//   /slow          answers only after ten seconds (or when the server stops)
-//   /big           200 with a 64 KiB body and its Content-Length
-//   /big-unsized   200 with a 64 KiB body and no length (ended by closing the connection)
+// A real HTTP server on 127.0.0.1 for the tests of the HTTP client and of what is fetched
+// through it. One connection at a time, on a thread of its own; each path answers with the
+// response the test set for it, any other path with "500 Internal Server Error".
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -26,11 +20,35 @@ namespace velora::test {
 
 class LoopbackHttpServer {
 public:
+    struct Response {
+        explicit Response(std::string text = {}, std::string statusLine = "200 OK")
+            : status(std::move(statusLine)), body(std::move(text)) {}
+        // An extra header, such as "Location: /ok".
+        Response& header(const std::string& line) {
+            headers += line + "\r\n";
+            return *this;
+        }
+        // No Content-Length: the body ends when the connection closes.
+        Response& withoutLength() {
+            withLength = false;
+            return *this;
+        }
+        // A slow server; the wait is cut short when the server stops.
+        Response& delayedBy(int seconds) {
+            delaySeconds = seconds;
+            return *this;
+        }
+
+        std::string status;
+        std::string body;
+        std::string headers;
+        bool withLength = true;
+        int delaySeconds = 0;
+    };
+
     LoopbackHttpServer() {
         listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        sockaddr_in address = loopback();
         socklen_t length = sizeof address;
         ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
         ::listen(listener_, 8);
@@ -50,8 +68,11 @@ public:
         ::close(listener_);
     }
 
-    std::string url(const std::string& path) const {
-        return "http://127.0.0.1:" + std::to_string(port_) + path;
+    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+
+    void setResponse(const std::string& path, Response response) {
+        std::lock_guard lock(mutex_);
+        responses_[path] = std::move(response);
     }
 
     // The request lines received so far.
@@ -63,9 +84,7 @@ public:
     // A port on which nothing listens.
     static int refusedPort() {
         int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        sockaddr_in address = loopback();
         socklen_t length = sizeof address;
         ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
@@ -74,6 +93,13 @@ public:
     }
 
 private:
+    static sockaddr_in loopback() {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        return address;
+    }
+
     void serve() {
         for (;;) {
             int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
@@ -91,41 +117,20 @@ private:
             if (n <= 0) return;
             request.append(buffer, size_t(n));
         }
-        std::string line = request.substr(0, request.find("\r\n"));
-        {
-            std::lock_guard lock(mutex_);
-            requests_.push_back(line);
-        }
+        const std::string line = request.substr(0, request.find("\r\n"));
         std::string path = line.substr(line.find(' ') + 1);
         path = path.substr(0, path.find(' '));
-        std::string big(64 * 1024, 'x');
-        if (path == "/ok") {
-            reply(client, "200 OK", "hello");
-        } else if (path == "/Announce.php") {
-            reply(client, "200 OK", "announced");
-        } else if (path == "/missing") {
-            reply(client, "404 Not Found", "no such page");
-        } else if (path == "/redirect") {
-            send(
-                client,
-                "HTTP/1.1 302 Found\r\nLocation: /ok\r\nContent-Length: 5\r\nConnection: close\r\n\r\nmoved");
-        } else if (path == "/slow") {
-            std::unique_lock lock(mutex_);
-            stopped_.wait_for(lock, std::chrono::seconds(10), [&] { return stopping_; });
-            lock.unlock();
-            reply(client, "200 OK", "late");
-        } else if (path == "/big") {
-            reply(client, "200 OK", big);
-        } else if (path == "/big-unsized") {
-            send(client, "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + big);
-        } else {
-            reply(client, "500 Internal Server Error", "");
-        }
-    }
 
-    static void reply(int client, const std::string& status, const std::string& body) {
-        send(client, "HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(body.size()) +
-                         "\r\nConnection: close\r\n\r\n" + body);
+        std::unique_lock lock(mutex_);
+        requests_.push_back(line);
+        Response response("", "500 Internal Server Error");
+        if (auto found = responses_.find(path); found != responses_.end()) response = found->second;
+        stopped_.wait_for(lock, std::chrono::seconds(response.delaySeconds), [&] { return stopping_; });
+        lock.unlock();
+
+        std::string head = "HTTP/1.1 " + response.status + "\r\n" + response.headers;
+        if (response.withLength) head += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
+        send(client, head + "Connection: close\r\n\r\n" + response.body);
     }
 
     static void send(int client, const std::string& data) {
@@ -142,8 +147,9 @@ private:
     std::thread thread_;
     std::mutex mutex_;
     std::condition_variable stopped_;
-    bool stopping_ = false;             // guarded by mutex_
-    std::vector<std::string> requests_; // guarded by mutex_
+    bool stopping_ = false;                     // guarded by mutex_
+    std::map<std::string, Response> responses_; // guarded by mutex_
+    std::vector<std::string> requests_;         // guarded by mutex_
 };
 
 } // namespace velora::test
