@@ -44,8 +44,13 @@ protected:
 TEST_F(PanelTraceTest, PicturesIsMarkedOnceWhenTheLastPictureOfTheFillingLands) {
     ASSERT_TRUE(trace::enabled());
     auto [pid, first] = appWithWindow("org.example.a", "A");
-    const uint32_t second = sim.addWindow(pid, sim::WindowSpec{});
+    sim::WindowSpec pictured;
+    pictured.title = "B";
+    pictured.position = Point{40, 40};
+    const uint32_t second = sim.addWindow(pid, pictured);
     sim::WindowSpec unpictured;
+    unpictured.title = "C";
+    unpictured.position = Point{80, 80};
     unpictured.captureFails = true;
     const uint32_t third = sim.addWindow(pid, unpictured);
 
