@@ -102,16 +102,6 @@ void VLHandler::checkForAnnounce() {
     if (check) check();
 }
 
-RunningApplicationRef VLHandler::previouslyActive() const {
-    std::lock_guard lock(previouslyActiveMutex_);
-    return previouslyActive_;
-}
-
-void VLHandler::setPreviouslyActive(RunningApplicationRef app) {
-    std::lock_guard lock(previouslyActiveMutex_);
-    previouslyActive_ = std::move(app);
-}
-
 uint64_t VLHandler::openSession() {
     // A new open number whether or not the previous session was closed (a press during the
     // display delay supersedes the pending switch).

@@ -44,6 +44,7 @@
 #include "engine/vl_application_delegate.h"
 #include "engine/vl_hot_key_link.h"
 #include "hotkeys/short_lived_threads.h"
+#include "model/guarded.h"
 #include "model/vl_settings.h"
 #include "panel/ikb_controller.h"
 #include "panel/operation_queue.h"
@@ -131,8 +132,8 @@ public:
 
     IKBController& coverFlow() const { return *coverFlow_; }
     OperationQueue& queue() override { return *queue_; }
-    RunningApplicationRef previouslyActive() const;
-    void setPreviouslyActive(RunningApplicationRef app) override;
+    RunningApplicationRef previouslyActive() const { return previouslyActive_.get(); }
+    void setPreviouslyActive(RunningApplicationRef app) override { previouslyActive_.set(std::move(app)); }
     // 1.0, 2.0, 3.0, ... over the life of the process.
     double nextID() override;
     // True while the temporary keys of a switch are registered.
@@ -232,8 +233,7 @@ private:
     std::atomic<uint64_t> session_{0};
     std::atomic<int> pollingThreads_{0};
 
-    mutable std::mutex previouslyActiveMutex_;
-    RunningApplicationRef previouslyActive_;
+    Guarded<RunningApplicationRef> previouslyActive_;
 
     ShortLivedThreads threads_; // polling threads
     std::thread announceThread_;

@@ -58,56 +58,6 @@ bool VLElement::isEqualTo(const VLElement& other) const {
 
 // --- fields
 
-Rect VLElement::frame() const {
-    std::lock_guard lock(fieldsMutex_);
-    return frame_;
-}
-
-void VLElement::setFrame(const Rect& frame) {
-    std::lock_guard lock(fieldsMutex_);
-    frame_ = frame;
-}
-
-std::string VLElement::bundle() const {
-    std::lock_guard lock(fieldsMutex_);
-    return bundle_;
-}
-
-void VLElement::setBundle(std::string bundle) {
-    std::lock_guard lock(fieldsMutex_);
-    bundle_ = std::move(bundle);
-}
-
-RunningApplicationRef VLElement::eApp() const {
-    std::lock_guard lock(fieldsMutex_);
-    return eApp_;
-}
-
-void VLElement::setEApp(RunningApplicationRef app) {
-    std::lock_guard lock(fieldsMutex_);
-    eApp_ = std::move(app);
-}
-
-QUrl VLElement::url() const {
-    std::lock_guard lock(fieldsMutex_);
-    return url_;
-}
-
-void VLElement::setUrl(QUrl url) {
-    std::lock_guard lock(fieldsMutex_);
-    url_ = std::move(url);
-}
-
-ImageRef VLElement::screenshot() const {
-    std::lock_guard lock(fieldsMutex_);
-    return screenshot_;
-}
-
-void VLElement::setScreenshot(ImageRef image) {
-    std::lock_guard lock(fieldsMutex_);
-    screenshot_ = std::move(image);
-}
-
 int32_t VLElement::alreadyFiltered() const {
     return int32_t(uint32_t(verdict_.load(std::memory_order_acquire)));
 }

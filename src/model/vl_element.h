@@ -12,7 +12,7 @@
 // threads, the main thread and the picture operations. Every field is safe to read and write
 // from any thread: pid, wid and the verdict cache are atomics (the cache's level and verdict
 // are one atomic word, so a reader never pairs one evaluation's level with another's
-// verdict), the object fields sit behind a small per-record lock. The matcher publishes
+// verdict), each object field sits behind its own small lock (Guarded). The matcher publishes
 // `wid` last, so a reader that sees a window number also sees the pid, bundle and frame that
 // go with it.
 //
@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "model/guarded.h"
 #include "platform/accessibility.h"
 #include "platform/geometry.h"
 #include "platform/image.h"
@@ -85,19 +86,19 @@ public:
     int32_t wid() const { return wid_.load(std::memory_order_acquire); }
     void setWid(int32_t wid) { wid_.store(wid, std::memory_order_release); }
     // The accessibility rectangle the matcher compared (adjusted for the Finder and Illustrator).
-    Rect frame() const;
-    void setFrame(const Rect& frame);
+    Rect frame() const { return frame_.get(); }
+    void setFrame(const Rect& frame) { frame_.set(frame); }
     // Bundle identifier of the owning application; empty for none (or before matching).
-    std::string bundle() const;
-    void setBundle(std::string bundle);
+    std::string bundle() const { return bundle_.get(); }
+    void setBundle(std::string bundle) { bundle_.set(std::move(bundle)); }
     // The owning application; set by the matcher.
-    RunningApplicationRef eApp() const;
-    void setEApp(RunningApplicationRef app);
+    RunningApplicationRef eApp() const { return eApp_.get(); }
+    void setEApp(RunningApplicationRef app) { eApp_.set(std::move(app)); }
     // Declared slots that no operation of the model fills.
-    QUrl url() const;
-    void setUrl(QUrl url);
-    ImageRef screenshot() const;
-    void setScreenshot(ImageRef image);
+    QUrl url() const { return url_.get(); }
+    void setUrl(QUrl url) { url_.set(std::move(url)); }
+    ImageRef screenshot() const { return screenshot_.get(); }
+    void setScreenshot(ImageRef image) { screenshot_.set(std::move(image)); }
     int32_t spaceNumber() const { return spaceNumber_.load(std::memory_order_relaxed); }
     void setSpaceNumber(int32_t space) { spaceNumber_.store(space, std::memory_order_relaxed); }
 
@@ -202,12 +203,11 @@ private:
     // Level in the low 32 bits, verdict in bit 32; kNotFiltered with false when empty.
     std::atomic<uint64_t> verdict_;
 
-    mutable std::mutex fieldsMutex_; // frame_, bundle_, eApp_, url_, screenshot_
-    Rect frame_;
-    std::string bundle_;
-    RunningApplicationRef eApp_;
-    QUrl url_;
-    ImageRef screenshot_;
+    Guarded<Rect> frame_;
+    Guarded<std::string> bundle_;
+    Guarded<RunningApplicationRef> eApp_;
+    Guarded<QUrl> url_;
+    Guarded<ImageRef> screenshot_;
 };
 
 } // namespace velora

@@ -8,6 +8,7 @@
 #include "hotkeys/sg_key_combo.h"
 #include "platform/input.h"
 #include "platform/virtual_keys.h"
+#include "platform/x_keycodes.h"
 
 namespace velora {
 
@@ -42,26 +43,6 @@ constexpr std::pair<char, int64_t> kKeypadKeys[] = {
 // The characters Shift gives on a US layout, and the keys that give them.
 constexpr std::string_view kShiftedUS = "~!@#$%^&*()_+{}|:\"<>?";
 constexpr std::string_view kUnshiftedUS = "`1234567890-=[]\\;',./";
-
-// X key codes of the evdev keymap (the X server's default on Linux), by position.
-constexpr std::pair<uint32_t, int64_t> kXKeyCodes[] = {
-    {9, vk::Escape}, {10, vk::Key1}, {11, vk::Key2}, {12, vk::Key3}, {13, vk::Key4}, {14, vk::Key5},
-    {15, vk::Key6}, {16, vk::Key7}, {17, vk::Key8}, {18, vk::Key9}, {19, vk::Key0}, {20, vk::Minus},
-    {21, vk::Equal}, {22, vk::Delete}, {23, vk::Tab}, {24, vk::Q}, {25, vk::W}, {26, vk::E}, {27, vk::R},
-    {28, vk::T}, {29, vk::Y}, {30, vk::U}, {31, vk::I}, {32, vk::O}, {33, vk::P}, {34, vk::LeftBracket},
-    {35, vk::RightBracket}, {36, vk::Return}, {38, vk::A}, {39, vk::S}, {40, vk::D}, {41, vk::F},
-    {42, vk::G}, {43, vk::H}, {44, vk::J}, {45, vk::K}, {46, vk::L}, {47, vk::Semicolon}, {48, vk::Quote},
-    {49, vk::Grave}, {51, vk::Backslash}, {52, vk::Z}, {53, vk::X}, {54, vk::C}, {55, vk::V}, {56, vk::B},
-    {57, vk::N}, {58, vk::M}, {59, vk::Comma}, {60, vk::Period}, {61, vk::Slash}, {63, vk::KeypadMultiply},
-    {65, vk::Space}, {67, vk::F1}, {68, vk::F2}, {69, vk::F3}, {70, vk::F4}, {71, vk::F5}, {72, vk::F6},
-    {73, vk::F7}, {74, vk::F8}, {75, vk::F9}, {76, vk::F10}, {79, vk::Keypad7}, {80, vk::Keypad8},
-    {81, vk::Keypad9}, {82, vk::KeypadMinus}, {83, vk::Keypad4}, {84, vk::Keypad5}, {85, vk::Keypad6},
-    {86, vk::KeypadPlus}, {87, vk::Keypad1}, {88, vk::Keypad2}, {89, vk::Keypad3}, {90, vk::Keypad0},
-    {91, vk::KeypadDecimal}, {95, vk::F11}, {96, vk::F12}, {104, vk::KeypadEnter}, {106, vk::KeypadDivide},
-    {110, vk::Home}, {111, vk::UpArrow}, {112, vk::PageUp}, {113, vk::LeftArrow}, {114, vk::RightArrow},
-    {115, vk::End}, {116, vk::DownArrow}, {117, vk::PageDown}, {118, vk::Help}, {119, vk::ForwardDelete},
-    {125, vk::KeypadEquals}, {191, vk::F13}, {192, vk::F14}, {193, vk::F15}, {194, vk::F16}, {195, vk::F17},
-};
 
 // Names of keys without a character.
 constexpr std::pair<int64_t, const char*> kKeyNames[] = {
@@ -127,12 +108,6 @@ bool isModifierKey(int qtKey) {
     }
 }
 
-int64_t virtualKeyForXKeyCode(uint32_t xKeyCode) {
-    for (auto [x, code] : kXKeyCodes)
-        if (x == xKeyCode) return code;
-    return -1;
-}
-
 int64_t virtualKeyForQtKey(int qtKey, bool keypad) {
     for (auto [key, code] : kNamedQtKeys)
         if (key == qtKey) return code;
@@ -148,8 +123,9 @@ int64_t virtualKeyForQtKey(int qtKey, bool keypad) {
 
 int64_t virtualKeyForKeyEvent(const QKeyEvent& event) {
     if (isModifierKey(event.key())) return -1;
-    if (event.nativeScanCode() != 0 && QGuiApplication::platformName() == QLatin1String("xcb")) {
-        int64_t code = virtualKeyForXKeyCode(event.nativeScanCode());
+    if (event.nativeScanCode() != 0 && event.nativeScanCode() <= 0xff &&
+        QGuiApplication::platformName() == QLatin1String("xcb")) {
+        int64_t code = virtualKeyForXKeycode(uint8_t(event.nativeScanCode()));
         if (code >= 0) return code;
     }
     return virtualKeyForQtKey(event.key(), event.modifiers().testFlag(Qt::KeypadModifier));

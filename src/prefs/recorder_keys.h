@@ -33,12 +33,10 @@ bool isControlOnlyKeyEvent(const QKeyEvent& event);
 bool isModifierKey(int qtKey);
 // The virtual key code of the key the event is for, or -1 when it has none. Under X11 the
 // native key code gives the key's position (so a shortcut means the same key on every
-// layout); otherwise the Qt key is taken by its character on a US layout.
+// layout, platform/x_keycodes.h); otherwise the Qt key is taken by its character on a US layout.
 int64_t virtualKeyForKeyEvent(const QKeyEvent& event);
 // The virtual key code for a Qt key (keypad keys when keypad is set), or -1.
 int64_t virtualKeyForQtKey(int qtKey, bool keypad);
-// The virtual key code for an X key code of the evdev keymap, or -1.
-int64_t virtualKeyForXKeyCode(uint32_t xKeyCode);
 
 // "Tab", "Esc", "F5", "Keypad 7", "A", "`"...; empty for codes without a name.
 QString keyNameForVirtualKey(int64_t keyCode);

@@ -110,7 +110,6 @@ TEST_F(DisplayDelayTest, TheThresholdIsTheDelayInPollsAndTheKeysMustBeHeldThroug
     EXPECT_EQ(engine.pollingThreadsRunning(), 0);
     EXPECT_TRUE(panel().isShown());
     EXPECT_EQ(sim.modifierFlagReads(), 6u); // five polls, and one look once the panel is up
-    EXPECT_TRUE(panel().isShown());        // the keys are still held: the switch goes on
 }
 
 TEST_F(DisplayDelayTest, WithNoDelayThePanelAlwaysComesUpAndTheReleaseActivatesItsSelection) {
@@ -161,8 +160,6 @@ TEST_F(DisplayDelayTest, EndAndCancelWhileNothingIsShownChangeNothing) {
     sim.pump();
     EXPECT_EQ(sim.countCalls("activate"), 0);
     EXPECT_EQ(window.orderOuts, 0);
-    EXPECT_EQ(engine.nextID(), 1.0);
-    EXPECT_EQ(engine.nextID(), 2.0);
 }
 
 } // namespace

@@ -65,16 +65,6 @@ TEST(SGKeyComboKinds, ClearValidAndNeither) {
     EXPECT_FALSE(SGKeyCombo(5, -1).isClearCombo());
 }
 
-TEST(SGKeyComboKinds, EqualityIsByNumbers) {
-    SGKeyCombo built(0, 0);
-    built.setKeyCode(48);
-    built.setModifiers(2560);
-    EXPECT_EQ(built, stored({{"keyCode", 48}, {"modifiers", 2560}}));
-    EXPECT_TRUE(built.isEqual(SGKeyCombo::keyComboWithKeyCode(48, 2560)));
-    EXPECT_NE(built, SGKeyCombo(48, 2048));
-    EXPECT_NE(built, SGKeyCombo(50, 2560));
-}
-
 TEST(SGKeyComboModifiers, MaskHoldsTheEventFlags) {
     EXPECT_EQ(SGKeyCombo(48, 2560).modifierMask(), 0xA0000u);
     EXPECT_EQ(SGKeyCombo(48, kCommandKeyModifier).modifierMask(), kEventFlagCommand);

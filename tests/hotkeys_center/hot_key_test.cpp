@@ -1,4 +1,4 @@
-// The hot key object on its own: deferred firing and its description.
+// The hot key object on its own: deferred firing.
 #include "hot_key_center_fixture.h"
 #include "platform/virtual_keys.h"
 
@@ -24,13 +24,6 @@ TEST_F(SimTest, InvokeRunsTheActionFromAZeroIntervalTimerOnTheMainThread) {
     EXPECT_EQ(runs, 11);
     hotKey.invoke();  // no action: nothing to run
     EXPECT_EQ(sim.pump(), 0);
-}
-
-TEST_F(SimTest, DescriptionNamesIdentifierAndCombination) {
-    SGHotKey hotKey("KeyCycleAppForward", SGKeyCombo::keyComboWithKeyCode(vk::Tab, kOptionKeyModifier));
-    EXPECT_EQ(hotKey.description(),
-              "<SGHotKey: KeyCycleAppForward, \u2325" + hotKey.keyCombo().keyCodeString() + ">");
-    EXPECT_EQ(SGHotKey().description(), "<SGHotKey: , " + SGKeyCombo::clearKeyCombo().description() + ">");
 }
 
 } // namespace

@@ -85,11 +85,8 @@ TEST(DesktopExecTest, QuotedArgumentsSurviveTheFileAndExecLayers) {
 TEST(DesktopExecTest, QuotesEveryArgumentAndEscapesTheReservedCharacters) {
     EXPECT_EQ(quoteExecArgument("/usr/bin/velora"), "\"/usr/bin/velora\"");
     EXPECT_EQ(quoteExecArgument("/a b/$x\"y\\z`w`%"), "\"/a b/\\$x\\\"y\\\\z\\`w\\`%%\"");
-}
-
-TEST(DesktopExecTest, EscapedValuesStayOnOneLine) {
-    std::string escaped = escapeDesktopValue(" a\nb\\c");
-    EXPECT_EQ(escaped, "\\sa\\nb\\\\c");
+    // Escaped values stay on one line.
+    EXPECT_EQ(escapeDesktopValue(" a\nb\\c"), "\\sa\\nb\\\\c");
 }
 
 } // namespace

@@ -4,12 +4,12 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "support/file_text.h"
 
 namespace velora::test {
 
@@ -36,16 +36,6 @@ private:
     std::string name_;
     std::optional<std::string> old_;
 };
-
-inline std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-inline void writeFile(const std::filesystem::path& path, const std::string& text) {
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 // Detached programs finish on their own time: polls for the file, for at most ten seconds.
 inline bool waitForFile(const std::filesystem::path& path) {

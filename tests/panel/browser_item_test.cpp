@@ -1,16 +1,11 @@
 // Panel items: the three kinds, titles, identifiers, fading, activation and re-opening.
 #include "panel_fixture.h"
+#include "support/solid_picture.h"
 
 namespace velora {
 namespace {
 
 using test::PanelTest;
-
-ImageRef picture(int w, int h, QColor color = QColor(200, 60, 60)) {
-    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
-    image.fill(color);
-    return std::make_shared<const Image>(std::move(image));
-}
 
 // A window item whose picture no grab will bring.
 IKBBrowserItemRef windowItemWithoutGrab(IKBController& controller, VLElementRef record) {
@@ -103,7 +98,7 @@ TEST_F(BrowserItemTest, AnItemFadesOnceAndNeverWithoutAPictureOfFivePoints) {
     EXPECT_EQ(view.selections.size(), selectionsBefore + 1);
 
     auto tiny = windowItemWithoutGrab(*controller, windowRecord(pid, number));
-    tiny->setImage(picture(4, 300));
+    tiny->setImage(test::solidPicture(4, 300, Qt::red));
     tiny->fadeImage(true);
     EXPECT_FALSE(tiny->isTransparent());
     auto none = windowItemWithoutGrab(*controller, windowRecord(pid, number));

@@ -8,15 +8,12 @@
 #include <cmath>
 
 #include "panel/badge_drawing.h"
+#include "support/solid_picture.h"
 
 namespace velora {
 namespace {
 
-ImageRef solid(int w, int h, QColor color) {
-    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
-    image.fill(color);
-    return std::make_shared<const Image>(image);
-}
+using test::solidPicture;
 
 const QColor kPicture(0, 0, 255);
 const QColor kIcon(255, 0, 0);
@@ -87,13 +84,13 @@ BadgeOptions bothOn(int space) {
     options.spaceBadge = true;
     options.appBadge = true;
     options.spaceNumber = space;
-    options.appIcon = solid(64, 64, kIcon);
+    options.appIcon = solidPicture(64, 64, kIcon);
     options.plate = namedPanelImage("Space");
     return options;
 }
 
 TEST(BadgeDrawing, WidePictureGetsPlateTopRightAndIconInTheMiddle) {
-    ImageRef picture = solid(1000, 600, kPicture);
+    ImageRef picture = solidPicture(1000, 600, kPicture);
     ImageRef badged = badgedImage(picture, bothOn(3));
     ASSERT_NE(badged, picture);
     EXPECT_EQ(badged->size(), (Size{1000, 600}));
@@ -112,7 +109,7 @@ TEST(BadgeDrawing, WidePictureGetsPlateTopRightAndIconInTheMiddle) {
 }
 
 TEST(BadgeDrawing, TallPictureScalesBadgesByItsLongerSide) {
-    ImageRef badged = badgedImage(solid(300, 800, kPicture), bothOn(3));
+    ImageRef badged = badgedImage(solidPicture(300, 800, kPicture), bothOn(3));
     QImage image = pixels(badged);
     const QRect plate = rowsOf(220, 720, 80, 80, 800);
     const QRect icon = rowsOf(70, 320, 160, 160, 800);
@@ -123,13 +120,13 @@ TEST(BadgeDrawing, TallPictureScalesBadgesByItsLongerSide) {
 }
 
 TEST(BadgeDrawing, TwoDigitNumbersAreWiderAndSpacesPast39GetNoPlate) {
-    QImage three = pixels(badgedImage(solid(1000, 600, kPicture), bothOn(3)));
-    QImage thirtyNine = pixels(badgedImage(solid(1000, 600, kPicture), bothOn(39)));
+    QImage three = pixels(badgedImage(solidPicture(1000, 600, kPicture), bothOn(3)));
+    QImage thirtyNine = pixels(badgedImage(solidPicture(1000, 600, kPicture), bothOn(39)));
     const QRect plate(900, 0, 100, 100);
     EXPECT_GT(expectPlateAt(thirtyNine, plate).width(), expectPlateAt(three, plate).width() * 3 / 2);
 
     for (int space : {40, 0, -1}) {
-        QImage image = pixels(badgedImage(solid(1000, 600, kPicture), bothOn(space)));
+        QImage image = pixels(badgedImage(solidPicture(1000, 600, kPicture), bothOn(space)));
         const QRect icon = rowsOf(400, 200, 200, 200, 600);
         expectIconAt(image, icon);
         expectUntouchedOutside(image, {icon});
@@ -137,7 +134,7 @@ TEST(BadgeDrawing, TwoDigitNumbersAreWiderAndSpacesPast39GetNoPlate) {
 }
 
 TEST(BadgeDrawing, NothingToDrawKeepsTheVeryPicture) {
-    ImageRef picture = solid(1000, 600, kPicture);
+    ImageRef picture = solidPicture(1000, 600, kPicture);
     BadgeOptions off = bothOn(3);
     off.spaceBadge = off.appBadge = false;
     EXPECT_EQ(badgedImage(picture, off), picture);
@@ -157,12 +154,12 @@ TEST(BadgeDrawing, NothingToDrawKeepsTheVeryPicture) {
 }
 
 TEST(BadgeDrawing, MissingOrTinyPlateStopsAllBadges) {
-    ImageRef picture = solid(1000, 600, kPicture);
+    ImageRef picture = solidPicture(1000, 600, kPicture);
     BadgeOptions missing = bothOn(3);
     missing.plate = nullptr;
     EXPECT_EQ(badgedImage(picture, missing), picture);
     BadgeOptions tiny = bothOn(3);
-    tiny.plate = solid(4, 4, Qt::black);
+    tiny.plate = solidPicture(4, 4, Qt::black);
     EXPECT_EQ(badgedImage(picture, tiny), picture);
 
     // Without a number to draw the plate is never looked at: the icon still comes.
@@ -172,15 +169,15 @@ TEST(BadgeDrawing, MissingOrTinyPlateStopsAllBadges) {
 }
 
 TEST(BadgeDrawing, PicturesUnderFivePointsAreNeitherBadgedNorFaded) {
-    ImageRef thin = solid(4, 300, kPicture);
+    ImageRef thin = solidPicture(4, 300, kPicture);
     EXPECT_EQ(badgedImage(thin, bothOn(3)), thin);
     EXPECT_EQ(fadedImage(thin, thin->size()), nullptr);
-    EXPECT_EQ(fadedImage(solid(300, 300, kPicture), Size{300, 4.9}), nullptr);
+    EXPECT_EQ(fadedImage(solidPicture(300, 300, kPicture), Size{300, 4.9}), nullptr);
     EXPECT_EQ(fadedImage(nullptr, Size{300, 300}), nullptr);
 }
 
 TEST(BadgeDrawing, FadingHalvesOpacityOnceAndNeverCompounds) {
-    ImageRef picture = solid(1000, 600, kPicture);
+    ImageRef picture = solidPicture(1000, 600, kPicture);
     ImageRef once = fadedImage(picture, picture->size());
     ASSERT_TRUE(once);
     EXPECT_EQ(once->size(), picture->size());

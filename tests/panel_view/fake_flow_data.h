@@ -9,14 +9,9 @@
 #include <vector>
 
 #include "panel/image_flow_view.h"
+#include "support/solid_picture.h"
 
 namespace velora::test {
-
-inline ImageRef solidPicture(int w, int h, QColor color) {
-    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
-    image.fill(color);
-    return std::make_shared<const Image>(image);
-}
 
 struct FakeItem : ImageFlowItem {
     ImageRef picture;

@@ -5,8 +5,6 @@
 #include <functional>
 #include <sys/wait.h>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
@@ -14,6 +12,7 @@
 #include <vector>
 
 #include "platform/user_defaults.h"
+#include "support/file_text.h"
 #include "support/temp_dir.h"
 
 namespace velora {
@@ -22,17 +21,8 @@ namespace {
 namespace fs = std::filesystem;
 using Dict = PlistValue::Dictionary;
 
-std::string contents(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void writeText(const fs::path& file, const std::string& text) {
-    std::ofstream out(file, std::ios::binary);
-    out << text;
-}
+using test::readFile;
+using test::writeFile;
 
 std::vector<fs::path> filesIn(const fs::path& folder) {
     std::vector<fs::path> files;
@@ -136,7 +126,7 @@ TEST(UserDefaults, DamagedFileIsKeptAsideWithOneMessage) {
     test::TempDir dir;
     const fs::path file = dir / "defaults.plist";
     const std::string damaged = PlistValue(Dict{{"keep", "me"}}).toXml().substr(0, 150);
-    writeText(file, damaged);
+    writeFile(file, damaged);
 
     testing::internal::CaptureStderr();
     UserDefaults defaults(file);
@@ -147,20 +137,20 @@ TEST(UserDefaults, DamagedFileIsKeptAsideWithOneMessage) {
 
     const auto copies = damagedCopies(dir.path());
     ASSERT_EQ(copies.size(), 1u);
-    EXPECT_EQ(contents(copies[0]), damaged);
+    EXPECT_EQ(readFile(copies[0]), damaged);
     EXPECT_FALSE(fs::exists(file));
 
     // New settings go to a new file; the damaged copy stays as it was.
     defaults.setInteger("fresh", 1);
     ASSERT_TRUE(defaults.synchronize());
     EXPECT_EQ(UserDefaults(file).integerForKey("fresh"), 1);
-    EXPECT_EQ(contents(copies[0]), damaged);
+    EXPECT_EQ(readFile(copies[0]), damaged);
 }
 
 TEST(UserDefaults, NonDictionaryAndUnreadableFilesCountAsDamaged) {
     test::TempDir dir;
     const fs::path file = dir / "defaults.plist";
-    writeText(file, PlistValue(PlistValue::Array{1, 2}).toXml());
+    writeFile(file, PlistValue(PlistValue::Array{1, 2}).toXml());
     testing::internal::CaptureStderr();
     UserDefaults first(file);
     fs::create_directory(file); // a folder where the file should be
@@ -193,7 +183,7 @@ TEST(UserDefaults, FailedWriteLeavesOldFileWholeAndIsReportedOnce) {
     UserDefaults defaults(file);
     defaults.setObject("text", PlistValue(std::string(4000, 'a')));
     ASSERT_TRUE(defaults.synchronize());
-    const std::string old = contents(file);
+    const std::string old = readFile(file);
 
     std::vector<std::string> reports;
     defaults.setWriteFailureHandler([&](const std::string& m) { reports.push_back(m); });
@@ -208,7 +198,7 @@ TEST(UserDefaults, FailedWriteLeavesOldFileWholeAndIsReportedOnce) {
     const std::string message = testing::internal::GetCapturedStderr();
     EXPECT_EQ(reports.size(), 1u);
     EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
-    EXPECT_EQ(contents(file), old);
+    EXPECT_EQ(readFile(file), old);
     EXPECT_EQ(filesIn(dir.path()).size(), 1u) << "temporary file left behind";
     // The unsaved values are still there, and go out once writing works again.
     EXPECT_EQ(defaults.objectForKey("text").asString()->size(), 8000u);
@@ -249,7 +239,7 @@ TEST(UserDefaults, ReadOnlyFolderKeepsOldFileAndTellsOnce) {
         defaults.setInteger("a", 1);
         ASSERT_TRUE(defaults.synchronize());
     }
-    const std::string old = contents(file);
+    const std::string old = readFile(file);
     ::chmod(file.c_str(), 0644);
     ::chmod(dir.path().c_str(), 0555);
     testing::internal::CaptureStderr();
@@ -267,7 +257,7 @@ TEST(UserDefaults, ReadOnlyFolderKeepsOldFileAndTellsOnce) {
     testing::internal::GetCapturedStderr();
     ::chmod(dir.path().c_str(), 0700);
     EXPECT_TRUE(held);
-    EXPECT_EQ(contents(file), old);
+    EXPECT_EQ(readFile(file), old);
     EXPECT_EQ(filesIn(dir.path()).size(), 1u);
 }
 
@@ -275,7 +265,7 @@ TEST(UserDefaults, DamagedFileThatCannotMoveIsNeverOverwritten) {
     if (::geteuid() == 0) GTEST_SKIP() << "running as root: permission bits do not stop renames";
     test::TempDir dir;
     const fs::path file = dir / "defaults.plist";
-    writeText(file, "not a property list");
+    writeFile(file, "not a property list");
     ::chmod(dir.path().c_str(), 0500);
     testing::internal::CaptureStderr();
     UserDefaults defaults(file);
@@ -283,7 +273,7 @@ TEST(UserDefaults, DamagedFileThatCannotMoveIsNeverOverwritten) {
     EXPECT_FALSE(defaults.synchronize());
     testing::internal::GetCapturedStderr();
     ::chmod(dir.path().c_str(), 0700);
-    EXPECT_EQ(contents(file), "not a property list");
+    EXPECT_EQ(readFile(file), "not a property list");
     // Once it can be moved aside, it is, and the settings are written.
     testing::internal::CaptureStderr();
     EXPECT_TRUE(defaults.synchronize());
@@ -318,7 +308,7 @@ TEST(UserDefaults, ReadersSeeWholeValuesWhileAnotherThreadWrites) {
     }
     readers.emplace_back([&] {
         while (!done.load()) {
-            const std::string text = contents(file);
+            const std::string text = readFile(file);
             auto parsed = PlistValue::fromXml(text);
             if (!parsed || !parsed->asDictionary()) ++unreadableFiles;
         }

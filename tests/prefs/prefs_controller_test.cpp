@@ -29,18 +29,7 @@ const char* const kIdentifiers[] = {kKeyCycleAppForward,       kKeyCycleAppBackw
 
 class PrefsControllerTest : public test::PrefsTest {
 protected:
-    PrefsControllerTest() {
-        delegate.keys = {
-            {kKeyCycleAppForward, SGKeyCombo::keyComboWithKeyCode(vk::Tab, 2048)},
-            {kKeyCycleAppBackward, SGKeyCombo::keyComboWithKeyCode(vk::Tab, 2560)},
-            {kKeyCycleWindowForward, SGKeyCombo::keyComboWithKeyCode(vk::Tab, 256)},
-            {kKeyCycleWindowBackward, SGKeyCombo::keyComboWithKeyCode(vk::Tab, 768)},
-            {kKeyCycleAppWindowForward, SGKeyCombo::keyComboWithKeyCode(vk::Grave, 256)},
-            {kKeyCycleAppWindowBackward, SGKeyCombo::keyComboWithKeyCode(vk::Grave, 768)},
-            {kKeyUniversalBackward, SGKeyCombo::clearKeyCombo()},
-        };
-        prefs.setApplicationDelegate(&delegate);
-    }
+    PrefsControllerTest() { prefs.setApplicationDelegate(&delegate); }
     ~PrefsControllerTest() override { DBPrefsWindowController::releaseSharedPrefsWindowController(); }
 
     // Records a combination in a recorder as the user would.

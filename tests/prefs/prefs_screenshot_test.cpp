@@ -19,15 +19,6 @@ class PrefsScreenshotTest : public test::PrefsTest {};
 
 TEST_F(PrefsScreenshotTest, EveryPaneDraws) {
     test::FakePrefsDelegate delegate;
-    delegate.keys = {
-        {kKeyCycleAppForward, SGKeyCombo::keyComboWithKeyCode(vk::Tab, 2048)},
-        {kKeyCycleAppBackward, SGKeyCombo::keyComboWithKeyCode(vk::Tab, 2560)},
-        {kKeyCycleWindowForward, SGKeyCombo::keyComboWithKeyCode(vk::Tab, 256)},
-        {kKeyCycleWindowBackward, SGKeyCombo::keyComboWithKeyCode(vk::Tab, 768)},
-        {kKeyCycleAppWindowForward, SGKeyCombo::keyComboWithKeyCode(vk::Grave, 256)},
-        {kKeyCycleAppWindowBackward, SGKeyCombo::keyComboWithKeyCode(vk::Grave, 768)},
-        {kKeyUniversalBackward, SGKeyCombo::clearKeyCombo()},
-    };
     UserDefaults& defaults = UserDefaults::standard();
     for (const char* key : {"startAtLogin", "showAppBadges", "appShowAppName", "windowShowAppName", "windowShowWindowName"})
         defaults.setInteger(key, 1);

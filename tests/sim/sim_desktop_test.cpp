@@ -1,8 +1,9 @@
-// The simulated desktop's own behaviour, where the system's tests rely on it.
+// The simulated desktop's own behaviour, where the system's tests rely on it without
+// checking it themselves: focus order, the virtual clock, hand-offs, timers and the tap.
+// Its accessibility views, hung applications and buttons are checked by the model's tests.
 #include <atomic>
 #include <thread>
 
-#include "platform/ax_names.h"
 #include "support/sim_fixture.h"
 
 namespace velora {
@@ -27,62 +28,6 @@ TEST_F(SimTest, FocusOrdersWindowsAndApplications) {
     // Hiding the active application hands activation on.
     workspace().runningApplicationWithProcessIdentifier(b)->hide();
     EXPECT_EQ(sim.activeApplication(), a);
-}
-
-TEST_F(SimTest, AccessibilityAndWindowServerViewsCanDisagree) {
-    sim::WindowSpec spec;
-    spec.serverName = "Other name";
-    spec.serverBounds = Rect{1, 2, 3, 4};
-    auto [pid, w] = appWithWindow("org.example.a", "Title", spec);
-    AXElement app = accessibility().createApplication(pid);
-    AXValue windows;
-    ASSERT_EQ(accessibility().copyAttributeValue(app, ax::Windows, windows), AXError::Success);
-    auto& list = std::get<std::vector<AXElement>>(windows);
-    ASSERT_EQ(list.size(), 1u);
-    AXValue title;
-    ASSERT_EQ(accessibility().copyAttributeValue(list[0], ax::Title, title), AXError::Success);
-    EXPECT_EQ(std::get<std::string>(title), "Title");
-    auto info = windowServer().copyWindowInfo(kWindowListExcludeDesktopElements, 0);
-    EXPECT_EQ(info->front().name, "Other name");
-    EXPECT_EQ(info->front().bounds, (Rect{1, 2, 3, 4}));
-    Rect bounds;
-    EXPECT_TRUE(windowServer().windowBounds(w, bounds));
-    EXPECT_EQ(bounds, (Rect{1, 2, 3, 4}));
-}
-
-TEST_F(SimTest, HungApplicationCannotComplete) {
-    auto [pid, w] = appWithWindow("org.example.hung", "T");
-    sim.setApplicationHung(pid, true);
-    AXValue v;
-    AXElement window{AXElement::Kind::Window, pid, w};
-    EXPECT_EQ(accessibility().copyAttributeValue(window, ax::Title, v), AXError::CannotComplete);
-    sim.terminateApplication(pid);
-    EXPECT_EQ(accessibility().copyAttributeValue(window, ax::Title, v), AXError::InvalidUIElement);
-}
-
-TEST_F(SimTest, CloseButtonDestroysWindowAndNotifiesOnMainThread) {
-    auto [pid, w] = appWithWindow("org.example.a", "T");
-    std::vector<std::string> heard;
-    auto observer = accessibility().createObserver(
-        pid, [&](AXObserver&, const AXElement&, const std::string& n) {
-            EXPECT_TRUE(mainThread().isMainThread());
-            heard.push_back(n);
-        });
-    ASSERT_TRUE(observer);
-    AXElement app = accessibility().createApplication(pid);
-    observer->addNotification(app, ax::WindowCreated);
-    observer->addNotification(app, ax::ElementDestroyed);
-    observer->scheduleOnMainThread();
-
-    sim.addWindow(pid);
-    AXValue button;
-    ASSERT_EQ(accessibility().copyAttributeValue(AXElement{AXElement::Kind::Window, pid, w}, ax::CloseButton, button),
-              AXError::Success);
-    EXPECT_EQ(accessibility().performAction(std::get<AXElement>(button), ax::ActionPress), AXError::Success);
-    EXPECT_FALSE(sim.windowExists(w));
-    EXPECT_TRUE(heard.empty()); // nothing until the main thread runs
-    sim.pump();
-    EXPECT_EQ(heard, (std::vector<std::string>{ax::WindowCreated, ax::ElementDestroyed}));
 }
 
 TEST_F(SimTest, SleepsWaitForTheVirtualClockAndEndOnShutdown) {

@@ -1,11 +1,11 @@
-#include "platform/x11/x11_keycodes.h"
+#include "platform/x_keycodes.h"
 
 #include <array>
 #include <utility>
 
 #include "platform/virtual_keys.h"
 
-namespace velora::x11 {
+namespace velora {
 
 namespace {
 
@@ -71,4 +71,4 @@ uint8_t xKeycodeForVirtualKey(int64_t virtualKey) {
     return tables().toX[std::size_t(virtualKey)];
 }
 
-} // namespace velora::x11
+} // namespace velora
