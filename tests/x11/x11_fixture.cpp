@@ -1,6 +1,7 @@
 #include "x11_fixture.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -102,6 +103,46 @@ bool ChildProcess::waitForExit(double seconds) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return false;
+}
+
+PrivateServer::PrivateServer() {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 3);  // a dup keeps no close-on-exec flag
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    // -noreset: a probe may be the server's last client for a moment, and a server that resets
+    // then refuses the next connection.
+    std::vector<std::string> argv{"Xvfb", "-displayfd", "3", "-noreset", "-nolisten", "tcp",
+                                  "-screen", "0", "320x240x24"};
+    auto args = cArgs(argv);
+    if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    // The server writes its display number once it listens.
+    std::string number;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (pid_ > 0 && std::chrono::steady_clock::now() < end) {
+        pollfd p{fds[0], POLLIN, 0};
+        if (poll(&p, 1, 100) <= 0) continue;
+        char ch;
+        if (read(fds[0], &ch, 1) != 1 || ch == '\n') break;
+        number += ch;
+    }
+    close(fds[0]);
+    if (!number.empty()) display_ = ":" + number;
+}
+
+PrivateServer::~PrivateServer() { end(); }
+
+void PrivateServer::end() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
 }
 
 TestDisplay::TestDisplay() {

@@ -43,6 +43,22 @@ private:
     bool reaped_ = false;
 };
 
+// A private X server (Xvfb) of one test, which the test may end. The server picks a free
+// display itself; display() is empty when it did not start within 10 s.
+class PrivateServer {
+public:
+    PrivateServer();
+    ~PrivateServer();
+    PrivateServer(const PrivateServer&) = delete;
+    PrivateServer& operator=(const PrivateServer&) = delete;
+    const std::string& display() const { return display_; }
+    void end();
+
+private:
+    pid_t pid_ = -1;
+    std::string display_;
+};
+
 // The test's own connection: XTest input, grabs, quick inspection.
 class TestDisplay {
 public:

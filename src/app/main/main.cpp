@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QMetaObject>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -62,6 +63,30 @@ void printUsage() {
     ::_exit(code);
 }
 
+#ifdef VELORA_WITH_X11
+// The end of the X server is noticed twice: by the desktop's event loop, on its own thread,
+// and by Qt's connection, which calls exit(1) on the main thread. Whichever comes first, the
+// user reads one line about it and the settings are written out before the process ends.
+std::atomic<bool> lossReported{false};
+velora::X11Desktop* watchedDesktop = nullptr;
+
+void reportLoss(const std::string& message) {
+    if (lossReported.exchange(true)) return;
+    std::fprintf(stderr, "velora: %s\n", message.c_str());
+    std::fflush(stderr);
+}
+
+// Registered with atexit once the desktop is open: only exit() from elsewhere gets here.
+void endIfTheServerIsGone() {
+    if (!watchedDesktop) return;
+    // Qt may see the end first; the desktop's loop needs a moment to see it too.
+    if (watchedDesktop->isConnected() && watchedDesktop->sync(1.0)) return;  // some other exit
+    const char* display = std::getenv("DISPLAY");
+    reportLoss(std::string("lost the connection to the X display ") + (display ? display : ""));
+    finish(1);
+}
+#endif
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -105,9 +130,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     desktop->setConnectionLostHandler([&mainThread](const std::string& message) {
-        std::fprintf(stderr, "velora: lost the X server: %s\n", message.c_str());
+        reportLoss(message);
         mainThread.performAsync([] { QCoreApplication::exit(1); });
     });
+    velora::UserDefaults::standard();  // made before the handler, so it outlives the handler's run
+    watchedDesktop = desktop.get();
+    std::atexit(endIfTheServerIsGone);
     velora::CurlHttp http;
     velora::XdgAutostart loginItems;
     const velora::Platform ports = desktop->platform(&http, &loginItems);

@@ -128,8 +128,8 @@ void EventLoop::connectionLost() {
     x_.cache.clear();
     x_.apps.clear();
     std::function<void(const std::string&)> handler;
-    std::string message = "lost the connection to the X server";
-    if (!x_.displayName.empty()) message += " on display " + x_.displayName;
+    std::string message = "lost the connection to the X display";
+    if (!x_.displayName.empty()) message += " " + x_.displayName;
     {
         std::lock_guard lock(mutex_);
         lostReported_ = true;
