@@ -90,8 +90,11 @@ TEST_F(FirstStart, ASecondStartReachesTheRunningOneWhichShowsItsPreferences) {
     ASSERT_TRUE(second);
     ASSERT_TRUE(second->waitForExit(kLongWait)) << "the second start keeps running";
     EXPECT_TRUE(WIFEXITED(second->status()) && WEXITSTATUS(second->status()) == 0) << second->status();
-    // Without a system tray on this desktop the settings are reached this way only.
-    EXPECT_TRUE(waitFor([&] { return !veloraWindows().empty(); })) << "the running one shows no preferences";
+    // Without a system tray the settings are reached this way only, so the running one shows
+    // them; with a tray (fluxbox has one) its status icon is the way, and it stays quiet.
+    if (!x_->hasSystemTray()) {
+        EXPECT_TRUE(waitFor([&] { return !veloraWindows().empty(); })) << "the running one shows no preferences";
+    }
     EXPECT_TRUE(velora().running());
 }
 

@@ -100,6 +100,12 @@ void XObserver::closeWindow(xcb_window_t w) {
     xcb_flush(c_);
 }
 
+bool XObserver::hasSystemTray() {
+    Reply<xcb_get_selection_owner_reply_t> r(
+        xcb_get_selection_owner_reply(c_, xcb_get_selection_owner(c_, atom("_NET_SYSTEM_TRAY_S0")), nullptr));
+    return r && r->owner != XCB_NONE;
+}
+
 xcb_window_t XObserver::shownPanel() {
     Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c_, xcb_query_tree(c_, screen_->root), nullptr));
     if (!tree) return 0;

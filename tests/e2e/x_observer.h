@@ -36,6 +36,8 @@ public:
 
     // The switch panel: a viewable override-redirect child of the root titled "Velora".
     xcb_window_t shownPanel();
+    // Whether a system tray (a _NET_SYSTEM_TRAY_S0 owner) runs on this desktop: fluxbox has one.
+    bool hasSystemTray();
 
     // Whether this client could grab the key (by keysym) with these modifiers now; a key
     // that another client holds gives BadAccess. The grab is released at once.
