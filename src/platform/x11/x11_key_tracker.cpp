@@ -16,6 +16,15 @@ KeyEvent KeyTracker::flagsChanged(uint8_t keycode) const {
     return e;
 }
 
+KeyEvent KeyTracker::keyEvent(KeyEventType type, uint8_t keycode) const {
+    KeyEvent e;
+    e.type = type;
+    e.keyCode = virtualKeyForXKeycode(keycode);
+    e.flags = flags_;
+    if (characters_) e.charactersIgnoringModifiers = characters_(keycode);
+    return e;
+}
+
 uint16_t KeyTracker::heldModifierBits(uint8_t except) const {
     uint16_t bits = 0;
     for (std::size_t k = 0; k < held_.size(); ++k)
@@ -42,12 +51,8 @@ std::vector<KeyEvent> KeyTracker::key(bool press, uint8_t keycode, uint32_t time
             flags_ = next;
             return {flagsChanged(keycode)};
         }
-        KeyEvent e;
-        e.type = KeyEventType::KeyDown;
-        e.keyCode = virtualKeyForXKeycode(keycode);
-        e.flags = flags_;
+        KeyEvent e = keyEvent(KeyEventType::KeyDown, keycode);
         e.isAutoRepeat = repeat;
-        if (characters_) e.charactersIgnoringModifiers = characters_(keycode);
         return {e};
     }
     // A release of a key that is not held is a repeated release (or the release of a press
@@ -61,12 +66,7 @@ std::vector<KeyEvent> KeyTracker::key(bool press, uint8_t keycode, uint32_t time
         flags_ = next;
         return {flagsChanged(keycode)};
     }
-    KeyEvent e;
-    e.type = KeyEventType::KeyUp;
-    e.keyCode = virtualKeyForXKeycode(keycode);
-    e.flags = flags_;
-    if (characters_) e.charactersIgnoringModifiers = characters_(keycode);
-    return {e};
+    return {keyEvent(KeyEventType::KeyUp, keycode)};
 }
 
 std::vector<KeyEvent> KeyTracker::modifierState(uint16_t xMods, uint8_t keycode) {

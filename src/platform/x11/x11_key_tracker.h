@@ -48,6 +48,8 @@ public:
 
 private:
     KeyEvent flagsChanged(uint8_t keycode) const;
+    // A key-down or key-up of that key with the flags now held and its characters.
+    KeyEvent keyEvent(KeyEventType type, uint8_t keycode) const;
     // Modifier bits that the held keys other than `except` set.
     uint16_t heldModifierBits(uint8_t except) const;
 
