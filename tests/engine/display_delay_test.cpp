@@ -18,6 +18,19 @@ protected:
         }
     }
     pid_t pids[3] = {};
+
+    // The default delay is four polls: the panel stays down through three and comes up at
+    // the fourth, when the polling thread ends.
+    void pollThroughTheDelay(VLHandler& engine) {
+        for (int poll = 1; poll < 4; ++poll) {
+            nextPoll();
+            ASSERT_EQ(engine.pollingThreadsRunning(), 1);
+            EXPECT_FALSE(panel().isShown());
+        }
+        nextPoll();
+        EXPECT_EQ(engine.pollingThreadsRunning(), 0);
+        EXPECT_TRUE(panel().isShown());
+    }
 };
 
 TEST_F(DisplayDelayTest, AReleaseAtPollsZeroToThreeSwitchesAtOnceAndAtPollFourShowsThePanel) {
@@ -82,14 +95,7 @@ TEST_F(DisplayDelayTest, AReportedReleaseSwitchesBetweenPollsAndOtherWakeUpsChan
             mainThread().wakeSleepers();
             ASSERT_TRUE(pollerWaits(reads + 1)); // looked again, and sleeps on
         }
-        for (int poll = 1; poll < 4; ++poll) {
-            nextPoll();
-            ASSERT_EQ(engine.pollingThreadsRunning(), 1);
-            EXPECT_FALSE(panel().isShown());
-        }
-        nextPoll();
-        EXPECT_EQ(engine.pollingThreadsRunning(), 0);
-        EXPECT_TRUE(panel().isShown());
+        pollThroughTheDelay(engine);
         release();
         settle();
         EXPECT_FALSE(panel().isShown());
@@ -101,14 +107,7 @@ TEST_F(DisplayDelayTest, TheThresholdIsTheDelayInPollsAndTheKeysMustBeHeldThroug
     VLHandler& engine = start();
     hold();
     press(&VLHandler::KeyCycleAppForward);
-    for (int poll = 1; poll < 4; ++poll) {
-        nextPoll();
-        ASSERT_EQ(engine.pollingThreadsRunning(), 1);
-        EXPECT_FALSE(panel().isShown());
-    }
-    nextPoll();
-    EXPECT_EQ(engine.pollingThreadsRunning(), 0);
-    EXPECT_TRUE(panel().isShown());
+    pollThroughTheDelay(engine);
     EXPECT_EQ(sim.modifierFlagReads(), 6u); // five polls, and one look once the panel is up
 }
 
