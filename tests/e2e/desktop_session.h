@@ -13,11 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 #include "x_observer.h"
 
 namespace velora::e2e {
+
+using test::ChildProcess;
+using test::runToEnd;
 
 using namespace std::chrono_literals;
 

@@ -71,40 +71,6 @@ std::string runAndRead(const std::vector<std::string>& argvIn) {
     return out;
 }
 
-ChildProcess::ChildProcess(std::vector<std::string> argv) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    auto args = cArgs(argv);
-    if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-}
-
-ChildProcess::~ChildProcess() {
-    if (pid_ <= 0 || reaped_) return;
-    kill(pid_, SIGCONT);
-    kill(pid_, SIGKILL);
-    int status = 0;
-    waitpid(pid_, &status, 0);
-}
-
-bool ChildProcess::waitForExit(double seconds) {
-    if (pid_ <= 0) return false;
-    if (reaped_) return true;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < end) {
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            reaped_ = true;
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
-}
-
 PrivateServer::PrivateServer() {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/x11/x11_desktop.h"
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 #include "test_main_thread.h"
 
@@ -26,22 +27,6 @@ namespace velora::test {
 
 // Runs a program (no shell) and returns what it printed; empty when it could not run.
 std::string runAndRead(const std::vector<std::string>& argv);
-
-// A client program started by the test; killed (and reaped) when the object goes.
-class ChildProcess {
-public:
-    explicit ChildProcess(std::vector<std::string> argv);
-    ~ChildProcess();
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
-    pid_t pid() const { return pid_; }
-    // Whether it ended within the time; reaps it.
-    bool waitForExit(double seconds);
-
-private:
-    pid_t pid_ = -1;
-    bool reaped_ = false;
-};
 
 // A private X server (Xvfb) of one test, which the test may end. The server picks a free
 // display itself; display() is empty when it did not start within 10 s.

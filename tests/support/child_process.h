@@ -1,5 +1,5 @@
 #pragma once
-// A program started by a test, stopped (and waited for) when the object goes.
+// A program started by a test (no shell), stopped and reaped when the object goes.
 
 #include <sys/types.h>
 
@@ -10,12 +10,17 @@
 #include <string>
 #include <vector>
 
-namespace velora::e2e {
+namespace velora::test {
 
 class ChildProcess {
 public:
     // Starts argv[0] (looked up on PATH) with the test's environment plus `environment`, its
-    // output appended to `log` (or discarded when empty). Null when it cannot start.
+    // output appended to `log` (or discarded when empty), in a process group of its own so
+    // that signals meant for it never reach the test. pid() is -1 when it could not start.
+    explicit ChildProcess(const std::vector<std::string>& argv,
+                          const std::map<std::string, std::string>& environment = {},
+                          const std::filesystem::path& log = {});
+    // The same, null when it cannot start.
     static std::unique_ptr<ChildProcess> start(const std::vector<std::string>& argv,
                                                const std::map<std::string, std::string>& environment = {},
                                                const std::filesystem::path& log = {});
@@ -27,14 +32,17 @@ public:
     bool running();
     // True once the process has ended within the time given.
     bool waitForExit(std::chrono::milliseconds timeout);
+    bool waitForExit(double seconds) {
+        return waitForExit(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::duration<double>(seconds)));
+    }
     // The exit status as waitpid gives it; meaningful once running() is false.
     int status() const { return status_; }
-    // SIGTERM, then SIGKILL when it has not ended within a few seconds.
+    // SIGTERM (with SIGCONT, should the test have stopped it), then SIGKILL when it has not
+    // ended within a few seconds.
     void stop();
 
 private:
-    explicit ChildProcess(pid_t pid) : pid_(pid) {}
-    pid_t pid_;
+    pid_t pid_ = -1;
     bool ended_ = false;
     int status_ = 0;
 };
@@ -42,4 +50,4 @@ private:
 // Runs a program to its end (at most `timeout`); true when it ended with 0.
 bool runToEnd(const std::vector<std::string>& argv, std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
-} // namespace velora::e2e
+} // namespace velora::test

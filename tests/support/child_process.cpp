@@ -1,4 +1,4 @@
-#include "child_process.h"
+#include "support/child_process.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -10,11 +10,11 @@
 
 extern char** environ;
 
-namespace velora::e2e {
+namespace velora::test {
 
-std::unique_ptr<ChildProcess> ChildProcess::start(const std::vector<std::string>& argv,
-                                                  const std::map<std::string, std::string>& environment,
-                                                  const std::filesystem::path& log) {
+ChildProcess::ChildProcess(const std::vector<std::string>& argv,
+                           const std::map<std::string, std::string>& environment,
+                           const std::filesystem::path& log) {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
@@ -43,8 +43,16 @@ std::unique_ptr<ChildProcess> ChildProcess::start(const std::vector<std::string>
     const int rc = posix_spawnp(&pid, args[0], &actions, &attr, args.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
-    if (rc != 0) return nullptr;
-    return std::unique_ptr<ChildProcess>(new ChildProcess(pid));
+    if (rc == 0) pid_ = pid;
+    else ended_ = true;
+}
+
+std::unique_ptr<ChildProcess> ChildProcess::start(const std::vector<std::string>& argv,
+                                                  const std::map<std::string, std::string>& environment,
+                                                  const std::filesystem::path& log) {
+    auto child = std::make_unique<ChildProcess>(argv, environment, log);
+    if (child->pid() < 0) return nullptr;
+    return child;
 }
 
 ChildProcess::~ChildProcess() { stop(); }
@@ -60,6 +68,7 @@ bool ChildProcess::running() {
 }
 
 bool ChildProcess::waitForExit(std::chrono::milliseconds timeout) {
+    if (pid_ < 0) return false;
     const auto end = std::chrono::steady_clock::now() + timeout;
     while (running()) {
         if (std::chrono::steady_clock::now() > end) return false;
@@ -71,6 +80,7 @@ bool ChildProcess::waitForExit(std::chrono::milliseconds timeout) {
 void ChildProcess::stop() {
     if (!running()) return;
     ::kill(pid_, SIGTERM);
+    ::kill(pid_, SIGCONT);
     if (waitForExit(std::chrono::seconds(5))) return;
     ::kill(pid_, SIGKILL);
     waitForExit(std::chrono::seconds(5));
@@ -83,4 +93,4 @@ bool runToEnd(const std::vector<std::string>& argv, std::chrono::milliseconds ti
     return WIFEXITED(child->status()) && WEXITSTATUS(child->status()) == 0;
 }
 
-} // namespace velora::e2e
+} // namespace velora::test
