@@ -1,3 +1,4 @@
+// The layout translator: characters of key codes, its cache per layout, dead keys, threads.
 #include <gtest/gtest.h>
 
 #include <thread>

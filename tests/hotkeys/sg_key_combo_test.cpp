@@ -1,3 +1,4 @@
+// Key combinations: the stored form read back from hostile settings, kinds, modifier flags and glyphs.
 #include <gtest/gtest.h>
 
 #include <limits>

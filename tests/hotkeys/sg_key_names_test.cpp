@@ -1,7 +1,12 @@
+// Key names: the shipped key-code table, the layout's characters, and the table lookups.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "fake_keyboard.h"
+#include "hotkeys/sg_key_codes_table.h"
 #include "hotkeys/sg_key_combo.h"
+#include "support/temp_dir.h"
 
 namespace velora {
 namespace {
@@ -64,6 +69,14 @@ TEST(SGKeyNamesWithoutLayout, NamesStillComeFromTheTable) {
     EXPECT_EQ(SGKeyCombo(0, kCommandKeyModifier).description(), "\u2318");
     test::FakeDesktop desktop;  // a desktop whose layout is unknown
     EXPECT_EQ(SGKeyCombo::stringForKeyCode(0), "");
+}
+
+TEST(SGKeyCodesTableDeathTest, AMissingOrDamagedTableIsAnAssertionFailure) {
+    EXPECT_DEATH(readKeyCodesTable(QStringLiteral(":/velora/NoSuchTable.plist")), "Contents of SGKeyCodes is nil");
+    test::TempDir dir;
+    std::ofstream(dir / "SGKeyCodes.plist") << "<plist><dict><key>version</key>";
+    EXPECT_DEATH(readKeyCodesTable(QString::fromStdString((dir / "SGKeyCodes.plist").string())),
+                 "SGKeyCodes is not a property list");
 }
 
 } // namespace
