@@ -131,8 +131,6 @@ TEST_F(PrefsControllerTest, SettingControlsShowTheStoredValuesAndWriteTheirKeys)
         box->click();
         EXPECT_EQ(storedValue(key), PlistValue(wasChecked ? 0 : 1));
         EXPECT_EQ(delegate.updateStateSenders, std::vector<QObject*>{box});
-        box->click();
-        EXPECT_EQ(storedValue(key), PlistValue(wasChecked ? 1 : 0));
     }
 
     auto* delay = qobject_cast<DefaultsSlider*>(prefs.settingControl("displayDelay"));
@@ -172,27 +170,29 @@ TEST_F(PrefsControllerTest, CtrlWAloneHidesAndHidingEndsARecording) {
     EXPECT_FALSE(prefs.keyCycleAppForward()->isRecording());
 }
 
-TEST(AXCVHandler, CtrlKeysCutCopyPasteSelectAllAndUndo) {
+// Asked directly, since the line edit underneath would handle the same keys by itself.
+TEST(AXCVHandler, CtrlKeysRunTheEditActionsAndNothingElse) {
     QWidget window;
     auto* field = new AXCVHandler(&window);
     window.show();
     field->setFocus();
+    auto equivalent = [field](int key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier) {
+        QKeyEvent event(QEvent::KeyPress, key, modifiers);
+        return field->performKeyEquivalent(&event);
+    };
     QApplication::clipboard()->setText("pasted");
-
-    pressKey(field, Qt::Key_V, Qt::ControlModifier);
-    pressKey(field, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_TRUE(equivalent(Qt::Key_V));
+    EXPECT_TRUE(equivalent(Qt::Key_A));
     EXPECT_EQ(field->selectedText(), "pasted");
-    pressKey(field, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_TRUE(equivalent(Qt::Key_X));
     EXPECT_EQ(field->text(), "");
-    pressKey(field, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(equivalent(Qt::Key_Z));
     EXPECT_EQ(field->text(), "pasted");
-    field->setText("copied");
+    QApplication::clipboard()->clear();
     field->selectAll();
-    pressKey(field, Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(QApplication::clipboard()->text(), "copied");
-
-    QKeyEvent redo(QEvent::KeyPress, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_FALSE(field->performKeyEquivalent(&redo));
+    EXPECT_TRUE(equivalent(Qt::Key_C));
+    EXPECT_EQ(QApplication::clipboard()->text(), "pasted");
+    EXPECT_FALSE(equivalent(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier));
 }
 
 } // namespace
