@@ -14,33 +14,29 @@ namespace {
 using Dict = PlistValue::Dictionary;
 using Array = PlistValue::Array;
 
-class SGKeyNames : public testing::Test {
-protected:
-    void SetUp() override { desktop.input.setLayout(test::usLayout()); }
+TEST(SGKeyNames, FixedNamesFromTheShippedTableOthersFromTheLayoutUpperCased) {
+    // No desktop, then one whose layout is unknown: fixed names work, characters are empty.
+    EXPECT_EQ(SGKeyCombo::stringForKeyCode(48), "Tab");
+    EXPECT_EQ(SGKeyCombo(0, kCommandKeyModifier).description(), "\u2318");
     test::FakeDesktop desktop;
-};
+    EXPECT_EQ(SGKeyCombo::stringForKeyCode(0), "");
 
-TEST_F(SGKeyNames, FixedNamesFromTheShippedTableAndLayoutCharactersUpperCased) {
+    desktop.input.setLayout(test::usLayout());
     const std::pair<int, const char*> names[] = {
         {48, "Tab"}, {117, "Delete"}, {90, "F20"}, {76, "Keypad Enter"}, {0, "A"}, {41, ";"}, {10, "\u00A7"},
         {12, "SS"},  // ß upper-cases to two letters
         {83, "Keypad 1"}, {67, "Keypad *"}, {1099, ""}};
     for (const auto& [code, name] : names) EXPECT_EQ(SGKeyCombo::stringForKeyCode(static_cast<int16_t>(code)), name) << code;
+    EXPECT_EQ(SGKeyCombo(11, kCommandKeyModifier | kShiftKeyModifier).description(), "\u2318\u21E7B");
+    EXPECT_EQ(SGKeyCombo(48 + 65536, 0).keyCodeString(), "Tab");  // a signed 16-bit code
 
     desktop.input.setLayout(std::make_shared<test::FakeLayout>("fr", std::map<uint16_t, std::u16string>{{0, u"q"}}));
     EXPECT_EQ(SGKeyCombo::stringForKeyCode(0), "Q");
 }
 
-TEST_F(SGKeyNames, DescriptionsJoinGlyphsAndName) {
-    EXPECT_EQ(SGKeyCombo(48, 2560).description(), "\u2325\u21E7Tab");
-    EXPECT_EQ(SGKeyCombo(11, kCommandKeyModifier | kShiftKeyModifier).description(), "\u2318\u21E7B");
-    EXPECT_EQ(SGKeyCombo(122, 0).description(), "F1");
-    EXPECT_EQ(SGKeyCombo::clearKeyCombo().keyCodeString(), "");
-    // The key code is taken as a signed 16-bit code.
-    EXPECT_EQ(SGKeyCombo(48 + 65536, 0).keyCodeString(), "Tab");
-}
-
-TEST_F(SGKeyNames, LegacyAndNewTableLookups) {
+TEST(SGKeyNames, LegacyAndNewTableLookups) {
+    test::FakeDesktop desktop;
+    desktop.input.setLayout(test::usLayout());
     const PlistValue legacy(Dict{{"48", "Tab"}, {"1", int64_t{5}}});
     EXPECT_EQ(SGKeyCombo::stringForKeyCodeInLegacyMap(48, legacy), "Tab");
     EXPECT_EQ(SGKeyCombo::stringForKeyCodeInLegacyMap(122, legacy), "7A");  // hex when unnamed
@@ -61,14 +57,6 @@ TEST_F(SGKeyNames, LegacyAndNewTableLookups) {
     // Without a prefix the separating space stays.
     const PlistValue bare(Dict{{"version", 2}, {"padKeys", Array{"84"}}});
     EXPECT_EQ(SGKeyCombo::stringForKeyCodeInNewMap(84, bare), " 2");
-}
-
-TEST(SGKeyNamesWithoutLayout, NamesStillComeFromTheTable) {
-    // No desktop installed: fixed names work, layout characters are empty.
-    EXPECT_EQ(SGKeyCombo::stringForKeyCode(48), "Tab");
-    EXPECT_EQ(SGKeyCombo(0, kCommandKeyModifier).description(), "\u2318");
-    test::FakeDesktop desktop;  // a desktop whose layout is unknown
-    EXPECT_EQ(SGKeyCombo::stringForKeyCode(0), "");
 }
 
 TEST(SGKeyCodesTableDeathTest, AMissingOrDamagedTableIsAnAssertionFailure) {

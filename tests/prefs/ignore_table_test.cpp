@@ -1,7 +1,6 @@
 // The filter table over the shared filters dictionary, and its add and edit sheet.
 #include <QComboBox>
 #include <QDialog>
-#include <QMainWindow>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -9,7 +8,6 @@
 
 #include "model/filters_dictionary.h"
 #include "prefs/ignore_table.h"
-#include "prefs/prefs_controller.h"
 #include "prefs_test_support.h"
 
 namespace velora {
@@ -140,19 +138,6 @@ TEST_F(IgnoreTableTest, RowNamesComeFromTheBundleInOrderThenThePathThenTheRunnin
         {"All applications", "All applications"}, {"a.display", "Display A"}, {"b.name", "Name B"}, {"c.exe", "exe-c"},
         {"d.path", "d-viewer"}, {"org.example.editor", "Editor"}, {"not.installed", "Unknown"}};
     for (auto [key, name] : names) EXPECT_EQ(IgnoreTable::displayNameForKey(key), name) << key;
-}
-
-TEST_F(IgnoreTableTest, TheFiltersPaneShowsTheSharedFiltersAndParentsTheSheet) {
-    PrefsController& prefs = PrefsController::sharedPrefsWindowController();
-    loadFilters();
-    prefs.showWindow();
-    prefs.displayViewForIdentifier("Filters", false);
-    IgnoreTable* inWindow = prefs.ignoreTable();
-    ASSERT_NE(inWindow, nullptr);
-    EXPECT_EQ(inWindow->numberOfRows(), 1);
-    inWindow->addButtonPressed();
-    EXPECT_EQ(inWindow->addFilterWindow()->parentWidget()->window(), prefs.window());
-    inWindow->cancelFilter();
 }
 
 } // namespace
