@@ -1,9 +1,13 @@
-// Key names: the shipped key-code table, the layout's characters, and the table lookups.
+// Key names: the layout translator (its cache per layout, dead keys, threads), the shipped
+// key-code table, and the table lookups.
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <thread>
+#include <vector>
 
 #include "fake_keyboard.h"
+#include "hotkeys/sg_key_code_translator.h"
 #include "hotkeys/sg_key_codes_table.h"
 #include "hotkeys/sg_key_combo.h"
 #include "support/temp_dir.h"
@@ -13,6 +17,57 @@ namespace {
 
 using Dict = PlistValue::Dictionary;
 using Array = PlistValue::Array;
+
+TEST(SGKeyCodeTranslator, TranslatesTheFirstCharacter) {
+    SGKeyCodeTranslator translator(test::usLayout());
+    EXPECT_EQ(translator.translateKeyCode(119), "");
+    EXPECT_EQ(translator.translateKeyCode(65536 + 11), "b");  // low 16 bits
+    EXPECT_EQ(translator.translateKeyCode(13), "\U0001F600");  // beyond 16 bits: whole
+    SGKeyCodeTranslator broken(std::make_shared<test::FakeLayout>("broken", std::map<uint16_t, std::u16string>{
+                                                                                {1, u"\xD83D"}, {2, u"xy"}}));
+    EXPECT_EQ(broken.translateKeyCode(1), "\uFFFD");
+    EXPECT_EQ(broken.translateKeyCode(2), "x");
+}
+
+TEST(SGKeyCodeTranslator, CachedUntilTheLayoutChangesAndCarriesTheDeadKeyState) {
+    EXPECT_FALSE(SGKeyCodeTranslator::currentTranslator());
+    test::FakeDesktop desktop;
+    EXPECT_FALSE(SGKeyCodeTranslator::currentTranslator());  // no layout
+    desktop.input.setLayout(test::usLayout("first"));
+    const auto first = SGKeyCodeTranslator::currentTranslator();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->translateKeyCode(50), "");  // a dead key
+    EXPECT_EQ(SGKeyCodeTranslator::currentTranslator()->translateKeyCode(0), "\u00E0");
+
+    // The same layout handed out anew keeps the translator but serves the new object.
+    const auto sameAgain = std::make_shared<test::FakeLayout>("first", std::map<uint16_t, std::u16string>{{0, u"z"}});
+    desktop.input.setLayout(sameAgain);
+    EXPECT_EQ(SGKeyCodeTranslator::currentTranslator(), first);
+    EXPECT_EQ(first->translateKeyCode(0), "z");
+
+    desktop.input.setLayout(test::usLayout("second"));
+    const auto second = SGKeyCodeTranslator::currentTranslator();
+    EXPECT_NE(second, first);
+    EXPECT_EQ(second->keyboardLayout()->identifier(), "second");
+}
+
+TEST(SGKeyCodeTranslator, NamesFromManyThreadsWhileTheLayoutChanges) {
+    test::FakeDesktop desktop;
+    desktop.input.setLayout(test::usLayout("a"));
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 3; ++t) {
+        threads.emplace_back([] {
+            for (int i = 0; i < 300; ++i) {
+                const std::string name = SGKeyCombo(0, kCommandKeyModifier).description();
+                EXPECT_TRUE(name == "\u2318A" || name == "\u2318Q") << name;
+            }
+        });
+    }
+    for (int i = 0; i < 300; ++i)
+        desktop.input.setLayout(i % 2 ? test::usLayout("a")
+                                      : std::make_shared<test::FakeLayout>("b", std::map<uint16_t, std::u16string>{{0, u"q"}}));
+    for (auto& t : threads) t.join();
+}
 
 TEST(SGKeyNames, FixedNamesFromTheShippedTableOthersFromTheLayoutUpperCased) {
     // No desktop, then one whose layout is unknown: fixed names work, characters are empty.
