@@ -54,13 +54,11 @@ private:
     std::shared_ptr<const KeyboardLayout> layout_;
 };
 
-// A US-like layout: letters, digits, punctuation and the keypad.
+// A US-like layout: letters, punctuation, a keypad digit and sign, characters beyond ASCII.
 inline std::shared_ptr<FakeLayout> usLayout(std::string id = "us") {
     return std::make_shared<FakeLayout>(std::move(id), std::map<uint16_t, std::u16string>{
-        {0, u"a"}, {1, u"s"}, {11, u"b"}, {18, u"1"}, {41, u";"}, {49, u" "},
-        {48, u"\t"}, {65, u"."}, {67, u"*"}, {69, u"+"}, {75, u"/"}, {78, u"-"}, {81, u"="},
-        {82, u"0"}, {83, u"1"}, {84, u"2"}, {89, u"7"}, {92, u"9"}, {10, u"\u00A7"}, {12, u"\u00DF"},
-        {13, u"\U0001F600"}});
+        {0, u"a"}, {1, u"s"}, {11, u"b"}, {41, u";"}, {67, u"*"}, {83, u"1"}, {84, u"2"},
+        {10, u"\u00A7"}, {12, u"\u00DF"}, {13, u"\U0001F600"}});
 }
 
 // Installs a platform with the fake input port for the test's span.

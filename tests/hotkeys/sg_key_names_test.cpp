@@ -1,7 +1,16 @@
+// Key names: the layout translator (its cache per layout, dead keys, threads), the shipped
+// key-code table, and the table lookups.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <thread>
+#include <vector>
+
 #include "fake_keyboard.h"
+#include "hotkeys/sg_key_code_translator.h"
+#include "hotkeys/sg_key_codes_table.h"
 #include "hotkeys/sg_key_combo.h"
+#include "support/temp_dir.h"
 
 namespace velora {
 namespace {
@@ -9,58 +18,87 @@ namespace {
 using Dict = PlistValue::Dictionary;
 using Array = PlistValue::Array;
 
-class SGKeyNames : public testing::Test {
-protected:
-    void SetUp() override { desktop.input.setLayout(test::usLayout()); }
-    test::FakeDesktop desktop;
-};
-
-TEST_F(SGKeyNames, ShippedTableNamesKeysWithoutCharacters) {
-    const PlistValue& table = SGKeyCombo::keyCodesDictionary();
-    EXPECT_EQ(table["version"].toInteger(), 1);
-    EXPECT_EQ(&table, &SGKeyCombo::keyCodesDictionary());
-    const std::pair<int, const char*> named[] = {
-        {48, "Tab"}, {36, "Return"}, {53, "Esc"}, {49, "Space"}, {51, "Backspace"}, {117, "Delete"},
-        {123, "Left"}, {126, "Up"}, {116, "Page Up"}, {122, "F1"}, {111, "F12"}, {90, "F20"},
-        {114, "Insert"}, {71, "Num Lock"}, {76, "Keypad Enter"}};
-    for (const auto& [code, name] : named) EXPECT_EQ(SGKeyCombo::stringForKeyCode(static_cast<int16_t>(code)), name) << code;
+TEST(SGKeyCodeTranslator, TranslatesTheFirstCharacter) {
+    SGKeyCodeTranslator translator(test::usLayout());
+    EXPECT_EQ(translator.translateKeyCode(119), "");
+    EXPECT_EQ(translator.translateKeyCode(65536 + 11), "b");  // low 16 bits
+    EXPECT_EQ(translator.translateKeyCode(13), "\U0001F600");  // beyond 16 bits: whole
+    SGKeyCodeTranslator broken(std::make_shared<test::FakeLayout>("broken", std::map<uint16_t, std::u16string>{
+                                                                                {1, u"\xD83D"}, {2, u"xy"}}));
+    EXPECT_EQ(broken.translateKeyCode(1), "\uFFFD");
+    EXPECT_EQ(broken.translateKeyCode(2), "x");
 }
 
-TEST_F(SGKeyNames, OrdinaryKeysShowTheLayoutCharacterUpperCased) {
-    EXPECT_EQ(SGKeyCombo::stringForKeyCode(0), "A");
-    EXPECT_EQ(SGKeyCombo::stringForKeyCode(41), ";");
-    EXPECT_EQ(SGKeyCombo::stringForKeyCode(10), "\u00A7");
-    EXPECT_EQ(SGKeyCombo::stringForKeyCode(12), "SS"); // ß upper-cases to two letters
-    EXPECT_EQ(SGKeyCombo::stringForKeyCode(83), "Keypad 1");
-    EXPECT_EQ(SGKeyCombo::stringForKeyCode(67), "Keypad *");
-    EXPECT_EQ(SGKeyCombo::stringForKeyCode(99 + 1000), ""); // no character on this layout
+TEST(SGKeyCodeTranslator, CachedUntilTheLayoutChangesAndCarriesTheDeadKeyState) {
+    EXPECT_FALSE(SGKeyCodeTranslator::currentTranslator());
+    test::FakeDesktop desktop;
+    EXPECT_FALSE(SGKeyCodeTranslator::currentTranslator());  // no layout
+    desktop.input.setLayout(test::usLayout("first"));
+    const auto first = SGKeyCodeTranslator::currentTranslator();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->translateKeyCode(50), "");  // a dead key
+    EXPECT_EQ(SGKeyCodeTranslator::currentTranslator()->translateKeyCode(0), "\u00E0");
+
+    // The same layout handed out anew keeps the translator but serves the new object.
+    const auto sameAgain = std::make_shared<test::FakeLayout>("first", std::map<uint16_t, std::u16string>{{0, u"z"}});
+    desktop.input.setLayout(sameAgain);
+    EXPECT_EQ(SGKeyCodeTranslator::currentTranslator(), first);
+    EXPECT_EQ(first->translateKeyCode(0), "z");
+
+    desktop.input.setLayout(test::usLayout("second"));
+    const auto second = SGKeyCodeTranslator::currentTranslator();
+    EXPECT_NE(second, first);
+    EXPECT_EQ(second->keyboardLayout()->identifier(), "second");
+}
+
+TEST(SGKeyCodeTranslator, NamesFromManyThreadsWhileTheLayoutChanges) {
+    test::FakeDesktop desktop;
+    desktop.input.setLayout(test::usLayout("a"));
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 3; ++t) {
+        threads.emplace_back([] {
+            for (int i = 0; i < 300; ++i) {
+                const std::string name = SGKeyCombo(0, kCommandKeyModifier).description();
+                EXPECT_TRUE(name == "\u2318A" || name == "\u2318Q") << name;
+            }
+        });
+    }
+    for (int i = 0; i < 300; ++i)
+        desktop.input.setLayout(i % 2 ? test::usLayout("a")
+                                      : std::make_shared<test::FakeLayout>("b", std::map<uint16_t, std::u16string>{{0, u"q"}}));
+    for (auto& t : threads) t.join();
+}
+
+TEST(SGKeyNames, FixedNamesFromTheShippedTableOthersFromTheLayoutUpperCased) {
+    // No desktop, then one whose layout is unknown: fixed names work, characters are empty.
+    EXPECT_EQ(SGKeyCombo::stringForKeyCode(48), "Tab");
+    EXPECT_EQ(SGKeyCombo(0, kCommandKeyModifier).description(), "\u2318");
+    test::FakeDesktop desktop;
+    EXPECT_EQ(SGKeyCombo::stringForKeyCode(0), "");
+
+    desktop.input.setLayout(test::usLayout());
+    const std::pair<int, const char*> names[] = {
+        {48, "Tab"}, {117, "Delete"}, {90, "F20"}, {76, "Keypad Enter"}, {0, "A"}, {41, ";"}, {10, "\u00A7"},
+        {12, "SS"},  // ß upper-cases to two letters
+        {83, "Keypad 1"}, {67, "Keypad *"}, {1099, ""}};
+    for (const auto& [code, name] : names) EXPECT_EQ(SGKeyCombo::stringForKeyCode(static_cast<int16_t>(code)), name) << code;
+    EXPECT_EQ(SGKeyCombo(11, kCommandKeyModifier | kShiftKeyModifier).description(), "\u2318\u21E7B");
+    EXPECT_EQ(SGKeyCombo(48 + 65536, 0).keyCodeString(), "Tab");  // a signed 16-bit code
 
     desktop.input.setLayout(std::make_shared<test::FakeLayout>("fr", std::map<uint16_t, std::u16string>{{0, u"q"}}));
     EXPECT_EQ(SGKeyCombo::stringForKeyCode(0), "Q");
 }
 
-TEST_F(SGKeyNames, DescriptionsJoinGlyphsAndName) {
-    EXPECT_EQ(SGKeyCombo(48, kOptionKeyModifier).description(), "\u2325Tab");
-    EXPECT_EQ(SGKeyCombo(48, 2560).description(), "\u2325\u21E7Tab");
-    EXPECT_EQ(SGKeyCombo(11, kCommandKeyModifier | kShiftKeyModifier).description(), "\u2318\u21E7B");
-    EXPECT_EQ(SGKeyCombo(122, 0).description(), "F1");
-    EXPECT_EQ(SGKeyCombo(48, 0).keyCodeString(), "Tab");
-    EXPECT_EQ(SGKeyCombo::clearKeyCombo().keyCodeString(), "");
-    // The key code is taken as a signed 16-bit code.
-    EXPECT_EQ(SGKeyCombo(48 + 65536, 0).keyCodeString(), "Tab");
-}
-
-TEST_F(SGKeyNames, LegacyTableNamesOrHex) {
-    const PlistValue legacy(Dict{{"48", "Tab"}, {"36", "Return"}, {"1", int64_t{5}}});
+TEST(SGKeyNames, LegacyAndNewTableLookups) {
+    test::FakeDesktop desktop;
+    desktop.input.setLayout(test::usLayout());
+    const PlistValue legacy(Dict{{"48", "Tab"}, {"1", int64_t{5}}});
     EXPECT_EQ(SGKeyCombo::stringForKeyCodeInLegacyMap(48, legacy), "Tab");
-    EXPECT_EQ(SGKeyCombo::stringForKeyCodeInLegacyMap(122, legacy), "7A");
+    EXPECT_EQ(SGKeyCombo::stringForKeyCodeInLegacyMap(122, legacy), "7A");  // hex when unnamed
     EXPECT_EQ(SGKeyCombo::stringForKeyCodeInLegacyMap(1, legacy), "1");
-    EXPECT_EQ(SGKeyCombo::stringForKeyCodeInLegacyMap(0, legacy), "0");
     EXPECT_EQ(SGKeyCombo::stringForKeyCodeInLegacyMap(-1, legacy), "FFFFFFFF");
     EXPECT_EQ(SGKeyCombo::stringForKeyCodeInLegacyMap(48, PlistValue()), "30");
-}
 
-TEST_F(SGKeyNames, NewTableLookups) {
     const PlistValue table(Dict{{"version", 1},
                                 {"unmappedKeys", Dict{{"48", "\u21E5"}, {"83", "fixed"}}},
                                 {"padKeys", Array{"83", "84", "0"}},
@@ -76,13 +114,12 @@ TEST_F(SGKeyNames, NewTableLookups) {
     EXPECT_EQ(SGKeyCombo::stringForKeyCodeInNewMap(84, bare), " 2");
 }
 
-TEST(SGKeyNamesWithoutLayout, NamesStillComeFromTheTable) {
-    // No desktop installed: fixed names work, layout characters are empty.
-    EXPECT_EQ(SGKeyCombo::stringForKeyCode(48), "Tab");
-    EXPECT_EQ(SGKeyCombo::stringForKeyCode(0), "");
-    EXPECT_EQ(SGKeyCombo(0, kCommandKeyModifier).description(), "\u2318");
-    test::FakeDesktop desktop; // a desktop whose layout is unknown
-    EXPECT_EQ(SGKeyCombo::stringForKeyCode(0), "");
+TEST(SGKeyCodesTableDeathTest, AMissingOrDamagedTableIsAnAssertionFailure) {
+    EXPECT_DEATH(readKeyCodesTable(QStringLiteral(":/velora/NoSuchTable.plist")), "Contents of SGKeyCodes is nil");
+    test::TempDir dir;
+    std::ofstream(dir / "SGKeyCodes.plist") << "<plist><dict><key>version</key>";
+    EXPECT_DEATH(readKeyCodesTable(QString::fromStdString((dir / "SGKeyCodes.plist").string())),
+                 "SGKeyCodes is not a property list");
 }
 
 } // namespace

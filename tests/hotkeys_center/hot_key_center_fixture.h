@@ -6,7 +6,6 @@
 #include <map>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "hotkeys/sg_hot_key_center.h"
@@ -17,9 +16,9 @@ namespace velora::test {
 class RecordingDelegate final : public SGHotKeyCenterDelegate {
 public:
     bool shouldHandleKey(const KeyEvent& event) override {
+        if (mainThread().isMainThread()) offeredOnMain.fetch_add(1);
         std::lock_guard lock(mutex_);
         offered_.push_back(event);
-        offeredThreads_.push_back(std::this_thread::get_id());
         return answer.load();
     }
     void endHandling() override { ends.fetch_add(1); }
@@ -28,25 +27,24 @@ public:
         std::lock_guard lock(mutex_);
         return offered_;
     }
-    std::vector<std::thread::id> offeredThreads() const {
-        std::lock_guard lock(mutex_);
-        return offeredThreads_;
-    }
 
     std::atomic<bool> answer{false};
     std::atomic<int> ends{0};
+    std::atomic<int> offeredOnMain{0};
 
 private:
     mutable std::mutex mutex_;
     std::vector<KeyEvent> offered_;
-    std::vector<std::thread::id> offeredThreads_;
 };
 
 class HotKeyCenterTest : public SimTest {
 protected:
-    HotKeyCenterTest() {
+    // withTap false: a desktop whose input port gives no event tap.
+    explicit HotKeyCenterTest(bool withTap = true) {
+        sim.setEventTapAvailable(withTap);
         center().setDelegate(&delegate);
-        EXPECT_TRUE(sim.waitForTap());
+        if (withTap) EXPECT_TRUE(sim.waitForTap());
+        else EXPECT_TRUE(sim.pumpUntil([this] { return sim.countCalls("createEventTap") == 1; }));
     }
     ~HotKeyCenterTest() override { finish(); }
 
@@ -79,8 +77,7 @@ protected:
     }
     int firedSoFar(const std::string& identifier) const {
         EXPECT_EQ(firedOffMain_, 0);
-        auto it = fired_.find(identifier);
-        return it == fired_.end() ? 0 : it->second;
+        return fired_.count(identifier) ? fired_.at(identifier) : 0;
     }
 
     size_t deliveredCount() const { return sim.deliveredKeys().size(); }

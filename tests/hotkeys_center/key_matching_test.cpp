@@ -1,95 +1,132 @@
-// Which key events fire which hot keys, and which key events the tap swallows.
+// Which key events fire which hot keys, the registry, and the keys the tap is told to take.
+#include <gmock/gmock.h>
+
+#include <map>
+
 #include "hot_key_center_fixture.h"
 #include "platform/virtual_keys.h"
 
 namespace velora {
+
+void PrintTo(const InterceptedKey& key, std::ostream* os) {
+    *os << "{" << key.keyCode << ", 0x" << std::hex << key.modifiers << std::dec << (key.anyModifiers ? ", any}" : "}");
+}
+
 namespace {
 
 using test::HotKeyCenterTest;
+using ::testing::IsEmpty;
+using ::testing::UnorderedElementsAre;
 
-TEST_F(HotKeyCenterTest, HeldModifiersMustEqualTheCombinationExactly) {
+TEST_F(HotKeyCenterTest, KeysFireAHotKeyWhenTheHeldModifiersEqualItsCombination) {
     registerHotKey("CommandTab", vk::Tab, kCommandKeyModifier);
     registerHotKey("CommandShiftTab", vk::Tab, kCommandKeyModifier | kShiftKeyModifier);
-
-    EXPECT_EQ(sim.pressKey(vk::Tab, kEventFlagCommand), TapVerdict::Swallow);
-    EXPECT_EQ(firings("CommandTab"), 1);
-    EXPECT_EQ(firings("CommandShiftTab"), 0);
-
-    EXPECT_EQ(sim.pressKey(vk::Tab, kEventFlagCommand | kEventFlagShift), TapVerdict::Swallow);
-    EXPECT_EQ(firings("CommandTab"), 1);
-    EXPECT_EQ(firings("CommandShiftTab"), 1);
-
-    // More modifiers than the combination, or fewer: no hot key; the delegate gets the key.
-    EXPECT_EQ(sim.pressKey(vk::Tab, kEventFlagCommand | kEventFlagOption), TapVerdict::Pass);
-    EXPECT_EQ(sim.pressKey(vk::Tab, 0), TapVerdict::Pass);
-    EXPECT_EQ(firings("CommandTab"), 1);
-    EXPECT_EQ(delegate.offered().size(), 2u);
-    EXPECT_EQ(deliveredCount(), 2u);
-}
-
-TEST_F(HotKeyCenterTest, CapsLockFnNumericPadAndDeviceBitsDoNotMatter) {
-    registerHotKey("CommandTab", vk::Tab, kCommandKeyModifier);
-    for (uint64_t extra : {kEventFlagAlphaShift, kEventFlagFunction, kEventFlagNumericPad | kEventFlagHelp,
-                           uint64_t{0x8}})
-        EXPECT_EQ(sim.pressKey(vk::Tab, kEventFlagCommand | extra), TapVerdict::Swallow) << extra;
-    EXPECT_EQ(firings("CommandTab"), 4);
-    // Only the key code's low 16 bits count.
-    EXPECT_EQ(sim.pressKey(0x10000 + vk::Tab, kEventFlagCommand), TapVerdict::Swallow);
-    EXPECT_EQ(firings("CommandTab"), 5);
-}
-
-TEST_F(HotKeyCenterTest, BareKeyFiresOnlyWithNoTrackedModifierHeld) {
     registerHotKey("F5", vk::F5, 0);
-    EXPECT_EQ(sim.pressKey(vk::F5, 0), TapVerdict::Swallow);
-    EXPECT_EQ(sim.pressKey(vk::F5, kEventFlagAlphaShift), TapVerdict::Swallow);
-    EXPECT_EQ(firings("F5"), 2);
-    EXPECT_EQ(sim.pressKey(vk::F5, kEventFlagShift), TapVerdict::Pass);
-    EXPECT_EQ(firings("F5"), 2);
-}
-
-TEST_F(HotKeyCenterTest, ActionRunsOnTheMainThreadAfterTheCallback) {
-    registerHotKey("CommandTab", vk::Tab, kCommandKeyModifier);
-    sim.pressKey(vk::Tab, kEventFlagCommand);
-    sim.pressKey(vk::Tab, kEventFlagCommand);
-    // Nothing ran inside the tap callback: both firings wait for the main thread's turn.
-    EXPECT_EQ(firedSoFar("CommandTab"), 0);
-    EXPECT_EQ(firings("CommandTab"), 2);
-}
-
-TEST_F(HotKeyCenterTest, UniversalBackwardFiresWithAnyModifiersWhileRegistered) {
-    registerHotKey("CommandTab", vk::Tab, kCommandKeyModifier);
     SGHotKeyRef backward = registerHotKey("KeyUniversalBackward", vk::Grave, kShiftKeyModifier);
-
-    for (uint64_t flags : {uint64_t{0}, kEventFlagShift, kEventFlagCommand | kEventFlagOption,
-                           kEventFlagCommand | kEventFlagControl | kEventFlagShift})
-        EXPECT_EQ(sim.pressKey(vk::Grave, flags), TapVerdict::Swallow) << flags;
-    EXPECT_EQ(firings("KeyUniversalBackward"), 4);
-    // Its key-up is swallowed whatever is held, too.
-    EXPECT_EQ(sim.releaseKey(vk::Grave, kEventFlagCommand), TapVerdict::Swallow);
-    // Other hot keys still need their exact modifiers.
-    EXPECT_EQ(sim.pressKey(vk::Tab, kEventFlagCommand | kEventFlagShift), TapVerdict::Pass);
+    const uint64_t command = kEventFlagCommand;
+    const TapVerdict swallow = TapVerdict::Swallow, pass = TapVerdict::Pass;
+    const struct { int64_t key; uint64_t flags; bool up; TapVerdict verdict; const char* fires; } keys[] = {
+        {vk::Tab, command, false, swallow, "CommandTab"},
+        {vk::Tab, command | kEventFlagShift, false, swallow, "CommandShiftTab"},
+        {vk::Tab, command | kEventFlagOption, false, pass, nullptr},  // more modifiers than the combination
+        {vk::Tab, 0, false, pass, nullptr},                           // fewer
+        // Caps Lock, Fn, the numeric pad, device bits and the key code's high bits do not count.
+        {vk::Tab, command | kEventFlagAlphaShift, false, swallow, "CommandTab"},
+        {vk::Tab, command | kEventFlagFunction, false, swallow, "CommandTab"},
+        {vk::Tab, command | kEventFlagNumericPad | kEventFlagHelp, false, swallow, "CommandTab"},
+        {vk::Tab, command | 0x8, false, swallow, "CommandTab"},
+        {0x10000 + vk::Tab, command, false, swallow, "CommandTab"},
+        {vk::F5, kEventFlagAlphaShift, false, swallow, "F5"},
+        {vk::F5, kEventFlagShift, false, pass, nullptr},
+        // The backward key fires with any modifiers.
+        {vk::Grave, 0, false, swallow, "KeyUniversalBackward"},
+        {vk::Grave, command | kEventFlagControl | kEventFlagShift, false, swallow, "KeyUniversalBackward"},
+        // A hot key's key-up is swallowed and fires nothing; other key-ups pass, never offered.
+        {vk::Grave, command, true, swallow, nullptr},
+        {vk::Tab, command, true, swallow, nullptr},
+        {vk::Tab, command | kEventFlagOption, true, pass, nullptr},
+    };
+    std::map<std::string, int> expected = {{"CommandTab", 0}, {"CommandShiftTab", 0}, {"F5", 0}, {"KeyUniversalBackward", 0}};
+    for (const auto& k : keys) {
+        SCOPED_TRACE(testing::Message() << k.key << (k.up ? " up 0x" : " down 0x") << std::hex << k.flags);
+        EXPECT_EQ(k.up ? sim.releaseKey(k.key, k.flags) : sim.pressKey(k.key, k.flags), k.verdict);
+        if (k.fires) {
+            EXPECT_EQ(firedSoFar(k.fires), expected[k.fires]);  // never inside the tap callback
+            ++expected[k.fires];
+        }
+        for (const auto& [name, count] : expected) EXPECT_EQ(firings(name), count) << name;
+    }
+    EXPECT_EQ(delegate.offered().size(), 3u);  // the three key-downs that fired nothing
+    EXPECT_EQ(deliveredCount(), 4u);
 
     center().unregisterHotKey(backward);
     EXPECT_EQ(sim.pressKey(vk::Grave, kEventFlagShift), TapVerdict::Pass);
-    EXPECT_EQ(firings("KeyUniversalBackward"), 4);
-    EXPECT_EQ(delegate.offered().size(), 2u);
 }
 
-TEST_F(HotKeyCenterTest, HotKeyUpIsSwallowedOtherKeyUpsPassUnoffered) {
-    registerHotKey("CommandTab", vk::Tab, kCommandKeyModifier);
-    delegate.answer = true;  // would swallow anything it were offered
+TEST_F(HotKeyCenterTest, HotKeysAreRegisteredOnceByIdentityAndInvalidOnesAreRefused) {
+    SGHotKeyRef hotKey = registerHotKey("KeyCycleAppForward", vk::Tab, kCommandKeyModifier);
+    EXPECT_TRUE(center().registerHotKey(hotKey));
+    EXPECT_EQ(center().allHotKeys(), std::vector<SGHotKeyRef>{hotKey});
+    EXPECT_EQ(center().hotKeyWithIdentifier("KeyCycleAppForward"), hotKey);
+    EXPECT_EQ(center().hotKeyWithIdentifier("KeyCycleAppBackward"), nullptr);
+    // An equal but distinct hot key is another entry.
+    SGHotKeyRef twin = registerHotKey("KeyCycleAppForward", vk::Tab, kCommandKeyModifier);
+    EXPECT_EQ(center().allHotKeys().size(), 2u);
+    center().unregisterHotKey(twin);
+    center().unregisterHotKey(twin);
+    EXPECT_EQ(center().allHotKeys(), std::vector<SGHotKeyRef>{hotKey});
 
-    EXPECT_EQ(sim.releaseKey(vk::Tab, kEventFlagCommand), TapVerdict::Swallow);
-    EXPECT_EQ(sim.releaseKey(vk::Tab, kEventFlagCommand | kEventFlagShift), TapVerdict::Pass);
-    EXPECT_EQ(sim.releaseKey(vk::A, kEventFlagCommand), TapVerdict::Pass);
-    EXPECT_EQ(sim.releaseKey(vk::Tab, 0), TapVerdict::Pass);
+    // Registering it with an invalid combination removes it.
+    hotKey->setKeyCombo(SGKeyCombo::keyComboWithKeyCode(-1, 0));
+    EXPECT_TRUE(center().registerHotKey(hotKey));
+    EXPECT_TRUE(center().registerHotKey(nullptr));
+    EXPECT_TRUE(center().registerHotKey(std::make_shared<SGHotKey>()));  // the clear combination
+    EXPECT_TRUE(center().registerHotKey(makeHotKey("NegativeModifiers", vk::Tab, -1)));
+    center().unregisterHotKey(nullptr);
+    EXPECT_THAT(center().allHotKeys(), IsEmpty());
+    EXPECT_THAT(sim.interceptedKeys(), IsEmpty());
+    EXPECT_EQ(sim.pressKey(vk::Tab, kEventFlagCommand), TapVerdict::Pass);
+    EXPECT_EQ(firings("KeyCycleAppForward"), 0);
+}
 
-    EXPECT_TRUE(delegate.offered().empty());
-    auto delivered = sim.deliveredKeys();
-    ASSERT_EQ(delivered.size(), 3u);
-    for (const auto& key : delivered) EXPECT_EQ(key.event.type, KeyEventType::KeyUp);
-    // A key-up never fires.
-    EXPECT_EQ(firings("CommandTab"), 0);
+TEST_F(HotKeyCenterTest, InterceptedKeysFollowRegistrationsAndCommandKeys) {
+    SGHotKeyRef appForward = registerHotKey("KeyCycleAppForward", vk::Tab, kCommandKeyModifier);
+    SGHotKeyRef windowBackward = registerHotKey("KeyCycleAppWindowBackward", vk::Grave, kOptionKeyModifier | kShiftKeyModifier);
+    const InterceptedKey commandTab{vk::Tab, kEventFlagCommand, false};
+    const InterceptedKey optionShiftGrave{vk::Grave, kEventFlagOption | kEventFlagShift, false};
+    EXPECT_THAT(sim.interceptedKeys(), UnorderedElementsAre(commandTab, optionShiftGrave));
+
+    // During a switch: the backward key and the command keys, whatever is held.
+    SGHotKeyRef backward = registerHotKey("KeyUniversalBackward", vk::Grave, kShiftKeyModifier);
+    center().setCommandKeys({vk::Q, vk::Escape});
+    EXPECT_THAT(sim.interceptedKeys(),
+                UnorderedElementsAre(commandTab, optionShiftGrave, InterceptedKey{vk::Grave, 0, true},
+                                     InterceptedKey{vk::Q, 0, true}, InterceptedKey{vk::Escape, 0, true}));
+    center().setCommandKeys({});
+    center().unregisterHotKey(backward);
+    EXPECT_THAT(sim.interceptedKeys(), UnorderedElementsAre(commandTab, optionShiftGrave));
+
+    // A changed combination reaches the tap when the hot key is registered again.
+    appForward->setKeyCombo(SGKeyCombo::keyComboWithKeyCode(vk::Tab, kOptionKeyModifier));
+    center().registerHotKey(appForward);
+    EXPECT_THAT(sim.interceptedKeys(), UnorderedElementsAre(InterceptedKey{vk::Tab, kEventFlagOption, false}, optionShiftGrave));
+    center().unregisterHotKey(appForward);
+    center().unregisterHotKey(windowBackward);
+    EXPECT_THAT(sim.interceptedKeys(), IsEmpty());
+}
+
+TEST_F(HotKeyCenterTest, InvokeRunsTheActionItFoundFromAZeroIntervalTimer) {
+    int runs = 0;
+    SGHotKey hotKey("KeyCycleAppForward", SGKeyCombo::keyComboWithKeyCode(vk::Tab, kCommandKeyModifier), [&runs] { ++runs; });
+    hotKey.invoke();
+    hotKey.setAction([&runs] { runs += 10; });
+    EXPECT_EQ(runs, 0);  // never inside the caller
+    hotKey.invoke();
+    hotKey.setAction(nullptr);
+    sim.pump();
+    EXPECT_EQ(runs, 11);  // each invocation runs the action it found
+    hotKey.invoke();      // no action: nothing to run
+    EXPECT_EQ(sim.pump(), 0);
 }
 
 } // namespace

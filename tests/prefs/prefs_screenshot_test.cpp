@@ -25,12 +25,8 @@ TEST_F(PrefsScreenshotTest, EveryPaneDraws) {
     defaults.setFloat("windowWidth", 637);
     defaults.setFloat("windowHeight", 437);
     defaults.setFloat("displayDelay", 0.2f);
-    for (auto [bundle, name] : {std::pair{"org.mozilla.firefox", "Firefox"}, {"org.gnome.Terminal", "Terminal"}}) {
-        sim::ApplicationSpec app;
-        app.bundleIdentifier = bundle;
-        app.name = name;
-        sim.addApplication(app);
-    }
+    addApplication("org.mozilla.firefox", "Firefox");
+    addApplication("org.gnome.Terminal", "Terminal");
     VLSettings::shared().setFilters({{"All applications", 2}, {"org.gnome.Terminal", 0}, {"org.mozilla.firefox", 1}});
 
     PrefsController& prefs = PrefsController::sharedPrefsWindowController();

@@ -51,6 +51,12 @@ protected:
     }
     ~PrefsTest() override { DBPrefsWindowController::releaseSharedPrefsWindowController(); }
 
+    void addApplication(const std::string& bundle, const std::string& name) {
+        sim::ApplicationSpec app;
+        app.bundleIdentifier = bundle;
+        app.name = name;
+        sim.addApplication(app);
+    }
     // What a later process would read from the settings file.
     PlistValue storedValue(const std::string& key) const { return UserDefaults(dir / "defaults.plist").objectForKey(key); }
 

@@ -31,7 +31,6 @@ public:
     }
     bool isShiftHeld() const override { return shift; }
 
-    using DBPrefsWindowController::animationDidEnd;
     std::vector<QWidget*> panes;
     int setups = 0;
     bool shift = false;
@@ -51,26 +50,25 @@ protected:
     ThreePanes c;
 };
 
-TEST_F(PrefsWindowTest, ShowingStartsOnTheFirstPaneCentredWithItsTitleAndSize) {
+TEST_F(PrefsWindowTest, EveryShowingRebuildsThePanesAndStartsOnTheFirstCentred) {
+    c.showWindow();
+    c.displayViewForIdentifier("Wide", false);
+    c.window()->hide();
     c.showWindow();
     QMainWindow* w = c.window();
-    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(c.setups, 2);
+    EXPECT_EQ(c.toolbarIdentifiers(), (QStringList{"Tall", "Short", "Wide"}));
     EXPECT_EQ(w->windowTitle(), "Tall");
-    EXPECT_EQ(c.currentView(), pane("Tall"));
-    EXPECT_EQ(content().size(), 1);
-    EXPECT_EQ(c.contentSubview()->height(), 400);
-    EXPECT_EQ(w->width(), 500);
-    ASSERT_EQ(c.toolbar()->actions().size(), 3);
+    EXPECT_EQ(content(), QList<QWidget*>{pane("Tall")});
+    EXPECT_EQ(c.viewAnimation()->state(), QAbstractAnimation::Stopped);
     EXPECT_TRUE(c.toolbar()->actions()[0]->isChecked());
-    // Not resizable by the user.
-    EXPECT_EQ(w->minimumSize(), w->maximumSize());
-
-    const QRect available = w->screen()->availableGeometry();
-    EXPECT_LE(std::abs(w->frameGeometry().center().x() - available.center().x()), 2);
-    EXPECT_LE(std::abs(w->frameGeometry().center().y() - available.center().y()), 2);
+    EXPECT_EQ(QSize(w->width(), c.contentSubview()->height()), QSize(500, 400));
+    EXPECT_EQ(w->minimumSize(), w->maximumSize());  // not resizable by the user
+    const QPoint offCentre = w->frameGeometry().center() - w->screen()->availableGeometry().center();
+    EXPECT_LE(offCentre.manhattanLength(), 4);
 }
 
-TEST_F(PrefsWindowTest, SwitchingToAShorterPaneKeepsTheTopEdgeAndFitsThePane) {
+TEST_F(PrefsWindowTest, SwitchingPanesKeepsTheTopEdgeAndFitsThePane) {
     c.showWindow();
     QMainWindow* w = c.window();
     w->move(40, 60);
@@ -79,41 +77,24 @@ TEST_F(PrefsWindowTest, SwitchingToAShorterPaneKeepsTheTopEdgeAndFitsThePane) {
 
     c.displayViewForIdentifier("Short", false);
     EXPECT_EQ(w->windowTitle(), "Short");
-    EXPECT_EQ(w->geometry().top(), before.top());
-    EXPECT_EQ(w->geometry().left(), before.left());
-    EXPECT_EQ(w->geometry().height(), toolbarHeight + 150);
+    EXPECT_EQ(w->geometry(), QRect(before.left(), before.top(), 500, toolbarHeight + 150));
     EXPECT_EQ(c.frameForView(pane("Wide")), QRect(before.left(), before.top(), 700, toolbarHeight + 250));
 
     c.displayViewForIdentifier("Wide", false);
     EXPECT_EQ(w->width(), 700);
     EXPECT_EQ(pane("Wide")->geometry(), QRect(0, 0, 700, 250));
     EXPECT_EQ(content(), QList<QWidget*>{pane("Wide")});
-}
 
-TEST_F(PrefsWindowTest, ChoosingThePaneShownOrAnUnknownOneChangesNothing) {
-    c.showWindow();
-    c.window()->setWindowTitle("changed elsewhere");
-    c.toolbar()->actions()[0]->trigger();
+    // The pane shown, or an unknown one, changes nothing.
+    w->setWindowTitle("changed elsewhere");
+    c.toolbar()->actions()[2]->trigger();
     c.displayViewForIdentifier("Missing", true);
-    EXPECT_EQ(c.window()->windowTitle(), "changed elsewhere");
-    EXPECT_EQ(c.currentView(), pane("Tall"));
+    EXPECT_EQ(w->windowTitle(), "changed elsewhere");
+    EXPECT_EQ(c.currentView(), pane("Wide"));
     EXPECT_EQ(c.viewAnimation()->state(), QAbstractAnimation::Stopped);
-    EXPECT_EQ(content().size(), 1);
 }
 
-TEST_F(PrefsWindowTest, EveryShowingRebuildsThePanesAndReturnsToTheFirstWithoutAnimation) {
-    c.showWindow();
-    c.displayViewForIdentifier("Wide", false);
-    c.window()->hide();
-    c.showWindow();
-    EXPECT_EQ(c.setups, 2);
-    EXPECT_EQ(c.toolbarIdentifiers(), (QStringList{"Tall", "Short", "Wide"}));
-    EXPECT_EQ(c.currentView(), pane("Tall"));
-    EXPECT_EQ(c.viewAnimation()->state(), QAbstractAnimation::Stopped);
-    EXPECT_TRUE(c.toolbar()->actions()[0]->isChecked());
-}
-
-TEST_F(PrefsWindowTest, ToolbarItemsCrossFadeAndLeaveOnlyTheNewPane) {
+TEST_F(PrefsWindowTest, ToolbarItemsCrossFadeAndASecondChangeLeavesOnlyTheNewestPane) {
     c.showWindow();
     const int top = c.window()->geometry().top();
     c.toolbar()->actions()[1]->trigger();
@@ -122,16 +103,6 @@ TEST_F(PrefsWindowTest, ToolbarItemsCrossFadeAndLeaveOnlyTheNewPane) {
     EXPECT_EQ(content().size(), 2);  // both panes while fading
     EXPECT_EQ(c.window()->windowTitle(), "Short");
 
-    finishAnimation();
-    EXPECT_EQ(content(), QList<QWidget*>{pane("Short")});
-    EXPECT_EQ(pane("Short")->graphicsEffect(), nullptr);
-    EXPECT_EQ(c.contentSubview()->height(), 150);
-    EXPECT_EQ(c.window()->geometry().top(), top);
-}
-
-TEST_F(PrefsWindowTest, ASecondChangeDuringAFadeLeavesOnlyTheNewestPane) {
-    c.showWindow();
-    c.displayViewForIdentifier("Short", true);
     c.viewAnimation()->setCurrentTime(100);
     c.displayViewForIdentifier("Wide", true);
     // The pane that was fading out is gone at once; the one that was fading in now fades out.
@@ -140,8 +111,10 @@ TEST_F(PrefsWindowTest, ASecondChangeDuringAFadeLeavesOnlyTheNewestPane) {
 
     finishAnimation();
     EXPECT_EQ(content(), QList<QWidget*>{pane("Wide")});
+    EXPECT_EQ(pane("Wide")->graphicsEffect(), nullptr);
     EXPECT_EQ(c.window()->width(), 700);
     EXPECT_EQ(c.contentSubview()->height(), 250);
+    EXPECT_EQ(c.window()->geometry().top(), top);
 
     // A pane cut off mid-fade shows whole when it comes back.
     c.displayViewForIdentifier("Short", false);
@@ -149,33 +122,27 @@ TEST_F(PrefsWindowTest, ASecondChangeDuringAFadeLeavesOnlyTheNewestPane) {
     EXPECT_TRUE(pane("Short")->isVisible());
 }
 
-TEST_F(PrefsWindowTest, ShiftSlowsTheFadeOnlyWhenAllowed) {
+TEST_F(PrefsWindowTest, ShiftSlowsTheFadeOnlyWhenAllowedAndWithoutFadeThePanesSwapAtOnce) {
     c.showWindow();
     c.shift = true;
     c.displayViewForIdentifier("Short", true);
     EXPECT_EQ(c.viewAnimation()->duration(), 1250);
-    finishAnimation();
-
     c.setShiftSlowsAnimation(false);
     c.displayViewForIdentifier("Wide", true);
     EXPECT_EQ(c.viewAnimation()->duration(), 250);
-}
+    finishAnimation();
 
-TEST_F(PrefsWindowTest, WithoutCrossFadeThePanesSwapAtOnceAndOnlyTheFrameAnimates) {
-    c.showWindow();
     c.setCrossFade(false);
     c.displayViewForIdentifier("Short", true);
     EXPECT_EQ(content(), QList<QWidget*>{pane("Short")});
     EXPECT_EQ(pane("Short")->graphicsEffect(), nullptr);
-    EXPECT_EQ(c.viewAnimation()->state(), QAbstractAnimation::Running);
-    finishAnimation();
+    finishAnimation();  // the frame still animates to the pane's size
     EXPECT_EQ(c.contentSubview()->height(), 150);
 }
 
 TEST(PrefsWindowShared, TheSharedControllerIsMadeOnceAsTheClassAskedFor) {
     ThreePanes& first = DBPrefsWindowController::sharedPrefsWindowController<ThreePanes>();
-    ThreePanes& again = DBPrefsWindowController::sharedPrefsWindowController<ThreePanes>();
-    EXPECT_EQ(&first, &again);
+    EXPECT_EQ(&DBPrefsWindowController::sharedPrefsWindowController<ThreePanes>(), &first);
     EXPECT_EQ(&DBPrefsWindowController::sharedPrefsWindowController(), &first);
     EXPECT_THROW(DBPrefsWindowController::sharedPrefsWindowController<NoPanes>(), std::logic_error);
     DBPrefsWindowController::releaseSharedPrefsWindowController();
