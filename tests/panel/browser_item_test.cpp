@@ -7,17 +7,6 @@ namespace {
 
 class BrowserItemTest : public test::PanelTest {};
 
-TEST_F(BrowserItemTest, AHiddenApplicationStartsFadedAtTheIconsLargestSizeWithoutTouchingThePanel) {
-    sim::ApplicationSpec options;
-    options.hidden = true;
-    auto faded = IKBBrowserItem::itemWithRunningApplication(app(sim.addApplication(options)), *controller);
-    EXPECT_TRUE(faded->isTransparent());
-    EXPECT_EQ(faded->image()->size(), (Size{128, 128}));
-    EXPECT_NEAR(middleAlpha(faded->image()), 128, 2);
-    EXPECT_TRUE(view.selections.empty());
-    EXPECT_TRUE(view.reloadedCells.empty());
-}
-
 TEST_F(BrowserItemTest, AnItemFadesOnceAndNeverWithoutAPictureOfFivePoints) {
     auto w = appsWithWindows({"A", "B"});
     controller->populateItems(windowRecords(w));

@@ -5,7 +5,6 @@
 #include <mutex>
 #include <thread>
 
-#include "panel/grab_image_operation.h"
 #include "panel_fixture.h"
 #include "support/solid_picture.h"
 
@@ -61,16 +60,6 @@ TEST_F(GrabImageTest, BadgesAreDrawnOnlyWhenTheSettingsAskForThem) {
     EXPECT_NE(colorAt(item(0)->image(), 950, 50), QColor(20, 20, 120));  // the space plate, top right
     EXPECT_NE(colorAt(item(0)->image(), 500, 300), QColor(20, 20, 120)); // the icon
     EXPECT_EQ(colorAt(item(0)->image(), 100, 500), QColor(20, 20, 120));
-}
-
-TEST_F(GrabImageTest, ACancelledOperationGrabsNothingAndStillFinishes) {
-    auto item = windowItemWithoutGrab(appsWithWindows({"A"})[0]);
-    auto operation = GrabImageOperation::operationWithItem(item);
-    operation->cancel();
-    operation->main();
-    EXPECT_TRUE(operation->isFinished());
-    EXPECT_EQ(sim.countCalls("capture"), 0);
-    EXPECT_FALSE(item->image());
 }
 
 TEST_F(GrabImageTest, CancellingTheQueueStopsGrabsUnderWayAndDropsTheWaitingOnes) {

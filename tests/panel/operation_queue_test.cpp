@@ -1,4 +1,5 @@
-// The picture queue: cancellation before and during a run, and shutdown.
+// The picture queue's shutdown; cancelling through the queue is tested with real grabs
+// (grab_image_test.cpp).
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -25,33 +26,6 @@ public:
 private:
     std::function<void(FunctionOperation&)> work_;
 };
-
-TEST(OperationQueueTest, CancelledBeforeItRunsNeverRunsAndTheRunningOneSeesTheCancel) {
-    OperationQueue queue(1);
-    std::promise<void> entered, release;
-    std::atomic<bool> sawCancel{false};
-    auto running = std::make_shared<FunctionOperation>([&](FunctionOperation& self) {
-        entered.set_value();
-        release.get_future().wait();
-        sawCancel.store(self.isCancelled());
-    });
-    auto waiting = std::make_shared<FunctionOperation>();
-    queue.addOperation(running);
-    queue.addOperation(waiting);
-    entered.get_future().wait();
-    EXPECT_EQ(queue.operationCount(), 2u);
-
-    queue.cancelAllOperations();
-    EXPECT_EQ(queue.operationCount(), 1u); // the waiting one is dropped at once
-    release.set_value();
-    queue.waitUntilAllOperationsAreFinished();
-
-    EXPECT_TRUE(sawCancel.load());
-    EXPECT_TRUE(running->isFinished());
-    EXPECT_FALSE(waiting->started.load());
-    EXPECT_FALSE(waiting->isFinished()); // nobody waits for a dropped operation
-    EXPECT_TRUE(waiting->isCancelled());
-}
 
 TEST(OperationQueueTest, DestructionCancelsTheRunningOperationAndDropsTheQueuedOnes) {
     auto never = std::make_shared<FunctionOperation>();
