@@ -90,25 +90,6 @@ TEST_F(ControllerTest, ShowingRecordsTheApplicationInFrontOnceAndHidingDropsEver
     for (const auto& i : items) EXPECT_FALSE(i->image());
 }
 
-TEST_F(ControllerTest, FullScreenGoesThroughTheViewAndTheSizePreviewThroughTheWindow) {
-    VLSettings::shared().fullScreenApps = 1;
-    controller->setMode(IKBController::kModeApplications);
-    controller->show();
-    EXPECT_TRUE(view.isInFullScreenMode());
-    controller->hide();
-    EXPECT_FALSE(view.isInFullScreenMode());
-    EXPECT_EQ(window.frameChanges + window.orderFronts + window.orderOuts, 0);
-    controller->setMode(IKBController::kModeApplicationWindows);
-    EXPECT_FALSE(controller->shouldFullScreen()) << "the windows' setting applies in the window modes";
-
-    controller->setMode(IKBController::kModeApplications);
-    controller->showForResize();
-    EXPECT_TRUE(window.visible);
-    controller->hideForResize();
-    EXPECT_EQ(window.alpha, 1.0);
-    EXPECT_FALSE(window.visible);
-}
-
 TEST_F(ControllerTest, WindowCommandsFadeEveryItemOfTheApplicationAndBeepWhereTheWindowRefuses) {
     sim::ApplicationSpec options;
     options.quitsWhenAsked = false;
