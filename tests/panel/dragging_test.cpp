@@ -16,21 +16,17 @@ protected:
     }
 };
 
-TEST_F(DraggingTest, OnlyFileNamesFromElsewhereAreAcceptedAtEntry) {
-    DraggingInfo text;
-    EXPECT_EQ(controller->draggingEntered(text), kDragOperationNone);
-    EXPECT_EQ(controller->draggingEntered(filesAt(0)), kDragOperationEvery);
-    DraggingInfo own = filesAt(0);
-    own.source = controller.get();
-    EXPECT_EQ(controller->draggingEntered(own), kDragOperationNone);
-}
-
-TEST_F(DraggingTest, HoldingOverTheSelectedWindowEndsTheSwitchAtTheFiftyFirstUpdate) {
+TEST_F(DraggingTest, OnlyFilesFromElsewhereEnterAndHoldingOverTheSelectedWindowEndsTheSwitch) {
     controller->setMode(IKBController::kModeAllWindows);
     controller->populateItems(windowRecords(appsWithWindows({"A", "B"})));
-    controller->draggingEntered(filesAt(150));
+    DraggingInfo own = filesAt(150);
+    own.source = controller.get();
+    EXPECT_EQ(controller->draggingEntered(DraggingInfo{}), kDragOperationNone);
+    EXPECT_EQ(controller->draggingEntered(own), kDragOperationNone);
+    EXPECT_EQ(controller->draggingEntered(filesAt(150)), kDragOperationEvery);
 
-    // Over the other cell nothing ever fires, and the count starts again.
+    // Over the other cell nothing ever fires, and the count starts again; the 51st update over
+    // the selected one ends the switch.
     for (int i = 0; i < 80; ++i) ASSERT_EQ(controller->draggingUpdated(filesAt(50)), kDragOperationEvery);
     for (int i = 0; i < 50; ++i) ASSERT_EQ(controller->draggingUpdated(filesAt(150)), kDragOperationEvery);
     sim.pump();

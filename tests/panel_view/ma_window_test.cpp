@@ -1,13 +1,12 @@
-// The panel window: its flags whatever the interface file says, hidden after loading, its
-// centring, the background for the compositing state and what accessibility clients see of
-// it. Activation on a real desktop is checked by the X11 suite.
+// The panel window: its flags whatever the interface file says, hidden after loading, the
+// background for the compositing state and what accessibility clients see of it. Activation
+// on a real desktop is checked by the X11 suite.
 #include <gtest/gtest.h>
 
 #include <QAccessible>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QLayout>
-#include <QScreen>
 
 #include <memory>
 
@@ -71,16 +70,6 @@ TEST_F(PanelWindowTest, APanelWhateverTheInterfaceFileSaysHiddenUntilShownAndNev
     QApplication::processEvents();
     EXPECT_TRUE(isPanel(*window));
     EXPECT_EQ(QWidget::keyboardGrabber(), nullptr);
-}
-
-TEST_F(PanelWindowTest, CentringKeepsTheSize) {
-    outlets.window->setFrame(Rect{3, 4, 637, 437}, true);
-    outlets.window->center();
-    const Rect f = outlets.window->frame();
-    const QPointF centre = QRectF(outlets.window->screen()->availableGeometry()).center();
-    EXPECT_EQ(QSizeF(f.width, f.height), QSizeF(637, 437));
-    EXPECT_NEAR(f.x + f.width / 2, centre.x(), 1);
-    EXPECT_NEAR(f.y + f.height / 2, centre.y(), 1);
 }
 
 TEST_F(PanelWindowTest, BackgroundFollowsTheCompositorAtEachShowingFromHidden) {
