@@ -5,260 +5,161 @@
 namespace velora {
 namespace {
 
-using test::PanelTest;
+class ControllerTest : public test::PanelTest {};
 
-class ControllerTest : public PanelTest {
-protected:
-    // Three applications A, B, C with one window each; returns their pids and windows.
-    struct Three {
-        pid_t pid[3];
-        uint32_t window[3];
-    };
-    Three three() {
-        Three t{};
-        const char* names[] = {"A", "B", "C"};
-        for (int i = 0; i < 3; ++i) std::tie(t.pid[i], t.window[i]) = appWithWindow(names[i], names[i]);
-        return t;
-    }
-    VLCandidateList windows(const Three& t) {
-        return {windowRecord(t.pid[0], t.window[0]), windowRecord(t.pid[1], t.window[1]),
-                windowRecord(t.pid[2], t.window[2])};
-    }
-};
-
-TEST_F(ControllerTest, ItemsKeepTheListsOrderSkipRefusedAndForeignMembersAndStartOnTheSecond) {
-    Three t = three();
+TEST_F(ControllerTest, ItemsKeepTheListsOrderSkipRefusedAndForeignMembersAndTheSelectionWraps) {
+    auto w = appsWithWindows({"A", "B", "C"});
     // The rules refuse window B, the session refuses application C.
     VLSettings::shared().ignoreMinimized = 1;
-    sim.updateWindow(t.window[1], [](sim::WindowSpec& w) { w.minimized = true; });
-    session.refused.insert(t.pid[2]);
-    VLCandidateList mixed = windows(t);
-    mixed.insert(mixed.begin() + 1, app(t.pid[0]));
+    sim.updateWindow(w[1].window, [](sim::WindowSpec& spec) { spec.minimized = true; });
+    session.refused.insert(w[2].pid);
+    VLCandidateList mixed = windowRecords(w);
+    mixed.insert(mixed.begin() + 1, app(w[0].pid));
     mixed.insert(mixed.begin() + 2, std::monostate{});
-    mixed.push_back(app(t.pid[2]));
+    mixed.push_back(app(w[2].pid));
     mixed.push_back(RunningApplicationRef());
-    mixed.push_back(app(t.pid[1]));
+    mixed.push_back(app(w[1].pid));
 
     controller->populateItems(mixed);
-    EXPECT_EQ(itemTitles(), (std::vector<std::string>{"A", "A", "C", "B"}));
-    EXPECT_TRUE(controller->browserData()[0]->isWindow());
-    EXPECT_FALSE(controller->browserData()[1]->isWindow());
-    EXPECT_EQ(view.selectedIndex(), 1u);
-    ASSERT_TRUE(controller->selectedElement());
-    EXPECT_EQ(controller->selectedElement(), controller->browserData()[1]);
+    std::vector<std::string> titles;
+    for (const auto& i : controller->browserData()) titles.push_back(i->title().value_or(""));
+    EXPECT_EQ(titles, (std::vector<std::string>{"A", "org.example.A", "C", "org.example.B"}));
+    EXPECT_EQ(controller->selectedElement(), item(1)); // the one behind the front application
+    view.setSelectedIndex(3);
+    controller->selectNext();
+    EXPECT_EQ(view.selectedIndex(), 0u);
+    controller->selectPrevious();
+    EXPECT_EQ(view.selectedIndex(), 3u);
 
-    // Windows A and C only: C is selected.
-    controller->populateItems(windows(t));
-    EXPECT_EQ(itemTitles(), (std::vector<std::string>{"A", "C"}));
-    EXPECT_EQ(controller->selectedElement()->title(), "C");
+    // Nothing to show: the empty item, selected although index 1 was asked for.
+    controller->populateItems({});
+    ASSERT_EQ(controller->browserData().size(), 1u);
+    EXPECT_TRUE(item(0)->isEmpty());
+    EXPECT_EQ(controller->selectedElement(), item(0));
+    // Nothing at all: nothing is selected or acted on.
+    controller->clearItems();
+    controller->selectNext();
+    controller->selectPrevious();
+    EXPECT_EQ(controller->selectedElement(), nullptr);
+    controller->activateCurrentIndex();
+    EXPECT_EQ(sim.countCalls("activate"), 0);
 }
 
 TEST_F(ControllerTest, TheWindowListIsFetchedOnceAndOnlyWhenARecordNeedsMatching) {
-    Three t = three();
-    VLCandidateList matched = windows(t);
+    auto w = appsWithWindows({"A", "B", "C"});
+    VLCandidateList matched = windowRecords(w);
     sim.clearCalls();
     controller->populateItems(matched);
     EXPECT_EQ(sim.countCalls("windowList"), 0);
 
     VLCandidateList fresh;
-    for (int i = 0; i < 3; ++i)
-        fresh.emplace_back(VLElement::elementWithElementRef(AXElement{AXElement::Kind::Window, t.pid[i], t.window[i]}));
+    for (const auto& [pid, number] : w)
+        fresh.emplace_back(VLElement::elementWithElementRef(AXElement{AXElement::Kind::Window, pid, number}));
     controller->populateItems(fresh);
     EXPECT_EQ(sim.countCalls("windowList"), 1);
     EXPECT_EQ(controller->browserData().size(), 3u);
 }
 
-TEST_F(ControllerTest, NothingToShowGivesTheEmptyItemAndASingleItemIsSelected) {
-    controller->populateItems({});
-    ASSERT_EQ(controller->browserData().size(), 1u);
-    EXPECT_TRUE(controller->browserData()[0]->isEmpty());
-    // Index 1 was asked for; the selection names the only item.
-    EXPECT_EQ(view.selections.back(), 1u);
-    EXPECT_EQ(controller->selectedElement(), controller->browserData()[0]);
-}
-
-TEST_F(ControllerTest, TheSelectionWrapsBothWays) {
-    Three t = three();
-    controller->populateItems(windows(t));
-    controller->populateItems({app(t.pid[0]), app(t.pid[1]), app(t.pid[2])});
-    view.setSelectedIndex(2);
-    controller->selectNext();
-    EXPECT_EQ(view.selectedIndex(), 0u);
-    controller->selectPrevious();
-    EXPECT_EQ(view.selectedIndex(), 2u);
-    controller->selectPrevious();
-    EXPECT_EQ(view.selectedIndex(), 1u);
-    controller->selectLast();
-    EXPECT_EQ(view.selectedIndex(), 2u);
-
-    controller->clearItems();
-    controller->selectNext();
-    controller->selectPrevious();
-    EXPECT_EQ(controller->selectedElement(), nullptr);
-    controller->activateCurrentIndex(); // acts on nothing
-    EXPECT_EQ(sim.countCalls("activate"), 0);
-}
-
-TEST_F(ControllerTest, ClearingDropsEveryPictureAndFlushesTheViewCacheThreeTimes) {
-    Three t = three();
-    controller->populateItems(windows(t));
-    finishPictures();
-    std::vector<IKBBrowserItemRef> items = controller->browserData();
-    for (const auto& item : items) ASSERT_TRUE(item->image());
-    const int frees = view.cacheFrees;
-    controller->clearItems();
-    EXPECT_EQ(view.cacheFrees, frees + 3);
-    EXPECT_TRUE(controller->browserData().empty());
-    for (const auto& item : items) EXPECT_FALSE(item->image());
-    EXPECT_EQ(view.count(), 0);
-}
-
-TEST_F(ControllerTest, ShowingInAWindowRecordsTheApplicationInFrontAndHidingClears) {
-    Three t = three();
-    sim.focusWindow(t.window[1]);
+TEST_F(ControllerTest, ShowingRecordsTheApplicationInFrontOnceAndHidingDropsEveryPicture) {
+    auto w = appsWithWindows({"A", "B", "C"});
+    sim.focusWindow(w[1].window);
     VLSettings::shared().width = 637;
     VLSettings::shared().height = 437;
     controller->setMode(IKBController::kModeAllWindows);
-    controller->populateItems(windows(t));
+    controller->populateItems(windowRecords(w));
+    finishPictures();
+    const std::vector<IKBBrowserItemRef> items = controller->browserData();
+    for (const auto& i : items) ASSERT_TRUE(i->image());
 
     controller->show();
     EXPECT_TRUE(controller->isShown());
     EXPECT_EQ(window.frame_, (Rect{40, 30, 637, 437}));
-    EXPECT_TRUE(window.displayed);
-    EXPECT_EQ(window.centerings, 1);
     ASSERT_TRUE(session.previouslyActive);
-    EXPECT_EQ(session.previouslyActive->processIdentifier(), t.pid[1]);
-    EXPECT_EQ(view.fullScreenEntries, 0);
-
+    EXPECT_EQ(session.previouslyActive->processIdentifier(), w[1].pid);
     // Shown again while up (a mode change): the application to return to stays.
-    sim.focusWindow(t.window[2]);
+    sim.focusWindow(w[2].window);
     controller->show();
-    EXPECT_EQ(session.previouslyActive->processIdentifier(), t.pid[1]);
+    EXPECT_EQ(session.previouslyActive->processIdentifier(), w[1].pid);
 
+    const int frees = view.cacheFrees;
     controller->hide();
     EXPECT_FALSE(controller->isShown());
     EXPECT_TRUE(controller->browserData().empty());
-    EXPECT_EQ(window.orderOuts, 1);
+    EXPECT_EQ(view.count(), 0);
+    EXPECT_GT(view.cacheFrees, frees);
+    for (const auto& i : items) EXPECT_FALSE(i->image());
 }
 
-TEST_F(ControllerTest, FullScreenGoesThroughTheViewAndLeavesTheWindowAlone) {
-    VLSettings::shared().fullScreenApps = 1;
-    controller->setMode(IKBController::kModeApplications);
-    EXPECT_TRUE(controller->shouldFullScreen());
-    controller->show();
-    EXPECT_TRUE(controller->isShown());
-    EXPECT_EQ(view.fullScreenScreen, 0);
-    EXPECT_EQ(view.fullScreenOptions, 298u);
-    controller->hide();
-    EXPECT_FALSE(controller->isShown());
-    EXPECT_EQ(view.fullScreenExits, 1);
-    EXPECT_EQ(window.frameChanges + window.orderFronts + window.orderOuts, 0);
-
-    // The windows' setting applies in the window modes.
-    controller->setMode(IKBController::kModeApplicationWindows);
-    EXPECT_FALSE(controller->shouldFullScreen());
-
-    // The size preview always uses the window.
-    controller->showForResize();
-    EXPECT_EQ(window.alpha, 0.5);
-    EXPECT_TRUE(window.visible);
-    controller->hideForResize();
-    EXPECT_EQ(window.alpha, 1.0);
-    EXPECT_FALSE(window.visible);
-}
-
-TEST_F(ControllerTest, QuittingThroughAWindowFadesEveryItemOfTheApplication) {
+TEST_F(ControllerTest, WindowCommandsFadeEveryItemOfTheApplicationAndBeepWhereTheWindowRefuses) {
     sim::ApplicationSpec options;
-    options.bundleIdentifier = "org.example.two";
     options.quitsWhenAsked = false;
     pid_t two = sim.addApplication(options);
     uint32_t w1 = sim.addWindow(two), w2 = sim.addWindow(two);
-    auto [one, w3] = appWithWindow("org.example.one", "One");
+    sim::WindowSpec fixed;
+    fixed.minimizeEnabled = fixed.closeEnabled = false;
+    auto [one, w3] = appWithWindow("org.example.one", "One", fixed);
     controller->setMode(IKBController::kModeAllWindows);
     controller->populateItems({windowRecord(two, w1), windowRecord(one, w3), windowRecord(two, w2)});
     finishPictures();
     view.setSelectedIndex(0);
 
     controller->quitApp(); // two items of that application: both fade, the selection stays
-    EXPECT_TRUE(controller->browserData()[0]->isTransparent());
-    EXPECT_FALSE(controller->browserData()[1]->isTransparent());
-    EXPECT_TRUE(controller->browserData()[2]->isTransparent());
+    EXPECT_EQ(fadedItems(), (std::vector<bool>{true, false, true}));
     EXPECT_EQ(view.selectedIndex(), 0u);
     EXPECT_EQ(sim.countCalls("terminate"), 1);
 
     view.setSelectedIndex(1);
+    controller->minimizeWindow();
+    controller->closeWindow();
+    EXPECT_EQ(sim.beeps(), 2);
+    EXPECT_FALSE(sim.window(w3).minimized);
+    EXPECT_EQ(fadedItems(), (std::vector<bool>{true, false, true}));
     controller->forceQuitApp(); // one item: it fades and the selection moves on
-    EXPECT_TRUE(controller->browserData()[1]->isTransparent());
+    EXPECT_TRUE(item(1)->isTransparent());
     EXPECT_EQ(view.selectedIndex(), 2u);
     EXPECT_FALSE(sim.isApplicationRunning(one));
 }
 
-TEST_F(ControllerTest, TheFinderIsNeverQuitAndAHiddenApplicationIsNotFadedTwice) {
-    sim::ApplicationSpec finder;
-    finder.bundleIdentifier = "com.apple.finder";
-    pid_t f = sim.addApplication(finder);
-    sim::ApplicationSpec hidden;
-    hidden.bundleIdentifier = "org.example.hidden";
-    hidden.hidden = true;
-    pid_t h = sim.addApplication(hidden);
+TEST_F(ControllerTest, ApplicationCommandsSpareTheFinderAndActOnEveryWindowOfTheApplication) {
+    sim::ApplicationSpec spec;
+    spec.bundleIdentifier = "com.apple.finder";
+    pid_t finder = sim.addApplication(spec);
+    spec.bundleIdentifier = "org.example.hidden";
+    spec.hidden = true;
+    pid_t hidden = sim.addApplication(spec);
+    pid_t two = sim.addApplication({});
+    uint32_t w1 = sim.addWindow(two), w2 = sim.addWindow(two);
+    VLWindowManager::sharedManager(); // lists every window
     controller->setMode(IKBController::kModeApplications);
-    controller->populateItems({app(f), app(h)});
-    view.setSelectedIndex(0);
+    controller->populateItems({app(finder), app(hidden), app(two)});
+    // The hidden application's item comes faded, at the icon's largest size, and making it
+    // moved no selection.
+    EXPECT_EQ(fadedItems(), (std::vector<bool>{false, true, false}));
+    EXPECT_EQ(item(1)->image()->size(), (Size{128, 128}));
+    EXPECT_NEAR(middleAlpha(item(1)->image()), 128, 2);
+    EXPECT_EQ(view.selections, std::vector<unsigned>{1});
 
+    view.setSelectedIndex(0);
     controller->quitApp();
     controller->forceQuitApp();
     EXPECT_EQ(sim.beeps(), 2);
     EXPECT_EQ(sim.countCalls("terminate") + sim.countCalls("forceTerminate"), 0);
-    EXPECT_FALSE(controller->browserData()[0]->isTransparent());
 
     view.setSelectedIndex(1);
-    ImageRef faded = controller->browserData()[1]->image();
-    controller->hideApp();
+    const ImageRef faded = item(1)->image();
+    controller->hideApp(); // already faded: not again, and the selection stays
     EXPECT_EQ(sim.countCalls("hide"), 1);
-    EXPECT_EQ(controller->browserData()[1]->image(), faded);
+    EXPECT_EQ(item(1)->image(), faded);
     EXPECT_EQ(view.selectedIndex(), 1u);
-}
 
-TEST_F(ControllerTest, MinimiseAndCloseActOnTheWindowOrOnEveryWindowOfTheApplication) {
-    sim::ApplicationSpec options;
-    options.bundleIdentifier = "org.example.two";
-    pid_t two = sim.addApplication(options);
-    uint32_t w1 = sim.addWindow(two), w2 = sim.addWindow(two);
-    sim::WindowSpec fixed;
-    fixed.minimizeEnabled = false;
-    fixed.closeEnabled = false;
-    auto [other, w3] = appWithWindow("org.example.other", "Fixed", fixed);
-    VLWindowManager::sharedManager(); // lists every window
-
-    controller->setMode(IKBController::kModeApplications);
-    controller->populateItems({app(other), app(two)});
-    sim.clearCalls();
-    controller->minimizeWindow(); // on "two", selected at index 1
-    EXPECT_TRUE(sim.window(w1).minimized);
-    EXPECT_TRUE(sim.window(w2).minimized);
-    std::vector<std::string> timeouts;
-    for (const auto& call : sim.calls())
-        if (call.kind == "messagingTimeout") timeouts.push_back(call.detail);
-    ASSERT_EQ(timeouts.size(), 2u);
-    EXPECT_EQ(std::stof(timeouts[0]), 1.0f);
-    EXPECT_EQ(std::stof(timeouts[1]), 0.2f);
-    EXPECT_TRUE(controller->browserData()[1]->isTransparent());
-    EXPECT_EQ(view.selectedIndex(), 0u); // faded with advance: wrapped to the first
-
-    controller->setMode(IKBController::kModeAllWindows);
-    controller->populateItems({windowRecord(other, w3), windowRecord(two, w1)});
-    view.setSelectedIndex(0);
+    view.setSelectedIndex(2);
     controller->minimizeWindow();
+    EXPECT_TRUE(sim.window(w1).minimized && sim.window(w2).minimized);
+    EXPECT_EQ(fadedItems(), (std::vector<bool>{false, true, true}));
+    EXPECT_EQ(view.selectedIndex(), 0u); // faded with advance: wrapped to the first
+    view.setSelectedIndex(2);
     controller->closeWindow();
-    EXPECT_EQ(sim.beeps(), 2);
-    EXPECT_TRUE(sim.windowExists(w3));
-
-    controller->setMode(IKBController::kModeApplications);
-    controller->populateItems({app(other), app(two)});
-    controller->closeWindow();
-    EXPECT_FALSE(sim.windowExists(w1));
-    EXPECT_FALSE(sim.windowExists(w2));
-    EXPECT_EQ(sim.countCalls("messagingTimeout"), 2); // closing changes no time-out
+    EXPECT_FALSE(sim.windowExists(w1) || sim.windowExists(w2));
 }
 
 } // namespace

@@ -1,56 +1,44 @@
 // Window pictures in the background: the grab, badges, fading of windows out of sight,
 // cancellation, and a fade from a command racing a grab.
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
-#include "panel/grab_image_operation.h"
 #include "panel_fixture.h"
+#include "support/solid_picture.h"
 
 namespace velora {
 namespace {
 
-using test::PanelTest;
-
-class GrabImageTest : public PanelTest {
+class GrabImageTest : public test::PanelTest {
 protected:
-    IKBBrowserItemRef populateOne(pid_t pid, uint32_t number) {
-        controller->populateItems({windowRecord(pid, number)});
-        return controller->browserData().at(0);
+    static QColor colorAt(const ImageRef& image, int x, int y) {
+        return QColor(image->representations().front().pixel(x, y));
     }
-    static QRgb pixelAt(const ImageRef& image, int x, int y) { return image->representations().front().pixel(x, y); }
 };
 
-TEST_F(GrabImageTest, AWindowItemGetsItsPictureInTheBackgroundAndOnlyItsCellIsRedrawn) {
-    sim::WindowSpec options;
-    options.size = {300, 200};
-    options.color = QColor(10, 200, 30);
-    auto [pid, number] = appWithWindow("org.example.a", "A", options);
-    IKBBrowserItemRef item = populateOne(pid, number);
+TEST_F(GrabImageTest, PicturesArriveInTheBackgroundAMinimisedOneFadedAndOnlyTheirCellsAreRedrawn) {
+    sim::WindowSpec shown, minimised;
+    shown.size = {300, 200};
+    shown.color = QColor(10, 200, 30);
+    minimised.minimized = true;
+    auto [a, wa] = appWithWindow("org.example.a", "A", shown);
+    auto [b, wb] = appWithWindow("org.example.b", "B", minimised);
+    controller->populateItems({windowRecord(a, wa), windowRecord(b, wb)});
     const int reloads = view.reloads;
-    finishPictures();
-
-    ASSERT_TRUE(item->image());
-    EXPECT_EQ(item->image()->size(), (Size{300, 200}));
-    EXPECT_EQ(QColor(pixelAt(item->image(), 150, 100)), QColor(10, 200, 30));
-    EXPECT_FALSE(item->isTransparent());
-    EXPECT_EQ(view.reloadedCells, (std::vector<int>{0}));
-    EXPECT_EQ(view.reloads, reloads);
-    EXPECT_EQ(sim.countCalls("capture"), 1);
-}
-
-TEST_F(GrabImageTest, AMinimisedWindowEndsFadedAndTheSelectionStays) {
-    sim::WindowSpec options;
-    options.minimized = true;
-    auto [pid, number] = appWithWindow("org.example.a", "A", options);
-    auto [pid2, number2] = appWithWindow("org.example.b", "B");
-    controller->populateItems({windowRecord(pid, number), windowRecord(pid2, number2)});
     const auto selections = view.selections;
     finishPictures();
 
-    IKBBrowserItemRef item = controller->browserData()[0];
-    ASSERT_TRUE(item->image());
-    EXPECT_TRUE(item->isTransparent());
-    EXPECT_NEAR(middleAlpha(item->image()), 128, 2);
-    EXPECT_FALSE(controller->browserData()[1]->isTransparent());
+    ASSERT_TRUE(item(0)->image() && item(1)->image());
+    EXPECT_EQ(item(0)->image()->size(), (Size{300, 200}));
+    EXPECT_EQ(colorAt(item(0)->image(), 150, 100), QColor(10, 200, 30));
+    EXPECT_EQ(fadedItems(), (std::vector<bool>{false, true}));
+    EXPECT_NEAR(middleAlpha(item(1)->image()), 128, 2);
+    std::vector<int> cells = view.reloadedCells;
+    std::sort(cells.begin(), cells.end());
+    EXPECT_EQ(cells, (std::vector<int>{0, 1}));
+    EXPECT_EQ(view.reloads, reloads);
     EXPECT_EQ(view.selections, selections);
 }
 
@@ -60,31 +48,18 @@ TEST_F(GrabImageTest, BadgesAreDrawnOnlyWhenTheSettingsAskForThem) {
     options.space = 3;
     options.color = QColor(20, 20, 120);
     auto [pid, number] = appWithWindow("org.example.a", "A", options);
-    IKBBrowserItemRef plain = populateOne(pid, number);
-    finishPictures();
-    // Top-right corner (in top-left pixel coordinates) and the middle: unchanged.
-    EXPECT_EQ(QColor(pixelAt(plain->image(), 950, 50)), QColor(20, 20, 120));
+    auto grab = [&] {
+        controller->populateItems({windowRecord(pid, number)});
+        finishPictures();
+        return item(0)->image();
+    };
+    EXPECT_EQ(colorAt(grab(), 950, 50), options.color);
 
-    VLSettings::shared().showSpaceBadges = 1;
-    VLSettings::shared().showAppBadges = 1;
-    IKBBrowserItemRef badged = populateOne(pid, number);
-    finishPictures();
-    EXPECT_NE(QColor(pixelAt(badged->image(), 950, 50)), QColor(20, 20, 120)); // the space plate
-    EXPECT_NE(QColor(pixelAt(badged->image(), 500, 300)), QColor(20, 20, 120)); // the icon
-    EXPECT_EQ(QColor(pixelAt(badged->image(), 100, 500)), QColor(20, 20, 120));
-}
-
-TEST_F(GrabImageTest, ACancelledOperationGrabsNothingAndStillFinishes) {
-    auto [pid, number] = appWithWindow("org.example.a", "A");
-    auto item = std::make_shared<IKBBrowserItem>(IKBBrowserItem::Kind::Window, windowRecord(pid, number), nullptr,
-                                                 std::string("A"), nullptr, controller->weak_from_this());
-    auto operation = GrabImageOperation::operationWithItem(item);
-    operation->cancel();
-    operation->main();
-    EXPECT_TRUE(operation->isFinished());
-    EXPECT_EQ(sim.countCalls("capture"), 0);
-    EXPECT_FALSE(item->image());
-    EXPECT_EQ(operation->item(), item);
+    VLSettings::shared().showSpaceBadges = VLSettings::shared().showAppBadges = 1;
+    const ImageRef badged = grab();
+    EXPECT_NE(colorAt(badged, 950, 50), options.color);  // the space plate, top right
+    EXPECT_NE(colorAt(badged, 500, 300), options.color); // the icon
+    EXPECT_EQ(colorAt(badged, 100, 500), options.color);
 }
 
 TEST_F(GrabImageTest, CancellingTheQueueStopsGrabsUnderWayAndDropsTheWaitingOnes) {
@@ -99,16 +74,11 @@ TEST_F(GrabImageTest, CancellingTheQueueStopsGrabsUnderWayAndDropsTheWaitingOnes
         cv.notify_all();
         cv.wait(lock, [&] { return cancelled; });
     });
-    VLCandidateList records;
-    for (int i = 0; i < 8; ++i) {
-        auto [pid, number] = appWithWindow("org.example." + std::to_string(i), "W");
-        records.emplace_back(windowRecord(pid, number));
-    }
-    controller->populateItems(records);
-    const int threads = int(OperationQueue::defaultMaxConcurrent());
+    controller->populateItems(windowRecords(appsWithWindows({"A", "B", "C", "D", "E", "F", "G", "H"})));
+    const int running = std::min(int(OperationQueue::defaultMaxConcurrent()), 8);
     {
         std::unique_lock lock(m);
-        ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(5), [&] { return entered == std::min(threads, 8); }));
+        ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(5), [&] { return entered == running; }));
     }
     session.pictures.cancelAllOperations();
     {
@@ -118,25 +88,19 @@ TEST_F(GrabImageTest, CancellingTheQueueStopsGrabsUnderWayAndDropsTheWaitingOnes
     cv.notify_all();
     finishPictures();
 
-    EXPECT_EQ(sim.countCalls("capture"), std::min(threads, 8));
-    for (const auto& item : controller->browserData()) EXPECT_FALSE(item->image());
+    EXPECT_EQ(sim.countCalls("capture"), running);
+    for (const auto& i : controller->browserData()) EXPECT_FALSE(i->image());
     EXPECT_TRUE(view.reloadedCells.empty());
 }
 
 TEST_F(GrabImageTest, AFadeAndAGrabInEitherOrderEndWithTheNewPictureFaded) {
-    auto [pid, number] = appWithWindow("org.example.a", "A");
-    VLElementRef record = windowRecord(pid, number);
+    const auto w = appsWithWindows({"A"})[0];
+    const ImageRef grabbed = test::solidPicture(300, 150, Qt::blue);
     auto makeItem = [&] {
-        auto item = std::make_shared<IKBBrowserItem>(IKBBrowserItem::Kind::Window, record, nullptr, std::string("A"),
-                                                     nullptr, controller->weak_from_this());
-        QImage old(200, 100, QImage::Format_ARGB32_Premultiplied);
-        old.fill(Qt::red);
-        item->setImage(std::make_shared<const Image>(std::move(old)));
-        return item;
+        auto i = windowItemWithoutGrab(w);
+        i->setImage(test::solidPicture(200, 100, Qt::red));
+        return i;
     };
-    QImage fresh(300, 150, QImage::Format_ARGB32_Premultiplied);
-    fresh.fill(Qt::blue);
-    const ImageRef grabbed = std::make_shared<const Image>(std::move(fresh));
 
     // The fade first: the later grab stores its picture faded.
     auto fadedFirst = makeItem();
@@ -147,13 +111,13 @@ TEST_F(GrabImageTest, AFadeAndAGrabInEitherOrderEndWithTheNewPictureFaded) {
 
     // Both at once, many times: whichever wins, the item ends with the grabbed picture faded.
     for (int round = 0; round < 100; ++round) {
-        auto item = makeItem();
-        std::thread grab([&] { item->storeGrabbedPicture(grabbed, false); });
-        item->fadeImage(false);
+        auto i = makeItem();
+        std::thread grab([&] { i->storeGrabbedPicture(grabbed, false); });
+        i->fadeImage(false);
         grab.join();
-        ASSERT_TRUE(item->isTransparent());
-        ASSERT_EQ(item->image()->size(), (Size{300, 150})) << "round " << round;
-        ASSERT_NEAR(middleAlpha(item->image()), 128, 2) << "round " << round;
+        ASSERT_TRUE(i->isTransparent());
+        ASSERT_EQ(i->image()->size(), (Size{300, 150})) << "round " << round;
+        ASSERT_NEAR(middleAlpha(i->image()), 128, 2) << "round " << round;
     }
 }
 

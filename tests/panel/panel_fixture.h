@@ -25,8 +25,7 @@ public:
     double nextID() override { return id += 1.0; }
 
     std::atomic<int> ends{0};
-    int unregisters = 0;
-    int switchEnds = 0;
+    int unregisters = 0, switchEnds = 0;
     std::set<pid_t> refused;
     RunningApplicationRef previouslyActive;
     double id = 0;
@@ -35,6 +34,11 @@ public:
 
 class PanelTest : public SimTest {
 protected:
+    struct AppWindow {
+        pid_t pid;
+        uint32_t window;
+    };
+
     PanelTest() {
         VLSettings::shared().reset();
         controller->setOutlets(&window, &view);
@@ -48,11 +52,32 @@ protected:
         VLSettings::shared().reset();
     }
 
+    // One application "org.example.<title>" with one window <title> per title.
+    std::vector<AppWindow> appsWithWindows(std::initializer_list<const char*> titles) {
+        std::vector<AppWindow> out;
+        for (const char* title : titles) {
+            auto [pid, number] = appWithWindow(std::string("org.example.") + title, title);
+            out.push_back({pid, number});
+        }
+        return out;
+    }
     // A record of a window, matched against the window server's list.
-    VLElementRef windowRecord(pid_t pid, uint32_t window) {
-        auto record = VLElement::elementWithElementRef(AXElement{AXElement::Kind::Window, pid, window});
+    VLElementRef windowRecord(pid_t pid, uint32_t number) {
+        auto record = VLElement::elementWithElementRef(AXElement{AXElement::Kind::Window, pid, number});
         record->findPIDandWID(windowServer().copyWindowInfo(kWindowListExcludeDesktopElements, kNullWindowID));
         return record;
+    }
+    VLCandidateList windowRecords(const std::vector<AppWindow>& windows) {
+        VLCandidateList out;
+        for (const AppWindow& w : windows) out.emplace_back(windowRecord(w.pid, w.window));
+        return out;
+    }
+    // A window item whose picture no grab will bring.
+    IKBBrowserItemRef windowItemWithoutGrab(const AppWindow& w) {
+        VLElementRef record = windowRecord(w.pid, w.window);
+        auto title = record->getTitle();
+        return std::make_shared<IKBBrowserItem>(IKBBrowserItem::Kind::Window, std::move(record), nullptr, title,
+                                                nullptr, controller->weak_from_this());
     }
     static RunningApplicationRef app(pid_t pid) { return workspace().runningApplicationWithProcessIdentifier(pid); }
     // Waits for every picture and delivers the cell updates they posted.
@@ -65,9 +90,10 @@ protected:
         const QImage rep = image->representations().front();
         return qAlpha(rep.pixel(rep.width() / 2, rep.height() / 2));
     }
-    std::vector<std::string> itemTitles() const {
-        std::vector<std::string> out;
-        for (const auto& item : controller->browserData()) out.push_back(item->title().value_or(""));
+    const IKBBrowserItemRef& item(std::size_t index) const { return controller->browserData().at(index); }
+    std::vector<bool> fadedItems() const {
+        std::vector<bool> out;
+        for (const auto& i : controller->browserData()) out.push_back(i->isTransparent());
         return out;
     }
 

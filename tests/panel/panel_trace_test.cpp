@@ -13,9 +13,7 @@
 namespace velora {
 namespace {
 
-using test::PanelTest;
-
-class PanelTraceTest : public PanelTest {
+class PanelTraceTest : public test::PanelTest {
 protected:
     PanelTraceTest() {
         if (::pipe2(fds_, O_NONBLOCK | O_CLOEXEC) == 0) ::setenv("VELORA_TRACE_FD", std::to_string(fds_[1]).c_str(), 1);
@@ -25,17 +23,13 @@ protected:
         ::close(fds_[0]);
         ::close(fds_[1]);
     }
-    // The event names written since the last call, in order.
+    // The event names written since the last call, in order; each line starts with one.
     std::string events() {
         std::string all, names;
         char buffer[4096];
         for (ssize_t n; (n = ::read(fds_[0], buffer, sizeof buffer)) > 0;) all.append(buffer, std::size_t(n));
-        for (std::size_t at = 0; at < all.size();) {
-            const std::size_t space = all.find(' ', at), end = all.find('\n', at);
-            if (end == std::string::npos) break;
-            names += (names.empty() ? "" : ",") + all.substr(at, space - at);
-            at = end + 1;
-        }
+        for (std::size_t at = 0, end; (end = all.find('\n', at)) != std::string::npos; at = end + 1)
+            names += (names.empty() ? "" : ",") + all.substr(at, all.find(' ', at) - at);
         return names;
     }
     int fds_[2] = {-1, -1};
@@ -44,21 +38,21 @@ protected:
 TEST_F(PanelTraceTest, PicturesIsMarkedOnceWhenTheLastPictureOfTheFillingLands) {
     ASSERT_TRUE(trace::enabled());
     auto [pid, first] = appWithWindow("org.example.a", "A");
-    sim::WindowSpec pictured;
-    pictured.title = "B";
-    pictured.position = Point{40, 40};
-    const uint32_t second = sim.addWindow(pid, pictured);
-    sim::WindowSpec unpictured;
-    unpictured.title = "C";
-    unpictured.position = Point{80, 80};
-    unpictured.captureFails = true;
-    const uint32_t third = sim.addWindow(pid, unpictured);
+    // Titles and places of their own, so that each record matches its own window.
+    sim::WindowSpec spec;
+    spec.title = "B";
+    spec.position = Point{40, 40};
+    const uint32_t second = sim.addWindow(pid, spec);
+    spec.title = "C";
+    spec.position = Point{80, 80};
+    spec.captureFails = true;
+    const uint32_t unpictured = sim.addWindow(pid, spec);
 
     // The first filling's grab lands after the panel was refilled: it is none of the
     // second filling's, whose other picture never comes, so nothing is marked.
     controller->populateItems({windowRecord(pid, first)});
     session.pictures.waitUntilAllOperationsAreFinished();
-    controller->populateItems({windowRecord(pid, second), windowRecord(pid, third)});
+    controller->populateItems({windowRecord(pid, second), windowRecord(pid, unpictured)});
     controller->show();
     EXPECT_EQ(events(), "panel");
     finishPictures();

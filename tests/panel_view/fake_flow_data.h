@@ -53,28 +53,24 @@ struct FakeFlowData : ImageFlowDataSource, ImageFlowDelegate {
     void imageFlowCellWasDoubleClickedAtIndex(ImageFlowView&, int index) override { doubleClicks.push_back(index); }
 };
 
+// Accepts every file drag unless told otherwise, and records what it heard.
 struct RecordingDestination : DraggingDestination {
-    DragOperation enterAnswer = kDragOperationEvery;
     DragOperation updateAnswer = kDragOperationEvery;
     bool prepareAnswer = true;
-    bool performAnswer = true;
-    std::vector<DraggingInfo> entered, updated, prepared, performed;
+    std::vector<DraggingInfo> entered, updated, performed;
 
     DragOperation draggingEntered(const DraggingInfo& info) override {
         entered.push_back(info);
-        return enterAnswer;
+        return kDragOperationEvery;
     }
     DragOperation draggingUpdated(const DraggingInfo& info) override {
         updated.push_back(info);
         return updateAnswer;
     }
-    bool prepareForDragOperation(const DraggingInfo& info) override {
-        prepared.push_back(info);
-        return prepareAnswer;
-    }
+    bool prepareForDragOperation(const DraggingInfo&) override { return prepareAnswer; }
     bool performDragOperation(const DraggingInfo& info) override {
         performed.push_back(info);
-        return performAnswer;
+        return true;
     }
 };
 

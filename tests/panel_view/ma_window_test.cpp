@@ -1,16 +1,12 @@
-// The panel window: its flags whatever the interface file says, hidden after loading, shown
-// without activation, its frame and centring, the background for the compositing state and
-// what accessibility clients see of it.
+// The panel window: its flags whatever the interface file says, hidden after loading, the
+// background for the compositing state and what accessibility clients see of it. Activation
+// on a real desktop is checked by the X11 suite.
 #include <gtest/gtest.h>
 
 #include <QAccessible>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QLayout>
-#include <QPainter>
-#include <QScreen>
-#include <QSizeGrip>
-#include <QWindow>
 
 #include <memory>
 
@@ -53,28 +49,14 @@ protected:
 };
 
 bool isPanel(const QWidget& window) {
-    const Qt::WindowFlags f = window.windowFlags();
-    return f == MAWindow::panelFlags() && (f & Qt::FramelessWindowHint) && (f & Qt::X11BypassWindowManagerHint) &&
-           !(f & Qt::WindowTitleHint) && !(f & Qt::WindowMinMaxButtonsHint) &&
-           window.testAttribute(Qt::WA_ShowWithoutActivating);
+    return window.windowFlags() == MAWindow::panelFlags() && window.testAttribute(Qt::WA_ShowWithoutActivating);
 }
 
-TEST_F(PanelWindowTest, LoadedHiddenWithTheViewInsideAndShownNeitherActivatedNorGrabbing) {
-    ASSERT_TRUE(outlets.window && outlets.browserView);
+TEST_F(PanelWindowTest, APanelWhateverTheInterfaceFileSaysHiddenUntilShownAndNeverGrabbing) {
     EXPECT_TRUE(isPanel(*outlets.window));
     EXPECT_FALSE(outlets.window->isVisible());
     EXPECT_GE(outlets.window->layout()->indexOf(outlets.browserView), 0);
 
-    outlets.window->makeKeyAndOrderFront();
-    QApplication::processEvents();
-    EXPECT_TRUE(outlets.window->isVisible());
-    // The offscreen platform activates every window it shows, whatever its flags; the X11
-    // suite checks activation on a real desktop. Here: the window asks not to be activated.
-    EXPECT_TRUE(outlets.window->windowHandle()->flags() & Qt::WindowDoesNotAcceptFocus);
-    EXPECT_EQ(QWidget::keyboardGrabber(), nullptr) << "the keyboard is never grabbed";
-}
-
-TEST_F(PanelWindowTest, ATitledResizableDescriptionStillGivesAFramelessPanel) {
     auto window = std::make_unique<MAWindow>();
     Ui::TitledPanel ui;
     ui.setupUi(window.get());
@@ -82,36 +64,20 @@ TEST_F(PanelWindowTest, ATitledResizableDescriptionStillGivesAFramelessPanel) {
     window->awakeFromNib();
     EXPECT_TRUE(isPanel(*window));
     EXPECT_FALSE(window->isVisible());
-
     // Flags set later are put right when the window shows.
     window->setWindowFlags(Qt::Window | Qt::WindowTitleHint);
     window->makeKeyAndOrderFront();
+    QApplication::processEvents();
     EXPECT_TRUE(isPanel(*window));
-    EXPECT_TRUE(window->isVisible());
-    window->orderOut();
-    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(QWidget::keyboardGrabber(), nullptr);
 }
 
-TEST_F(PanelWindowTest, FrameAndCentring) {
-    outlets.window->setFrame(Rect{3, 4, 637, 437}, true);
-    EXPECT_EQ(outlets.window->frame(), (Rect{3, 4, 637, 437}));
-    outlets.window->center();
-    const Rect f = outlets.window->frame();
-    EXPECT_EQ(f.width, 637);
-    EXPECT_EQ(f.height, 437);
-    const QPointF centre = QRectF(outlets.window->screen()->availableGeometry()).center();
-    EXPECT_NEAR(f.x + f.width / 2, centre.x(), 1);
-    EXPECT_NEAR(f.y + f.height / 2, centre.y(), 1);
-
-}
-
-TEST_F(PanelWindowTest, BackgroundFollowsTheCompositor) {
+TEST_F(PanelWindowTest, BackgroundFollowsTheCompositorAtEachShowingFromHidden) {
     MAWindow& window = *outlets.window;
     window.setFrame(Rect{0, 0, 300, 200}, true);
 
     // No compositor: opaque, the corners cut by the window's shape.
     EXPECT_FALSE(window.isTranslucent());
-    EXPECT_FALSE(window.testAttribute(Qt::WA_TranslucentBackground));
     EXPECT_FALSE(window.mask().contains(QPoint(0, 0)));
     EXPECT_TRUE(window.mask().contains(QPoint(150, 100)));
     QImage opaque(300, 200, QImage::Format_ARGB32);
@@ -126,7 +92,6 @@ TEST_F(PanelWindowTest, BackgroundFollowsTheCompositor) {
     EXPECT_TRUE(window.testAttribute(Qt::WA_TranslucentBackground));
     EXPECT_TRUE(window.mask().isEmpty());
     window.orderOut();
-
     server.compositing = false;
     window.makeKeyAndOrderFront();
     EXPECT_FALSE(window.isTranslucent());
