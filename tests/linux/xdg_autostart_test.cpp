@@ -1,7 +1,5 @@
 #include "platform/linux/xdg_autostart.h"
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
 
 #include "linux_test_support.h"
@@ -30,8 +28,7 @@ protected:
 
     std::vector<std::string> ids() {
         std::vector<std::string> out;
-        for (auto& item : items.snapshot())
-            out.push_back(item.id);
+        for (auto& item : items.snapshot()) out.push_back(item.id);
         return out;
     }
 };
@@ -42,9 +39,7 @@ TEST_F(XdgAutostartTest, InsertWritesOneEnabledEntryThatResolvesToTheProgram) {
     EXPECT_EQ(readFile(autostart / "velora.desktop"),
               "[Desktop Entry]\nType=Application\nName=Velora\nExec=\"/opt/velora/bin/velora\"\n"
               "X-GNOME-Autostart-enabled=true\n");
-    struct stat st {};
-    ASSERT_EQ(::stat((autostart / "velora.desktop").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0644u);
+    EXPECT_EQ(std::filesystem::status(autostart / "velora.desktop").permissions(), std::filesystem::perms(0644));
     EXPECT_EQ(resolvedOf("velora.desktop"), "/opt/velora/bin/velora");
     // Again, also under another spelling of the path: still one entry, no temporary files.
     ASSERT_TRUE(items.insert("/opt/velora/bin/velora"));
@@ -112,10 +107,8 @@ TEST_F(XdgAutostartTest, RemoveDeletesOnlyThatFile) {
     writeFile(autostart / "other.desktop", "[Desktop Entry]\nExec=/usr/bin/other\n");
     writeFile(config / "outside.desktop", "[Desktop Entry]\n");
     ASSERT_TRUE(items.insert("/usr/bin/velora"));
-    EXPECT_FALSE(items.remove("missing.desktop"));
-    EXPECT_FALSE(items.remove("../outside.desktop"));
-    EXPECT_FALSE(items.remove(".desktop"));
-    EXPECT_FALSE(items.remove(""));
+    for (const char* wrong : {"missing.desktop", "../outside.desktop", ".desktop", ""})
+        EXPECT_FALSE(items.remove(wrong)) << wrong;
     EXPECT_TRUE(items.remove("velora.desktop"));
     EXPECT_EQ(ids(), std::vector<std::string>{"other.desktop"});
     EXPECT_TRUE(std::filesystem::exists(config / "outside.desktop"));
