@@ -10,17 +10,11 @@ namespace {
 
 using Startup = AppTest;
 
-SGKeyCombo stored(UserDefaults& d, const char* key) { return SGKeyCombo(d.objectForKey(key)); }
-
 TEST_F(Startup, FirstStartWritesTheDefaultsGivesThemToTheEngineAndWelcomes) {
     sim.setAccessibilityEnabled(true);
     ASSERT_TRUE(startController());
     EXPECT_FLOAT_EQ(sim.messagingTimeout(), 0.2f);
-    UserDefaults reread(dir / "defaults.plist");
-    EXPECT_TRUE(reread.boolForKey("firstRun2"));
-    EXPECT_EQ(stored(reread, "KeyCycleAppBackward"), SGKeyCombo(48, 2560));
-    EXPECT_TRUE(reread.objectForKey("KeyUniversalBackward").isNone());
-    EXPECT_TRUE(reread.objectForKey("hideIcon").isNone()) << "options that are off stay absent";
+    EXPECT_TRUE(UserDefaults(dir / "defaults.plist").boolForKey("firstRun2")) << "saved at once";
     VLHandler& e = VLHandler::sharedHandler();
     EXPECT_FLOAT_EQ(e.width(), 637.0f);
     EXPECT_FLOAT_EQ(e.displayDelay(), 0.2f);
@@ -48,7 +42,7 @@ TEST_F(Startup, LaterStartsKeepTheUsersChoicesButReplaceAPanelSizeOfZero) {
     ASSERT_TRUE(startController());
     EXPECT_TRUE(alerts.empty());
     EXPECT_FALSE(prefsWindow()->isVisible());
-    EXPECT_EQ(stored(defaults(), "KeyCycleAppForward"), SGKeyCombo(12, 4096));
+    EXPECT_EQ(SGKeyCombo(defaults().objectForKey("KeyCycleAppForward")), SGKeyCombo(12, 4096));
     EXPECT_EQ(defaults().integerForKey("startAtLogin"), 0);
     EXPECT_FLOAT_EQ(defaults().floatForKey("windowWidth"), 637.0f);
     EXPECT_FLOAT_EQ(defaults().floatForKey("windowHeight"), 437.0f);
