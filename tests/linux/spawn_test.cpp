@@ -17,20 +17,8 @@ using test::recorderPath;
 
 // Arguments a shell, an option parser or a text decoder would mangle.
 const std::vector<std::string> kHostileArguments = {
-    "two words",
-    "  padded  ",
-    "",
-    "\"double\" 'single'",
-    "-rf",
-    "--option=value",
-    "$HOME `id` $(id)",
-    "a;b|c&d>e<f",
-    "*?[x]",
-    "back\\slash",
-    "new\nline\ttab",
-    std::string("\xff\xfe not utf-8 \x80"),
-    "%f %U %%",
-};
+    "two words", "  padded  ", "", "\"double\" 'single'", "-rf", "--option=value", "$HOME `id` $(id)",
+    "a;b|c&d>e<f", "*?[x]", "back\\slash", "new\nline\ttab", "\xff\xfe not utf-8 \x80", "%f %U %%"};
 
 class SpawnTest : public ::testing::Test {
 protected:
