@@ -16,7 +16,8 @@ using HostileSettings = AppTest;
 TEST_F(HostileSettings, WrongTypesAndAbsurdNumbersGiveUsableValues) {
     writeFile(dir / "defaults.plist",
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-              "<key>firstRun2</key><true/><key>displayDelayDefault</key><true/><key>showNamesDefault</key><true/>"
+              "<key>firstRun2</key><true/><key>displayDelayDefault</key><true/>"
+              "<key>showNamesDefault</key><true/>"
               "<key>windowWidth</key><real>1e9</real><key>windowHeight</key><real>-40</real>"
               "<key>displayDelay</key><real>1e30</real>"
               "<key>showSpaceBadges</key><dict><key>a</key><integer>1</integer></dict>"

@@ -52,7 +52,9 @@ TEST_F(Startup, LaterStartsKeepTheUsersChoicesButReplaceAPanelSizeOfZero) {
     // The delay label rounds to a tenth.
     defaults().setFloat("displayDelay", 0.46f);
     settingsChanged();
-    EXPECT_EQ(PrefsController::sharedPrefsWindowController().displayDelayLabel()->text(), QStringLiteral("0.5"));
+    QLabel* label = PrefsController::sharedPrefsWindowController().displayDelayLabel();
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), QStringLiteral("0.5"));
 }
 
 // Without assistive access nothing else starts: the user enables it (Velora tries, then opens

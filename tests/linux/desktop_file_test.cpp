@@ -11,7 +11,8 @@ using Words = std::vector<std::string>;
 
 TEST(DesktopFileTest, ReadsUnescapedKeysOfTheirOwnGroupOnly) {
     auto file = DesktopFile::parse("Stray=before any group\n# a comment\n   # an indented comment\n\n"
-                                   "[Desktop Entry]\r\nName = Spaced Out\nExec=first\nExec=second\nnot a key line\n"
+                                   "[Desktop Entry]\r\nName = Spaced Out\nExec=first\nExec=second\n"
+                                   "not a key line\n"
                                    "[Desktop Action New]\nName=Action name\nIcon=action-icon\n"
                                    "[Desktop Entry]\nIcon=entry-icon\n"
                                    "A=\\sleading and a\\ttab\\nnew line\\rreturn\n"
@@ -45,7 +46,8 @@ TEST(DesktopExecTest, SplitsWordsAndRemovesQuoting) {
     EXPECT_EQ(splitExec("  prog  --flag %U "), (Words{"prog", "--flag", "%U"}));
     EXPECT_EQ(splitExec("\"/opt/my app/bin\" \"a \\\"b\\\" \\$c \\`d\\` \\\\e\""),
               (Words{"/opt/my app/bin", "a \"b\" $c `d` \\e"}));
-    EXPECT_EQ(splitExec("pre\"quoted part\"post 100%% \"50%%\""), (Words{"prequoted partpost", "100%", "50%"}));
+    EXPECT_EQ(splitExec("pre\"quoted part\"post 100%% \"50%%\""),
+              (Words{"prequoted partpost", "100%", "50%"}));
     EXPECT_EQ(splitExec("\"\" x"), (Words{"", "x"}));
     EXPECT_EQ(splitExec(""), Words{});
     EXPECT_FALSE(splitExec("\"never closed"));

@@ -50,23 +50,19 @@ TEST_F(SpawnTest, DetachedProgramGetsItsArgumentsExactlyAndNothingElse) {
     EXPECT_TRUE(noChildLeft());
 }
 
-TEST_F(SpawnTest, ProgramNameIsLookedUpInPathWithoutAShell) {
+// A bare name is looked up in PATH, without a shell; what cannot start is a failure.
+TEST_F(SpawnTest, ProgramNamesAreLookedUpInPathOrFail) {
     std::filesystem::create_symlink(recorderPath(), dir / "recorder name");
+    test::writeFile(dir / "not-executable", "#!/bin/sh\n");
     test::ScopedEnv path("PATH", dir.path().c_str());
     ASSERT_TRUE(spawnDetached({"recorder name", "a b"}));
     auto run = recordedRun(dir.path(), "recorder name");
     ASSERT_TRUE(run);
     EXPECT_EQ(run->args, std::vector<std::string>{"a b"});
-}
-
-TEST_F(SpawnTest, FailsWhenTheProgramCannotStart) {
-    test::writeFile(dir / "not-executable", "#!/bin/sh\n");
-    EXPECT_FALSE(spawnDetached({}));
-    EXPECT_FALSE(spawnDetached({""}));
-    EXPECT_FALSE(spawnDetached({(dir / "missing").string()}));
-    EXPECT_FALSE(spawnDetached({"velora-no-such-program-anywhere"}));
-    EXPECT_FALSE(spawnDetached({(dir / "not-executable").string()}));
-    EXPECT_FALSE(spawnDetached({recorderPath(), std::string("embedded\0nul", 12)}));
+    for (const std::vector<std::string>& argv : std::vector<std::vector<std::string>>{
+             {}, {""}, {(dir / "missing").string()}, {"velora-no-such-program"},
+             {(dir / "not-executable").string()}, {recorderPath(), std::string("embedded\0nul", 12)}})
+        EXPECT_FALSE(spawnDetached(argv)) << (argv.empty() ? "no program" : argv[0]);
     EXPECT_FALSE(runAndWait({(dir / "missing").string()}, 5));
 }
 

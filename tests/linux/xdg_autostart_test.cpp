@@ -39,7 +39,8 @@ TEST_F(XdgAutostartTest, InsertWritesOneEnabledEntryThatResolvesToTheProgram) {
     EXPECT_EQ(readFile(autostart / "velora.desktop"),
               "[Desktop Entry]\nType=Application\nName=Velora\nExec=\"/opt/velora/bin/velora\"\n"
               "X-GNOME-Autostart-enabled=true\n");
-    EXPECT_EQ(std::filesystem::status(autostart / "velora.desktop").permissions(), std::filesystem::perms(0644));
+    using std::filesystem::perms;
+    EXPECT_EQ(std::filesystem::status(autostart / "velora.desktop").permissions(), perms(0644));
     EXPECT_EQ(resolvedOf("velora.desktop"), "/opt/velora/bin/velora");
     // Again, also under another spelling of the path: still one entry, no temporary files.
     ASSERT_TRUE(items.insert("/opt/velora/bin/velora"));
@@ -92,7 +93,8 @@ TEST_F(XdgAutostartTest, SnapshotResolvesTheFirstExecWordOrNothing) {
         {"Exec=\"/opt/unterminated", std::nullopt},         {"Name=Nothing", std::nullopt},
         {"Exec=bin/tool", std::nullopt}};
     for (size_t i = 0; i < std::size(cases); ++i)
-        writeFile(autostart / ("case" + std::to_string(i) + ".desktop"), "[Desktop Entry]\n" + cases[i].first + "\n");
+        writeFile(autostart / ("case" + std::to_string(i) + ".desktop"),
+                  "[Desktop Entry]\n" + cases[i].first + "\n");
     writeFile(autostart / "other-group.desktop", "[Other]\nExec=/usr/bin/x\n");
     writeFile(autostart / "notes.txt", "Exec=/usr/bin/x\n");
     std::filesystem::create_directories(autostart / "folder.desktop");
