@@ -45,11 +45,10 @@ TEST(FileUriTest, EncodesEverythingButUnreservedCharactersAndSlashes) {
     EXPECT_EQ(fileUri("/a b/c,d/100%/\xc3\xa9/\"q\"?#"), "file:///a%20b/c%2Cd/100%25/%C3%A9/%22q%22%3F%23");
 }
 
-// The file manager over D-Bus first (without waiting for it, unless asked to); the
-// containing folder when it does not answer or dbus-send is missing.
+// The file manager over D-Bus first; the containing folder when it does not answer or
+// dbus-send is missing.
 TEST_F(FileViewerTest, RevealAsksTheFileManagerElseOpensTheFolder) {
-    EXPECT_FALSE(revealInFileViewer(""));
-    ASSERT_TRUE(revealInFileViewer("/srv/some dir/file,1.txt"));
+    ASSERT_TRUE(revealInFileViewerAndWait("/srv/some dir/file,1.txt"));
     EXPECT_EQ(argsOf("dbus-send"), showItemsCall("file:///srv/some%20dir/file%2C1.txt"));
     EXPECT_FALSE(std::filesystem::exists(records / "xdg-open.args"));
     {
@@ -61,6 +60,13 @@ TEST_F(FileViewerTest, RevealAsksTheFileManagerElseOpensTheFolder) {
     std::filesystem::remove(bin / "dbus-send");
     ASSERT_TRUE(revealInFileViewerAndWait("/srv/file.txt"));
     EXPECT_EQ(argsOf("xdg-open"), Args{"/srv"});
+}
+
+// Without waiting, on a thread of its own (so no environment changes follow in this test).
+TEST_F(FileViewerTest, RevealReturnsAtOnceAndStillReachesTheFileManager) {
+    EXPECT_FALSE(revealInFileViewer(""));
+    ASSERT_TRUE(revealInFileViewer("/srv/file.txt"));
+    EXPECT_EQ(argsOf("dbus-send"), showItemsCall("file:///srv/file.txt"));
 }
 
 TEST_F(FileViewerTest, OpenUsesXdgOpenElseGioWithAnAbsolutePath) {
