@@ -35,23 +35,11 @@ protected:
     }
 };
 
-TEST_F(DesktopEntriesTest, ReadsTheFieldsOfTheMainGroupInTheUsersLanguage) {
+TEST_F(DesktopEntriesTest, ReadsTheMainGroupEarlierDirectoriesWinAndHiddenDeletesTheId) {
     writeFile(home / "editor.desktop", "[Desktop Entry]\nType=Application\nName=Editor\nName[de]=Bearbeiter\n"
                                        "Exec=\"/opt/the editor/bin\" %F\nIcon=accessories-text-editor\n"
                                        "Path=/srv/work\\sdir\nStartupWMClass=EditorMain\n"
                                        "[Desktop Action Other]\nName=Not this one\nExec=other\n");
-    auto e = entries().forId("editor");
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->id, "editor.desktop");
-    EXPECT_EQ(e->name, "Bearbeiter");
-    EXPECT_EQ(e->exec, "\"/opt/the editor/bin\" %F");
-    EXPECT_EQ(e->iconName, "accessories-text-editor");
-    EXPECT_EQ(e->path, "/srv/work dir");
-    EXPECT_EQ(e->startupWMClass, "EditorMain");
-    EXPECT_FALSE(entries().forId("other.desktop"));
-}
-
-TEST_F(DesktopEntriesTest, EarlierDirectoriesWinSubFoldersJoinTheIdAndHiddenDeletesIt) {
     writeFile(home / "shared.desktop", app("FromHome"));
     writeFile(first / "shared.desktop", app("FromFirst"));
     writeFile(first / "both.desktop", app("BothFirst"));
@@ -68,13 +56,24 @@ TEST_F(DesktopEntriesTest, EarlierDirectoriesWinSubFoldersJoinTheIdAndHiddenDele
     writeFile(first / "wrong-group.desktop", "[Something]\nType=Application\nName=X\n");
 
     auto& all = entries();
+    // The main group's fields, the name in the user's language, the id with or without suffix.
+    auto editor = all.forId("editor");
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->id, "editor.desktop");
+    EXPECT_EQ(editor->name, "Bearbeiter");
+    EXPECT_EQ(editor->exec, "\"/opt/the editor/bin\" %F");
+    EXPECT_EQ(editor->iconName, "accessories-text-editor");
+    EXPECT_EQ(editor->path, "/srv/work dir");
+    EXPECT_EQ(editor->startupWMClass, "EditorMain");
+    EXPECT_FALSE(all.forId("other.desktop"));
+
     EXPECT_EQ(all.forId("shared.desktop")->name, "FromHome");
     EXPECT_EQ(all.forId("both.desktop")->name, "BothFirst");
     EXPECT_EQ(all.forId("kde-sub-konsole.desktop")->name, "FlatKonsole");
     std::vector<std::string> ids;
-    for (auto& e : all.all()) ids.push_back(e.id);
-    EXPECT_EQ(ids, (std::vector<std::string>{"both.desktop", "helper.desktop", "kde-sub-konsole.desktop",
-                                             "only.desktop", "shared.desktop"}));
+    for (auto& entry : all.all()) ids.push_back(entry.id);
+    EXPECT_EQ(ids, (std::vector<std::string>{"both.desktop", "editor.desktop", "helper.desktop",
+                                             "kde-sub-konsole.desktop", "only.desktop", "shared.desktop"}));
     // The index holds until the next scan.
     writeFile(first / "two.desktop", app("Two"));
     EXPECT_FALSE(all.forId("two.desktop"));

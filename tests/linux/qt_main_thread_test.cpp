@@ -117,9 +117,7 @@ TEST(QtMainThreadTest, TimersFireOnTheMainThreadUnlessInvalidated) {
     spinFor(150); // the cancelled timers' time has passed
     EXPECT_EQ(fired, 3);
     EXPECT_EQ(offMain, 0);
-    EXPECT_FALSE(zero->isValid());
-    EXPECT_FALSE(later->isValid());
-    EXPECT_FALSE(fromThread->isValid());
+    for (const TimerRef& done : {zero, later, fromThread}) EXPECT_FALSE(done->isValid());
     zero->invalidate(); // harmless after firing
 }
 

@@ -67,6 +67,7 @@ TEST_F(XdgAutostartTest, HostilePathsRoundTripThroughTheEscaping) {
     EXPECT_TRUE(items.snapshot().empty());
 }
 
+// Entries of other programs keep their names and are never overwritten nor removed.
 TEST_F(XdgAutostartTest, ForeignEntriesKeepTheirNamesAndAreNeverOverwritten) {
     std::string foreign = "[Desktop Entry]\nType=Application\nName=Other\nExec=/usr/bin/other --flag\n";
     writeFile(autostart / "velora.desktop", foreign);
@@ -81,6 +82,13 @@ TEST_F(XdgAutostartTest, ForeignEntriesKeepTheirNamesAndAreNeverOverwritten) {
                                                "velora.desktop"}));
     EXPECT_NE(readFile(autostart / "velora-4.desktop").find("X-GNOME-Autostart-enabled=true"),
               std::string::npos);
+    // Removing deletes exactly the named entry, and nothing outside the folder.
+    writeFile(config / "outside.desktop", "[Desktop Entry]\n");
+    for (const char* wrong : {"missing.desktop", "../outside.desktop", ".desktop", ""})
+        EXPECT_FALSE(items.remove(wrong)) << wrong;
+    EXPECT_TRUE(items.remove("velora-4.desktop"));
+    EXPECT_EQ(ids(), (std::vector<std::string>{"velora-2.desktop", "velora-3.desktop", "velora.desktop"}));
+    EXPECT_TRUE(std::filesystem::exists(config / "outside.desktop"));
 }
 
 TEST_F(XdgAutostartTest, SnapshotResolvesTheFirstExecWordOrNothing) {
@@ -103,17 +111,6 @@ TEST_F(XdgAutostartTest, SnapshotResolvesTheFirstExecWordOrNothing) {
     for (size_t i = 0; i < std::size(cases); ++i)
         EXPECT_EQ(resolvedOf("case" + std::to_string(i) + ".desktop"), cases[i].second) << cases[i].first;
     EXPECT_FALSE(resolvedOf("other-group.desktop"));
-}
-
-TEST_F(XdgAutostartTest, RemoveDeletesOnlyThatFile) {
-    writeFile(autostart / "other.desktop", "[Desktop Entry]\nExec=/usr/bin/other\n");
-    writeFile(config / "outside.desktop", "[Desktop Entry]\n");
-    ASSERT_TRUE(items.insert("/usr/bin/velora"));
-    for (const char* wrong : {"missing.desktop", "../outside.desktop", ".desktop", ""})
-        EXPECT_FALSE(items.remove(wrong)) << wrong;
-    EXPECT_TRUE(items.remove("velora.desktop"));
-    EXPECT_EQ(ids(), std::vector<std::string>{"other.desktop"});
-    EXPECT_TRUE(std::filesystem::exists(config / "outside.desktop"));
 }
 
 } // namespace
