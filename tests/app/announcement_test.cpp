@@ -2,6 +2,7 @@
 #include <atomic>
 #include <thread>
 
+#include "app/announcement_decision.h"
 #include "app/announcements.h"
 #include "app_fixture.h"
 #include "platform/linux/curl_http.h"
@@ -20,8 +21,11 @@ protected:
         ports.http = &curl;
         installPlatform(&ports);
     }
-    // One launch's check, on a thread of its own as the engine runs it.
-    void check(long timeoutMs = 3000) {
+    // One launch's check against what the page answers, on a thread of its own as the engine
+    // runs it; the announcements it showed.
+    std::vector<ShownAlert> check(LoopbackHttpServer::Response response, long timeoutMs = 3000) {
+        server.setResponse(kPage, std::move(response));
+        const size_t before = alertsTitled("Announcement").size();
         std::atomic<bool> done{false};
         std::thread fetch([&] {
             checkForAnnounce(server.url(kPage), timeoutMs);
@@ -29,16 +33,8 @@ protected:
         });
         EXPECT_TRUE(sim.pumpUntil([&] { return done.load(); }, 20.0));
         fetch.join();
-    }
-    // What the announcement page answers from now on.
-    void answer(std::string body, int delaySeconds = 0) {
-        server.setResponse(kPage, LoopbackHttpServer::Response(std::move(body)).delayedBy(delaySeconds));
-    }
-    std::vector<ShownAlert> announcements() const {
-        std::vector<ShownAlert> out;
-        for (const auto& a : alerts)
-            if (a.title == "Announcement") out.push_back(a);
-        return out;
+        std::vector<ShownAlert> shown = alertsTitled("Announcement");
+        return {shown.begin() + static_cast<long>(before), shown.end()};
     }
 
     CurlHttp curl;
@@ -46,59 +42,52 @@ protected:
     LoopbackHttpServer server;
 };
 
+using Response = LoopbackHttpServer::Response;
+
 TEST_F(Announcements, ShownOnceAsPlainTextAndRecordedUnderTheWholeText) {
     const std::string body = "Dear user,\n" + kMarker + "version <b>2</b> & more " + kMarker + "soon";
-    answer(body);
-    check();
-    ASSERT_EQ(announcements().size(), 1u);
-    ShownAlert a = announcements()[0];
-    EXPECT_EQ(a.windowTitle, "Velora");
-    EXPECT_EQ(a.text, "Dear user,\nversion <b>2</b> & more soon");
-    EXPECT_TRUE(a.plainText);
-    EXPECT_EQ(a.buttons, std::vector<std::string>{"Okay"});
-    EXPECT_FALSE(a.hasSuppression);
+    std::vector<ShownAlert> shown = check(Response(body));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, "Dear user,\nversion <b>2</b> & more soon");
+    EXPECT_TRUE(shown[0].plainText);
     EXPECT_EQ(server.requests(), std::vector<std::string>{"GET /Announce.php HTTP/1.1"});
     EXPECT_TRUE(UserDefaults(dir / "defaults.plist").boolForKey(body));
-
-    // The next launch: seen.
-    check();
-    EXPECT_EQ(announcements().size(), 1u);
-    // One more space is another announcement.
-    answer(body + " ");
-    check();
-    EXPECT_EQ(announcements().size(), 2u);
+    EXPECT_TRUE(check(Response(body)).empty()) << "seen at the next launch";
+    EXPECT_EQ(check(Response(body + " ")).size(), 1u) << "one more space is another announcement";
 }
 
-TEST_F(Announcements, TextWithoutTheMarkerIsIgnoredAndLeavesNoRecord) {
-    answer("Announcement happened qk58041: nearly");
-    check();
-    EXPECT_TRUE(announcements().empty());
+// Only a successful, short, clean text with the marker and a space is an announcement.
+TEST_F(Announcements, WhatTheServerAnswersDecidesWhetherAndWhatIsShown) {
+    const struct {
+        const char* what;
+        Response response;
+        std::optional<std::string> shown;
+    } cases[] = {
+        {"no marker", Response("Announcement happened qk58041: nearly"), std::nullopt},
+        {"marker without a space", Response("Announcement happenedqk58041:tight"),
+         "Announcement happenedqk58041:tight"},
+        {"an error page", Response(kMarker + "missing", "404 Not Found"), std::nullopt},
+        {"a redirect", Response(kMarker + "moved", "302 Found").header("Location: /elsewhere"), std::nullopt},
+        {"empty", Response(""), std::nullopt},
+        {"at the size cap", Response(kMarker + std::string(kMaxAnnouncementBytes - kMarker.size(), 'x')),
+         std::string(kMaxAnnouncementBytes - kMarker.size(), 'x')},
+        {"over the size cap", Response(kMarker + std::string(kMaxAnnouncementBytes, 'x')), std::nullopt},
+        {"broken UTF-8", Response(kMarker + "broken \xC3\x28 text"), std::nullopt},
+        {"a NUL", Response(kMarker + std::string(1, '\0') + "tail"), std::nullopt},
+        {"control characters", Response(kMarker + "\x01\x1b[31m"), "\x01\x1b[31m"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<ShownAlert> shown = check(c.response);
+        ASSERT_LE(shown.size(), 1u);
+        EXPECT_EQ(shown.empty() ? std::nullopt : std::optional(shown[0].text), c.shown);
+    }
     EXPECT_TRUE(defaults().objectForKey("Announcement happened qk58041: nearly").isNone());
 }
 
-TEST_F(Announcements, MarkerWithoutASpaceStaysInTheMessage) {
-    answer("Announcement happenedqk58041:tight");
-    check();
-    ASSERT_EQ(announcements().size(), 1u);
-    EXPECT_EQ(announcements()[0].text, "Announcement happenedqk58041:tight");
-}
+TEST_F(Announcements, SlowServerGivesUpWithoutAnAlertAndDoesNotHoldUpStartUp) {
+    EXPECT_TRUE(check(Response(kMarker + "late").delayedBy(10), 300).empty());
 
-TEST_F(Announcements, OversizedOrMalformedBodiesAreNoAnnouncement) {
-    answer(kMarker + std::string(kMaxAnnouncementBytes, 'x'));
-    check();
-    answer(kMarker + "broken \xC3\x28 text");
-    check();
-    EXPECT_TRUE(announcements().empty());
-}
-
-TEST_F(Announcements, SlowServerGivesUpWithoutAnAlert) {
-    answer(kMarker + "late", 10);
-    check(300);
-    EXPECT_TRUE(announcements().empty());
-}
-
-TEST_F(Announcements, SlowServerDoesNotHoldUpStartUp) {
-    answer(kMarker + "late", 10);
     std::atomic<bool> finished{false};
     const std::string url = server.url(kPage);
     VLHandler::setAnnounceCheck([&finished, url] {
@@ -108,9 +97,8 @@ TEST_F(Announcements, SlowServerDoesNotHoldUpStartUp) {
     ASSERT_TRUE(startController());
     EXPECT_FALSE(finished.load());
     EXPECT_EQ(registered().size(), 6u);
-    // The check still ends, without an alert.
     EXPECT_TRUE(sim.pumpUntil([&] { return finished.load(); }, 20.0));
-    EXPECT_TRUE(announcements().empty());
+    EXPECT_TRUE(alertsTitled("Announcement").empty());
 }
 
 } // namespace

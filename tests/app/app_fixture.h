@@ -3,7 +3,6 @@
 // real hot key center over the simulated tap, a recording panel window, and alerts answered
 // by the test.
 #include <QAbstractButton>
-#include <QCheckBox>
 #include <QMessageBox>
 #include <memory>
 #include <string>
@@ -24,9 +23,8 @@
 namespace velora::test {
 
 struct ShownAlert {
-    std::string windowTitle, title, text;
+    std::string title, text;
     std::vector<std::string> buttons;
-    bool hasSuppression = false;
     bool plainText = false;
     bool sheet = false;
 };
@@ -58,29 +56,30 @@ protected:
     }
 
     static ShownAlert describe(QMessageBox& box, bool sheet) {
-        ShownAlert a;
-        a.windowTitle = box.windowTitle().toStdString();
-        a.title = box.text().toStdString();
-        a.text = box.informativeText().toStdString();
+        ShownAlert a{box.text().toStdString(), box.informativeText().toStdString(), {},
+                     box.textFormat() == Qt::PlainText, sheet};
         for (QAbstractButton* b : box.buttons()) a.buttons.push_back(b->text().toStdString());
-        a.hasSuppression = box.checkBox() != nullptr;
-        a.plainText = box.textFormat() == Qt::PlainText;
-        a.sheet = sheet;
         return a;
     }
+    std::vector<ShownAlert> alertsTitled(const std::string& title) const {
+        std::vector<ShownAlert> out;
+        for (const auto& a : alerts)
+            if (a.title == title) out.push_back(a);
+        return out;
+    }
 
-    // A controller that starts at the given program path; true when start() went through.
+    // A controller (a new one: a later launch on the same settings) that starts at the given
+    // program path; true when start() went through.
     bool startController(const std::string& programPath = "/usr/bin/velora") {
+        controller.reset();
         controller = std::make_unique<VeloraController>();
         controller->setProgramPathForTesting(programPath);
         controller->setTerminateHandler([this] { ++terminations; });
         return controller->start();
     }
-    // A second launch of the program on the same settings.
-    bool restartController() {
-        controller.reset();
-        return startController();
-    }
+    // Applies the settings as a change in the preferences does.
+    void settingsChanged() { controller->updateState(controller.get()); }
+    QMainWindow* prefsWindow() { return PrefsController::sharedPrefsWindowController().window(); }
 
     UserDefaults& defaults() { return UserDefaults::standard(); }
     std::vector<SGHotKeyRef> registered() { return SGHotKeyCenter::sharedCenter().allHotKeys(); }

@@ -22,8 +22,7 @@ bool secondStartReachesTheFirst(const QString& name) {
     std::atomic<bool> done{false};
     bool reached = false;
     std::thread later([&] {
-        SingleInstance second(name);
-        reached = second.notifyRunningInstance(3000);
+        reached = SingleInstance(name).notifyRunningInstance(3000);
         done = true;
     });
     while (!done) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
@@ -32,25 +31,14 @@ bool secondStartReachesTheFirst(const QString& name) {
     return reached;
 }
 
-TEST(SingleInstance, ASecondStartHandsOverAndTheFirstReopensEachTime) {
-    test::TempDir dir;
-    const QString name = QString::fromStdString((dir / "velora-test").string());
-    SingleInstance first(name);
-    EXPECT_FALSE(SingleInstance(name).notifyRunningInstance(200)) << "nobody listens yet";
-    int reopens = 0;
-    ASSERT_TRUE(first.listen([&] { ++reopens; }));
-    EXPECT_TRUE(secondStartReachesTheFirst(name));
-    EXPECT_EQ(reopens, 1);
-    EXPECT_TRUE(secondStartReachesTheFirst(name));
-    EXPECT_EQ(reopens, 2);
-}
-
-TEST(SingleInstance, ASocketLeftByAProgramThatDiedIsTakenOver) {
+// A socket left by a killed program neither holds up a start nor stops it from listening;
+// then every later start hands over, and the first re-opens each time.
+TEST(SingleInstance, ASocketLeftByAProgramThatDiedIsTakenOverThenEachLaterStartHandsOver) {
     test::TempDir dir;
     const std::string path = (dir / "velora-stale").string();
     // Bound and closed without listening: what a killed program leaves on the disk.
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address {};
+    sockaddr_un address{};
     address.sun_family = AF_UNIX;
     path.copy(address.sun_path, sizeof address.sun_path - 1);
     ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
@@ -64,16 +52,15 @@ TEST(SingleInstance, ASocketLeftByAProgramThatDiedIsTakenOver) {
     int reopens = 0;
     ASSERT_TRUE(fresh.listen([&] { ++reopens; }));
     EXPECT_TRUE(secondStartReachesTheFirst(name));
-    EXPECT_EQ(reopens, 1);
+    EXPECT_TRUE(secondStartReachesTheFirst(name));
+    EXPECT_EQ(reopens, 2);
 }
 
 TEST(SingleInstance, NamesKeepDisplaysApartAndStayInTheirFolder) {
     const QString one = SingleInstance::socketName(QStringLiteral(":1"));
     EXPECT_NE(one, SingleInstance::socketName(QStringLiteral(":2")));
-    EXPECT_EQ(one, SingleInstance::socketName(QStringLiteral(":1")));
     const QString hostile = SingleInstance::socketName(QStringLiteral("../../etc/x\n;rm -rf ~"));
-    const QString folder = one.left(one.lastIndexOf(QLatin1Char('/')));
-    EXPECT_EQ(hostile.lastIndexOf(QLatin1Char('/')), folder.size()) << hostile.toStdString();
+    EXPECT_EQ(hostile.lastIndexOf(QLatin1Char('/')), one.lastIndexOf(QLatin1Char('/'))) << hostile.toStdString();
     EXPECT_FALSE(hostile.contains(QLatin1Char('\n')));
 }
 

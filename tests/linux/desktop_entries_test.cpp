@@ -20,9 +20,10 @@ std::string app(const std::string& name, const std::string& extra = "") {
 class DesktopEntriesTest : public ::testing::Test {
 protected:
     test::TempDir dir;
-    std::filesystem::path home = dir / "home", first = dir / "first", second = dir / "second";
-    std::string dataDirs = first.string() + ":" + second.string();
-    test::ScopedEnv dataHome{"XDG_DATA_HOME", home.c_str()};
+    std::filesystem::path home = dir / "home/applications", first = dir / "first/applications",
+                          second = dir / "second/applications";
+    std::string dataDirs = (dir / "first").string() + ":" + (dir / "second").string();
+    test::ScopedEnv dataHome{"XDG_DATA_HOME", (dir / "home").c_str()};
     test::ScopedEnv dataDirsEnv{"XDG_DATA_DIRS", dataDirs.c_str()};
     test::ScopedEnv lcAll{"LC_ALL", nullptr};
     test::ScopedEnv lcMessages{"LC_MESSAGES", nullptr};
@@ -34,77 +35,60 @@ protected:
     }
 };
 
-TEST_F(DesktopEntriesTest, ReadsTheFieldsOfAnEntry) {
-    writeFile(home / "applications/editor.desktop", "[Desktop Entry]\n"
-                                                    "Type=Application\n"
-                                                    "Name=Editor\n"
-                                                    "Name[de]=Bearbeiter\n"
-                                                    "Exec=\"/opt/the editor/bin\" %F\n"
-                                                    "Icon=accessories-text-editor\n"
-                                                    "Path=/srv/work\\sdir\n"
-                                                    "StartupWMClass=EditorMain\n"
-                                                    "[Desktop Action Other]\n"
-                                                    "Name=Not this one\n"
-                                                    "Exec=other\n");
-    auto e = entries().forId("editor.desktop");
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->id, "editor.desktop");
-    EXPECT_EQ(e->name, "Bearbeiter");
-    EXPECT_EQ(e->exec, "\"/opt/the editor/bin\" %F");
-    EXPECT_EQ(e->iconName, "accessories-text-editor");
-    EXPECT_EQ(e->path, "/srv/work dir");
-    EXPECT_EQ(e->startupWMClass, "EditorMain");
-    EXPECT_TRUE(entries().forId("editor"));
-    EXPECT_FALSE(entries().forId("other.desktop"));
-}
-
-TEST_F(DesktopEntriesTest, EarlierDirectoriesWinAndSubFoldersBecomePartOfTheId) {
-    writeFile(home / "applications/shared.desktop", app("FromHome"));
-    writeFile(first / "applications/shared.desktop", app("FromFirst"));
-    writeFile(first / "applications/both.desktop", app("BothFirst"));
-    writeFile(second / "applications/both.desktop", app("BothSecond"));
-    writeFile(second / "applications/only.desktop", app("OnlySecond"));
-    writeFile(second / "applications/kde/sub/konsole.desktop", app("Konsole"));
-    writeFile(first / "applications/kde-sub-konsole.desktop", app("FlatKonsole"));
-    writeFile(first / "applications/README", "not an entry");
+TEST_F(DesktopEntriesTest, ReadsTheMainGroupEarlierDirectoriesWinAndHiddenDeletesTheId) {
+    writeFile(home / "editor.desktop", "[Desktop Entry]\nType=Application\nName=Editor\nName[de]=Bearbeiter\n"
+                                       "Exec=\"/opt/the editor/bin\" %F\nIcon=accessories-text-editor\n"
+                                       "Path=/srv/work\\sdir\nStartupWMClass=EditorMain\n"
+                                       "[Desktop Action Other]\nName=Not this one\nExec=other\n");
+    writeFile(home / "shared.desktop", app("FromHome"));
+    writeFile(first / "shared.desktop", app("FromFirst"));
+    writeFile(first / "both.desktop", app("BothFirst"));
+    writeFile(second / "both.desktop", app("BothSecond"));
+    writeFile(second / "only.desktop", app("OnlySecond"));
+    writeFile(second / "kde/sub/konsole.desktop", app("Konsole"));
+    writeFile(first / "kde-sub-konsole.desktop", app("FlatKonsole"));
+    writeFile(first / "README", "not an entry");
+    writeFile(home / "gone.desktop", app("Gone", "Hidden=true\n"));
+    writeFile(second / "gone.desktop", app("StillInstalled"));
+    writeFile(first / "helper.desktop", app("Helper", "NoDisplay=true\n"));
+    writeFile(first / "link.desktop", "[Desktop Entry]\nType=Link\nName=Link\nURL=http://x\n");
+    writeFile(first / "nameless.desktop", "[Desktop Entry]\nType=Application\nExec=x\n");
+    writeFile(first / "wrong-group.desktop", "[Something]\nType=Application\nName=X\n");
 
     auto& all = entries();
+    // The main group's fields, the name in the user's language, the id with or without suffix.
+    auto editor = all.forId("editor");
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->id, "editor.desktop");
+    EXPECT_EQ(editor->name, "Bearbeiter");
+    EXPECT_EQ(editor->exec, "\"/opt/the editor/bin\" %F");
+    EXPECT_EQ(editor->iconName, "accessories-text-editor");
+    EXPECT_EQ(editor->path, "/srv/work dir");
+    EXPECT_EQ(editor->startupWMClass, "EditorMain");
+    EXPECT_FALSE(all.forId("other.desktop"));
+
     EXPECT_EQ(all.forId("shared.desktop")->name, "FromHome");
     EXPECT_EQ(all.forId("both.desktop")->name, "BothFirst");
-    EXPECT_EQ(all.forId("only.desktop")->name, "OnlySecond");
     EXPECT_EQ(all.forId("kde-sub-konsole.desktop")->name, "FlatKonsole");
     std::vector<std::string> ids;
-    for (auto& e : all.all())
-        ids.push_back(e.id);
-    EXPECT_EQ(ids, (std::vector<std::string>{"both.desktop", "kde-sub-konsole.desktop", "only.desktop",
-                                             "shared.desktop"}));
-}
-
-TEST_F(DesktopEntriesTest, HiddenDeletesTheIdButNoDisplayKeepsIt) {
-    writeFile(home / "applications/gone.desktop", app("Gone", "Hidden=true\n"));
-    writeFile(second / "applications/gone.desktop", app("StillInstalled"));
-    writeFile(first / "applications/helper.desktop", app("Helper", "NoDisplay=true\n"));
-    writeFile(first / "applications/link.desktop", "[Desktop Entry]\nType=Link\nName=Link\nURL=http://x\n");
-    writeFile(first / "applications/nameless.desktop", "[Desktop Entry]\nType=Application\nExec=x\n");
-    writeFile(first / "applications/wrong-group.desktop", "[Something]\nType=Application\nName=X\n");
-    auto& all = entries();
-    EXPECT_FALSE(all.forId("gone.desktop"));
-    EXPECT_TRUE(all.forId("helper.desktop"));
-    EXPECT_FALSE(all.forId("link.desktop"));
-    EXPECT_FALSE(all.forId("nameless.desktop"));
-    EXPECT_FALSE(all.forId("wrong-group.desktop"));
+    for (auto& entry : all.all()) ids.push_back(entry.id);
+    EXPECT_EQ(ids, (std::vector<std::string>{"both.desktop", "editor.desktop", "helper.desktop",
+                                             "kde-sub-konsole.desktop", "only.desktop", "shared.desktop"}));
+    // The index holds until the next scan.
+    writeFile(first / "two.desktop", app("Two"));
+    EXPECT_FALSE(all.forId("two.desktop"));
+    all.rescan();
+    EXPECT_TRUE(all.forId("two.desktop"));
 }
 
 TEST_F(DesktopEntriesTest, MatchesWMClassByStartupClassThenById) {
-    writeFile(first / "applications/org.example.Viewer.desktop", app("Viewer"));
-    writeFile(first / "applications/xterm.desktop", app("XTerm"));
-    writeFile(first / "applications/emacs.desktop", app("Emacs", "StartupWMClass=Emacs\n"));
-    writeFile(first / "applications/emacs-helper.desktop",
-              app("Helper", "StartupWMClass=Emacs\nNoDisplay=true\n"));
-    writeFile(first / "applications/a-emacs-helper.desktop",
-              app("A Helper", "StartupWMClass=Emacs\nNoDisplay=true\n"));
-    writeFile(first / "applications/by-instance.desktop", app("ByInstance", "StartupWMClass=inst\n"));
-    writeFile(first / "applications/inst.desktop", app("IdOfInstance"));
+    writeFile(first / "org.example.Viewer.desktop", app("Viewer"));
+    writeFile(first / "xterm.desktop", app("XTerm"));
+    writeFile(first / "emacs.desktop", app("Emacs", "StartupWMClass=Emacs\n"));
+    writeFile(first / "emacs-helper.desktop", app("Helper", "StartupWMClass=Emacs\nNoDisplay=true\n"));
+    writeFile(first / "a-emacs-helper.desktop", app("A Helper", "StartupWMClass=Emacs\nNoDisplay=true\n"));
+    writeFile(first / "by-instance.desktop", app("ByInstance", "StartupWMClass=inst\n"));
+    writeFile(first / "inst.desktop", app("IdOfInstance"));
     auto& all = entries();
 
     EXPECT_EQ(all.forWMClass("xterm", "XTerm")->id, "xterm.desktop");
@@ -119,18 +103,8 @@ TEST_F(DesktopEntriesTest, MatchesWMClassByStartupClassThenById) {
     EXPECT_FALSE(all.forWMClass("", ""));
 }
 
-TEST_F(DesktopEntriesTest, KeepsItsIndexUntilRescan) {
-    writeFile(first / "applications/one.desktop", app("One"));
-    auto& all = entries();
-    writeFile(first / "applications/two.desktop", app("Two"));
-    EXPECT_FALSE(all.forId("two.desktop"));
-    all.rescan();
-    EXPECT_TRUE(all.forId("two.desktop"));
-}
-
 TEST_F(DesktopEntriesTest, QueriesAndRescansFromManyThreads) {
-    for (int i = 0; i < 20; ++i)
-        writeFile(first / "applications" / ("app" + std::to_string(i) + ".desktop"), app("A"));
+    for (int i = 0; i < 20; ++i) writeFile(first / ("app" + std::to_string(i) + ".desktop"), app("A"));
     auto& all = entries();
     std::atomic<int> missing{0};
     std::vector<std::thread> threads;
@@ -138,12 +112,10 @@ TEST_F(DesktopEntriesTest, QueriesAndRescansFromManyThreads) {
         threads.emplace_back([&, t] {
             for (int i = 0; i < 20; ++i) {
                 if (t == 0 && i % 5 == 0) all.rescan();
-                if (!all.forId("app" + std::to_string(i))) ++missing;
-                if (all.all().size() != 20) ++missing;
+                if (!all.forId("app" + std::to_string(i)) || all.all().size() != 20) ++missing;
             }
         });
-    for (auto& t : threads)
-        t.join();
+    for (auto& t : threads) t.join();
     EXPECT_EQ(missing, 0);
 }
 

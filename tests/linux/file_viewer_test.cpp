@@ -15,12 +15,17 @@ class FileViewerTest : public ::testing::Test {
 protected:
     FileViewerTest() {
         std::filesystem::create_directories(records);
-        std::filesystem::create_directories(bin);
-        for (auto name : {"dbus-send", "xdg-open", "gio"})
+        for (auto name : {"dbus-send", "xdg-open", "gio"}) {
+            std::filesystem::create_directories(bin);
             std::filesystem::create_symlink(test::recorderPath(), bin / name);
+        }
     }
 
-    void withoutProgram(const char* name) { std::filesystem::remove(bin / name); }
+    // The arguments the stand-in was called with, once it has run.
+    Args argsOf(const std::string& program) {
+        auto run = test::recordedRun(records, program);
+        return run ? run->args : Args{"<never ran>"};
+    }
 
     test::TempDir dir;
     std::filesystem::path records = dir / "records", bin = dir / "bin";
@@ -30,13 +35,8 @@ protected:
 };
 
 Args showItemsCall(const std::string& uri) {
-    return {"--session",
-            "--print-reply",
-            "--reply-timeout=5000",
-            "--dest=org.freedesktop.FileManager1",
-            "/org/freedesktop/FileManager1",
-            "org.freedesktop.FileManager1.ShowItems",
-            "array:string:" + uri,
+    return {"--session", "--print-reply", "--reply-timeout=5000", "--dest=org.freedesktop.FileManager1",
+            "/org/freedesktop/FileManager1", "org.freedesktop.FileManager1.ShowItems", "array:string:" + uri,
             "string:"};
 }
 
@@ -45,52 +45,39 @@ TEST(FileUriTest, EncodesEverythingButUnreservedCharactersAndSlashes) {
     EXPECT_EQ(fileUri("/a b/c,d/100%/\xc3\xa9/\"q\"?#"), "file:///a%20b/c%2Cd/100%25/%C3%A9/%22q%22%3F%23");
 }
 
-TEST_F(FileViewerTest, RevealAsksTheFileManagerOverDBus) {
+// The file manager over D-Bus first; the containing folder when it does not answer or
+// dbus-send is missing.
+TEST_F(FileViewerTest, RevealAsksTheFileManagerElseOpensTheFolder) {
     ASSERT_TRUE(revealInFileViewerAndWait("/srv/some dir/file,1.txt"));
-    auto run = test::recordedRun(records, "dbus-send");
-    ASSERT_TRUE(run);
-    EXPECT_EQ(run->args, showItemsCall("file:///srv/some%20dir/file%2C1.txt"));
+    EXPECT_EQ(argsOf("dbus-send"), showItemsCall("file:///srv/some%20dir/file%2C1.txt"));
     EXPECT_FALSE(std::filesystem::exists(records / "xdg-open.args"));
-}
-
-TEST_F(FileViewerTest, RevealOpensTheContainingFolderWhenNoFileManagerAnswers) {
-    test::ScopedEnv failing("VELORA_RECORDER_FAIL", "dbus-send");
-    ASSERT_TRUE(revealInFileViewerAndWait("/srv/some dir/file.txt"));
-    auto run = test::recordedRun(records, "xdg-open");
-    ASSERT_TRUE(run);
-    EXPECT_EQ(run->args, Args{"/srv/some dir"});
-}
-
-TEST_F(FileViewerTest, RevealWithoutDBusSendOpensTheFolder) {
-    withoutProgram("dbus-send");
+    {
+        test::ScopedEnv failing("VELORA_RECORDER_FAIL", "dbus-send");
+        ASSERT_TRUE(revealInFileViewerAndWait("/srv/some dir/file.txt"));
+        EXPECT_EQ(argsOf("xdg-open"), Args{"/srv/some dir"});
+    }
+    std::filesystem::remove(records / "xdg-open.args");
+    std::filesystem::remove(bin / "dbus-send");
     ASSERT_TRUE(revealInFileViewerAndWait("/srv/file.txt"));
-    auto run = test::recordedRun(records, "xdg-open");
-    ASSERT_TRUE(run);
-    EXPECT_EQ(run->args, Args{"/srv"});
+    EXPECT_EQ(argsOf("xdg-open"), Args{"/srv"});
 }
 
+// Without waiting, on a thread of its own (so no environment changes follow in this test).
 TEST_F(FileViewerTest, RevealReturnsAtOnceAndStillReachesTheFileManager) {
     EXPECT_FALSE(revealInFileViewer(""));
     ASSERT_TRUE(revealInFileViewer("/srv/file.txt"));
-    auto run = test::recordedRun(records, "dbus-send");
-    ASSERT_TRUE(run);
-    EXPECT_EQ(run->args, showItemsCall("file:///srv/file.txt"));
+    EXPECT_EQ(argsOf("dbus-send"), showItemsCall("file:///srv/file.txt"));
 }
 
 TEST_F(FileViewerTest, OpenUsesXdgOpenElseGioWithAnAbsolutePath) {
     ASSERT_TRUE(openWithDefaultApplication("/srv/a b.txt"));
-    auto xdg = test::recordedRun(records, "xdg-open");
-    ASSERT_TRUE(xdg);
-    EXPECT_EQ(xdg->args, Args{"/srv/a b.txt"});
-
-    withoutProgram("xdg-open");
+    EXPECT_EQ(argsOf("xdg-open"), Args{"/srv/a b.txt"});
+    std::filesystem::remove(bin / "xdg-open");
     // A relative name that looks like an option reaches the opener as a path.
     ASSERT_TRUE(openWithDefaultApplication("-rf"));
-    auto gio = test::recordedRun(records, "gio");
-    ASSERT_TRUE(gio);
-    EXPECT_EQ(gio->args, (Args{"open", (std::filesystem::current_path() / "-rf").string()}));
-
-    withoutProgram("gio");
+    EXPECT_EQ(argsOf("gio"),
+              (Args{"open", (std::filesystem::current_path() / "-rf").string()}));
+    std::filesystem::remove(bin / "gio");
     EXPECT_FALSE(openWithDefaultApplication("/srv/a b.txt"));
 }
 

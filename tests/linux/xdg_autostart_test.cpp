@@ -1,7 +1,5 @@
 #include "platform/linux/xdg_autostart.h"
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
 
 #include "linux_test_support.h"
@@ -30,25 +28,25 @@ protected:
 
     std::vector<std::string> ids() {
         std::vector<std::string> out;
-        for (auto& item : items.snapshot())
-            out.push_back(item.id);
+        for (auto& item : items.snapshot()) out.push_back(item.id);
         return out;
     }
 };
 
-TEST_F(XdgAutostartTest, InsertWritesAnEnabledEntryThatResolvesToTheProgram) {
+TEST_F(XdgAutostartTest, InsertWritesOneEnabledEntryThatResolvesToTheProgram) {
     EXPECT_TRUE(items.snapshot().empty()); // no folder yet
     ASSERT_TRUE(items.insert("/opt/velora/bin/velora"));
     EXPECT_EQ(readFile(autostart / "velora.desktop"),
               "[Desktop Entry]\nType=Application\nName=Velora\nExec=\"/opt/velora/bin/velora\"\n"
               "X-GNOME-Autostart-enabled=true\n");
-    struct stat st {};
-    ASSERT_EQ(::stat((autostart / "velora.desktop").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0644u);
-    auto snapshot = items.snapshot();
-    ASSERT_EQ(snapshot.size(), 1u);
-    EXPECT_EQ(snapshot[0].id, "velora.desktop");
-    EXPECT_EQ(snapshot[0].resolved, "/opt/velora/bin/velora");
+    using std::filesystem::perms;
+    EXPECT_EQ(std::filesystem::status(autostart / "velora.desktop").permissions(), perms(0644));
+    EXPECT_EQ(resolvedOf("velora.desktop"), "/opt/velora/bin/velora");
+    // Again, also under another spelling of the path: still one entry, no temporary files.
+    ASSERT_TRUE(items.insert("/opt/velora/bin/velora"));
+    ASSERT_TRUE(items.insert("/opt/velora/bin/../bin/velora"));
+    EXPECT_EQ(ids(), std::vector<std::string>{"velora.desktop"});
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(autostart), {}), 1);
 }
 
 TEST_F(XdgAutostartTest, HostilePathsRoundTripThroughTheEscaping) {
@@ -69,15 +67,7 @@ TEST_F(XdgAutostartTest, HostilePathsRoundTripThroughTheEscaping) {
     EXPECT_TRUE(items.snapshot().empty());
 }
 
-TEST_F(XdgAutostartTest, InsertingTheSameProgramAgainKeepsOneEntry) {
-    ASSERT_TRUE(items.insert("/usr/bin/velora"));
-    ASSERT_TRUE(items.insert("/usr/bin/velora"));
-    ASSERT_TRUE(items.insert("/usr/bin/../bin/velora"));
-    EXPECT_EQ(ids(), std::vector<std::string>{"velora.desktop"});
-    // No temporary files are left beside it.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(autostart), {}), 1);
-}
-
+// Entries of other programs keep their names and are never overwritten nor removed.
 TEST_F(XdgAutostartTest, ForeignEntriesKeepTheirNamesAndAreNeverOverwritten) {
     std::string foreign = "[Desktop Entry]\nType=Application\nName=Other\nExec=/usr/bin/other --flag\n";
     writeFile(autostart / "velora.desktop", foreign);
@@ -92,46 +82,35 @@ TEST_F(XdgAutostartTest, ForeignEntriesKeepTheirNamesAndAreNeverOverwritten) {
                                                "velora.desktop"}));
     EXPECT_NE(readFile(autostart / "velora-4.desktop").find("X-GNOME-Autostart-enabled=true"),
               std::string::npos);
+    // Removing deletes exactly the named entry, and nothing outside the folder.
+    writeFile(config / "outside.desktop", "[Desktop Entry]\n");
+    for (const char* wrong : {"missing.desktop", "../outside.desktop", ".desktop", ""})
+        EXPECT_FALSE(items.remove(wrong)) << wrong;
+    EXPECT_TRUE(items.remove("velora-4.desktop"));
+    EXPECT_EQ(ids(), (std::vector<std::string>{"velora-2.desktop", "velora-3.desktop", "velora.desktop"}));
+    EXPECT_TRUE(std::filesystem::exists(config / "outside.desktop"));
 }
 
 TEST_F(XdgAutostartTest, SnapshotResolvesTheFirstExecWordOrNothing) {
-    std::filesystem::create_directories(bin);
     writeFile(bin / "tool", "");
     std::filesystem::permissions(bin / "tool", std::filesystem::perms::owner_all);
     writeFile(bin / "plain-file", "");
-    writeFile(autostart / "a-in-path.desktop", "[Desktop Entry]\nExec=tool --start %u\n");
-    writeFile(autostart / "b-quoted.desktop", "[Desktop Entry]\nExec=\"/opt/my app/run\" -x\n");
-    writeFile(autostart / "c-not-executable.desktop", "[Desktop Entry]\nExec=plain-file\n");
-    writeFile(autostart / "d-missing.desktop", "[Desktop Entry]\nExec=nowhere-to-be-found\n");
-    writeFile(autostart / "e-open-quote.desktop", "[Desktop Entry]\nExec=\"/opt/unterminated\n");
-    writeFile(autostart / "f-no-exec.desktop", "[Desktop Entry]\nName=Nothing\n");
-    writeFile(autostart / "g-relative.desktop", "[Desktop Entry]\nExec=bin/tool\n");
-    writeFile(autostart / "h-other-group.desktop", "[Other]\nExec=/usr/bin/x\n");
+    const std::pair<std::string, std::optional<std::string>> cases[] = {
+        {"Exec=tool --start %u", (bin / "tool").string()}, {"Exec=\"/opt/my app/run\" -x", "/opt/my app/run"},
+        {"Exec=plain-file", std::nullopt},                  {"Exec=nowhere-to-be-found", std::nullopt},
+        {"Exec=\"/opt/unterminated", std::nullopt},         {"Name=Nothing", std::nullopt},
+        {"Exec=bin/tool", std::nullopt}};
+    for (size_t i = 0; i < std::size(cases); ++i)
+        writeFile(autostart / ("case" + std::to_string(i) + ".desktop"),
+                  "[Desktop Entry]\n" + cases[i].first + "\n");
+    writeFile(autostart / "other-group.desktop", "[Other]\nExec=/usr/bin/x\n");
     writeFile(autostart / "notes.txt", "Exec=/usr/bin/x\n");
     std::filesystem::create_directories(autostart / "folder.desktop");
 
-    EXPECT_EQ(ids(),
-              (std::vector<std::string>{"a-in-path.desktop", "b-quoted.desktop", "c-not-executable.desktop",
-                                        "d-missing.desktop", "e-open-quote.desktop", "f-no-exec.desktop",
-                                        "g-relative.desktop", "h-other-group.desktop"}));
-    EXPECT_EQ(resolvedOf("a-in-path.desktop"), (bin / "tool").string());
-    EXPECT_EQ(resolvedOf("b-quoted.desktop"), "/opt/my app/run");
-    for (auto id : {"c-not-executable.desktop", "d-missing.desktop", "e-open-quote.desktop",
-                    "f-no-exec.desktop", "g-relative.desktop", "h-other-group.desktop"})
-        EXPECT_FALSE(resolvedOf(id)) << id;
-}
-
-TEST_F(XdgAutostartTest, RemoveDeletesOnlyThatFile) {
-    writeFile(autostart / "other.desktop", "[Desktop Entry]\nExec=/usr/bin/other\n");
-    writeFile(config / "outside.desktop", "[Desktop Entry]\n");
-    ASSERT_TRUE(items.insert("/usr/bin/velora"));
-    EXPECT_FALSE(items.remove("missing.desktop"));
-    EXPECT_FALSE(items.remove("../outside.desktop"));
-    EXPECT_FALSE(items.remove(".desktop"));
-    EXPECT_FALSE(items.remove(""));
-    EXPECT_TRUE(items.remove("velora.desktop"));
-    EXPECT_EQ(ids(), std::vector<std::string>{"other.desktop"});
-    EXPECT_TRUE(std::filesystem::exists(config / "outside.desktop"));
+    EXPECT_EQ(ids().size(), std::size(cases) + 1);
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(resolvedOf("case" + std::to_string(i) + ".desktop"), cases[i].second) << cases[i].first;
+    EXPECT_FALSE(resolvedOf("other-group.desktop"));
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -28,123 +27,85 @@ PlistValue parse(const std::string& text) {
 
 std::string refusal(const std::string& text) {
     std::string error;
-    auto v = PlistValue::fromXml(text, &error);
-    EXPECT_FALSE(v.has_value()) << text;
+    EXPECT_FALSE(PlistValue::fromXml(text, &error).has_value()) << text;
     EXPECT_FALSE(error.empty());
     return error;
 }
 
 PlistValue roundTrip(const PlistValue& v) { return parse(v.toXml()); }
 
-TEST(PlistXml, RoundTripsEveryType) {
+TEST(PlistXml, RoundTripsEveryTypeAndAnyText) {
     const PlistValue value(Dict{
-        {"bool", true},
-        {"false", false},
-        {"int", int64_t{-42}},
-        {"min", std::numeric_limits<int64_t>::min()},
-        {"max", std::numeric_limits<int64_t>::max()},
-        {"real", 0.1},
-        {"tiny", 5e-324},
-        {"big", 1.7976931348623157e308},
-        {"inf", -HUGE_VAL},
-        {"string", "a & b < c > d \"q\" 'a' ]]> \t\r\n end"},
-        {"unicode", "\xE2\x8C\x98 \xF0\x9F\x98\x80 \xC3\xA9"},
-        {"empty", ""},
-        {"data", PlistValue::data(std::string("\0\1\2\xFF hello", 10))},
-        {"emptyData", PlistValue::data("")},
-        {"array", Array{1, "two", Array{}, Dict{}}},
-        {"nested", Dict{{"k e y <&>", Dict{{"", "empty key"}}}}},
+        {"bool", true}, {"false", false}, {"min", std::numeric_limits<int64_t>::min()},
+        {"max", std::numeric_limits<int64_t>::max()}, {"real", 0.1}, {"tiny", 5e-324},
+        {"big", 1.7976931348623157e308}, {"inf", -HUGE_VAL},
+        {"string", "a & b < c > \"q\" ]]> \t\r\n\r \x01\x7f end"},
+        {"unicode", "\xE2\x8C\x98 \xF0\x9F\x98\x80"}, {"empty", ""},
+        {"data", PlistValue::data(std::string("\0\1\2\xFF hello", 10))}, {"emptyData", PlistValue::data("")},
+        {"array", Array{1, "two", Array{}, Dict{}}}, {"nested", Dict{{"k e y <&>", Dict{{"", "empty key"}}}}},
     });
     EXPECT_EQ(roundTrip(value), value);
     EXPECT_TRUE(std::isnan(roundTrip(PlistValue(std::nan(""))).toReal()));
-    EXPECT_EQ(roundTrip(PlistValue("bare string")), PlistValue("bare string"));
-}
 
-TEST(PlistXml, RandomStringsSurviveWriting) {
-    std::mt19937 random(7);
-    for (int round = 0; round < 200; ++round) {
-        static const char* const pieces[] = {"a", "&", "<", ">", ";", "\t", "\n", "\r", " ", "\x01", "\x7f",
-                                             "]", "\xC3\xA9", "\xE2\x8C\x98", "\xF0\x9F\x98\x80"};
-        std::string s;
-        const int length = static_cast<int>(random() % 40);
-        for (int i = 0; i < length; ++i) s += pieces[random() % std::size(pieces)];
-        const PlistValue value(Dict{{s, s}});
-        ASSERT_EQ(roundTrip(value), value) << s;
-    }
-}
-
-TEST(PlistXml, UnstorableTextIsRepairedOnWriting) {
-    const PlistValue bad(Dict{{std::string("k\xFF", 2), std::string("a\0b\xC3", 4)}});
-    const PlistValue back = roundTrip(bad);
-    EXPECT_EQ(back, PlistValue(Dict{{"k\xEF\xBF\xBD", "a\xEF\xBF\xBD" "b\xEF\xBF\xBD"}}));
-}
-
-TEST(PlistXml, NoneHasNoFormAndIsLeftOutOfContainers) {
-    EXPECT_EQ(PlistValue().toXml(), "");
+    // Text no XML can hold is repaired; nothing, which has no form, is left out of containers.
+    EXPECT_EQ(roundTrip(PlistValue(Dict{{std::string("k\xFF", 2), std::string("a\0b\xC3", 4)}})),
+              PlistValue(Dict{{"k\xEF\xBF\xBD", "a\xEF\xBF\xBD" "b\xEF\xBF\xBD"}}));
     EXPECT_EQ(roundTrip(PlistValue(Array{1, PlistValue(), 2})), PlistValue(Array{1, 2}));
     EXPECT_EQ(roundTrip(PlistValue(Dict{{"a", PlistValue()}, {"b", 1}})), PlistValue(Dict{{"b", 1}}));
 }
 
 TEST(PlistXml, ReadsWhatOtherWritersProduce) {
-    EXPECT_EQ(parse("<plist><string>x</string></plist>"), PlistValue("x"));
-    EXPECT_EQ(parse("<integer>5</integer>"), PlistValue(int64_t{5}));
-    EXPECT_EQ(parse("\xEF\xBB\xBF" + doc("<true/>")), PlistValue(true));
-    EXPECT_EQ(parse(doc("<!-- note --><dict><!-- a --><key>k</key><!-- b --><integer> 0x1F </integer></dict><!-- c -->")),
-              PlistValue(Dict{{"k", int64_t{31}}}));
-    EXPECT_EQ(parse(doc("<string>&#65;&#x2318;&amp;<![CDATA[<raw>&amp;]]></string>")),
-              PlistValue("A\xE2\x8C\x98&<raw>&amp;"));
-    EXPECT_EQ(parse(doc("<array><true></true><false/><string/><dict/><array/></array>")),
-              PlistValue(Array{true, false, "", Dict{}, Array{}}));
-    EXPECT_EQ(parse(doc("<dict><key>a</key><integer>1</integer><key>a</key><integer>2</integer></dict>")),
-              PlistValue(Dict{{"a", int64_t{2}}}));
-    EXPECT_EQ(parse(doc("<real>+infinity</real>")), PlistValue(HUGE_VAL));
-    EXPECT_EQ(parse(doc("<real>-1e999</real>")), PlistValue(-HUGE_VAL));
-    EXPECT_EQ(parse(doc("<real> 2 </real>")), PlistValue(2.0));
-    EXPECT_EQ(parse(doc("<data>AAEC\n  /w==</data>")), PlistValue::data(std::string("\0\1\2\xFF", 4)));
-    EXPECT_EQ(parse(doc("<data>QQ</data>")), PlistValue::data("A"));
-    // Dates read as seconds since 2001-01-01 UTC.
-    EXPECT_EQ(parse(doc("<date>2001-01-01T00:00:00Z</date>")), PlistValue(0.0));
-    EXPECT_EQ(parse(doc("<date>2000-12-31T23:59:59Z</date>")), PlistValue(-1.0));
-    EXPECT_EQ(parse(doc("<date>2024-02-29T12:00:00Z</date>")), PlistValue(730900800.0));
+    const std::pair<std::string, PlistValue> cases[] = {
+        {"<plist><string>x</string></plist>", PlistValue("x")},
+        {"<integer>5</integer>", PlistValue(int64_t{5})},
+        {"\xEF\xBB\xBF" + doc("<true/>"), PlistValue(true)},
+        {doc("<!-- n --><dict><!-- a --><key>k</key><!-- b --><integer> 0x1F </integer></dict><!-- c -->"),
+         PlistValue(Dict{{"k", int64_t{31}}})},
+        {doc("<string>&#65;&#x2318;&amp;<![CDATA[<raw>&amp;]]></string>"),
+         PlistValue("A\xE2\x8C\x98&<raw>&amp;")},
+        {doc("<array><true></true><false/><string/><dict/><array/></array>"),
+         PlistValue(Array{true, false, "", Dict{}, Array{}})},
+        {doc("<dict><key>a</key><integer>1</integer><key>a</key><integer>2</integer></dict>"),
+         PlistValue(Dict{{"a", int64_t{2}}})},
+        {doc("<real>+infinity</real>"), PlistValue(HUGE_VAL)},
+        {doc("<real>-1e999</real>"), PlistValue(-HUGE_VAL)},
+        {doc("<data>AAEC\n  /w==</data>"), PlistValue::data(std::string("\0\1\2\xFF", 4))},
+        {doc("<data>QQ</data>"), PlistValue::data("A")},
+        // Dates read as seconds since 2001-01-01 UTC.
+        {doc("<date>2000-12-31T23:59:59Z</date>"), PlistValue(-1.0)},
+        {doc("<date>2024-02-29T12:00:00Z</date>"), PlistValue(730900800.0)},
+    };
+    for (const auto& [xml, value] : cases) EXPECT_EQ(parse(xml), value) << xml;
 }
 
-TEST(PlistXml, RefusesTruncatedText) {
+TEST(PlistXml, RefusesTruncatedAndDamagedText) {
     const std::string full = PlistValue(Dict{{"KeyCycleAppForward", Dict{{"keyCode", 48}, {"modifiers", 2048}}},
                                              {"list", Array{"a", 1.5, true}}})
                                  .toXml();
-    ASSERT_FALSE(full.empty());
-    // Every cut that drops the closing </plist> leaves damaged text.
-    const size_t closing = full.rfind("</plist>");
-    for (size_t cut = 0; cut <= closing + 7; ++cut) {
-        std::string error;
-        EXPECT_FALSE(PlistValue::fromXml(full.substr(0, cut), &error).has_value()) << "cut at " << cut;
-    }
-}
+    for (size_t cut = 0; cut < full.rfind("</plist>") + 8; ++cut) refusal(full.substr(0, cut));
 
-TEST(PlistXml, RefusesDamagedText) {
-    const std::vector<std::string> damaged = {
-             std::string(""), std::string("   \n"), std::string("hello"), doc("<dict><key>a</key></dict>"),
-             doc("<dict><integer>1</integer></dict>"), doc("<array><integer>1</integer></dict>"),
-             doc("<true/><false/>"), doc("<integer>12abc</integer>"), doc("<integer></integer>"),
-             doc("<integer>99999999999999999999</integer>"), doc("<integer>9223372036854775808</integer>"),
-             doc("<integer>0xFFFFFFFFFFFFFFFF</integer>"), doc("<integer>1.5</integer>"), doc("<real>1.5e</real>"),
-             doc("<real>0x1p3</real>"), doc("<real></real>"), doc("<date>2024-02-30T00:00:00Z</date>"),
-             doc("<date>yesterday</date>"), doc("<data>!!!</data>"), doc("<data>Q</data>"),
-             doc("<data>QQ==QQ</data>"), doc("<true>yes</true>"), doc("<foo/>"), doc("<key>a</key>"),
-             doc("<string>&bogus;</string>"), doc("<string>&#0;</string>"), doc("<string>&#xD800;</string>"),
-             doc("<string>a<b/>c</string>"), doc("<dict>text<key>a</key><true/></dict>"),
-             doc("<string>x</strin>"), doc("<string>\xFF\xFE</string>"), doc(std::string("<string>a\0b</string>", 21)),
-             kHead + "</plist>", kHead + "<true/></plist>trailing", "<plist version=\"1.0/>",
-             "<plist><string attr=x>a</string></plist>", "<!-- never closed <plist/>", "<plist/>"};
+    const std::string damaged[] = {
+        "", "   \n", "hello", doc("<dict><key>a</key></dict>"), doc("<dict><integer>1</integer></dict>"),
+        doc("<array><integer>1</integer></dict>"), doc("<true/><false/>"), doc("<integer>12abc</integer>"),
+        doc("<integer></integer>"), doc("<integer>9223372036854775808</integer>"),
+        doc("<integer>0xFFFFFFFFFFFFFFFF</integer>"), doc("<integer>1.5</integer>"), doc("<real>1.5e</real>"),
+        doc("<real>0x1p3</real>"), doc("<real></real>"), doc("<date>2024-02-30T00:00:00Z</date>"),
+        doc("<date>yesterday</date>"), doc("<data>!!!</data>"), doc("<data>Q</data>"),
+        doc("<data>QQ==QQ</data>"),
+        doc("<true>yes</true>"), doc("<foo/>"), doc("<key>a</key>"), doc("<string>&bogus;</string>"),
+        doc("<string>&#0;</string>"), doc("<string>&#xD800;</string>"), doc("<string>a<b/>c</string>"),
+        doc("<dict>text<key>a</key><true/></dict>"), doc("<string>x</strin>"),
+        doc("<string>\xFF\xFE</string>"),
+        doc(std::string("<string>a\0b</string>", 21)), kHead + "</plist>", kHead + "<true/></plist>trailing",
+        "<plist version=\"1.0/>", "<plist><string attr=x>a</string></plist>", "<!-- never closed <plist/>",
+        "<plist/>"};
     for (const std::string& bad : damaged) refusal(bad);
+    // The reason names the line, so that a hand-edited file can be mended.
+    EXPECT_NE(refusal(doc("<dict>\n<key>a</key>\n<integer>nope</integer>\n</dict>")).find("line 6:"),
+              std::string::npos);
 }
 
-TEST(PlistXml, ReasonsNameTheLine) {
-    EXPECT_EQ(refusal(doc("<dict>\n<key>a</key>\n<integer>nope</integer>\n</dict>")),
-              "line 6: <integer> does not hold an integer: \"nope\"");
-    EXPECT_NE(refusal(kHead + "<dict>\n<key>a</key>\n<true/>\n").find("line 4:"), std::string::npos);
-}
-
+// Nesting is bounded on reading and writing: a hostile file must not exhaust the stack.
 TEST(PlistXml, DeepNestingIsRefusedNotFollowed) {
     const auto nested = [](int depth) {
         std::string s;
@@ -153,7 +114,7 @@ TEST(PlistXml, DeepNestingIsRefusedNotFollowed) {
         return doc(s);
     };
     EXPECT_TRUE(PlistValue::fromXml(nested(PlistValue::kMaxDepth)).has_value());
-    EXPECT_NE(refusal(nested(PlistValue::kMaxDepth + 1)).find("nested deeper"), std::string::npos);
+    refusal(nested(PlistValue::kMaxDepth + 1));
     refusal(nested(200000));
 
     PlistValue deep = PlistValue(Array{});
@@ -162,21 +123,17 @@ TEST(PlistXml, DeepNestingIsRefusedNotFollowed) {
     EXPECT_EQ(PlistValue(Array{deep}).toXml(), "");
 }
 
-TEST(PlistXml, HugeDocumentsAreReadInOnePass) {
-    // Many entries, a long string and a long run of character references.
+// Many entries, a long string and a long run of character references: read in one pass.
+TEST(PlistXml, HugeDocumentsAreRead) {
     std::string xml = kHead + "<dict>\n";
-    for (int i = 0; i < 50000; ++i)
-        xml += "<key>key" + std::to_string(i) + "</key><integer>" + std::to_string(i) + "</integer>\n";
-    xml += "<key>long</key><string>" + std::string(4 << 20, 'x') + "</string>\n<key>references</key><string>";
+    for (int i = 0; i < 50000; ++i) xml += "<key>k" + std::to_string(i) + "</key><integer>1</integer>\n";
+    xml += "<key>long</key><string>" + std::string(4 << 20, 'x') + "</string>\n<key>refs</key><string>";
     for (int i = 0; i < 200000; ++i) xml += "&amp;&lt;&#x2318;";
     xml += "</string>\n</dict>\n</plist>\n";
-
     const PlistValue value = parse(xml);
-    ASSERT_EQ(value.asDictionary()->size(), 50002u);
-    EXPECT_EQ(value["key49999"], PlistValue(int64_t{49999}));
+    EXPECT_EQ(value.asDictionary()->size(), 50002u);
     EXPECT_EQ(value["long"].asString()->size(), 4u << 20);
-    EXPECT_EQ(value["references"].asString()->size(), 200000u * 5);
-    // The same text cut short anywhere near its end is refused.
+    EXPECT_EQ(value["refs"].asString()->size(), 200000u * 5);
     refusal(xml.substr(0, xml.size() - 12));
 }
 
