@@ -27,20 +27,6 @@ std::vector<char*> cArgs(std::vector<std::string>& argv) {
     return out;
 }
 
-xcb_atom_t atom(xcb_connection_t* c, const char* name) {
-    auto cookie = xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name);
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, cookie, nullptr);
-    const xcb_atom_t a = reply ? reply->atom : 0;
-    std::free(reply);
-    return a;
-}
-
-xcb_window_t firstRoot(xcb_connection_t* c, int screen) {
-    auto it = xcb_setup_roots_iterator(xcb_get_setup(c));
-    for (int i = 0; i < screen && it.rem; ++i) xcb_screen_next(&it);
-    return it.rem ? it.data->root : 0;
-}
-
 } // namespace
 
 PrivateServer::PrivateServer() {
@@ -83,40 +69,36 @@ void PrivateServer::end() {
     pid_ = -1;
 }
 
-FakeWindow::FakeWindow(const Spec& spec) : answers_(spec.answersPings) {
-    int screen = 0;
-    c_ = xcb_connect(nullptr, &screen);
-    if (xcb_connection_has_error(c_)) return;
-    root_ = firstRoot(c_, screen);
-    utf8_ = atom(c_, "UTF8_STRING");
-    netWmName_ = atom(c_, "_NET_WM_NAME");
-    protocols_ = atom(c_, "WM_PROTOCOLS");
-    ping_ = atom(c_, "_NET_WM_PING");
-    wake_ = atom(c_, "_VELORA_TEST_WAKE");
-    const xcb_atom_t deleteWindow = atom(c_, "WM_DELETE_WINDOW");
-    const xcb_atom_t pidAtom = atom(c_, "_NET_WM_PID");
+FakeWindow::FakeWindow(const Spec& spec) {
+    if (!x_.ok()) return;
+    c_ = x_.connection();
+    root_ = x_.root();
+    utf8_ = x_.atom("UTF8_STRING");
+    netWmName_ = x_.atom("_NET_WM_NAME");
+    protocols_ = x_.atom("WM_PROTOCOLS");
+    ping_ = x_.atom("_NET_WM_PING");
+    wake_ = x_.atom("_VELORA_TEST_WAKE");
+    const xcb_atom_t deleteWindow = x_.atom("WM_DELETE_WINDOW");
+    const xcb_atom_t pidAtom = x_.atom("_NET_WM_PID");
 
     window_ = xcb_generate_id(c_);
     const uint32_t values[] = {spec.color, XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY};
-    xcb_create_window(c_, XCB_COPY_FROM_PARENT, window_, root_, spec.x, spec.y, spec.width, spec.height, 0,
+    xcb_create_window(c_, XCB_COPY_FROM_PARENT, window_, root_, spec.x, spec.y, 200, 150, 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK,
                       values);
     const std::string name = spec.titleBytes.empty() ? spec.title : spec.titleBytes;
     xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, netWmName_, utf8_, 8, uint32_t(name.size()), name.data());
     xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
                         uint32_t(spec.title.size()), spec.title.data());
-    std::string wmClass = spec.instance + '\0' + spec.className + '\0';
+    const std::string wmClass("fake\0VeloraFake\0", 16);
     xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
                         uint32_t(wmClass.size()), wmClass.data());
-    std::vector<xcb_atom_t> protocols;
-    if (spec.listsDelete) protocols.push_back(deleteWindow);
+    std::vector<xcb_atom_t> protocols{deleteWindow};
     if (spec.listsPing) protocols.push_back(ping_);
     xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, protocols_, XCB_ATOM_ATOM, 32, uint32_t(protocols.size()),
                         protocols.data());
-    if (spec.setPid) {
-        const uint32_t pid = uint32_t(getpid());
-        xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, pidAtom, XCB_ATOM_CARDINAL, 32, 1, &pid);
-    }
+    const uint32_t pid = uint32_t(getpid());
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, pidAtom, XCB_ATOM_CARDINAL, 32, 1, &pid);
     xcb_map_window(c_, window_);
     xcb_flush(c_);
     thread_ = std::thread([this] { serve(); });
@@ -138,7 +120,6 @@ FakeWindow::~FakeWindow() {
         thread_.join();
     }
     xcb_destroy_window(c_, window_);
-    xcb_disconnect(c_);
 }
 
 void FakeWindow::setTitleBytes(const std::string& bytes) {

@@ -50,14 +50,9 @@ public:
     struct Spec {
         std::string title = "Fake window";
         std::string titleBytes;          // raw _NET_WM_NAME bytes (UTF8_STRING) when not empty
-        std::string instance = "fake", className = "VeloraFake";
-        bool listsPing = false;
-        bool answersPings = true;
-        bool listsDelete = true;
+        bool listsPing = false;  // _NET_WM_PING beside WM_DELETE_WINDOW in WM_PROTOCOLS
         uint32_t color = 0x336699;
-        int16_t x = 100, y = 100;
-        uint16_t width = 200, height = 150;
-        bool setPid = true;
+        int16_t x = 100, y = 100;  // 200 x 150; class "VeloraFake", with _NET_WM_PID
     };
     explicit FakeWindow(const Spec& spec);
     ~FakeWindow();
@@ -74,6 +69,7 @@ public:
 private:
     void serve();
 
+    XDisplay x_;  // a connection of its own, served by its own thread
     xcb_connection_t* c_ = nullptr;
     xcb_window_t root_ = 0, window_ = 0;
     xcb_atom_t utf8_ = 0, netWmName_ = 0, protocols_ = 0, ping_ = 0, wake_ = 0;
