@@ -72,23 +72,13 @@ TEST_F(KeysTest, InterceptedKeysNeverReachTheFocusedClientAndTheTapSeesEveryKeyO
     type(vk::Return);
     EXPECT_TRUE(eventually([&] { return contents() == "abQ\n"; })) << "typed: '" << contents() << "'";
 
-    // The tap saw them all, with their modifiers, each press once (raw and core events may
-    // both report it).
+    // The tap saw them all, the intercepted ones included, each press once (raw and core
+    // events may both report it).
     EXPECT_TRUE(eventually([&] { return count(KeyEventType::KeyDown, vk::Return, 0) == 1; }));
     EXPECT_EQ(count(KeyEventType::KeyDown, vk::Q, 0), 1);
     EXPECT_EQ(count(KeyEventType::KeyUp, vk::Q, 0), 1);
     EXPECT_EQ(count(KeyEventType::KeyDown, vk::Escape, kEventFlagShift), 1);
     EXPECT_EQ(count(KeyEventType::KeyDown, vk::Q, kEventFlagShift), 1);
-    std::lock_guard lock(mutex);
-    for (const KeyEvent& e : seen) {
-        if (e.type != KeyEventType::KeyDown) continue;
-        EXPECT_FALSE(e.isAutoRepeat);
-        if (e.keyCode == vk::A) {
-            EXPECT_EQ(e.charactersIgnoringModifiers, "a");
-        } else if (e.keyCode == vk::Escape) {
-            EXPECT_EQ(e.charactersIgnoringModifiers, "\x1b");
-        }
-    }
 }
 
 TEST_F(KeysTest, ReleasingTheModifiersIsNoticedWhileAnotherClientGrabsTheKeyboard) {

@@ -241,12 +241,6 @@ void XDisplay::setDesktopColour(uint32_t rgb) {
     xcb_flush(c_);
 }
 
-QRect XDisplay::geometry(xcb_window_t w) {
-    Reply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c_, xcb_get_geometry(c_, w), nullptr));
-    if (!g) return {};
-    return QRect(g->x, g->y, g->width, g->height);
-}
-
 QRect XDisplay::rootGeometry(xcb_window_t w) {
     Reply<xcb_translate_coordinates_reply_t> t(
         xcb_translate_coordinates_reply(c_, xcb_translate_coordinates(c_, w, root_, 0, 0), nullptr));

@@ -71,8 +71,6 @@ public:
 
     // Paints the desktop behind all windows in one colour (0xRRGGBB on a true-colour screen).
     void setDesktopColour(uint32_t rgb);
-    // Position and size of a child of the root.
-    QRect geometry(xcb_window_t w);
     // Position on the root and size of any window (a client inside its manager's frame).
     QRect rootGeometry(xcb_window_t w);
     // The whole screen as the server shows it.
