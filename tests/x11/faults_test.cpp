@@ -11,7 +11,7 @@ namespace {
 using FaultsTest = X11Test;
 
 TEST_F(FaultsTest, AWindowThatVanishesGivesNeutralAnswers) {
-    FakeWindow fake(FakeWindow::Spec{});
+    FakeWindow fake(FakeWindow::Options{});
     const uint32_t id = fake.id();
     ASSERT_TRUE(waitForWindow(id));
     const AXElement element = windowElement(id);
@@ -67,10 +67,10 @@ TEST_F(FaultsTest, HugeAndBrokenTitlesAreCutAndRepaired) {
     std::string bytes;
     // Three times the limit (managers take long to draw much longer titles: fluxbox does).
     for (int i = 0; i < 4000; ++i) bytes += (i % 97 == 0) ? "\xFF\xC3" : "t\xC3\xA9";
-    FakeWindow::Spec spec;
-    spec.titleBytes = bytes;
-    spec.title = std::string(9000, 'w');  // WM_NAME too: not the one used, but read
-    FakeWindow fake(spec);
+    FakeWindow::Options options;
+    options.titleBytes = bytes;
+    options.title = std::string(9000, 'w');  // WM_NAME too: not the one used, but read
+    FakeWindow fake(options);
     ASSERT_TRUE(waitForWindow(fake.id()));
     auto t = title(windowElement(fake.id()));
     ASSERT_TRUE(t);
@@ -87,9 +87,9 @@ TEST_F(FaultsTest, HugeAndBrokenTitlesAreCutAndRepaired) {
 }
 
 TEST_F(FaultsTest, TheFocusedWindowQueryCostsNoRoundTrip) {
-    FakeWindow::Spec spec;
-    spec.listsPing = true;  // could be pinged, is not pinged for this
-    FakeWindow fake(spec);
+    FakeWindow::Options options;
+    options.listsPing = true;  // could be pinged, is not pinged for this
+    FakeWindow fake(options);
     ASSERT_TRUE(waitForWindow(fake.id()));
     ASSERT_TRUE(focus(fake.id()));
     std::this_thread::sleep_for(std::chrono::milliseconds(600));  // no answer stands any more

@@ -57,9 +57,9 @@ TEST_F(NotAnsweringTest, AStoppedProcessCannotCompleteAndAnswersAgainOnceContinu
 }
 
 TEST_F(NotAnsweringTest, AClientThatListsPingsIsPingedAndMustAnswerInTime) {
-    FakeWindow::Spec spec;
-    spec.listsPing = true;
-    FakeWindow fake(spec);
+    FakeWindow::Options options;
+    options.listsPing = true;
+    FakeWindow fake(options);
     ASSERT_TRUE(waitForWindow(fake.id()));
     const AXElement element = windowElement(fake.id());
     EXPECT_EQ(readTitle(element), AXError::Success);
@@ -89,7 +89,7 @@ TEST_F(NotAnsweringTest, ClientsThatDoNotListPingsAreNeverPinged) {
     ChildProcess xterm({"xterm", "-T", "velora-no-ping"});
     const uint32_t window = waitForWindowOf(xterm.pid());
     ASSERT_TRUE(window);
-    FakeWindow fake(FakeWindow::Spec{});  // lists no ping
+    FakeWindow fake(FakeWindow::Options{});  // lists no ping
     ASSERT_TRUE(waitForWindow(fake.id()));
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(readTitle(windowElement(window)), AXError::Success);

@@ -15,7 +15,7 @@ template <typename T> bool contains(const std::vector<T>& v, const T& x) { retur
 using NotificationsTest = X11Test;
 
 TEST_F(NotificationsTest, WindowsCreatedAndDestroyedAreAnnouncedOnTheMainThread) {
-    auto first = std::make_unique<FakeWindow>(FakeWindow::Spec{});
+    auto first = std::make_unique<FakeWindow>(FakeWindow::Options{});
     ASSERT_TRUE(waitForWindow(first->id()));
     auto& ax = desktop->accessibility();
     std::vector<std::pair<std::string, uint32_t>> heard;
@@ -30,7 +30,7 @@ TEST_F(NotificationsTest, WindowsCreatedAndDestroyedAreAnnouncedOnTheMainThread)
     ASSERT_EQ(observer->addNotification(application, ax::ElementDestroyed), AXError::Success);
     observer->scheduleOnMainThread();
 
-    FakeWindow second(FakeWindow::Spec{});
+    FakeWindow second(FakeWindow::Options{});
     EXPECT_TRUE(eventually([&] { return contains(heard, {std::string(ax::WindowCreated), second.id()}); }));
     const uint32_t gone = first->id();
     first.reset();
@@ -59,7 +59,7 @@ TEST_F(NotificationsTest, ApplicationsLaunchedAndTerminatedAreAnnounced) {
 }
 
 TEST_F(NotificationsTest, AWindowsSpaceIsItsDesktopNumberedFromOne) {
-    FakeWindow fake(FakeWindow::Spec{});
+    FakeWindow fake(FakeWindow::Options{});
     ASSERT_TRUE(waitForWindow(fake.id()));
     auto& ws = desktop->windowServer();
     ASSERT_TRUE(eventually([&] { return ws.windowSpace(fake.id()) == 1; }));

@@ -23,7 +23,7 @@ protected:
 };
 
 TEST_F(PicturesTest, ACoveredWindowIsPicturedWithItsOwnPixelsAtAnySize) {
-    FakeWindow::Spec below;
+    FakeWindow::Options below;
     below.color = 0xCC2211;
     below.x = 300;
     below.y = 200;
@@ -32,7 +32,7 @@ TEST_F(PicturesTest, ACoveredWindowIsPicturedWithItsOwnPixelsAtAnySize) {
     ASSERT_TRUE(eventually([&] { return allOf(picture(red.id()), 0xCC2211); })) << "the window's own colour";
 
     // Another window exactly over it.
-    FakeWindow::Spec over = below;
+    FakeWindow::Options over = below;
     over.color = 0x1144EE;
     FakeWindow blue(over);
     ASSERT_TRUE(waitForWindow(blue.id()));
@@ -45,9 +45,9 @@ TEST_F(PicturesTest, ACoveredWindowIsPicturedWithItsOwnPixelsAtAnySize) {
 }
 
 TEST_F(PicturesTest, MinimisedAndOffDesktopWindowsKeepTheirLastPicture) {
-    FakeWindow::Spec spec;
-    spec.color = 0x22AA44;
-    FakeWindow green(spec);
+    FakeWindow::Options options;
+    options.color = 0x22AA44;
+    FakeWindow green(options);
     ASSERT_TRUE(waitForWindow(green.id()));
     ASSERT_TRUE(eventually([&] { return allOf(picture(green.id()), 0x22AA44); }));
     auto& ws = desktop->windowServer();

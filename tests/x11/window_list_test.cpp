@@ -94,9 +94,9 @@ TEST_F(WindowListTest, ADesktopEntryMatchingTheClassNamesTheApplication) {
 }
 
 TEST_F(WindowListTest, TitleChangesReachTheCacheAndTheWindowList) {
-    FakeWindow::Spec spec;
-    spec.title = "before";
-    FakeWindow fake(spec);
+    FakeWindow::Options options;
+    options.title = "before";
+    FakeWindow fake(options);
     ASSERT_TRUE(waitForWindow(fake.id()));
     AXElement element = windowElement(fake.id());
     EXPECT_EQ(title(element), "before");

@@ -69,7 +69,7 @@ void PrivateServer::end() {
     pid_ = -1;
 }
 
-FakeWindow::FakeWindow(const Spec& spec) {
+FakeWindow::FakeWindow(const Options& options) {
     if (!x_.ok()) return;
     c_ = x_.connection();
     root_ = x_.root();
@@ -82,19 +82,19 @@ FakeWindow::FakeWindow(const Spec& spec) {
     const xcb_atom_t pidAtom = x_.atom("_NET_WM_PID");
 
     window_ = xcb_generate_id(c_);
-    const uint32_t values[] = {spec.color, XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY};
-    xcb_create_window(c_, XCB_COPY_FROM_PARENT, window_, root_, spec.x, spec.y, 200, 150, 0,
+    const uint32_t values[] = {options.color, XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY};
+    xcb_create_window(c_, XCB_COPY_FROM_PARENT, window_, root_, options.x, options.y, 200, 150, 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK,
                       values);
-    const std::string name = spec.titleBytes.empty() ? spec.title : spec.titleBytes;
+    const std::string name = options.titleBytes.empty() ? options.title : options.titleBytes;
     xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, netWmName_, utf8_, 8, uint32_t(name.size()), name.data());
     xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
-                        uint32_t(spec.title.size()), spec.title.data());
+                        uint32_t(options.title.size()), options.title.data());
     const std::string wmClass("fake\0VeloraFake\0", 16);
     xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
                         uint32_t(wmClass.size()), wmClass.data());
     std::vector<xcb_atom_t> protocols{deleteWindow};
-    if (spec.listsPing) protocols.push_back(ping_);
+    if (options.listsPing) protocols.push_back(ping_);
     xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, protocols_, XCB_ATOM_ATOM, 32, uint32_t(protocols.size()),
                         protocols.data());
     const uint32_t pid = uint32_t(getpid());

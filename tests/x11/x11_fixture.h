@@ -47,14 +47,14 @@ private:
 // server, answering pings (or not) from a thread of its own.
 class FakeWindow {
 public:
-    struct Spec {
+    struct Options {
         std::string title = "Fake window";
         std::string titleBytes;          // raw _NET_WM_NAME bytes (UTF8_STRING) when not empty
         bool listsPing = false;  // _NET_WM_PING beside WM_DELETE_WINDOW in WM_PROTOCOLS
         uint32_t color = 0x336699;
         int16_t x = 100, y = 100;  // 200 x 150; class "VeloraFake", with _NET_WM_PID
     };
-    explicit FakeWindow(const Spec& spec);
+    explicit FakeWindow(const Options& options);
     ~FakeWindow();
     FakeWindow(const FakeWindow&) = delete;
     FakeWindow& operator=(const FakeWindow&) = delete;
