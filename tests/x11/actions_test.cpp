@@ -1,5 +1,5 @@
-// Activation, raising, hiding and force quitting act on real clients. (Quitting, closing and
-// minimising from a switch are driven through the whole program by the end-to-end suite.)
+// Activation, raising, minimising, hiding and force quitting act on real clients. (Quitting and
+// closing are driven through the whole program by the end-to-end suite.)
 #include "platform/ax_names.h"
 #include "x11_fixture.h"
 
