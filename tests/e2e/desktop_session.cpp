@@ -22,8 +22,8 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
 void DesktopSession::SetUp() {
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display) GTEST_SKIP() << "no X display";
-    x_ = XObserver::connect();
-    if (!x_) GTEST_SKIP() << "the X display " << display << " cannot be reached";
+    x_ = std::make_unique<test::XDisplay>();
+    if (!x_->ok()) GTEST_SKIP() << "the X display " << display << " cannot be reached";
     dir_ = std::make_unique<test::TempDir>();
     home_ = dir_->path();
     std::filesystem::create_directories(home_ / ".config");

@@ -15,7 +15,7 @@
 
 #include "support/child_process.h"
 #include "support/temp_dir.h"
-#include "x_observer.h"
+#include "support/x11/x_display.h"
 
 namespace velora::e2e {
 
@@ -68,7 +68,7 @@ protected:
 
     std::string titleOf(xcb_window_t w) { return w ? x_->title(w) : std::string("(none)"); }
 
-    std::unique_ptr<XObserver> x_;
+    std::unique_ptr<test::XDisplay> x_;
 
 private:
     std::unique_ptr<test::TempDir> dir_;

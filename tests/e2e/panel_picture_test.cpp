@@ -55,7 +55,7 @@ TEST_F(PanelPicture, ShowsThePicturesOfRealWindowsWhileTheSwitchIsHeld) {
     EXPECT_EQ(titleOf(waitForActiveChange(build)), "Notes");
     ASSERT_FALSE(shot.isNull());
 
-    const QRect area = x_->geometry(panel).intersected(shot.rect());
+    const QRect area = x_->rootGeometry(panel).intersected(shot.rect());
     EXPECT_EQ(area.size(), QSize(637, 437)) << "the panel is not at its first-run size";
     EXPECT_GT(whiteShare(shot, area), 0.08) << "the panel shows no window pictures";
 

@@ -1,18 +1,9 @@
 // Faults of other programs and of the server: vanishing windows, broken titles, lost server.
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <filesystem>
 #include <future>
 
 #include "platform/ax_names.h"
 #include "platform/x11/x11_text.h"
 #include "x11_fixture.h"
-
-extern char** environ;
 
 namespace velora::test {
 namespace {
@@ -20,8 +11,7 @@ namespace {
 using FaultsTest = X11Test;
 
 TEST_F(FaultsTest, AWindowThatVanishesGivesNeutralAnswers) {
-    FakeWindow::Spec spec;
-    FakeWindow fake(spec);
+    FakeWindow fake(FakeWindow::Options{});
     const uint32_t id = fake.id();
     ASSERT_TRUE(waitForWindow(id));
     const AXElement element = windowElement(id);
@@ -61,7 +51,11 @@ TEST_F(FaultsTest, AWindowThatVanishesGivesNeutralAnswers) {
     EXPECT_EQ(std::get<std::string>(v), ax::RoleWindow);
     EXPECT_EQ(ws.windowSpace(id), 0);
     EXPECT_TRUE(ws.captureWindow(id, {20, 20}).isNull());
-    // Elements that never were.
+    Rect bounds;
+    EXPECT_FALSE(ws.windowBounds(id, bounds));
+    // Elements and windows that never were.
+    EXPECT_TRUE(ws.captureWindow(0, {10, 10}).isNull());
+    EXPECT_TRUE(ws.captureWindow(0x7FFFFFF, {10, 10}).isNull());
     EXPECT_EQ(ax.copyAttributeValue(AXElement{AXElement::Kind::Window, 1, 0x7ABCDEF}, ax::Role, v),
               AXError::InvalidUIElement);
     EXPECT_EQ(ax.copyAttributeValue(AXElement{}, ax::Role, v), AXError::IllegalArgument);
@@ -73,10 +67,10 @@ TEST_F(FaultsTest, HugeAndBrokenTitlesAreCutAndRepaired) {
     std::string bytes;
     // Three times the limit (managers take long to draw much longer titles: fluxbox does).
     for (int i = 0; i < 4000; ++i) bytes += (i % 97 == 0) ? "\xFF\xC3" : "t\xC3\xA9";
-    FakeWindow::Spec spec;
-    spec.titleBytes = bytes;
-    spec.title = std::string(9000, 'w');  // WM_NAME too: not the one used, but read
-    FakeWindow fake(spec);
+    FakeWindow::Options options;
+    options.titleBytes = bytes;
+    options.title = std::string(9000, 'w');  // WM_NAME too: not the one used, but read
+    FakeWindow fake(options);
     ASSERT_TRUE(waitForWindow(fake.id()));
     auto t = title(windowElement(fake.id()));
     ASSERT_TRUE(t);
@@ -93,9 +87,9 @@ TEST_F(FaultsTest, HugeAndBrokenTitlesAreCutAndRepaired) {
 }
 
 TEST_F(FaultsTest, TheFocusedWindowQueryCostsNoRoundTrip) {
-    FakeWindow::Spec spec;
-    spec.listsPing = true;  // an application that could be pinged is not pinged for this
-    FakeWindow fake(spec);
+    FakeWindow::Options options;
+    options.listsPing = true;  // could be pinged, is not pinged for this
+    FakeWindow fake(options);
     ASSERT_TRUE(waitForWindow(fake.id()));
     ASSERT_TRUE(focus(fake.id()));
     std::this_thread::sleep_for(std::chrono::milliseconds(600));  // no answer stands any more

@@ -2,6 +2,8 @@
 #include <signal.h>
 
 #include <chrono>
+#include <fstream>
+#include <iterator>
 
 #include "platform/ax_names.h"
 #include "x11_fixture.h"
@@ -12,6 +14,14 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+// The state letter of /proc/<pid>/stat, after the parenthesised command name: 'T' when stopped.
+char processState(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    const std::string stat(std::istreambuf_iterator<char>(in), {});
+    const auto close = stat.rfind(')');
+    return close != std::string::npos && close + 2 < stat.size() ? stat[close + 2] : '?';
+}
 
 class NotAnsweringTest : public X11Test {
 protected:
@@ -30,7 +40,7 @@ TEST_F(NotAnsweringTest, AStoppedProcessCannotCompleteAndAnswersAgainOnceContinu
     ASSERT_EQ(readTitle(element), AXError::Success);
 
     ASSERT_EQ(kill(xterm.pid(), SIGSTOP), 0);
-    ASSERT_TRUE(eventually([&] { return runAndRead({"ps", "-o", "stat=", "-p", std::to_string(xterm.pid())})[0] == 'T'; }));
+    ASSERT_TRUE(eventually([&] { return processState(xterm.pid()) == 'T'; }));
     const auto start = Clock::now();
     EXPECT_EQ(readTitle(element), AXError::CannotComplete);
     AXValue v;
@@ -47,10 +57,9 @@ TEST_F(NotAnsweringTest, AStoppedProcessCannotCompleteAndAnswersAgainOnceContinu
 }
 
 TEST_F(NotAnsweringTest, AClientThatListsPingsIsPingedAndMustAnswerInTime) {
-    FakeWindow::Spec spec;
-    spec.listsPing = true;
-    spec.answersPings = true;
-    FakeWindow fake(spec);
+    FakeWindow::Options options;
+    options.listsPing = true;
+    FakeWindow fake(options);
     ASSERT_TRUE(waitForWindow(fake.id()));
     const AXElement element = windowElement(fake.id());
     EXPECT_EQ(readTitle(element), AXError::Success);
@@ -80,9 +89,7 @@ TEST_F(NotAnsweringTest, ClientsThatDoNotListPingsAreNeverPinged) {
     ChildProcess xterm({"xterm", "-T", "velora-no-ping"});
     const uint32_t window = waitForWindowOf(xterm.pid());
     ASSERT_TRUE(window);
-    FakeWindow::Spec spec;
-    spec.listsPing = false;
-    FakeWindow fake(spec);
+    FakeWindow fake(FakeWindow::Options{});  // lists no ping
     ASSERT_TRUE(waitForWindow(fake.id()));
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(readTitle(windowElement(window)), AXError::Success);

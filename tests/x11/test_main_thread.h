@@ -17,13 +17,23 @@ class TestMainThread final : public MainThreadPort {
 public:
     bool isMainThread() const override { return std::this_thread::get_id() == id_; }
     void performAsync(std::function<void()> work) override {
-        {
-            std::lock_guard lock(mutex_);
-            queue_.push_back(std::move(work));
-        }
-        ready_.notify_all();
+        std::lock_guard lock(mutex_);
+        queue_.push_back(std::move(work));
     }
-    void performSync(std::function<void()> work) override;
+    void performSync(std::function<void()> work) override {
+        if (isMainThread()) return work();
+        std::mutex m;
+        std::condition_variable done;
+        bool finished = false;
+        performAsync([&] {
+            work();
+            std::lock_guard lock(m);
+            finished = true;
+            done.notify_all();
+        });
+        std::unique_lock lock(m);
+        done.wait(lock, [&] { return finished; });
+    }
     TimerRef scheduleTimer(double, std::function<void()> work) override {
         performAsync(std::move(work));
         return nullptr;
@@ -38,12 +48,22 @@ public:
     bool isShuttingDown() const override { return false; }
 
     // Runs what is queued; how many ran.
-    int pump();
+    int pump() {
+        for (int ran = 0;; ++ran) {
+            std::function<void()> work;
+            {
+                std::lock_guard lock(mutex_);
+                if (queue_.empty()) return ran;
+                work = std::move(queue_.front());
+                queue_.pop_front();
+            }
+            work();
+        }
+    }
 
 private:
     const std::thread::id id_ = std::this_thread::get_id();
     std::mutex mutex_;
-    std::condition_variable ready_;
     std::deque<std::function<void()>> queue_;
 };
 

@@ -6,13 +6,10 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <xcb/xtest.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <map>
-#include <sstream>
 
 #include "platform/ax_names.h"
 #include "platform/x11/x11_keycodes.h"
@@ -30,46 +27,7 @@ std::vector<char*> cArgs(std::vector<std::string>& argv) {
     return out;
 }
 
-xcb_atom_t atom(xcb_connection_t* c, const char* name) {
-    auto cookie = xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name);
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, cookie, nullptr);
-    const xcb_atom_t a = reply ? reply->atom : 0;
-    std::free(reply);
-    return a;
-}
-
-xcb_window_t firstRoot(xcb_connection_t* c, int screen) {
-    auto it = xcb_setup_roots_iterator(xcb_get_setup(c));
-    for (int i = 0; i < screen && it.rem; ++i) xcb_screen_next(&it);
-    return it.rem ? it.data->root : 0;
-}
-
 } // namespace
-
-std::string runAndRead(const std::vector<std::string>& argvIn) {
-    std::vector<std::string> argv = argvIn;
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return {};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    auto args = cArgs(argv);
-    const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    std::string out;
-    if (rc == 0) {
-        char buffer[4096];
-        ssize_t n;
-        while ((n = read(fds[0], buffer, sizeof buffer)) > 0) out.append(buffer, std::size_t(n));
-        int status = 0;
-        waitpid(pid, &status, 0);
-    }
-    close(fds[0]);
-    return out;
-}
 
 PrivateServer::PrivateServer() {
     int fds[2];
@@ -111,136 +69,36 @@ void PrivateServer::end() {
     pid_ = -1;
 }
 
-TestDisplay::TestDisplay() {
-    c_ = xcb_connect(nullptr, &screen_);
-    if (xcb_connection_has_error(c_)) {
-        xcb_disconnect(c_);
-        c_ = nullptr;
-        return;
-    }
-    root_ = firstRoot(c_, screen_);
-}
-
-TestDisplay::~TestDisplay() {
-    if (c_) xcb_disconnect(c_);
-}
-
-void TestDisplay::key(uint8_t xKeycode, bool press) {
-    xcb_test_fake_input(c_, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, xKeycode, XCB_CURRENT_TIME, root_, 0, 0, 0);
-    sync();
-}
-
-void TestDisplay::tap(int64_t virtualKey, const std::vector<int64_t>& modifierKeys) {
-    for (int64_t m : modifierKeys) key(x11::xKeycodeForVirtualKey(m), true);
-    key(x11::xKeycodeForVirtualKey(virtualKey), true);
-    key(x11::xKeycodeForVirtualKey(virtualKey), false);
-    for (auto it = modifierKeys.rbegin(); it != modifierKeys.rend(); ++it) key(x11::xKeycodeForVirtualKey(*it), false);
-}
-
-void TestDisplay::sync() { std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr)); }
-
-bool TestDisplay::grabKeyboard() {
-    auto reply = xcb_grab_keyboard_reply(
-        c_, xcb_grab_keyboard(c_, 0, root_, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr);
-    const bool ok = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
-    std::free(reply);
-    return ok;
-}
-
-void TestDisplay::ungrabKeyboard() {
-    xcb_ungrab_keyboard(c_, XCB_CURRENT_TIME);
-    sync();
-}
-
-void TestDisplay::grabServer() {
-    xcb_grab_server(c_);
-    sync();
-}
-
-void TestDisplay::ungrabServer() {
-    xcb_ungrab_server(c_);
-    sync();
-}
-
-xcb_window_t TestDisplay::activeWindow() {
-    const xcb_atom_t active = atom(c_, "_NET_ACTIVE_WINDOW");
-    auto reply = xcb_get_property_reply(c_, xcb_get_property(c_, 0, root_, active, XCB_ATOM_WINDOW, 0, 1), nullptr);
-    xcb_window_t w = 0;
-    if (reply && xcb_get_property_value_length(reply) >= 4) std::memcpy(&w, xcb_get_property_value(reply), 4);
-    std::free(reply);
-    return w;
-}
-
-std::vector<uint32_t> TestDisplay::clientsBottomFirst() {
-    const xcb_atom_t list = atom(c_, "_NET_CLIENT_LIST");
-    auto reply = xcb_get_property_reply(c_, xcb_get_property(c_, 0, root_, list, XCB_ATOM_WINDOW, 0, 4096), nullptr);
-    std::vector<uint32_t> clients;
-    if (reply) {
-        const auto* ids = static_cast<const uint32_t*>(xcb_get_property_value(reply));
-        clients.assign(ids, ids + xcb_get_property_value_length(reply) / 4);
-    }
-    std::free(reply);
-    const auto parentOf = [&](xcb_window_t w) {
-        auto tree = xcb_query_tree_reply(c_, xcb_query_tree(c_, w), nullptr);
-        const xcb_window_t parent = tree ? tree->parent : 0;
-        std::free(tree);
-        return parent;
-    };
-    std::map<xcb_window_t, uint32_t> frameOf;
-    for (uint32_t client : clients) {
-        xcb_window_t w = client;
-        for (xcb_window_t p = parentOf(w); p && p != root_; p = parentOf(w)) w = p;
-        frameOf[w] = client;
-    }
-    std::vector<uint32_t> out;
-    auto tree = xcb_query_tree_reply(c_, xcb_query_tree(c_, root_), nullptr);
-    if (!tree) return out;
-    const xcb_window_t* children = xcb_query_tree_children(tree);
-    for (int i = 0; i < xcb_query_tree_children_length(tree); ++i)
-        if (auto it = frameOf.find(children[i]); it != frameOf.end()) out.push_back(it->second);
-    std::free(tree);
-    return out;
-}
-
-void TestDisplay::killClientOf(uint32_t resource) {
-    xcb_kill_client(c_, resource);
-    sync();
-}
-
-FakeWindow::FakeWindow(const Spec& spec) : answers_(spec.answersPings) {
-    int screen = 0;
-    c_ = xcb_connect(nullptr, &screen);
-    if (xcb_connection_has_error(c_)) return;
-    root_ = firstRoot(c_, screen);
-    utf8_ = atom(c_, "UTF8_STRING");
-    netWmName_ = atom(c_, "_NET_WM_NAME");
-    protocols_ = atom(c_, "WM_PROTOCOLS");
-    ping_ = atom(c_, "_NET_WM_PING");
-    wake_ = atom(c_, "_VELORA_TEST_WAKE");
-    const xcb_atom_t deleteWindow = atom(c_, "WM_DELETE_WINDOW");
-    const xcb_atom_t pidAtom = atom(c_, "_NET_WM_PID");
+FakeWindow::FakeWindow(const Options& options) {
+    if (!x_.ok()) return;
+    c_ = x_.connection();
+    root_ = x_.root();
+    utf8_ = x_.atom("UTF8_STRING");
+    netWmName_ = x_.atom("_NET_WM_NAME");
+    protocols_ = x_.atom("WM_PROTOCOLS");
+    ping_ = x_.atom("_NET_WM_PING");
+    wake_ = x_.atom("_VELORA_TEST_WAKE");
+    const xcb_atom_t deleteWindow = x_.atom("WM_DELETE_WINDOW");
+    const xcb_atom_t pidAtom = x_.atom("_NET_WM_PID");
 
     window_ = xcb_generate_id(c_);
-    const uint32_t values[] = {spec.color, XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY};
-    xcb_create_window(c_, XCB_COPY_FROM_PARENT, window_, root_, spec.x, spec.y, spec.width, spec.height, 0,
+    const uint32_t values[] = {options.color, XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY};
+    xcb_create_window(c_, XCB_COPY_FROM_PARENT, window_, root_, options.x, options.y, 200, 150, 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK,
                       values);
-    const std::string name = spec.titleBytes.empty() ? spec.title : spec.titleBytes;
+    const std::string name = options.titleBytes.empty() ? options.title : options.titleBytes;
     xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, netWmName_, utf8_, 8, uint32_t(name.size()), name.data());
     xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
-                        uint32_t(spec.title.size()), spec.title.data());
-    std::string wmClass = spec.instance + '\0' + spec.className + '\0';
+                        uint32_t(options.title.size()), options.title.data());
+    const std::string wmClass("fake\0VeloraFake\0", 16);
     xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
                         uint32_t(wmClass.size()), wmClass.data());
-    std::vector<xcb_atom_t> protocols;
-    if (spec.listsDelete) protocols.push_back(deleteWindow);
-    if (spec.listsPing) protocols.push_back(ping_);
+    std::vector<xcb_atom_t> protocols{deleteWindow};
+    if (options.listsPing) protocols.push_back(ping_);
     xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, protocols_, XCB_ATOM_ATOM, 32, uint32_t(protocols.size()),
                         protocols.data());
-    if (spec.setPid) {
-        const uint32_t pid = uint32_t(getpid());
-        xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, pidAtom, XCB_ATOM_CARDINAL, 32, 1, &pid);
-    }
+    const uint32_t pid = uint32_t(getpid());
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, pidAtom, XCB_ATOM_CARDINAL, 32, 1, &pid);
     xcb_map_window(c_, window_);
     xcb_flush(c_);
     thread_ = std::thread([this] { serve(); });
@@ -262,7 +120,6 @@ FakeWindow::~FakeWindow() {
         thread_.join();
     }
     xcb_destroy_window(c_, window_);
-    xcb_disconnect(c_);
 }
 
 void FakeWindow::setTitleBytes(const std::string& bytes) {
@@ -304,7 +161,7 @@ void X11Test::SetUp() {
     // No desktop entry matches the test's clients: bundle identifiers are their class names.
     setenv("XDG_DATA_HOME", dataHome.path().c_str(), 1);
     setenv("XDG_DATA_DIRS", dataHome.path().c_str(), 1);
-    display = std::make_unique<TestDisplay>();
+    display = std::make_unique<XDisplay>();
     ASSERT_TRUE(display->ok()) << "cannot connect to " << shown;
     std::string error;
     desktop = X11Desktop::open(mainThread, error);
@@ -347,7 +204,6 @@ uint32_t X11Test::waitForWindowOf(pid_t pid, double seconds) {
 bool X11Test::waitForWindow(uint32_t window, double seconds) {
     return eventually(
         [&] {
-            AXValue role;
             AXElement e{AXElement::Kind::Window, 0, window};
             return desktop->accessibility().getPid(e, e.pid) == AXError::Success;
         },
@@ -368,32 +224,19 @@ std::optional<std::string> X11Test::title(const AXElement& element) {
     return std::nullopt;
 }
 
-std::optional<Rect> X11Test::xwininfoGeometry(uint32_t window) {
-    const std::string out = runAndRead({"xwininfo", "-id", std::to_string(window)});
-    Rect r;
-    int found = 0;
-    std::istringstream lines(out);
-    std::string line;
-    const auto value = [&](const std::string& key, double& slot) {
-        const auto at = line.find(key);
-        if (at == std::string::npos) return;
-        slot = std::stod(line.substr(at + key.size()));
-        ++found;
-    };
-    while (std::getline(lines, line)) {
-        value("Absolute upper-left X:", r.x);
-        value("Absolute upper-left Y:", r.y);
-        value("Width:", r.width);
-        value("Height:", r.height);
-    }
-    if (found != 4) return std::nullopt;
-    return r;
-}
-
 bool X11Test::focus(uint32_t window) {
     AXElement e = windowElement(window);
     desktop->accessibility().setAttributeValue(e, ax::Focused, true);
     return eventually([&] { return display->activeWindow() == window; }, 5.0);
+}
+
+void X11Test::key(int64_t virtualKey, bool press) { display->key(x11::xKeycodeForVirtualKey(virtualKey), press); }
+
+void X11Test::tap(int64_t virtualKey, const std::vector<int64_t>& modifierKeys) {
+    for (int64_t m : modifierKeys) key(m, true);
+    key(virtualKey, true);
+    key(virtualKey, false);
+    for (auto it = modifierKeys.rbegin(); it != modifierKeys.rend(); ++it) key(*it, false);
 }
 
 } // namespace velora::test

@@ -1,7 +1,8 @@
 #pragma once
 // The X11 tests' fixture and tools: a desktop on the display the test command started,
 // client programs started and ended by the test, windows of the test's own with chosen
-// properties, and a connection of the test's own that drives the keyboard through XTest.
+// properties, and a connection of the test's own (XDisplay) that checks the server's view and
+// drives the keyboard through XTest.
 // Tests share the display with other suites, so each one works on its own clients only,
 // known by pid or window.
 
@@ -21,12 +22,10 @@
 #include "platform/x11/x11_desktop.h"
 #include "support/child_process.h"
 #include "support/temp_dir.h"
+#include "support/x11/x_display.h"
 #include "test_main_thread.h"
 
 namespace velora::test {
-
-// Runs a program (no shell) and returns what it printed; empty when it could not run.
-std::string runAndRead(const std::vector<std::string>& argv);
 
 // A private X server (Xvfb) of one test, which the test may end. The server picks a free
 // display itself; display() is empty when it did not start within 10 s.
@@ -44,57 +43,18 @@ private:
     std::string display_;
 };
 
-// The test's own connection: XTest input, grabs, quick inspection.
-class TestDisplay {
-public:
-    TestDisplay();
-    ~TestDisplay();
-    TestDisplay(const TestDisplay&) = delete;
-    TestDisplay& operator=(const TestDisplay&) = delete;
-    bool ok() const { return c_ != nullptr; }
-    xcb_connection_t* connection() const { return c_; }
-    xcb_window_t root() const { return root_; }
-    int screen() const { return screen_; }
-
-    void key(uint8_t xKeycode, bool press);
-    // Presses and releases a virtual key with the modifier keys (X key codes) held around it.
-    void tap(int64_t virtualKey, const std::vector<int64_t>& modifierKeys = {});
-    // Waits until the server has handled every request sent so far.
-    void sync();
-    bool grabKeyboard();
-    void ungrabKeyboard();
-    void grabServer();
-    void ungrabServer();
-    xcb_window_t activeWindow();
-    // The managed windows in the server's stacking order of their frames, bottom first
-    // (managers do not all keep _NET_CLIENT_LIST_STACKING in step).
-    std::vector<uint32_t> clientsBottomFirst();
-    // xcb_kill_client on a resource: the server closes the client that owns it.
-    void killClientOf(uint32_t resource);
-
-private:
-    xcb_connection_t* c_ = nullptr;
-    xcb_window_t root_ = 0;
-    int screen_ = 0;
-};
-
 // A top-level window made by the test with its own connection, painted in one colour by the
 // server, answering pings (or not) from a thread of its own.
 class FakeWindow {
 public:
-    struct Spec {
+    struct Options {
         std::string title = "Fake window";
         std::string titleBytes;          // raw _NET_WM_NAME bytes (UTF8_STRING) when not empty
-        std::string instance = "fake", className = "VeloraFake";
-        bool listsPing = false;
-        bool answersPings = true;
-        bool listsDelete = true;
+        bool listsPing = false;  // _NET_WM_PING beside WM_DELETE_WINDOW in WM_PROTOCOLS
         uint32_t color = 0x336699;
-        int16_t x = 100, y = 100;
-        uint16_t width = 200, height = 150;
-        bool setPid = true;
+        int16_t x = 100, y = 100;  // 200 x 150; class "VeloraFake", with _NET_WM_PID
     };
-    explicit FakeWindow(const Spec& spec);
+    explicit FakeWindow(const Options& options);
     ~FakeWindow();
     FakeWindow(const FakeWindow&) = delete;
     FakeWindow& operator=(const FakeWindow&) = delete;
@@ -109,6 +69,7 @@ public:
 private:
     void serve();
 
+    XDisplay x_;  // a connection of its own, served by its own thread
     xcb_connection_t* c_ = nullptr;
     xcb_window_t root_ = 0, window_ = 0;
     xcb_atom_t utf8_ = 0, netWmName_ = 0, protocols_ = 0, ping_ = 0, wake_ = 0;
@@ -130,15 +91,16 @@ protected:
     bool waitForWindow(uint32_t window, double seconds = 15.0);
     AXElement windowElement(uint32_t window);
     std::optional<std::string> title(const AXElement& element);
-    // The window's root geometry as xwininfo reports it (x, y, width, height).
-    std::optional<Rect> xwininfoGeometry(uint32_t window);
     // Activates the window through the port and waits until the manager made it active.
     bool focus(uint32_t window);
+    // Presses and releases a virtual key with the modifier keys (virtual keys) held around it.
+    void tap(int64_t virtualKey, const std::vector<int64_t>& modifierKeys = {});
+    void key(int64_t virtualKey, bool press);
 
     TestMainThread mainThread;
     TempDir dataHome;  // empty XDG data folders: no desktop entry matches the test's clients
     std::unique_ptr<X11Desktop> desktop;
-    std::unique_ptr<TestDisplay> display;
+    std::unique_ptr<XDisplay> display;
 };
 
 } // namespace velora::test

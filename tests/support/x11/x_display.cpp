@@ -1,0 +1,268 @@
+#include "x_display.h"
+
+#include <xcb/xtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+
+namespace velora::test {
+
+namespace {
+
+template <typename T>
+struct Freed {
+    void operator()(T* p) const { std::free(p); }
+};
+template <typename T>
+using Reply = std::unique_ptr<T, Freed<T>>;
+
+} // namespace
+
+XDisplay::XDisplay(const char* name) {
+    c_ = xcb_connect(name, &screen_);
+    if (xcb_connection_has_error(c_)) {
+        xcb_disconnect(c_);
+        c_ = nullptr;
+        return;
+    }
+    auto it = xcb_setup_roots_iterator(xcb_get_setup(c_));
+    for (int i = 0; i < screen_ && it.rem; ++i) xcb_screen_next(&it);
+    screenInfo_ = it.data;
+    root_ = screenInfo_->root;
+}
+
+XDisplay::~XDisplay() {
+    if (c_) xcb_disconnect(c_);
+}
+
+xcb_atom_t XDisplay::atom(const char* name) {
+    Reply<xcb_intern_atom_reply_t> r(
+        xcb_intern_atom_reply(c_, xcb_intern_atom(c_, 0, uint16_t(std::strlen(name)), name), nullptr));
+    return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
+void XDisplay::sync() { std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr)); }
+
+std::vector<uint32_t> XDisplay::cardinals(xcb_window_t w, xcb_atom_t property, xcb_atom_t type) {
+    Reply<xcb_get_property_reply_t> r(
+        xcb_get_property_reply(c_, xcb_get_property(c_, 0, w, property, type, 0, 4096), nullptr));
+    if (!r || r->format != 32) return {};
+    const auto* data = static_cast<const uint32_t*>(xcb_get_property_value(r.get()));
+    return {data, data + xcb_get_property_value_length(r.get()) / 4};
+}
+
+xcb_window_t XDisplay::activeWindow() {
+    auto v = cardinals(root_, atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW);
+    return v.empty() ? 0 : v.front();
+}
+
+std::vector<xcb_window_t> XDisplay::clientList() {
+    auto v = cardinals(root_, atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW);
+    return {v.begin(), v.end()};
+}
+
+std::vector<xcb_window_t> XDisplay::clientsBottomFirst() {
+    const auto parentOf = [&](xcb_window_t w) {
+        Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c_, xcb_query_tree(c_, w), nullptr));
+        return tree ? tree->parent : xcb_window_t(0);
+    };
+    std::map<xcb_window_t, xcb_window_t> clientOfFrame;
+    for (xcb_window_t client : clientList()) {
+        xcb_window_t w = client;
+        for (xcb_window_t p = parentOf(w); p && p != root_; p = parentOf(w)) w = p;
+        clientOfFrame[w] = client;
+    }
+    std::vector<xcb_window_t> out;
+    for (xcb_window_t child : rootChildren())
+        if (auto it = clientOfFrame.find(child); it != clientOfFrame.end()) out.push_back(it->second);
+    return out;
+}
+
+std::string XDisplay::title(xcb_window_t w) {
+    for (auto [property, type] : {std::pair{atom("_NET_WM_NAME"), atom("UTF8_STRING")},
+                                  std::pair{xcb_atom_t(XCB_ATOM_WM_NAME), xcb_atom_t(XCB_ATOM_ANY)}}) {
+        Reply<xcb_get_property_reply_t> r(
+            xcb_get_property_reply(c_, xcb_get_property(c_, 0, w, property, type, 0, 1024), nullptr));
+        if (r && r->format == 8 && xcb_get_property_value_length(r.get()) > 0)
+            return {static_cast<const char*>(xcb_get_property_value(r.get())),
+                    std::size_t(xcb_get_property_value_length(r.get()))};
+    }
+    return {};
+}
+
+std::optional<pid_t> XDisplay::pid(xcb_window_t w) {
+    auto v = cardinals(w, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL);
+    if (v.empty()) return std::nullopt;
+    return pid_t(v.front());
+}
+
+bool XDisplay::isHidden(xcb_window_t w) {
+    const xcb_atom_t hidden = atom("_NET_WM_STATE_HIDDEN");
+    for (uint32_t a : cardinals(w, atom("_NET_WM_STATE"), XCB_ATOM_ATOM))
+        if (a == hidden) return true;
+    return false;
+}
+
+bool XDisplay::isIconic(xcb_window_t w) {
+    const xcb_atom_t state = atom("WM_STATE");
+    auto v = cardinals(w, state, state);
+    return !v.empty() && v.front() == 3; // IconicState
+}
+
+xcb_window_t XDisplay::clientTitled(const std::string& wanted) {
+    for (xcb_window_t w : clientList())
+        if (title(w) == wanted) return w;
+    return 0;
+}
+
+void XDisplay::sendToRoot(xcb_window_t w, xcb_atom_t type, uint32_t data0, uint32_t data1) {
+    xcb_client_message_event_t m{};
+    m.response_type = XCB_CLIENT_MESSAGE;
+    m.format = 32;
+    m.window = w;
+    m.type = type;
+    m.data.data32[0] = data0;
+    m.data.data32[1] = data1;
+    xcb_send_event(c_, 0, root_, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&m));
+    sync();
+}
+
+// Source indication 2: from a pager or other direct user action.
+void XDisplay::closeWindow(xcb_window_t w) { sendToRoot(w, atom("_NET_CLOSE_WINDOW"), 0, 2); }
+
+void XDisplay::moveToDesktop(xcb_window_t w, uint32_t desktop) { sendToRoot(w, atom("_NET_WM_DESKTOP"), desktop, 2); }
+
+std::vector<xcb_window_t> XDisplay::rootChildren() {
+    Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c_, xcb_query_tree(c_, root_), nullptr));
+    if (!tree) return {};
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    return {children, children + xcb_query_tree_children_length(tree.get())};
+}
+
+bool XDisplay::isViewable(xcb_window_t w) {
+    Reply<xcb_get_window_attributes_reply_t> a(
+        xcb_get_window_attributes_reply(c_, xcb_get_window_attributes(c_, w), nullptr));
+    return a && a->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
+bool XDisplay::isOverrideRedirect(xcb_window_t w) {
+    Reply<xcb_get_window_attributes_reply_t> a(
+        xcb_get_window_attributes_reply(c_, xcb_get_window_attributes(c_, w), nullptr));
+    return a && a->override_redirect;
+}
+
+xcb_window_t XDisplay::shownPanel() {
+    for (xcb_window_t w : rootChildren())
+        if (isOverrideRedirect(w) && isViewable(w) && title(w) == "Velora") return w;
+    return 0;
+}
+
+bool XDisplay::hasSystemTray() {
+    Reply<xcb_get_selection_owner_reply_t> r(
+        xcb_get_selection_owner_reply(c_, xcb_get_selection_owner(c_, atom("_NET_SYSTEM_TRAY_S0")), nullptr));
+    return r && r->owner != XCB_NONE;
+}
+
+void XDisplay::key(uint8_t xKeycode, bool press) {
+    xcb_test_fake_input(c_, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, xKeycode, XCB_CURRENT_TIME, root_, 0, 0, 0);
+    sync();
+}
+
+bool XDisplay::grabKeyboard() {
+    Reply<xcb_grab_keyboard_reply_t> r(xcb_grab_keyboard_reply(
+        c_, xcb_grab_keyboard(c_, 0, root_, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr));
+    return r && r->status == XCB_GRAB_STATUS_SUCCESS;
+}
+
+void XDisplay::ungrabKeyboard() {
+    xcb_ungrab_keyboard(c_, XCB_CURRENT_TIME);
+    sync();
+}
+
+void XDisplay::grabServer() {
+    xcb_grab_server(c_);
+    sync();
+}
+
+void XDisplay::ungrabServer() {
+    xcb_ungrab_server(c_);
+    sync();
+}
+
+std::vector<xcb_keycode_t> XDisplay::keycodesOf(uint32_t keysym) {
+    const xcb_setup_t* setup = xcb_get_setup(c_);
+    const uint8_t count = uint8_t(setup->max_keycode - setup->min_keycode + 1);
+    Reply<xcb_get_keyboard_mapping_reply_t> map(
+        xcb_get_keyboard_mapping_reply(c_, xcb_get_keyboard_mapping(c_, setup->min_keycode, count), nullptr));
+    std::vector<xcb_keycode_t> out;
+    if (!map) return out;
+    const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map.get());
+    const int per = map->keysyms_per_keycode;
+    for (int k = 0; k < count; ++k)
+        for (int j = 0; j < per; ++j)
+            if (syms[k * per + j] == keysym) {
+                out.push_back(xcb_keycode_t(setup->min_keycode + k));
+                break;
+            }
+    return out;
+}
+
+bool XDisplay::canGrab(uint32_t keysym, uint16_t modifiers) {
+    const auto codes = keycodesOf(keysym);
+    if (codes.empty()) return false;
+    Reply<xcb_generic_error_t> error(xcb_request_check(
+        c_, xcb_grab_key_checked(c_, 0, root_, modifiers, codes.front(), XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)));
+    if (error) return false;
+    xcb_ungrab_key(c_, codes.front(), root_, modifiers);
+    xcb_flush(c_);
+    return true;
+}
+
+uint16_t XDisplay::modifierMaskOf(uint32_t keysym) {
+    const auto codes = keycodesOf(keysym);
+    Reply<xcb_get_modifier_mapping_reply_t> map(
+        xcb_get_modifier_mapping_reply(c_, xcb_get_modifier_mapping(c_), nullptr));
+    if (!map || codes.empty()) return 0;
+    const xcb_keycode_t* keys = xcb_get_modifier_mapping_keycodes(map.get());
+    const int per = map->keycodes_per_modifier;
+    for (int mod = 0; mod < 8; ++mod)
+        for (int j = 0; j < per; ++j)
+            for (xcb_keycode_t code : codes)
+                if (keys[mod * per + j] == code) return uint16_t(1u << mod);
+    return 0;
+}
+
+void XDisplay::setDesktopColour(uint32_t rgb) {
+    xcb_change_window_attributes(c_, root_, XCB_CW_BACK_PIXEL, &rgb);
+    xcb_clear_area(c_, 0, root_, 0, 0, 0, 0);
+    xcb_flush(c_);
+}
+
+QRect XDisplay::rootGeometry(xcb_window_t w) {
+    Reply<xcb_translate_coordinates_reply_t> t(
+        xcb_translate_coordinates_reply(c_, xcb_translate_coordinates(c_, w, root_, 0, 0), nullptr));
+    Reply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c_, xcb_get_geometry(c_, w), nullptr));
+    if (!t || !g) return {};
+    return QRect(t->dst_x, t->dst_y, g->width, g->height);
+}
+
+QImage XDisplay::screenshot() {
+    const uint16_t w = screenInfo_->width_in_pixels, h = screenInfo_->height_in_pixels;
+    Reply<xcb_get_image_reply_t> r(xcb_get_image_reply(
+        c_, xcb_get_image(c_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, 0, 0, w, h, ~0u), nullptr));
+    if (!r || r->depth != 24) return {};
+    if (xcb_get_image_data_length(r.get()) < int(w) * h * 4) return {};
+    // Depth 24 comes as 32 bits per pixel, little-endian BGRX: Qt's RGB32 on this machine.
+    QImage image = QImage(xcb_get_image_data(r.get()), w, h, w * 4, QImage::Format_RGB32).copy();
+    // The server's padding byte is 0; Qt's RGB32 wants 0xff there.
+    for (int y = 0; y < h; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < w; ++x) line[x] |= 0xff000000u;
+    }
+    return image;
+}
+
+} // namespace velora::test

@@ -1,0 +1,90 @@
+#pragma once
+// The test's own look at an X server, over a connection of its own: the manager's
+// properties, windows, grabs, XTest keys and the screen's pixels. Used by the suites on a
+// real desktop to check what the system did and to set up what it should meet.
+
+#include <sys/types.h>
+#include <xcb/xcb.h>
+
+#include <QImage>
+#include <QRect>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velora::test {
+
+class XDisplay {
+public:
+    // The server named by `name`, or by DISPLAY when null; ok() is false when unreachable.
+    explicit XDisplay(const char* name = nullptr);
+    ~XDisplay();
+    XDisplay(const XDisplay&) = delete;
+    XDisplay& operator=(const XDisplay&) = delete;
+
+    bool ok() const { return c_ != nullptr; }
+    xcb_connection_t* connection() const { return c_; }
+    xcb_window_t root() const { return root_; }
+    int screen() const { return screen_; }
+    xcb_atom_t atom(const char* name);
+    // Waits until the server has handled every request sent so far.
+    void sync();
+
+    // The manager's view.
+    xcb_window_t activeWindow();
+    std::vector<xcb_window_t> clientList();
+    // The managed windows in the server's stacking order of their frames, bottom first
+    // (managers do not all keep _NET_CLIENT_LIST_STACKING in step).
+    std::vector<xcb_window_t> clientsBottomFirst();
+    std::string title(xcb_window_t w);
+    std::optional<pid_t> pid(xcb_window_t w); // _NET_WM_PID
+    bool isHidden(xcb_window_t w);            // _NET_WM_STATE_HIDDEN
+    bool isIconic(xcb_window_t w);            // WM_STATE
+    // The managed window with this exact title, or 0.
+    xcb_window_t clientTitled(const std::string& title);
+    // Asks the manager to close the window, as its close button would.
+    void closeWindow(xcb_window_t w);
+    // Asks the manager to move the window to a desktop (from 0; 0xFFFFFFFF: all of them).
+    void moveToDesktop(xcb_window_t w, uint32_t desktop);
+
+    std::vector<xcb_window_t> rootChildren();
+    bool isViewable(xcb_window_t w);
+    bool isOverrideRedirect(xcb_window_t w);
+    // The switch panel: a viewable override-redirect child of the root titled "Velora".
+    xcb_window_t shownPanel();
+    // Whether a system tray (a _NET_SYSTEM_TRAY_S0 owner) runs on this desktop: fluxbox has one.
+    bool hasSystemTray();
+
+    // The keyboard through XTest, by X key code.
+    void key(uint8_t xKeycode, bool press);
+    bool grabKeyboard();
+    void ungrabKeyboard();
+    void grabServer();
+    void ungrabServer();
+    // Whether this client could grab the key (by keysym) with these modifiers now; a key
+    // that another client holds gives BadAccess. The grab is released at once.
+    bool canGrab(uint32_t keysym, uint16_t modifiers);
+    // The modifier mask holding the key with this keysym (Alt_L gives Mod1 here).
+    uint16_t modifierMaskOf(uint32_t keysym);
+
+    // Paints the desktop behind all windows in one colour (0xRRGGBB on a true-colour screen).
+    void setDesktopColour(uint32_t rgb);
+    // Position on the root and size of any window (a client inside its manager's frame).
+    QRect rootGeometry(xcb_window_t w);
+    // The whole screen as the server shows it.
+    QImage screenshot();
+
+private:
+    std::vector<uint32_t> cardinals(xcb_window_t w, xcb_atom_t property, xcb_atom_t type);
+    std::vector<xcb_keycode_t> keycodesOf(uint32_t keysym);
+    void sendToRoot(xcb_window_t w, xcb_atom_t type, uint32_t data0, uint32_t data1);
+
+    xcb_connection_t* c_ = nullptr;
+    xcb_screen_t* screenInfo_ = nullptr;
+    xcb_window_t root_ = 0;
+    int screen_ = 0;
+};
+
+} // namespace velora::test
