@@ -21,29 +21,22 @@
 
 namespace velora::test {
 
+// Records the temporary hot key and the command keys the engine takes (from several threads).
 class RecordingHotKeyLink final : public VLHotKeyLink {
+    template <typename F> auto locked(F f) {
+        std::lock_guard lock(mutex);
+        return f();
+    }
+
 public:
     void setDelegate(SGHotKeyCenterDelegate*) override {}
-    void registerHotKey(const SGHotKeyRef& key) override {
-        std::lock_guard lock(mutex);
-        registered.push_back(key);
-    }
-    void unregisterHotKey(const SGHotKeyRef& key) override {
-        std::lock_guard lock(mutex);
-        std::erase(registered, key);
-    }
-    void setCommandKeys(std::vector<int64_t> keys) override {
-        std::lock_guard lock(mutex);
-        commandKeys = std::move(keys);
-    }
+    void registerHotKey(const SGHotKeyRef& key) override { locked([&] { registered.push_back(key); }); }
+    void unregisterHotKey(const SGHotKeyRef& key) override { locked([&] { std::erase(registered, key); }); }
+    void setCommandKeys(std::vector<int64_t> keys) override { locked([&] { commandKeys = std::move(keys); }); }
     bool isRegistered(const SGHotKeyRef& key) {
-        std::lock_guard lock(mutex);
-        return std::find(registered.begin(), registered.end(), key) != registered.end();
+        return locked([&] { return std::find(registered.begin(), registered.end(), key) != registered.end(); });
     }
-    bool keysTaken() {
-        std::lock_guard lock(mutex);
-        return !commandKeys.empty();
-    }
+    bool keysTaken() { return locked([&] { return !commandKeys.empty(); }); }
 
 private:
     std::mutex mutex;
@@ -204,9 +197,9 @@ protected:
             if (call.kind == "activate" && call.pid == pid && call.detail == options) ++n;
         return n;
     }
-    std::vector<std::string> panelTitles() const {
-        std::vector<std::string> out;
-        for (const auto& item : engine->coverFlow().browserData()) out.push_back(item->title().value_or(""));
+    std::string panelTitles() const {
+        std::string out;
+        for (const auto& item : engine->coverFlow().browserData()) out += item->title().value_or("?");
         return out;
     }
     std::string selectedTitle() {
