@@ -2,13 +2,18 @@
 // the shown panel or during the display delay. During the delay the polling thread holds the
 // session lock and will wait for the main thread to show the panel: the main thread must never
 // wait for that lock, and the switch still ends in exactly one activation, cancel or command.
+#include <array>
+
 #include "engine_fixture.h"
 
 namespace velora {
 namespace {
 
 enum class When { Shown, DuringDelayThenHeld, DuringDelayThenReleased };
-enum class Outcome { Cancel, Preferences, Reveal, SwitchToB };
+// What the switch ended in: A activated alone (a cancel), B activated by the switch, the
+// preferences opened, B's bundle revealed, and all activations.
+using Outcome = std::array<int, 5>;
+constexpr Outcome kCancel{1, 0, 0, 0, 1}, kPreferences{0, 0, 1, 0, 0}, kReveal{0, 0, 0, 1, 0}, kSwitchToB{0, 1, 0, 0, 1};
 
 struct EndingCase {
     const char* name;
@@ -19,18 +24,18 @@ struct EndingCase {
 };
 
 const EndingCase kCases[] = {
-    {"EscapeShown", vk::Escape, When::Shown, Outcome::Cancel},
-    {"EscapeDuringDelay", vk::Escape, When::DuringDelayThenHeld, Outcome::Cancel},
-    {"EscapeThenQuickRelease", vk::Escape, When::DuringDelayThenReleased, Outcome::SwitchToB},
-    {"CommaShown", vk::Comma, When::Shown, Outcome::Preferences},
-    {"CommaDuringDelay", vk::Comma, When::DuringDelayThenHeld, Outcome::Preferences},
-    {"CommaThenQuickRelease", vk::Comma, When::DuringDelayThenReleased, Outcome::SwitchToB},
-    {"RevealShown", vk::R, When::Shown, Outcome::Reveal},
-    {"RevealDuringDelay", vk::R, When::DuringDelayThenHeld, Outcome::Reveal},
-    {"RevealThenQuickRelease", vk::R, When::DuringDelayThenReleased, Outcome::SwitchToB},
-    {"HideOthersDuringDelay", vk::O, When::DuringDelayThenHeld, Outcome::SwitchToB, 'A'},
-    {"HideOthersThenQuickRelease", vk::O, When::DuringDelayThenReleased, Outcome::SwitchToB, 'A'},
-    {"HideThenQuickRelease", vk::H, When::DuringDelayThenReleased, Outcome::SwitchToB, 'B'},
+    {"EscapeShown", vk::Escape, When::Shown, kCancel},
+    {"EscapeDuringDelay", vk::Escape, When::DuringDelayThenHeld, kCancel},
+    {"EscapeThenQuickRelease", vk::Escape, When::DuringDelayThenReleased, kSwitchToB},
+    {"CommaShown", vk::Comma, When::Shown, kPreferences},
+    {"CommaDuringDelay", vk::Comma, When::DuringDelayThenHeld, kPreferences},
+    {"CommaThenQuickRelease", vk::Comma, When::DuringDelayThenReleased, kSwitchToB},
+    {"RevealShown", vk::R, When::Shown, kReveal},
+    {"RevealDuringDelay", vk::R, When::DuringDelayThenHeld, kReveal},
+    {"RevealThenQuickRelease", vk::R, When::DuringDelayThenReleased, kSwitchToB},
+    {"HideOthersDuringDelay", vk::O, When::DuringDelayThenHeld, kSwitchToB, 'A'},
+    {"HideOthersThenQuickRelease", vk::O, When::DuringDelayThenReleased, kSwitchToB, 'A'},
+    {"HideThenQuickRelease", vk::H, When::DuringDelayThenReleased, kSwitchToB, 'B'},
 };
 
 class EndingCommandsTest : public test::EngineTest, public ::testing::WithParamInterface<EndingCase> {};
@@ -68,26 +73,9 @@ TEST_P(EndingCommandsTest, EndsInExactlyOneOutcome) {
 
     int reveals = 0;
     for (const auto& call : sim.calls()) reveals += call.kind == "reveal" && call.detail == "/opt/B";
-    const int activated = sim.countCalls("activate");
-    switch (c.outcome) {
-    case Outcome::Cancel:
-        EXPECT_EQ(activations(a, "2"), 1);
-        EXPECT_EQ(activated, 1);
-        break;
-    case Outcome::Preferences:
-        EXPECT_EQ(delegate.preferences.load(), 1);
-        EXPECT_EQ(activated, 0);
-        break;
-    case Outcome::Reveal:
-        EXPECT_EQ(reveals, 1);
-        EXPECT_EQ(activated, 0);
-        break;
-    case Outcome::SwitchToB:
-        EXPECT_EQ(activations(b, "3"), 1);
-        EXPECT_EQ(activated, 1);
-        EXPECT_EQ(delegate.preferences.load() + sim.countCalls("reveal"), 0);
-        break;
-    }
+    const Outcome outcome{activations(a, "2"), activations(b, "3"), delegate.preferences.load(), reveals,
+                          sim.countCalls("activate")};
+    EXPECT_EQ(outcome, c.outcome);
 }
 
 INSTANTIATE_TEST_SUITE_P(, EndingCommandsTest, ::testing::ValuesIn(kCases),

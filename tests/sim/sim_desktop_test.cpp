@@ -1,6 +1,6 @@
-// The simulated desktop's own behaviour where the system's tests rely on it without checking
-// it themselves: activation, the virtual clock's sleeps, hand-offs and timers, and the tap.
-// Its accessibility views, hung applications and buttons are checked by the model's tests.
+// The simulated desktop's virtual clock, where the system's tests rely on it without checking
+// it themselves: sleeps, hand-offs and timers. Its focus order, tap, accessibility views, hung
+// applications and buttons are checked through the model's and the engine's tests.
 #include <atomic>
 #include <thread>
 
@@ -10,17 +10,6 @@ namespace velora {
 namespace {
 
 using test::SimTest;
-
-TEST_F(SimTest, FocusActivatesAndHidingTheActiveApplicationHandsActivationOn) {
-    auto [a, wa] = appWithWindow("org.example.a", "A");
-    auto [b, wb] = appWithWindow("org.example.b", "B");
-    sim.focusWindow(wa);
-    sim.focusWindow(wb);
-    EXPECT_EQ(workspace().processesInFrontToBackOrder(), (std::vector<pid_t>{b, a}));
-    EXPECT_TRUE(workspace().runningApplicationWithProcessIdentifier(b)->isActive());
-    workspace().runningApplicationWithProcessIdentifier(b)->hide();
-    EXPECT_EQ(sim.activeApplication(), a);
-}
 
 TEST_F(SimTest, SleepsWaitForTheVirtualClockHandOffsForThePumpAndSleepsEndOnShutdown) {
     std::atomic<int> woke{0};
@@ -52,27 +41,6 @@ TEST_F(SimTest, TimersFireInOrderWhenDue) {
     sim.advance(0.5);
     sim.pump();
     EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
-}
-
-TEST_F(SimTest, TapDecidesWhatReachesTheFocusedApplication) {
-    auto [pid, w] = appWithWindow("org.example.a", "T");
-    sim.focusWindow(w);
-    EXPECT_EQ(sim.pressKey(12, 0), TapVerdict::Pass); // no tap: straight through
-    auto tap = input().createEventTap([](const KeyEvent& e) {
-        return e.charactersIgnoringModifiers == "q" ? TapVerdict::Swallow : TapVerdict::Pass;
-    });
-    std::thread t([&] { tap->run(); });
-    ASSERT_TRUE(sim.waitForTap());
-    EXPECT_EQ(sim.pressKey(12, kEventFlagCommand), TapVerdict::Swallow);
-    EXPECT_EQ(sim.pressKey(13, kEventFlagCommand), TapVerdict::Pass);
-    sim.changeModifiers(kEventFlagCommand | kEventFlagShift);
-    EXPECT_EQ(input().currentModifierFlags(), kEventFlagCommand | kEventFlagShift);
-    auto keys = sim.deliveredKeys();
-    ASSERT_EQ(keys.size(), 2u);
-    EXPECT_EQ(keys[1].event.charactersIgnoringModifiers, "w");
-    EXPECT_EQ(keys[1].toPid, pid);
-    sim.shutdown();
-    t.join();
 }
 
 } // namespace
