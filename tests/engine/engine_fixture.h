@@ -197,11 +197,6 @@ protected:
             if (call.kind == "activate" && call.pid == pid && call.detail == options) ++n;
         return n;
     }
-    std::string panelTitles() const {
-        std::string out;
-        for (const auto& item : engine->coverFlow().browserData()) out += item->title().value_or("?");
-        return out;
-    }
     std::string selectedTitle() {
         auto item = panel().selectedElement();
         return item ? item->title().value_or("") : "<none>";

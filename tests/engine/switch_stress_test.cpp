@@ -70,7 +70,6 @@ private:
 
 class SwitchStressTest : public EngineTest {
 protected:
-
     ~SwitchStressTest() override {
         tap.reset();
         sim.shutdown();
@@ -198,19 +197,12 @@ protected:
         return threadsDone && oneSleeper && engine->pollingThreadsRunning() == 0;
     }
 
+    // What one hold ended in: activations by the switch (options 3), plain activations
+    // (options 2: two of one application per raise, one per cancel), reveals, preferences.
     struct Outcomes {
-        int applications = 0; // activations of an application by the switch (options 3)
-        int plain = 0;        // activations ignoring others (options 2): two per raise, one per cancel
+        int applications = 0, plain = 0, reveals = 0, preferences = 0;
         std::set<pid_t> plainPids;
-        int reveals = 0;
-        int preferences = 0;
         std::string trail;
-        std::string summary() const {
-            std::ostringstream out;
-            out << "app=" << applications << " plain=" << plain << " reveal=" << reveals << " prefs=" << preferences << " [" << trail << "]";
-            return out.str();
-        }
-        // One raise (two activations of one application), one cancel (one), or one of the rest.
         bool exactlyOne() const {
             const int others = applications + reveals + preferences;
             if (others == 1) return plain == 0;
@@ -221,10 +213,7 @@ protected:
         Outcomes o;
         for (const auto& call : sim.calls()) {
             if (call.kind == "activate" && call.detail == "3") ++o.applications;
-            if (call.kind == "activate" && call.detail == "2") {
-                ++o.plain;
-                o.plainPids.insert(call.pid);
-            }
+            if (call.kind == "activate" && call.detail == "2") ++o.plain, o.plainPids.insert(call.pid);
             if (call.kind == "reveal") ++o.reveals;
             if (call.kind == "activate" || call.kind == "reveal" || call.kind == "raise")
                 o.trail += call.kind + "(" + std::to_string(call.pid) + "," + call.detail + ") ";
@@ -318,7 +307,7 @@ TEST_F(SwitchStressTest, EveryHoldEndsInExactlyOneActivationCancelOrCommand) {
         const std::string where = "seed " + std::to_string(seed) + " hold " + std::to_string(hold) + ": ";
         ASSERT_TRUE(quiesce()) << where << "a thread is left waiting; steps: " << script.str();
         const Outcomes o = outcomes();
-        ASSERT_TRUE(o.exactlyOne()) << where << o.summary() << "; steps: " << script.str();
+        ASSERT_TRUE(o.exactlyOne()) << where << "prefs=" << o.preferences << " [" << o.trail << "]; steps: " << script.str();
         ASSERT_TRUE(!panel().isShown() && panel().browserData().empty() && !engine->shouldHandleKeys() &&
                     !link.isRegistered(delegate.backward) && !link.keysTaken())
             << where << "the switch left its panel or keys behind; steps: " << script.str();
