@@ -16,6 +16,7 @@
 
 #include "engine/vl_handler.h"
 #include "hotkeys/sg_hot_key_center.h"
+#include "model/vl_element.h"
 #include "model/vl_settings.h"
 #include "model/vl_window_manager.h"
 #include "platform/ax_names.h"
@@ -107,6 +108,14 @@ void AccessibilityScan(benchmark::State& state) {
     state.SetLabel(std::to_string(n) + " windows");
 }
 BENCHMARK(AccessibilityScan)->Unit(benchmark::kMillisecond);
+
+// One pass of the window list's focused-window poll, as its thread makes five times a second:
+// the focused application and its focused window, from the desktop cache.
+void FocusedWindowPoll(benchmark::State& state) {
+    if (skipWithoutDisplay(state)) return;
+    for (auto _ : state) benchmark::DoNotOptimize(VLElement::elementOfFocusedWindow());
+}
+BENCHMARK(FocusedWindowPoll)->Unit(benchmark::kMicrosecond);
 
 void PictureGrab(benchmark::State& state) {
     if (skipWithoutDisplay(state)) return;

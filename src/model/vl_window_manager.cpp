@@ -200,10 +200,32 @@ void VLWindowManager::purgeAndRescan() {
 void VLWindowManager::scanWindowsThread() {
     MainThreadPort& main = mainThread();
     for (int pass = 0; !stopping_.load(); pass = (pass + 1) % kPassesPerRescan) {
+        const std::optional<uint64_t> seen = accessibility().focusChangeCount();
         pollFocusedWindow();
         if (pass == 0) purgeAndRescan();
         completedPasses_.fetch_add(1, std::memory_order_release);
         if (!main.sleepFor(kPollInterval)) break;
+        if (seen && !waitForFocusChange(*seen, pass)) break;
+    }
+}
+
+bool VLWindowManager::waitForFocusChange(uint64_t seen, int& pass) {
+    // Where the desktop reports focus changes, polls that would find the focus where it was
+    // are skipped: the thread sleeps until a change wakes it or the next rescan is due, so
+    // an idle desktop costs no wake-ups. The skipped polls count as passes.
+    MainThreadPort& main = mainThread();
+    const double start = main.now();
+    const double untilRescan = (kPassesPerRescan - 1 - pass) * kPollInterval;
+    for (;;) {
+        // Read before the check, so that a change reported after it cuts the sleep short.
+        const uint64_t wakes = main.wakeCount();
+        const double slept = main.now() - start;
+        if (accessibility().focusChangeCount() != seen || slept >= untilRescan) {
+            const int skipped = std::clamp(int(slept / kPollInterval), 0, kPassesPerRescan - 1 - pass);
+            pass += skipped;
+            return true;
+        }
+        if (!main.sleepUnlessWoken(untilRescan - slept, wakes)) return false;
     }
 }
 

@@ -6,7 +6,9 @@
 // change of the active space, every 10 s and for each launched application), from the
 // accessibility notifications of every application (window created, element destroyed) and
 // from a poll of the focused window every 0.2 s, which moves that window to the top. Only the
-// poll moves windows up: scanned and created windows enter at the bottom.
+// poll moves windows up: scanned and created windows enter at the bottom. Where the desktop
+// reports focus changes (AccessibilityPort::focusChangeCount), the poll skips the passes in
+// which the focus stood still and sleeps until a change or the next rescan.
 //
 // Threads and locks:
 // - The window list lock guards the list only, and every read or change is one locked step.
@@ -101,6 +103,9 @@ public:
     // (records that are not the no-window marker and fail checkIfExists) with the rescan
     // that follows it.
     void pollFocusedWindow();
+    // Sleeps while the focus change count stays at `seen`, up to the next rescan; advances
+    // `pass` by the polls skipped. False when the platform shuts down.
+    bool waitForFocusChange(uint64_t seen, int& pass);
     void purgeAndRescan();
     // Passes the scanning thread has completed (each counted just before its sleep).
     uint64_t completedPasses() const { return completedPasses_.load(std::memory_order_acquire); }

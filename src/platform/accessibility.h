@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -90,6 +91,12 @@ public:
 
     // Null when no observer can be made for the process.
     virtual std::shared_ptr<AXObserver> createObserver(pid_t pid, AXObserverCallback callback) = 0;
+
+    // A count that grows whenever the focused application or window may have changed, for
+    // desktops that learn of focus changes from events; such a desktop also calls
+    // MainThreadPort::wakeSleepers() after each change. None where the focus can only be
+    // polled (the default).
+    virtual std::optional<uint64_t> focusChangeCount() { return std::nullopt; }
 };
 
 } // namespace velora

@@ -77,6 +77,18 @@ class SimAccessibility final : public AccessibilityPort {
 public:
     explicit SimAccessibility(SimDesktop::State& s) : s_(s) {}
 
+    std::optional<uint64_t> focusChangeCount() override {
+        std::lock_guard lock(s_.mutex);
+        if (!s_.reportsFocusChanges) return std::nullopt;
+        s_.record("focusChangeCount");
+        const std::pair<pid_t, uint32_t> now{s_.active, s_.focused};
+        if (now != s_.focusCounted) {
+            s_.focusCounted = now;
+            ++s_.focusChanges;
+        }
+        return s_.focusChanges;
+    }
+
     bool isAPIEnabled() override {
         std::lock_guard lock(s_.mutex);
         if (!s_.axEnabled && s_.enableAfterChecks >= 0) {

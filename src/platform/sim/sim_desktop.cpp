@@ -317,14 +317,37 @@ std::vector<uint32_t> SimDesktop::windowsOf(pid_t pid) const {
 }
 
 void SimDesktop::focusWindow(uint32_t window) {
-    std::lock_guard lock(state_->mutex);
-    state_->focus(window);
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->focus(window);
+    }
+    wakeOnFocusChange();
 }
 
 void SimDesktop::clearFocus() {
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->focused = 0;
+        state_->active = 0;
+    }
+    wakeOnFocusChange();
+}
+
+void SimDesktop::setReportsFocusChanges(bool reports) {
     std::lock_guard lock(state_->mutex);
-    state_->focused = 0;
-    state_->active = 0;
+    state_->reportsFocusChanges = reports;
+}
+
+void SimDesktop::wakeOnFocusChange() {
+    {
+        std::lock_guard lock(state_->mutex);
+        if (!state_->reportsFocusChanges) return;
+    }
+    {
+        std::lock_guard clock(state_->clockMutex);
+        ++state_->wakes;
+    }
+    state_->clockChanged.notify_all();
 }
 
 uint32_t SimDesktop::focusedWindow() const {

@@ -120,6 +120,9 @@ public:
     // Focus: the window goes to the front, its application becomes active and frontmost.
     void focusWindow(uint32_t window);
     void clearFocus();
+    // Off by default. When on, the accessibility port counts focus changes, and focusWindow()
+    // and clearFocus() wake the sleepers of the main-thread port, as an event-driven desktop does.
+    void setReportsFocusChanges(bool reports);
     uint32_t focusedWindow() const;
     pid_t activeApplication() const;
     std::vector<uint32_t> stackingOrder() const; // front to back
@@ -192,6 +195,8 @@ public:
     struct State; // internal
 
 private:
+    void wakeOnFocusChange();
+
     std::unique_ptr<State> state_;
 };
 

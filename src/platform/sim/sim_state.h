@@ -54,6 +54,10 @@ struct SimDesktop::State {
     uint32_t nextWindow = 0x100;
     uint32_t focused = 0;
     pid_t active = 0;
+    // Focus change counting for AccessibilityPort::focusChangeCount (off: the focus is polled).
+    bool reportsFocusChanges = false;
+    uint64_t focusChanges = 0;
+    std::pair<pid_t, uint32_t> focusCounted{};
     int32_t currentSpace = 1;
     bool frontToBackAvailable = true;
     bool windowListAvailable = true;

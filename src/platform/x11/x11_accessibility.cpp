@@ -49,6 +49,8 @@ AXElement X11Accessibility::createApplication(pid_t pid) {
     return AXElement{AXElement::Kind::Application, pid, uint64_t(pid)};
 }
 
+std::optional<uint64_t> X11Accessibility::focusChangeCount() { return x_->cache.focusChanges(); }
+
 AXError X11Accessibility::answers(pid_t pid, bool mayPing) {
     if (x_->lost.load()) return AXError::InvalidUIElement;
     return x_->responsiveness.check(pid, x_->pingableWindowsOf(pid),

@@ -32,6 +32,7 @@ public:
     AXError performAction(const AXElement& element, const std::string& action) override;
     AXError getPid(const AXElement& element, pid_t& out) override;
     std::shared_ptr<AXObserver> createObserver(pid_t pid, AXObserverCallback callback) override;
+    std::optional<uint64_t> focusChangeCount() override;
 
 private:
     AXError applicationAttribute(const AXElement& e, const std::string& attribute, AXValue& out);

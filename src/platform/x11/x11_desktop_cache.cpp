@@ -65,6 +65,16 @@ xcb_window_t DesktopCache::activeWindow() const {
     return activeLocked();
 }
 
+void DesktopCache::noteFocusLocked() {
+    const xcb_window_t window = activeLocked();
+    auto it = clients_.find(window);
+    const pid_t pid = it == clients_.end() ? 0 : it->second.pid;
+    if (window == focusSeen_ && pid == focusSeenPid_) return;
+    focusSeen_ = window;
+    focusSeenPid_ = pid;
+    focusChanges_.fetch_add(1);
+}
+
 pid_t DesktopCache::activePid() const {
     std::lock_guard lock(mutex_);
     auto it = clients_.find(activeLocked());
@@ -192,6 +202,7 @@ void DesktopCache::noteActivationRequest(xcb_window_t window, bool takesFocus) {
     if (!clients_.count(window)) return;
     touchLocked(window);
     focuslessActive_ = takesFocus ? kNoWindow : window;
+    noteFocusLocked();
 }
 
 void DesktopCache::noteHidden(pid_t pid, std::vector<xcb_window_t> windows) {
@@ -233,6 +244,7 @@ void DesktopCache::setActive(xcb_window_t window) {
     }
     root_.active = window;
     if (clients_.count(window)) touchLocked(window);
+    noteFocusLocked();
 }
 
 void DesktopCache::setClientList(std::vector<xcb_window_t> list) {
@@ -274,6 +286,7 @@ void DesktopCache::insertClient(ClientInfo info) {
     destroyed_.erase(window);
     clients_[window] = std::move(info);
     if (root_.active == window) touchLocked(window);
+    noteFocusLocked();
 }
 
 std::optional<ClientInfo> DesktopCache::removeClient(xcb_window_t window) {
@@ -293,6 +306,7 @@ std::optional<ClientInfo> DesktopCache::removeClient(xcb_window_t window) {
         destroyed_.erase(destroyedOrder_.front());
         destroyedOrder_.pop_front();
     }
+    noteFocusLocked();
     return info;
 }
 
@@ -301,6 +315,7 @@ bool DesktopCache::updateClient(xcb_window_t window, const std::function<void(Cl
     auto it = clients_.find(window);
     if (it == clients_.end()) return false;
     change(it->second);
+    noteFocusLocked();
     return true;
 }
 
@@ -372,6 +387,7 @@ void DesktopCache::clear() {
     rootStack_.clear();
     focuslessActive_ = kNoWindow;
     hidden_.clear();
+    noteFocusLocked();
 }
 
 } // namespace velora::x11

@@ -7,6 +7,7 @@
 #include <sys/types.h>
 #include <xcb/xcb.h>
 
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <map>
@@ -50,6 +51,9 @@ public:
     // moves; for kZeroGraceSeconds the window active before still counts.
     xcb_window_t activeWindow() const;
     pid_t activePid() const;
+    // Grows whenever the active window or its owner changes (a lapse of the brief zero above
+    // counts as no change): the focused-window poll sleeps while it stands still.
+    uint64_t focusChanges() const { return focusChanges_.load(); }
     // Managed windows, front first.
     std::vector<ClientInfo> clientsFrontFirst() const;
     std::vector<ClientInfo> clientsOf(pid_t pid) const;
@@ -111,6 +115,8 @@ private:
     xcb_window_t activeLocked() const;
     void touchLocked(xcb_window_t window);
     bool minimizedLocked(const ClientInfo& info) const;
+    // Counts a change of the active window or its owner since the last call.
+    void noteFocusLocked();
 
     mutable std::mutex mutex_;
     RootState root_;
@@ -126,6 +132,9 @@ private:
     double zeroSince_ = 0;
     std::map<pid_t, std::vector<xcb_window_t>> hidden_;
     uint64_t nextDiscovery_ = 0;
+    xcb_window_t focusSeen_ = kNoWindow;
+    pid_t focusSeenPid_ = 0;
+    std::atomic<uint64_t> focusChanges_{0};
     xcb_atom_t hiddenState_ = XCB_ATOM_NONE, shadedState_ = XCB_ATOM_NONE;
 };
 

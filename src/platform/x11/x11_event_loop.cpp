@@ -114,6 +114,11 @@ void EventLoop::run() {
         handle(event);
         std::free(event);
         if (stopping_.load()) break;
+        // The focused-window poll sleeps while the focus stands still; wake it on a change.
+        if (const uint64_t changes = x_.cache.focusChanges(); changes != focusChangesSeen_) {
+            focusChangesSeen_ = changes;
+            x_.mainThread.wakeSleepers();
+        }
     }
     std::lock_guard lock(mutex_);
     running_ = false;

@@ -66,6 +66,7 @@ private:
     KeyTracker tracker_;
     std::thread thread_;
     std::atomic<bool> stopping_{false};
+    uint64_t focusChangesSeen_ = 0;  // the event thread's own
 
     std::mutex mutex_;
     std::condition_variable synced_;
