@@ -22,7 +22,7 @@ protected:
         ports = sim.ports();
         ports.http = &curl;
         installPlatform(&ports);
-        server.setResponse("/elsewhere", Response(kMarker + "followed a redirect"));
+        server.setResponse("/elsewhere", Response(kMarker + "followed a redirect")); // never shown
     }
     // One launch's check against what the page answers, on a thread of its own as the engine
     // runs it; the announcements it showed.
