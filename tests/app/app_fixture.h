@@ -2,7 +2,7 @@
 // Application controller tests on the simulated desktop: settings in a temporary folder, the
 // real hot key center over the simulated tap, a recording panel window, and alerts answered
 // by the test.
-#include <QAbstractButton>
+#include <QLabel>
 #include <QMessageBox>
 #include <memory>
 #include <string>
@@ -24,7 +24,6 @@ namespace velora::test {
 
 struct ShownAlert {
     std::string title, text;
-    std::vector<std::string> buttons;
     bool plainText = false;
     bool sheet = false;
 };
@@ -55,11 +54,13 @@ protected:
         VLSettings::shared().reset();
     }
 
+    // Plain text: the title, and the informative label too, which Qt would otherwise read as
+    // rich text when it looks like markup.
     static ShownAlert describe(QMessageBox& box, bool sheet) {
-        ShownAlert a{box.text().toStdString(), box.informativeText().toStdString(), {},
-                     box.textFormat() == Qt::PlainText, sheet};
-        for (QAbstractButton* b : box.buttons()) a.buttons.push_back(b->text().toStdString());
-        return a;
+        bool plain = box.textFormat() == Qt::PlainText;
+        for (QLabel* label : box.findChildren<QLabel*>())
+            if (label->text() == box.informativeText()) plain = plain && label->textFormat() == Qt::PlainText;
+        return {box.text().toStdString(), box.informativeText().toStdString(), plain, sheet};
     }
     std::vector<ShownAlert> alertsTitled(const std::string& title) const {
         std::vector<ShownAlert> out;
@@ -68,12 +69,12 @@ protected:
         return out;
     }
 
-    // A controller (a new one: a later launch on the same settings) that starts at the given
-    // program path; true when start() went through.
-    bool startController(const std::string& programPath = "/usr/bin/velora") {
+    // A controller (a new one: a later launch on the same settings) of /usr/bin/velora; true
+    // when start() went through.
+    bool startController() {
         controller.reset();
         controller = std::make_unique<VeloraController>();
-        controller->setProgramPathForTesting(programPath);
+        controller->setProgramPathForTesting("/usr/bin/velora");
         controller->setTerminateHandler([this] { ++terminations; });
         return controller->start();
     }

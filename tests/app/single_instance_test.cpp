@@ -16,23 +16,6 @@
 namespace velora {
 namespace {
 
-// A later start, from a thread of its own as it would be from a process of its own, while
-// this thread runs the first program's event loop.
-bool secondStartReachesTheFirst(const QString& name) {
-    std::atomic<bool> done{false};
-    bool reached = false;
-    std::thread later([&] {
-        reached = SingleInstance(name).notifyRunningInstance(3000);
-        done = true;
-    });
-    while (!done) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    later.join();
-    QCoreApplication::processEvents();
-    return reached;
-}
-
-// A socket left by a killed program neither holds up a start nor stops it from listening;
-// then every later start hands over, and the first re-opens each time.
 TEST(SingleInstance, ASocketLeftByAProgramThatDiedIsTakenOverThenEachLaterStartHandsOver) {
     test::TempDir dir;
     const std::string path = (dir / "velora-stale").string();
@@ -51,17 +34,17 @@ TEST(SingleInstance, ASocketLeftByAProgramThatDiedIsTakenOverThenEachLaterStartH
     SingleInstance fresh(name);
     int reopens = 0;
     ASSERT_TRUE(fresh.listen([&] { ++reopens; }));
-    EXPECT_TRUE(secondStartReachesTheFirst(name));
-    EXPECT_TRUE(secondStartReachesTheFirst(name));
+    // A later start, from a thread of its own as it would be from a process of its own, while
+    // this thread runs the first program's event loop.
+    for (int start = 0; start < 2; ++start) {
+        std::atomic<int> reached{-1};
+        std::thread later([&] { reached = SingleInstance(name).notifyRunningInstance(3000); });
+        while (reached < 0) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        later.join();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(reached, 1);
+    }
     EXPECT_EQ(reopens, 2);
-}
-
-TEST(SingleInstance, NamesKeepDisplaysApartAndStayInTheirFolder) {
-    const QString one = SingleInstance::socketName(QStringLiteral(":1"));
-    EXPECT_NE(one, SingleInstance::socketName(QStringLiteral(":2")));
-    const QString hostile = SingleInstance::socketName(QStringLiteral("../../etc/x\n;rm -rf ~"));
-    EXPECT_EQ(hostile.lastIndexOf(QLatin1Char('/')), one.lastIndexOf(QLatin1Char('/'))) << hostile.toStdString();
-    EXPECT_FALSE(hostile.contains(QLatin1Char('\n')));
 }
 
 } // namespace

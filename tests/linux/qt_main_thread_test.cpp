@@ -6,8 +6,6 @@
 #include <atomic>
 #include <chrono>
 #include <gtest/gtest.h>
-#include <map>
-#include <numeric>
 #include <thread>
 #include <vector>
 
@@ -35,33 +33,28 @@ void spinFor(int milliseconds) {
 TEST(QtMainThreadTest, WorkFromManyThreadsRunsOnTheMainThreadInEachSendersOrder) {
     QtMainThread main;
     constexpr int kThreads = 8, kItems = 200;
-    std::map<int, std::vector<int>> received; // touched on the main thread only
-    std::atomic<int> offMain{0}, outOfOrder{0}, finished{0};
+    std::vector<size_t> received(kThreads, 0); // touched on the main thread only
+    std::atomic<int> faults{0}, finished{0};
     std::vector<std::thread> senders;
     for (int t = 0; t < kThreads; ++t)
         senders.emplace_back([&, t] {
             for (int i = 0; i < kItems; ++i) {
                 main.performAsync([&, t, i] {
-                    if (!main.isMainThread()) ++offMain;
-                    received[t].push_back(i);
+                    if (!main.isMainThread() || received[t] != size_t(i)) ++faults;
+                    ++received[t];
                 });
                 if (i % 50 == 49) {
                     size_t seen = 0;
-                    main.performSync([&] { seen = main.isMainThread() ? received[t].size() : 0; });
-                    if (seen != size_t(i + 1)) ++outOfOrder;
+                    main.performSync([&] { seen = main.isMainThread() ? received[t] : 0; });
+                    if (seen != size_t(i + 1)) ++faults;
                 }
             }
             ++finished;
         });
     ASSERT_TRUE(spinUntil([&] { return finished == kThreads; }));
     for (auto& s : senders) s.join();
-    EXPECT_EQ(offMain, 0);
-    EXPECT_EQ(outOfOrder, 0);
-    for (int t = 0; t < kThreads; ++t) {
-        std::vector<int> expected(kItems);
-        std::iota(expected.begin(), expected.end(), 0);
-        EXPECT_EQ(received[t], expected) << "sender " << t;
-    }
+    EXPECT_EQ(faults, 0);
+    EXPECT_EQ(received, std::vector<size_t>(kThreads, kItems));
 }
 
 // A modal alert runs a nested event loop inside handed-over work; work sent meanwhile must
@@ -90,83 +83,55 @@ TEST(QtMainThreadTest, WorkArrivesWhileEarlierWorkRunsANestedEventLoop) {
     EXPECT_TRUE(innerRan);
 }
 
+// Timers never fire inline, even at zero seconds, nor early; set or invalidated from another
+// thread, they fire on the main thread or not at all.
 TEST(QtMainThreadTest, TimersFireOnTheMainThreadUnlessInvalidated) {
     QtMainThread main;
     std::atomic<int> fired{0}, offMain{0};
-    auto count = [&] {
-        if (!main.isMainThread()) ++offMain;
-        ++fired;
-    };
-    TimerRef zero = main.scheduleTimer(0, count);
-    TimerRef later = main.scheduleTimer(0.05, count);
-    TimerRef cancelled = main.scheduleTimer(0.05, [&] { fired += 100; });
-    TimerRef fromThread;
-    std::thread([&] { fromThread = main.scheduleTimer(0.01, count); }).join();
-    TimerRef cancelledFromThread = main.scheduleTimer(0.05, [&] { fired += 100; });
+    std::atomic<double> firedAfter{0};
     const double start = main.now();
-    std::atomic<double> measuredAt{0};
-    main.scheduleTimer(0.0301, [&] { measuredAt = main.now(); });
-    EXPECT_EQ(fired, 0); // never inline, even at zero seconds
-    EXPECT_TRUE(cancelled->isValid());
-    cancelled->invalidate();
-    std::thread([&] { cancelledFromThread->invalidate(); }).join();
-    EXPECT_FALSE(cancelled->isValid());
-
-    ASSERT_TRUE(spinUntil([&] { return fired >= 3 && measuredAt > 0; }));
-    EXPECT_GE(measuredAt - start, 0.030) << "interval cut short";
-    spinFor(150); // the cancelled timers' time has passed
-    EXPECT_EQ(fired, 3);
+    TimerRef zero = main.scheduleTimer(0, [&] { ++fired; });
+    TimerRef fromThread, cancelled = main.scheduleTimer(0.05, [&] { fired += 100; });
+    std::thread([&] {
+        fromThread = main.scheduleTimer(0.0101, [&] {
+            firedAfter = main.now() - start;
+            if (!main.isMainThread()) ++offMain;
+            ++fired;
+        });
+        cancelled->invalidate();
+    }).join();
+    EXPECT_EQ(fired, 0);
+    ASSERT_TRUE(spinUntil([&] { return fired >= 2; }));
+    spinFor(100); // the cancelled timer's time has passed
+    EXPECT_EQ(fired, 2);
     EXPECT_EQ(offMain, 0);
-    for (const TimerRef& done : {zero, later, fromThread}) EXPECT_FALSE(done->isValid());
-    zero->invalidate(); // harmless after firing
+    EXPECT_GE(firedAfter, 0.010) << "interval cut short";
+    EXPECT_FALSE(zero->isValid() || fromThread->isValid() || cancelled->isValid());
 }
 
-// A wake-up ends the sleeps that asked for one (also one counted before the sleep began)
-// and leaves plain sleeps alone; shutdown ends every sleep, and later ones fail at once.
-TEST(QtMainThreadTest, WakeUpsEndOnlySleepsThatAskForThemAndShutdownEndsAll) {
+// A wake-up ends the sleeps that asked for one, also one counted before the sleep began.
+// Shutdown ends every sleep and releases a thread waiting in performSync on an event loop
+// that no longer turns, without running its work later (its captures may be gone).
+TEST(QtMainThreadTest, WakeUpsEndTheSleepsThatAskForThemAndShutdownReleasesEveryWait) {
     QtMainThread main;
-    EXPECT_TRUE(main.sleepFor(0.001));
     const uint64_t seen = main.wakeCount();
-    std::atomic<int> woken{-1}, slept{-1};
-    std::atomic<double> plainSlept{0};
-    std::thread waker([&] { woken = main.sleepUnlessWoken(3600, seen) ? 1 : 0; });
-    std::thread plain([&] {
-        const double start = main.now();
-        main.sleepFor(0.2);
-        plainSlept = main.now() - start;
-    });
+    std::atomic<bool> woken{false};
+    std::thread waker([&] { woken = main.sleepUnlessWoken(3600, seen); });
     spinFor(20);
     main.wakeSleepers();
     waker.join();
-    plain.join();
-    EXPECT_EQ(woken, 1);
-    EXPECT_GE(plainSlept.load(), 0.2);
+    EXPECT_TRUE(woken);
     EXPECT_TRUE(main.sleepUnlessWoken(3600, seen)); // woken since `seen`: returns at once
 
-    std::thread sleeper([&] { slept = main.sleepFor(3600) ? 1 : 0; });
-    spinFor(20);
+    std::atomic<bool> slept{true}, ran{false};
+    std::thread sleeper([&] { slept = main.sleepFor(3600); });
+    std::thread waiter([&] { main.performSync([&] { ran = true; }); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20)); // the event loop does not turn
     main.shutdown();
     sleeper.join();
-    EXPECT_EQ(slept, 0);
-    EXPECT_TRUE(main.isShuttingDown());
-    EXPECT_FALSE(main.sleepFor(3600));
-    EXPECT_FALSE(main.sleepUnlessWoken(3600, main.wakeCount()));
-}
-
-// A thread winding down must not wait on an event loop that no longer turns, and work it
-// handed over must not run after it returned (its captures may be gone).
-TEST(QtMainThreadTest, ShutdownReleasesAWaitingPerformSyncAndDropsItsWork) {
-    QtMainThread main;
-    std::atomic<bool> returned{false}, ran{false};
-    std::thread waiter([&] {
-        main.performSync([&] { ran = true; });
-        returned = true;
-    });
-    // The event loop does not turn while the waiter waits.
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    main.shutdown();
     waiter.join();
-    EXPECT_TRUE(returned);
+    EXPECT_FALSE(slept);
+    EXPECT_FALSE(main.sleepFor(3600));
     spinFor(20);
     EXPECT_FALSE(ran);
 }

@@ -2,7 +2,7 @@
 // writes <name>.info (whether stdin is /dev/null, whether it leads its own session, its open
 // file descriptors) and then <name>.args (argv[1..], each ended by a NUL byte), where <name>
 // is the last part of argv[0]. Each file appears complete, through a rename. Exits with 1
-// when <name> is listed in the comma-separated $VELORA_RECORDER_FAIL, else 0.
+// when <name> is $VELORA_RECORDER_FAIL, else 0.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -23,8 +23,7 @@ bool writeFile(const std::string& path, const std::string& data) {
 }
 
 bool stdinIsDevNull() {
-    struct stat in {
-    }, null{};
+    struct stat in{}, null{};
     return ::fstat(0, &in) == 0 && ::stat("/dev/null", &null) == 0 && S_ISCHR(in.st_mode) &&
            in.st_rdev == null.st_rdev;
 }
@@ -39,11 +38,6 @@ std::string openDescriptors() {
     }
     ::closedir(dir);
     return list;
-}
-
-bool listed(const char* list, const std::string& name) {
-    std::string items = std::string(",") + (list ? list : "") + ",";
-    return items.find("," + name + ",") != std::string::npos;
 }
 
 } // namespace
@@ -64,5 +58,6 @@ int main(int argc, char** argv) {
     }
     std::string base = std::string(dir) + "/" + name;
     if (!writeFile(base + ".info", info) || !writeFile(base + ".args", args)) return 2;
-    return listed(std::getenv("VELORA_RECORDER_FAIL"), name) ? 1 : 0;
+    const char* fail = std::getenv("VELORA_RECORDER_FAIL");
+    return fail && name == fail ? 1 : 0;
 }

@@ -1,7 +1,7 @@
-// A hand-edited or damaged settings file with values of the wrong type or out of any sane
-// range: the program starts, the engine gets usable values, and nothing of the user's file
-// that it does not rewrite is lost.
+// Settings the program cannot trust: it starts with usable values and keeps what it does not
+// rewrite. Settings it cannot save: the user is told in an alert of its own, once.
 #include <cmath>
+#include <fstream>
 #include <limits>
 
 #include "app_fixture.h"
@@ -11,9 +11,9 @@
 namespace velora::test {
 namespace {
 
-using HostileSettings = AppTest;
+using SettingsFaults = AppTest;
 
-TEST_F(HostileSettings, WrongTypesAndAbsurdNumbersGiveUsableValues) {
+TEST_F(SettingsFaults, WrongTypesAndAbsurdNumbersGiveUsableValues) {
     writeFile(dir / "defaults.plist",
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
               "<key>firstRun2</key><true/><key>displayDelayDefault</key><true/>"
@@ -54,15 +54,26 @@ TEST_F(HostileSettings, WrongTypesAndAbsurdNumbersGiveUsableValues) {
     EXPECT_EQ(reread.stringForKey("somebodyElse"), "kept");
     EXPECT_EQ(reread.objectForKey("filters").type(), PlistValue::Type::Array);
 
-    // Not-a-number and infinite values fall back to the defaults; negative delays to none.
+    // Not-a-number and infinite values fall back to the defaults.
     defaults().setObject("displayDelay", PlistValue(std::numeric_limits<double>::quiet_NaN()));
     defaults().setObject("windowWidth", PlistValue(std::numeric_limits<double>::infinity()));
     settingsChanged();
     EXPECT_FLOAT_EQ(e.displayDelay(), 0.2f);
     EXPECT_FLOAT_EQ(e.width(), 637.0f);
-    defaults().setFloat("displayDelay", -3.0f);
-    settingsChanged();
-    EXPECT_FLOAT_EQ(e.displayDelay(), 0.0f);
+}
+
+TEST_F(SettingsFaults, AnUnusableSettingsFolderAtTheFirstStartIsToldOnce) {
+    // The folder is a plain file: nothing can be made inside it, for root either.
+    const std::filesystem::path blocker = dir / "velora";
+    std::ofstream(blocker) << "someone else's file";
+    UserDefaults::resetStandard(blocker / "defaults.plist");
+    ASSERT_TRUE(startController());
+    defaults().setInteger("more", 1);
+    EXPECT_FALSE(defaults().synchronize());
+    sim.pump();
+    EXPECT_EQ(alertsTitled("Velora could not save the settings").size(), 1u);
+    EXPECT_EQ(readFile(blocker), "someone else's file");
+    EXPECT_TRUE(defaults().boolForKey("firstRun2")) << "the first-run settings hold while the program runs";
 }
 
 } // namespace
