@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <thread>
+
+#include "support/file_text.h"
 
 namespace velora::e2e {
 
@@ -42,10 +42,7 @@ void DesktopSession::TearDown() {
     const bool failed = HasFailure();
     if (velora_) velora_->stop();
     clients_.clear();
-    if (failed && dir_) {
-        std::ifstream log(home_ / "velora.log");
-        std::cout << "---- velora's output\n" << std::string(std::istreambuf_iterator<char>(log), {}) << "----\n";
-    }
+    if (failed && dir_) std::cout << "---- velora's output\n" << test::readFile(home_ / "velora.log") << "----\n";
     x_.reset();
     dir_.reset();
 }

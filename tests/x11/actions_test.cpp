@@ -110,10 +110,6 @@ TEST_F(ActionsTest, RaisingAWindowAsTheSwitcherDoesStacksItOnTop) {
     EXPECT_EQ(ax.setAttributeValue(element, ax::Focused, true), AXError::Success);
     EXPECT_TRUE(eventually([&] { return above(lower, upper) && above(lower, wo); }));
     EXPECT_TRUE(app(lower == wa ? a.pid() : b.pid())->isActive());
-    if (std::getenv("VELORA_DESKTOP_WM") && std::string(std::getenv("VELORA_DESKTOP_WM")) == "fluxbox") return;
-    // A bare raise, where the manager honours it.
-    EXPECT_EQ(ax.performAction(windowElement(upper), ax::ActionRaise), AXError::Success);
-    EXPECT_TRUE(eventually([&] { return above(upper, lower); }));
 }
 
 TEST_F(ActionsTest, ForceQuitKillsAndATerminatedApplicationRefusesEveryAction) {
