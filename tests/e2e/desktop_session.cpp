@@ -2,11 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <thread>
+
+#include "support/file_text.h"
 
 namespace velora::e2e {
 
@@ -41,10 +42,7 @@ void DesktopSession::TearDown() {
     const bool failed = HasFailure();
     if (velora_) velora_->stop();
     clients_.clear();
-    if (failed && dir_) {
-        std::ifstream log(home_ / "velora.log");
-        std::cout << "---- velora's output\n" << std::string(std::istreambuf_iterator<char>(log), {}) << "----\n";
-    }
+    if (failed && dir_) std::cout << "---- velora's output\n" << test::readFile(home_ / "velora.log") << "----\n";
     x_.reset();
     dir_.reset();
 }
@@ -105,21 +103,17 @@ xcb_window_t DesktopSession::startXterm(const std::string& title, const std::str
 std::vector<xcb_window_t> DesktopSession::startWindowClient(const std::vector<std::string>& titles) {
     std::vector<std::string> argv{VELORA_WINDOW_CLIENT};
     argv.insert(argv.end(), titles.begin(), titles.end());
-    auto child = ChildProcess::start(argv, environment());
-    std::vector<xcb_window_t> out;
-    if (!child) return out;
+    // The windows are mapped together: once the first is managed, the others follow.
+    if (!startClient(argv, titles.front())) return {};
+    std::vector<xcb_window_t> out(titles.size(), 0);
+    const auto allShown = [&] { return std::find(out.begin(), out.end(), 0u) == out.end(); };
     waitFor([&] {
-        out.clear();
-        for (const std::string& t : titles)
-            if (xcb_window_t w = x_->clientTitled(t)) out.push_back(w);
-        return out.size() == titles.size() || !child->running();
+        for (std::size_t i = 0; i < titles.size(); ++i) out[i] = x_->clientTitled(titles[i]);
+        return allShown();
     });
-    if (out.size() != titles.size()) {
-        ADD_FAILURE() << "the window client did not show its windows";
-        return {};
-    }
-    clients_.emplace_back(out.front(), std::move(child));
-    return out;
+    if (allShown()) return out;
+    ADD_FAILURE() << "the window client did not show all its windows";
+    return {};
 }
 
 ChildProcess& DesktopSession::client(xcb_window_t w) {
@@ -158,10 +152,7 @@ void DesktopSession::xdotool(const std::vector<std::string>& arguments) {
 
 xcb_window_t DesktopSession::waitForActiveChange(xcb_window_t old) {
     xcb_window_t now = 0;
-    waitFor([&] {
-        now = x_->activeWindow();
-        return now != 0 && now != old;
-    });
+    waitFor([&] { return (now = x_->activeWindow()) != 0 && now != old; });
     return now != old ? now : 0;
 }
 

@@ -1,4 +1,7 @@
-// Window pictures through Composite: covered, off-desktop and minimised windows.
+// Window pictures through Composite: covered, minimised and off-desktop windows; and a
+// window's space, its EWMH desktop numbered from 1.
+#include <algorithm>
+
 #include "platform/ax_names.h"
 #include "x11_fixture.h"
 
@@ -20,13 +23,12 @@ protected:
                 if ((image.pixel(x, y) & 0xFFFFFF) != (colour & 0xFFFFFF)) return false;
         return true;
     }
+    static bool contains(const std::vector<uint32_t>& v, uint32_t x) { return std::find(v.begin(), v.end(), x) != v.end(); }
 };
 
-TEST_F(PicturesTest, ACoveredWindowIsPicturedWithItsOwnPixelsAtAnySize) {
+TEST_F(PicturesTest, ACoveredOrMinimisedWindowIsPicturedWithItsOwnPixels) {
     FakeWindow::Options below;
     below.color = 0xCC2211;
-    below.x = 300;
-    below.y = 200;
     FakeWindow red(below);
     ASSERT_TRUE(waitForWindow(red.id()));
     ASSERT_TRUE(eventually([&] { return allOf(picture(red.id()), 0xCC2211); })) << "the window's own colour";
@@ -41,26 +43,37 @@ TEST_F(PicturesTest, ACoveredWindowIsPicturedWithItsOwnPixelsAtAnySize) {
     const QImage small = desktop->windowServer().captureWindow(red.id(), {50, 30});
     EXPECT_EQ(small.size(), QSize(50, 30));
     EXPECT_TRUE(allOf(small, 0xCC2211));
-    EXPECT_TRUE(desktop->windowServer().captureWindow(red.id(), {0, 30}).isNull());
+
+    // Minimised: the last picture stays.
+    desktop->accessibility().setAttributeValue(windowElement(red.id()), ax::Minimized, true);
+    ASSERT_TRUE(eventually([&] { return display->isIconic(red.id()); }));
+    EXPECT_TRUE(allOf(picture(red.id()), 0xCC2211));
 }
 
-TEST_F(PicturesTest, MinimisedAndOffDesktopWindowsKeepTheirLastPicture) {
+TEST_F(PicturesTest, AWindowOnAnotherDesktopIsInThatSpaceOffScreenAndStillPictured) {
     FakeWindow::Options options;
     options.color = 0x22AA44;
     FakeWindow green(options);
     ASSERT_TRUE(waitForWindow(green.id()));
-    ASSERT_TRUE(eventually([&] { return allOf(picture(green.id()), 0x22AA44); }));
     auto& ws = desktop->windowServer();
+    ASSERT_TRUE(eventually([&] { return ws.windowSpace(green.id()) == 1 && allOf(picture(green.id()), 0x22AA44); }));
+    EXPECT_TRUE(contains(ws.spaceWindowList(1), green.id()));
 
-    display->moveToDesktop(green.id(), 1);
-    ASSERT_TRUE(eventually([&] { return ws.windowSpace(green.id()) == 2; }));
+    display->moveToDesktop(green.id(), 2);
+    EXPECT_TRUE(eventually([&] { return ws.windowSpace(green.id()) == 3; }));
+    EXPECT_TRUE(contains(ws.spaceWindowList(3), green.id()));
+    EXPECT_FALSE(contains(ws.spaceWindowList(1), green.id()));
+    auto list = ws.copyWindowInfo(kWindowListExcludeDesktopElements, kNullWindowID);
+    ASSERT_TRUE(list);
+    auto it = std::find_if(list->begin(), list->end(), [&](const WindowInfo& w) { return w.number == green.id(); });
+    ASSERT_NE(it, list->end());
+    EXPECT_FALSE(it->isOnscreen);
     EXPECT_TRUE(allOf(picture(green.id()), 0x22AA44));
 
-    display->moveToDesktop(green.id(), 0);
-    ASSERT_TRUE(eventually([&] { return ws.windowSpace(green.id()) == 1; }));
-    desktop->accessibility().setAttributeValue(windowElement(green.id()), ax::Minimized, true);
-    ASSERT_TRUE(eventually([&] { return display->isIconic(green.id()); }));
-    EXPECT_TRUE(allOf(picture(green.id()), 0x22AA44));
+    // A window on every desktop is on each space, and counts as on the current one.
+    display->moveToDesktop(green.id(), 0xFFFFFFFF);
+    EXPECT_TRUE(eventually([&] { return contains(ws.spaceWindowList(2), green.id()); }));
+    EXPECT_EQ(ws.windowSpace(green.id()), 1);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <filesystem>
+#include <sstream>
 
 #include "support/file_text.h"
 #include "x11_fixture.h"
@@ -12,6 +13,24 @@ namespace {
 
 #ifdef VELORA_PROGRAM
 
+// Starts a private X server (Xvfb) that the test may end; its display, empty when it did not
+// start within 10 s. The server picks a free display and writes its number to its output.
+// -noreset: the probe may be the server's last client for a moment, and a server that resets
+// then refuses the next connection.
+std::string startPrivateServer(std::unique_ptr<ChildProcess>& server, const std::filesystem::path& log) {
+    server = ChildProcess::start(
+        {"Xvfb", "-displayfd", "1", "-noreset", "-nolisten", "tcp", "-screen", "0", "320x240x24"}, {}, log);
+    std::string number;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (server && number.empty() && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::istringstream lines(readFile(log));
+        for (std::string line; std::getline(lines, line) && number.empty();)
+            if (!line.empty() && line.find_first_not_of("0123456789") == std::string::npos) number = line;
+    }
+    return number.empty() ? std::string() : ":" + number;
+}
+
 const char* const kSettings =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
     "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
@@ -19,32 +38,33 @@ const char* const kSettings =
 
 TEST(X11Program, LosingTheServerEndsTheProgramWithAMessageAndLeavesTheSettingsIntact) {
     if (!std::getenv("VELORA_X11_TESTS")) GTEST_SKIP() << "VELORA_X11_TESTS is not set";
-    PrivateServer server;
-    ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
     TempDir home;
+    std::unique_ptr<ChildProcess> server;
+    const std::string shown = startPrivateServer(server, home / "xvfb.txt");
+    ASSERT_FALSE(shown.empty()) << "Xvfb did not start";
     const std::filesystem::path settings = home / "config" / "velora" / "defaults.plist", log = home / "output.txt";
     writeFile(settings, kSettings);
     ChildProcess velora({VELORA_PROGRAM},
-                        {{"DISPLAY", server.display()}, {"HOME", home.path().string()},
+                        {{"DISPLAY", shown}, {"HOME", home.path().string()},
                          {"XDG_CONFIG_HOME", (home / "config").string()}, {"QT_QPA_PLATFORM", "xcb"}},
                         log);
     ASSERT_GT(velora.pid(), 0);
 
     // Up: Qt and the desktop have made their windows (a fresh server has none); then a moment
     // for the start to finish.
-    XDisplay probe(server.display().c_str());
+    XDisplay probe(shown.c_str());
     ASSERT_TRUE(probe.ok());
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (probe.rootChildren().size() < 2 && std::chrono::steady_clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     ASSERT_FALSE(velora.waitForExit(2.0)) << "the program ended before the server did:\n" << readFile(log);
 
-    server.end();
+    server->stop();
     ASSERT_TRUE(velora.waitForExit(20.0)) << "the program did not end with its server";
     const std::string said = readFile(log);
     ASSERT_TRUE(WIFEXITED(velora.status())) << "ended by a signal (" << WTERMSIG(velora.status()) << "):\n" << said;
     EXPECT_NE(WEXITSTATUS(velora.status()), 0);
-    const std::string line = "velora: lost the connection to the X display " + server.display() + "\n";
+    const std::string line = "velora: lost the connection to the X display " + shown + "\n";
     EXPECT_NE(said.find(line), std::string::npos) << said;
     EXPECT_EQ(said.find(line), said.rfind(line)) << "said once: " << said;
 

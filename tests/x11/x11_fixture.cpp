@@ -1,10 +1,5 @@
 #include "x11_fixture.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -14,60 +9,7 @@
 #include "platform/ax_names.h"
 #include "platform/x11/x11_keycodes.h"
 
-extern char** environ;
-
 namespace velora::test {
-
-namespace {
-
-std::vector<char*> cArgs(std::vector<std::string>& argv) {
-    std::vector<char*> out;
-    for (auto& a : argv) out.push_back(a.data());
-    out.push_back(nullptr);
-    return out;
-}
-
-} // namespace
-
-PrivateServer::PrivateServer() {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 3);  // a dup keeps no close-on-exec flag
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    // -noreset: a probe may be the server's last client for a moment, and a server that resets
-    // then refuses the next connection.
-    std::vector<std::string> argv{"Xvfb", "-displayfd", "3", "-noreset", "-nolisten", "tcp",
-                                  "-screen", "0", "320x240x24"};
-    auto args = cArgs(argv);
-    if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    // The server writes its display number once it listens.
-    std::string number;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (pid_ > 0 && std::chrono::steady_clock::now() < end) {
-        pollfd p{fds[0], POLLIN, 0};
-        if (poll(&p, 1, 100) <= 0) continue;
-        char ch;
-        if (read(fds[0], &ch, 1) != 1 || ch == '\n') break;
-        number += ch;
-    }
-    close(fds[0]);
-    if (!number.empty()) display_ = ":" + number;
-}
-
-PrivateServer::~PrivateServer() { end(); }
-
-void PrivateServer::end() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    pid_ = -1;
-}
 
 FakeWindow::FakeWindow(const Options& options) {
     if (!x_.ok()) return;
@@ -83,11 +25,11 @@ FakeWindow::FakeWindow(const Options& options) {
 
     window_ = xcb_generate_id(c_);
     const uint32_t values[] = {options.color, XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY};
-    xcb_create_window(c_, XCB_COPY_FROM_PARENT, window_, root_, options.x, options.y, 200, 150, 0,
+    xcb_create_window(c_, XCB_COPY_FROM_PARENT, window_, root_, 100, 100, 200, 150, 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK,
                       values);
-    const std::string name = options.titleBytes.empty() ? options.title : options.titleBytes;
-    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, netWmName_, utf8_, 8, uint32_t(name.size()), name.data());
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, netWmName_, utf8_, 8, uint32_t(options.title.size()),
+                        options.title.data());
     xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
                         uint32_t(options.title.size()), options.title.data());
     const std::string wmClass("fake\0VeloraFake\0", 16);
@@ -155,9 +97,7 @@ void FakeWindow::serve() {
 
 void X11Test::SetUp() {
     const char* shown = std::getenv("DISPLAY");
-    if (!shown || !*shown)
-        GTEST_SKIP() << "DISPLAY is not set: the X11 tests need a desktop (run them through scripts/test.sh, "
-                        "or eval \"$(scripts/desktop.sh start)\" first)";
+    if (!shown || !*shown) GTEST_SKIP() << "DISPLAY is not set: the X11 tests need a desktop";
     // No desktop entry matches the test's clients: bundle identifiers are their class names.
     setenv("XDG_DATA_HOME", dataHome.path().c_str(), 1);
     setenv("XDG_DATA_DIRS", dataHome.path().c_str(), 1);
@@ -202,12 +142,7 @@ uint32_t X11Test::waitForWindowOf(pid_t pid, double seconds) {
 }
 
 bool X11Test::waitForWindow(uint32_t window, double seconds) {
-    return eventually(
-        [&] {
-            AXElement e{AXElement::Kind::Window, 0, window};
-            return desktop->accessibility().getPid(e, e.pid) == AXError::Success;
-        },
-        seconds);
+    return eventually([&] { return windowElement(window).pid != 0; }, seconds);
 }
 
 AXElement X11Test::windowElement(uint32_t window) {
@@ -219,9 +154,8 @@ AXElement X11Test::windowElement(uint32_t window) {
 
 std::optional<std::string> X11Test::title(const AXElement& element) {
     AXValue v;
-    if (desktop->accessibility().copyAttributeValue(element, ax::Title, v) != AXError::Success) return std::nullopt;
-    if (auto* s = std::get_if<std::string>(&v)) return *s;
-    return std::nullopt;
+    const bool read = desktop->accessibility().copyAttributeValue(element, ax::Title, v) == AXError::Success;
+    return read && std::holds_alternative<std::string>(v) ? std::optional(std::get<std::string>(v)) : std::nullopt;
 }
 
 bool X11Test::focus(uint32_t window) {

@@ -27,32 +27,14 @@
 
 namespace velora::test {
 
-// A private X server (Xvfb) of one test, which the test may end. The server picks a free
-// display itself; display() is empty when it did not start within 10 s.
-class PrivateServer {
-public:
-    PrivateServer();
-    ~PrivateServer();
-    PrivateServer(const PrivateServer&) = delete;
-    PrivateServer& operator=(const PrivateServer&) = delete;
-    const std::string& display() const { return display_; }
-    void end();
-
-private:
-    pid_t pid_ = -1;
-    std::string display_;
-};
-
 // A top-level window made by the test with its own connection, painted in one colour by the
 // server, answering pings (or not) from a thread of its own.
 class FakeWindow {
 public:
     struct Options {
         std::string title = "Fake window";
-        std::string titleBytes;          // raw _NET_WM_NAME bytes (UTF8_STRING) when not empty
         bool listsPing = false;  // _NET_WM_PING beside WM_DELETE_WINDOW in WM_PROTOCOLS
-        uint32_t color = 0x336699;
-        int16_t x = 100, y = 100;  // 200 x 150; class "VeloraFake", with _NET_WM_PID
+        uint32_t color = 0x336699;  // 200 x 150 at (100, 100); class "VeloraFake", with _NET_WM_PID
     };
     explicit FakeWindow(const Options& options);
     ~FakeWindow();

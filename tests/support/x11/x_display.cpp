@@ -2,6 +2,7 @@
 
 #include <xcb/xtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -11,12 +12,11 @@ namespace velora::test {
 
 namespace {
 
-template <typename T>
 struct Freed {
-    void operator()(T* p) const { std::free(p); }
+    void operator()(void* p) const { std::free(p); }
 };
 template <typename T>
-using Reply = std::unique_ptr<T, Freed<T>>;
+using Reply = std::unique_ptr<T, Freed>;
 
 } // namespace
 
@@ -58,10 +58,7 @@ xcb_window_t XDisplay::activeWindow() {
     return v.empty() ? 0 : v.front();
 }
 
-std::vector<xcb_window_t> XDisplay::clientList() {
-    auto v = cardinals(root_, atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW);
-    return {v.begin(), v.end()};
-}
+std::vector<xcb_window_t> XDisplay::clientList() { return cardinals(root_, atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW); }
 
 std::vector<xcb_window_t> XDisplay::clientsBottomFirst() {
     const auto parentOf = [&](xcb_window_t w) {
@@ -94,20 +91,16 @@ std::string XDisplay::title(xcb_window_t w) {
 
 std::optional<pid_t> XDisplay::pid(xcb_window_t w) {
     auto v = cardinals(w, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL);
-    if (v.empty()) return std::nullopt;
-    return pid_t(v.front());
+    return v.empty() ? std::nullopt : std::optional<pid_t>(pid_t(v.front()));
 }
 
 bool XDisplay::isHidden(xcb_window_t w) {
-    const xcb_atom_t hidden = atom("_NET_WM_STATE_HIDDEN");
-    for (uint32_t a : cardinals(w, atom("_NET_WM_STATE"), XCB_ATOM_ATOM))
-        if (a == hidden) return true;
-    return false;
+    const auto states = cardinals(w, atom("_NET_WM_STATE"), XCB_ATOM_ATOM);
+    return std::find(states.begin(), states.end(), atom("_NET_WM_STATE_HIDDEN")) != states.end();
 }
 
 bool XDisplay::isIconic(xcb_window_t w) {
-    const xcb_atom_t state = atom("WM_STATE");
-    auto v = cardinals(w, state, state);
+    auto v = cardinals(w, atom("WM_STATE"), atom("WM_STATE"));
     return !v.empty() && v.front() == 3; // IconicState
 }
 
@@ -117,23 +110,23 @@ xcb_window_t XDisplay::clientTitled(const std::string& wanted) {
     return 0;
 }
 
-void XDisplay::sendToRoot(xcb_window_t w, xcb_atom_t type, uint32_t data0, uint32_t data1) {
+// Source indication 2 (data1): from a pager or other direct user action.
+void XDisplay::sendToRoot(xcb_window_t w, const char* type, uint32_t data0) {
     xcb_client_message_event_t m{};
     m.response_type = XCB_CLIENT_MESSAGE;
     m.format = 32;
     m.window = w;
-    m.type = type;
+    m.type = atom(type);
     m.data.data32[0] = data0;
-    m.data.data32[1] = data1;
+    m.data.data32[1] = 2;
     xcb_send_event(c_, 0, root_, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&m));
     sync();
 }
 
-// Source indication 2: from a pager or other direct user action.
-void XDisplay::closeWindow(xcb_window_t w) { sendToRoot(w, atom("_NET_CLOSE_WINDOW"), 0, 2); }
+void XDisplay::closeWindow(xcb_window_t w) { sendToRoot(w, "_NET_CLOSE_WINDOW", 0); }
 
-void XDisplay::moveToDesktop(xcb_window_t w, uint32_t desktop) { sendToRoot(w, atom("_NET_WM_DESKTOP"), desktop, 2); }
+void XDisplay::moveToDesktop(xcb_window_t w, uint32_t desktop) { sendToRoot(w, "_NET_WM_DESKTOP", desktop); }
 
 std::vector<xcb_window_t> XDisplay::rootChildren() {
     Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c_, xcb_query_tree(c_, root_), nullptr));
@@ -142,21 +135,12 @@ std::vector<xcb_window_t> XDisplay::rootChildren() {
     return {children, children + xcb_query_tree_children_length(tree.get())};
 }
 
-bool XDisplay::isViewable(xcb_window_t w) {
-    Reply<xcb_get_window_attributes_reply_t> a(
-        xcb_get_window_attributes_reply(c_, xcb_get_window_attributes(c_, w), nullptr));
-    return a && a->map_state == XCB_MAP_STATE_VIEWABLE;
-}
-
-bool XDisplay::isOverrideRedirect(xcb_window_t w) {
-    Reply<xcb_get_window_attributes_reply_t> a(
-        xcb_get_window_attributes_reply(c_, xcb_get_window_attributes(c_, w), nullptr));
-    return a && a->override_redirect;
-}
-
 xcb_window_t XDisplay::shownPanel() {
-    for (xcb_window_t w : rootChildren())
-        if (isOverrideRedirect(w) && isViewable(w) && title(w) == "Velora") return w;
+    for (xcb_window_t w : rootChildren()) {
+        Reply<xcb_get_window_attributes_reply_t> a(
+            xcb_get_window_attributes_reply(c_, xcb_get_window_attributes(c_, w), nullptr));
+        if (a && a->override_redirect && a->map_state == XCB_MAP_STATE_VIEWABLE && title(w) == "Velora") return w;
+    }
     return 0;
 }
 
@@ -171,25 +155,15 @@ void XDisplay::key(uint8_t xKeycode, bool press) {
     sync();
 }
 
-bool XDisplay::grabKeyboard() {
+bool XDisplay::grabKeyboard(bool grab) {
+    if (!grab) {
+        xcb_ungrab_keyboard(c_, XCB_CURRENT_TIME);
+        sync();
+        return true;
+    }
     Reply<xcb_grab_keyboard_reply_t> r(xcb_grab_keyboard_reply(
         c_, xcb_grab_keyboard(c_, 0, root_, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr));
     return r && r->status == XCB_GRAB_STATUS_SUCCESS;
-}
-
-void XDisplay::ungrabKeyboard() {
-    xcb_ungrab_keyboard(c_, XCB_CURRENT_TIME);
-    sync();
-}
-
-void XDisplay::grabServer() {
-    xcb_grab_server(c_);
-    sync();
-}
-
-void XDisplay::ungrabServer() {
-    xcb_ungrab_server(c_);
-    sync();
 }
 
 std::vector<xcb_keycode_t> XDisplay::keycodesOf(uint32_t keysym) {
@@ -202,11 +176,8 @@ std::vector<xcb_keycode_t> XDisplay::keycodesOf(uint32_t keysym) {
     const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map.get());
     const int per = map->keysyms_per_keycode;
     for (int k = 0; k < count; ++k)
-        for (int j = 0; j < per; ++j)
-            if (syms[k * per + j] == keysym) {
-                out.push_back(xcb_keycode_t(setup->min_keycode + k));
-                break;
-            }
+        if (std::find(syms + k * per, syms + (k + 1) * per, keysym) != syms + (k + 1) * per)
+            out.push_back(xcb_keycode_t(setup->min_keycode + k));
     return out;
 }
 
@@ -228,10 +199,8 @@ uint16_t XDisplay::modifierMaskOf(uint32_t keysym) {
     if (!map || codes.empty()) return 0;
     const xcb_keycode_t* keys = xcb_get_modifier_mapping_keycodes(map.get());
     const int per = map->keycodes_per_modifier;
-    for (int mod = 0; mod < 8; ++mod)
-        for (int j = 0; j < per; ++j)
-            for (xcb_keycode_t code : codes)
-                if (keys[mod * per + j] == code) return uint16_t(1u << mod);
+    for (int i = 0; i < 8 * per; ++i)
+        if (std::find(codes.begin(), codes.end(), keys[i]) != codes.end()) return uint16_t(1u << (i / per));
     return 0;
 }
 
@@ -245,19 +214,17 @@ QRect XDisplay::rootGeometry(xcb_window_t w) {
     Reply<xcb_translate_coordinates_reply_t> t(
         xcb_translate_coordinates_reply(c_, xcb_translate_coordinates(c_, w, root_, 0, 0), nullptr));
     Reply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c_, xcb_get_geometry(c_, w), nullptr));
-    if (!t || !g) return {};
-    return QRect(t->dst_x, t->dst_y, g->width, g->height);
+    return t && g ? QRect(t->dst_x, t->dst_y, g->width, g->height) : QRect();
 }
 
 QImage XDisplay::screenshot() {
     const uint16_t w = screenInfo_->width_in_pixels, h = screenInfo_->height_in_pixels;
     Reply<xcb_get_image_reply_t> r(xcb_get_image_reply(
         c_, xcb_get_image(c_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, 0, 0, w, h, ~0u), nullptr));
-    if (!r || r->depth != 24) return {};
-    if (xcb_get_image_data_length(r.get()) < int(w) * h * 4) return {};
-    // Depth 24 comes as 32 bits per pixel, little-endian BGRX: Qt's RGB32 on this machine.
+    if (!r || r->depth != 24 || xcb_get_image_data_length(r.get()) < int(w) * h * 4) return {};
+    // Depth 24 comes as 32 bits per pixel, little-endian BGRX: Qt's RGB32 on this machine, once
+    // the server's padding byte (0) is made the 0xff that RGB32 wants.
     QImage image = QImage(xcb_get_image_data(r.get()), w, h, w * 4, QImage::Format_RGB32).copy();
-    // The server's padding byte is 0; Qt's RGB32 wants 0xff there.
     for (int y = 0; y < h; ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < w; ++x) line[x] |= 0xff000000u;

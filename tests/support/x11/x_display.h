@@ -48,10 +48,7 @@ public:
     void closeWindow(xcb_window_t w);
     // Asks the manager to move the window to a desktop (from 0; 0xFFFFFFFF: all of them).
     void moveToDesktop(xcb_window_t w, uint32_t desktop);
-
     std::vector<xcb_window_t> rootChildren();
-    bool isViewable(xcb_window_t w);
-    bool isOverrideRedirect(xcb_window_t w);
     // The switch panel: a viewable override-redirect child of the root titled "Velora".
     xcb_window_t shownPanel();
     // Whether a system tray (a _NET_SYSTEM_TRAY_S0 owner) runs on this desktop: fluxbox has one.
@@ -59,10 +56,7 @@ public:
 
     // The keyboard through XTest, by X key code.
     void key(uint8_t xKeycode, bool press);
-    bool grabKeyboard();
-    void ungrabKeyboard();
-    void grabServer();
-    void ungrabServer();
+    bool grabKeyboard(bool grab);
     // Whether this client could grab the key (by keysym) with these modifiers now; a key
     // that another client holds gives BadAccess. The grab is released at once.
     bool canGrab(uint32_t keysym, uint16_t modifiers);
@@ -79,7 +73,7 @@ public:
 private:
     std::vector<uint32_t> cardinals(xcb_window_t w, xcb_atom_t property, xcb_atom_t type);
     std::vector<xcb_keycode_t> keycodesOf(uint32_t keysym);
-    void sendToRoot(xcb_window_t w, xcb_atom_t type, uint32_t data0, uint32_t data1);
+    void sendToRoot(xcb_window_t w, const char* type, uint32_t data0);
 
     xcb_connection_t* c_ = nullptr;
     xcb_screen_t* screenInfo_ = nullptr;
