@@ -1,5 +1,10 @@
-// Faults of other programs and of the server: vanishing windows, broken titles, a display that
-// cannot be opened. (Losing the server is tested with the program itself.)
+// Faults of other programs and of the server: vanishing windows, broken titles, another
+// client's server grab, a display that cannot be opened. (Losing the server is tested with
+// the program itself.)
+#include <chrono>
+#include <future>
+#include <thread>
+
 #include "platform/ax_names.h"
 #include "platform/x11/x11_text.h"
 #include "x11_fixture.h"
@@ -77,6 +82,31 @@ TEST_F(FaultsTest, TitleChangesArriveAndHugeOrBrokenTitlesAreCutAndRepaired) {
         if (info.number == fake.id()) {
             EXPECT_EQ(info.name, t);
         }
+}
+
+// The focused-window poll runs five times a second: it must cost no round trip, so it answers
+// even while another client holds the server.
+TEST_F(FaultsTest, TheFocusedWindowQueryCostsNoRoundTrip) {
+    FakeWindow::Options options;
+    options.listsPing = true;  // could be pinged, is not pinged for this
+    FakeWindow fake(options);
+    ASSERT_TRUE(waitForWindow(fake.id()));
+    ASSERT_TRUE(focus(fake.id()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));  // no answer stands any more
+    auto& ax = desktop->accessibility();
+    xcb_grab_server(display->connection());
+    display->sync();
+    auto answer = std::async(std::launch::async, [&] {
+        AXValue app, window;
+        if (ax.copyAttributeValue(ax.createSystemWide(), ax::FocusedApplication, app) != AXError::Success) return AXElement{};
+        if (ax.copyAttributeValue(std::get<AXElement>(app), ax::FocusedWindow, window) != AXError::Success) return AXElement{};
+        return std::get<AXElement>(window);
+    });
+    const bool answered = answer.wait_for(std::chrono::seconds(3)) == std::future_status::ready;
+    xcb_ungrab_server(display->connection());
+    display->sync();
+    ASSERT_TRUE(answered) << "the focused-window query waited for the server";
+    EXPECT_EQ(answer.get(), windowElement(fake.id()));
 }
 
 TEST(X11Open, ADisplayThatCannotBeOpenedGivesAMessage) {

@@ -135,12 +135,21 @@ std::vector<xcb_window_t> XDisplay::rootChildren() {
     return {children, children + xcb_query_tree_children_length(tree.get())};
 }
 
+bool XDisplay::isViewable(xcb_window_t w) {
+    Reply<xcb_get_window_attributes_reply_t> a(
+        xcb_get_window_attributes_reply(c_, xcb_get_window_attributes(c_, w), nullptr));
+    return a && a->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
+bool XDisplay::isOverrideRedirect(xcb_window_t w) {
+    Reply<xcb_get_window_attributes_reply_t> a(
+        xcb_get_window_attributes_reply(c_, xcb_get_window_attributes(c_, w), nullptr));
+    return a && a->override_redirect;
+}
+
 xcb_window_t XDisplay::shownPanel() {
-    for (xcb_window_t w : rootChildren()) {
-        Reply<xcb_get_window_attributes_reply_t> a(
-            xcb_get_window_attributes_reply(c_, xcb_get_window_attributes(c_, w), nullptr));
-        if (a && a->override_redirect && a->map_state == XCB_MAP_STATE_VIEWABLE && title(w) == "Velora") return w;
-    }
+    for (xcb_window_t w : rootChildren())
+        if (isOverrideRedirect(w) && isViewable(w) && title(w) == "Velora") return w;
     return 0;
 }
 

@@ -49,6 +49,8 @@ public:
     // Asks the manager to move the window to a desktop (from 0; 0xFFFFFFFF: all of them).
     void moveToDesktop(xcb_window_t w, uint32_t desktop);
     std::vector<xcb_window_t> rootChildren();
+    bool isViewable(xcb_window_t w);
+    bool isOverrideRedirect(xcb_window_t w);
     // The switch panel: a viewable override-redirect child of the root titled "Velora".
     xcb_window_t shownPanel();
     // Whether a system tray (a _NET_SYSTEM_TRAY_S0 owner) runs on this desktop: fluxbox has one.
