@@ -80,11 +80,8 @@ TEST_F(DisplayDelayTest, AReportedReleaseSwitchesBetweenPollsAndOtherWakeUpsChan
             mainThread().wakeSleepers();
             ASSERT_TRUE(pollerWaits(reads + 1)); // looked again, and sleeps on
         }
-        for (int poll = 1; poll < 4; ++poll) {
-            nextPoll();
-            ASSERT_EQ(engine->pollingThreadsRunning(), 1);
-            EXPECT_FALSE(panel().isShown());
-        }
+        for (int poll = 1; poll < 4; ++poll) nextPoll();
+        EXPECT_FALSE(panel().isShown());
         nextPoll();
         EXPECT_EQ(engine->pollingThreadsRunning(), 0);
         EXPECT_TRUE(panel().isShown());

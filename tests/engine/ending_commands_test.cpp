@@ -27,14 +27,9 @@ const EndingCase kCases[] = {
     {"EscapeShown", vk::Escape, When::Shown, kCancel},
     {"EscapeDuringDelay", vk::Escape, When::DuringDelayThenHeld, kCancel},
     {"EscapeThenQuickRelease", vk::Escape, When::DuringDelayThenReleased, kSwitchToB},
-    {"CommaShown", vk::Comma, When::Shown, kPreferences},
     {"CommaDuringDelay", vk::Comma, When::DuringDelayThenHeld, kPreferences},
-    {"CommaThenQuickRelease", vk::Comma, When::DuringDelayThenReleased, kSwitchToB},
-    {"RevealShown", vk::R, When::Shown, kReveal},
     {"RevealDuringDelay", vk::R, When::DuringDelayThenHeld, kReveal},
-    {"RevealThenQuickRelease", vk::R, When::DuringDelayThenReleased, kSwitchToB},
     {"HideOthersDuringDelay", vk::O, When::DuringDelayThenHeld, kSwitchToB, 'A'},
-    {"HideOthersThenQuickRelease", vk::O, When::DuringDelayThenReleased, kSwitchToB, 'A'},
     {"HideThenQuickRelease", vk::H, When::DuringDelayThenReleased, kSwitchToB, 'B'},
 };
 

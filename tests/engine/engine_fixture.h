@@ -68,17 +68,15 @@ protected:
     ~EngineTest() override {
         sim.shutdown();
         joinReleases();
-        if (usesSharedCenter) SGHotKeyCenter::resetForTesting();
         VLHandler::resetSharedHandlerForTesting();
         VLWindowManager::resetSharedManagerForTesting();
         VLSettings::shared().reset();
     }
 
     // The engine, once the window list has scanned and its scanning thread sleeps.
-    VLHandler& start(bool sharedCenter = false) {
-        usesSharedCenter = sharedCenter;
+    VLHandler& start() {
         VLHandler::setCoverFlowLoader([this] { return VLPanelOutlets{&window, &view}; });
-        VLHandler::setHotKeyLink(sharedCenter ? nullptr : &link);
+        VLHandler::setHotKeyLink(&link);
         VLHandler& handler = VLHandler::sharedHandler();
         handler.setApplicationDelegate(&delegate);
         VLWindowManager& windows = VLWindowManager::sharedManager();
@@ -87,8 +85,6 @@ protected:
         return handler;
     }
     IKBController& panel() { return engine->coverFlow(); }
-
-    // --- the desktop
 
     static sim::ApplicationSpec application(const std::string& name) {
         sim::ApplicationSpec spec;
@@ -110,8 +106,6 @@ protected:
         return pids;
     }
     uint32_t windowOf(pid_t pid) const { return sim.windowsOf(pid).front(); }
-
-    // --- the user's hands
 
     void hold(uint64_t flags = kOption) { sim.setModifierFlags(flags); }
     // Releases every modifier and, as the hot key center does, starts endHandling on a new thread.
@@ -144,8 +138,6 @@ protected:
         tap.join();
         return swallowed;
     }
-
-    // --- the clock
 
     // The polling thread has read the modifiers at least `reads` times in all and sleeps
     // (with the window list's thread), or it has ended.
@@ -189,8 +181,6 @@ protected:
         settle();
     }
 
-    // --- what happened
-
     int activations(pid_t pid, const std::string& options) const {
         int n = 0;
         for (const auto& call : sim.calls())
@@ -209,8 +199,8 @@ protected:
         EXPECT_TRUE(panel().browserData().empty());
         EXPECT_FALSE(engine->shouldHandleKeys());
         EXPECT_EQ(engine->pollingThreadsRunning(), 0);
-        EXPECT_FALSE(link.keysTaken()) << "command keys still taken";
-        EXPECT_FALSE(link.isRegistered(delegate.backward)) << "the temporary key is still registered";
+        EXPECT_FALSE(link.keysTaken());
+        EXPECT_FALSE(link.isRegistered(delegate.backward));
     }
 
     TempDir dir;
@@ -219,7 +209,6 @@ protected:
     RecordingHotKeyLink link;
     RecordingApplicationDelegate delegate;
     VLHandler* engine = nullptr;
-    bool usesSharedCenter = false;
     std::mutex releasesMutex;
     std::vector<std::thread> releases;
 };
