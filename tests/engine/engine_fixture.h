@@ -111,8 +111,12 @@ protected:
     // Releases every modifier and, as the hot key center does, starts endHandling on a new thread.
     void release(uint64_t remaining = 0) {
         sim.setModifierFlags(remaining);
+        releasesStarted.fetch_add(1);
         std::lock_guard lock(releasesMutex);
-        releases.emplace_back([this] { engine->endHandling(); });
+        releases.emplace_back([this] {
+            engine->endHandling();
+            releasesFinished.fetch_add(1);
+        });
     }
     void joinReleases() {
         std::vector<std::thread> done;
@@ -147,12 +151,13 @@ protected:
         });
     }
     // One poll interval: the polling thread (asleep first) reads the modifiers once more.
-    void nextPoll() {
-        ASSERT_TRUE(pollerWaits(sim.modifierFlagReads()));
+    bool waitedPoll() {
+        if (!pollerWaits(sim.modifierFlagReads())) return false;
         const uint64_t reads = sim.modifierFlagReads();
         sim.advance(VLHandler::kPollInterval);
-        ASSERT_TRUE(pollerWaits(reads + 1));
+        return pollerWaits(reads + 1);
     }
+    void nextPoll() { ASSERT_TRUE(waitedPoll()); }
     // Lets every polling thread finish, then every release; delivers what they handed over.
     void settle() {
         ASSERT_TRUE(sim.advanceUntil([&] { return engine->pollingThreadsRunning() == 0; }, 100.0));
@@ -211,6 +216,7 @@ protected:
     VLHandler* engine = nullptr;
     std::mutex releasesMutex;
     std::vector<std::thread> releases;
+    std::atomic<int> releasesStarted{0}, releasesFinished{0};
 };
 
 } // namespace velora::test
