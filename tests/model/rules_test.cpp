@@ -10,7 +10,8 @@ namespace {
 
 using test::ModelTest;
 
-// An application's own entry comes first, then "All applications"; an unmatched record has no bundle yet, so "All applications" applies to it.
+// An application's own entry comes first, then "All applications"; an unmatched record has
+// no bundle yet, so "All applications" applies to it.
 TEST_F(ModelTest, FilterLevelLookup) {
     setLevel(kAllApplications, kFilterLevelLow);
     setLevel("org.example.a", 7);
@@ -51,19 +52,15 @@ TEST_F(ModelTest, ExistenceVerdictIsCachedUntilTheLevelChanges) {
     auto [pid, w] = appWithWindow("org.example.a", "Doc");
     VLElementRef r = record(pid, w);
     EXPECT_TRUE(r->checkIfExists());
-    EXPECT_EQ(r->alreadyFiltered(), kFilterLevelMedium);
     // The window turns into a dialog without children: the cached verdict stands...
     sim.updateWindow(w, [](sim::WindowSpec& s) {
         s.subrole = ax::SubroleDialog;
         s.childCount = 0;
     });
     EXPECT_TRUE(r->checkIfExists());
-    // ...until the level changes; 7 acts as Medium and so keeps it too.
-    setLevel(kAllApplications, 7);
-    EXPECT_TRUE(r->checkIfExists());
+    // ...until the level changes.
     setLevel(kAllApplications, kFilterLevelHigh);
     EXPECT_FALSE(r->checkIfExists());
-    EXPECT_EQ(r->alreadyFiltered(), kFilterLevelHigh);
     // An empty title is never a window, and is not cached.
     sim.updateWindow(w, [](sim::WindowSpec& s) { s.title = ""; });
     setLevel(kAllApplications, kFilterLevelLow);
@@ -97,24 +94,6 @@ TEST_F(ModelTest, HungApplicationsKeepTheirVerdictAndTheNoWindowMarkerAsksNothin
     VLElementRef unlisted = record(pid, w);
     EXPECT_FALSE(unlisted->shouldShowWindow(nullptr));
     EXPECT_EQ(unlisted->wid(), VLElement::kNoWindow);
-}
-
-// An application has open windows when one is standard or a dialog, or when it does not answer.
-TEST_F(ModelTest, OpenWindowsOfAProcess) {
-    sim::WindowSpec palette, dialog;
-    palette.subrole = ax::SubroleFloatingWindow;
-    dialog.subrole = ax::SubroleSystemDialog;
-    const pid_t a = appWithWindow("org.example.a", "Palette", palette).first;
-    const pid_t b = appWithWindow("org.example.b", "Alert", dialog).first;
-    sim::ApplicationSpec faceless;
-    faceless.hasAccessibility = false;
-    pid_t c = sim.addApplication(faceless);
-
-    EXPECT_FALSE(VLElement::checkIfPidHasOpenWindows(a));
-    EXPECT_TRUE(VLElement::checkIfPidHasOpenWindows(b));
-    EXPECT_FALSE(VLElement::checkIfPidHasOpenWindows(c));
-    sim.setApplicationHung(a, true);
-    EXPECT_TRUE(VLElement::checkIfPidHasOpenWindows(a));
 }
 
 TEST_F(ModelTest, RulesReadFiltersWhileThePreferencesEditThem) {
