@@ -102,18 +102,5 @@ TEST_F(DisplayDelayTest, WithNoDelayThePanelAlwaysComesUpAndTheReleaseActivatesI
     expectSwitchOver();
 }
 
-TEST_F(DisplayDelayTest, CapsLockNeverReadsAsReleasedSoThePanelComesUpAndTheReleaseEndsIt) {
-    hold(kOption | kEventFlagAlphaShift);
-    press(&VLHandler::KeyCycleAppForward);
-    sim.setModifierFlags(kEventFlagAlphaShift); // Option let go at once, Caps Lock stays on
-    for (int poll = 1; poll <= 4; ++poll) nextPoll();
-    EXPECT_EQ(engine->pollingThreadsRunning(), 0);
-    EXPECT_EQ(window.orderFronts, 1); // no quick switch: the panel came up
-    release(kEventFlagAlphaShift);    // the center reports the tracked modifiers' release
-    settle();
-    EXPECT_EQ(activations(p[1], "3"), 1);
-    EXPECT_FALSE(panel().isShown());
-}
-
 } // namespace
 } // namespace velora

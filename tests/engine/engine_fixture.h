@@ -86,8 +86,9 @@ protected:
     }
     IKBController& panel() { return engine->coverFlow(); }
 
-    static sim::ApplicationSpec application(const std::string& name) {
+    static sim::ApplicationSpec application(const std::string& name, bool quitsWhenAsked = true) {
         sim::ApplicationSpec spec;
+        spec.quitsWhenAsked = quitsWhenAsked;
         spec.bundleIdentifier = spec.name = name;
         spec.bundlePath = "/opt/" + name;
         spec.executablePath = "/usr/bin/" + name;

@@ -30,11 +30,6 @@ protected:
         joinHelpers();
     }
 
-    static sim::ApplicationSpec application(const std::string& name, bool mortal) {
-        sim::ApplicationSpec s = EngineTest::application(name);
-        s.quitsWhenAsked = mortal;
-        return s;
-    }
     sim::WindowSpec windowOptions(const std::string& title, bool mortal) {
         sim::WindowSpec w;
         w.title = title;
