@@ -10,16 +10,6 @@ namespace {
 
 using test::ModelTest;
 
-// An application's own entry comes first, then "All applications"; an unmatched record has
-// no bundle yet, so "All applications" applies to it.
-TEST_F(ModelTest, FilterLevelLookup) {
-    setLevel(kAllApplications, kFilterLevelLow);
-    setLevel("org.example.a", 7);
-    auto [pid, w] = appWithWindow("org.example.a", "A");
-    EXPECT_EQ(record(pid, w)->getFilterLevel(), kFilterLevelLow);
-    EXPECT_EQ(matched(pid, w)->getFilterLevel(), 7);
-}
-
 TEST_F(ModelTest, ExistenceByLevel) {
     sim::WindowSpec palette, dialog, lonelyDialog, group;
     palette.subrole = ax::SubroleFloatingWindow;
