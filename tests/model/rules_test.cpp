@@ -10,7 +10,7 @@ namespace {
 
 using test::ModelTest;
 
-TEST_F(ModelTest, ExistenceByLevel) {
+TEST_F(ModelTest, ExistenceByLevelAndItsCache) {
     sim::WindowSpec palette, dialog, lonelyDialog, group;
     palette.subrole = ax::SubroleFloatingWindow;
     palette.childCount = 3;
@@ -35,52 +35,40 @@ TEST_F(ModelTest, ExistenceByLevel) {
     VLElementRef blocked = record(pid, standard);
     EXPECT_FALSE(blocked->checkIfExists());
     EXPECT_EQ(blocked->alreadyFiltered(), VLElement::kNotFiltered);
-}
 
-TEST_F(ModelTest, ExistenceVerdictIsCachedUntilTheLevelChanges) {
+    // Another verdict stands while the window turns into a dialog without children, until the
+    // level changes; an empty title is never a window, and is not cached.
     setLevel(kAllApplications, kFilterLevelMedium);
-    auto [pid, w] = appWithWindow("org.example.a", "Doc");
-    VLElementRef r = record(pid, w);
+    VLElementRef r = record(pid, standard);
     EXPECT_TRUE(r->checkIfExists());
-    // The window turns into a dialog without children: the cached verdict stands...
-    sim.updateWindow(w, [](sim::WindowSpec& s) {
+    sim.updateWindow(standard, [](sim::WindowSpec& s) {
         s.subrole = ax::SubroleDialog;
         s.childCount = 0;
     });
     EXPECT_TRUE(r->checkIfExists());
-    // ...until the level changes.
     setLevel(kAllApplications, kFilterLevelHigh);
     EXPECT_FALSE(r->checkIfExists());
-    // An empty title is never a window, and is not cached.
-    sim.updateWindow(w, [](sim::WindowSpec& s) { s.title = ""; });
+    sim.updateWindow(standard, [](sim::WindowSpec& s) { s.title = ""; });
     setLevel(kAllApplications, kFilterLevelLow);
     EXPECT_FALSE(r->checkIfExists());
     EXPECT_EQ(r->alreadyFiltered(), kFilterLevelHigh);
 }
 
-// A hung application's windows keep the verdict they had; the no-window marker is refused
-// without asking the application at all.
-TEST_F(ModelTest, HungApplicationsKeepTheirVerdictAndTheNoWindowMarkerAsksNothing) {
+// The no-window marker is refused without asking the application; a healthy window titled like
+// a hung one is judged like any other; matching without a list fails for good.
+TEST_F(ModelTest, TheNoWindowMarkerAsksNothingAndANotRespondingTitleIsATitle) {
     auto [pid, w] = appWithWindow("org.example.a", "Doc");
-    uint32_t unseen = sim.addWindow(pid);
-    VLElementRef evaluated = matched(pid, w), neverEvaluated = matched(pid, unseen), marker = record(pid, w);
+    VLElementRef marker = record(pid, w);
     marker->setWid(VLElement::kNoWindow);
-    EXPECT_TRUE(evaluated->checkIfExists());
-    sim.setApplicationHung(pid, true);
-    EXPECT_TRUE(evaluated->checkIfExists());
-    EXPECT_FALSE(neverEvaluated->checkIfExists());
-    setLevel(kAllApplications, kFilterLevelLow); // whatever level it was computed at
-    EXPECT_TRUE(evaluated->shouldShowWindow(nullptr));
-    const int timeouts = sim.countCalls("timeout");
+    sim.setApplicationHung(pid, true); // any request would be recorded as a time-out
     EXPECT_FALSE(marker->shouldShowWindow(windowList()));
     EXPECT_FALSE(marker->shouldShowWindowDisregardingOptions(windowList()));
-    EXPECT_EQ(sim.countCalls("timeout"), timeouts);
+    EXPECT_EQ(sim.countCalls("timeout"), 0);
 
-    // A healthy window that happens to carry that title is judged like any other.
     sim.setApplicationHung(pid, false);
-    sim.updateWindow(unseen, [](sim::WindowSpec& s) { s.title = VLElement::kNotResponding; });
-    EXPECT_TRUE(neverEvaluated->checkIfExists());
-    // Matching without a list fails for good.
+    VLElementRef titled = matched(pid, sim.addWindow(pid));
+    sim.updateWindow(uint32_t(titled->wid()), [](sim::WindowSpec& s) { s.title = VLElement::kNotResponding; });
+    EXPECT_TRUE(titled->checkIfExists());
     VLElementRef unlisted = record(pid, w);
     EXPECT_FALSE(unlisted->shouldShowWindow(nullptr));
     EXPECT_EQ(unlisted->wid(), VLElement::kNoWindow);

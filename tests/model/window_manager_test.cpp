@@ -136,6 +136,7 @@ TEST_F(WindowManagerTest, WindowsOfAProcessAndTheWindowListFetches) {
     EXPECT_EQ(sim.countCalls("windowList"), 1); // scanning passes never fetch
 }
 
+// A hung application's windows are left out until it answers; a listed one keeps its windows.
 TEST_F(WindowManagerTest, HungApplication) {
     auto [hung, wh] = appWithWindow("org.example.hung", "H");
     auto [later, wl] = appWithWindow("org.example.later", "L");
