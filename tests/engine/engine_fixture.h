@@ -68,17 +68,15 @@ protected:
     ~EngineTest() override {
         sim.shutdown();
         joinReleases();
-        if (usesSharedCenter) SGHotKeyCenter::resetForTesting();
         VLHandler::resetSharedHandlerForTesting();
         VLWindowManager::resetSharedManagerForTesting();
         VLSettings::shared().reset();
     }
 
     // The engine, once the window list has scanned and its scanning thread sleeps.
-    VLHandler& start(bool sharedCenter = false) {
-        usesSharedCenter = sharedCenter;
+    VLHandler& start() {
         VLHandler::setCoverFlowLoader([this] { return VLPanelOutlets{&window, &view}; });
-        VLHandler::setHotKeyLink(sharedCenter ? nullptr : &link);
+        VLHandler::setHotKeyLink(&link);
         VLHandler& handler = VLHandler::sharedHandler();
         handler.setApplicationDelegate(&delegate);
         VLWindowManager& windows = VLWindowManager::sharedManager();
@@ -88,10 +86,9 @@ protected:
     }
     IKBController& panel() { return engine->coverFlow(); }
 
-    // --- the desktop
-
-    static sim::ApplicationSpec application(const std::string& name) {
+    static sim::ApplicationSpec application(const std::string& name, bool quitsWhenAsked = true) {
         sim::ApplicationSpec spec;
+        spec.quitsWhenAsked = quitsWhenAsked;
         spec.bundleIdentifier = spec.name = name;
         spec.bundlePath = "/opt/" + name;
         spec.executablePath = "/usr/bin/" + name;
@@ -111,14 +108,16 @@ protected:
     }
     uint32_t windowOf(pid_t pid) const { return sim.windowsOf(pid).front(); }
 
-    // --- the user's hands
-
     void hold(uint64_t flags = kOption) { sim.setModifierFlags(flags); }
     // Releases every modifier and, as the hot key center does, starts endHandling on a new thread.
     void release(uint64_t remaining = 0) {
         sim.setModifierFlags(remaining);
+        releasesStarted.fetch_add(1);
         std::lock_guard lock(releasesMutex);
-        releases.emplace_back([this] { engine->endHandling(); });
+        releases.emplace_back([this] {
+            engine->endHandling();
+            releasesFinished.fetch_add(1);
+        });
     }
     void joinReleases() {
         std::vector<std::thread> done;
@@ -145,8 +144,6 @@ protected:
         return swallowed;
     }
 
-    // --- the clock
-
     // The polling thread has read the modifiers at least `reads` times in all and sleeps
     // (with the window list's thread), or it has ended.
     bool pollerWaits(uint64_t reads) {
@@ -155,12 +152,13 @@ protected:
         });
     }
     // One poll interval: the polling thread (asleep first) reads the modifiers once more.
-    void nextPoll() {
-        ASSERT_TRUE(pollerWaits(sim.modifierFlagReads()));
+    bool waitedPoll() {
+        if (!pollerWaits(sim.modifierFlagReads())) return false;
         const uint64_t reads = sim.modifierFlagReads();
         sim.advance(VLHandler::kPollInterval);
-        ASSERT_TRUE(pollerWaits(reads + 1));
+        return pollerWaits(reads + 1);
     }
+    void nextPoll() { ASSERT_TRUE(waitedPoll()); }
     // Lets every polling thread finish, then every release; delivers what they handed over.
     void settle() {
         ASSERT_TRUE(sim.advanceUntil([&] { return engine->pollingThreadsRunning() == 0; }, 100.0));
@@ -189,8 +187,6 @@ protected:
         settle();
     }
 
-    // --- what happened
-
     int activations(pid_t pid, const std::string& options) const {
         int n = 0;
         for (const auto& call : sim.calls())
@@ -209,8 +205,8 @@ protected:
         EXPECT_TRUE(panel().browserData().empty());
         EXPECT_FALSE(engine->shouldHandleKeys());
         EXPECT_EQ(engine->pollingThreadsRunning(), 0);
-        EXPECT_FALSE(link.keysTaken()) << "command keys still taken";
-        EXPECT_FALSE(link.isRegistered(delegate.backward)) << "the temporary key is still registered";
+        EXPECT_FALSE(link.keysTaken());
+        EXPECT_FALSE(link.isRegistered(delegate.backward));
     }
 
     TempDir dir;
@@ -219,9 +215,9 @@ protected:
     RecordingHotKeyLink link;
     RecordingApplicationDelegate delegate;
     VLHandler* engine = nullptr;
-    bool usesSharedCenter = false;
     std::mutex releasesMutex;
     std::vector<std::thread> releases;
+    std::atomic<int> releasesStarted{0}, releasesFinished{0};
 };
 
 } // namespace velora::test

@@ -5,10 +5,7 @@
 // empty and hidden.
 //
 // Reproducible by seed: VELORA_STRESS_SEED and VELORA_STRESS_HOLDS override the defaults.
-#include <condition_variable>
 #include <cstdlib>
-#include <deque>
-#include <optional>
 #include <random>
 #include <set>
 #include <sstream>
@@ -26,62 +23,13 @@ uint64_t fromEnvironment(const char* name, uint64_t fallback) {
     return value && *value ? std::strtoull(value, nullptr, 10) : fallback;
 }
 
-// Offers key-downs to the engine from its own thread, one at a time as the hot key center's
-// tap does, without the caller waiting for the answer.
-class TapThread {
-public:
-    explicit TapThread(VLHandler& engine) : engine_(engine), thread_([this] { run(); }) {}
-    ~TapThread() {
-        offer(std::nullopt);
-        thread_.join();
-    }
-    void offer(std::optional<KeyEvent> event) { // none: stop
-        std::lock_guard lock(m_);
-        queue_.push_back(std::move(event));
-        cv_.notify_all();
-    }
-    bool idle() {
-        std::lock_guard lock(m_);
-        return queue_.empty() && !busy_;
-    }
-
-private:
-    void run() {
-        std::unique_lock lock(m_);
-        while (true) {
-            cv_.wait(lock, [&] { return !queue_.empty(); });
-            std::optional<KeyEvent> event = std::move(queue_.front());
-            queue_.pop_front();
-            if (!event) return;
-            busy_ = true;
-            lock.unlock();
-            engine_.shouldHandleKey(*event);
-            lock.lock();
-            busy_ = false;
-        }
-    }
-    VLHandler& engine_;
-    std::mutex m_;
-    std::condition_variable cv_;
-    std::deque<std::optional<KeyEvent>> queue_;
-    bool busy_ = false;
-    std::thread thread_;
-};
-
 class SwitchStressTest : public EngineTest {
 protected:
     ~SwitchStressTest() override {
-        tap.reset();
         sim.shutdown();
-        std::lock_guard lock(helpersMutex);
-        for (auto& t : helpers) t.join();
+        joinHelpers();
     }
 
-    static sim::ApplicationSpec application(const std::string& name, bool mortal) {
-        sim::ApplicationSpec s = EngineTest::application(name);
-        s.quitsWhenAsked = mortal;
-        return s;
-    }
     sim::WindowSpec windowOptions(const std::string& title, bool mortal) {
         sim::WindowSpec w;
         w.title = title;
@@ -123,9 +71,18 @@ protected:
         VLHandler* handler = engine; // called through a local: UBSan misreads engine->*action
         (handler->*action)();
     }
+    // A key-down from a new thread that first waits for the previous one: one at a time, as
+    // the hot key center's tap offers them, and without the caller waiting for the answer.
     void offerKey(int64_t code, bool shifted) {
         log("key" + std::to_string(code));
-        tap->offer(keyEvent(code, kOption | (shifted ? kEventFlagShift : 0)));
+        keysOffered.fetch_add(1);
+        std::lock_guard lock(helpersMutex);
+        tap = std::thread([this, event = keyEvent(code, kOption | (shifted ? kEventFlagShift : 0)),
+                           previous = std::move(tap)]() mutable {
+            if (previous.joinable()) previous.join();
+            engine->shouldHandleKey(event);
+            keysHandled.fetch_add(1);
+        });
     }
     void killMortal() {
         if (mortals.empty()) return;
@@ -138,35 +95,24 @@ protected:
             helpers.emplace_back([this, victim] { sim.terminateApplication(victim); });
         }
     }
-    void advancePolls(int polls, bool waitEachTime) {
+    void advancePolls(int polls, bool fromSleep) {
         log("adv" + std::to_string(polls));
         for (int i = 0; i < polls; ++i) {
-            // Waiting: from a sleeping polling thread, so that the step wakes it.
-            if (waitEachTime) {
-                if (!waitedPoll()) ADD_FAILURE() << "a polling thread neither sleeps nor ends; steps: " << script.str();
-                else sim.pump();
-            } else {
-                sim.advance(VLHandler::kPollInterval);
-                sim.pump();
-            }
+            // From a sleeping polling thread, so that the step wakes it.
+            if (fromSleep && !waitedPoll()) ADD_FAILURE() << "a polling thread neither sleeps nor ends; steps: " << script.str();
+            if (!fromSleep) sim.advance(VLHandler::kPollInterval);
+            sim.pump();
         }
     }
-    // One poll interval from a sleeping polling thread to its next sleep (or its end).
-    bool waitedPoll() {
-        if (!pollerWaits(sim.modifierFlagReads())) return false;
-        const uint64_t reads = sim.modifierFlagReads();
-        sim.advance(VLHandler::kPollInterval);
-        return pollerWaits(reads + 1);
-    }
-    void releaseModifiers(uint64_t remaining) {
-        log("release");
-        sim.setModifierFlags(remaining);
-        releasesStarted.fetch_add(1);
-        std::lock_guard lock(releasesMutex);
-        releases.emplace_back([this] {
-            engine->endHandling();
-            releasesFinished.fetch_add(1);
-        });
+    void joinHelpers() {
+        std::vector<std::thread> done;
+        {
+            std::lock_guard lock(helpersMutex);
+            done.swap(helpers);
+            done.push_back(std::move(tap));
+        }
+        for (auto& t : done)
+            if (t.joinable()) t.join();
     }
 
     // --- checks
@@ -178,18 +124,14 @@ protected:
         for (int round = 0; round < 2000 && !threadsDone; ++round) {
             threadsDone = sim.pumpUntil(
                 [&] {
-                    return engine->pollingThreadsRunning() == 0 && tap->idle() &&
+                    return engine->pollingThreadsRunning() == 0 && keysHandled.load() == keysOffered.load() &&
                            releasesFinished.load() == releasesStarted.load();
                 },
                 0.002);
             if (!threadsDone && engine->pollingThreadsRunning() > 0 && !waitedPoll()) return false;
         }
         joinReleases();
-        {
-            std::lock_guard lock(helpersMutex);
-            for (auto& t : helpers) t.join();
-            helpers.clear();
-        }
+        joinHelpers();
         engine->queue().waitUntilAllOperationsAreFinished();
         while (sim.pump() > 0) {}
         // Only the window list's scanning thread may sleep on the clock now.
@@ -202,7 +144,6 @@ protected:
     struct Outcomes {
         int applications = 0, plain = 0, reveals = 0, preferences = 0;
         std::set<pid_t> plainPids;
-        std::string trail;
         bool exactlyOne() const {
             const int others = applications + reveals + preferences;
             if (others == 1) return plain == 0;
@@ -215,8 +156,6 @@ protected:
             if (call.kind == "activate" && call.detail == "3") ++o.applications;
             if (call.kind == "activate" && call.detail == "2") ++o.plain, o.plainPids.insert(call.pid);
             if (call.kind == "reveal") ++o.reveals;
-            if (call.kind == "activate" || call.kind == "reveal" || call.kind == "raise")
-                o.trail += call.kind + "(" + std::to_string(call.pid) + "," + call.detail + ") ";
         }
         o.preferences = delegate.preferences.load();
         return o;
@@ -224,12 +163,12 @@ protected:
 
     std::mt19937 rng;
     std::ostringstream script;
-    std::unique_ptr<TapThread> tap;
+    std::thread tap;
     pid_t x = 0, y = 0, z = 0;
     std::vector<uint32_t> xWindows;
     std::vector<pid_t> mortals;
     int nextMortal = 0;
-    std::atomic<int> releasesStarted{0}, releasesFinished{0};
+    std::atomic<int> keysOffered{0}, keysHandled{0};
     std::mutex helpersMutex;
     std::vector<std::thread> helpers;
 };
@@ -241,7 +180,6 @@ TEST_F(SwitchStressTest, EveryHoldEndsInExactlyOneActivationCancelOrCommand) {
     buildDesktop();
     start();
     VLSettings::shared().updateFilters([](FilterDictionary& f) { f["Z"] = kFilterLevelBlockAll; });
-    tap = std::make_unique<TapThread>(*engine);
 
     const std::pair<Action, const char*> actions[] = {
         {&VLHandler::KeyCycleAppForward, "appF"},       {&VLHandler::KeyCycleAppBackward, "appB"},
@@ -301,18 +239,19 @@ TEST_F(SwitchStressTest, EveryHoldEndsInExactlyOneActivationCancelOrCommand) {
                 break;
             }
         }
-        releaseModifiers(held & kEventFlagAlphaShift);
+        log("release");
+        release(held & kEventFlagAlphaShift);
         if (rng() % 2) advancePolls(1 + int(rng() % 3), false);
 
         const std::string where = "seed " + std::to_string(seed) + " hold " + std::to_string(hold) + ": ";
         ASSERT_TRUE(quiesce()) << where << "a thread is left waiting; steps: " << script.str();
         const Outcomes o = outcomes();
-        ASSERT_TRUE(o.exactlyOne()) << where << "prefs=" << o.preferences << " [" << o.trail << "]; steps: " << script.str();
+        ASSERT_TRUE(o.exactlyOne()) << where << o.applications << " switched, " << o.plain << " plain, " << o.reveals
+                                    << " reveals, " << o.preferences << " preferences; steps: " << script.str();
         ASSERT_TRUE(!panel().isShown() && panel().browserData().empty() && !engine->shouldHandleKeys() &&
                     !link.isRegistered(delegate.backward) && !link.keysTaken())
             << where << "the switch left its panel or keys behind; steps: " << script.str();
     }
-    tap.reset();
 }
 
 } // namespace

@@ -7,11 +7,6 @@ namespace {
 
 class FocusPollIdleTest : public test::ModelTest {
 protected:
-    std::vector<uint64_t> listed(const VLWindowManager& m) {
-        std::vector<uint64_t> ids;
-        for (const VLElementRef& r : m.windowsArray()) ids.push_back(r->element().id);
-        return ids;
-    }
     // Ends the poll's sleep of one interval and waits until the thread has looked at the
     // focus count and sleeps again.
     void endPollSleep() {
@@ -25,8 +20,7 @@ TEST_F(FocusPollIdleTest, SleepsWhileTheFocusStandsStillWakesOnAChangeAndStillRe
     sim.setReportsFocusChanges(true);
     auto [a, wa] = appWithWindow("org.example.a", "A");
     auto [b, wb] = appWithWindow("org.example.b", "B");
-    VLWindowManager& m = VLWindowManager::sharedManager();
-    ASSERT_TRUE(sim.pumpUntil([&] { return m.completedPasses() >= 1 && sim.sleepers() >= 1; }));
+    VLWindowManager& m = start();
     EXPECT_EQ(listed(m), (std::vector<uint64_t>{wa, wb}));
 
     endPollSleep();

@@ -28,6 +28,18 @@ protected:
     static void setLevel(const std::string& key, int32_t level) {
         VLSettings::shared().updateFilters([&](FilterDictionary& f) { f[key] = level; });
     }
+    // The shared manager, once its scanning thread has completed its first pass and sleeps.
+    VLWindowManager& start() {
+        VLWindowManager& m = VLWindowManager::sharedManager();
+        EXPECT_TRUE(sim.pumpUntil([&] { return m.completedPasses() >= 1 && sim.sleepers() >= 1; }));
+        return m;
+    }
+    static std::vector<uint64_t> ids(const std::vector<VLElementRef>& records) {
+        std::vector<uint64_t> out;
+        for (const VLElementRef& r : records) out.push_back(r->element().id);
+        return out;
+    }
+    static std::vector<uint64_t> listed(const VLWindowManager& m) { return ids(m.windowsArray()); }
     // A record matched against the current window list.
     VLElementRef matched(pid_t pid, uint32_t window) {
         VLElementRef r = record(pid, window);

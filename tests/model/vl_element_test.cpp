@@ -1,21 +1,10 @@
-// Window records: identity, attributes read from their sources, buttons and pictures.
+// Window records: attributes read from their sources, and pictures.
 #include "model_fixture.h"
 
 namespace velora {
 namespace {
 
 using test::ModelTest;
-
-TEST_F(ModelTest, RecordsAreEqualByElementAndNullEqualsNothing) {
-    auto [pid, w] = appWithWindow("org.example.a", "A");
-    const uint32_t other = sim.addWindow(pid);
-    EXPECT_TRUE(record(pid, w)->isEqualTo(record(pid, w)));
-    EXPECT_FALSE(record(pid, w)->isEqualTo(record(pid, other)));
-    VLElementRef null = VLElement::elementWithElementRef(AXElement{});
-    EXPECT_FALSE(null->isEqualTo(*null));
-    EXPECT_FALSE(null->isEqualTo(record(pid, w)));
-    EXPECT_FALSE(record(pid, w)->isEqualTo(VLElementRef()));
-}
 
 // What needs a pid or a window number is unknown until the record is matched; a hung
 // application's window reads as not responding, a gone one's as nothing.
@@ -37,20 +26,6 @@ TEST_F(ModelTest, AttributesNeedAMatchAndALiveApplication) {
     EXPECT_EQ(unmatched->getTitle(), std::nullopt); // no pid: no running application to vouch for it
     sim.terminateApplication(pid);
     EXPECT_EQ(r->getTitle(), std::nullopt);
-}
-
-TEST_F(ModelTest, WindowsWithoutButtonsAreNeitherClosedNorMinimised) {
-    sim::WindowSpec locked;
-    locked.closeEnabled = false;
-    locked.hasMinimizeButton = false;
-    auto [pid, w] = appWithWindow("org.example.a", "A", locked);
-    VLElementRef r = record(pid, w);
-    EXPECT_FALSE(r->isClosable());
-    EXPECT_FALSE(r->isMinimizable());
-    r->minimizeWindow();
-    r->closeWindow();
-    EXPECT_FALSE(sim.window(w).minimized);
-    EXPECT_TRUE(sim.windowExists(w));
 }
 
 TEST_F(ModelTest, GrabWindowNeedsFivePointsAndAWindowNumber) {
