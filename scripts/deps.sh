@@ -13,6 +13,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb openbox fluxbox xterm x11-apps x11-utils wmctrl xdotool libxres1 libxtst6
   fonts-dejavu-core dbus dbus-x11 imagemagick python3
+  trayer lintian desktop-file-utils appstream man-db groff-base file debootstrap
 )
 
 missing=()
