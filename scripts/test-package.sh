@@ -66,11 +66,11 @@ mirror=$(apt-get indextargets --format '$(REPO_URI) $(RELEASE) $(COMPONENT) $(TA
 $sudo debootstrap --variant=minbase "$suite" "$root" "$mirror" >"$work/debootstrap.log" 2>&1 ||
   { tail -n 20 "$work/debootstrap.log" >&2; fail "debootstrap of $suite from $mirror failed"; }
 in_root() { $sudo env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive chroot "$root" "$@"; }
-# Every file of the root with its type and size, apt's and dpkg's own records aside.
+# Every file of the root with its type (and a file's size; a folder's grows and stays grown), apt's and dpkg's own records aside.
 snapshot() {
   $sudo find "$root" -xdev \( -path "$root/var/lib/apt" -o -path "$root/var/lib/dpkg" -o -path "$root/var/cache" \
     -o -path "$root/var/log" -o -path "$root/tmp" -o -path "$root/proc" -o -path "$root/dev" \) -prune \
-    -o -printf '%P %y %s\n' | sort
+    -o -type f -printf '%P f %s\n' -o -printf '%P %y\n' | sort
 }
 snapshot >"$work/before"
 
