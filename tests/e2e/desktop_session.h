@@ -74,7 +74,7 @@ protected:
     // Added to velora's and the clients' environment (a session bus of the test's own, say).
     std::map<std::string, std::string> extraEnvironment_;
 
-private:
+  private:
     std::unique_ptr<test::TempDir> dir_;
     std::filesystem::path home_;
     std::unique_ptr<ChildProcess> velora_;

@@ -2,8 +2,8 @@
 // the session bus and counts itself as the host, so Qt programs put their status icons on the
 // bus. Each registered item is shown as a small window titled "sni-item icon" (its IconPixmap
 // or IconName drawn; "sni-item blank" when it has no image); a left click on it calls the
-// item's Activate, a right click its ContextMenu, both at the pointer. The window goes when
-// the item's bus name does. Prints "ready" on stdout once the watcher's name is owned.
+// item's Activate, a right click its ContextMenu, both at the pointer on release. The window
+// goes when the item's bus name does. Prints "ready" on stdout once the watcher's name is owned.
 #include <QApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -56,8 +56,12 @@ QImage largestPixmap(const QDBusArgument& argument) {
 }
 
 class ItemWindow : public QWidget {
-public:
+  public:
     ItemWindow(QString service, QString path) : service_(std::move(service)), path_(std::move(path)) {
+        // A panel's icon: a click on it never takes the focus, which would close the menu the
+        // click opens.
+        setWindowFlag(Qt::WindowDoesNotAcceptFocus);
+        setAttribute(Qt::WA_X11NetWmWindowTypeDock);
         setFixedSize(32, 32);
         refresh();
     }
@@ -72,28 +76,31 @@ public:
             if (pixmap.canConvert<QDBusArgument>()) image_ = largestPixmap(pixmap.value<QDBusArgument>());
             const QString name = all.value(QStringLiteral("IconName")).toString();
             if (image_.isNull() && !name.isEmpty())
-                image_ = (QFileInfo(name).isAbsolute() ? QIcon(name) : QIcon::fromTheme(name)).pixmap(32).toImage();
+                image_ = (QFileInfo(name).isAbsolute() ? QIcon(name) : QIcon::fromTheme(name))
+                             .pixmap(32)
+                             .toImage();
         }
         setWindowTitle(image_.isNull() ? QStringLiteral("sni-item blank") : QStringLiteral("sni-item icon"));
         update();
     }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.fillRect(rect(), Qt::darkGray);
         if (!image_.isNull()) painter.drawImage(rect(), image_);
     }
-    void mousePressEvent(QMouseEvent* event) override {
+    // On release, as panels do: the click's pointer grab has ended when the item opens a menu.
+    void mouseReleaseEvent(QMouseEvent* event) override {
         const char* method = event->button() == Qt::RightButton ? "ContextMenu" : "Activate";
         const QPoint at = event->globalPosition().toPoint();
-        QDBusMessage call = QDBusMessage::createMethodCall(service_, path_, QString::fromLatin1(kItemInterface),
-                                                           QString::fromLatin1(method));
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            service_, path_, QString::fromLatin1(kItemInterface), QString::fromLatin1(method));
         call << at.x() << at.y();
         QDBusConnection::sessionBus().asyncCall(call);
     }
 
-private:
+  private:
     QString service_, path_;
     QImage image_;
 };
@@ -105,7 +112,7 @@ class Watcher : public QObject {
     Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
     Q_PROPERTY(int ProtocolVersion READ protocolVersion)
 
-public:
+  public:
     Watcher() {
         watcher_.setConnection(QDBusConnection::sessionBus());
         watcher_.setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
@@ -113,13 +120,14 @@ public:
     }
     QStringList items() const {
         QStringList out;
-        for (const auto& [key, item] : items_) out << key;
+        for (const auto& [key, item] : items_)
+            out << key;
         return out;
     }
     bool hostRegistered() const { return true; }
     int protocolVersion() const { return 0; }
 
-public slots:
+  public slots:
     void RegisterStatusNotifierItem(const QString& serviceOrPath, const QDBusMessage& message) {
         // Either a bus name (the item at /StatusNotifierItem) or an object path of the caller.
         QString service = serviceOrPath, path = QStringLiteral("/StatusNotifierItem");
@@ -143,12 +151,12 @@ public slots:
     }
     void RegisterStatusNotifierHost(const QString&) {}
 
-signals:
+  signals:
     void StatusNotifierItemRegistered(const QString& item);
     void StatusNotifierItemUnregistered(const QString& item);
     void StatusNotifierHostRegistered();
 
-private:
+  private:
     void forget(const QString& name) {
         for (auto it = items_.begin(); it != items_.end();) {
             if (!it->second.names.contains(name)) {

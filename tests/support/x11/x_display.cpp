@@ -179,6 +179,11 @@ xcb_window_t XDisplay::embeddedWindowOf(pid_t wanted) {
     return 0;
 }
 
+xcb_window_t XDisplay::inputFocus() {
+    Reply<xcb_get_input_focus_reply_t> r(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+    return r ? r->focus : XCB_NONE;
+}
+
 std::vector<xcb_window_t> XDisplay::popupsOf(pid_t wanted) {
     std::vector<xcb_window_t> out;
     for (xcb_window_t w : rootChildren())
