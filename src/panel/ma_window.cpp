@@ -12,6 +12,7 @@
 #include <cmath>
 #include <mutex>
 
+#include "panel/off_screen.h"
 #include "platform/platform.h"
 
 namespace velora {
@@ -137,7 +138,7 @@ void MAWindow::makeKeyAndOrderFront() {
     raise();
 }
 
-void MAWindow::orderOut() { hide(); }
+void MAWindow::orderOut() { hideAndConfirm(*this); }
 
 void MAWindow::setAlphaValue(double alpha) { setWindowOpacity(std::clamp(alpha, 0.0, 1.0)); }
 

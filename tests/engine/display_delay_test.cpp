@@ -18,7 +18,8 @@ protected:
 
 // The default delay is four polls. Released before any of them, the switch goes to B without
 // the panel; held through the fourth, the panel comes up, and the release it then sees ends the
-// switch on its selection (the center's report of the same release finds nothing more to end).
+// switch on its selection, once the panel has gone (the center's report of the same release
+// finds nothing more to end).
 TEST_F(DisplayDelayTest, AReleaseBeforePollFourSwitchesAtOnceAndAtPollFourShowsThePanel) {
     // An end or cancel while nothing is shown changes nothing.
     release();
@@ -41,8 +42,14 @@ TEST_F(DisplayDelayTest, AReleaseBeforePollFourSwitchesAtOnceAndAtPollFourShowsT
         settle();
         EXPECT_EQ(window.orderFronts, releasedAt < 4 ? 0 : 1);
         if (releasedAt == 4) {
+            // The panel goes before the activation: hiding it focuses the window under the
+            // pointer where focus follows the mouse, and only a later activation wins.
+            int activationsWhenHidden = -1;
+            window.onOrderOut = [&] { activationsWhenHidden = sim.countCalls("activate"); };
             release();
             settle();
+            window.onOrderOut = nullptr;
+            EXPECT_EQ(activationsWhenHidden, 0) << "the selection was activated while the panel was still up";
         }
         EXPECT_EQ(activations(p[1], "3"), 1);
         EXPECT_FALSE(panel().isShown());

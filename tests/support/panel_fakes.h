@@ -109,6 +109,7 @@ public:
     void orderOut() override {
         visible = false;
         ++orderOuts;
+        if (onOrderOut) onOrderOut();
     }
     bool isVisible() const override { return visible; }
     void setAlphaValue(double a) override { alpha = a; }
@@ -121,6 +122,7 @@ public:
     int centerings = 0;
     int orderFronts = 0;
     int orderOuts = 0;
+    std::function<void()> onOrderOut;  // runs as the window goes, to see what came before
 };
 
 } // namespace velora::test
