@@ -13,6 +13,11 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb openbox fluxbox xterm x11-apps x11-utils wmctrl xdotool libxres1 libxtst6
   fonts-dejavu-core dbus dbus-x11 imagemagick python3
+  # The window-manager matrix (scripts/test-wm-matrix.sh): each manager with what its
+  # desktop starts beside it (settings on the session bus, schemas, global shortcuts).
+  i3-wm icewm xfwm4 xfconf libxfce4ui-common kwin-x11 libkf5globalaccel-bin
+  marco mate-settings-daemon-common mutter gsettings-desktop-schemas
+  dconf-service dconf-gsettings-backend libglib2.0-bin
 )
 
 missing=()

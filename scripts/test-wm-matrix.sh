@@ -21,6 +21,7 @@ package() {
   esac
 }
 
+echo "== the end-to-end subset under each window manager as its users run it"
 failed=()
 out=$(mktemp)
 for run in "${runs[@]}"; do

@@ -52,6 +52,12 @@ protected:
         xdotool(up);
     }
 
+    // The active window comes to be the one titled so (at most kLongWait).
+    ::testing::AssertionResult activeBecomes(const std::string& title) {
+        if (waitFor([&] { return titleOf(x_->activeWindow()) == title; })) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "the active window is " << titleOf(x_->activeWindow()) << ", not " << title;
+    }
+
     // The topmost managed window under a point of the screen, 0 when none.
     xcb_window_t clientAt(int x, int y) {
         const auto order = x_->clientsBottomFirst();
@@ -76,7 +82,7 @@ protected:
         const xcb_window_t other = under == a ? b : a;
         activateInOrder({other, under});
         cycle({"alt"}, "Tab", true);  // the panel shows over the pointer
-        EXPECT_EQ(titleOf(waitForActiveChange(under)), titleOf(other));
+        EXPECT_TRUE(activeBecomes(titleOf(other)));
         EXPECT_TRUE(waitForPanelGone());
         EXPECT_FALSE(waitFor([&] { return x_->activeWindow() != other; }, 2s))
             << "the focus moved on to " << titleOf(x_->activeWindow());
@@ -114,15 +120,14 @@ TEST_F(UnderTheWindowManager, SwitchesCommandsAndTypingWorkAndTheManagerHasNoCom
                               {{"super"}, "Tab", true, "Xi"},               // P2 P1 Xi Yew P3
                               {{"alt"}, "Tab", true, "Pine 2"},             // Xi P2 P1 Yew P3
                               {{"alt"}, "grave", true, "Pine 1"}};          // P2 Xi P1 Yew P3
-        xcb_window_t before = x_->activeWindow();
-        ASSERT_EQ(titleOf(before), "Pine 2");
+        ASSERT_EQ(titleOf(x_->activeWindow()), "Pine 2");
         for (const Step& s : steps) {
             SCOPED_TRACE(std::string(s.held ? "held " : "quick ") + s.modifiers.front() + (s.modifiers.size() > 1 ? "-shift-" : "-") + s.key);
             cycle(s.modifiers, s.key, s.held);
-            const xcb_window_t chosen = waitForActiveChange(before);
-            ASSERT_EQ(titleOf(chosen), s.expected);
+            // Where the focus follows the mouse, the window under the pointer may have it for
+            // a moment as the panel goes; the selection's activation comes after.
+            ASSERT_TRUE(activeBecomes(s.expected));
             EXPECT_TRUE(waitForPanelGone());
-            before = chosen;
             std::this_thread::sleep_for(1s); // the switcher's focused-window poll learns the new order
         }
     }

@@ -32,6 +32,8 @@ TEST_F(DisplayDelayTest, AReleaseBeforePollFourSwitchesAtOnceAndAtPollFourShowsT
     for (int releasedAt : {0, 3, 4}) {
         SCOPED_TRACE("released before poll " + std::to_string(releasedAt));
         sim.clearCalls();
+        int activationsWhenHidden = -1;
+        window.onOrderOut = [&] { activationsWhenHidden = sim.countCalls("activate"); };
         hold();
         if (releasedAt == 0) sim.setModifierFlags(0);
         press(&VLHandler::KeyCycleAppForward);
@@ -42,19 +44,17 @@ TEST_F(DisplayDelayTest, AReleaseBeforePollFourSwitchesAtOnceAndAtPollFourShowsT
         settle();
         EXPECT_EQ(window.orderFronts, releasedAt < 4 ? 0 : 1);
         if (releasedAt == 4) {
-            // The panel goes before the activation: hiding it focuses the window under the
-            // pointer where focus follows the mouse, and only a later activation wins.
-            int activationsWhenHidden = -1;
-            window.onOrderOut = [&] { activationsWhenHidden = sim.countCalls("activate"); };
             release();
             settle();
-            window.onOrderOut = nullptr;
+            // The panel went before the activation: hiding it focuses the window under the
+            // pointer where focus follows the mouse, and only a later activation wins.
             EXPECT_EQ(activationsWhenHidden, 0) << "the selection was activated while the panel was still up";
         }
         EXPECT_EQ(activations(p[1], "3"), 1);
         EXPECT_FALSE(panel().isShown());
         EXPECT_TRUE(panel().browserData().empty());
         EXPECT_FALSE(engine->shouldHandleKeys());
+        window.onOrderOut = nullptr;
         bringAForward();
     }
 }

@@ -51,6 +51,15 @@ TEST_F(DesktopCacheTest, FrontToBackFollowsTheServersStackingAndPutsTheActiveFir
     EXPECT_EQ(cache.clientsFrontFirst()[2].window, 20u);
 }
 
+// A tiling manager (i3) focuses without restacking: after the active application, the one
+// active before comes next, whatever the stacking says.
+TEST_F(DesktopCacheTest, FrontToBackFollowsRecencyBeforeTheStacking) {
+    cache.insertClient(client(30, 300));
+    cache.setActive(10);
+    cache.setActive(30);  // 21 (pid 200) stays on top of 10 all along
+    EXPECT_EQ(cache.pidsFrontToBack(), (std::vector<pid_t>{300, 100, 200}));
+}
+
 TEST_F(DesktopCacheTest, AWindowRefusingTheFocusCountsAsActiveUntilTheManagerMovesOn) {
     cache.setActive(10);
     cache.noteActivationRequest(20, false);

@@ -145,6 +145,10 @@ std::vector<pid_t> DesktopCache::pidsFrontToBack() const {
         if (pid > 0 && std::find(out.begin(), out.end(), pid) == out.end()) out.push_back(pid);
     };
     if (auto it = clients_.find(activeLocked()); it != clients_.end()) add(it->second.pid);
+    // Then by their last active window: tiling managers (i3) do not restack on focus, so the
+    // stacking order says nothing of use there. Applications never active follow it.
+    for (xcb_window_t w : recency_)
+        if (auto it = clients_.find(w); it != clients_.end()) add(it->second.pid);
     for (xcb_window_t w : frontFirstLocked()) add(clients_.at(w).pid);
     return out;
 }

@@ -60,7 +60,8 @@ public:
     // The window of the process that was active last (by the manager's word or this
     // program's request), else its frontmost; a window that is not minimised is preferred.
     xcb_window_t mostRecentWindowOf(pid_t pid) const;
-    // Owners of managed windows: the active one first, then by their front window.
+    // Owners of managed windows: the active one first, then by their last active window,
+    // then by their front window.
     std::vector<pid_t> pidsFrontToBack() const;
     // Owners of managed windows in the order they were first seen.
     std::vector<pid_t> pidsInDiscoveryOrder() const;
