@@ -70,6 +70,8 @@ case "$wm" in
     mkdir -p "$HOME/.fluxbox"
     sed -E '/^Mod[14]( Shift)? Tab /d' /etc/X11/fluxbox/keys >"$HOME/.fluxbox/keys"
     [ -n "$sloppy" ] && echo 'session.screen0.focusModel: MouseFocus' >"$HOME/.fluxbox/init"
+    # No wallpaper: the stock style's setter fails on Xvfb and says so in an xmessage window.
+    echo 'background: none' >"$HOME/.fluxbox/overlay"
     startfluxbox >"$log" 2>&1 & ;;
   xfwm4) xfwm4 >"$log" 2>&1 & ;;            # xfconfd starts on the bus when it asks
   i3)
@@ -118,7 +120,9 @@ case "$wm" in
     done ;;
   marco)
     gsettings set org.mate.Marco.global-keybindings switch-windows disabled
-    gsettings set org.mate.Marco.global-keybindings switch-group disabled ;;
+    gsettings set org.mate.Marco.global-keybindings switch-group disabled
+    # Alt-Escape cycles windows; Escape is the key that cancels a switch.
+    gsettings set org.mate.Marco.global-keybindings cycle-windows disabled ;;
   mutter)
     for key in switch-applications switch-applications-backward switch-group switch-group-backward \
       switch-windows switch-windows-backward; do
