@@ -1,7 +1,7 @@
 // What a user does most, in one velora session under the window manager that the matrix
 // (scripts/test-wm-matrix.sh) started as its users run it: quick and held switches in the
 // three modes, a switch ended with the pointer where the panel was (focus that follows the
-// mouse must not win), Escape, a command key, and typing outside a switch. At the end the
+// mouse must not win), Escape, a command key (comma), and typing outside a switch. At the end the
 // manager's log must hold no complaint about a request (activations, closes) timed 0.
 // Runs only when VELORA_WM names the manager; the other suites cover a bare desktop.
 #include <cstdlib>
@@ -73,8 +73,10 @@ protected:
     void endWithThePointerWhereThePanelWas(xcb_window_t a, xcb_window_t b) {
         // A large window over the middle, where stacking managers may have left none.
         ASSERT_TRUE(startClient({"xterm", "-T", "Under", "-geometry", "160x60+0+0"}, "Under"));
+        // Within the panel, which is centred, but off the middle, where a tiling manager may
+        // have put the border between two windows.
         const QRect screen = x_->rootGeometry(x_->root());
-        const int cx = screen.center().x(), cy = screen.center().y();
+        const int cx = screen.center().x() - 57, cy = screen.center().y() - 31;
         xdotool({"mousemove", std::to_string(cx), std::to_string(cy)});
         xcb_window_t under = 0;
         waitFor([&] { return (under = clientAt(cx, cy)) != 0; });
@@ -149,16 +151,18 @@ TEST_F(UnderTheWindowManager, SwitchesCommandsAndTypingWorkAndTheManagerHasNoCom
     }
 
     {
-        SCOPED_TRACE("a command key: q quits the selected application");
-        const xcb_window_t doomed = startXterm("Doomed");
-        ASSERT_TRUE(doomed);
-        activateInOrder({doomed, xi});
+        // Comma: no manager here holds it (i3 binds q, h, f, r, w with its modifier; openbox,
+        // icewm, KWin and marco bind Escape with some), so it is Velora's under all of them.
+        SCOPED_TRACE("a command key: comma opens the preferences and ends the switch");
+        activateInOrder({yew, xi});
         xdotool({"keydown", "super", "key", "Tab"});
         ASSERT_TRUE(waitForPanel());
-        xdotool({"key", "q"});
-        EXPECT_TRUE(client(doomed).waitForExit(kLongWait)) << "the selected xterm is still running";
+        xdotool({"key", "comma"});
+        EXPECT_TRUE(waitFor([&] { return !veloraWindows().empty(); })) << "no preferences window";
         xdotool({"keyup", "super"});
         EXPECT_TRUE(waitForPanelGone());
+        for (xcb_window_t w : veloraWindows()) x_->closeWindow(w);
+        EXPECT_TRUE(waitFor([&] { return veloraWindows().empty(); })) << "the preferences window does not close";
     }
 
     {
