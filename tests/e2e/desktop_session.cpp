@@ -84,6 +84,23 @@ bool DesktopSession::startVelora() {
     return closed && velora_->running();
 }
 
+bool DesktopSession::restartVelora(const std::map<std::string, PlistValue>& settings) {
+    if (velora_) velora_->stop();
+    std::optional<PlistValue> stored = PlistValue::fromXml(test::readFile(settingsFile()));
+    PlistValue::Dictionary merged;
+    if (stored && stored->asDictionary()) merged = *stored->asDictionary();
+    for (const auto& [key, value] : settings) merged[key] = value;
+    test::writeFile(settingsFile(), PlistValue(merged).toXml());
+    velora_ = ChildProcess::start({VELORA_PROGRAM}, environment(), home_ / "velora.log");
+    const uint16_t alt = x_->modifierMaskOf(0xffe9 /* Alt_L */);
+    if (!velora_ || !waitFor([&] { return !velora_->running() || !x_->canGrab(0xff09 /* Tab */, alt); }) ||
+        !velora_->running()) {
+        ADD_FAILURE() << "velora did not come back holding Alt-Tab";
+        return false;
+    }
+    return true;
+}
+
 xcb_window_t DesktopSession::startClient(const std::vector<std::string>& argv, const std::string& title) {
     auto child = ChildProcess::start(argv, environment());
     if (!child) return 0;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/plist_value.h"
 #include "support/child_process.h"
 #include "support/temp_dir.h"
 #include "support/x11/x_display.h"
@@ -38,6 +39,9 @@ protected:
     // the welcome sheet that a first start opens. False (with a test failure) when it does
     // not come up.
     bool startVelora();
+    // Stops velora, merges these settings into its settings file and starts it again; false
+    // (with a test failure) when it does not come back holding Alt-Tab.
+    bool restartVelora(const std::map<std::string, PlistValue>& settings);
     ChildProcess& velora() { return *velora_; }
     std::map<std::string, std::string> environment() const;
     std::filesystem::path settingsFile() const { return home_ / ".config" / "velora" / "defaults.plist"; }
