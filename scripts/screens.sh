@@ -46,12 +46,12 @@ xvfb() {
 }
 pids=()
 stop() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; pids=(); }
-trap stop EXIT
+trap 'stop; scripts/desktop/two-monitors.sh stop' EXIT
 
 eval "$(scripts/desktop/two-monitors.sh start openbox)"
-pids+=($VELORA_DESKTOP_PIDS)
 run two-monitors
-stop
+scripts/desktop/two-monitors.sh stop
+unset VELORA_DESKTOP_PIDS VELORA_DESKTOP_DIR
 
 xvfb 2560x1600
 echo "Xft.dpi: 192" | xrdb -merge

@@ -49,7 +49,7 @@ CONF
   xrandr --output DUMMY0 --mode 1280x800_60 --pos 0x0 --primary --output DUMMY1 --mode 1280x800_60 --pos 1280x0
   if [ "$(xrandr --listactivemonitors | head -n1)" != "Monitors: 2" ]; then
     kill "${pids[@]}" 2>/dev/null || true
-    echo "two-monitors.sh: the server does not show two monitors" >&2; exit 1
+    echo "two-monitors.sh: the server does not show two monitors (see $dir/Xorg.log)" >&2; exit 1
   fi
   case "$wm" in
     openbox) openbox --config-file "$here/openbox-rc.xml" >/dev/null 2>&1 & pids+=($!) ;;
@@ -67,10 +67,12 @@ CONF
   echo "export DISPLAY=:$n"
   echo "export VELORA_DESKTOP_PIDS='${pids[*]}'"
   echo "export VELORA_DESKTOP_WM=$wm"
+  echo "export VELORA_DESKTOP_DIR=$dir"
 }
 
 stop() {
   for p in ${VELORA_DESKTOP_PIDS:-}; do kill "$p" 2>/dev/null || true; done
+  case "${VELORA_DESKTOP_DIR:-}" in /tmp/*) rm -rf "$VELORA_DESKTOP_DIR" ;; esac
 }
 
 cmd=${1:-}; shift || true
