@@ -87,6 +87,15 @@ TEST_F(Screens, ThePanelShowsWhollyOnTheMonitorOfTheFocusedWindowWhereverThePoin
                              << panel.height();
     release();
     ASSERT_EQ(titleOf(waitForActiveChange(right)), "Left");
+
+    // No focused window (both minimised): the pointer's monitor.
+    xdotool({"windowminimize", std::to_string(left)});
+    xdotool({"windowminimize", std::to_string(right)});
+    ASSERT_TRUE(waitFor([&] { return x_->activeWindow() == 0; })) << "a window keeps the focus";
+    xdotool({"mousemove", "1900", "400"});
+    panel = holdSwitch();
+    EXPECT_TRUE(second.contains(panel)) << "panel at " << panel.x() << "," << panel.y();
+    release();
     activate(right);
 
     // Full screen covers the focused window's monitor, and that one only.
