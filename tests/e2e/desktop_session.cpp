@@ -20,6 +20,17 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
     return true;
 }
 
+double whiteShare(const QImage& image, const QRect& area) {
+    int white = 0, all = 0;
+    for (int y = area.top(); y <= area.bottom(); y += 2)
+        for (int x = area.left(); x <= area.right(); x += 2) {
+            const QRgb p = image.pixel(x, y);
+            ++all;
+            if (qRed(p) > 235 && qGreen(p) > 235 && qBlue(p) > 235) ++white;
+        }
+    return all ? double(white) / all : 0.0;
+}
+
 void DesktopSession::SetUp() {
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display) GTEST_SKIP() << "no X display";

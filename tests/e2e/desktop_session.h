@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QRect>
+
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -29,6 +32,10 @@ using namespace std::chrono_literals;
 inline constexpr std::chrono::milliseconds kLongWait = 30s;
 
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = kLongWait);
+
+// The share of the area in near-white pixels. The panel itself is dark; the pictures of
+// xterms and of the clock are mostly white, so a panel without pictures has next to none.
+double whiteShare(const QImage& image, const QRect& area);
 
 class DesktopSession : public ::testing::Test {
 protected:

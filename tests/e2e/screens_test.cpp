@@ -22,18 +22,6 @@ int distance(QRgb a, QRgb b) {
     return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
 }
 
-// The share of the area in near-white pixels (xterm pictures are mostly white; the panel is dark).
-double whiteShare(const QImage& image, const QRect& area) {
-    int white = 0, all = 0;
-    for (int y = area.top(); y <= area.bottom(); y += 2)
-        for (int x = area.left(); x <= area.right(); x += 2) {
-            const QRgb p = image.pixel(x, y);
-            ++all;
-            if (qRed(p) > 235 && qGreen(p) > 235 && qBlue(p) > 235) ++white;
-        }
-    return all ? double(white) / all : 0.0;
-}
-
 class Screens : public DesktopSession {
 protected:
     // Holds Alt-Tab (all windows) and returns the panel's place on the root; empty when no
