@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/plist_value.h"
+#include "settings/plist_value.h"
 #include "support/child_process.h"
 #include "support/temp_dir.h"
 #include "support/x11/x_display.h"
