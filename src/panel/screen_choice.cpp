@@ -13,7 +13,9 @@ double overlapArea(const Rect& a, const Rect& b) {
     return w > 0 && h > 0 ? w * h : 0;
 }
 
-bool valid(int index, const std::vector<Rect>& screens) { return index >= 0 && std::size_t(index) < screens.size(); }
+bool valid(int index, const std::vector<Rect>& screens) {
+    return index >= 0 && std::size_t(index) < screens.size();
+}
 
 } // namespace
 
@@ -38,8 +40,8 @@ int chooseScreen(const std::vector<Rect>& screens, const std::optional<Rect>& wi
 Rect centeredInside(const Rect& area, Size size) {
     const double width = std::min(size.width, area.width), height = std::min(size.height, area.height);
     // Whole pixels: a half-pixel offset would blur every edge the panel draws.
-    return Rect{area.x + std::floor((area.width - width) / 2), area.y + std::floor((area.height - height) / 2), width,
-                height};
+    return Rect{area.x + std::floor((area.width - width) / 2),
+                area.y + std::floor((area.height - height) / 2), width, height};
 }
 
 } // namespace velora

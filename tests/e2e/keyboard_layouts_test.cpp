@@ -11,7 +11,7 @@ namespace {
 constexpr uint8_t kAboveTab = 49, kTab = 23, kEscape = 9;
 
 class KeyboardLayouts : public DesktopSession {
-protected:
+  protected:
     void TearDown() override {
         runToEnd({"setxkbmap", "-layout", "us"});
         DesktopSession::TearDown();
@@ -32,7 +32,7 @@ TEST_F(KeyboardLayouts, DefaultKeysWorkUnderGermanFrenchAndDvorakSetWhileVeloraR
     const xcb_window_t ash = startXterm("Ash");
     const auto pine = startWindowClient({"Pine 1", "Pine 2"});
     ASSERT_TRUE(ash && pine.size() == 2);
-    activateInOrder({pine[1], ash, pine[0]});  // recency: Pine 1, Ash, Pine 2
+    activateInOrder({pine[1], ash, pine[0]}); // recency: Pine 1, Ash, Pine 2
 
     const std::vector<std::vector<std::string>> layouts{
         {"-layout", "de"}, {"-layout", "fr"}, {"-layout", "us", "-variant", "dvorak"}};
@@ -50,7 +50,7 @@ TEST_F(KeyboardLayouts, DefaultKeysWorkUnderGermanFrenchAndDvorakSetWhileVeloraR
         withAlt({kTab});
         before = waitForActiveChange(before);
         ASSERT_EQ(titleOf(before), "Ash");
-        std::this_thread::sleep_for(1s);  // the focused-window poll learns the new order
+        std::this_thread::sleep_for(1s); // the focused-window poll learns the new order
         // Alt and the key above Tab: the next window of the active application. Back to Pine
         // first; (Pine 1, Ash, Pine 2) again after Alt-Tab.
         withAlt({kTab});

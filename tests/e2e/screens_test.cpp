@@ -19,11 +19,12 @@ bool onDesktop(const char* name) {
 }
 
 int distance(QRgb a, QRgb b) {
-    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+    return std::max(
+        {std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
 }
 
 class Screens : public DesktopSession {
-protected:
+  protected:
     // Holds Alt-Tab (all windows) and returns the panel's place on the root; empty when no
     // panel shows. Alt stays down: release() ends the switch.
     QRect holdSwitch() {
@@ -45,7 +46,8 @@ TEST_F(Screens, ThePanelShowsWhollyOnTheMonitorOfTheFocusedWindowWhereverThePoin
     const xcb_window_t left = startClient({"xterm", "-T", "Left", "-geometry", "72x18+100+100"}, "Left");
     const xcb_window_t right = startClient({"xterm", "-T", "Right", "-geometry", "72x18+1500+200"}, "Right");
     ASSERT_TRUE(left && right);
-    ASSERT_TRUE(second.contains(x_->rootGeometry(right))) << "the manager did not place Right on the second monitor";
+    ASSERT_TRUE(second.contains(x_->rootGeometry(right)))
+        << "the manager did not place Right on the second monitor";
     activateInOrder({left, right});
 
     // Focused window on the second monitor, pointer on the primary.
@@ -57,7 +59,7 @@ TEST_F(Screens, ThePanelShowsWhollyOnTheMonitorOfTheFocusedWindowWhereverThePoin
     EXPECT_LE(std::abs(panel.center().y() - second.center().y()), 1);
     release();
     ASSERT_EQ(titleOf(waitForActiveChange(right)), "Left");
-    std::this_thread::sleep_for(1s);  // the focused-window poll learns the new order
+    std::this_thread::sleep_for(1s); // the focused-window poll learns the new order
 
     // Focused window on the primary, pointer on the second monitor.
     xdotool({"mousemove", "1900", "400"});
@@ -71,8 +73,8 @@ TEST_F(Screens, ThePanelShowsWhollyOnTheMonitorOfTheFocusedWindowWhereverThePoin
     // A panel wider than a monitor is cut down to that monitor, not spread over both.
     ASSERT_TRUE(restartVelora({{"windowWidth", PlistValue(2000.0)}}));
     panel = holdSwitch();
-    EXPECT_TRUE(second.contains(panel) && panel.width() == second.width()) << "panel at " << panel.x() << "," << panel.y() << " " << panel.width() << "x"
-                             << panel.height();
+    EXPECT_TRUE(second.contains(panel) && panel.width() == second.width())
+        << "panel at " << panel.x() << "," << panel.y() << " " << panel.width() << "x" << panel.height();
     release();
     ASSERT_EQ(titleOf(waitForActiveChange(right)), "Left");
 
@@ -89,8 +91,8 @@ TEST_F(Screens, ThePanelShowsWhollyOnTheMonitorOfTheFocusedWindowWhereverThePoin
     // Full screen covers the focused window's monitor, and that one only.
     ASSERT_TRUE(restartVelora({{"windowWidth", PlistValue(637.0)}, {"fullScreenWindows", PlistValue(1)}}));
     panel = holdSwitch();
-    EXPECT_EQ(panel, second) << "full screen at " << panel.x() << "," << panel.y() << " " << panel.width() << "x"
-                             << panel.height();
+    EXPECT_EQ(panel, second) << "full screen at " << panel.x() << "," << panel.y() << " " << panel.width()
+                             << "x" << panel.height();
     release();
 }
 
@@ -100,7 +102,8 @@ TEST_F(Screens, OnAScaledDesktopThePanelKeepsItsLogicalSizeAndDrawsAtTheScreensD
     if (!onDesktop("hidpi")) GTEST_SKIP() << "not the scaled desktop";
     ASSERT_TRUE(startVelora());
     x_->setDesktopColour(0x3a5a78);
-    const xcb_window_t notes = startXterm("Notes", "printf 'Shopping\\n  bread\\n  olives\\n'; exec cat >/dev/null");
+    const xcb_window_t notes =
+        startXterm("Notes", "printf 'Shopping\\n  bread\\n  olives\\n'; exec cat >/dev/null");
     const xcb_window_t build = startXterm("HHHH", "printf '$ make\\n'; exec cat >/dev/null");
     ASSERT_TRUE(notes && build);
     activateInOrder({build, notes});
@@ -108,7 +111,7 @@ TEST_F(Screens, OnAScaledDesktopThePanelKeepsItsLogicalSizeAndDrawsAtTheScreensD
     // Alt-Tab lists windows: the cells hold their pictures and the title is the window's.
     const QRect panel = holdSwitch();
     ASSERT_FALSE(panel.isNull()) << "no panel";
-    std::this_thread::sleep_for(2s);  // the pictures arrive after the panel shows
+    std::this_thread::sleep_for(2s); // the pictures arrive after the panel shows
     const QImage shot = x_->screenshot();
     release();
     ASSERT_FALSE(shot.isNull());
@@ -140,7 +143,8 @@ TEST_F(Screens, OnAScaledDesktopThePanelKeepsItsLogicalSizeAndDrawsAtTheScreensD
     EXPECT_LE(distance(shot.pixel(panel.left() + 2, y), inside), 12) << "a blurred edge";
     EXPECT_GT(distance(outside, inside), 40);
 
-    const bool update = std::getenv("VELORA_UPDATE_DOCS_IMAGES") && std::string(std::getenv("VELORA_UPDATE_DOCS_IMAGES")) == "1";
+    const bool update = std::getenv("VELORA_UPDATE_DOCS_IMAGES") &&
+                        std::string(std::getenv("VELORA_UPDATE_DOCS_IMAGES")) == "1";
     const QString file = update ? QStringLiteral(VELORA_DOCS_IMAGES_DIR "/panel-hidpi.png")
                                 : QDir::currentPath() + QStringLiteral("/panel-hidpi.png");
     EXPECT_TRUE(shot.copy(panel.adjusted(-40, -40, 40, 40)).save(file, "PNG")) << file.toStdString();
@@ -151,8 +155,8 @@ TEST_F(Screens, OnAScaledDesktopThePanelKeepsItsLogicalSizeAndDrawsAtTheScreensD
 TEST_F(Screens, UnderACompositorTheCornersShowTheWindowBehindAndThePlateIsTranslucent) {
     const xcb_atom_t selection = x_->atom("_NET_WM_CM_S0");
     const auto compositing = [&] {
-        xcb_get_selection_owner_reply_t* r =
-            xcb_get_selection_owner_reply(x_->connection(), xcb_get_selection_owner(x_->connection(), selection), nullptr);
+        xcb_get_selection_owner_reply_t* r = xcb_get_selection_owner_reply(
+            x_->connection(), xcb_get_selection_owner(x_->connection(), selection), nullptr);
         const bool owned = r && r->owner != XCB_WINDOW_NONE;
         free(r);
         return owned;
@@ -160,7 +164,8 @@ TEST_F(Screens, UnderACompositorTheCornersShowTheWindowBehindAndThePlateIsTransl
     if (compositing()) GTEST_SKIP() << "a compositor runs on this desktop already";
     ASSERT_TRUE(startVelora());
     // No shadows or fading: the pixels around the panel are the window behind it.
-    auto picom = ChildProcess::start({"picom", "--config", "/dev/null", "--backend", "xrender"}, environment());
+    auto picom =
+        ChildProcess::start({"picom", "--config", "/dev/null", "--backend", "xrender"}, environment());
     ASSERT_TRUE(picom) << "cannot start picom";
     ASSERT_TRUE(waitFor([&] { return compositing() || !picom->running(); }) && picom->running())
         << "picom did not take over the screen";
@@ -175,7 +180,7 @@ TEST_F(Screens, UnderACompositorTheCornersShowTheWindowBehindAndThePlateIsTransl
     // Alt-Tab lists windows: the cells hold their pictures and the title is the window's.
     const QRect panel = holdSwitch();
     ASSERT_FALSE(panel.isNull()) << "no panel";
-    std::this_thread::sleep_for(2s);  // the pictures arrive after the panel shows
+    std::this_thread::sleep_for(2s); // the pictures arrive after the panel shows
     const QImage shot = x_->screenshot();
     release();
     ASSERT_FALSE(shot.isNull());
