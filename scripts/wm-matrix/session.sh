@@ -24,7 +24,11 @@ if [ "${1:-}" != --on-the-bus ]; then
   xvfb=$!
   trap 'kill $xvfb 2>/dev/null || true; wait $xvfb 2>/dev/null || true; rm -rf "$home"' EXIT
   n=""
-  for _ in $(seq 200); do n=$(head -n1 "$numberFile" 2>/dev/null || true); [ -n "$n" ] && break; sleep 0.05; done
+  # The number is whole once its line ends (":2" may still become ":21").
+  for _ in $(seq 200); do
+    [ "$(wc -l <"$numberFile")" -ge 1 ] && { n=$(head -n1 "$numberFile"); break; }
+    sleep 0.05
+  done
   [ -n "$n" ] || fail "Xvfb did not start"
   # The bus's services (dconf, xfconfd, kglobalaccel) see the same home and runtime folder
   # as the manager: dconf tells its readers of a change through a file there.
