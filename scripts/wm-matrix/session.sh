@@ -30,6 +30,8 @@ if [ "${1:-}" != --on-the-bus ]; then
     sleep 0.05
   done
   [ -n "$n" ] || fail "Xvfb did not start"
+  for _ in $(seq 100); do xprop -display ":$n" -root >/dev/null 2>&1 && break; sleep 0.05; done
+  xprop -display ":$n" -root >/dev/null 2>&1 || fail "Xvfb said :$n, which cannot be reached"
   # The bus's services (dconf, xfconfd, kglobalaccel) see the same home and runtime folder
   # as the manager: dconf tells its readers of a change through a file there.
   export DISPLAY=:$n HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share
