@@ -12,7 +12,8 @@ bool isValidUtf8(std::string_view text) {
 
 std::string repairUtf8(std::string_view bytes, bool cutShort) {
     // A stateful decoder keeps an unfinished sequence for input that never comes.
-    QStringDecoder utf8(QStringDecoder::Utf8, cutShort ? QStringDecoder::Flag::Default : QStringDecoder::Flag::Stateless);
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        cutShort ? QStringDecoder::Flag::Default : QStringDecoder::Flag::Stateless);
     return QString(utf8(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())))).toStdString();
 }
 

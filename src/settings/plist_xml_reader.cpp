@@ -18,17 +18,23 @@ namespace {
 
 using Token = QXmlStreamReader::TokenType;
 
-bool isXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool isXmlSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && isXmlSpace(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isXmlSpace(s.back())) s.remove_suffix(1);
+    while (!s.empty() && isXmlSpace(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isXmlSpace(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+               const auto lower = [](char c) {
+                   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+               };
                return lower(x) == lower(y);
            });
 }
@@ -52,7 +58,8 @@ int daysInMonth(int64_t y, int64_t m) {
 // The text as UTF-16 for the XML reader, or the line of the first fault.
 std::optional<QString> decodedText(std::string_view text, std::string& reason, size_t& line) {
     const auto lineAt = [&](size_t at) {
-        return 1 + static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(at), '\n'));
+        return 1 + static_cast<size_t>(
+                       std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(at), '\n'));
     };
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     if (const size_t nul = text.find('\0'); nul != std::string_view::npos) {
@@ -74,7 +81,7 @@ std::optional<QString> decodedText(std::string_view text, std::string& reason, s
 }
 
 class Reader {
-public:
+  public:
     explicit Reader(const QString& text) : xml_(text) { xml_.setNamespaceProcessing(false); }
 
     std::optional<PlistValue> read(std::string* error) {
@@ -84,10 +91,11 @@ public:
         return std::nullopt;
     }
 
-private:
+  private:
     bool document(PlistValue& value) {
         Token token = next();
-        if (token != Token::StartElement) return token != Token::Invalid && fail("the text holds no property list");
+        if (token != Token::StartElement)
+            return token != Token::Invalid && fail("the text holds no property list");
         if (name() == "plist") {
             token = next();
             if (token == Token::EndElement) return fail("the property list holds no value");
@@ -100,7 +108,8 @@ private:
         }
         // Reading to the end is what finds truncated text and trailing content.
         token = next();
-        return token == Token::EndDocument || (token != Token::Invalid && fail("text after the end of the property list"));
+        return token == Token::EndDocument ||
+               (token != Token::Invalid && fail("text after the end of the property list"));
     }
 
     // The next element boundary, past whitespace, comments, processing instructions and the
@@ -227,7 +236,8 @@ private:
         if (t.substr(sign, 2) == "0x" || t.substr(sign, 2) == "0X") {
             const std::string_view digits = t.substr(sign + 2);
             uint64_t magnitude = 0;
-            const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude, 16);
+            const auto [end, ec] =
+                std::from_chars(digits.data(), digits.data() + digits.size(), magnitude, 16);
             overflow = ec == std::errc::result_out_of_range ||
                        magnitude > (negative ? 0x8000000000000000ULL : 0x7FFFFFFFFFFFFFFFULL);
             if (!digits.empty() && ec != std::errc::invalid_argument)
@@ -283,7 +293,8 @@ private:
             const std::string_view frac = t.substr(19, t.size() - 20);
             ok = frac.size() >= 2 && frac[0] == '.' && parseDecimalReal(frac, fraction) == frac.size();
         }
-        ok = ok && mo >= 1 && mo <= 12 && d >= 1 && d <= daysInMonth(y, mo) && h <= 23 && mi <= 59 && sec <= 60;
+        ok = ok && mo >= 1 && mo <= 12 && d >= 1 && d <= daysInMonth(y, mo) && h <= 23 && mi <= 59 &&
+             sec <= 60;
         if (!ok) return failAt(line, "<date> does not hold a date: \"" + std::string(t) + "\"");
         const int64_t days = daysFromCivil(y, mo, d) - daysFromCivil(2001, 1, 1);
         out = PlistValue(static_cast<double>(days * 86400 + h * 3600 + mi * 60 + sec) + fraction);

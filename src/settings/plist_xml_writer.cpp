@@ -41,7 +41,7 @@ QString realText(double value) {
 }
 
 class Writer {
-public:
+  public:
     explicit Writer(QByteArray* out) : xml_(out) {
         xml_.setAutoFormatting(true);
         xml_.setAutoFormattingIndent(-1); // one tab per level
@@ -58,7 +58,7 @@ public:
         xml_.writeEndDocument();
     }
 
-private:
+  private:
     void write(const PlistValue& value) {
         switch (value.type()) {
         case PlistValue::Type::None:
@@ -77,13 +77,16 @@ private:
             return;
         case PlistValue::Type::Data: {
             const std::string& bytes = *value.asData();
-            xml_.writeTextElement(QStringLiteral("data"),
-                                  QString::fromLatin1(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())).toBase64()));
+            xml_.writeTextElement(
+                QStringLiteral("data"),
+                QString::fromLatin1(
+                    QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())).toBase64()));
             return;
         }
         case PlistValue::Type::Array:
             xml_.writeStartElement(QStringLiteral("array"));
-            for (const PlistValue& item : *value.asArray()) write(item);
+            for (const PlistValue& item : *value.asArray())
+                write(item);
             xml_.writeEndElement();
             return;
         case PlistValue::Type::Dictionary:

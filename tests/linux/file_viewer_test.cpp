@@ -40,19 +40,20 @@ QDBusConnection privateSessionBus() {
 class StandInFileManager : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
-public:
+  public:
     QStringList shown;
-public slots:
+  public slots:
     void ShowItems(const QStringList& uris, const QString&) { shown += uris; }
 };
 
 // xdg-open and gio are stand-ins that record how they were called.
 class FileViewerTest : public ::testing::Test {
-protected:
+  protected:
     FileViewerTest() {
         std::filesystem::create_directories(records);
         std::filesystem::create_directories(bin);
-        for (auto name : {"xdg-open", "gio"}) std::filesystem::create_symlink(test::recorderPath(), bin / name);
+        for (auto name : {"xdg-open", "gio"})
+            std::filesystem::create_symlink(test::recorderPath(), bin / name);
     }
 
     // The arguments the stand-in was called with, once it has run.
@@ -62,8 +63,7 @@ protected:
     }
 
     // Serves the bus on this thread until the call made on another ends.
-    template <typename F>
-    auto served(F call) {
+    template <typename F> auto served(F call) {
         auto result = std::async(std::launch::async, call);
         while (result.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
@@ -81,7 +81,7 @@ protected:
         bus.unregisterObject(QStringLiteral("/org/freedesktop/FileManager1"));
     }
 
-    QDBusConnection bus = privateSessionBus();  // before PATH changes
+    QDBusConnection bus = privateSessionBus(); // before PATH changes
     test::TempDir dir;
     std::filesystem::path records = dir / "records", bin = dir / "bin";
     test::ScopedEnv recorderDir{"VELORA_RECORDER_DIR", records.c_str()};
@@ -95,7 +95,8 @@ TEST_F(FileViewerTest, RevealAsksTheFileManagerElseOpensTheFolder) {
     ASSERT_TRUE(bus.isConnected()) << "no private session bus (dbus-daemon)";
     ASSERT_TRUE(offerFileManager());
     ASSERT_TRUE(served([] { return revealInFileViewerAndWait("/srv/some dir/100%\xc3\xa9?#1.txt"); }));
-    EXPECT_EQ(fileManager.shown, QStringList{QStringLiteral("file:///srv/some%20dir/100%25%C3%A9%3F%231.txt")});
+    EXPECT_EQ(fileManager.shown,
+              QStringList{QStringLiteral("file:///srv/some%20dir/100%25%C3%A9%3F%231.txt")});
     EXPECT_FALSE(std::filesystem::exists(records / "xdg-open.args"));
 
     bus.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));

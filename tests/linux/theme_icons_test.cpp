@@ -20,8 +20,9 @@ void writeIcon(const std::filesystem::path& file, QRgb colour) {
 }
 
 void writeTheme(const std::filesystem::path& dir, const std::string& name, const std::string& inherits) {
-    test::writeFile(dir / "index.theme", "[Icon Theme]\nName=" + name + "\nInherits=" + inherits +
-                                             "\nDirectories=32x32/apps\n\n[32x32/apps]\nSize=32\nType=Fixed\n");
+    test::writeFile(dir / "index.theme",
+                    "[Icon Theme]\nName=" + name + "\nInherits=" + inherits +
+                        "\nDirectories=32x32/apps\n\n[32x32/apps]\nSize=32\nType=Fixed\n");
 }
 
 QRgb colourOf(const ImageRef& image) {

@@ -57,7 +57,7 @@ bool revealInFileViewer(const std::string& path) {
         std::thread([path] { revealInFileViewerAndWait(path); }).detach();
         return true;
     } catch (const std::system_error&) {
-        return false;  // no thread to be had
+        return false; // no thread to be had
     }
 }
 

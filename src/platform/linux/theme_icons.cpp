@@ -15,7 +15,9 @@ namespace velora {
 
 namespace {
 
-QString pathText(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
+QString pathText(const std::filesystem::path& path) {
+    return QString::fromStdString(path.string());
+}
 
 // The search paths from the XDG folders, and a theme when Qt's platform theme names none
 // (a bare window manager): the one GTK's settings name, as other desktop programs do.
@@ -41,14 +43,15 @@ void prepareThemeLookup() {
 
 ImageRef imageOf(const QIcon& icon) {
     QList<QSize> sizes = icon.availableSizes();
-    if (sizes.isEmpty()) sizes = {QSize(128, 128)};  // scalable only
+    if (sizes.isEmpty()) sizes = {QSize(128, 128)}; // scalable only
     std::vector<QImage> reps;
     for (const QSize& size : sizes) {
         QImage rep = icon.pixmap(size, 1.0).toImage();
         if (!rep.isNull()) reps.push_back(rep.convertToFormat(QImage::Format_ARGB32_Premultiplied));
     }
     if (reps.empty()) return nullptr;
-    std::sort(reps.begin(), reps.end(), [](const QImage& a, const QImage& b) { return a.width() < b.width(); });
+    std::sort(reps.begin(), reps.end(),
+              [](const QImage& a, const QImage& b) { return a.width() < b.width(); });
     const Size largest{double(reps.back().width()), double(reps.back().height())};
     return std::make_shared<Image>(std::move(reps), largest);
 }
@@ -57,11 +60,13 @@ ImageRef imageOf(const QIcon& icon) {
 
 ImageRef themeIcon(const std::string& name) {
     const QCoreApplication* app = QCoreApplication::instance();
-    if (name.empty() || !qobject_cast<const QGuiApplication*>(app) || QThread::currentThread() != app->thread())
+    if (name.empty() || !qobject_cast<const QGuiApplication*>(app) ||
+        QThread::currentThread() != app->thread())
         return nullptr;
     std::error_code ec;
     if (std::filesystem::path(name).is_absolute())
-        return std::filesystem::is_regular_file(name, ec) ? imageOf(QIcon(QString::fromStdString(name))) : nullptr;
+        return std::filesystem::is_regular_file(name, ec) ? imageOf(QIcon(QString::fromStdString(name)))
+                                                          : nullptr;
     if (name.find('/') != std::string::npos) return nullptr;
     prepareThemeLookup();
     const QIcon icon = QIcon::fromTheme(QString::fromStdString(name));

@@ -13,7 +13,8 @@ std::string limited(std::string text) {
     std::erase(text, '\0');
     if (text.size() <= kMaxTextBytes) return text;
     std::size_t end = kMaxTextBytes;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
     text.resize(end);
     return text;
 }
