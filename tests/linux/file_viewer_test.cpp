@@ -4,9 +4,10 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
+#include <QEventLoop>
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
 
 #include <chrono>
 #include <future>
@@ -42,8 +43,13 @@ class StandInFileManager : public QObject {
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
   public:
     QStringList shown;
+  signals:
+    void asked();
   public slots:
-    void ShowItems(const QStringList& uris, const QString&) { shown += uris; }
+    void ShowItems(const QStringList& uris, const QString&) {
+        shown += uris;
+        emit asked();
+    }
 };
 
 // xdg-open and gio are stand-ins that record how they were called.
@@ -65,9 +71,17 @@ class FileViewerTest : public ::testing::Test {
     // Serves the bus on this thread until the call made on another ends.
     template <typename F> auto served(F call) {
         auto result = std::async(std::launch::async, call);
-        while (result.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        while (result.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready)
+            QCoreApplication::processEvents();
         return result.get();
+    }
+
+    // Serves the bus until the stand-in has been asked (ten seconds at most).
+    void serveUntilAsked() {
+        QEventLoop loop;
+        QObject::connect(&fileManager, &StandInFileManager::asked, &loop, &QEventLoop::quit);
+        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+        if (fileManager.shown.isEmpty()) loop.exec();
     }
 
     bool offerFileManager() {
@@ -109,8 +123,7 @@ TEST_F(FileViewerTest, RevealReturnsAtOnceAndStillReachesTheFileManager) {
     ASSERT_TRUE(offerFileManager());
     EXPECT_FALSE(revealInFileViewer(""));
     ASSERT_TRUE(revealInFileViewer("/srv/file.txt"));
-    for (int i = 0; i < 500 && fileManager.shown.isEmpty(); ++i)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    serveUntilAsked();
     EXPECT_EQ(fileManager.shown, QStringList{QStringLiteral("file:///srv/file.txt")});
 }
 
