@@ -327,8 +327,13 @@ void EventLoop::addClient(xcb_window_t window) {
     // The application exists before its window shows in the cache, so that whoever finds
     // the window also finds its application.
     if (pid > 0 && !x_.apps.find(pid)) {
-        x_.apps.insert(pid, std::make_shared<X11RunningApplication>(
-                                context_, pid, identifyApplication(info.instance, info.className)));
+        auto app = std::make_shared<X11RunningApplication>(context_, pid,
+                                                           identifyApplication(info.instance, info.className));
+        // The theme icon is looked up ahead, on the main thread, for whoever asks later.
+        x_.mainThread.performAsync([weak = std::weak_ptr<X11RunningApplication>(app)] {
+            if (auto live = weak.lock()) live->resolveThemeIcon();
+        });
+        x_.apps.insert(pid, std::move(app));
         x_.notifier->applicationLaunched(pid);
     }
     x_.cache.insertClient(std::move(info));
