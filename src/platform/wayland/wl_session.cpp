@@ -9,6 +9,8 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -35,6 +37,25 @@ struct Toplevel {
 };
 
 bool isModifierKey(int64_t vk) { return vk >= vk::Command && vk <= vk::Function; }
+
+// VELORA_WAYLAND_TRACE=1 logs the keyboard hold and the requests to the compositor.
+bool tracing() {
+    static const bool on = [] {
+        const char* v = std::getenv("VELORA_WAYLAND_TRACE");
+        return v && *v && *v != '0';
+    }();
+    return on;
+}
+
+__attribute__((format(printf, 1, 2))) void trace(const char* format, ...) {
+    if (!tracing()) return;
+    char line[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    std::fprintf(stderr, "velora-wayland: %s\n", line);
+}
 
 } // namespace
 
@@ -193,11 +214,13 @@ void onKeymap(void* data, wl_keyboard*, uint32_t format, int32_t fd, uint32_t si
 void onEnter(void* data, wl_keyboard*, uint32_t, wl_surface* surface, wl_array*) {
     auto* s = static_cast<WlSession::State*>(data);
     if (surface && surface == s->holdSurface) s->holdHasKeyboard = true;
+    trace("keyboard enter (hold surface: %d)", int(surface && surface == s->holdSurface));
 }
 
 void onLeave(void* data, wl_keyboard*, uint32_t, wl_surface* surface) {
     auto* s = static_cast<WlSession::State*>(data);
     if (surface && surface == s->holdSurface) s->holdHasKeyboard = false;
+    trace("keyboard leave (hold surface: %d)", int(surface && surface == s->holdSurface));
 }
 
 std::string charactersOf(xkb_keymap* keymap, uint32_t xkbKey, int64_t vk) {
@@ -216,6 +239,7 @@ void onKey(void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t key, uint32_t 
     if (!s->holdHasKeyboard || key + 8 > 255) return;
     const int64_t vk = virtualKeyForXKeycode(uint8_t(key + 8));
     if (vk < 0 || isModifierKey(vk)) return;  // modifiers arrive as their own event
+    trace("key %lld %s", static_cast<long long>(vk), state == WL_KEYBOARD_KEY_STATE_PRESSED ? "down" : "up");
     KeyEvent event;
     event.type = state == WL_KEYBOARD_KEY_STATE_PRESSED ? KeyEventType::KeyDown : KeyEventType::KeyUp;
     event.keyCode = vk;
@@ -254,6 +278,7 @@ const wl_seat_listener kSeatListener = {onCapabilities, onSeatName};
 void onLayerConfigure(void* data, zwlr_layer_surface_v1* layer, uint32_t serial, uint32_t, uint32_t) {
     auto* s = static_cast<WlSession::State*>(data);
     zwlr_layer_surface_v1_ack_configure(layer, serial);
+    trace("hold surface configured (current: %d)", int(layer == s->holdLayer));
     if (layer != s->holdLayer) return;
     wl_surface_attach(s->holdSurface, s->clearPixel, 0, 0);
     wl_surface_damage(s->holdSurface, 0, 0, 1, 1);
@@ -261,6 +286,7 @@ void onLayerConfigure(void* data, zwlr_layer_surface_v1* layer, uint32_t serial,
 }
 void onLayerClosed(void* data, zwlr_layer_surface_v1* layer) {
     auto* s = static_cast<WlSession::State*>(data);
+    trace("hold surface closed by the compositor");
     if (layer == s->holdLayer) s->endHold();
 }
 const zwlr_layer_surface_v1_listener kLayerListener = {onLayerConfigure, onLayerClosed};
@@ -312,6 +338,7 @@ const wl_registry_listener kRegistryListener = {onGlobal, onGlobalRemove};
 
 void WlSession::State::beginHold(uint64_t flags) {
     if (holdLayer) return;
+    trace("hold begins");
     // The binding just fired, so its modifiers are down; the surface's keyboard tells more.
     keyboardFlags = flags;
     context.liveFlags.store(flags);
@@ -326,6 +353,7 @@ void WlSession::State::beginHold(uint64_t flags) {
 }
 
 void WlSession::State::endHold() {
+    if (holdLayer) trace("hold ends");
     if (holdLayer) zwlr_layer_surface_v1_destroy(holdLayer);
     if (holdSurface) wl_surface_destroy(holdSurface);
     holdLayer = nullptr;
@@ -335,6 +363,7 @@ void WlSession::State::endHold() {
 
 void WlSession::State::setKeyboardFlags(uint64_t flags) {
     const uint64_t before = keyboardFlags;
+    trace("modifiers %#llx", static_cast<unsigned long long>(flags));
     keyboardFlags = flags;
     context.liveFlags.store(flags);
     if (before != flags) {
@@ -352,6 +381,7 @@ void WlSession::State::handleBindingEvent(const std::string& payload) {
     if (!command) return;
     auto key = keyOfBindingCommand(*command);
     if (!key) return;
+    trace("binding %lld %#llx", static_cast<long long>(key->keyCode), static_cast<unsigned long long>(key->modifiers));
     if (!holdLayer) beginHold(key->modifiers);
     KeyEvent event;
     event.type = KeyEventType::KeyDown;
@@ -497,12 +527,14 @@ void WlSession::stop() {
 
 void WlSession::activate(uint32_t number) {
     s_->post([s = s_.get(), number] {
+        trace("activate %u", number);
         if (auto* h = s->handleOf(number)) zwlr_foreign_toplevel_handle_v1_activate(h, s->seat);
     });
 }
 
 void WlSession::close(uint32_t number) {
     s_->post([s = s_.get(), number] {
+        trace("close %u", number);
         if (auto* h = s->handleOf(number)) zwlr_foreign_toplevel_handle_v1_close(h);
     });
 }
