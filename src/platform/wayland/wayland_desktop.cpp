@@ -7,6 +7,7 @@
 #include "platform/wayland/wl_context.h"
 #include "platform/wayland/wl_ports.h"
 #include "platform/wayland/wl_session.h"
+#include "platform/wayland/wl_trace.h"
 
 namespace velora {
 
@@ -40,7 +41,9 @@ public:
             if (std::find(bound_.begin(), bound_.end(), key) == bound_.end())
                 if (auto c = bindCommand(key)) commands += *c + ";";
         bound_ = keys;
-        if (!commands.empty()) context->ipc.request(SwayMessage::RunCommand, commands);
+        if (commands.empty()) return;
+        auto reply = context->ipc.request(SwayMessage::RunCommand, commands);
+        trace("bindings: %s -> %s", commands.c_str(), reply ? reply->c_str() : "(no answer)");
     }
 
 private:

@@ -145,7 +145,10 @@ AXError WlAccessibility::windowAttribute(const WlWindow& w, const std::string& a
     if (attribute == ax::Subrole) { out = std::string(ax::SubroleStandardWindow); return AXError::Success; }
     if (attribute == ax::Title) { out = w.title; return AXError::Success; }
     if (attribute == ax::Minimized) { out = w.minimized; return AXError::Success; }
-    if (attribute == ax::Focused || attribute == ax::Frontmost) { out = w.activated; return AXError::Success; }
+    if (attribute == ax::Focused || attribute == ax::Frontmost) {
+        out = w_->table.activeWindow() == w.number;
+        return AXError::Success;
+    }
     if (attribute == ax::Position) { out = Point{w.bounds.x, w.bounds.y}; return AXError::Success; }
     if (attribute == ax::SizeAttr) { out = Size{w.bounds.width, w.bounds.height}; return AXError::Success; }
     if (attribute == ax::CloseButton) {
@@ -177,7 +180,10 @@ AXError WlAccessibility::setAttributeValue(const AXElement& e, const std::string
     if (!w) return AXError::InvalidUIElement;
     if (!on) return AXError::IllegalArgument;
     if (attribute == ax::Frontmost || attribute == ax::Focused) {
-        if (*on) w_->session->activate(w->number);
+        if (*on) {
+            w_->table.promote(w->number);
+            w_->session->activate(w->number);
+        }
     } else if (attribute == ax::Minimized) {
         w_->session->setMinimized(w->number, *on);
     } else {
@@ -195,6 +201,7 @@ AXError WlAccessibility::performAction(const AXElement& e, const std::string& ac
     if (!w) return AXError::InvalidUIElement;
     if (e.kind == AXElement::Kind::Window) {
         if (action != ax::ActionRaise) return AXError::ActionUnsupported;
+        w_->table.promote(number);
         w_->session->activate(number);  // a compositor raises only by activating
         return AXError::Success;
     }

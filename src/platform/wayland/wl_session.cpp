@@ -9,7 +9,6 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,7 +20,9 @@
 
 #include "platform/virtual_keys.h"
 #include "platform/wayland/sway_bindings.h"
+#include "platform/wayland/wl_keys.h"
 #include "platform/wayland/wl_context.h"
+#include "platform/wayland/wl_trace.h"
 #include "platform/x_keycodes.h"
 #include "wlr-foreign-toplevel-management-unstable-v1-client.h"
 #include "wlr-layer-shell-unstable-v1-client.h"
@@ -37,25 +38,6 @@ struct Toplevel {
 };
 
 bool isModifierKey(int64_t vk) { return vk >= vk::Command && vk <= vk::Function; }
-
-// VELORA_WAYLAND_TRACE=1 logs the keyboard hold and the requests to the compositor.
-bool tracing() {
-    static const bool on = [] {
-        const char* v = std::getenv("VELORA_WAYLAND_TRACE");
-        return v && *v && *v != '0';
-    }();
-    return on;
-}
-
-__attribute__((format(printf, 1, 2))) void trace(const char* format, ...) {
-    if (!tracing()) return;
-    char line[256];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(line, sizeof line, format, args);
-    va_end(args);
-    std::fprintf(stderr, "velora-wayland: %s\n", line);
-}
 
 } // namespace
 
@@ -74,6 +56,9 @@ struct WlSession::State {
     bool hasScreencopy = false;
     std::map<zwlr_foreign_toplevel_handle_v1*, Toplevel> handles;
     bool viewsDirty = false;
+    // The window last asked to activate, until the compositor reports a change of focus:
+    // the same request again would only make the compositor hand the keyboard around.
+    uint32_t activationPending = 0;
 
     // The keyboard hold.
     wl_surface* holdSurface = nullptr;
@@ -151,8 +136,14 @@ void onState(void* data, zwlr_foreign_toplevel_handle_v1* h, wl_array* states) {
 void onDone(void* data, zwlr_foreign_toplevel_handle_v1* h) {
     auto* s = static_cast<WlSession::State*>(data);
     const Toplevel& t = s->handles[h];
+    const uint64_t focusChanges = s->context.table.focusChanges();
     s->context.table.update(t.number, t.appId, t.title, t.activated, t.minimized, t.maximized, t.fullscreen);
     s->viewsDirty = true;
+    // The focus poll sleeps until woken by a focus change.
+    if (s->context.table.focusChanges() != focusChanges) {
+        s->activationPending = 0;
+        s->context.mainThread.wakeSleepers();
+    }
 }
 void onClosed(void* data, zwlr_foreign_toplevel_handle_v1* h) {
     auto* s = static_cast<WlSession::State*>(data);
@@ -236,9 +227,13 @@ std::string charactersOf(xkb_keymap* keymap, uint32_t xkbKey, int64_t vk) {
 
 void onKey(void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t key, uint32_t state) {
     auto* s = static_cast<WlSession::State*>(data);
-    if (!s->holdHasKeyboard || key + 8 > 255) return;
-    const int64_t vk = virtualKeyForXKeycode(uint8_t(key + 8));
-    if (vk < 0 || isModifierKey(vk)) return;  // modifiers arrive as their own event
+    if (!s->holdHasKeyboard) return;
+    const xkb_keysym_t* syms = nullptr;
+    const bool hasSym = s->keymap && xkb_keymap_key_get_syms_by_level(s->keymap, key + 8, 0, 0, &syms) > 0;
+    // Modifiers arrive as their own event.
+    if (hasSym && ((syms[0] >= XKB_KEY_Shift_L && syms[0] <= XKB_KEY_Hyper_R) || syms[0] == XKB_KEY_ISO_Level3_Shift)) return;
+    const int64_t vk = virtualKeyOf(key + 8, hasSym ? syms[0] : XKB_KEY_NoSymbol);
+    if (vk < 0 || isModifierKey(vk)) return;
     trace("key %lld %s", static_cast<long long>(vk), state == WL_KEYBOARD_KEY_STATE_PRESSED ? "down" : "up");
     KeyEvent event;
     event.type = state == WL_KEYBOARD_KEY_STATE_PRESSED ? KeyEventType::KeyDown : KeyEventType::KeyUp;
@@ -353,8 +348,14 @@ void WlSession::State::beginHold(uint64_t flags) {
 }
 
 void WlSession::State::endHold() {
-    if (holdLayer) trace("hold ends");
-    if (holdLayer) zwlr_layer_surface_v1_destroy(holdLayer);
+    if (holdLayer) {
+        trace("hold ends");
+        // Giving up the keyboard before the surface goes makes sway 1.7 hand it back to the
+        // focused window; destroying an exclusive surface alone leaves no client with it.
+        zwlr_layer_surface_v1_set_keyboard_interactivity(holdLayer, ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_NONE);
+        wl_surface_commit(holdSurface);
+        zwlr_layer_surface_v1_destroy(holdLayer);
+    }
     if (holdSurface) wl_surface_destroy(holdSurface);
     holdLayer = nullptr;
     holdSurface = nullptr;
@@ -527,8 +528,12 @@ void WlSession::stop() {
 
 void WlSession::activate(uint32_t number) {
     s_->post([s = s_.get(), number] {
+        if (s->activationPending == number) return;
         trace("activate %u", number);
-        if (auto* h = s->handleOf(number)) zwlr_foreign_toplevel_handle_v1_activate(h, s->seat);
+        if (auto* h = s->handleOf(number)) {
+            zwlr_foreign_toplevel_handle_v1_activate(h, s->seat);
+            s->activationPending = number;
+        }
     });
 }
 

@@ -29,6 +29,12 @@ void WindowTable::update(uint32_t number, const std::string& appId, const std::s
     if (becameActive) std::rotate(windows_.begin(), it, it + 1);
 }
 
+void WindowTable::promote(uint32_t number) {
+    std::lock_guard lock(mutex_);
+    auto it = std::find_if(windows_.begin(), windows_.end(), [number](const WlWindow& w) { return w.number == number; });
+    if (it != windows_.end()) std::rotate(windows_.begin(), it, it + 1);
+}
+
 WindowTable::Changes WindowTable::remove(uint32_t number) {
     std::lock_guard lock(mutex_);
     const std::vector<WlWindow> before = windows_;
@@ -147,18 +153,26 @@ bool WindowTable::hasPid(pid_t pid) const {
     return pid > 0 && std::any_of(windows_.begin(), windows_.end(), [pid](const WlWindow& w) { return w.pid == pid; });
 }
 
+const WlWindow* WindowTable::activeLocked() const {
+    for (const WlWindow& w : windows_)
+        if (w.activated && w.pid > 0) return &w;
+    // No toplevel is activated while a layer surface (the switcher's own) has the keyboard:
+    // the window activated last is still the one the user works in.
+    for (const WlWindow& w : windows_)
+        if (w.pid > 0) return &w;
+    return nullptr;
+}
+
 uint32_t WindowTable::activeWindow() const {
     std::lock_guard lock(mutex_);
-    for (const WlWindow& w : windows_)
-        if (w.activated && w.pid > 0) return w.number;
-    return 0;
+    const WlWindow* w = activeLocked();
+    return w ? w->number : 0;
 }
 
 pid_t WindowTable::activePid() const {
     std::lock_guard lock(mutex_);
-    for (const WlWindow& w : windows_)
-        if (w.activated && w.pid > 0) return w.pid;
-    return 0;
+    const WlWindow* w = activeLocked();
+    return w ? w->pid : 0;
 }
 
 uint64_t WindowTable::focusChanges() const {

@@ -46,6 +46,10 @@ public:
     void update(uint32_t number, const std::string& appId, const std::string& title, bool activated,
                 bool minimized, bool maximized, bool fullscreen);
     Changes remove(uint32_t number);
+    // A window the program has asked the compositor to activate comes first at once, so that
+    // an application activated right after one of its windows was raised activates that one
+    // (the compositor's answer arrives later and agrees).
+    void promote(uint32_t number);
     // Pairs toplevels with the compositor's views (see above).
     Changes applyViews(const std::vector<SwayView>& views);
 
@@ -56,7 +60,8 @@ public:
     std::vector<pid_t> pidsFrontToBack() const;
     std::vector<pid_t> pidsInDiscoveryOrder() const;
     bool hasPid(pid_t pid) const;
-    // The activated window with a pid; 0 when none.
+    // The activated window with a pid, else (a layer surface has the keyboard) the most
+    // recently activated one; 0 when there is no window.
     uint32_t activeWindow() const;
     pid_t activePid() const;
     // Grows with every change of the activated window.
@@ -64,6 +69,7 @@ public:
 
 private:
     std::vector<pid_t> pidsLocked() const;
+    const WlWindow* activeLocked() const;
     Changes diff(const std::vector<WlWindow>& before) const;
 
     mutable std::mutex mutex_;
