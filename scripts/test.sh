@@ -34,6 +34,8 @@ eval "$(scripts/desktop.sh start fluxbox)"
 dbus-run-session -- ctest --test-dir build-asan --output-on-failure -j "$jobs" -L x11 --repeat until-pass:2
 scripts/desktop.sh stop
 
+echo "== Wayland: end to end on a headless sway" && scripts/test-wayland.sh build-asan
+
 echo "== threaded core under ThreadSanitizer (build-tsan)"
 VELORA_TARGET=threaded_tests scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DVELORA_SANITIZE=thread -DVELORA_WERROR=ON
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/sanitizers/tsan.supp"
