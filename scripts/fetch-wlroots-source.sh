@@ -34,8 +34,9 @@ if [ "$found" -eq 0 ]; then
 fi
 
 apt_opts=(-q -o "Dir::Etc::SourceList=$state/empty.list" -o "Dir::Etc::SourceParts=$state/parts"
-          -o "Dir::State::Lists=$state/lists" -o "Dir::Cache=$state/cache"
-          -o "APT::Sandbox::User=root")
+          -o "Dir::State::Lists=$state/lists" -o "Dir::Cache=$state/cache")
+# The private state is the caller's: apt's download user could not write it.
+[ "$(id -u)" -eq 0 ] && apt_opts+=(-o "APT::Sandbox::User=root")
 apt-get "${apt_opts[@]}" update >/dev/null
 (cd "$dest" && apt-get "${apt_opts[@]}" source --download-only wlroots >/dev/null)
 compgen -G "$dest/wlroots_*.orig.tar.*" >/dev/null || {

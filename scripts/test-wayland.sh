@@ -138,6 +138,16 @@ for t in gamma1 gamma2; do
   wait_for "has_window $t" 20 || fail "footclient $t did not show"
 done
 
+# --- a compositor without what the backend needs (here: sway without its IPC socket, as GNOME
+# or KDE Plasma would be) ends the program with one line naming where it works, status 1
+status=0
+as_user env -u SWAYSOCK "$work/velora" >"$out/refused.log" 2>&1 || status=$?
+[ "$status" -eq 1 ] || fail "FAIL velora without sway's IPC ended with status $status, expected 1"
+grep -q "^velora: this Wayland compositor lacks what velora needs: sway's IPC (SWAYSOCK); velora works on X11 desktops and on Wayland with sway" \
+  "$out/refused.log" || fail "FAIL the refusal says: $(cat "$out/refused.log")"
+as_user "$work/velora" --help | grep -q "GNOME and KDE Plasma on Wayland are not" || fail "FAIL --help does not say where velora works"
+echo "ok   an unsupported compositor: one clear line, status 1; --help says the same"
+
 # --- the program
 # The trace tells when the hot keys have become sway bindings.
 session_env+=(VELORA_WAYLAND_TRACE=1)
@@ -217,4 +227,20 @@ wait "$velora_pid" || status=$?
 [ "$status" -eq 0 ] || fail "velora ended with status $status on SIGTERM"
 if sw "unbindsym Mod1+Tab" | grep -q '"success": true'; then fail "FAIL velora left its Alt-Tab binding behind"; fi
 echo "ok   quitting removes the bindings"
+
+# --- losing the compositor ends the program with one line, status 1, the settings intact
+: >"$out/velora.log"
+as_user "$work/velora" >"$out/velora.log" 2>&1 &
+velora_pid=$!
+pids+=($velora_pid)
+wait_for 'grep -q "bindings: .*Mod1+Tab nop velora" "$out/velora.log"' 60 || fail "velora did not start again"
+kill -TERM "$sway_pid"
+status=0
+wait "$velora_pid" || status=$?
+[ "$status" -eq 1 ] || fail "FAIL velora ended with status $status when sway went, expected 1"
+[ "$(grep -c "^velora: lost the connection to" "$out/velora.log")" -eq 1 ] ||
+  fail "FAIL not one line about the lost compositor: $(grep '^velora:' "$out/velora.log")"
+python3 -c 'import plistlib, sys; plistlib.load(open(sys.argv[1], "rb"))' "$home/.config/velora/defaults.plist" ||
+  fail "FAIL the settings file is damaged after the compositor went"
+echo "ok   losing the compositor: one line, status 1, the settings intact"
 echo "test-wayland: all passed"
