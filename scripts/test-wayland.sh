@@ -37,9 +37,15 @@ output HEADLESS-1 resolution 1280x800 position 0 0
 EOF
 
 pids=()
+# A background job is a subshell running runuser running the program: end the whole line.
+kill_tree() {
+  local child
+  for child in $(pgrep -P "$1"); do kill_tree "$child"; done
+  kill "$1" 2>/dev/null || true
+}
 cleanup() {
   local status=$?
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do kill_tree "$pid"; done
   [ -n "${sway_pid:-}" ] && kill "$sway_pid" 2>/dev/null || true
   if [ $status -ne 0 ]; then
     echo "--- velora's output"; cat "$out/velora.log" 2>/dev/null | tail -40
