@@ -6,14 +6,19 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format clang-tidy
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6
-  libplist-dev libcurl4-openssl-dev
-  libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-composite0-dev libxcb-xinput-dev
-  libxcb-res0-dev libxcb-xkb-dev libxcb-xtest0-dev libxcb-image0-dev
+  libcurl4-openssl-dev
+  libxcb1-dev libxcb-composite0-dev libxcb-xinput-dev
+  libxcb-res0-dev libxcb-xkb-dev libxcb-xtest0-dev
   libxkbcommon-dev libxkbcommon-x11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb openbox fluxbox xterm x11-apps x11-utils x11-xkb-utils picom wmctrl xdotool libxres1 libxtst6
   fonts-dejavu-core dbus dbus-x11 imagemagick python3
   libwayland-dev libwayland-bin wayland-protocols sway foot wtype grim
+  # The window-manager matrix (scripts/test-wm-matrix.sh): each manager with what its
+  # desktop starts beside it (settings on the session bus, schemas, global shortcuts).
+  i3-wm icewm xfwm4 xfconf libxfce4ui-common kwin-x11 libkf5globalaccel-bin
+  marco mate-settings-daemon-common mutter gsettings-desktop-schemas
+  dconf-service dconf-gsettings-backend libglib2.0-bin
 )
 
 missing=()

@@ -15,13 +15,16 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QMetaObject>
+#include <QStringList>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/announcements.h"
@@ -97,21 +100,38 @@ constexpr const char* kWhereVeloraWorks =
 
 bool isSet(const char* value) { return value && *value; }
 
+// The options: --help and --version end the program at once (0), anything else is a bad
+// option (2). Read before Qt starts, so that they work without a display.
+std::optional<int> handleOptions(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    parser.addOption(help);
+    parser.addOption(version);
+    const bool parsed = parser.parse(arguments);
+    if (!parsed || !parser.positionalArguments().isEmpty()) {
+        const QString what = parsed ? QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first())
+                                    : parser.errorText();
+        std::fprintf(stderr, "velora: %s\nTry 'velora --help'.\n", qPrintable(what));
+        return 2;
+    }
+    if (parser.isSet(help)) {
+        printUsage();
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::printf("velora %s\n", VELORA_VERSION);
+        return 0;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            printUsage();
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("velora %s\n", VELORA_VERSION);
-            return 0;
-        }
-        std::fprintf(stderr, "velora: unknown option '%s'\nTry 'velora --help'.\n", argv[i]);
-        return 2;
-    }
+    if (const std::optional<int> code = handleOptions(argc, argv)) return *code;
 
     const char* display = std::getenv("DISPLAY");
     const char* waylandDisplay = std::getenv("WAYLAND_DISPLAY");

@@ -23,6 +23,7 @@
 #include "platform/linux/desktop_notifier.h"
 #include "platform/x11/x11_pictures.h"
 #include "platform/x11/x11_responsiveness.h"
+#include "platform/x11/x11_unmap_watch.h"
 #include "platform/x11/x11_window_actions.h"
 
 namespace velora::x11 {
@@ -72,6 +73,7 @@ struct X11Context {
     Pictures pictures;
     std::shared_ptr<DesktopNotifier> notifier;
     AppRegistry apps;
+    UnmapWatch unmaps;
     std::atomic<bool> lost{false};
 
     // The windows of the process that answer pings.
