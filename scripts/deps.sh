@@ -13,6 +13,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb openbox fluxbox xterm x11-apps x11-utils x11-xkb-utils picom wmctrl xdotool libxres1 libxtst6
   fonts-dejavu-core dbus dbus-x11 imagemagick python3
+  libwayland-dev libwayland-bin wayland-protocols sway foot wtype grim
   # The package check (scripts/test-package.sh) and the tray tests.
   trayer lintian desktop-file-utils appstream man-db groff-base file debootstrap
   # The window-manager matrix (scripts/test-wm-matrix.sh): each manager with what its
@@ -28,11 +29,17 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
-echo "velora: installing ${missing[*]}" >&2
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "velora: installing ${missing[*]}" >&2
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The wlroots protocol files (foreign toplevels, layer shell, screencopy) are in no binary
+# package; Debian's wlroots source package carries them. It is fetched with a private apt
+# state whose deb-src entries mirror the machine's own sources, so the system's apt
+# configuration stays as it is. The build extracts the files it needs from the tarball.
+"$(dirname "$0")/fetch-wlroots-source.sh"

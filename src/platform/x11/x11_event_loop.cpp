@@ -10,7 +10,7 @@
 #include <cstring>
 #include <set>
 
-#include "platform/x11/x11_app_identity.h"
+#include "platform/linux/app_identity.h"
 #include "platform/x11/x11_properties.h"
 #include "platform/x11/x11_running_application.h"
 

@@ -13,7 +13,7 @@
 #include <mutex>
 
 #include "platform/workspace.h"
-#include "platform/x11/x11_app_identity.h"
+#include "platform/linux/app_identity.h"
 
 namespace velora::x11 {
 
