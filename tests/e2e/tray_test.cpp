@@ -110,7 +110,7 @@ class TrayIcon : public DesktopSession, public ::testing::WithParamInterface<Tra
     std::unique_ptr<ChildProcess> bus_, tray_;
 };
 
-TEST_P(TrayIcon, ItsMenuOpensByAClickAndItsEntriesShowThePreferencesTheAboutWindowAndQuit) {
+TEST_P(TrayIcon, ItsMenuOpensByAClickAndItsEntriesShowThePreferencesAndQuit) {
     ASSERT_TRUE(startVelora());
     ASSERT_TRUE(waitFor([&] { return icon() != 0; })) << "no status icon in the tray";
 
@@ -123,12 +123,6 @@ TEST_P(TrayIcon, ItsMenuOpensByAClickAndItsEntriesShowThePreferencesTheAboutWind
     close(prefs);
 
     ASSERT_TRUE(openMenu(3)) << "a right click on the icon opens no menu";
-    choose({"Down", "Down"});
-    const xcb_window_t about = veloraWindowTitled("About Velora");
-    ASSERT_NE(about, 0u) << "About opens no about window";
-    close(about);
-
-    ASSERT_TRUE(openMenu(3));
     choose({"Up"});
     veloraEndedOnPurpose();
     ASSERT_TRUE(velora().waitForExit(kLongWait)) << "Quit does not end velora";
@@ -136,6 +130,18 @@ TEST_P(TrayIcon, ItsMenuOpensByAClickAndItsEntriesShowThePreferencesTheAboutWind
     EXPECT_TRUE(waitFor([&] {
         return x_->embeddedWindowOf(velora().pid()) == 0 && x_->clientTitled("sni-item icon") == 0;
     })) << "the icon outlives velora";
+}
+
+// About on its own start: in the XEmbed tray a click that follows the about window's closing
+// can open a menu that a late focus change closes again (docs/e2e-tests.md).
+TEST_P(TrayIcon, ItsMenuShowsTheAboutWindow) {
+    ASSERT_TRUE(startVelora());
+    ASSERT_TRUE(waitFor([&] { return icon() != 0; })) << "no status icon in the tray";
+    ASSERT_TRUE(openMenu(3)) << "a right click on the icon opens no menu";
+    choose({"Down", "Down"});
+    const xcb_window_t about = veloraWindowTitled("About Velora");
+    ASSERT_NE(about, 0u) << "About opens no about window";
+    close(about);
 }
 
 TEST_P(TrayIcon, HidingTheIconFromThePreferencesRemovesItAndASecondStartOpensThePreferences) {
