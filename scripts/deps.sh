@@ -6,8 +6,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format clang-tidy
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6
-  libplist-dev libcurl4-openssl-dev
-  libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-composite0-dev libxcb-xinput-dev
+  libplist-dev
+  libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-composite0-dev libxcb-damage0-dev libxcb-xinput-dev
   libxcb-res0-dev libxcb-xkb-dev libxcb-xtest0-dev libxcb-image0-dev
   libxkbcommon-dev libxkbcommon-x11-dev
   libgtest-dev libgmock-dev libbenchmark-dev

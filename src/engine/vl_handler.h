@@ -68,6 +68,9 @@ class VLHandler final : public PanelSession, public SGHotKeyCenterDelegate {
 public:
     // Polling interval of the display delay.
     static constexpr double kPollInterval = 0.05;
+    // How many polls before the panel shows its pictures are asked for (0.1 s): long enough
+    // to read the windows that changed, short enough that a quick switch asks for none.
+    static constexpr float kPictureLeadPolls = 2.0f;
     // Activation of an application by a switch: all its windows, ignoring the others.
     static constexpr uint32_t kActivateForSwitch = kActivateAllWindows | kActivateIgnoringOtherApps;
 

@@ -34,6 +34,7 @@ void VLHandler::instantActivate(bool forward, const VLCandidateList& candidates,
     // a busy machine do not add up over the delay.
     double left = kPollInterval;
     double due = mainThread().now();
+    bool picturesAsked = false;
     for (int polls = 0;;) {
         // A later press started a further session (that one decides), or the switch has
         // been ended meanwhile.
@@ -55,6 +56,15 @@ void VLHandler::instantActivate(bool forward, const VLCandidateList& candidates,
         if (!mainThread().sleepUnlessWoken(left, wakes)) return;
         if (mainThread().wakeCount() == wakes) {
             ++polls;
+            // Held long enough that the panel will show: its pictures are read now, so
+            // that they are in its first frame. A quick switch never gets here and reads
+            // no pixels.
+            if (!picturesAsked && threshold - float(polls) <= kPictureLeadPolls) {
+                picturesAsked = true;
+                mainThread().performAsync([this, session] {
+                    if (isCurrentSession(session)) coverFlow().refreshPictures();
+                });
+            }
             due += kPollInterval;
             left = kPollInterval - std::clamp(mainThread().now() - due, 0.0, kPollInterval);
         } else {

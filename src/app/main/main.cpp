@@ -9,6 +9,7 @@
 // Exit codes: 0 normal end (also a second start that reached the first), 1 no desktop, the
 // X server lost, or no accessibility access (also after "Quit" in the permission alert),
 // 2 a bad option.
+#include <malloc.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -26,7 +27,7 @@
 #include "app/velora_controller.h"
 #include "engine/vl_handler.h"
 #include "panel/cover_flow_loader.h"
-#include "platform/linux/curl_http.h"
+#include "platform/linux/qt_http.h"
 #include "platform/linux/xdg_autostart.h"
 #include "platform/platform.h"
 #include "platform/qt/qt_main_thread.h"
@@ -90,6 +91,11 @@ void endIfTheServerIsGone() {
 } // namespace
 
 int main(int argc, char** argv) {
+    // glibc gives every thread that allocates an arena of its own (up to eight per core),
+    // and each keeps its freed memory: the short-lived threads of switches and the picture
+    // threads would each hold on to some. Two arenas are plenty for a program that is
+    // mostly idle.
+    mallopt(M_ARENA_MAX, 2);
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             printUsage();
@@ -136,7 +142,7 @@ int main(int argc, char** argv) {
     velora::UserDefaults::standard();  // made before the handler, so it outlives the handler's run
     watchedDesktop = desktop.get();
     std::atexit(endIfTheServerIsGone);
-    velora::CurlHttp http;
+    velora::QtHttp http;
     velora::XdgAutostart loginItems;
     const velora::Platform ports = desktop->platform(&http, &loginItems);
     velora::installPlatform(&ports);
