@@ -67,7 +67,8 @@ int main() {
     for (xcb_keycode_t k : keycodes(c, 0xffea)) alts.push_back(k);                       // Alt_R
     // Alt-Tab, with and without Num Lock (Mod2) and Caps Lock.
     for (xcb_keycode_t tab : tabs)
-        for (uint16_t extra : {0, XCB_MOD_MASK_2, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2 | XCB_MOD_MASK_LOCK})
+        for (const uint16_t extra : {uint16_t(0), uint16_t(XCB_MOD_MASK_2), uint16_t(XCB_MOD_MASK_LOCK),
+                                     uint16_t(XCB_MOD_MASK_2 | XCB_MOD_MASK_LOCK)})
             xcb_grab_key(c, 1, root, uint16_t(XCB_MOD_MASK_1 | extra), tab, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
     xcb_flush(c);
 
