@@ -78,6 +78,8 @@ start_program() {
 stop_program() {
   [ -n "$prog_pid" ] && kill "$prog_pid" 2>/dev/null || true
   wait "$prog_pid" 2>/dev/null || true
+  # A program the probe started is no child of ours: wait until it has gone (its grabs too).
+  for _ in $(seq 50); do [ -n "$prog_pid" ] && [ -e "/proc/$prog_pid" ] || break; sleep 0.1; done
   prog_pid=""
   sleep 0.3
 }

@@ -90,9 +90,10 @@ def main():
         rows.append(("Panel on screen, %d windows, median (velora: press to map minus the 0.2 s delay; "
                      "alttab: press to popup)" % n,
                      v - DISPLAY_DELAY_MS if v is not None else None, med("alttab", n, "panel"), "ms"))
-    rows.append(("Pictures, 50 windows, median (velora: press to the last picture in its cell; "
-                 "alttab: press to popup, drawn with its pictures)",
-                 med("velora", 50, "pictures"), med("alttab", 50, "panel"), "ms"))
+    v = med("velora", 50, "pictures")
+    rows.append(("Pictures, 50 windows, median (velora: press to every picture in its cell with the panel up, "
+                 "minus the 0.2 s delay; alttab: press to popup, drawn with its pictures)",
+                 v - DISPLAY_DELAY_MS if v is not None else None, med("alttab", 50, "panel"), "ms"))
     for n in (10, 50, 200):
         label = "CPU per switch, %d windows, median of batches" % n
         rows.append((label, med("velora", n, "cpu_per_switch"), med("alttab", n, "cpu_per_switch"), "ms"))

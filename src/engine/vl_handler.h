@@ -209,6 +209,8 @@ private:
     void instantActivate(bool forward, const VLCandidateList& candidates, uint64_t session);
     // `closed`: the number the switch's session was closed to.
     void quickSwitch(bool forward, const VLCandidateList& candidates, uint64_t closed);
+    // The walk of a quick switch: activates the first acceptable candidate.
+    void activateQuickSwitchTarget(bool forward, const VLCandidateList& candidates);
     // Session numbers: odd while the session is open, the next even number once it is
     // closed. Opened by each cycle action that starts a polling thread (main thread); closed
     // by the end of the switch (main thread, or the polling thread for a quick switch).

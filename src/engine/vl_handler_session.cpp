@@ -87,9 +87,12 @@ void VLHandler::instantActivate(bool forward, const VLCandidateList& candidates,
 }
 
 void VLHandler::quickSwitch(bool forward, const VLCandidateList& candidates, uint64_t closed) {
-    // The panel is left as if the switch had never begun, unless a new switch has begun
+    activateQuickSwitchTarget(forward, candidates);
+    // Then the panel is left as if the switch had never begun, unless a new switch has begun
     // meanwhile. A panel that is up (a mode change kept it visible) is hidden, so no release
-    // finds it up with nothing in it.
+    // finds it up with nothing in it. Posted after the activation: the session is closed
+    // already, so nothing acts on the panel meanwhile, and dropping a large filling on the
+    // main thread does not compete with the activation for the processor.
     mainThread().performAsync([this, closed] {
         if (!isCurrentSession(closed)) return;
         unregisterHotkeys();
@@ -99,7 +102,9 @@ void VLHandler::quickSwitch(bool forward, const VLCandidateList& candidates, uin
         else
             coverFlow().clearItems();
     });
+}
 
+void VLHandler::activateQuickSwitchTarget(bool forward, const VLCandidateList& candidates) {
     // Forward: the first acceptable candidate after the current one; backward: the last
     // acceptable one, the current one included.
     WindowListPass pass;
