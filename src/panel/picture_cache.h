@@ -35,7 +35,7 @@ struct PictureKey {
 
 class PictureCache {
 public:
-    static constexpr std::size_t kDefaultByteLimit = std::size_t(48) << 20;
+    static constexpr std::size_t kDefaultByteLimit = std::size_t(64) << 20;
 
     explicit PictureCache(std::size_t byteLimit = kDefaultByteLimit) : limit_(byteLimit) {}
     // The process's cache of the switch panel.
