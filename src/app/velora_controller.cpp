@@ -15,7 +15,7 @@
 #include "hotkeys/sg_hot_key_center.h"
 #include "panel/panel_trace.h"
 #include "platform/platform.h"
-#include "platform/user_defaults.h"
+#include "settings/user_defaults.h"
 #include "prefs/prefs_controller.h"
 #include "velora_config.h"
 

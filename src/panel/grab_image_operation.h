@@ -11,7 +11,7 @@
 #include <optional>
 
 #include "panel/ikb_browser_item.h"
-#include "panel/operation_queue.h"
+#include "base/operation_queue.h"
 #include "panel/picture_cache.h"
 
 namespace velora {

@@ -14,7 +14,7 @@
 #include "model/vl_settings.h"
 #include "model/vl_window_manager.h"
 #include "panel/picture_cache.h"
-#include "platform/user_defaults.h"
+#include "settings/user_defaults.h"
 #include "platform/virtual_keys.h"
 #include "support/panel_fakes.h"
 #include "support/sim_fixture.h"
