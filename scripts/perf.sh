@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Velora beside a peer switcher (Debian's alttab), measured in one run on one throwaway
-# desktop: Xvfb, openbox without key bindings, 10, 50 and 200 client windows. The two
-# programs are measured in turns (velora, alttab, velora, alttab...) so that the load of the
-# shared machine falls on both alike. Prints one table and writes it to docs/performance.md.
+# desktop: Xvfb, openbox without key bindings, 10, 50 and 200 client windows, ten of which
+# redraw four times a second. The programs are measured in turns (velora, alttab, the floor,
+# velora...) so that the load of the shared machine falls on all alike. The floor is
+# bench/desktop/floor_switcher.cpp: on the same release it only asks the window manager for
+# a known window, so its figure is what the manager and the server alone cost. Prints one
+# table and writes it to docs/performance.md.
 #
 #   scripts/perf.sh            the full run (about 10 to 15 minutes)
 #   scripts/perf.sh --quick    fewer switches and a shorter idle span (about 3 minutes)
@@ -31,10 +34,11 @@ fi
 # An optimised build without sanitizers; only the programs measured here.
 cmake -S . -B build-rel -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELORA_BUILD_BENCH=ON \
   -DVELORA_BUILD_TESTS=OFF >/dev/null
-ninja -C build-rel -j2 velora velora_switch_probe velora_bench_windows velora_x11_bench >/dev/null
+ninja -C build-rel -j2 velora velora_switch_probe velora_bench_windows velora_floor_switcher velora_x11_bench >/dev/null
 velora_bin=$(find build-rel -name velora -type f -perm -u+x | head -1)
 probe=build-rel/bench/desktop/velora_switch_probe
 windows_bin=build-rel/bench/desktop/velora_bench_windows
+floor_bin=build-rel/bench/desktop/velora_floor_switcher
 x11_bench=build-rel/bench/x11/velora_x11_bench
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/velora-perf.XXXXXX")
@@ -65,6 +69,7 @@ start_program() {
       XDG_CONFIG_HOME=$work/config VELORA_TRACE_FD=3 "$velora_bin" 3>>"$work/trace" >>"$work/velora.log" 2>&1 &
       ;;
     alttab) alttab >>"$work/alttab.log" 2>&1 & ;;
+    floor) "$floor_bin" >>"$work/floor.log" 2>&1 & ;;
   esac
   prog_pid=$!
   if ! "$probe" ready 15 >/dev/null; then echo "perf: $1 did not answer Alt-Tab" >&2; fi
@@ -73,6 +78,8 @@ start_program() {
 stop_program() {
   [ -n "$prog_pid" ] && kill "$prog_pid" 2>/dev/null || true
   wait "$prog_pid" 2>/dev/null || true
+  # A program the probe started is no child of ours: wait until it has gone (its grabs too).
+  for _ in $(seq 50); do [ -n "$prog_pid" ] && [ -e "/proc/$prog_pid" ] || break; sleep 0.1; done
   prog_pid=""
   sleep 0.3
 }
@@ -86,7 +93,12 @@ start_windows() { # count
   local left=$1 batch
   while [ "$left" -gt 0 ]; do
     batch=$((left < 10 ? left : 10))
-    "$windows_bin" "$batch" "app${#client_pids[@]}" >/dev/null 2>&1 &
+    if [ ${#client_pids[@]} = 0 ]; then
+      # Contents that change: the cache must not turn every redraw into work.
+      "$windows_bin" "$batch" "app0" --redraw-ms 250 >/dev/null 2>&1 &
+    else
+      "$windows_bin" "$batch" "app${#client_pids[@]}" >/dev/null 2>&1 &
+    fi
     client_pids+=($!)
     left=$((left - batch))
   done
@@ -117,12 +129,12 @@ for n in 10 50 200; do
   echo "perf: $n windows" >&2
   start_windows "$n"
   for round in $(seq "$rounds"); do
-    for prog in velora alttab; do
+    for prog in velora alttab floor; do
       start_program "$prog"
       "$probe" quick "$quicks" --pid "$prog_pid" | record "$prog" "$n"
       if [ "$prog" = velora ]; then
         "$probe" panel "$panels" --trace "$work/trace" | record "$prog" "$n"
-      else
+      elif [ "$prog" = alttab ]; then
         "$probe" panel "$panels" | record "$prog" "$n"
       fi
       stop_program
@@ -137,7 +149,17 @@ for n in 10 50 200; do
     # Resting and idle figures at 50 windows, also in turns.
     for prog in velora alttab; do
       echo "perf: $prog idle ${idle} s, then $switches switches" >&2
-      start_program "$prog"
+      if [ "$prog" = velora ]; then
+        # Start to hot keys live, timed by the probe that starts it.
+        rm -rf "$work/config"
+        mkdir -p "$work/config"
+        XDG_CONFIG_HOME=$work/config VELORA_TRACE_FD=3 "$probe" startup --trace "$work/trace" \
+          --pid-file "$work/pid" --log "$work/velora.log" -- "$velora_bin" 3>>"$work/trace" | record "$prog" "$n"
+        prog_pid=$(cat "$work/pid")
+        "$probe" ready 15 >/dev/null || echo "perf: velora did not answer Alt-Tab" >&2
+      else
+        start_program "$prog"
+      fi
       sleep 1
       memory start
       # First use pages in what a switch needs (the panel's drawing, fonts): at rest is after it.
@@ -145,6 +167,11 @@ for n in 10 50 200; do
       "$probe" switches 20 >/dev/null
       sleep 2
       memory rest
+      if [ "$prog" = velora ]; then
+        # The kept pictures, as velora last reported them (bytes, when a panel went down).
+        cache=$(grep '^picture_cache ' "$work/trace" | tail -1 | cut -d' ' -f2)
+        [ -n "$cache" ] && echo "picture_cache_kb $((cache / 1024))" | record "$prog" "$n"
+      fi
       "$probe" idle "$idle" --pid "$prog_pid" | record "$prog" "$n"
       "$probe" switches "$switches" >/dev/null
       sleep 1

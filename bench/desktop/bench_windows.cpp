@@ -1,12 +1,14 @@
 // Opens N plain client windows with distinct titles and classes and keeps them until killed:
 // the cheap desktop the side-by-side measurement switches through.
 //
-//   velora_bench_windows COUNT [NAME]
+//   velora_bench_windows COUNT [NAME] [--redraw-ms MS]
 //
 // Each window accepts the focus (WM_HINTS input), names itself "NAME window I" and carries
 // WM_CLASS "NAME-I" / "BenchWindow" and _NET_WM_PID, as ordinary applications do. Windows
 // are cascaded over the screen and filled with a colour of their own, so that each picture
-// differs.
+// differs. With --redraw-ms each window is drawn again in a new colour every MS milliseconds,
+// as a clock or a terminal with output does.
+#include <poll.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
@@ -41,6 +43,8 @@ int main(int argc, char** argv) {
     }
     const int count = std::atoi(argv[1]);
     const std::string name = argc > 2 ? argv[2] : "bench";
+    const int redrawMs = argc > 4 && !std::strcmp(argv[3], "--redraw-ms") ? std::atoi(argv[4]) : 0;
+    std::vector<xcb_window_t> windows;
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
     if (xcb_connection_has_error(c)) {
         std::fprintf(stderr, "velora_bench_windows: cannot open the display\n");
@@ -79,10 +83,25 @@ int main(int argc, char** argv) {
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 32, 9, hints);
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, protocols, XCB_ATOM_ATOM, 32, 1, &deleteWindow);
         xcb_map_window(c, w);
+        windows.push_back(w);
     }
     xcb_flush(c);
     // Serve until killed or the server goes; a closed window is simply gone.
-    while (xcb_generic_event_t* event = xcb_wait_for_event(c)) {
+    for (uint32_t round = 1;; ++round) {
+        xcb_generic_event_t* event = xcb_poll_for_event(c);
+        if (!event) {
+            if (xcb_connection_has_error(c)) break;
+            pollfd fd{xcb_get_file_descriptor(c), POLLIN, 0};
+            if (::poll(&fd, 1, redrawMs > 0 ? redrawMs : -1) == 0) {
+                for (std::size_t i = 0; i < windows.size(); ++i) {
+                    const uint32_t colour = (uint32_t((i + round) * 40503u + pid * 2654435761u) & 0xffffffu) | 0x202020u;
+                    xcb_change_window_attributes(c, windows[i], XCB_CW_BACK_PIXEL, &colour);
+                    xcb_clear_area(c, 0, windows[i], 0, 0, 0, 0);
+                }
+                xcb_flush(c);
+            }
+            continue;
+        }
         if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE) {
             auto* message = reinterpret_cast<xcb_client_message_event_t*>(event);
             if (message->type == protocols && message->data.data32[0] == deleteWindow) {

@@ -10,9 +10,14 @@
 //   velora_switch_probe switches COUNT           switches as fast as they are taken, untimed
 //   velora_switch_probe idle SECONDS --pid P     CPU of the process over the span
 //   velora_switch_probe rss --pid P              resident, proportional and own memory
+//   velora_switch_probe startup --trace F --pid-file P --log L -- PROGRAM [ARGS]
+//                                                starts the program (left running, its pid
+//                                                in P): start to its "hotkeys" trace mark
 //
 // Only XTest and X events are in the timed path; the stamps are taken as events are read.
+#include <fcntl.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -192,6 +197,34 @@ int idle(double seconds, const Options& o) {
     return 0;
 }
 
+// Starts the program with the probe's environment and descriptors (the trace's among them)
+// and times it from the fork to its "hotkeys" mark.
+int startup(const Options& o, const std::string& pidFile, const std::string& log, char** program) {
+    TraceFile trace(o.trace);
+    trace.skipToEnd();
+    const int64_t started = nowNs();
+    const pid_t pid = ::fork();
+    if (pid < 0) return 1;
+    if (pid == 0) {
+        const int out = ::open(log.empty() ? "/dev/null" : log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        if (out >= 0) {
+            ::dup2(out, 1);
+            ::dup2(out, 2);
+        }
+        ::execvp(program[0], program);
+        ::_exit(127);
+    }
+    if (std::FILE* f = std::fopen(pidFile.c_str(), "w")) {
+        std::fprintf(f, "%d\n", int(pid));
+        std::fclose(f);
+    }
+    int64_t stamp = 0;
+    if (trace.waitFor("hotkeys", 20000, stamp)) printMicros("startup", stamp - started);
+    else std::printf("startup timeout\n");
+    std::fflush(stdout);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -202,8 +235,16 @@ int main(int argc, char** argv) {
     const std::string command = argv[1];
     const double n = argc > 2 && argv[2][0] != '-' ? std::atof(argv[2]) : 0;
     Options o;
+    std::string pidFile, log;
+    char** program = nullptr;
     for (int i = 2; i + 1 < argc; ++i) {
+        if (!std::strcmp(argv[i], "--")) {
+            program = argv + i + 1;
+            break;
+        }
         if (!std::strcmp(argv[i], "--pid")) o.pid = pid_t(std::atoi(argv[++i]));
+        else if (!std::strcmp(argv[i], "--pid-file")) pidFile = argv[++i];
+        else if (!std::strcmp(argv[i], "--log")) log = argv[++i];
         else if (!std::strcmp(argv[i], "--trace")) o.trace = argv[++i];
         else if (!std::strcmp(argv[i], "--hold-ms")) o.holdMs = std::atof(argv[++i]);
         else if (!std::strcmp(argv[i], "--gap-ms")) o.gapMs = std::atof(argv[++i]);
@@ -215,6 +256,13 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command == "idle") return idle(n, o);
+    if (command == "startup") {
+        if (!program || o.trace.empty() || pidFile.empty()) {
+            std::fprintf(stderr, "velora_switch_probe: startup needs --trace, --pid-file and -- PROGRAM\n");
+            return 2;
+        }
+        return startup(o, pidFile, log, program);
+    }
     std::optional<Display> d = Display::open();
     if (!d) {
         std::fprintf(stderr, "velora_switch_probe: cannot open the display or find Alt and Tab\n");

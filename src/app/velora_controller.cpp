@@ -13,6 +13,7 @@
 #include "app/alert_builder.h"
 #include "engine/vl_handler.h"
 #include "hotkeys/sg_hot_key_center.h"
+#include "panel/panel_trace.h"
 #include "platform/platform.h"
 #include "settings/user_defaults.h"
 #include "prefs/prefs_controller.h"
@@ -233,6 +234,7 @@ void VeloraController::registerHotKeys() {
         hotKeys_[i] = std::make_shared<SGHotKey>(kIdentifiers[i], combo, [action] { (VLHandler::sharedHandler().*action)(); });
         if (i != kUniversalBackward) center.registerHotKey(hotKeys_[i]);
     }
+    trace::mark("hotkeys");
 }
 
 void VeloraController::updateWindowSize(QObject* sender) {

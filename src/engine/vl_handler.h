@@ -68,6 +68,9 @@ class VLHandler final : public PanelSession, public SGHotKeyCenterDelegate {
 public:
     // Polling interval of the display delay.
     static constexpr double kPollInterval = 0.05;
+    // How many polls before the panel shows its pictures are asked for (0.1 s): long enough
+    // to read the windows that changed, short enough that a quick switch asks for none.
+    static constexpr float kPictureLeadPolls = 2.0f;
     // Activation of an application by a switch: all its windows, ignoring the others.
     static constexpr uint32_t kActivateForSwitch = kActivateAllWindows | kActivateIgnoringOtherApps;
 
@@ -206,6 +209,8 @@ private:
     void instantActivate(bool forward, const VLCandidateList& candidates, uint64_t session);
     // `closed`: the number the switch's session was closed to.
     void quickSwitch(bool forward, const VLCandidateList& candidates, uint64_t closed);
+    // The walk of a quick switch: activates the first acceptable candidate.
+    void activateQuickSwitchTarget(bool forward, const VLCandidateList& candidates);
     // Session numbers: odd while the session is open, the next even number once it is
     // closed. Opened by each cycle action that starts a polling thread (main thread); closed
     // by the end of the switch (main thread, or the polling thread for a quick switch).

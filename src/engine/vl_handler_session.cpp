@@ -34,6 +34,7 @@ void VLHandler::instantActivate(bool forward, const VLCandidateList& candidates,
     // a busy machine do not add up over the delay.
     double left = kPollInterval;
     double due = mainThread().now();
+    bool picturesAsked = false;
     for (int polls = 0;;) {
         // A later press started a further session (that one decides), or the switch has
         // been ended meanwhile.
@@ -55,6 +56,15 @@ void VLHandler::instantActivate(bool forward, const VLCandidateList& candidates,
         if (!mainThread().sleepUnlessWoken(left, wakes)) return;
         if (mainThread().wakeCount() == wakes) {
             ++polls;
+            // Held long enough that the panel will show: its pictures are read now, so
+            // that they are in its first frame. A quick switch never gets here and reads
+            // no pixels.
+            if (!picturesAsked && threshold - float(polls) <= kPictureLeadPolls) {
+                picturesAsked = true;
+                mainThread().performAsync([this, session] {
+                    if (isCurrentSession(session)) coverFlow().refreshPictures();
+                });
+            }
             due += kPollInterval;
             left = kPollInterval - std::clamp(mainThread().now() - due, 0.0, kPollInterval);
         } else {
@@ -77,9 +87,12 @@ void VLHandler::instantActivate(bool forward, const VLCandidateList& candidates,
 }
 
 void VLHandler::quickSwitch(bool forward, const VLCandidateList& candidates, uint64_t closed) {
-    // The panel is left as if the switch had never begun, unless a new switch has begun
+    activateQuickSwitchTarget(forward, candidates);
+    // Then the panel is left as if the switch had never begun, unless a new switch has begun
     // meanwhile. A panel that is up (a mode change kept it visible) is hidden, so no release
-    // finds it up with nothing in it.
+    // finds it up with nothing in it. Posted after the activation: the session is closed
+    // already, so nothing acts on the panel meanwhile, and dropping a large filling on the
+    // main thread does not compete with the activation for the processor.
     mainThread().performAsync([this, closed] {
         if (!isCurrentSession(closed)) return;
         unregisterHotkeys();
@@ -89,7 +102,9 @@ void VLHandler::quickSwitch(bool forward, const VLCandidateList& candidates, uin
         else
             coverFlow().clearItems();
     });
+}
 
+void VLHandler::activateQuickSwitchTarget(bool forward, const VLCandidateList& candidates) {
     // Forward: the first acceptable candidate after the current one; backward: the last
     // acceptable one, the current one included.
     WindowListPass pass;

@@ -159,13 +159,15 @@ void VLElement::minimizeWindow() const { pressButton(ax::MinimizeButton); }
 bool VLElement::isClosable() const { return buttonEnabled(ax::CloseButton); }
 bool VLElement::isMinimizable() const { return buttonEnabled(ax::MinimizeButton); }
 
-ImageRef VLElement::grabWindow() const {
+ImageRef VLElement::grabWindow(std::optional<Size> box) const {
     int32_t number = wid();
     if (number <= 0) return nullptr;
     Rect bounds;
     if (!windowServer().windowBounds(uint32_t(number), bounds)) return nullptr;
     if (bounds.width < 5.0 || bounds.height < 5.0) return nullptr;
-    QImage picture = windowServer().captureWindow(uint32_t(number), Size{bounds.width, bounds.height});
+    Size size{bounds.width, bounds.height};
+    if (box) size = fittedSize(size, *box);
+    QImage picture = windowServer().captureWindow(uint32_t(number), size);
     if (picture.isNull()) return nullptr;
     return std::make_shared<const Image>(std::move(picture));
 }

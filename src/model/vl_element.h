@@ -141,10 +141,10 @@ public:
     // Whether the window has an enabled close (minimise) button.
     bool isClosable() const;
     bool isMinimizable() const;
-    // A picture of the window's current contents at its window-server size; none for a
-    // window under 5 points in either dimension, an unmatched one, or one that cannot be
-    // pictured.
-    ImageRef grabWindow() const;
+    // A picture of the window's current contents at its window-server size, or fitted into
+    // `box` when one is given (never larger than the window); none for a window under 5
+    // points in either dimension, an unmatched one, or one that cannot be pictured.
+    ImageRef grabWindow(std::optional<Size> box = std::nullopt) const;
 
     // --- matching
 

@@ -4,16 +4,34 @@
 
 namespace velora {
 
-std::shared_ptr<GrabImageOperation> GrabImageOperation::operationWithItem(IKBBrowserItemRef item) {
-    return std::make_shared<GrabImageOperation>(std::move(item));
+std::shared_ptr<GrabImageOperation> GrabImageOperation::operationWithItem(IKBBrowserItemRef item,
+                                                                          std::optional<Size> box,
+                                                                          PictureCache* cache) {
+    return std::make_shared<GrabImageOperation>(std::move(item), box, cache);
+}
+
+ImageRef GrabImageOperation::picture(const VLElement& window) {
+    const BadgeOptions badges = item_->badgeOptions();
+    const int32_t number = window.wid();
+    const PictureKey key = PictureKey::of(box_.value_or(Size{}), badges);
+    const bool cached = cache_ && number > 0;
+    if (cached)
+        if (ImageRef kept = cache_->current(uint32_t(number), key)) return kept;
+    // Asked before the read: a change during the read makes the kept picture stale at once.
+    const std::optional<uint64_t> version =
+        cached ? windowServer().windowContentsVersion(uint32_t(number)) : std::nullopt;
+    ImageRef picture = window.grabWindow(box_);
+    if (!picture || isCancelled()) return nullptr;
+    picture = badgedImage(picture, badges);
+    if (cached) cache_->keep(uint32_t(number), picture, version, key);
+    return picture;
 }
 
 void GrabImageOperation::main() {
     const VLElementRef window = item_ ? item_->windowRef() : nullptr;
     if (!isCancelled() && window) {
-        ImageRef picture = window->grabWindow();
+        ImageRef picture = this->picture(*window);
         if (picture && !isCancelled()) {
-            picture = item_->badgeImage(picture);
             const bool outOfSight = window->checkIfMinimized() || window->checkIfHidden();
             item_->storeGrabbedPicture(picture, outOfSight);
             if (!isCancelled()) {
@@ -22,6 +40,7 @@ void GrabImageOperation::main() {
             }
         }
     }
+    if (item_) item_->grabEnded();
     setIsFinished(true);
 }
 

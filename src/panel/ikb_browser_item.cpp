@@ -5,7 +5,6 @@
 #include "model/known_applications.h"
 #include "model/vl_settings.h"
 #include "panel/badge_drawing.h"
-#include "panel/grab_image_operation.h"
 #include "panel/ikb_controller.h"
 #include "platform/platform.h"
 
@@ -37,11 +36,9 @@ IKBBrowserItemRef IKBBrowserItem::itemWithRunningApplication(RunningApplicationR
 
 IKBBrowserItemRef IKBBrowserItem::itemWithWindowRef(VLElementRef window, IKBController& controller) {
     std::optional<std::string> title = window ? window->getTitle() : std::nullopt;
-    // Every field is set before the grab is queued: the grab reads them on its own thread.
-    auto item = std::make_shared<IKBBrowserItem>(Kind::Window, std::move(window), nullptr, std::move(title), nullptr,
-                                                 controller.weak_from_this());
-    if (item->windowRef_) controller.session().queue().addOperation(GrabImageOperation::operationWithItem(item));
-    return item;
+    // Every field is set here, before any grab: the grab reads them on its own thread.
+    return std::make_shared<IKBBrowserItem>(Kind::Window, std::move(window), nullptr, std::move(title), nullptr,
+                                            controller.weak_from_this());
 }
 
 IKBBrowserItemRef IKBBrowserItem::emptyItem(IKBController& controller) {
@@ -78,18 +75,30 @@ void IKBBrowserItem::empty() { setImage(nullptr); }
 
 ImageRef IKBBrowserItem::badgeImage(const ImageRef& picture) const {
     if (!isWindow() || !picture) return picture;
-    VLSettings& settings = VLSettings::shared();
+    const BadgeOptions options = badgeOptions();
+    if (!options.spaceBadge && !options.appBadge) return picture;
+    return badgedImage(picture, options);
+}
+
+bool IKBBrowserItem::claimGrab() {
+    if (grabQueued_.exchange(true)) return false;
+    grabTried_.store(true);
+    return true;
+}
+
+BadgeOptions IKBBrowserItem::badgeOptions() const {
     BadgeOptions options;
+    if (!isWindow() || !windowRef_) return options;
+    VLSettings& settings = VLSettings::shared();
     options.spaceBadge = settings.showSpaceBadges.load() != 0;
     options.appBadge = settings.showAppBadges.load() != 0;
-    if (!options.spaceBadge && !options.appBadge) return picture;
     if (options.spaceBadge) {
         options.spaceNumber = windowRef_->getSpaceNumber();
         options.plate = namedPanelImage("Space");
     }
     if (options.appBadge)
         if (RunningApplicationRef app = windowRef_->runningApplicationForWindow()) options.appIcon = app->icon();
-    return badgedImage(picture, options);
+    return options;
 }
 
 void IKBBrowserItem::storeGrabbedPicture(const ImageRef& picture, bool outOfSight) {

@@ -4,7 +4,8 @@
 // - an application item: the application's icon and name (faded at once when the
 //   application is hidden);
 // - a window item: the window's title, and a picture that a GrabImageOperation makes in the
-//   background and stores when it is ready;
+//   background (from the picture cache when the window has not changed) and stores when it
+//   is ready; the controller queues it once the panel is about to show;
 // - the empty item: the "empty" image and "Nothing to display...", the only item of a list
 //   in which nothing passed the rules.
 //
@@ -20,12 +21,14 @@
 //
 // Everything that touches the panel (selection, cells) runs on the main thread.
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 
 #include "model/vl_element.h"
+#include "panel/badge_drawing.h"
 #include "panel/image_flow_view.h"
 #include "platform/image.h"
 #include "platform/workspace.h"
@@ -45,7 +48,7 @@ public:
     // --- making items (main thread)
 
     static IKBBrowserItemRef itemWithRunningApplication(RunningApplicationRef app, IKBController& controller);
-    // Starts the window's picture grab on the session's queue.
+    // The picture comes later, from the grab the controller queues (refreshPictures).
     static IKBBrowserItemRef itemWithWindowRef(VLElementRef window, IKBController& controller);
     static IKBBrowserItemRef emptyItem(IKBController& controller);
 
@@ -72,6 +75,14 @@ public:
     // The picture with the space and application badges the settings ask for (window items;
     // others get the picture back). Pure: stores nothing. Any thread.
     ImageRef badgeImage(const ImageRef& picture) const;
+    // The badges that badgeImage draws now (reads the window's space and application icon).
+    BadgeOptions badgeOptions() const;
+    // Marks a grab as queued for the item; false when one is queued or running already.
+    bool claimGrab();
+    // The grab has run (or was dropped unrun): a later refresh may queue another.
+    void grabEnded() { grabQueued_.store(false); }
+    // Whether a grab was ever queued for the item.
+    bool grabTried() const { return grabTried_.load(); }
     // Stores a grabbed (and badged) picture, faded when `outOfSight` or when the item was
     // faded meanwhile. Any thread.
     void storeGrabbedPicture(const ImageRef& picture, bool outOfSight);
@@ -116,6 +127,7 @@ private:
     const std::optional<std::string> title_;
     const std::weak_ptr<IKBController> controller_;
 
+    std::atomic<bool> grabQueued_{false}, grabTried_{false};
     mutable std::mutex imageMutex_; // image_, isTransparent_
     ImageRef image_;
     bool isTransparent_ = false;

@@ -1,10 +1,15 @@
 #include "panel/ikb_controller.h"
 
+#include <QGuiApplication>
 #include <algorithm>
+#include <cmath>
 
 #include "model/vl_settings.h"
 #include "model/window_list_pass.h"
+#include "panel/flow_layout.h"
+#include "panel/grab_image_operation.h"
 #include "panel/panel_trace.h"
+#include "panel/picture_cache.h"
 #include "platform/platform.h"
 
 namespace velora {
@@ -43,12 +48,15 @@ void IKBController::placeWindow() {
     window_->centerOnScreen(window_->screenFor(VLElement::focusedWindowFrame()));
     window_->makeKeyAndOrderFront();
     trace::mark("panel");
+    markPicturesIfComplete();
 }
 
 void IKBController::show() {
     // A panel that is up already (a mode change refills it in place) keeps the application
     // it will return to; asking now would only find the panel's own state.
     if (!isShown()) session_.setPreviouslyActive(VLElement::currentActiveApplication());
+    refreshPictures();
+    keepPicturesLive();
     // The panel window takes the keyboard without activating anything, so there is no
     // activation of our own to ask for here.
     if (shouldFullScreen()) {
@@ -60,6 +68,11 @@ void IKBController::show() {
 }
 
 void IKBController::hide() {
+    if (liveTimer_) {
+        liveTimer_->invalidate();
+        liveTimer_.reset();
+        trace::value("picture_cache", static_cast<long long>(PictureCache::shared().bytes()));
+    }
     if (shouldFullScreen()) {
         if (browserView_) browserView_->exitFullScreenMode();
     } else if (window_) {
@@ -113,6 +126,8 @@ void IKBController::clearItems() {
     if (browserView_) browserView_->cacheManager().freeCache();
     browserData_.clear();
     picturesPending_ = 0;
+    loaded_.clear();
+    picturesMarked_ = false;
     if (browserView_) browserView_->cacheManager().freeCache();
     reloadData();
     if (browserView_) browserView_->cacheManager().freeCache();
@@ -164,9 +179,61 @@ bool IKBController::reloadCellOfItem(const IKBBrowserItem* item) {
 
 void IKBController::pictureDidLoad(const IKBBrowserItem* item) {
     // A picture of an earlier filling (its grab finished as the panel was refilled) is not
-    // one of this filling's.
-    if (!reloadCellOfItem(item) || picturesPending_ <= 0) return;
-    if (--picturesPending_ == 0) trace::mark("pictures");
+    // one of this filling's; a live update of a picture already there is not a first one.
+    if (!reloadCellOfItem(item) || picturesPending_ <= 0 || !loaded_.insert(item).second) return;
+    if (--picturesPending_ == 0) markPicturesIfComplete();
+}
+
+void IKBController::markPicturesIfComplete() {
+    // Every picture is in its cell once they are all there and the panel is up.
+    if (picturesMarked_ || picturesPending_ != 0 || loaded_.empty() || !isShown()) return;
+    picturesMarked_ = true;
+    trace::mark("pictures");
+}
+
+// --- pictures
+
+std::optional<Size> IKBController::pictureBox() const {
+    VLSettings& settings = VLSettings::shared();
+    const double width = double(settings.width.load()), height = double(settings.height.load());
+    if (width <= 0 || height <= 0) return std::nullopt;
+    const FlowLayout layout(QSizeF(width, height), int(browserData_.size()));
+    const double dpr = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? qGuiApp->devicePixelRatio() : 1.0;
+    return Size{std::ceil(layout.frontBox().width() * dpr), std::ceil(layout.frontBox().height() * dpr)};
+}
+
+void IKBController::refreshPictures() {
+    PictureCache& cache = PictureCache::shared();
+    const std::optional<Size> box = pictureBox();
+    bool first = true;
+    for (const IKBBrowserItemRef& item : browserData_) {
+        const VLElementRef& window = item->windowRef();
+        if (!item->isWindow() || !window) continue;
+        const bool tried = item->grabTried();
+        if (tried && !(window->wid() > 0 && cache.changedSince(uint32_t(window->wid())))) continue;
+        if (!item->claimGrab()) continue;
+        if (first && !tried) {
+            // Pictures of windows that are gone are let go of once per filling.
+            cache.retainOnly([](uint32_t n) {
+                Rect bounds;
+                return windowServer().windowBounds(n, bounds);
+            });
+            first = false;
+        }
+        session_.queue().addOperation(GrabImageOperation::operationWithItem(item, box, &cache));
+    }
+}
+
+void IKBController::keepPicturesLive() {
+    if (liveTimer_ && liveTimer_->isValid()) return;
+    std::weak_ptr<IKBController> self = weak_from_this();
+    liveTimer_ = mainThread().scheduleTimer(kLiveInterval, [self] {
+        auto controller = self.lock();
+        if (!controller || !controller->isShown()) return;
+        controller->liveTimer_.reset();
+        controller->refreshPictures();
+        controller->keepPicturesLive();
+    });
 }
 
 // --- data source and delegate

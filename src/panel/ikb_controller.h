@@ -19,6 +19,8 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <unordered_set>
 #include <vector>
 
 #include "panel/ikb_browser_item.h"
@@ -26,6 +28,7 @@
 #include "panel/panel_session.h"
 #include "panel/panel_window.h"
 #include "panel/switch_candidate.h"
+#include "platform/main_thread.h"
 
 namespace velora {
 
@@ -66,7 +69,8 @@ public:
     // --- showing
 
     // Records the application in front (unless the panel is up already), then shows the
-    // panel: full screen through the view, or the window at the set size, centred.
+    // panel: full screen through the view, or the window at the set size, centred. While
+    // it is up, the pictures of windows that change are read again (every kLiveInterval).
     void show();
     // Takes the panel down and clears the items.
     void hide();
@@ -82,6 +86,14 @@ public:
     void populateItems(const VLCandidateList& candidates);
     // Drops every item and image, and the view's image cache (three times).
     void clearItems();
+    // Queues the picture grab of every window item that has none yet, and of those whose
+    // window changed since its picture was kept. A filled panel reads nothing until this is
+    // called: when the hold has lasted long enough that the panel will show, and by show().
+    void refreshPictures();
+    // The box a window picture is made for: the front cell's, in device pixels; none while
+    // the panel has no size (pictures at the window's own size).
+    std::optional<Size> pictureBox() const;
+    static constexpr double kLiveInterval = 0.2;
     void reloadData();
 
     // --- selection
@@ -131,6 +143,8 @@ private:
     enum class AppCommand { Quit, ForceQuit, Hide };
     void applicationCommand(AppCommand command);
     void placeWindow();
+    void keepPicturesLive();
+    void markPicturesIfComplete();
 
     PanelSession& session_;
     PanelWindow* window_ = nullptr;
@@ -138,8 +152,11 @@ private:
     std::vector<IKBBrowserItemRef> browserData_;
     std::atomic<int32_t> mode_{kModeNone};
     int dragCount_ = 0;
-    // Window pictures queued by populateItems that have not reached their cells (main thread).
+    // Window items of the filling whose first picture has not reached its cell (main thread).
     int picturesPending_ = 0;
+    std::unordered_set<const IKBBrowserItem*> loaded_;
+    bool picturesMarked_ = false;
+    TimerRef liveTimer_;
 };
 
 } // namespace velora

@@ -26,13 +26,17 @@ int traceFd() {
 bool enabled() { return traceFd() >= 0; }
 
 void mark(const char* event) {
-    const int fd = traceFd();
-    if (fd < 0) return;
+    if (traceFd() < 0) return;
     timespec now{};
     ::clock_gettime(CLOCK_MONOTONIC, &now);
+    value(event, static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec);
+}
+
+void value(const char* name, long long number) {
+    const int fd = traceFd();
+    if (fd < 0) return;
     char line[96];
-    const int n = std::snprintf(line, sizeof line, "%s %lld\n", event,
-                                static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec);
+    const int n = std::snprintf(line, sizeof line, "%s %lld\n", name, number);
     // One write per line, so lines from different threads never interleave.
     if (n > 0 && n < int(sizeof line)) (void)!::write(fd, line, std::size_t(n));
 }

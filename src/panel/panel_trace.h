@@ -5,11 +5,15 @@
 // to the open file descriptor N, stamped on CLOCK_MONOTONIC so that a measuring client on the
 // same machine can compare it with its own key presses. The marks are:
 //   panel     the panel window was ordered front
-//   pictures  the last window picture of the filled panel reached its cell
+//   pictures  the last window picture of the filled panel is in its cell, the panel up
+//   hotkeys   the hot keys have been registered (at start and after a settings change)
+// and one figure line per switch whose panel came up (the number instead of the time):
+//   picture_cache  bytes of the kept window pictures
 // Without the variable (the default) a mark costs one test of a flag read once.
 namespace velora::trace {
 
 bool enabled();
 void mark(const char* event);
+void value(const char* name, long long number);
 
 } // namespace velora::trace

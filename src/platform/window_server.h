@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,14 @@ public:
     // A copy of the window's current pixels at the given size in points; null when the window
     // cannot be pictured (gone, unmapped without a kept picture, too small).
     virtual QImage captureWindow(uint32_t windowNumber, Size size) = 0;
+    // A number that changes whenever the window's pixels may have changed (it drew, was
+    // resized, was shown again), so that a picture captured under the same number is still
+    // what the window shows. Learning of a change reads nothing. Nullopt when the backend
+    // does not follow the window's changes: then only a new capture is current.
+    virtual std::optional<uint64_t> windowContentsVersion(uint32_t windowNumber) {
+        (void)windowNumber;
+        return std::nullopt;
+    }
 
     virtual int32_t windowLevelForKey(int key) = 0;
 

@@ -5,7 +5,7 @@
 #include "app/announcement_decision.h"
 #include "app/announcements.h"
 #include "app_fixture.h"
-#include "platform/linux/curl_http.h"
+#include "platform/linux/qt_http.h"
 #include "support/loopback_http_server.h"
 
 namespace velora::test {
@@ -20,7 +20,7 @@ class Announcements : public AppTest {
 protected:
     Announcements() {
         ports = sim.ports();
-        ports.http = &curl;
+        ports.http = &http;
         installPlatform(&ports);
         server.setResponse("/elsewhere", Response(kMarker + "followed a redirect")); // never shown
     }
@@ -40,7 +40,7 @@ protected:
         return {shown.begin() + static_cast<long>(before), shown.end()};
     }
 
-    CurlHttp curl;
+    QtHttp http;
     Platform ports;
     LoopbackHttpServer server;
 };

@@ -109,5 +109,38 @@ TEST_F(DisplayDelayTest, WithNoDelayThePanelAlwaysComesUpAndTheReleaseActivatesI
     expectSwitchOver();
 }
 
+// Pixels are read only for a panel that will show: a quick switch reads none; a hold reads
+// every window once it has lasted long enough (before the panel is up), and a later hold
+// only the window that redrew since.
+TEST_F(DisplayDelayTest, OnlyAHoldThatWillShowThePanelReadsPixelsAndOnlyOfWindowsThatChanged) {
+    quickSwitch(&VLHandler::KeyCycleWindowForward);
+    EXPECT_EQ(sim.countCalls("capture"), 0);
+    bringAForward();
+
+    hold();
+    press(&VLHandler::KeyCycleWindowForward);
+    nextPoll();
+    sim.pump();
+    EXPECT_EQ(sim.countCalls("capture"), 0);
+    nextPoll();
+    sim.pump();
+    engine->queue().waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(sim.countCalls("capture"), 3);
+    EXPECT_EQ(window.orderFronts, 0);
+    while (engine->pollingThreadsRunning()) nextPoll();
+    ASSERT_TRUE(panel().isShown());
+    for (const auto& item : panel().browserData()) EXPECT_TRUE(item->image()) << "in the first frame";
+    release();
+    settle();
+    bringAForward();
+
+    sim.updateWindow(windowOf(p[2]), [](sim::WindowSpec& w) { w.color = Qt::yellow; });
+    show(&VLHandler::KeyCycleWindowForward);
+    engine->queue().waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(sim.countCalls("capture"), 4);
+    release();
+    settle();
+}
+
 } // namespace
 } // namespace velora

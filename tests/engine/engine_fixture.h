@@ -13,6 +13,7 @@
 #include "hotkeys/sg_hot_key_center.h"
 #include "model/vl_settings.h"
 #include "model/vl_window_manager.h"
+#include "panel/picture_cache.h"
 #include "settings/user_defaults.h"
 #include "platform/virtual_keys.h"
 #include "support/panel_fakes.h"
@@ -60,6 +61,7 @@ protected:
 
     EngineTest() {
         VLSettings::shared().reset();
+        PictureCache::shared().clear();  // window numbers start over with each desktop
         UserDefaults::resetStandard(dir / "defaults.plist");
         VLSettings::shared().displayDelay = 0.2f;
         VLSettings::shared().width = 637;

@@ -75,6 +75,7 @@ TEST_F(GrabImageTest, CancellingTheQueueStopsGrabsUnderWayAndDropsTheWaitingOnes
         cv.wait(lock, [&] { return cancelled; });
     });
     controller->populateItems(windowRecords(appsWithWindows({"A", "B", "C", "D", "E", "F", "G", "H"})));
+    controller->refreshPictures();
     const int running = std::min(int(OperationQueue::defaultMaxConcurrent()), 8);
     {
         std::unique_lock lock(m);

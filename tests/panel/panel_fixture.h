@@ -9,6 +9,7 @@
 #include "model/vl_settings.h"
 #include "model/vl_window_manager.h"
 #include "panel/ikb_controller.h"
+#include "panel/picture_cache.h"
 #include "support/panel_fakes.h"
 #include "support/sim_fixture.h"
 
@@ -41,6 +42,7 @@ protected:
 
     PanelTest() {
         VLSettings::shared().reset();
+        PictureCache::shared().clear();  // window numbers start over with each desktop
         controller->setOutlets(&window, &view);
         controller->awakeFromNib();
     }
@@ -80,8 +82,10 @@ protected:
                                                 nullptr, controller->weak_from_this());
     }
     static RunningApplicationRef app(pid_t pid) { return workspace().runningApplicationWithProcessIdentifier(pid); }
-    // Waits for every picture and delivers the cell updates they posted.
+    // Asks for the pictures as a hold about to show the panel does, waits for every one and
+    // delivers the cell updates they posted.
     void finishPictures() {
+        controller->refreshPictures();
         session.pictures.waitUntilAllOperationsAreFinished();
         sim.pump();
     }

@@ -1,5 +1,5 @@
 // The opt-in timing marks: "panel" when the panel is ordered front, "pictures" once, when the
-// last window picture of the current filling has reached its cell. Each test runs in a
+// last window picture of the current filling is in its cell and the panel is up. Each test runs in a
 // process of its own, so the trace descriptor set here is the one the marks read.
 #include <fcntl.h>
 #include <unistd.h>
@@ -51,6 +51,7 @@ TEST_F(PanelTraceTest, PicturesIsMarkedOnceWhenTheLastPictureOfTheFillingLands) 
     // The first filling's grab lands after the panel was refilled: it is none of the
     // second filling's, whose other picture never comes, so nothing is marked.
     controller->populateItems({windowRecord(pid, first)});
+    controller->refreshPictures();
     session.pictures.waitUntilAllOperationsAreFinished();
     controller->populateItems({windowRecord(pid, second), windowRecord(pid, unpictured)});
     controller->show();
@@ -63,6 +64,15 @@ TEST_F(PanelTraceTest, PicturesIsMarkedOnceWhenTheLastPictureOfTheFillingLands) 
     controller->populateItems({windowRecord(pid, first), windowRecord(pid, second)});
     finishPictures();
     EXPECT_EQ(events(), "pictures");
+    // Taking the panel down reports the cache's size. Pictures ready before the panel is up
+    // are in its cells when it comes up.
+    controller->hide();
+    controller->populateItems({windowRecord(pid, first), windowRecord(pid, second)});
+    finishPictures();
+    EXPECT_EQ(events(), "picture_cache");
+    controller->show();
+    finishPictures();
+    EXPECT_EQ(events(), "panel,pictures");
     controller->populateItems({app(pid)}); // application items need no picture
     finishPictures();
     EXPECT_EQ(events(), "");

@@ -1,5 +1,5 @@
-// Window pictures through Composite: covered, minimised and off-desktop windows; and a
-// window's space, its EWMH desktop numbered from 1.
+// Window pictures through Composite: covered, minimised and off-desktop windows; a redraw
+// reported by Damage; and a window's space, its EWMH desktop numbered from 1.
 #include <algorithm>
 
 #include "platform/ax_names.h"
@@ -74,6 +74,36 @@ TEST_F(PicturesTest, AWindowOnAnotherDesktopIsInThatSpaceOffScreenAndStillPictur
     display->moveToDesktop(green.id(), 0xFFFFFFFF);
     EXPECT_TRUE(eventually([&] { return contains(ws.spaceWindowList(2), green.id()); }));
     EXPECT_EQ(ws.windowSpace(green.id()), 1);
+}
+
+// A redraw changes the window's contents version (one Damage event, nothing read), and the
+// next capture shows the new pixels; a capture of a window that did not draw changes nothing.
+TEST_F(PicturesTest, ARedrawMarksThePictureStaleAndTheNextCaptureShowsIt) {
+    FakeWindow::Options options;
+    options.color = 0xCC2211;
+    FakeWindow window(options);
+    ASSERT_TRUE(waitForWindow(window.id()));
+    ASSERT_TRUE(eventually([&] { return allOf(picture(window.id()), 0xCC2211); }));
+    auto& ws = desktop->windowServer();
+    ASSERT_TRUE(desktop->sync());
+    const std::optional<uint64_t> drawn = ws.windowContentsVersion(window.id());
+    ASSERT_TRUE(drawn);
+    ASSERT_TRUE(allOf(picture(window.id()), 0xCC2211));
+    ASSERT_TRUE(desktop->sync());
+    EXPECT_EQ(ws.windowContentsVersion(window.id()), drawn);
+
+    window.repaint(0x1144EE);
+    ASSERT_TRUE(desktop->sync());
+    const std::optional<uint64_t> redrawn = ws.windowContentsVersion(window.id());
+    EXPECT_NE(redrawn, drawn);
+    EXPECT_TRUE(allOf(picture(window.id()), 0x1144EE));
+
+    // Many redraws before the next capture: still stale, and the capture shows the last.
+    window.repaint(0x22AA44);
+    window.repaint(0x777777);
+    ASSERT_TRUE(desktop->sync());
+    EXPECT_NE(ws.windowContentsVersion(window.id()), redrawn);
+    EXPECT_TRUE(allOf(picture(window.id()), 0x777777));
 }
 
 } // namespace

@@ -46,6 +46,13 @@ FakeWindow::FakeWindow(const Options& options) {
     thread_ = std::thread([this] { serve(); });
 }
 
+void FakeWindow::repaint(uint32_t color) {
+    if (!c_) return;
+    xcb_change_window_attributes(c_, window_, XCB_CW_BACK_PIXEL, &color);
+    xcb_clear_area(c_, 0, window_, 0, 0, 0, 0);
+    std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+}
+
 FakeWindow::~FakeWindow() {
     if (!c_) return;
     if (thread_.joinable()) {

@@ -44,6 +44,8 @@ public:
     xcb_window_t id() const { return window_; }
     void setAnswering(bool answering) { answers_.store(answering); }
     void setTitleBytes(const std::string& bytes);
+    // Draws the whole window in a new colour; returns once the server has drawn it.
+    void repaint(uint32_t color);
     // Destroys the window (the connection stays).
     void destroy();
     int pingsSeen() const { return pings_.load(); }

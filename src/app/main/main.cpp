@@ -12,6 +12,7 @@
 // Exit codes: 0 normal end (also a second start that reached the first), 1 no desktop, an
 // unsupported Wayland compositor, the X server or the compositor lost, or no accessibility
 // access (also after "Quit" in the permission alert), 2 a bad option.
+#include <malloc.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -33,7 +34,7 @@
 #include "app/velora_controller.h"
 #include "engine/vl_handler.h"
 #include "panel/cover_flow_loader.h"
-#include "platform/linux/curl_http.h"
+#include "platform/linux/qt_http.h"
 #include "platform/linux/xdg_autostart.h"
 #include "platform/platform.h"
 #include "platform/qt/qt_main_thread.h"
@@ -131,6 +132,11 @@ std::optional<int> handleOptions(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // glibc gives every thread that allocates an arena of its own (up to eight per core),
+    // and each keeps its freed memory: the short-lived threads of switches and the picture
+    // threads would each hold on to some. Two arenas are plenty for a program that is
+    // mostly idle.
+    mallopt(M_ARENA_MAX, 2);
     if (const std::optional<int> code = handleOptions(argc, argv)) return *code;
 
     const char* display = std::getenv("DISPLAY");
@@ -170,7 +176,7 @@ int main(int argc, char** argv) {
     velora::QtMainThread mainThread;
     std::string error;
     velora::Platform ports;
-    velora::CurlHttp http;
+    velora::QtHttp http;
     velora::XdgAutostart loginItems;
     std::function<void()> shutdownDesktop;
     auto onLoss = [&mainThread](const std::string& message) {

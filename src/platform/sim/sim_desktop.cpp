@@ -294,7 +294,10 @@ void SimDesktop::destroyWindow(uint32_t window) {
 
 void SimDesktop::updateWindow(uint32_t window, const std::function<void(WindowSpec&)>& change) {
     std::lock_guard lock(state_->mutex);
-    if (WindowState* w = state_->liveWindow(window)) change(w->spec);
+    if (WindowState* w = state_->liveWindow(window)) {
+        change(w->spec);
+        ++w->contentsVersion;
+    }
 }
 
 WindowSpec SimDesktop::window(uint32_t window) const {

@@ -112,6 +112,7 @@ public:
     uint32_t addWindow(pid_t pid, const WindowSpec& spec = {});
     // Destroys the window; observers hear "AXUIElementDestroyed".
     void destroyWindow(uint32_t window);
+    // Any change counts as a redraw: the window's contents version rises.
     void updateWindow(uint32_t window, const std::function<void(WindowSpec&)>& change);
     WindowSpec window(uint32_t window) const;
     bool windowExists(uint32_t window) const;

@@ -69,6 +69,13 @@ public:
         return image;
     }
 
+    std::optional<uint64_t> windowContentsVersion(uint32_t number) override {
+        std::lock_guard lock(s_.mutex);
+        WindowState* w = s_.liveWindow(number);
+        if (!w) return std::nullopt;
+        return w->contentsVersion;
+    }
+
     int32_t windowLevelForKey(int key) override {
         switch (key) {
         case kNormalWindowLevelKey: return 0;

@@ -4,6 +4,7 @@
 #include <xcb/xkb.h>
 #undef explicit
 #include <xcb/xinput.h>
+#include <xcb/damage.h>
 
 #include <algorithm>
 #include <chrono>
@@ -258,6 +259,8 @@ void EventLoop::handle(const xcb_generic_event_t* event) {
     case XCB_GE_GENERIC: onGeneric(event); return;
     default:
         if (x_.keyboard.isOpen() && type == x_.keyboard.firstEvent()) onXkb(event);
+        else if (type != 0 && type == x_.pictures.damageEvent())
+            x_.pictures.damaged(reinterpret_cast<const xcb_damage_notify_event_t*>(event)->drawable);
         return;
     }
 }

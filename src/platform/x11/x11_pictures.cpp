@@ -1,6 +1,7 @@
 #include "platform/x11/x11_pictures.h"
 
 #include <xcb/composite.h>
+#include <xcb/damage.h>
 
 #include <algorithm>
 #include <cmath>
@@ -20,6 +21,12 @@ bool Pictures::start() {
     auto version = takeReply(c_, xcb_composite_query_version(c_, 0, 2), xcb_composite_query_version_reply);
     if (!version || (version->major_version == 0 && version->minor_version < 2)) return false;
     const bool ok = succeeded(c_, xcb_composite_redirect_subwindows_checked(c_, root_, XCB_COMPOSITE_REDIRECT_AUTOMATIC));
+    // Without Damage every capture counts as needed; pictures still work.
+    const xcb_query_extension_reply_t* damage = xcb_get_extension_data(c_, &xcb_damage_id);
+    if (ok && damage && damage->present) {
+        auto dv = takeReply(c_, xcb_damage_query_version(c_, 1, 1), xcb_damage_query_version_reply);
+        if (dv) damageEvent_.store(uint8_t(damage->first_event + XCB_DAMAGE_NOTIFY));
+    }
     std::lock_guard lock(mutex_);
     available_ = ok;
     return ok;
@@ -34,11 +41,34 @@ void Pictures::redirect(xcb_window_t window) {
     if (!available()) return;
     // Refused (another client redirects it by hand) only means no picture of its own.
     xcb_composite_redirect_window(c_, window, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
+    if (!damageEvent()) return;
+    std::lock_guard lock(mutex_);
+    if (followed_.count(window)) return;
+    const uint32_t damage = xcb_generate_id(c_);
+    xcb_damage_create(c_, damage, window, XCB_DAMAGE_REPORT_LEVEL_NON_EMPTY);
+    followed_[window] = Followed{damage, ++versions_};
+}
+
+void Pictures::changed(xcb_window_t window) {
+    if (auto it = followed_.find(window); it != followed_.end()) it->second.version = ++versions_;
+}
+
+void Pictures::damaged(xcb_window_t window) {
+    std::lock_guard lock(mutex_);
+    changed(window);
+}
+
+std::optional<uint64_t> Pictures::contentsVersion(xcb_window_t window) const {
+    std::lock_guard lock(mutex_);
+    auto it = followed_.find(window);
+    if (it == followed_.end()) return std::nullopt;
+    return it->second.version;
 }
 
 void Pictures::shown(xcb_window_t window) {
     std::lock_guard lock(mutex_);
     if (available_) stale_.insert(window);  // a window shown again has a new backing pixmap
+    changed(window);
 }
 
 void Pictures::hidden(xcb_window_t window) {
@@ -50,6 +80,7 @@ void Pictures::gone(xcb_window_t window) {
     std::shared_ptr<const Named> previous;  // released after the lock
     std::lock_guard lock(mutex_);
     stale_.erase(window);
+    followed_.erase(window);  // the server drops the Damage object with the window
     auto it = kept_.find(window);
     if (it == kept_.end()) return;
     previous = std::move(it->second);
@@ -72,6 +103,7 @@ void Pictures::keep(xcb_window_t window, uint16_t width, uint16_t height) {
     std::shared_ptr<const Named> previous;
     std::lock_guard lock(mutex_);
     stale_.erase(window);
+    changed(window);
     auto& slot = kept_[window];
     previous = std::move(slot);
     slot = std::move(named);
@@ -82,6 +114,7 @@ void Pictures::clear() {
     std::lock_guard lock(mutex_);
     previous.swap(kept_);
     stale_.clear();
+    followed_.clear();
 }
 
 namespace {
@@ -141,6 +174,9 @@ QImage Pictures::capture(xcb_window_t window, Size size) const {
     {
         std::lock_guard lock(mutex_);
         if (auto it = kept_.find(window); it != kept_.end()) named = it->second;
+        // Repaired before the read, so that any drawing after it is reported again.
+        if (auto it = followed_.find(window); it != followed_.end())
+            xcb_damage_subtract(c_, it->second.damage, XCB_NONE, XCB_NONE);
     }
     QImage image;
     if (named) {

@@ -8,13 +8,20 @@
 // shown again or resized. Naming the client rather than its frame keeps the picture whole
 // when a manager unmaps the client before its frame (fluxbox) or shrinks the frame for a
 // minimise animation (openbox).
+//
+// Each redirected client also carries a Damage object that reports only the step from
+// undamaged to damaged: the first drawing after a capture raises the window's contents
+// version, and later drawings send nothing until the next capture repairs the damage. A
+// window that redraws all the time so costs one event per capture, not one per drawing.
 
 #include <xcb/xcb.h>
 
 #include <QImage>
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 
 #include "platform/geometry.h"
@@ -31,8 +38,15 @@ public:
     // Redirects the root's subwindows; false when the server has no Composite 0.2.
     bool start();
     bool available() const;
-    // Redirects one more window (a managed client) automatically.
+    // Redirects one more window (a managed client) automatically and follows its drawing.
     void redirect(xcb_window_t window);
+    // The response type of the Damage extension's notify event; 0 without the extension.
+    uint8_t damageEvent() const { return damageEvent_.load(); }
+    // A Damage notify for the window: its contents changed since the last capture.
+    void damaged(xcb_window_t window);
+    // Changes whenever the window's pixels may have changed; nullopt for a window whose
+    // drawing is not followed.
+    std::optional<uint64_t> contentsVersion(xcb_window_t window) const;
 
     // A window became viewable (again): its next naming is due whatever its size (event loop).
     void shown(xcb_window_t window);
@@ -64,6 +78,15 @@ private:
     bool available_ = false;
     std::map<xcb_window_t, std::shared_ptr<const Named>> kept_;  // window -> its last named pixmap
     std::set<xcb_window_t> stale_;  // shown again since its pixmap was named
+    struct Followed {
+        uint32_t damage;   // the Damage object on the window
+        uint64_t version;  // contents version, from versions_
+    };
+    std::map<xcb_window_t, Followed> followed_;
+    uint64_t versions_ = 0;
+    std::atomic<uint8_t> damageEvent_{0};
+
+    void changed(xcb_window_t window);  // under mutex_
 };
 
 // An image of a ZPixmap reply's data (32 bits per pixel, least significant byte first);

@@ -108,6 +108,11 @@ QImage X11WindowServer::captureWindow(uint32_t number, Size size) {
     return {};
 }
 
+std::optional<uint64_t> X11WindowServer::windowContentsVersion(uint32_t number) {
+    if (x_->lost.load()) return std::nullopt;
+    return x_->pictures.contentsVersion(number);
+}
+
 int32_t X11WindowServer::windowLevelForKey(int key) {
     switch (key) {
     case kNormalWindowLevelKey: return 0;
