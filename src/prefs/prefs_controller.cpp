@@ -1,6 +1,7 @@
 #include "prefs/prefs_controller.h"
 
 #include <QLabel>
+#include <QPushButton>
 
 #include "platform/user_defaults.h"
 #include "prefs/defaults_controls.h"
@@ -43,6 +44,14 @@ void PrefsController::connectControls() {
             if (applicationDelegate_) applicationDelegate_->updateWindowSize(control);
         });
     for (auto& [identifier, control] : interface_->recorders) control->setDelegate(this);
+    connect(interface_->restoreBindings, &QPushButton::clicked, this, [this] {
+        if (!applicationDelegate_) return;
+        QString error;
+        const bool restored = applicationDelegate_->restoreReleasedBindings(&error);
+        reloadRecorders();
+        if (!restored || !error.isEmpty())
+            interface_->releasedBindings->setText(QStringLiteral("Not everything could be restored: ") + error);
+    });
 }
 
 void PrefsController::awakeFromNib() {
@@ -80,12 +89,27 @@ void PrefsController::reloadControls() {
 void PrefsController::reloadRecorders() {
     if (!interface_ || !applicationDelegate_) return;
     const std::map<std::string, SRRecorderControl*> controls = keyControlsDictionary();
+    const std::map<std::string, QString> notes = applicationDelegate_->keyConflictNotes();
     for (const auto& [identifier, combo] : applicationDelegate_->keysDictionary()) {
         auto control = controls.find(identifier);
         if (control == controls.end()) continue;
         control->second->setKeyCombo(
             KeyComboPair{SRRecorderControl::carbonToCocoaFlags(combo.modifiers()), combo.keyCode() < 0 ? -1 : combo.keyCode()});
     }
+    for (const auto& [identifier, control] : controls) {
+        auto note = notes.find(identifier);
+        const QString text = note == notes.end() ? QString() : note->second;
+        control->setConflictNote(text);
+        if (QLabel* label = interface_->conflictLabels[identifier]) {
+            label->setText(text);
+            label->setVisible(!text.isEmpty());
+        }
+    }
+    const QStringList released = applicationDelegate_->releasedBindings();
+    interface_->releasedBindings->setText(QStringLiteral("Velora changed the desktop's settings to free shortcuts: ") +
+                                          released.join(QStringLiteral("; ")));
+    interface_->releasedBindings->setVisible(!released.isEmpty());
+    interface_->restoreBindings->setVisible(!released.isEmpty());
 }
 
 std::map<std::string, SRRecorderControl*> PrefsController::keyControlsDictionary() const {
@@ -100,12 +124,20 @@ SRRecorderControl* PrefsController::recorder(const std::string& identifier) cons
 }
 
 bool PrefsController::shortcutRecorderIsKeyCodeAndFlagsTaken(SRRecorderControl* asking, int64_t keyCode, uint64_t flags,
-                                                             QString*) {
+                                                             QString* reason) {
     // No shortcut at all is never taken: every recorder may be cleared.
     if (keyCode < 0) return false;
     for (const auto& [identifier, control] : keyControlsDictionary()) {
         const KeyComboPair shown = control->keyCombo();
         if (control != asking && shown.code == keyCode && shown.flags == flags) return true;
+    }
+    // A shortcut another program holds could not be taken: both would act on it.
+    if (applicationDelegate_) {
+        const QString held = applicationDelegate_->shortcutHeldElsewhere(keyCode, flags, asking == keyUniversalBackward());
+        if (!held.isEmpty()) {
+            if (reason) *reason = held;
+            return true;
+        }
     }
     return false;
 }

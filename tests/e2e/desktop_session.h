@@ -38,6 +38,12 @@ protected:
     // the welcome sheet that a first start opens. False (with a test failure) when it does
     // not come up.
     bool startVelora();
+    // Starts velora on the settings a first start writes (the six cycle keys, no login entry),
+    // so that no window of its own opens. False (with a test failure) when it does not run.
+    bool startVeloraConfigured();
+    // Velora's home is this folder instead of a fresh one; before velora starts.
+    void useHome(const std::filesystem::path& home) { home_ = home; }
+    std::string veloraLog() const;
     ChildProcess& velora() { return *velora_; }
     std::map<std::string, std::string> environment() const;
     std::filesystem::path settingsFile() const { return home_ / ".config" / "velora" / "defaults.plist"; }

@@ -59,6 +59,23 @@ std::set<KeyGrab> KeyGrabs::apply(const std::set<KeyGrab>& wanted) {
     return refused;
 }
 
+bool KeyGrabs::canTake(const std::set<KeyGrab>& grabs) {
+    std::lock_guard lock(mutex_);
+    std::vector<std::pair<KeyGrab, xcb_void_cookie_t>> tried;
+    for (const KeyGrab& g : grabs) {
+        if (held_.count(g)) continue;
+        tried.emplace_back(g, xcb_grab_key_checked(c_, 0, root_, g.modifiers, g.keycode, XCB_GRAB_MODE_ASYNC,
+                                                   XCB_GRAB_MODE_ASYNC));
+    }
+    bool all = true;
+    for (const auto& [g, cookie] : tried) {
+        if (succeeded(c_, cookie)) xcb_ungrab_key(c_, g.keycode, root_, g.modifiers);
+        else all = false;
+    }
+    xcb_flush(c_);
+    return all;
+}
+
 std::set<KeyGrab> KeyGrabs::current() const {
     std::lock_guard lock(mutex_);
     return held_;
