@@ -137,11 +137,12 @@ void KeyConflicts::free(const std::vector<Shortcut>& shortcuts) {
         UserDefaults& d = UserDefaults::standard();
         PlistValue::Array records;
         if (const PlistValue::Array* old = d.objectForKey(kReleasedBindingsKey).asArray()) records = *old;
+        const QString description = recordDescription(*record);
         records.push_back(std::move(*record));
         d.setObject(kReleasedBindingsKey, PlistValue(std::move(records)));
         d.synchronize();
         std::fprintf(stderr, "velora: changed the settings of %s: %s\n", holder.name.c_str(),
-                     recordDescription(records.back()).toUtf8().constData());
+                     description.toUtf8().constData());
         SGHotKeyCenter::sharedCenter().retryRefusedKeys();
     }
     if (!record || !error.isEmpty())

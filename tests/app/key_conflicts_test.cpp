@@ -38,6 +38,8 @@ protected:
         std::filesystem::create_directories(dir / "home/.fluxbox");
         std::ofstream(dir / "home/.fluxbox/keys") << kStockKeys;
         setSheetPresenterForTesting([this](QMessageBox& box) {
+            // The first start's welcome is no concern here.
+            if (!box.text().contains("taken by")) return;
             alerts.push_back(describe(box, true));
             const QString folder = qEnvironmentVariable("VELORA_SCREENSHOT_DIR");
             if (!folder.isEmpty() && alerts.size() == 1) box.grab().save(folder + "/alert-shortcut-held.png");
@@ -59,21 +61,20 @@ protected:
             return CommandResult{0, {}};
         };
         env.signal = [this](int64_t pid, int sig) {
-            signals.emplace_back(pid, sig);
+            sent.emplace_back(pid, sig);
             return true;
         };
         controller->setBindingEnvironmentForTesting(env);
         controller->setTerminateHandler([] {});
         return controller->start() && sim.waitForTap();
     }
-    bool switchStarted() { return VLHandler::sharedHandler().sessionIsOpen(); }
 
     // Alt is Command on X11: KeyCycleWindowForward (Alt+Tab) and KeyCycleWindowBackward.
     const InterceptedKey altTab{48, kEventFlagCommand, false};
     const InterceptedKey altShiftTab{48, kEventFlagCommand | kEventFlagShift, false};
     int clickButton = -1;  // buttons count from the first one given
     std::vector<QStringList> ran;
-    std::vector<std::pair<int64_t, int>> signals;
+    std::vector<std::pair<int64_t, int>> sent;
 };
 
 TEST_F(KeyConflictsTest, HeldKeysAreLeftAloneToldOnceFreedOnRequestAndTakenWithoutARestart) {
@@ -89,11 +90,10 @@ TEST_F(KeyConflictsTest, HeldKeysAreLeftAloneToldOnceFreedOnRequestAndTakenWitho
         << alerts[0].text;
     EXPECT_EQ(readFile(dir / "home/.fluxbox/keys"), kStockKeys) << "nothing changes before the button is pressed";
 
-    // Both programs would act on it: Velora neither fires nor swallows, nor starts a switch.
+    // Both programs would act on it: Velora neither fires (a fired hot key is swallowed, as
+    // below once the key is free) nor swallows.
     EXPECT_EQ(sim.pressKey(48, kEventFlagCommand), TapVerdict::Pass);
     EXPECT_EQ(sim.releaseKey(48, kEventFlagCommand), TapVerdict::Pass);
-    sim.pump();
-    EXPECT_FALSE(switchStarted());
     EXPECT_EQ(controller->keyConflictNotes().at("KeyCycleWindowForward"), "Held by Fluxbox");
     EXPECT_EQ(controller->keyConflictNotes().count("KeyCycleAppForward"), 0u);
 
@@ -115,8 +115,8 @@ TEST_F(KeyConflictsTest, HeldKeysAreLeftAloneToldOnceFreedOnRequestAndTakenWitho
               "#Mod1 Tab :NextWindow {groups} (workspace=[current])\n"
               "#Mod1 Shift Tab :PrevWindow {groups} (workspace=[current])\n"
               "Mod4 Tab :NextTab\n");
-    ASSERT_EQ(signals.size(), 1u);
-    EXPECT_EQ(signals[0], std::make_pair(int64_t(4242), SIGUSR2));
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0], std::make_pair(int64_t(4242), SIGUSR2));
     EXPECT_TRUE(ran.empty()) << "no program is run for fluxbox";
     ASSERT_EQ(controller->releasedBindings().size(), 1u);
     EXPECT_TRUE(controller->releasedBindings()[0].startsWith("Fluxbox: comment out"));
@@ -132,7 +132,7 @@ TEST_F(KeyConflictsTest, HeldKeysAreLeftAloneToldOnceFreedOnRequestAndTakenWitho
     QString error;
     EXPECT_TRUE(controller->restoreReleasedBindings(&error)) << error.toStdString();
     EXPECT_EQ(readFile(dir / "home/.fluxbox/keys"), kStockKeys);
-    EXPECT_EQ(signals.size(), 2u);
+    EXPECT_EQ(sent.size(), 2u);
     EXPECT_TRUE(controller->releasedBindings().empty());
 }
 
