@@ -96,20 +96,31 @@ void PrefsController::reloadRecorders() {
         control->second->setKeyCombo(
             KeyComboPair{SRRecorderControl::carbonToCocoaFlags(combo.modifiers()), combo.keyCode() < 0 ? -1 : combo.keyCode()});
     }
+    // The notes take rows of their own, shown only when there is something to say.
+    bool resized = false;
+    const auto show = [&resized](QWidget* widget, bool visible) {
+        if (widget->isVisibleTo(widget->parentWidget()) == visible) return;
+        widget->setVisible(visible);
+        resized = true;
+    };
     for (const auto& [identifier, control] : controls) {
         auto note = notes.find(identifier);
         const QString text = note == notes.end() ? QString() : note->second;
         control->setConflictNote(text);
         if (QLabel* label = interface_->conflictLabels[identifier]) {
             label->setText(text);
-            label->setVisible(!text.isEmpty());
+            show(label, !text.isEmpty());
         }
     }
     const QStringList released = applicationDelegate_->releasedBindings();
     interface_->releasedBindings->setText(QStringLiteral("Velora changed the desktop's settings to free shortcuts: ") +
                                           released.join(QStringLiteral("; ")));
-    interface_->releasedBindings->setVisible(!released.isEmpty());
-    interface_->restoreBindings->setVisible(!released.isEmpty());
+    show(interface_->releasedBindings, !released.isEmpty());
+    show(interface_->restoreBindings, !released.isEmpty());
+    if (!resized) return;
+    fitPane(interface_->general);
+    if (window() && window()->isVisible() && currentView() == interface_->general)
+        displayViewForIdentifier(QStringLiteral("General"), false);
 }
 
 std::map<std::string, SRRecorderControl*> PrefsController::keyControlsDictionary() const {

@@ -259,7 +259,8 @@ void buildUpdates(PreferencesInterface& ui) {
     column(pane)->addStretch(1);
 }
 
-// Gives the pane the common width and the height its contents need at that width.
+} // namespace
+
 void fitPane(QWidget* pane) {
     pane->setFixedWidth(kPaneWidth);
     QLayout* layout = pane->layout();
@@ -267,8 +268,6 @@ void fitPane(QWidget* pane) {
     const int height = layout->hasHeightForWidth() ? layout->totalHeightForWidth(kPaneWidth) : layout->totalSizeHint().height();
     pane->setFixedHeight(std::max(height, layout->totalMinimumSize().height()));
 }
-
-} // namespace
 
 std::unique_ptr<PreferencesInterface> loadPreferencesInterface(QWidget* parent) {
     auto ui = std::make_unique<PreferencesInterface>();

@@ -46,6 +46,10 @@ struct PreferencesInterface {
 // Every pane is a child of the parent (the controller's shelf for views not shown).
 std::unique_ptr<PreferencesInterface> loadPreferencesInterface(QWidget* parent);
 
+// Gives the pane the common width and the height its contents need at that width (again,
+// after some of its contents were shown or hidden).
+void fitPane(QWidget* pane);
+
 // The width of every pane.
 inline constexpr int kPaneWidth = 560;
 

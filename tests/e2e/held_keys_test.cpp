@@ -9,6 +9,8 @@
 #include <cstdlib>
 
 #include "desktop_session.h"
+#include "platform/virtual_keys.h"
+#include "platform/x_keycodes.h"
 #include "support/file_text.h"
 
 namespace velora::e2e {
@@ -29,7 +31,7 @@ TEST_F(HeldKeys, ASecondClientHoldingAltTabKeepsItAndVeloraTakesItOnceLetGo) {
     const xcb_window_t a = startXterm("held-a");
     const xcb_window_t b = startXterm("held-b");
     ASSERT_TRUE(a && b);
-    const uint8_t tab = x_->keycodesOf(kTabKeysym).front();
+    const uint8_t tab = xKeycodeForVirtualKey(vk::Tab);
     const uint16_t alt = x_->modifierMaskOf(kAltKeysym);
     const auto holderLog = home() / "holder.log";
     auto holder = ChildProcess::start({VELORA_KEY_HOLDER, std::to_string(tab), std::to_string(alt)}, environment(),
@@ -84,7 +86,9 @@ TEST_F(HeldKeys, StockWindowManagerIsNamedItsFreeButtonFreesAltTabAndVeloraTakes
     }));
     activate(alert);
     const char* update = std::getenv("VELORA_UPDATE_DOCS_IMAGES");
-    if (update && *update) EXPECT_TRUE(x_->screenshot().save(QStringLiteral(VELORA_DOCS_IMAGES_DIR "/alert-x11-fluxbox.png")));
+    if (update && *update) {
+        EXPECT_TRUE(x_->screenshot().save(QStringLiteral(VELORA_DOCS_IMAGES_DIR "/alert-x11-fluxbox.png")));
+    }
     // Return presses the default button, "Free Them in Fluxbox".
     xdotool({"key", "Return"});
     ASSERT_TRUE(waitFor([&] { return logHas("changed the settings of Fluxbox"); })) << veloraLog();
