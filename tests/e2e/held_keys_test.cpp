@@ -6,6 +6,7 @@
 #include <xcb/xcb.h>
 
 #include <QImage>
+#include <QRect>
 #include <cstdlib>
 
 #include "desktop_session.h"
@@ -73,8 +74,9 @@ TEST_F(HeldKeys, StockWindowManagerIsNamedItsFreeButtonFreesAltTabAndVeloraTakes
     const std::string stockKeys = test::readFile(keysFile);
     ASSERT_NE(stockKeys.find("\nMod1 Tab :NextWindow"), std::string::npos) << "not fluxbox's stock keys";
     ASSERT_TRUE(altTabHeld());
-    const xcb_window_t a = startXterm("stock-a");
-    const xcb_window_t b = startXterm("stock-b");
+    // Plain shells: their prompt shows no folder.
+    const xcb_window_t a = startXterm("stock-a", "exec sh");
+    const xcb_window_t b = startXterm("stock-b", "exec sh");
     ASSERT_TRUE(a && b);
 
     ASSERT_TRUE(startVeloraConfigured());
@@ -87,7 +89,16 @@ TEST_F(HeldKeys, StockWindowManagerIsNamedItsFreeButtonFreesAltTabAndVeloraTakes
     activate(alert);
     const char* update = std::getenv("VELORA_UPDATE_DOCS_IMAGES");
     if (update && *update) {
-        EXPECT_TRUE(x_->screenshot().save(QStringLiteral(VELORA_DOCS_IMAGES_DIR "/alert-x11-fluxbox.png")));
+        // The alert in its frame, with a margin of the desktop around it.
+        xcb_connection_t* c = x_->connection();
+        auto* geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, alert), nullptr);
+        auto* at = xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, alert, x_->root(), 0, 0), nullptr);
+        ASSERT_TRUE(geometry && at);
+        const QImage shot = x_->screenshot();
+        const QRect area = QRect(at->dst_x - 16, at->dst_y - 36, geometry->width + 32, geometry->height + 52) & shot.rect();
+        std::free(geometry);
+        std::free(at);
+        EXPECT_TRUE(shot.copy(area).save(QStringLiteral(VELORA_DOCS_IMAGES_DIR "/alert-x11-fluxbox.png")));
     }
     // Return presses the default button, "Free Them in Fluxbox".
     xdotool({"key", "Return"});
