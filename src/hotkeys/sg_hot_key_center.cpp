@@ -111,7 +111,7 @@ bool SGHotKeyCenter::isRefusedKey(const InterceptedKey& key) const {
 bool SGHotKeyCenter::isRefused(const SGHotKey& hotKey) const { return isRefusedKey(interceptedKeyFor(hotKey)); }
 
 void SGHotKeyCenter::setRefusalListener(std::function<void()> listener) {
-    refusalListener_ = listener ? std::make_shared<std::function<void()>>(std::move(listener)) : nullptr;
+    refusalListener_->listener = std::move(listener);
 }
 
 void SGHotKeyCenter::retryRefusedKeys() {
@@ -124,9 +124,11 @@ void SGHotKeyCenter::onRefused(std::vector<InterceptedKey> refused) {
         std::lock_guard lock(refusedMutex_);
         refused_ = std::make_shared<const std::vector<InterceptedKey>>(std::move(refused));
     }
-    mainThread().performAsync([this] {
-        // The listener is read on the main thread, where it is set.
-        if (auto listener = refusalListener_) (*listener)();
+    mainThread().performAsync([slot = std::weak_ptr<ListenerSlot>(refusalListener_)] {
+        const std::shared_ptr<ListenerSlot> current = slot.lock();
+        if (!current || !current->listener) return;
+        const std::function<void()> listener = current->listener;  // it may replace itself
+        listener();
     });
 }
 

@@ -143,7 +143,12 @@ private:
     // Leaf lock: taken by the tap's observer on any thread, and by the tap callback.
     mutable std::mutex refusedMutex_;
     std::shared_ptr<const std::vector<InterceptedKey>> refused_ = std::make_shared<std::vector<InterceptedKey>>();
-    std::shared_ptr<std::function<void()>> refusalListener_;  // main thread
+    // The listener, read and written on the main thread only. Work handed to the main thread
+    // holds the slot weakly, so that it does nothing once the center is gone.
+    struct ListenerSlot {
+        std::function<void()> listener;
+    };
+    const std::shared_ptr<ListenerSlot> refusalListener_ = std::make_shared<ListenerSlot>();
 
     ShortLivedThreads endThreads_;
     std::thread tapThread_;
