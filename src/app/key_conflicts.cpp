@@ -160,15 +160,18 @@ std::vector<PlistValue> KeyConflicts::releasedBindings() const {
 bool KeyConflicts::restoreReleasedBindings(QString* error) {
     std::vector<PlistValue> records = releasedBindings();
     const KeyHolder holder = input().keyHolder();
-    bool ok = true;
     QStringList problems;
+    // A change that could not be put back stays on the list, to be tried again.
+    PlistValue::Array kept;
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
         QString problem;
-        if (!restoreBindings(*it, holder, env_, &problem)) ok = false;
+        if (!restoreBindings(*it, holder, env_, &problem)) kept.insert(kept.begin(), *it);
         if (!problem.isEmpty()) problems << problem;
     }
+    const bool ok = kept.empty();
     UserDefaults& d = UserDefaults::standard();
-    d.removeObject(kReleasedBindingsKey);
+    if (ok) d.removeObject(kReleasedBindingsKey);
+    else d.setObject(kReleasedBindingsKey, PlistValue(std::move(kept)));
     d.synchronize();
     if (error) *error = problems.join(QStringLiteral("\n"));
     return ok;

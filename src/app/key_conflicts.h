@@ -41,8 +41,8 @@ public:
 
     // The changes made by the free button, oldest first.
     std::vector<PlistValue> releasedBindings() const;
-    // Puts every recorded change back and forgets the records. False with the reason when
-    // some could not be.
+    // Puts every recorded change back and forgets its record. False with the reason when
+    // some could not be; their records stay.
     bool restoreReleasedBindings(QString* error);
 
 signals:

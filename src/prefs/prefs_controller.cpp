@@ -49,8 +49,10 @@ void PrefsController::connectControls() {
         QString error;
         const bool restored = applicationDelegate_->restoreReleasedBindings(&error);
         reloadRecorders();
-        if (!restored || !error.isEmpty())
+        if (!restored || !error.isEmpty()) {
             interface_->releasedBindings->setText(QStringLiteral("Not everything could be restored: ") + error);
+            interface_->releasedBindings->show();
+        }
     });
 }
 

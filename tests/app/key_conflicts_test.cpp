@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMainWindow>
+#include <QPushButton>
 #include <QPixmap>
 #include <csignal>
 #include <fstream>
@@ -129,9 +130,15 @@ TEST_F(KeyConflictsTest, HeldKeysAreLeftAloneToldOnceFreedOnRequestAndTakenWitho
     sim.changeModifiers(0);
 
     // Undone from the preferences: the file is as it was, byte for byte, and fluxbox reloads.
-    QString error;
-    EXPECT_TRUE(controller->restoreReleasedBindings(&error)) << error.toStdString();
+    PrefsController& prefs = PrefsController::sharedPrefsWindowController();
+    prefs.showWindow();
+    QPushButton* restore = nullptr;
+    for (QPushButton* button : prefs.window()->findChildren<QPushButton*>())
+        if (button->text() == "Restore the desktop's shortcuts") restore = button;
+    ASSERT_TRUE(restore && restore->isVisible());
+    restore->click();
     EXPECT_EQ(readFile(dir / "home/.fluxbox/keys"), kStockKeys);
+    EXPECT_FALSE(restore->isVisible());
     EXPECT_EQ(sent.size(), 2u);
     EXPECT_TRUE(controller->releasedBindings().empty());
 }
