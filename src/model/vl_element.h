@@ -30,7 +30,7 @@
 #include <string>
 #include <vector>
 
-#include "model/guarded.h"
+#include "base/guarded.h"
 #include "platform/accessibility.h"
 #include "platform/geometry.h"
 #include "platform/image.h"
