@@ -10,8 +10,8 @@
 #include <map>
 #include <signal.h>
 
-#include "platform/atomic_file.h"
 #include "prefs/recorder_keys.h"
+#include "settings/atomic_file.h"
 
 namespace velora {
 
@@ -27,15 +27,19 @@ QString normalKeyName(QString name) {
     return name;
 }
 
-QString keyName(int64_t keyCode) { return normalKeyName(keyNameForVirtualKey(keyCode)); }
+QString keyName(int64_t keyCode) {
+    return normalKeyName(keyNameForVirtualKey(keyCode));
+}
 
 // Alt is Command and Super is Option on X11 (prefs/recorder_keys.h).
 std::optional<uint64_t> flagForModifier(QString name) {
     name = name.toLower();
-    if (name == QLatin1String("alt") || name == QLatin1String("mod1") || name == QLatin1String("a")) return kEventFlagCommand;
-    if (name == QLatin1String("super") || name == QLatin1String("mod4") || name == QLatin1String("w")) return kEventFlagOption;
-    if (name == QLatin1String("control") || name == QLatin1String("ctrl") || name == QLatin1String("primary") ||
-        name == QLatin1String("c"))
+    if (name == QLatin1String("alt") || name == QLatin1String("mod1") || name == QLatin1String("a"))
+        return kEventFlagCommand;
+    if (name == QLatin1String("super") || name == QLatin1String("mod4") || name == QLatin1String("w"))
+        return kEventFlagOption;
+    if (name == QLatin1String("control") || name == QLatin1String("ctrl") ||
+        name == QLatin1String("primary") || name == QLatin1String("c"))
         return kEventFlagControl;
     if (name == QLatin1String("shift") || name == QLatin1String("s")) return kEventFlagShift;
     return std::nullopt;
@@ -62,7 +66,8 @@ bool listed(const std::vector<Shortcut>& shortcuts, const std::optional<Shortcut
 }
 
 QString displayPath(const QString& path, const QString& home) {
-    if (!home.isEmpty() && path.startsWith(home + QLatin1Char('/'))) return QStringLiteral("~") + path.mid(home.size());
+    if (!home.isEmpty() && path.startsWith(home + QLatin1Char('/')))
+        return QStringLiteral("~") + path.mid(home.size());
     return path;
 }
 
@@ -134,20 +139,25 @@ QString manualInstructions(WindowManagerKind kind) {
         return QStringLiteral("In Keyboard Shortcuts, disable \"Move between windows\" (or run gsettings set "
                               "org.mate.Marco.global-keybindings switch-windows disabled).");
     case WindowManagerKind::Mutter:
-        return QStringLiteral("In Settings > Keyboard > Keyboard Shortcuts > Navigation, change \"Switch applications\" "
-                              "and \"Switch windows\" (gsettings schema org.gnome.desktop.wm.keybindings).");
+        return QStringLiteral(
+            "In Settings > Keyboard > Keyboard Shortcuts > Navigation, change \"Switch applications\" "
+            "and \"Switch windows\" (gsettings schema org.gnome.desktop.wm.keybindings).");
     case WindowManagerKind::Muffin:
-        return QStringLiteral("In System Settings > Keyboard > Shortcuts > Windows, change \"Switch between windows\" "
-                              "(gsettings schema org.cinnamon.desktop.keybindings.wm).");
+        return QStringLiteral(
+            "In System Settings > Keyboard > Shortcuts > Windows, change \"Switch between windows\" "
+            "(gsettings schema org.cinnamon.desktop.keybindings.wm).");
     case WindowManagerKind::IceWM:
         return QStringLiteral("Put QuickSwitch=0 in ~/.icewm/preferences and run icewm -r.");
     case WindowManagerKind::Openbox:
-        return QStringLiteral("Remove its <keybind> from ~/.config/openbox/rc.xml and run openbox --reconfigure.");
+        return QStringLiteral(
+            "Remove its <keybind> from ~/.config/openbox/rc.xml and run openbox --reconfigure.");
     case WindowManagerKind::Fluxbox:
-        return QStringLiteral("Comment out its line in ~/.fluxbox/keys and choose Reconfigure in the fluxbox menu.");
+        return QStringLiteral(
+            "Comment out its line in ~/.fluxbox/keys and choose Reconfigure in the fluxbox menu.");
     case WindowManagerKind::KWin:
         return QStringLiteral("In System Settings > Shortcuts > KWin, clear \"Walk Through Windows\".");
-    case WindowManagerKind::Unknown: break;
+    case WindowManagerKind::Unknown:
+        break;
     }
     return QStringLiteral("Free it in the keyboard settings of your desktop.");
 }
@@ -156,20 +166,20 @@ QString manualInstructions(WindowManagerKind kind) {
 
 struct FileEdit {
     QString path;
-    QString templatePath;  // copied first when the user has no file yet
+    QString templatePath; // copied first when the user has no file yet
     QString oldText, newText;
-    QString before;        // the whole file as read (or the template)
+    QString before; // the whole file as read (or the template)
 };
 
 struct SettingEdit {
-    QString tool;  // "gsettings" or "xfconf"
-    QString group, key;  // schema and key, or channel and property
+    QString tool;       // "gsettings" or "xfconf"
+    QString group, key; // schema and key, or channel and property
     QString oldValue, newValue;
-    QString type;  // xfconf's type for restoring
+    QString type; // xfconf's type for restoring
 };
 
 struct BindingRelease::Plan {
-    QStringList changes;  // one line per change, for the description
+    QStringList changes; // one line per change, for the description
     std::vector<FileEdit> files;
     std::vector<SettingEdit> settings;
 };
@@ -180,7 +190,9 @@ BindingRelease::BindingRelease(WindowManagerKind kind, KeyHolder holder, std::ve
 
 namespace {
 
-QString xdgPath(const BindingEnvironment& env, const QString& rel) { return env.home + QLatin1Char('/') + rel; }
+QString xdgPath(const BindingEnvironment& env, const QString& rel) {
+    return env.home + QLatin1Char('/') + rel;
+}
 
 // Comments out the fluxbox key lines that bind the shortcuts.
 void planFluxbox(const BindingEnvironment& env, const std::vector<Shortcut>& shortcuts, QStringList& changes,
@@ -204,7 +216,8 @@ void planFluxbox(const BindingEnvironment& env, const std::vector<Shortcut>& sho
         if (trimmed.startsWith(QLatin1Char('#')) || trimmed.startsWith(QLatin1Char('!'))) continue;
         const qsizetype colon = trimmed.indexOf(QLatin1Char(':'));
         if (colon <= 0 || !listed(shortcuts, parseFluxboxKeys(trimmed.left(colon)))) continue;
-        files.push_back({path, {}, line + QLatin1Char('\n'), QStringLiteral("#") + line + QLatin1Char('\n'), *text});
+        files.push_back(
+            {path, {}, line + QLatin1Char('\n'), QStringLiteral("#") + line + QLatin1Char('\n'), *text});
         changes << QStringLiteral("comment out \"%1\" in %2").arg(trimmed, displayPath(path, env.home));
     }
 }
@@ -245,13 +258,15 @@ void planOpenbox(const BindingEnvironment& env, const std::vector<Shortcut>& sho
         auto m = it.next();
         if (!listed(shortcuts, parseOpenboxKey(m.captured(1)))) continue;
         files.push_back({path, templatePath, m.captured(0), QString(), *text});
-        changes << QStringLiteral("remove the <keybind key=\"%1\"> from %2").arg(m.captured(1), displayPath(path, env.home));
+        changes << QStringLiteral("remove the <keybind key=\"%1\"> from %2")
+                       .arg(m.captured(1), displayPath(path, env.home));
     }
 }
 
 QString unquoted(QString v) {
     v = v.trimmed();
-    if (v.size() >= 2 && v.startsWith(QLatin1Char('\'')) && v.endsWith(QLatin1Char('\''))) return v.mid(1, v.size() - 2);
+    if (v.size() >= 2 && v.startsWith(QLatin1Char('\'')) && v.endsWith(QLatin1Char('\'')))
+        return v.mid(1, v.size() - 2);
     return v;
 }
 
@@ -269,12 +284,14 @@ QStringList gvariantStrings(QString v) {
 QString gvariantList(const QStringList& items) {
     if (items.isEmpty()) return QStringLiteral("@as []");
     QStringList quoted;
-    for (const QString& i : items) quoted << QLatin1Char('\'') + i + QLatin1Char('\'');
+    for (const QString& i : items)
+        quoted << QLatin1Char('\'') + i + QLatin1Char('\'');
     return QLatin1Char('[') + quoted.join(QStringLiteral(", ")) + QLatin1Char(']');
 }
 
-void planGsettings(const BindingEnvironment& env, const std::vector<Shortcut>& shortcuts, const QString& schema,
-                   const QStringList& keys, bool isList, QStringList& changes, std::vector<SettingEdit>& settings) {
+void planGsettings(const BindingEnvironment& env, const std::vector<Shortcut>& shortcuts,
+                   const QString& schema, const QStringList& keys, bool isList, QStringList& changes,
+                   std::vector<SettingEdit>& settings) {
     for (const QString& key : keys) {
         auto got = env.run({QStringLiteral("gsettings"), QStringLiteral("get"), schema, key});
         if (!got || got->exitCode != 0) continue;
@@ -298,26 +315,31 @@ void planGsettings(const BindingEnvironment& env, const std::vector<Shortcut>& s
 void planXfconf(const BindingEnvironment& env, const std::vector<Shortcut>& shortcuts, QStringList& changes,
                 std::vector<SettingEdit>& settings) {
     const QString channel = QStringLiteral("xfce4-keyboard-shortcuts");
-    auto list = env.run({QStringLiteral("xfconf-query"), QStringLiteral("-c"), channel, QStringLiteral("-l")});
+    auto list =
+        env.run({QStringLiteral("xfconf-query"), QStringLiteral("-c"), channel, QStringLiteral("-l")});
     if (!list || list->exitCode != 0) return;
     const QString prefix = QStringLiteral("/xfwm4/custom/");
     for (const QString& property : list->output.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         const QString p = property.trimmed();
         if (!p.startsWith(prefix) || !listed(shortcuts, parseGtkAccelerator(p.mid(prefix.size())))) continue;
-        auto value = env.run({QStringLiteral("xfconf-query"), QStringLiteral("-c"), channel, QStringLiteral("-p"), p});
+        auto value =
+            env.run({QStringLiteral("xfconf-query"), QStringLiteral("-c"), channel, QStringLiteral("-p"), p});
         if (!value || value->exitCode != 0) continue;
-        settings.push_back({QStringLiteral("xfconf"), channel, p, value->output.trimmed(), {}, QStringLiteral("string")});
-        changes << QStringLiteral("remove %1 (%2) from the xfconf channel %3").arg(p, value->output.trimmed(), channel);
+        settings.push_back(
+            {QStringLiteral("xfconf"), channel, p, value->output.trimmed(), {}, QStringLiteral("string")});
+        changes << QStringLiteral("remove %1 (%2) from the xfconf channel %3")
+                       .arg(p, value->output.trimmed(), channel);
     }
 }
 
 const QStringList kMarcoKeys = {QStringLiteral("switch-windows"), QStringLiteral("switch-windows-backward"),
-                                QStringLiteral("switch-group"), QStringLiteral("switch-panels"),
-                                QStringLiteral("cycle-windows"), QStringLiteral("cycle-group")};
-const QStringList kMutterKeys = {QStringLiteral("switch-applications"), QStringLiteral("switch-applications-backward"),
-                                 QStringLiteral("switch-windows"),      QStringLiteral("switch-windows-backward"),
-                                 QStringLiteral("switch-group"),        QStringLiteral("switch-group-backward"),
-                                 QStringLiteral("cycle-windows"),       QStringLiteral("cycle-group")};
+                                QStringLiteral("switch-group"),   QStringLiteral("switch-panels"),
+                                QStringLiteral("cycle-windows"),  QStringLiteral("cycle-group")};
+const QStringList kMutterKeys = {
+    QStringLiteral("switch-applications"), QStringLiteral("switch-applications-backward"),
+    QStringLiteral("switch-windows"),      QStringLiteral("switch-windows-backward"),
+    QStringLiteral("switch-group"),        QStringLiteral("switch-group-backward"),
+    QStringLiteral("cycle-windows"),       QStringLiteral("cycle-group")};
 
 // Asks the manager to read its settings again. Settings stores announce changes themselves.
 bool reload(WindowManagerKind kind, const KeyHolder& holder, const BindingEnvironment& env, QString* error) {
@@ -328,15 +350,18 @@ bool reload(WindowManagerKind kind, const KeyHolder& holder, const BindingEnviro
         return false;
     };
     switch (kind) {
-    case WindowManagerKind::IceWM: return runs({QStringLiteral("icewm"), QStringLiteral("-r")});
-    case WindowManagerKind::Openbox: return runs({QStringLiteral("openbox"), QStringLiteral("--reconfigure")});
+    case WindowManagerKind::IceWM:
+        return runs({QStringLiteral("icewm"), QStringLiteral("-r")});
+    case WindowManagerKind::Openbox:
+        return runs({QStringLiteral("openbox"), QStringLiteral("--reconfigure")});
     case WindowManagerKind::Fluxbox:
         // fluxbox reloads its configuration on SIGUSR2 (fluxbox-remote needs remote actions
         // allowed, which they are not by default).
         if (holder.pid > 0 && env.signal(holder.pid, SIGUSR2)) return true;
         if (error) *error = QStringLiteral("fluxbox could not be told to reconfigure");
         return false;
-    default: return true;
+    default:
+        return true;
     }
 }
 
@@ -345,23 +370,32 @@ bool reload(WindowManagerKind kind, const KeyHolder& holder, const BindingEnviro
 BindingRelease::Plan BindingRelease::plan() const {
     Plan p;
     switch (kind_) {
-    case WindowManagerKind::Fluxbox: planFluxbox(env_, shortcuts_, p.changes, p.files); break;
-    case WindowManagerKind::IceWM: planIceWM(env_, shortcuts_, p.changes, p.files); break;
-    case WindowManagerKind::Openbox: planOpenbox(env_, shortcuts_, p.changes, p.files); break;
+    case WindowManagerKind::Fluxbox:
+        planFluxbox(env_, shortcuts_, p.changes, p.files);
+        break;
+    case WindowManagerKind::IceWM:
+        planIceWM(env_, shortcuts_, p.changes, p.files);
+        break;
+    case WindowManagerKind::Openbox:
+        planOpenbox(env_, shortcuts_, p.changes, p.files);
+        break;
     case WindowManagerKind::Marco:
-        planGsettings(env_, shortcuts_, QStringLiteral("org.mate.Marco.global-keybindings"), kMarcoKeys, false,
-                      p.changes, p.settings);
+        planGsettings(env_, shortcuts_, QStringLiteral("org.mate.Marco.global-keybindings"), kMarcoKeys,
+                      false, p.changes, p.settings);
         break;
     case WindowManagerKind::Mutter:
         planGsettings(env_, shortcuts_, QStringLiteral("org.gnome.desktop.wm.keybindings"), kMutterKeys, true,
                       p.changes, p.settings);
         break;
     case WindowManagerKind::Muffin:
-        planGsettings(env_, shortcuts_, QStringLiteral("org.cinnamon.desktop.keybindings.wm"), kMutterKeys, true,
-                      p.changes, p.settings);
+        planGsettings(env_, shortcuts_, QStringLiteral("org.cinnamon.desktop.keybindings.wm"), kMutterKeys,
+                      true, p.changes, p.settings);
         break;
-    case WindowManagerKind::Xfwm4: planXfconf(env_, shortcuts_, p.changes, p.settings); break;
-    default: break;
+    case WindowManagerKind::Xfwm4:
+        planXfconf(env_, shortcuts_, p.changes, p.settings);
+        break;
+    default:
+        break;
     }
     return p;
 }
@@ -379,7 +413,8 @@ QString BindingRelease::description() const {
 std::optional<PlistValue> BindingRelease::apply(QString* error) const {
     const Plan p = plan();
     if (p.changes.isEmpty()) {
-        if (error) *error = QStringLiteral("Nothing to change: the shortcut is not bound where Velora looks.");
+        if (error)
+            *error = QStringLiteral("Nothing to change: the shortcut is not bound where Velora looks.");
         return std::nullopt;
     }
     PlistValue::Array edits;
@@ -415,10 +450,15 @@ std::optional<PlistValue> BindingRelease::apply(QString* error) const {
         }
     }
     for (const SettingEdit& s : p.settings) {
-        QStringList argv = s.tool == QLatin1String("gsettings")
-                               ? QStringList{QStringLiteral("gsettings"), QStringLiteral("set"), s.group, s.key, s.newValue}
-                               : QStringList{QStringLiteral("xfconf-query"), QStringLiteral("-c"), s.group,
-                                             QStringLiteral("-p"), s.key, QStringLiteral("-r")};
+        QStringList argv =
+            s.tool == QLatin1String("gsettings")
+                ? QStringList{QStringLiteral("gsettings"), QStringLiteral("set"), s.group, s.key, s.newValue}
+                : QStringList{QStringLiteral("xfconf-query"),
+                              QStringLiteral("-c"),
+                              s.group,
+                              QStringLiteral("-p"),
+                              s.key,
+                              QStringLiteral("-r")};
         auto r = env_.run(argv);
         if (!r || r->exitCode != 0) {
             if (error) *error = QStringLiteral("%1 failed").arg(argv.join(QLatin1Char(' ')));
@@ -444,10 +484,11 @@ QString recordDescription(const PlistValue& record) {
     const std::string* manager = record["manager"].asString();
     const std::string* text = record["description"].asString();
     return QStringLiteral("%1: %2").arg(QString::fromStdString(manager ? *manager : std::string()),
-                                       QString::fromStdString(text ? *text : std::string()));
+                                        QString::fromStdString(text ? *text : std::string()));
 }
 
-bool restoreBindings(const PlistValue& record, const KeyHolder& holder, const BindingEnvironment& env, QString* error) {
+bool restoreBindings(const PlistValue& record, const KeyHolder& holder, const BindingEnvironment& env,
+                     QString* error) {
     const PlistValue::Array* edits = record["edits"].asArray();
     if (!edits) {
         if (error) *error = QStringLiteral("The record of the change is damaged.");
@@ -478,8 +519,10 @@ bool restoreBindings(const PlistValue& record, const KeyHolder& holder, const Bi
                 // A removal: back after the text that preceded it, else at the end.
                 const QString context = str(e, "context");
                 const qsizetype at = context.isEmpty() ? 0 : text.indexOf(context);
-                if (at < 0) text += oldText;
-                else text.insert(at + context.size(), oldText);
+                if (at < 0)
+                    text += oldText;
+                else
+                    text.insert(at + context.size(), oldText);
             }
             const QString failed = writeText(path, text);
             if (!failed.isEmpty()) {
@@ -488,11 +531,18 @@ bool restoreBindings(const PlistValue& record, const KeyHolder& holder, const Bi
             }
         } else if (kind == QLatin1String("gsettings") || kind == QLatin1String("xfconf")) {
             QStringList argv = kind == QLatin1String("gsettings")
-                                   ? QStringList{QStringLiteral("gsettings"), QStringLiteral("set"), str(e, "group"),
-                                                 str(e, "key"), str(e, "old")}
-                                   : QStringList{QStringLiteral("xfconf-query"), QStringLiteral("-c"), str(e, "group"),
-                                                 QStringLiteral("-p"), str(e, "key"), QStringLiteral("-n"),
-                                                 QStringLiteral("-t"), str(e, "type"), QStringLiteral("-s"), str(e, "old")};
+                                   ? QStringList{QStringLiteral("gsettings"), QStringLiteral("set"),
+                                                 str(e, "group"), str(e, "key"), str(e, "old")}
+                                   : QStringList{QStringLiteral("xfconf-query"),
+                                                 QStringLiteral("-c"),
+                                                 str(e, "group"),
+                                                 QStringLiteral("-p"),
+                                                 str(e, "key"),
+                                                 QStringLiteral("-n"),
+                                                 QStringLiteral("-t"),
+                                                 str(e, "type"),
+                                                 QStringLiteral("-s"),
+                                                 str(e, "old")};
             auto r = env.run(argv);
             if (!r || r->exitCode != 0) {
                 problems << QStringLiteral("%1 failed").arg(argv.join(QLatin1Char(' ')));

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "platform/input.h"
-#include "platform/plist_value.h"
+#include "settings/plist_value.h"
 
 namespace velora {
 
@@ -33,16 +33,16 @@ struct Shortcut {
 
 struct CommandResult {
     int exitCode = 0;
-    QString output;  // standard output
+    QString output; // standard output
 };
 // Runs argv[0] with the rest as its arguments and waits; none when it cannot be started.
 using CommandRunner = std::function<std::optional<CommandResult>(const QStringList& argv)>;
 
 // What the changes touch; tests give their own.
 struct BindingEnvironment {
-    QString home;        // the user's home folder
-    QString systemRoot;  // prefix of system configuration (/etc/xdg/openbox...), "" for "/"
-    QString currentDesktop;  // $XDG_CURRENT_DESKTOP (LXQt runs openbox on lxqt-rc.xml)
+    QString home;           // the user's home folder
+    QString systemRoot;     // prefix of system configuration (/etc/xdg/openbox...), "" for "/"
+    QString currentDesktop; // $XDG_CURRENT_DESKTOP (LXQt runs openbox on lxqt-rc.xml)
     CommandRunner run;
     // Sends the signal to the process; false when it cannot.
     std::function<bool(int64_t pid, int signal)> signal;
@@ -58,8 +58,9 @@ WindowManagerKind windowManagerKind(const std::string& name);
 QString manualInstructions(WindowManagerKind kind);
 
 class BindingRelease {
-public:
-    BindingRelease(WindowManagerKind kind, KeyHolder holder, std::vector<Shortcut> shortcuts, BindingEnvironment env);
+  public:
+    BindingRelease(WindowManagerKind kind, KeyHolder holder, std::vector<Shortcut> shortcuts,
+                   BindingEnvironment env);
 
     // Exactly what apply() would change now; empty when it would change nothing (the
     // manager's settings do not bind these shortcuts where Velora looks).
@@ -69,7 +70,7 @@ public:
     // with the reason in error.
     std::optional<PlistValue> apply(QString* error) const;
 
-private:
+  private:
     struct Plan;
     Plan plan() const;
 
@@ -81,7 +82,8 @@ private:
 
 // Undoes a record made by apply() and asks the manager (the current holder) to reload.
 // False with the reason when something could not be put back.
-bool restoreBindings(const PlistValue& record, const KeyHolder& holder, const BindingEnvironment& env, QString* error);
+bool restoreBindings(const PlistValue& record, const KeyHolder& holder, const BindingEnvironment& env,
+                     QString* error);
 // The record's description, for the preferences.
 QString recordDescription(const PlistValue& record);
 

@@ -8,8 +8,8 @@
 #include "hotkeys/hot_key_matching.h"
 #include "hotkeys/sg_hot_key_center.h"
 #include "platform/platform.h"
-#include "platform/user_defaults.h"
 #include "prefs/recorder_keys.h"
+#include "settings/user_defaults.h"
 
 namespace velora {
 
@@ -49,7 +49,8 @@ void KeyConflicts::update(const std::map<std::string, SGHotKeyRef>& hotKeys) {
     if (!refused.empty()) {
         holder = input().keyHolder();
         std::vector<Shortcut> all;
-        for (const auto& r : refused) all.push_back(r.second);
+        for (const auto& r : refused)
+            all.push_back(r.second);
         // X tells no one who holds a key: the manager is named as the holder when its own
         // settings bind the shortcut.
         confirmed = BindingRelease(windowManagerKind(holder.name), holder, all, env_).canApply();
@@ -67,7 +68,8 @@ void KeyConflicts::update(const std::map<std::string, SGHotKeyRef>& hotKeys) {
         if (!hotKey) continue;
         const InterceptedKey key = interceptedKeyFor(*hotKey);
         auto before = notedKeys_.find(identifier);
-        if (notes.count(identifier)) noted[identifier] = {key.modifiers, key.keyCode};
+        if (notes.count(identifier))
+            noted[identifier] = {key.modifiers, key.keyCode};
         else if (before != notedKeys_.end() && before->second == std::make_pair(key.modifiers, key.keyCode))
             std::fprintf(stderr, "velora: %s is free now; Velora uses it\n",
                          displayNameForCombination(key.modifiers, key.keyCode).toUtf8().constData());
@@ -87,7 +89,8 @@ QString KeyConflicts::heldElsewhereReason(const Shortcut& shortcut) const {
     return QStringLiteral("%1 uses it").arg(QString::fromStdString(holder.name));
 }
 
-void KeyConflicts::showAlert(const KeyHolder& holder, const std::vector<Shortcut>& shortcuts, const QStringList& names) {
+void KeyConflicts::showAlert(const KeyHolder& holder, const std::vector<Shortcut>& shortcuts,
+                             const QStringList& names) {
     const WindowManagerKind kind = windowManagerKind(holder.name);
     const QString what = joinNames(names);
     const bool several = names.size() > 1;
@@ -95,23 +98,29 @@ void KeyConflicts::showAlert(const KeyHolder& holder, const std::vector<Shortcut
     const QString change = BindingRelease(kind, holder, shortcuts, env_).description();
     const QString phrase = holderPhrase(holder, !change.isEmpty());
     // Also on the standard error, for logs and for whoever runs Velora from a terminal.
-    std::fprintf(stderr, "velora: %s held by %s; Velora leaves %s alone until %s free\n", what.toUtf8().constData(),
-                 phrase.toUtf8().constData(), several ? "them" : "it", several ? "they are" : "it is");
+    std::fprintf(stderr, "velora: %s held by %s; Velora leaves %s alone until %s free\n",
+                 what.toUtf8().constData(), phrase.toUtf8().constData(), several ? "them" : "it",
+                 several ? "they are" : "it is");
 
-    QString text = QStringLiteral("%1 holds %2, so Velora cannot use %3: pressing %3 would make both programs act. "
-                                  "Velora leaves %3 alone and takes %3 as soon as %4 free, without a restart.\n\n"
-                                  "To free %3: %5 Or choose other shortcuts in Velora's preferences.")
-                       .arg(phrase, what, several ? QStringLiteral("them") : QStringLiteral("it"),
-                            several ? QStringLiteral("they are") : QStringLiteral("it is"),
-                            kind == WindowManagerKind::Unknown || change.isEmpty() ? manualInstructions(WindowManagerKind::Unknown)
-                                                                                   : manualInstructions(kind));
+    QString text =
+        QStringLiteral("%1 holds %2, so Velora cannot use %3: pressing %3 would make both programs act. "
+                       "Velora leaves %3 alone and takes %3 as soon as %4 free, without a restart.\n\n"
+                       "To free %3: %5 Or choose other shortcuts in Velora's preferences.")
+            .arg(phrase, what, several ? QStringLiteral("them") : QStringLiteral("it"),
+                 several ? QStringLiteral("they are") : QStringLiteral("it is"),
+                 kind == WindowManagerKind::Unknown || change.isEmpty()
+                     ? manualInstructions(WindowManagerKind::Unknown)
+                     : manualInstructions(kind));
     QStringList buttons;
     if (!change.isEmpty()) {
-        const QString button = QStringLiteral("Free %1 in %2").arg(several ? QStringLiteral("Them") : QStringLiteral("It"), manager);
-        text += QStringLiteral("\n\n\"%1\" will %2. You can undo this in the preferences.").arg(button, change);
+        const QString button = QStringLiteral("Free %1 in %2")
+                                   .arg(several ? QStringLiteral("Them") : QStringLiteral("It"), manager);
+        text +=
+            QStringLiteral("\n\n\"%1\" will %2. You can undo this in the preferences.").arg(button, change);
         buttons << button;
     }
-    buttons << QStringLiteral("Open Preferences") << (change.isEmpty() ? QStringLiteral("Okay") : QStringLiteral("Not Now"));
+    buttons << QStringLiteral("Open Preferences")
+            << (change.isEmpty() ? QStringLiteral("Okay") : QStringLiteral("Not Now"));
     const QString title = change.isEmpty() ? QStringLiteral("%1: taken by another program").arg(what)
                                            : QStringLiteral("%1: taken by %2").arg(what, manager);
     std::unique_ptr<QMessageBox> alert = createAlert(title, text, buttons, false);
@@ -122,8 +131,10 @@ void KeyConflicts::showAlert(const KeyHolder& holder, const std::vector<Shortcut
     box->setEscapeButton(box->buttons().isEmpty() ? nullptr : box->buttons().last());
     connect(box, &QMessageBox::buttonClicked, this, [this, box, freeAnswer, prefsAnswer, shortcuts] {
         const int answer = alertAnswer(*box);
-        if (answer == freeAnswer) free(shortcuts);
-        else if (answer == prefsAnswer) emit preferencesRequested();
+        if (answer == freeAnswer)
+            free(shortcuts);
+        else if (answer == prefsAnswer)
+            emit preferencesRequested();
     });
     presentAlertSheet(std::move(alert), nullptr);
 }
@@ -147,7 +158,8 @@ void KeyConflicts::free(const std::vector<Shortcut>& shortcuts) {
     }
     if (!record || !error.isEmpty())
         presentAlertSheet(createAlert(QStringLiteral("The shortcut could not be freed"),
-                                      error + QStringLiteral("\n\nNothing else was changed."), {QStringLiteral("Okay")}, false),
+                                      error + QStringLiteral("\n\nNothing else was changed."),
+                                      {QStringLiteral("Okay")}, false),
                           nullptr);
 }
 
@@ -170,8 +182,10 @@ bool KeyConflicts::restoreReleasedBindings(QString* error) {
     }
     const bool ok = kept.empty();
     UserDefaults& d = UserDefaults::standard();
-    if (ok) d.removeObject(kReleasedBindingsKey);
-    else d.setObject(kReleasedBindingsKey, PlistValue(std::move(kept)));
+    if (ok)
+        d.removeObject(kReleasedBindingsKey);
+    else
+        d.setObject(kReleasedBindingsKey, PlistValue(std::move(kept)));
     d.synchronize();
     if (error) *error = problems.join(QStringLiteral("\n"));
     return ok;

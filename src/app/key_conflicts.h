@@ -29,7 +29,7 @@ namespace velora {
 class KeyConflicts : public QObject {
     Q_OBJECT
 
-public:
+  public:
     explicit KeyConflicts(BindingEnvironment env, QObject* parent = nullptr);
 
     // The registered hot keys by identifier; shows the alert for conflicts not told yet.
@@ -45,20 +45,20 @@ public:
     // some could not be; their records stay.
     bool restoreReleasedBindings(QString* error);
 
-signals:
+  signals:
     // The notes changed (the preferences show them).
     void notesChanged();
     // The user asked for the preferences from the alert.
     void preferencesRequested();
 
-private:
+  private:
     void showAlert(const KeyHolder& holder, const std::vector<Shortcut>& shortcuts, const QStringList& names);
     void free(const std::vector<Shortcut>& shortcuts);
 
     BindingEnvironment env_;
     std::map<std::string, QString> notes_;
     std::set<std::pair<uint64_t, int64_t>> told_;
-    std::map<std::string, std::pair<uint64_t, int64_t>> notedKeys_;  // the combinations of notes_
+    std::map<std::string, std::pair<uint64_t, int64_t>> notedKeys_; // the combinations of notes_
 };
 
 // The holder as a sentence subject: "Fluxbox (the window manager)" when the manager's own

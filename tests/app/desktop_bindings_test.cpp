@@ -30,7 +30,7 @@ void writeFile(const std::filesystem::path& path, const std::string& text) {
 }
 
 class DesktopBindingsTest : public ::testing::Test {
-protected:
+  protected:
     BindingEnvironment env() {
         BindingEnvironment e;
         e.home = QString::fromStdString((dir.path() / "home").string());
@@ -38,7 +38,8 @@ protected:
         e.run = [this](const QStringList& argv) -> std::optional<CommandResult> {
             ran.push_back(argv.join(QLatin1Char('|')).toStdString());
             auto answer = answers.find(argv.join(QLatin1Char('|')).toStdString());
-            return CommandResult{0, answer == answers.end() ? QString() : QString::fromStdString(answer->second)};
+            return CommandResult{0, answer == answers.end() ? QString()
+                                                            : QString::fromStdString(answer->second)};
         };
         e.signal = [](int64_t, int) { return true; };
         return e;
@@ -46,7 +47,7 @@ protected:
     std::filesystem::path home() const { return dir.path() / "home"; }
 
     TempDir dir;
-    std::map<std::string, std::string> answers;  // argv joined by '|' -> standard output
+    std::map<std::string, std::string> answers; // argv joined by '|' -> standard output
     std::vector<std::string> ran;
 };
 
@@ -75,14 +76,18 @@ TEST_F(DesktopBindingsTest, SettingsStoresLoseOnlyTheHeldShortcutAndGetTheirOldV
     std::vector<std::string> sets;
     for (const auto& r : ran)
         if (r.rfind("gsettings|set", 0) == 0) sets.push_back(r);
-    EXPECT_EQ(sets, (std::vector<std::string>{
-                        "gsettings|set|org.gnome.desktop.wm.keybindings|switch-applications|['<Super>Tab']",
-                        "gsettings|set|org.gnome.desktop.wm.keybindings|switch-applications-backward|@as []"}));
+    EXPECT_EQ(sets,
+              (std::vector<std::string>{
+                  "gsettings|set|org.gnome.desktop.wm.keybindings|switch-applications|['<Super>Tab']",
+                  "gsettings|set|org.gnome.desktop.wm.keybindings|switch-applications-backward|@as []"}));
     ran.clear();
     EXPECT_TRUE(restoreBindings(*record, {"GNOME Shell", 0}, env(), nullptr));
-    EXPECT_EQ(ran, (std::vector<std::string>{
-                       "gsettings|set|org.gnome.desktop.wm.keybindings|switch-applications-backward|['<Shift><Alt>Tab']",
-                       "gsettings|set|org.gnome.desktop.wm.keybindings|switch-applications|['<Super>Tab', '<Alt>Tab']"}));
+    EXPECT_EQ(
+        ran,
+        (std::vector<std::string>{
+            "gsettings|set|org.gnome.desktop.wm.keybindings|switch-applications-backward|['<Shift><Alt>Tab']",
+            "gsettings|set|org.gnome.desktop.wm.keybindings|switch-applications|['<Super>Tab', "
+            "'<Alt>Tab']"}));
 
     // xfwm4: the custom property is removed, and set again with its old value.
     const std::string channel = "xfconf-query|-c|xfce4-keyboard-shortcuts|";
@@ -94,23 +99,27 @@ TEST_F(DesktopBindingsTest, SettingsStoresLoseOnlyTheHeldShortcutAndGetTheirOldV
     EXPECT_EQ(ran.back(), channel + "-p|/xfwm4/custom/<Alt>Tab|-r");
     ran.clear();
     EXPECT_TRUE(restoreBindings(*record, {"Xfwm4", 0}, env(), nullptr));
-    EXPECT_EQ(ran, (std::vector<std::string>{channel + "-p|/xfwm4/custom/<Alt>Tab|-n|-t|string|-s|cycle_windows_key"}));
+    EXPECT_EQ(ran, (std::vector<std::string>{channel +
+                                             "-p|/xfwm4/custom/<Alt>Tab|-n|-t|string|-s|cycle_windows_key"}));
 }
 
 TEST_F(DesktopBindingsTest, ConfigurationFilesChangeOnlyTheNamedPartsAndRestoreByteForByte) {
     // openbox: the user has no rc.xml yet; the system's is copied without the two keybinds.
-    const std::string stock =
-        "<openbox_config>\n<keyboard>\n  <keybind key=\"C-A-Left\">\n    <action name=\"GoToDesktop\"/>\n  </keybind>\n"
-        "  <keybind key=\"A-Tab\">\n    <action name=\"NextWindow\"/>\n  </keybind>\n"
-        "  <keybind key=\"A-S-Tab\">\n    <action name=\"PreviousWindow\"/>\n  </keybind>\n</keyboard>\n</openbox_config>\n";
+    const std::string stock = "<openbox_config>\n<keyboard>\n  <keybind key=\"C-A-Left\">\n    <action "
+                              "name=\"GoToDesktop\"/>\n  </keybind>\n"
+                              "  <keybind key=\"A-Tab\">\n    <action name=\"NextWindow\"/>\n  </keybind>\n"
+                              "  <keybind key=\"A-S-Tab\">\n    <action name=\"PreviousWindow\"/>\n  "
+                              "</keybind>\n</keyboard>\n</openbox_config>\n";
     writeFile(dir.path() / "root/etc/xdg/openbox/rc.xml", stock);
     BindingRelease openbox(WindowManagerKind::Openbox, {"Openbox", 0}, {kAltTab, kAltShiftTab}, env());
-    EXPECT_NE(openbox.description().toStdString().find("remove the <keybind key=\"A-Tab\">"), std::string::npos);
+    EXPECT_NE(openbox.description().toStdString().find("remove the <keybind key=\"A-Tab\">"),
+              std::string::npos);
     auto record = openbox.apply(nullptr);
     ASSERT_TRUE(record);
-    EXPECT_EQ(readFile(home() / ".config/openbox/rc.xml"),
-              "<openbox_config>\n<keyboard>\n  <keybind key=\"C-A-Left\">\n    <action name=\"GoToDesktop\"/>\n"
-              "  </keybind>\n</keyboard>\n</openbox_config>\n");
+    EXPECT_EQ(
+        readFile(home() / ".config/openbox/rc.xml"),
+        "<openbox_config>\n<keyboard>\n  <keybind key=\"C-A-Left\">\n    <action name=\"GoToDesktop\"/>\n"
+        "  </keybind>\n</keyboard>\n</openbox_config>\n");
     EXPECT_EQ(ran.back(), "openbox|--reconfigure");
     EXPECT_TRUE(restoreBindings(*record, {"Openbox", 0}, env(), nullptr));
     EXPECT_EQ(readFile(home() / ".config/openbox/rc.xml"), stock);
@@ -123,12 +132,15 @@ TEST_F(DesktopBindingsTest, ConfigurationFilesChangeOnlyTheNamedPartsAndRestoreB
     EXPECT_EQ(readFile(home() / ".icewm/preferences"), "TaskBarClockLeds=0\nQuickSwitch=0\nShowTaskBar=1");
     EXPECT_EQ(ran.back(), "icewm|-r");
     // A setting the user adds meanwhile survives the undo.
-    writeFile(home() / ".icewm/preferences", readFile(home() / ".icewm/preferences") + "\nTaskBarAutoHide=1\n");
+    writeFile(home() / ".icewm/preferences",
+              readFile(home() / ".icewm/preferences") + "\nTaskBarAutoHide=1\n");
     EXPECT_TRUE(restoreBindings(*record, {"IceWM 3.3", 0}, env(), nullptr));
     EXPECT_EQ(readFile(home() / ".icewm/preferences"), prefs + "\nTaskBarAutoHide=1\n");
 
     // Nothing to change: no button, no write.
-    EXPECT_TRUE(BindingRelease(WindowManagerKind::IceWM, {"IceWM", 0}, {{kEventFlagOption, 48}}, env()).description().isEmpty());
+    EXPECT_TRUE(BindingRelease(WindowManagerKind::IceWM, {"IceWM", 0}, {{kEventFlagOption, 48}}, env())
+                    .description()
+                    .isEmpty());
 }
 
 } // namespace

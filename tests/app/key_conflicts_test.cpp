@@ -7,8 +7,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMainWindow>
-#include <QPushButton>
 #include <QPixmap>
+#include <QPushButton>
 #include <csignal>
 #include <fstream>
 #include <sstream>
@@ -19,12 +19,11 @@
 namespace velora::test {
 namespace {
 
-const char* const kStockKeys =
-    "# click on the desktop to get menus\n"
-    "OnDesktop Mouse3 :RootMenu\n"
-    "Mod1 Tab :NextWindow {groups} (workspace=[current])\n"
-    "Mod1 Shift Tab :PrevWindow {groups} (workspace=[current])\n"
-    "Mod4 Tab :NextTab\n";
+const char* const kStockKeys = "# click on the desktop to get menus\n"
+                               "OnDesktop Mouse3 :RootMenu\n"
+                               "Mod1 Tab :NextWindow {groups} (workspace=[current])\n"
+                               "Mod1 Shift Tab :PrevWindow {groups} (workspace=[current])\n"
+                               "Mod4 Tab :NextTab\n";
 
 std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path);
@@ -34,7 +33,7 @@ std::string readFile(const std::filesystem::path& path) {
 }
 
 class KeyConflictsTest : public AppTest {
-protected:
+  protected:
     KeyConflictsTest() {
         std::filesystem::create_directories(dir / "home/.fluxbox");
         std::ofstream(dir / "home/.fluxbox/keys") << kStockKeys;
@@ -46,7 +45,8 @@ protected:
             if (!folder.isEmpty() && alerts.size() == 1) box.grab().save(folder + "/alert-shortcut-held.png");
             if (clickButton < 0) return;
             for (QAbstractButton* button : box.buttons())
-                if (button->property("veloraAnswer").toInt() == kAlertFirstButtonReturn + clickButton) button->click();
+                if (button->property("veloraAnswer").toInt() == kAlertFirstButtonReturn + clickButton)
+                    button->click();
         });
         sim.setKeyHolder({"Fluxbox", 4242});
         sim.holdKeyElsewhere(altTab);
@@ -73,7 +73,7 @@ protected:
     // Alt is Command on X11: KeyCycleWindowForward (Alt+Tab) and KeyCycleWindowBackward.
     const InterceptedKey altTab{48, kEventFlagCommand, false};
     const InterceptedKey altShiftTab{48, kEventFlagCommand | kEventFlagShift, false};
-    int clickButton = -1;  // buttons count from the first one given
+    int clickButton = -1; // buttons count from the first one given
     std::vector<QStringList> ran;
     std::vector<std::pair<int64_t, int>> sent;
 };
@@ -83,13 +83,15 @@ TEST_F(KeyConflictsTest, HeldKeysAreLeftAloneToldOnceFreedOnRequestAndTakenWitho
     ASSERT_TRUE(sim.pumpUntil([&] { return !alerts.empty(); }));
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].title, "Alt+Shift+Tab and Alt+Tab: taken by Fluxbox");
-    EXPECT_NE(alerts[0].text.find("Fluxbox (the window manager) holds Alt+Shift+Tab and Alt+Tab"), std::string::npos)
+    EXPECT_NE(alerts[0].text.find("Fluxbox (the window manager) holds Alt+Shift+Tab and Alt+Tab"),
+              std::string::npos)
         << alerts[0].text;
     EXPECT_NE(alerts[0].text.find("comment out \"Mod1 Tab :NextWindow {groups} (workspace=[current])\" in "
                                   "~/.fluxbox/keys; comment out \"Mod1 Shift Tab"),
               std::string::npos)
         << alerts[0].text;
-    EXPECT_EQ(readFile(dir / "home/.fluxbox/keys"), kStockKeys) << "nothing changes before the button is pressed";
+    EXPECT_EQ(readFile(dir / "home/.fluxbox/keys"), kStockKeys)
+        << "nothing changes before the button is pressed";
 
     // Both programs would act on it: Velora neither fires (a fired hot key is swallowed, as
     // below once the key is free) nor swallows.
@@ -160,13 +162,14 @@ TEST_F(KeyConflictsTest, RecorderShowsTheHolderAndRefusesAHeldShortcutKeepingThe
     // Recording Alt+Tab in the applications recorder: refused with the holder's name.
     SRRecorderControl* recorder = prefs.keyCycleAppForward();
     const KeyComboPair before = recorder->keyCombo();
-    sim.holdKeyElsewhere({12, kEventFlagControl, false});  // Ctrl+Q, held by some program
+    sim.holdKeyElsewhere({12, kEventFlagControl, false}); // Ctrl+Q, held by some program
     recorder->startRecording();
     QKeyEvent press(QEvent::KeyPress, Qt::Key_Q, Qt::ControlModifier, 0, 0, 0, "q");
     QCoreApplication::sendEvent(recorder, &press);
     EXPECT_EQ(recorder->refusalMessage(), "Another program uses it") << "fluxbox binds no Ctrl+Q";
     EXPECT_EQ(recorder->keyCombo(), before);
-    EXPECT_EQ(SGKeyCombo(defaults().objectForKey("KeyCycleAppForward")).keyCode(), 48) << "the stored one stays";
+    EXPECT_EQ(SGKeyCombo(defaults().objectForKey("KeyCycleAppForward")).keyCode(), 48)
+        << "the stored one stays";
     recorder->cancelRecording();
 }
 

@@ -7,7 +7,7 @@
 #include <iostream>
 #include <thread>
 
-#include "platform/user_defaults.h"
+#include "settings/user_defaults.h"
 #include "support/file_text.h"
 
 namespace velora::e2e {

@@ -18,10 +18,10 @@ namespace velora::e2e {
 namespace {
 
 constexpr uint32_t kTabKeysym = 0xff09;
-constexpr uint32_t kAltKeysym = 0xffe9;  // Alt_L
+constexpr uint32_t kAltKeysym = 0xffe9; // Alt_L
 
 class HeldKeys : public DesktopSession {
-protected:
+  protected:
     // Whether any client holds Alt+Tab now (this one could not take it).
     bool altTabHeld() { return !x_->canGrab(kTabKeysym, x_->modifierMaskOf(kAltKeysym)); }
     bool logHas(const std::string& text) { return veloraLog().find(text) != std::string::npos; }
@@ -35,22 +35,25 @@ TEST_F(HeldKeys, ASecondClientHoldingAltTabKeepsItAndVeloraTakesItOnceLetGo) {
     const uint8_t tab = xKeycodeForVirtualKey(vk::Tab);
     const uint16_t alt = x_->modifierMaskOf(kAltKeysym);
     const auto holderLog = home() / "holder.log";
-    auto holder = ChildProcess::start({VELORA_KEY_HOLDER, std::to_string(tab), std::to_string(alt)}, environment(),
-                                      holderLog);
-    ASSERT_TRUE(holder && waitFor([&] { return test::readFile(holderLog).find("held") != std::string::npos; }));
+    auto holder = ChildProcess::start({VELORA_KEY_HOLDER, std::to_string(tab), std::to_string(alt)},
+                                      environment(), holderLog);
+    ASSERT_TRUE(holder &&
+                waitFor([&] { return test::readFile(holderLog).find("held") != std::string::npos; }));
 
     ASSERT_TRUE(startVeloraConfigured());
     ASSERT_TRUE(waitFor([&] { return logHas("Alt+Tab held by"); })) << veloraLog();
     // The alert is velora's one window; it is closed without a choice.
     ASSERT_TRUE(waitFor([&] { return !veloraWindows().empty(); }));
-    for (xcb_window_t w : veloraWindows()) x_->closeWindow(w);
+    for (xcb_window_t w : veloraWindows())
+        x_->closeWindow(w);
     ASSERT_TRUE(waitFor([&] { return veloraWindows().empty(); }));
     activateInOrder({b, a});
 
     // Alt+Tab reaches the holder, and velora does not switch: while velora's own switch on
     // Super+Tab shows its panel afterwards, the window of before is still the active one.
     xdotool({"key", "alt+Tab"});
-    ASSERT_TRUE(waitFor([&] { return test::readFile(holderLog).find("key " + std::to_string(tab)) != std::string::npos; }));
+    ASSERT_TRUE(waitFor(
+        [&] { return test::readFile(holderLog).find("key " + std::to_string(tab)) != std::string::npos; }));
     xdotool({"keydown", "super", "key", "Tab"});
     EXPECT_TRUE(waitForPanel());
     EXPECT_EQ(x_->activeWindow(), a) << "velora acted on the held Alt+Tab too";
@@ -68,7 +71,8 @@ TEST_F(HeldKeys, ASecondClientHoldingAltTabKeepsItAndVeloraTakesItOnceLetGo) {
 
 TEST_F(HeldKeys, StockWindowManagerIsNamedItsFreeButtonFreesAltTabAndVeloraTakesIt) {
     const char* wmHome = std::getenv("VELORA_E2E_WM_HOME");
-    if (!wmHome || !*wmHome) GTEST_SKIP() << "needs a window manager with its stock keys (VELORA_E2E_WM_HOME)";
+    if (!wmHome || !*wmHome)
+        GTEST_SKIP() << "needs a window manager with its stock keys (VELORA_E2E_WM_HOME)";
     useHome(wmHome);
     const auto keysFile = home() / ".fluxbox" / "keys";
     const std::string stockKeys = test::readFile(keysFile);
@@ -92,10 +96,12 @@ TEST_F(HeldKeys, StockWindowManagerIsNamedItsFreeButtonFreesAltTabAndVeloraTakes
         // The alert in its frame, with a margin of the desktop around it.
         xcb_connection_t* c = x_->connection();
         auto* geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, alert), nullptr);
-        auto* at = xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, alert, x_->root(), 0, 0), nullptr);
+        auto* at = xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, alert, x_->root(), 0, 0),
+                                                   nullptr);
         ASSERT_TRUE(geometry && at);
         const QImage shot = x_->screenshot();
-        const QRect area = QRect(at->dst_x - 16, at->dst_y - 36, geometry->width + 32, geometry->height + 52) & shot.rect();
+        const QRect area =
+            QRect(at->dst_x - 16, at->dst_y - 36, geometry->width + 32, geometry->height + 52) & shot.rect();
         std::free(geometry);
         std::free(at);
         EXPECT_TRUE(shot.copy(area).save(QStringLiteral(VELORA_DOCS_IMAGES_DIR "/alert-x11-fluxbox.png")));

@@ -25,8 +25,9 @@ int main(int argc, char** argv) {
         const auto code = uint8_t(std::atoi(argv[i]));
         const auto mods = uint16_t(std::atoi(argv[i + 1]));
         for (uint16_t lock : locks) {
-            xcb_generic_error_t* e = xcb_request_check(
-                c, xcb_grab_key_checked(c, 0, root, uint16_t(mods | lock), code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+            xcb_generic_error_t* e =
+                xcb_request_check(c, xcb_grab_key_checked(c, 0, root, uint16_t(mods | lock), code,
+                                                          XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
             all = all && !e;
             std::free(e);
         }
