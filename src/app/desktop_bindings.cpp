@@ -343,7 +343,7 @@ const QStringList kMutterKeys = {
 
 // Asks the manager to read its settings again. Settings stores announce changes themselves.
 bool reload(WindowManagerKind kind, const KeyHolder& holder, const BindingEnvironment& env, QString* error) {
-    auto runs = [&](QStringList argv) {
+    auto runs = [&](const QStringList& argv) {
         auto r = env.run(argv);
         if (r && r->exitCode == 0) return true;
         if (error) *error = QStringLiteral("%1 did not run").arg(argv.join(QLatin1Char(' ')));

@@ -49,6 +49,7 @@ void KeyConflicts::update(const std::map<std::string, SGHotKeyRef>& hotKeys) {
     if (!refused.empty()) {
         holder = input().keyHolder();
         std::vector<Shortcut> all;
+        all.reserve(refused.size());
         for (const auto& r : refused)
             all.push_back(r.second);
         // X tells no one who holds a key: the manager is named as the holder when its own
