@@ -239,15 +239,20 @@ void planIceWM(const BindingEnvironment& env, const std::vector<Shortcut>& short
 }
 
 // Removes openbox <keybind> elements of the shortcuts.
-void planOpenbox(const BindingEnvironment& env, const std::vector<Shortcut>& shortcuts, QStringList& changes,
-                 std::vector<FileEdit>& files) {
+void planOpenbox(const BindingEnvironment& env, const KeyHolder& holder, const std::vector<Shortcut>& shortcuts,
+                 QStringList& changes, std::vector<FileEdit>& files) {
     const bool lxqt = env.currentDesktop.contains(QLatin1String("LXQt"), Qt::CaseInsensitive);
     const QString file = lxqt ? QStringLiteral("lxqt-rc.xml") : QStringLiteral("rc.xml");
-    const QString path = xdgPath(env, QStringLiteral(".config/openbox/") + file);
+    // The file openbox says it reads (_OB_CONFIG_FILE; a session may start it with
+    // --config-file) is edited when it is the user's own; a system file is never written: it
+    // is copied to the user's file first, which openbox then prefers.
+    const QString named = QString::fromStdString(holder.configFile);
+    const bool own = !named.isEmpty() && named.startsWith(env.home + QLatin1Char('/'));
+    const QString path = own ? named : xdgPath(env, QStringLiteral(".config/openbox/") + file);
     QString templatePath;
     auto text = readText(path);
     if (!text) {
-        templatePath = env.systemRoot + QStringLiteral("/etc/xdg/openbox/") + file;
+        templatePath = !named.isEmpty() && !own ? named : env.systemRoot + QStringLiteral("/etc/xdg/openbox/") + file;
         text = readText(templatePath);
         if (!text) return;
     }
@@ -377,7 +382,7 @@ BindingRelease::Plan BindingRelease::plan() const {
         planIceWM(env_, shortcuts_, p.changes, p.files);
         break;
     case WindowManagerKind::Openbox:
-        planOpenbox(env_, shortcuts_, p.changes, p.files);
+        planOpenbox(env_, holder_, shortcuts_, p.changes, p.files);
         break;
     case WindowManagerKind::Marco:
         planGsettings(env_, shortcuts_, QStringLiteral("org.mate.Marco.global-keybindings"), kMarcoKeys,

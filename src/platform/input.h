@@ -59,6 +59,8 @@ struct InterceptedKey {
 struct KeyHolder {
     std::string name;  // empty when unknown
     int64_t pid = 0;   // 0 when unknown
+    // The configuration file the manager reads, when it says (openbox: _OB_CONFIG_FILE).
+    std::string configFile;
 };
 
 // Called with the intercepted keys the desktop refused, whenever that list changes.

@@ -33,6 +33,7 @@ KeyHolder X11Input::keyHolder() {
         check == kNoWindow)
         return holder;
     holder.name = textValue(takeProperty(x_->c, requestProperty(x_->c, check, x_->atoms._NET_WM_NAME)).get());
+    holder.configFile = textValue(takeProperty(x_->c, requestProperty(x_->c, x_->root, x_->atoms._OB_CONFIG_FILE)).get());
     holder.pid = ClientReader(x_->c, x_->atoms, x_->root).resourceOwner(check);
     if (holder.pid == 0) {
         uint32_t pid = 0;

@@ -22,7 +22,8 @@ public:
     // Tries the key's grabs and lets them go at once.
     bool isKeyHeldElsewhere(const InterceptedKey& key) override;
     // The window manager: _NET_WM_NAME of the window _NET_SUPPORTING_WM_CHECK names, and the
-    // process behind that window (the resource extension, else its _NET_WM_PID).
+    // process behind that window (the resource extension, else its _NET_WM_PID), and the
+    // configuration file openbox names on the root (_OB_CONFIG_FILE).
     KeyHolder keyHolder() override;
 
 private:
