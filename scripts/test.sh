@@ -33,7 +33,8 @@ scripts/desktop.sh stop
 eval "$(scripts/desktop.sh start fluxbox)"
 dbus-run-session -- ctest --test-dir build-asan --output-on-failure -j "$jobs" -L x11 --repeat until-pass:2
 scripts/desktop.sh stop
-echo "== hot keys held by a window manager with its stock keys (fluxbox)"; scripts/conflicts-test.sh build-asan
+scripts/screens.sh build-asan  # two monitors, HiDPI, a compositor: desktops of their own
+scripts/conflicts-test.sh build-asan  # hot keys held by fluxbox with its stock keys
 
 echo "== threaded core under ThreadSanitizer (build-tsan)"
 VELORA_TARGET=threaded_tests scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DVELORA_SANITIZE=thread -DVELORA_WERROR=ON

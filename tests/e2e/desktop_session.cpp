@@ -21,6 +21,17 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
     return true;
 }
 
+double whiteShare(const QImage& image, const QRect& area) {
+    int white = 0, all = 0;
+    for (int y = area.top(); y <= area.bottom(); y += 2)
+        for (int x = area.left(); x <= area.right(); x += 2) {
+            const QRgb p = image.pixel(x, y);
+            ++all;
+            if (qRed(p) > 235 && qGreen(p) > 235 && qBlue(p) > 235) ++white;
+        }
+    return all ? double(white) / all : 0.0;
+}
+
 void DesktopSession::SetUp() {
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display) GTEST_SKIP() << "no X display";
@@ -110,6 +121,23 @@ bool DesktopSession::startVeloraConfigured() {
     velora_ = ChildProcess::start({VELORA_PROGRAM}, environment(), home_ / "velora.log");
     if (!velora_ || !velora_->running()) {
         ADD_FAILURE() << "cannot start " << VELORA_PROGRAM;
+        return false;
+    }
+    return true;
+}
+
+bool DesktopSession::restartVelora(const std::map<std::string, PlistValue>& settings) {
+    if (velora_) velora_->stop();
+    std::optional<PlistValue> stored = PlistValue::fromXml(test::readFile(settingsFile()));
+    PlistValue::Dictionary merged;
+    if (stored && stored->asDictionary()) merged = *stored->asDictionary();
+    for (const auto& [key, value] : settings) merged[key] = value;
+    test::writeFile(settingsFile(), PlistValue(merged).toXml());
+    velora_ = ChildProcess::start({VELORA_PROGRAM}, environment(), home_ / "velora.log");
+    const uint16_t alt = x_->modifierMaskOf(0xffe9 /* Alt_L */);
+    if (!velora_ || !waitFor([&] { return !velora_->running() || !x_->canGrab(0xff09 /* Tab */, alt); }) ||
+        !velora_->running()) {
+        ADD_FAILURE() << "velora did not come back holding Alt-Tab";
         return false;
     }
     return true;

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QRect>
+
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -13,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "settings/plist_value.h"
 #include "support/child_process.h"
 #include "support/temp_dir.h"
 #include "support/x11/x_display.h"
@@ -29,6 +33,10 @@ inline constexpr std::chrono::milliseconds kLongWait = 30s;
 
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = kLongWait);
 
+// The share of the area in near-white pixels. The panel itself is dark; the pictures of
+// xterms and of the clock are mostly white, so a panel without pictures has next to none.
+double whiteShare(const QImage& image, const QRect& area);
+
 class DesktopSession : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -44,6 +52,9 @@ protected:
     // Velora's home is this folder instead of a fresh one; before velora starts.
     void useHome(const std::filesystem::path& home) { home_ = home; }
     std::string veloraLog() const;
+    // Stops velora, merges these settings into its settings file and starts it again; false
+    // (with a test failure) when it does not come back holding Alt-Tab.
+    bool restartVelora(const std::map<std::string, PlistValue>& settings);
     ChildProcess& velora() { return *velora_; }
     std::map<std::string, std::string> environment() const;
     std::filesystem::path settingsFile() const { return home_ / ".config" / "velora" / "defaults.plist"; }
