@@ -187,7 +187,7 @@ void DesktopSession::activate(xcb_window_t w) {
     const bool active = waitFor(
         [&] {
             if (x_->activeWindow() == w) return true;
-            xdotool({"windowactivate", std::to_string(w)});
+            x_->activateWindow(w);  // timed, unlike xdotool's: marco and mutter complain of 0
             return waitFor([&] { return x_->activeWindow() == w; }, 2s);
         },
         kLongWait);
