@@ -14,6 +14,8 @@ packages=(
   xvfb openbox fluxbox xterm x11-apps x11-utils x11-xkb-utils picom wmctrl xdotool libxres1 libxtst6
   fonts-dejavu-core dbus dbus-x11 imagemagick python3
   libwayland-dev libwayland-bin wayland-protocols sway foot wtype grim
+  # The package check (scripts/test-package.sh) and the tray tests.
+  trayer lintian desktop-file-utils appstream man-db groff-base file debootstrap
   # The window-manager matrix (scripts/test-wm-matrix.sh): each manager with what its
   # desktop starts beside it (settings on the session bus, schemas, global shortcuts).
   i3-wm icewm xfwm4 xfconf libxfce4ui-common kwin-x11 libkf5globalaccel-bin

@@ -13,6 +13,7 @@ scripts/deps.sh
 echo "== program (build/velora)"
 scripts/build.sh build -DVELORA_BUILD_TESTS=OFF -DVELORA_WERROR=ON
 build/velora --version
+scripts/test-package.sh
 
 echo "== tests under AddressSanitizer + UndefinedBehaviorSanitizer (build-asan)"
 scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVELORA_SANITIZE="address;undefined" -DVELORA_WERROR=ON

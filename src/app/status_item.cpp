@@ -1,9 +1,11 @@
 // The status item and its menu, and the About window.
 #include <QAction>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QLabel>
 #include <QMenu>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -21,6 +23,19 @@ void VeloraController::displayStatusIcon() {
     if (!statusItem_ && hideMenuIcon_ == 0) {
         statusItem_ = std::make_unique<QSystemTrayIcon>();
         statusItem_->setToolTip(QStringLiteral("Velora"));
+        // Any click opens the menu, as a click on a status item does. Qt opens it by itself
+        // only for a right click in an XEmbed tray; a left click there, and a D-Bus host's
+        // Activate or ContextMenu (a host that does not draw the exported menu), arrive here.
+        // Deferred, so that a menu Qt opened for the same click is found open and left alone.
+        QObject::connect(statusItem_.get(), &QSystemTrayIcon::activated, this,
+                         [this](QSystemTrayIcon::ActivationReason reason) {
+                             if (reason != QSystemTrayIcon::Trigger && reason != QSystemTrayIcon::Context)
+                                 return;
+                             QTimer::singleShot(0, this, [this] {
+                                 if (statusMenu_ && !statusMenu_->isVisible())
+                                     statusMenu_->popup(QCursor::pos());
+                             });
+                         });
     }
     if (hideMenuIcon_ != 0) return;
     // The new menu goes in before the old one is freed: the item never points at a freed menu.
@@ -35,9 +50,11 @@ QMenu* VeloraController::createMenu() {
     auto* menu = new QMenu;
     QObject::connect(menu->addAction(QStringLiteral("Preferences")), &QAction::triggered, this,
                      [this] { showPreferences(); });
-    QObject::connect(menu->addAction(QStringLiteral("About")), &QAction::triggered, this, [this] { showAbout(); });
+    QObject::connect(menu->addAction(QStringLiteral("About")), &QAction::triggered, this,
+                     [this] { showAbout(); });
     menu->addSeparator();
-    QObject::connect(menu->addAction(QStringLiteral("Quit")), &QAction::triggered, this, [this] { terminate(); });
+    QObject::connect(menu->addAction(QStringLiteral("Quit")), &QAction::triggered, this,
+                     [this] { terminate(); });
     return menu;
 }
 

@@ -56,6 +56,8 @@ protected:
     // (with a test failure) when it does not come back holding Alt-Tab.
     bool restartVelora(const std::map<std::string, PlistValue>& settings);
     ChildProcess& velora() { return *velora_; }
+    // Velora ended as the test meant it to (Quit): the tear-down no longer counts it as a crash.
+    void veloraEndedOnPurpose() { veloraEndExpected_ = true; }
     std::map<std::string, std::string> environment() const;
     std::filesystem::path settingsFile() const { return home_ / ".config" / "velora" / "defaults.plist"; }
     std::filesystem::path home() const { return home_; }
@@ -86,11 +88,14 @@ protected:
     std::string titleOf(xcb_window_t w) { return w ? x_->title(w) : std::string("(none)"); }
 
     std::unique_ptr<test::XDisplay> x_;
+    // Added to velora's and the clients' environment (a session bus of the test's own, say).
+    std::map<std::string, std::string> extraEnvironment_;
 
-private:
+  private:
     std::unique_ptr<test::TempDir> dir_;
     std::filesystem::path home_;
     std::unique_ptr<ChildProcess> velora_;
+    bool veloraEndExpected_ = false;
     std::vector<std::pair<xcb_window_t, std::unique_ptr<ChildProcess>>> clients_;
     std::vector<std::string> heldKeys_;
 };

@@ -1,5 +1,6 @@
-// The first start of the program in a fresh home: the settings file, the login entry, the six
-// cycle keys taken from the desktop, and a second start reaching the running one.
+// The first start of the program in a fresh home: the settings file, the login entry (valid to
+// desktop-file-validate), the six cycle keys taken from the desktop, and a second start
+// reaching the running one.
 #include <sys/wait.h>
 
 #include "desktop_session.h"
@@ -51,6 +52,13 @@ TEST_F(FirstStart, TakesTheSixCycleKeysWritesTheSettingsAndTheLoginEntryAndASeco
     const std::string text = test::readFile(entry);
     EXPECT_NE(text.find("Exec="), std::string::npos) << text;
     EXPECT_NE(text.find(std::filesystem::path(VELORA_PROGRAM).filename().string()), std::string::npos) << text;
+    // The desktop's own checker accepts it, without a warning.
+    {
+        ChildProcess validate({"desktop-file-validate", entry.string()}, {}, home() / "validate.log");
+        ASSERT_TRUE(validate.waitForExit(kLongWait));
+        EXPECT_TRUE(WIFEXITED(validate.status()) && WEXITSTATUS(validate.status()) == 0) << validate.status();
+        EXPECT_EQ(test::readFile(home() / "validate.log"), "") << text;
+    }
 
     // A second start reaches the running one and ends.
     ASSERT_TRUE(veloraWindows().empty());

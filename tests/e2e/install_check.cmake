@@ -1,5 +1,5 @@
-# Installs a build tree under a fresh prefix and checks that the program, its desktop entry
-# and its icon land where desktops look for them.
+# Installs a build tree under a fresh prefix and checks that the program, its desktop entry,
+# its icons, its metadata and its manual page land where desktops and man look for them.
 #   cmake -DBUILD_DIR=<build tree> -DPREFIX=<empty folder> -P install_check.cmake
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
@@ -7,7 +7,9 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFI
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${result}")
 endif()
-foreach(f bin/velora share/applications/velora.desktop share/icons/hicolor/scalable/apps/velora.svg)
+foreach(f bin/velora share/applications/velora.desktop share/icons/hicolor/scalable/apps/velora.svg
+    share/icons/hicolor/48x48/apps/velora.png share/metainfo/io.github.velora.Velora.metainfo.xml
+    share/man/man1/velora.1.gz)
   if(NOT EXISTS ${PREFIX}/${f})
     message(FATAL_ERROR "not installed: ${f}")
   endif()

@@ -181,6 +181,38 @@ bool XDisplay::hasSystemTray() {
     return r && r->owner != XCB_NONE;
 }
 
+xcb_window_t XDisplay::embeddedWindowOf(pid_t wanted) {
+    const std::vector<xcb_window_t> managed = clientList();
+    std::vector<xcb_window_t> pending = rootChildren();
+    while (!pending.empty()) {
+        const xcb_window_t parent = pending.back();
+        pending.pop_back();
+        Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c_, xcb_query_tree(c_, parent), nullptr));
+        if (!tree) continue;
+        const xcb_window_t* children = xcb_query_tree_children(tree.get());
+        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+            const xcb_window_t w = children[i];
+            pending.push_back(w);
+            if (pid(w) == wanted && isViewable(w) &&
+                std::find(managed.begin(), managed.end(), w) == managed.end())
+                return w;
+        }
+    }
+    return 0;
+}
+
+xcb_window_t XDisplay::inputFocus() {
+    Reply<xcb_get_input_focus_reply_t> r(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+    return r ? r->focus : XCB_NONE;
+}
+
+std::vector<xcb_window_t> XDisplay::popupsOf(pid_t wanted) {
+    std::vector<xcb_window_t> out;
+    for (xcb_window_t w : rootChildren())
+        if (isOverrideRedirect(w) && isViewable(w) && pid(w) == wanted) out.push_back(w);
+    return out;
+}
+
 void XDisplay::key(uint8_t xKeycode, bool press) {
     xcb_test_fake_input(c_, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, xKeycode, XCB_CURRENT_TIME, root_, 0, 0, 0);
     sync();

@@ -60,6 +60,13 @@ public:
     xcb_window_t shownPanel();
     // Whether a system tray (a _NET_SYSTEM_TRAY_S0 owner) runs on this desktop: fluxbox has one.
     bool hasSystemTray();
+    // A viewable window of this process embedded in another (a tray's icon): below the root's
+    // children and not managed. 0 when there is none.
+    xcb_window_t embeddedWindowOf(pid_t pid);
+    // The window holding the keyboard focus (the server's answer, not the manager's property).
+    xcb_window_t inputFocus();
+    // The viewable override-redirect windows of this process (its open menus, say).
+    std::vector<xcb_window_t> popupsOf(pid_t pid);
 
     // The keyboard through XTest, by X key code.
     void key(uint8_t xKeycode, bool press);
