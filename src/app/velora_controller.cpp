@@ -74,9 +74,18 @@ PlistValue comboDictionary(int64_t keyCode, int64_t modifiers) {
 
 const std::array<const char*, 7>& VeloraController::hotKeyIdentifiers() { return kIdentifiers; }
 
-VeloraController::VeloraController() = default;
+VeloraController::VeloraController() { setBindingEnvironmentForTesting(systemBindingEnvironment()); }
+
+void VeloraController::setBindingEnvironmentForTesting(BindingEnvironment env) {
+    conflicts_ = std::make_unique<KeyConflicts>(std::move(env));
+    connect(conflicts_.get(), &KeyConflicts::notesChanged, this, [] {
+        if (PrefsController::hasSharedPrefsWindowController()) PrefsController::sharedPrefsWindowController().reloadRecorders();
+    });
+    connect(conflicts_.get(), &KeyConflicts::preferencesRequested, this, [this] { showPreferences(); });
+}
 
 VeloraController::~VeloraController() {
+    SGHotKeyCenter::sharedCenter().setRefusalListener(nullptr);
     invalidateCloseTimer();
     if (PrefsController::hasSharedPrefsWindowController() &&
         PrefsController::sharedPrefsWindowController().applicationDelegate() == this)
@@ -92,6 +101,7 @@ bool VeloraController::start() {
     firstRunCheck();
     VLHandler& engine = VLHandler::sharedHandler();
     engine.setApplicationDelegate(this);
+    SGHotKeyCenter::sharedCenter().setRefusalListener([this] { refreshKeyConflicts(); });
     updateState(this);
     return true;
 }
@@ -234,8 +244,31 @@ void VeloraController::registerHotKeys() {
         hotKeys_[i] = std::make_shared<SGHotKey>(kIdentifiers[i], combo, [action] { (VLHandler::sharedHandler().*action)(); });
         if (i != kUniversalBackward) center.registerHotKey(hotKeys_[i]);
     }
+    refreshKeyConflicts();
     trace::mark("hotkeys");
 }
+
+void VeloraController::refreshKeyConflicts() {
+    std::map<std::string, SGHotKeyRef> registered;
+    for (std::size_t i = 0; i < hotKeys_.size(); ++i)
+        if (i != kUniversalBackward && hotKeys_[i]) registered[kIdentifiers[i]] = hotKeys_[i];
+    conflicts_->update(registered);
+}
+
+std::map<std::string, QString> VeloraController::keyConflictNotes() { return conflicts_->notes(); }
+
+QString VeloraController::shortcutHeldElsewhere(int64_t keyCode, uint64_t flags, bool anyModifiers) {
+    const InterceptedKey key{keyCode, flags & kEventFlagsTrackedMask, anyModifiers};
+    return input().isKeyHeldElsewhere(key) ? conflicts_->heldElsewhereReason({key.modifiers, keyCode}) : QString();
+}
+
+QStringList VeloraController::releasedBindings() {
+    QStringList out;
+    for (const PlistValue& record : conflicts_->releasedBindings()) out << recordDescription(record);
+    return out;
+}
+
+bool VeloraController::restoreReleasedBindings(QString* error) { return conflicts_->restoreReleasedBindings(error); }
 
 void VeloraController::updateWindowSize(QObject* sender) {
     invalidateCloseTimer();

@@ -30,6 +30,7 @@
 #include <memory>
 #include <string>
 
+#include "app/key_conflicts.h"
 #include "engine/vl_application_delegate.h"
 #include "hotkeys/sg_hot_key.h"
 #include "platform/main_thread.h"
@@ -76,6 +77,15 @@ public:
     void updateState(QObject* sender) override;
     void updateWindowSize(QObject* sender) override;
     void shortcutIsRecording(bool recording) override;
+    std::map<std::string, QString> keyConflictNotes() override;
+    QString shortcutHeldElsewhere(int64_t keyCode, uint64_t flags, bool anyModifiers) override;
+    QStringList releasedBindings() override;
+    bool restoreReleasedBindings(QString* error) override;
+
+    // Hot keys another program holds (the alert, the notes, the free button).
+    KeyConflicts& keyConflicts() { return *conflicts_; }
+    // Looks again at which registered hot keys the desktop refused.
+    void refreshKeyConflicts();
 
     // --- VLApplicationDelegate
     SGHotKeyRef keyUniversalBackward() override { return hotKey(6); }
@@ -110,6 +120,8 @@ public:
     void setProgramPathForTesting(std::string path) { programPathOverride_ = std::move(path); }
     // What "Quit" and the permission check's end do (default: QCoreApplication::quit()).
     void setTerminateHandler(std::function<void()> handler) { terminate_ = std::move(handler); }
+    // Where the free button makes its changes (default: this user's real desktop).
+    void setBindingEnvironmentForTesting(BindingEnvironment env);
 
     // "Version %@" with the program's version.
     static QString versionText();
@@ -129,6 +141,7 @@ private:
     TimerRef closeWindowTimer_;
     std::string programPathOverride_;
     std::function<void()> terminate_;
+    std::unique_ptr<KeyConflicts> conflicts_;
 };
 
 } // namespace velora

@@ -18,19 +18,19 @@ SGHotKeyRef findMatchingHotKey(const std::vector<SGHotKeyRef>& hotKeys, const Ke
     return nullptr;
 }
 
+InterceptedKey interceptedKeyFor(const SGHotKey& hotKey) {
+    SGKeyCombo combo = hotKey.keyCombo();
+    if (hotKey.hasIdentifier(kUniversalBackwardHotKeyIdentifier)) return {combo.keyCode(), 0, true};
+    return {combo.keyCode(), combo.modifierMask(), false};
+}
+
 std::vector<InterceptedKey> interceptedKeysFor(const std::vector<SGHotKeyRef>& hotKeys,
                                                const std::vector<int64_t>& commandKeys) {
     std::vector<InterceptedKey> keys;
     auto add = [&keys](InterceptedKey key) {
         if (std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(key);
     };
-    for (const SGHotKeyRef& hotKey : hotKeys) {
-        SGKeyCombo combo = hotKey->keyCombo();
-        if (hotKey->hasIdentifier(kUniversalBackwardHotKeyIdentifier))
-            add({combo.keyCode(), 0, true});
-        else
-            add({combo.keyCode(), combo.modifierMask(), false});
-    }
+    for (const SGHotKeyRef& hotKey : hotKeys) add(interceptedKeyFor(*hotKey));
     for (int64_t keyCode : commandKeys) add({keyCode, 0, true});
     return keys;
 }

@@ -28,6 +28,10 @@ bool hotKeyMatches(const SGHotKey& hotKey, int64_t keyCode, uint64_t heldMask);
 // The first hot key of the list that matches the event, or null.
 SGHotKeyRef findMatchingHotKey(const std::vector<SGHotKeyRef>& hotKeys, const KeyEvent& event);
 
+// The key the tap intercepts for the hot key: its key with its exact modifiers (any modifiers
+// for the universal backward key).
+InterceptedKey interceptedKeyFor(const SGHotKey& hotKey);
+
 // The keys to intercept: each hot key with its exact modifiers (the universal backward key with
 // any), then the command keys with any modifiers; without duplicates.
 std::vector<InterceptedKey> interceptedKeysFor(const std::vector<SGHotKeyRef>& hotKeys,

@@ -1,6 +1,7 @@
 #include "hotkeys/sg_hot_key_center.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -91,6 +92,46 @@ void SGHotKeyCenter::publishInterceptedKeys() {
     if (tap_) tap_->setInterceptedKeys(interceptedKeys_);
 }
 
+// --- keys held elsewhere
+
+std::vector<InterceptedKey> SGHotKeyCenter::refusedKeys() const {
+    std::lock_guard lock(refusedMutex_);
+    return *refused_;
+}
+
+bool SGHotKeyCenter::isRefusedKey(const InterceptedKey& key) const {
+    std::shared_ptr<const std::vector<InterceptedKey>> refused;
+    {
+        std::lock_guard lock(refusedMutex_);
+        refused = refused_;
+    }
+    return std::find(refused->begin(), refused->end(), key) != refused->end();
+}
+
+bool SGHotKeyCenter::isRefused(const SGHotKey& hotKey) const { return isRefusedKey(interceptedKeyFor(hotKey)); }
+
+void SGHotKeyCenter::setRefusalListener(std::function<void()> listener) {
+    refusalListener_->listener = std::move(listener);
+}
+
+void SGHotKeyCenter::retryRefusedKeys() {
+    std::lock_guard lock(configMutex_);
+    if (tap_) tap_->retryRefusedKeys();
+}
+
+void SGHotKeyCenter::onRefused(std::vector<InterceptedKey> refused) {
+    {
+        std::lock_guard lock(refusedMutex_);
+        refused_ = std::make_shared<const std::vector<InterceptedKey>>(std::move(refused));
+    }
+    mainThread().performAsync([slot = std::weak_ptr<ListenerSlot>(refusalListener_)] {
+        const std::shared_ptr<ListenerSlot> current = slot.lock();
+        if (!current || !current->listener) return;
+        const std::function<void()> listener = current->listener;  // it may replace itself
+        listener();
+    });
+}
+
 // --- shared flags
 
 void SGHotKeyCenter::setDelegate(SGHotKeyCenterDelegate* delegate) {
@@ -110,6 +151,7 @@ void SGHotKeyCenter::runTap() {
         input().createEventTap([this](const KeyEvent& event) { return handleEvent(event); });
     // Without a tap there is nothing to run: keys reach the applications untouched.
     if (!tap) return;
+    tap->setRefusalObserver([this](std::vector<InterceptedKey> refused) { onRefused(std::move(refused)); });
     {
         std::lock_guard lock(configMutex_);
         tap_ = tap.get();
@@ -136,9 +178,11 @@ TapVerdict SGHotKeyCenter::handleEvent(const KeyEvent& event) {
     case KeyEventType::FlagsChanged:
         if (heldModifierMask(event.flags) == 0) startEndHandling();
         return TapVerdict::Pass;
-    case KeyEventType::KeyUp:
+    case KeyEventType::KeyUp: {
         // Key-ups are never offered to the delegate; only those of hot keys are swallowed.
-        return findMatchingHotKey(*registry_.snapshot(), event) ? TapVerdict::Swallow : TapVerdict::Pass;
+        SGHotKeyRef hotKey = findMatchingHotKey(*registry_.snapshot(), event);
+        return hotKey && !isRefused(*hotKey) ? TapVerdict::Swallow : TapVerdict::Pass;
+    }
     case KeyEventType::KeyDown:
         return handleKeyDown(event);
     default:
@@ -148,6 +192,8 @@ TapVerdict SGHotKeyCenter::handleEvent(const KeyEvent& event) {
 
 TapVerdict SGHotKeyCenter::handleKeyDown(const KeyEvent& event) {
     if (SGHotKeyRef hotKey = findMatchingHotKey(*registry_.snapshot(), event)) {
+        // Another program acts on this key too: leave it to that one.
+        if (isRefused(*hotKey)) return TapVerdict::Pass;
         if (!event.isAutoRepeat || repeatFires()) fire(hotKey);
         return TapVerdict::Swallow;
     }

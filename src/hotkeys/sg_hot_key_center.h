@@ -25,11 +25,20 @@
 // change of the registry or of the command keys the tap is told which keys to intercept (each
 // hot key with its exact modifiers, the universal backward key and the command keys with any).
 //
+// Keys another program holds: the desktop may refuse to let the tap take a key (on X11 the
+// window manager binds it first). Such a key still shows in the tapped stream but reaches the
+// other program as well, so a hot key on it neither fires nor is offered to the delegate:
+// both programs acting on one key press would fight over the focus. The tap tells the center
+// when the refused list changes (the desktop retries on its own, so a key let go later is
+// taken without a restart), and the center tells its refusal listener on the main thread.
+//
 // Of two registered hot keys with the same combination the one registered earlier fires
 // (registering a hot key again moves it last). See docs/hot_key_center.md.
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -75,6 +84,15 @@ public:
     // while the list is non-empty; an empty list gives them back.
     void setCommandKeys(std::vector<int64_t> keyCodes);
 
+    // The hot keys' keys the desktop refused to give the tap, as last reported.
+    std::vector<InterceptedKey> refusedKeys() const;
+    // Whether the hot key's key is among them (it is registered or not).
+    bool isRefused(const SGHotKey& hotKey) const;
+    // Called on the main thread after the refused list changed. Main thread.
+    void setRefusalListener(std::function<void()> listener);
+    // Asks the desktop to try the refused keys again now.
+    void retryRefusedKeys();
+
     // While true every event passes untouched: no hot key fires, no key is offered to the
     // delegate, no release is reported.
     bool isRecording() const;
@@ -105,6 +123,8 @@ private:
     bool repeatFires();
     void fire(const SGHotKeyRef& hotKey);
     void startEndHandling();
+    void onRefused(std::vector<InterceptedKey> refused);
+    bool isRefusedKey(const InterceptedKey& key) const;
     // With configMutex_ held.
     void publishInterceptedKeys();
 
@@ -119,6 +139,16 @@ private:
     std::vector<int64_t> commandKeys_;
     std::vector<InterceptedKey> interceptedKeys_;
     EventTap* tap_ = nullptr;
+
+    // Leaf lock: taken by the tap's observer on any thread, and by the tap callback.
+    mutable std::mutex refusedMutex_;
+    std::shared_ptr<const std::vector<InterceptedKey>> refused_ = std::make_shared<std::vector<InterceptedKey>>();
+    // The listener, read and written on the main thread only. Work handed to the main thread
+    // holds the slot weakly, so that it does nothing once the center is gone.
+    struct ListenerSlot {
+        std::function<void()> listener;
+    };
+    const std::shared_ptr<ListenerSlot> refusalListener_ = std::make_shared<ListenerSlot>();
 
     ShortLivedThreads endThreads_;
     std::thread tapThread_;

@@ -54,11 +54,32 @@ struct InterceptedKey {
     friend bool operator==(const InterceptedKey&, const InterceptedKey&) = default;
 };
 
+// The program that holds keys this one was refused, as far as the desktop can tell (on X11
+// the window manager, which binds its keys on the root window as this program does).
+struct KeyHolder {
+    std::string name;  // empty when unknown
+    int64_t pid = 0;   // 0 when unknown
+    // The configuration file the manager reads, when it says (openbox: _OB_CONFIG_FILE).
+    std::string configFile;
+};
+
+// Called with the intercepted keys the desktop refused, whenever that list changes.
+using RefusalObserver = std::function<void(std::vector<InterceptedKey> refused)>;
+
 class EventTap {
 public:
     virtual ~EventTap() = default;
     virtual void setEnabled(bool enabled) = 0;
     virtual void setInterceptedKeys(std::vector<InterceptedKey> keys) = 0;
+    // The intercepted keys the desktop refused because another program holds them. Such a key
+    // still shows in the tap's events, but reaches the other program too: swallowing it is
+    // impossible. A refused key is taken as soon as the desktop gives it (the backend retries
+    // on its own), and the list shrinks.
+    virtual std::vector<InterceptedKey> refusedKeys() const = 0;
+    // The observer runs on any thread, with no lock of the tap held; it must return quickly.
+    virtual void setRefusalObserver(RefusalObserver observer) = 0;
+    // Tries the refused keys again now (another program was just asked to let them go).
+    virtual void retryRefusedKeys() = 0;
     // Runs the tap's loop on the calling thread, delivering events to the callback, until the
     // platform shuts down.
     virtual void run() = 0;
@@ -82,6 +103,11 @@ public:
     // Null when the desktop gives no tap (no permission, no extension).
     virtual std::unique_ptr<EventTap> createEventTap(EventTapCallback callback) = 0;
     virtual std::shared_ptr<const KeyboardLayout> currentKeyboardLayout() = 0;
+    // Whether another program holds the key, so that a tap could not take it. Keys this
+    // program holds already count as free. Asks the desktop; main thread.
+    virtual bool isKeyHeldElsewhere(const InterceptedKey& key) = 0;
+    // Who holds keys this program is refused, as far as the desktop can tell.
+    virtual KeyHolder keyHolder() = 0;
 };
 
 } // namespace velora

@@ -2,6 +2,8 @@
 // What the preferences window needs of the application controller. The controller implements
 // it and hands itself to PrefsController::setApplicationDelegate().
 
+#include <QString>
+#include <QStringList>
 #include <map>
 #include <string>
 
@@ -26,6 +28,16 @@ public:
     // A shortcut recorder starts (true) or stops (false) capturing keys; meanwhile the hot
     // keys must let every key through.
     virtual void shortcutIsRecording(bool recording) = 0;
+
+    // Hot keys another program holds: identifier -> the note shown beside its recorder.
+    virtual std::map<std::string, QString> keyConflictNotes() { return {}; }
+    // Why the combination (event flags; any modifiers for the universal backward key) cannot
+    // be taken because another program holds it; empty when it can be.
+    virtual QString shortcutHeldElsewhere(int64_t /*keyCode*/, uint64_t /*flags*/, bool /*anyModifiers*/) { return {}; }
+    // What Velora changed in the desktop's settings to free shortcuts, one line each.
+    virtual QStringList releasedBindings() { return {}; }
+    // Puts those changes back; false with the reason when some could not be.
+    virtual bool restoreReleasedBindings(QString* /*error*/) { return true; }
 };
 
 } // namespace velora

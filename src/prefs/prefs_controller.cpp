@@ -1,6 +1,7 @@
 #include "prefs/prefs_controller.h"
 
 #include <QLabel>
+#include <QPushButton>
 
 #include "settings/user_defaults.h"
 #include "prefs/defaults_controls.h"
@@ -43,6 +44,16 @@ void PrefsController::connectControls() {
             if (applicationDelegate_) applicationDelegate_->updateWindowSize(control);
         });
     for (auto& [identifier, control] : interface_->recorders) control->setDelegate(this);
+    connect(interface_->restoreBindings, &QPushButton::clicked, this, [this] {
+        if (!applicationDelegate_) return;
+        QString error;
+        const bool restored = applicationDelegate_->restoreReleasedBindings(&error);
+        reloadRecorders();
+        if (!restored || !error.isEmpty()) {
+            interface_->releasedBindings->setText(QStringLiteral("Not everything could be restored: ") + error);
+            interface_->releasedBindings->show();
+        }
+    });
 }
 
 void PrefsController::awakeFromNib() {
@@ -80,12 +91,38 @@ void PrefsController::reloadControls() {
 void PrefsController::reloadRecorders() {
     if (!interface_ || !applicationDelegate_) return;
     const std::map<std::string, SRRecorderControl*> controls = keyControlsDictionary();
+    const std::map<std::string, QString> notes = applicationDelegate_->keyConflictNotes();
     for (const auto& [identifier, combo] : applicationDelegate_->keysDictionary()) {
         auto control = controls.find(identifier);
         if (control == controls.end()) continue;
         control->second->setKeyCombo(
             KeyComboPair{SRRecorderControl::carbonToCocoaFlags(combo.modifiers()), combo.keyCode() < 0 ? -1 : combo.keyCode()});
     }
+    // The notes take rows of their own, shown only when there is something to say.
+    bool resized = false;
+    const auto show = [&resized](QWidget* widget, bool visible) {
+        if (widget->isVisibleTo(widget->parentWidget()) == visible) return;
+        widget->setVisible(visible);
+        resized = true;
+    };
+    for (const auto& [identifier, control] : controls) {
+        auto note = notes.find(identifier);
+        const QString text = note == notes.end() ? QString() : note->second;
+        control->setConflictNote(text);
+        if (QLabel* label = interface_->conflictLabels[identifier]) {
+            label->setText(text);
+            show(label, !text.isEmpty());
+        }
+    }
+    const QStringList released = applicationDelegate_->releasedBindings();
+    interface_->releasedBindings->setText(QStringLiteral("Velora changed the desktop's settings to free shortcuts: ") +
+                                          released.join(QStringLiteral("; ")));
+    show(interface_->releasedBindings, !released.isEmpty());
+    show(interface_->restoreBindings, !released.isEmpty());
+    if (!resized) return;
+    fitPane(interface_->general);
+    if (window() && window()->isVisible() && currentView() == interface_->general)
+        displayViewForIdentifier(QStringLiteral("General"), false);
 }
 
 std::map<std::string, SRRecorderControl*> PrefsController::keyControlsDictionary() const {
@@ -100,12 +137,20 @@ SRRecorderControl* PrefsController::recorder(const std::string& identifier) cons
 }
 
 bool PrefsController::shortcutRecorderIsKeyCodeAndFlagsTaken(SRRecorderControl* asking, int64_t keyCode, uint64_t flags,
-                                                             QString*) {
+                                                             QString* reason) {
     // No shortcut at all is never taken: every recorder may be cleared.
     if (keyCode < 0) return false;
     for (const auto& [identifier, control] : keyControlsDictionary()) {
         const KeyComboPair shown = control->keyCombo();
         if (control != asking && shown.code == keyCode && shown.flags == flags) return true;
+    }
+    // A shortcut another program holds could not be taken: both would act on it.
+    if (applicationDelegate_) {
+        const QString held = applicationDelegate_->shortcutHeldElsewhere(keyCode, flags, asking == keyUniversalBackward());
+        if (!held.isEmpty()) {
+            if (reason) *reason = held;
+            return true;
+        }
     }
     return false;
 }

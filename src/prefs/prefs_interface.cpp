@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "prefs/defaults_controls.h"
@@ -105,19 +106,39 @@ void buildGeneral(PreferencesInterface& ui) {
         {"Windows of the application:", kKeyCycleAppWindowForward, kKeyCycleAppWindowBackward},
     };
     int line = 1;
+    auto conflictLabel = [&](const char* identifier, int column) {
+        auto* label = new QLabel;
+        label->setObjectName(QStringLiteral("conflict-") + QString::fromLatin1(identifier));
+        label->setAlignment(Qt::AlignCenter);
+        label->setStyleSheet(QStringLiteral("color: #b35c00;"));
+        label->hide();
+        ui.conflictLabels[identifier] = label;
+        grid->addWidget(label, line + 1, column);
+    };
     for (const Row& row : rows) {
         grid->addWidget(new QLabel(QString::fromLatin1(row.label)), line, 0, Qt::AlignRight);
         grid->addWidget(recorder(ui, row.forward), line, 1);
         grid->addWidget(recorder(ui, row.backward), line, 2);
-        ++line;
+        conflictLabel(row.forward, 1);
+        conflictLabel(row.backward, 2);
+        line += 2;
     }
     grid->addWidget(new QLabel(QStringLiteral("Back, during a switch:")), line, 0, Qt::AlignRight);
     grid->addWidget(recorder(ui, kKeyUniversalBackward), line, 1);
-    ++line;
+    conflictLabel(kKeyUniversalBackward, 1);
+    line += 2;
     grid->addWidget(note(QStringLiteral("Click a field and press the new shortcut. Backspace clears it, Escape keeps "
                                         "the old one. The last one may be a single key: while a switch runs, it "
                                         "moves the selection back.")),
                     line, 0, 1, 3);
+    ++line;
+    ui.releasedBindings = note(QString());
+    ui.releasedBindings->setObjectName(QStringLiteral("releasedBindings"));
+    ui.releasedBindings->hide();
+    grid->addWidget(ui.releasedBindings, line, 0, 1, 2);
+    ui.restoreBindings = new QPushButton(QStringLiteral("Restore the desktop's shortcuts"));
+    ui.restoreBindings->hide();
+    grid->addWidget(ui.restoreBindings, line, 2, Qt::AlignTop);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(2, 1);
     column(pane)->addWidget(shortcuts);
@@ -238,7 +259,8 @@ void buildUpdates(PreferencesInterface& ui) {
     column(pane)->addStretch(1);
 }
 
-// Gives the pane the common width and the height its contents need at that width.
+} // namespace
+
 void fitPane(QWidget* pane) {
     pane->setFixedWidth(kPaneWidth);
     QLayout* layout = pane->layout();
@@ -246,8 +268,6 @@ void fitPane(QWidget* pane) {
     const int height = layout->hasHeightForWidth() ? layout->totalHeightForWidth(kPaneWidth) : layout->totalSizeHint().height();
     pane->setFixedHeight(std::max(height, layout->totalMinimumSize().height()));
 }
-
-} // namespace
 
 std::unique_ptr<PreferencesInterface> loadPreferencesInterface(QWidget* parent) {
     auto ui = std::make_unique<PreferencesInterface>();

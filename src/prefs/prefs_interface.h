@@ -10,6 +10,7 @@
 #include <vector>
 
 class QLabel;
+class QPushButton;
 class QWidget;
 
 namespace velora {
@@ -30,6 +31,11 @@ struct PreferencesInterface {
 
     // By hot key identifier.
     std::map<std::string, SRRecorderControl*> recorders;
+    // Under each recorder: which program holds its shortcut (hidden when none does).
+    std::map<std::string, QLabel*> conflictLabels;
+    // The changes made to the desktop's settings to free shortcuts, and their undo.
+    QLabel* releasedBindings = nullptr;
+    QPushButton* restoreBindings = nullptr;
     std::vector<DefaultsCheckBox*> checkBoxes;
     DefaultsSlider* displayDelay = nullptr;
     DefaultsSlider* windowWidth = nullptr;
@@ -39,6 +45,10 @@ struct PreferencesInterface {
 
 // Every pane is a child of the parent (the controller's shelf for views not shown).
 std::unique_ptr<PreferencesInterface> loadPreferencesInterface(QWidget* parent);
+
+// Gives the pane the common width and the height its contents need at that width (again,
+// after some of its contents were shown or hidden).
+void fitPane(QWidget* pane);
 
 // The width of every pane.
 inline constexpr int kPaneWidth = 560;

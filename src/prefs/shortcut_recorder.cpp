@@ -45,9 +45,17 @@ void SRRecorderControl::setAllowsKeyOnly(bool allowsKeyOnly, bool escapeKeysReco
 
 void SRRecorderControl::setKeyCombo(KeyComboPair combo) {
     keyCombo_ = combo;
-    setToolTip(combo.code < 0 ? QStringLiteral("Click to record a shortcut")
-                              : QStringLiteral("Click to record another shortcut; Backspace clears it"));
+    QString tip = combo.code < 0 ? QStringLiteral("Click to record a shortcut")
+                                 : QStringLiteral("Click to record another shortcut; Backspace clears it");
+    if (!conflictNote_.isEmpty()) tip = conflictNote_ + QStringLiteral(": Velora cannot use it. ") + tip;
+    setToolTip(tip);
     update();
+}
+
+void SRRecorderControl::setConflictNote(const QString& note) {
+    if (note == conflictNote_) return;
+    conflictNote_ = note;
+    setKeyCombo(keyCombo_);
 }
 
 void SRRecorderControl::startRecording() {
@@ -245,6 +253,7 @@ void SRRecorderControl::paintEvent(QPaintEvent*) {
     } else if (hasFocus()) {
         border = pal.color(QPalette::Highlight);
     }
+    if (!conflictNote_.isEmpty() && !recording_) border = QColor(200, 120, 0);
     if (!refusal_.isEmpty()) border = QColor(200, 60, 50);
     p.setPen(QPen(border, recording_ || hasFocus() ? 2 : 1));
     p.setBrush(fill);

@@ -14,8 +14,9 @@
 //   so that the hot keys step aside. With canCaptureGlobalHotKeys the field also grabs the
 //   keyboard while recording, so that combinations the desktop itself uses reach it.
 // - Before it accepts a combination it asks its delegate whether it is taken; a taken one is
-//   refused with a brief message in the field (recording goes on); an accepted one is reported
-//   with shortcutRecorderKeyComboDidChange.
+//   refused with a brief message in the field (the delegate's reason, such as another program
+//   holding it), recording goes on and the previous combination stays; an accepted one is
+//   reported with shortcutRecorderKeyComboDidChange.
 //
 // The pair is (flags, code): event flags (platform/input.h kEventFlag*) of the four modifiers,
 // and the virtual key code (-1: none).
@@ -80,6 +81,10 @@ public:
     QString displayedText() const;
     // The refusal message shown right now, or empty.
     QString refusalMessage() const { return refusal_; }
+    // Another program holds the shown shortcut: the note says who ("Held by Fluxbox"); the
+    // field draws an amber border and shows it as its tool tip. Empty for none.
+    void setConflictNote(const QString& note);
+    QString conflictNote() const { return conflictNote_; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -110,6 +115,7 @@ private:
     bool grabbing_ = false;
     uint64_t heldFlags_ = 0;
     QString refusal_;
+    QString conflictNote_;
     QTimer refusalTimer_;
 };
 

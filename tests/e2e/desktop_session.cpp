@@ -7,6 +7,7 @@
 #include <iostream>
 #include <thread>
 
+#include "settings/user_defaults.h"
 #include "support/file_text.h"
 
 namespace velora::e2e {
@@ -99,6 +100,36 @@ bool DesktopSession::startVelora() {
     return closed && velora_->running();
 }
 
+bool DesktopSession::startVeloraConfigured() {
+    std::filesystem::create_directories(home_ / ".config");
+    std::filesystem::create_directories(home_ / "run");
+    ::chmod((home_ / "run").c_str(), 0700);
+    {
+        UserDefaults settings(settingsFile());
+        settings.setBool("firstRun2", true);
+        settings.setInteger("startAtLogin", 0);
+        const struct {
+            const char* identifier;
+            int64_t keyCode, modifiers;
+        } combos[] = {{"KeyCycleAppForward", 48, 2048},       {"KeyCycleWindowForward", 48, 256},
+                      {"KeyCycleAppWindowForward", 50, 256},  {"KeyCycleAppBackward", 48, 2560},
+                      {"KeyCycleWindowBackward", 48, 768},    {"KeyCycleAppWindowBackward", 50, 768}};
+        for (const auto& c : combos) {
+            PlistValue::Dictionary d;
+            d["keyCode"] = PlistValue(c.keyCode);
+            d["modifiers"] = PlistValue(c.modifiers);
+            settings.setObject(c.identifier, PlistValue(std::move(d)));
+        }
+        settings.synchronize();
+    }
+    velora_ = ChildProcess::start({VELORA_PROGRAM}, environment(), home_ / "velora.log");
+    if (!velora_ || !velora_->running()) {
+        ADD_FAILURE() << "cannot start " << VELORA_PROGRAM;
+        return false;
+    }
+    return true;
+}
+
 bool DesktopSession::restartVelora(const std::map<std::string, PlistValue>& settings) {
     if (velora_) velora_->stop();
     std::optional<PlistValue> stored = PlistValue::fromXml(test::readFile(settingsFile()));
@@ -115,6 +146,8 @@ bool DesktopSession::restartVelora(const std::map<std::string, PlistValue>& sett
     }
     return true;
 }
+
+std::string DesktopSession::veloraLog() const { return test::readFile(home_ / "velora.log"); }
 
 xcb_window_t DesktopSession::startClient(const std::vector<std::string>& argv, const std::string& title) {
     auto child = ChildProcess::start(argv, environment());

@@ -46,6 +46,12 @@ protected:
     // the welcome sheet that a first start opens. False (with a test failure) when it does
     // not come up.
     bool startVelora();
+    // Starts velora on the settings a first start writes (the six cycle keys, no login entry),
+    // so that no window of its own opens. False (with a test failure) when it does not run.
+    bool startVeloraConfigured();
+    // Velora's home is this folder instead of a fresh one; before velora starts.
+    void useHome(const std::filesystem::path& home) { home_ = home; }
+    std::string veloraLog() const;
     // Stops velora, merges these settings into its settings file and starts it again; false
     // (with a test failure) when it does not come back holding Alt-Tab.
     bool restartVelora(const std::map<std::string, PlistValue>& settings);

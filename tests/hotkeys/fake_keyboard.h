@@ -44,6 +44,8 @@ public:
         std::lock_guard lock(mutex_);
         return layout_;
     }
+    bool isKeyHeldElsewhere(const InterceptedKey&) override { return false; }
+    KeyHolder keyHolder() override { return {}; }
     void setLayout(std::shared_ptr<const KeyboardLayout> layout) {
         std::lock_guard lock(mutex_);
         layout_ = std::move(layout);

@@ -136,6 +136,42 @@ TEST_F(HotKeyCenterTest, RegistryChangesWhileKeysArrive) {
     EXPECT_EQ(firings("CommandTab"), swallowed.load());
 }
 
+TEST_F(HotKeyCenterTest, AKeyAnotherProgramHoldsPassesUnfiredAndIsTakenOnceLetGo) {
+    const InterceptedKey commandTab{vk::Tab, kEventFlagCommand, false};
+    sim.holdKeyElsewhere(commandTab);
+    int heard = 0;
+    center().setRefusalListener([&heard] { ++heard; });
+    registerHotKey("CommandTab", vk::Tab, kCommandKeyModifier);
+    ASSERT_TRUE(sim.pumpUntil([&] { return heard == 1; }));
+    EXPECT_EQ(center().refusedKeys(), std::vector<InterceptedKey>{commandTab});
+    // Both programs would act on it: it neither fires, nor is swallowed, nor offered.
+    EXPECT_EQ(sim.pressKey(vk::Tab, kEventFlagCommand), TapVerdict::Pass);
+    EXPECT_EQ(sim.releaseKey(vk::Tab, kEventFlagCommand), TapVerdict::Pass);
+    EXPECT_TRUE(delegate.offered().empty());
+    sim.releaseKeyHeldElsewhere(commandTab);
+    ASSERT_TRUE(sim.pumpUntil([&] { return heard == 2; }));
+    EXPECT_TRUE(center().refusedKeys().empty());
+    EXPECT_EQ(sim.pressKey(vk::Tab, kEventFlagCommand), TapVerdict::Swallow);
+    EXPECT_EQ(firings("CommandTab"), 1);
+
+    // Held and let go again and again while keys arrive: every swallowed key fired once.
+    constexpr int kPresses = 200;
+    std::atomic<int> swallowed{0};
+    std::thread typist([&] {
+        for (int i = 0; i < kPresses; ++i)
+            if (sim.pressKey(vk::Tab, kEventFlagCommand) == TapVerdict::Swallow) ++swallowed;
+    });
+    for (int i = 0; i < kPresses; ++i) {
+        if (i % 2) sim.releaseKeyHeldElsewhere(commandTab);
+        else sim.holdKeyElsewhere(commandTab);
+        (void)center().refusedKeys();
+    }
+    typist.join();
+    center().setRefusalListener(nullptr);
+    finish();
+    EXPECT_EQ(firings("CommandTab"), 1 + swallowed.load());
+}
+
 class CenterWithoutTapTest : public HotKeyCenterTest {
 protected:
     CenterWithoutTapTest() : HotKeyCenterTest(false) {}

@@ -167,6 +167,12 @@ public:
     bool waitForTap(double seconds = 5.0) const;
     std::vector<DeliveredKey> deliveredKeys() const;
     std::vector<InterceptedKey> interceptedKeys() const;
+    // Another program (named by the holder) holds the key: the tap is refused it, and is told
+    // so; letting it go gives it to the tap at once, as the desktop's retry would.
+    void holdKeyElsewhere(const InterceptedKey& key);
+    void releaseKeyHeldElsewhere(const InterceptedKey& key);
+    void setKeyHolder(KeyHolder holder);
+    std::vector<InterceptedKey> refusedKeys() const;
     void setKeyboardLayout(std::shared_ptr<const KeyboardLayout> layout);
 
     // --- main thread and clock
@@ -197,6 +203,8 @@ public:
 
 private:
     void wakeOnFocusChange();
+    // The running tap looks again at which of its keys are held elsewhere.
+    void retryTap();
 
     std::unique_ptr<State> state_;
 };

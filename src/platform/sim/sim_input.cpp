@@ -1,4 +1,5 @@
 // Input port of the simulated desktop: live modifiers, the event tap, the keyboard layout.
+#include <algorithm>
 #include <chrono>
 #include <deque>
 
@@ -21,8 +22,40 @@ public:
         enabled_ = enabled;
     }
     void setInterceptedKeys(std::vector<InterceptedKey> keys) override {
+        {
+            std::lock_guard lock(s_.mutex);
+            s_.intercepted = std::move(keys);
+        }
+        updateRefused();
+    }
+    std::vector<InterceptedKey> refusedKeys() const override {
         std::lock_guard lock(s_.mutex);
-        s_.intercepted = std::move(keys);
+        return refused_;
+    }
+    void setRefusalObserver(RefusalObserver observer) override {
+        std::lock_guard lock(s_.mutex);
+        observer_ = std::move(observer);
+    }
+    void retryRefusedKeys() override {
+        {
+            std::lock_guard lock(s_.mutex);
+            s_.record("retryRefusedKeys");
+        }
+        updateRefused();
+    }
+    // Compares what the desktop refuses now with what the tap was told, and tells it of a
+    // change, with no lock held.
+    void updateRefused() {
+        RefusalObserver observer;
+        std::vector<InterceptedKey> refused;
+        {
+            std::lock_guard lock(s_.mutex);
+            refused = s_.refusedKeys();
+            if (refused == refused_) return;
+            refused_ = refused;
+            observer = observer_;
+        }
+        if (observer) observer(std::move(refused));
     }
 
     void run() override {
@@ -61,7 +94,28 @@ private:
     EventTapCallback cb_;
     bool enabled_ = true;
     std::deque<Pending*> queue_;
+    std::vector<InterceptedKey> refused_;
+    RefusalObserver observer_;
 };
+
+namespace {
+
+// A key taken with any modifiers conflicts with every holder of the same key.
+bool conflicts(const InterceptedKey& key, const std::vector<InterceptedKey>& held) {
+    for (const InterceptedKey& h : held)
+        if (h.keyCode == key.keyCode && (key.anyModifiers || h.anyModifiers || h.modifiers == key.modifiers))
+            return true;
+    return false;
+}
+
+} // namespace
+
+std::vector<InterceptedKey> SimDesktop::State::refusedKeys() const {
+    std::vector<InterceptedKey> out;
+    for (const InterceptedKey& key : intercepted)
+        if (conflicts(key, heldElsewhere)) out.push_back(key);
+    return out;
+}
 
 namespace {
 
@@ -91,6 +145,15 @@ public:
     std::shared_ptr<const KeyboardLayout> currentKeyboardLayout() override {
         std::lock_guard lock(s_.mutex);
         return s_.layout;
+    }
+    bool isKeyHeldElsewhere(const InterceptedKey& key) override {
+        std::lock_guard lock(s_.mutex);
+        s_.record("isKeyHeldElsewhere");
+        return conflicts(key, s_.heldElsewhere);
+    }
+    KeyHolder keyHolder() override {
+        std::lock_guard lock(s_.mutex);
+        return s_.keyHolder;
     }
 
 private:
@@ -178,6 +241,42 @@ TapVerdict SimDesktop::disableTap(KeyEventType reason) {
     KeyEvent notice;
     notice.type = reason;
     return throughTap(s, lock, notice);
+}
+
+void SimDesktop::holdKeyElsewhere(const InterceptedKey& key) {
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->heldElsewhere.push_back(key);
+    }
+    retryTap();
+}
+
+void SimDesktop::releaseKeyHeldElsewhere(const InterceptedKey& key) {
+    {
+        std::lock_guard lock(state_->mutex);
+        auto& held = state_->heldElsewhere;
+        held.erase(std::remove(held.begin(), held.end(), key), held.end());
+    }
+    retryTap();
+}
+
+void SimDesktop::retryTap() {
+    SimEventTap* tap = nullptr;
+    {
+        std::lock_guard lock(state_->mutex);
+        tap = state_->tap;
+    }
+    if (tap) tap->updateRefused();
+}
+
+void SimDesktop::setKeyHolder(KeyHolder holder) {
+    std::lock_guard lock(state_->mutex);
+    state_->keyHolder = std::move(holder);
+}
+
+std::vector<InterceptedKey> SimDesktop::refusedKeys() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->refusedKeys();
 }
 
 bool SimDesktop::tapRunning() const {

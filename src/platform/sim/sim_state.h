@@ -74,6 +74,10 @@ struct SimDesktop::State {
     uint64_t modifierReads = 0;       // live-state queries through the input port
     std::vector<DeliveredKey> delivered;
     std::vector<InterceptedKey> intercepted;
+    std::vector<InterceptedKey> heldElsewhere;  // keys another program holds
+    KeyHolder keyHolder;
+    // Of the intercepted keys, those another program holds.
+    std::vector<InterceptedKey> refusedKeys() const;
     std::shared_ptr<const KeyboardLayout> layout;
 
     std::vector<Call> calls;

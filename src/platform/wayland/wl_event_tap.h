@@ -55,6 +55,10 @@ public:
 
     void setEnabled(bool enabled) override;
     void setInterceptedKeys(std::vector<InterceptedKey> keys) override;
+    // The compositor does not say whether another client binds a key: nothing is refused.
+    std::vector<InterceptedKey> refusedKeys() const override { return {}; }
+    void setRefusalObserver(RefusalObserver) override {}
+    void retryRefusedKeys() override {}
     void run() override;
 
     static constexpr std::size_t kMaxQueued = 4096;

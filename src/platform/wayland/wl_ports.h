@@ -78,6 +78,9 @@ public:
     // The US layout for now (the compositor's keymap reaches the program only while its
     // surface has the keyboard).
     std::shared_ptr<const KeyboardLayout> currentKeyboardLayout() override;
+    // A compositor tells no client who else binds a key.
+    bool isKeyHeldElsewhere(const InterceptedKey&) override { return false; }
+    KeyHolder keyHolder() override { return {}; }
 
 private:
     std::shared_ptr<WlContext> w_;

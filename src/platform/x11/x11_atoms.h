@@ -18,6 +18,7 @@ namespace velora::x11 {
     X(_NET_WM_WINDOW_TYPE_TOOLBAR) X(_NET_WM_WINDOW_TYPE_MENU) X(_NET_WM_WINDOW_TYPE_DOCK)   \
     X(_NET_WM_WINDOW_TYPE_DESKTOP) X(_NET_WM_WINDOW_TYPE_SPLASH)                             \
     X(_NET_WM_ALLOWED_ACTIONS) X(_NET_WM_ACTION_MINIMIZE) X(_NET_WM_ACTION_CLOSE)            \
+    X(_OB_CONFIG_FILE)                                                                       \
     X(_VELORA_WAKE)
 
 struct Atoms {

@@ -295,6 +295,10 @@ void EventLoop::onRootProperty(xcb_atom_t atom) {
         x_.cache.setDesktopCount(count);
     } else if (atom == x_.atoms._NET_SUPPORTED) {
         x_.cache.setSupported(values32(read().get()));
+    } else if (atom == x_.atoms._NET_SUPPORTING_WM_CHECK) {
+        // Another window manager, or the same one restarted with other settings: the keys it
+        // held may be free now.
+        x_.taps.retryRefused();
     }
 }
 

@@ -1,6 +1,9 @@
 #include "platform/x11/x11_event_tap.h"
 
 #include <algorithm>
+#include <chrono>
+#include <iterator>
+#include <map>
 
 namespace velora::x11 {
 
@@ -11,26 +14,83 @@ void TapHub::add(X11EventTap* tap) {
 
 void TapHub::remove(X11EventTap* tap) {
     {
+        std::lock_guard applying(applying_);
         std::lock_guard lock(mutex_);
         taps_.erase(std::remove(taps_.begin(), taps_.end(), tap), taps_.end());
     }
     updateGrabs();
 }
 
+TapHub::~TapHub() { shutdown(); }
+
 void TapHub::updateGrabs() {
     std::lock_guard applying(applying_);
     std::set<KeyGrab> wanted;
+    ModifierMap map;
+    std::vector<std::pair<X11EventTap*, std::vector<InterceptedKey>>> tapKeys;
     {
         std::lock_guard lock(mutex_);
-        if (!down_.load()) {
-            for (X11EventTap* tap : taps_) {
-                if (!tap->enabled()) continue;
-                const auto more = grabsFor(tap->keys(), map_);
-                wanted.insert(more.begin(), more.end());
-            }
+        map = map_;
+        const bool down = down_.load();
+        for (X11EventTap* tap : taps_) {
+            tapKeys.emplace_back(tap, down || !tap->enabled() ? std::vector<InterceptedKey>() : tap->keys());
+            const auto more = grabsFor(tapKeys.back().second, map_);
+            wanted.insert(more.begin(), more.end());
         }
     }
-    grabs_.apply(wanted);
+    const std::set<KeyGrab> refused = grabs_.apply(wanted);
+    // A key refused under one lock state is given up under all of them: held under some and
+    // not others, it would be swallowed or not depending on Caps Lock and NumLock.
+    std::set<KeyGrab> givenUp;
+    std::vector<std::vector<InterceptedKey>> refusedKeys(tapKeys.size());
+    for (std::size_t i = 0; i < tapKeys.size(); ++i) {
+        for (const InterceptedKey& key : tapKeys[i].second) {
+            const std::set<KeyGrab> grabs = grabsFor({key}, map);
+            if (std::none_of(grabs.begin(), grabs.end(), [&](const KeyGrab& g) { return refused.count(g) > 0; }))
+                continue;
+            refusedKeys[i].push_back(key);
+            givenUp.insert(grabs.begin(), grabs.end());
+        }
+    }
+    if (!givenUp.empty()) {
+        std::set<KeyGrab> kept;
+        std::set_difference(wanted.begin(), wanted.end(), givenUp.begin(), givenUp.end(),
+                            std::inserter(kept, kept.end()));
+        grabs_.apply(kept);
+    }
+    {
+        std::lock_guard lock(mutex_);
+        refused_ = givenUp;
+        if (!refused_.empty() && !retrier_.joinable() && !down_.load())
+            retrier_ = std::thread([this] { retryLoop(); });
+    }
+    // Taps cannot go away meanwhile: removing one waits for the applying lock.
+    for (std::size_t i = 0; i < tapKeys.size(); ++i) tapKeys[i].first->setRefused(std::move(refusedKeys[i]));
+}
+
+void TapHub::retryLoop() {
+    std::unique_lock lock(mutex_);
+    while (!down_.load()) {
+        retryWake_.wait_for(lock, std::chrono::duration<double>(kRetrySeconds), [&] { return down_.load(); });
+        if (down_.load() || refused_.empty()) continue;
+        lock.unlock();
+        updateGrabs();
+        lock.lock();
+    }
+}
+
+void TapHub::retryRefused() {
+    if (hasRefused()) updateGrabs();
+}
+
+bool TapHub::hasRefused() const {
+    std::lock_guard lock(mutex_);
+    return !refused_.empty();
+}
+
+bool TapHub::canTake(const std::vector<InterceptedKey>& keys) {
+    std::lock_guard applying(applying_);
+    return grabs_.canTake(grabsFor(keys, modifierMap()));
 }
 
 void TapHub::setModifierMap(const ModifierMap& map) {
@@ -55,8 +115,15 @@ void TapHub::deliver(const std::vector<KeyEvent>& events) {
 
 void TapHub::shutdown() {
     down_.store(true);
-    std::lock_guard lock(mutex_);
-    for (X11EventTap* tap : taps_) tap->wake();
+    std::thread retrier;
+    {
+        std::lock_guard lock(mutex_);
+        for (X11EventTap* tap : taps_) tap->wake();
+        retryWake_.notify_all();
+        retrier = std::move(retrier_);
+    }
+    if (retrier.joinable() && retrier.get_id() != std::this_thread::get_id()) retrier.join();
+    else if (retrier.joinable()) retrier.detach();
 }
 
 bool TapHub::isShutDown() const { return down_.load(); }
@@ -95,6 +162,29 @@ void X11EventTap::setInterceptedKeys(std::vector<InterceptedKey> keys) {
         keys_ = std::move(keys);
     }
     hub_.updateGrabs();
+}
+
+std::vector<InterceptedKey> X11EventTap::refusedKeys() const {
+    std::lock_guard lock(mutex_);
+    return refused_;
+}
+
+void X11EventTap::setRefusalObserver(RefusalObserver observer) {
+    std::lock_guard lock(mutex_);
+    observer_ = std::move(observer);
+}
+
+void X11EventTap::retryRefusedKeys() { hub_.retryRefused(); }
+
+void X11EventTap::setRefused(std::vector<InterceptedKey> refused) {
+    RefusalObserver observer;
+    {
+        std::lock_guard lock(mutex_);
+        if (refused == refused_) return;
+        refused_ = refused;
+        observer = observer_;
+    }
+    if (observer) observer(std::move(refused));
 }
 
 void X11EventTap::push(const std::vector<KeyEvent>& events) {

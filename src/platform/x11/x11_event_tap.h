@@ -4,12 +4,20 @@
 // them and delivers them to its callback on the thread that runs it. X cannot withdraw an
 // event after the fact, so the keys a tap means to swallow are grabbed ahead of time: the
 // hub grabs the union of the intercepted keys of the enabled taps.
+//
+// A grab the server refuses (another client, usually the window manager, holds the key) is
+// not half taken: the key's other lock states are let go too, and the key counts as refused
+// for every tap that wants it. Refused keys are tried again when the window manager changes
+// (its check window), when the keyboard mapping changes, when a tap asks, and every
+// kRetrySeconds while any is refused: X tells no one when another client lets a grab go.
 
 #include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <set>
+#include <thread>
 #include <vector>
 
 #include "platform/input.h"
@@ -21,12 +29,20 @@ class X11EventTap;
 
 class TapHub {
 public:
+    static constexpr double kRetrySeconds = 2.0;
+
     explicit TapHub(KeyGrabs& grabs) : grabs_(grabs) {}
+    ~TapHub();
 
     void add(X11EventTap* tap);
     void remove(X11EventTap* tap);
     // Takes the grabs that the enabled taps' keys need now.
     void updateGrabs();
+    // updateGrabs when some key is refused now.
+    void retryRefused();
+    bool hasRefused() const;
+    // Whether the keys could be grabbed now (the modifier map of the hub).
+    bool canTake(const std::vector<InterceptedKey>& keys);
     // The modifier map changed: the same keys need other grabs.
     void setModifierMap(const ModifierMap& map);
     ModifierMap modifierMap() const;
@@ -37,11 +53,16 @@ public:
     bool isShutDown() const;
 
 private:
+    void retryLoop();
+
     KeyGrabs& grabs_;
     std::mutex applying_;  // one grab update at a time, taken before mutex_
     mutable std::mutex mutex_;
     std::vector<X11EventTap*> taps_;
     ModifierMap map_;
+    std::set<KeyGrab> refused_;
+    std::condition_variable retryWake_;
+    std::thread retrier_;  // started at the first refusal; ended by shutdown
     std::atomic<bool> down_{false};  // read by taps without the hub's lock (lock order: hub, then tap)
 };
 
@@ -54,6 +75,9 @@ public:
 
     void setEnabled(bool enabled) override;
     void setInterceptedKeys(std::vector<InterceptedKey> keys) override;
+    std::vector<InterceptedKey> refusedKeys() const override;
+    void setRefusalObserver(RefusalObserver observer) override;
+    void retryRefusedKeys() override;
     void run() override;
 
     // Events queued and not yet delivered are dropped beyond this many.
@@ -63,6 +87,8 @@ private:
     friend class TapHub;
     bool enabled() const;
     std::vector<InterceptedKey> keys() const;
+    // With the hub's applying lock held; calls the observer when the list changes.
+    void setRefused(std::vector<InterceptedKey> refused);
     void push(const std::vector<KeyEvent>& events);
     void wake();
 
@@ -73,6 +99,8 @@ private:
     std::condition_variable ready_;
     std::deque<KeyEvent> queue_;
     std::vector<InterceptedKey> keys_;
+    std::vector<InterceptedKey> refused_;
+    RefusalObserver observer_;
     bool enabled_ = true;
 };
 

@@ -19,6 +19,12 @@ public:
     // keys and every modifier change, but not the other keys.
     std::unique_ptr<EventTap> createEventTap(EventTapCallback callback) override;
     std::shared_ptr<const KeyboardLayout> currentKeyboardLayout() override;
+    // Tries the key's grabs and lets them go at once.
+    bool isKeyHeldElsewhere(const InterceptedKey& key) override;
+    // The window manager: _NET_WM_NAME of the window _NET_SUPPORTING_WM_CHECK names, and the
+    // process behind that window (the resource extension, else its _NET_WM_PID), and the
+    // configuration file openbox names on the root (_OB_CONFIG_FILE).
+    KeyHolder keyHolder() override;
 
 private:
     std::shared_ptr<X11Context> x_;

@@ -23,8 +23,9 @@ std::set<KeyGrab> grabsFor(const std::vector<InterceptedKey>& keys, const Modifi
 
 std::set<KeyGrab> KeyGrabs::apply(const std::set<KeyGrab>& wanted) {
     std::lock_guard lock(mutex_);
-    // Keys whose set of grabs changes are released altogether and taken again: a grab with
-    // AnyModifier and grabs with given modifiers on one key do not come apart cleanly.
+    // Keys whose set of grabs changes with AnyModifier involved are released altogether and
+    // taken again: a grab with AnyModifier and grabs with given modifiers on one key do not
+    // come apart cleanly.
     std::map<uint8_t, std::set<uint16_t>> before, after;
     for (const KeyGrab& g : held_) before[g.keycode].insert(g.modifiers);
     for (const KeyGrab& g : wanted) after[g.keycode].insert(g.modifiers);
@@ -39,16 +40,31 @@ std::set<KeyGrab> KeyGrabs::apply(const std::set<KeyGrab>& wanted) {
         xcb_void_cookie_t cookie;
     };
     std::vector<Pending> pending;
+    const auto grab = [&](uint8_t code, uint16_t mods) {
+        pending.push_back({{code, mods},
+                           xcb_grab_key_checked(c_, 0, root_, mods, code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)});
+    };
     for (uint8_t code : changed) {
-        xcb_ungrab_key(c_, code, root_, XCB_MOD_MASK_ANY);
-        for (auto it = held_.begin(); it != held_.end();) {
-            if (it->keycode == code) it = held_.erase(it);
-            else ++it;
+        const std::set<uint16_t>& was = before[code];
+        const std::set<uint16_t>& will = after[code];
+        if (was.count(XCB_MOD_MASK_ANY) || will.count(XCB_MOD_MASK_ANY)) {
+            xcb_ungrab_key(c_, code, root_, XCB_MOD_MASK_ANY);
+            for (auto it = held_.begin(); it != held_.end();) {
+                if (it->keycode == code) it = held_.erase(it);
+                else ++it;
+            }
+            for (uint16_t mods : will) grab(code, mods);
+            continue;
         }
-        for (uint16_t mods : after[code])
-            pending.push_back({{code, mods},
-                               xcb_grab_key_checked(c_, 0, root_, mods, code, XCB_GRAB_MODE_ASYNC,
-                                                    XCB_GRAB_MODE_ASYNC)});
+        // Only the combinations that come or go: the others stay held throughout, so that
+        // retrying a refused one never lets a held one slip to the focused client.
+        for (uint16_t mods : was)
+            if (!will.count(mods)) {
+                xcb_ungrab_key(c_, code, root_, mods);
+                held_.erase({code, mods});
+            }
+        for (uint16_t mods : will)
+            if (!was.count(mods)) grab(code, mods);
     }
     std::set<KeyGrab> refused;
     for (const Pending& p : pending) {
@@ -57,6 +73,23 @@ std::set<KeyGrab> KeyGrabs::apply(const std::set<KeyGrab>& wanted) {
     }
     xcb_flush(c_);
     return refused;
+}
+
+bool KeyGrabs::canTake(const std::set<KeyGrab>& grabs) {
+    std::lock_guard lock(mutex_);
+    std::vector<std::pair<KeyGrab, xcb_void_cookie_t>> tried;
+    for (const KeyGrab& g : grabs) {
+        if (held_.count(g)) continue;
+        tried.emplace_back(g, xcb_grab_key_checked(c_, 0, root_, g.modifiers, g.keycode, XCB_GRAB_MODE_ASYNC,
+                                                   XCB_GRAB_MODE_ASYNC));
+    }
+    bool all = true;
+    for (const auto& [g, cookie] : tried) {
+        if (succeeded(c_, cookie)) xcb_ungrab_key(c_, g.keycode, root_, g.modifiers);
+        else all = false;
+    }
+    xcb_flush(c_);
+    return all;
 }
 
 std::set<KeyGrab> KeyGrabs::current() const {

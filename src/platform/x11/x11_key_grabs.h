@@ -36,6 +36,9 @@ public:
     // the grabs the server refused (another client holds them).
     std::set<KeyGrab> apply(const std::set<KeyGrab>& wanted);
     std::set<KeyGrab> current() const;
+    // Whether every one of the grabs could be taken now: those not held are tried and let go
+    // at once; those held already count as takeable.
+    bool canTake(const std::set<KeyGrab>& grabs);
 
 private:
     xcb_connection_t* c_;

@@ -1,0 +1,177 @@
+// Hot keys another program holds, on the simulated desktop: the refused key neither fires nor
+// is swallowed, the user is told once, the free button changes exactly what it says and can
+// be undone, a key let go later is taken without a restart, and the recorder refuses a held
+// shortcut. Set VELORA_SCREENSHOT_DIR to receive pictures of the alert and the recorder.
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMainWindow>
+#include <QPixmap>
+#include <QPushButton>
+#include <csignal>
+#include <fstream>
+#include <sstream>
+
+#include "app_fixture.h"
+#include "prefs/shortcut_recorder.h"
+
+namespace velora::test {
+namespace {
+
+const char* const kStockKeys = "# click on the desktop to get menus\n"
+                               "OnDesktop Mouse3 :RootMenu\n"
+                               "Mod1 Tab :NextWindow {groups} (workspace=[current])\n"
+                               "Mod1 Shift Tab :PrevWindow {groups} (workspace=[current])\n"
+                               "Mod4 Tab :NextTab\n";
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class KeyConflictsTest : public AppTest {
+  protected:
+    KeyConflictsTest() {
+        std::filesystem::create_directories(dir / "home/.fluxbox");
+        std::ofstream(dir / "home/.fluxbox/keys") << kStockKeys;
+        setSheetPresenterForTesting([this](QMessageBox& box) {
+            // The first start's welcome is no concern here.
+            if (!box.text().contains("taken by")) return;
+            alerts.push_back(describe(box, true));
+            const QString folder = qEnvironmentVariable("VELORA_SCREENSHOT_DIR");
+            if (!folder.isEmpty() && alerts.size() == 1) box.grab().save(folder + "/alert-shortcut-held.png");
+            if (clickButton < 0) return;
+            for (QAbstractButton* button : box.buttons())
+                if (button->property("veloraAnswer").toInt() == kAlertFirstButtonReturn + clickButton)
+                    button->click();
+        });
+        sim.setKeyHolder({"Fluxbox", 4242, {}});
+        sim.holdKeyElsewhere(altTab);
+        sim.holdKeyElsewhere(altShiftTab);
+    }
+
+    bool start() {
+        controller = std::make_unique<VeloraController>();
+        BindingEnvironment env;
+        env.home = QString::fromStdString((dir / "home").string());
+        env.run = [this](const QStringList& argv) -> std::optional<CommandResult> {
+            ran.push_back(argv);
+            return CommandResult{0, {}};
+        };
+        env.signal = [this](int64_t pid, int sig) {
+            sent.emplace_back(pid, sig);
+            return true;
+        };
+        controller->setBindingEnvironmentForTesting(env);
+        controller->setTerminateHandler([] {});
+        return controller->start() && sim.waitForTap();
+    }
+
+    // Alt is Command on X11: KeyCycleWindowForward (Alt+Tab) and KeyCycleWindowBackward.
+    const InterceptedKey altTab{48, kEventFlagCommand, false};
+    const InterceptedKey altShiftTab{48, kEventFlagCommand | kEventFlagShift, false};
+    int clickButton = -1; // buttons count from the first one given
+    std::vector<QStringList> ran;
+    std::vector<std::pair<int64_t, int>> sent;
+};
+
+TEST_F(KeyConflictsTest, HeldKeysAreLeftAloneToldOnceFreedOnRequestAndTakenWithoutARestart) {
+    ASSERT_TRUE(start());
+    ASSERT_TRUE(sim.pumpUntil([&] { return !alerts.empty(); }));
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].title, "Alt+Shift+Tab and Alt+Tab: taken by Fluxbox");
+    EXPECT_NE(alerts[0].text.find("Fluxbox (the window manager) holds Alt+Shift+Tab and Alt+Tab"),
+              std::string::npos)
+        << alerts[0].text;
+    EXPECT_NE(alerts[0].text.find("comment out \"Mod1 Tab :NextWindow {groups} (workspace=[current])\" in "
+                                  "~/.fluxbox/keys; comment out \"Mod1 Shift Tab"),
+              std::string::npos)
+        << alerts[0].text;
+    EXPECT_EQ(readFile(dir / "home/.fluxbox/keys"), kStockKeys)
+        << "nothing changes before the button is pressed";
+
+    // Both programs would act on it: Velora neither fires (a fired hot key is swallowed, as
+    // below once the key is free) nor swallows.
+    EXPECT_EQ(sim.pressKey(48, kEventFlagCommand), TapVerdict::Pass);
+    EXPECT_EQ(sim.releaseKey(48, kEventFlagCommand), TapVerdict::Pass);
+    EXPECT_EQ(controller->keyConflictNotes().at("KeyCycleWindowForward"), "Held by Fluxbox");
+    EXPECT_EQ(controller->keyConflictNotes().count("KeyCycleAppForward"), 0u);
+
+    // Once per run: registering again tells no one.
+    settingsChanged();
+    sim.pump();
+    EXPECT_EQ(alerts.size(), 1u);
+
+    // The free button, from a fresh alert of a new run.
+    alerts.clear();
+    clickButton = 0;
+    controller.reset();
+    SGHotKeyCenter::sharedCenter().setRefusalListener(nullptr);
+    ASSERT_TRUE(start());
+    ASSERT_TRUE(sim.pumpUntil([&] { return !alerts.empty(); }));
+    EXPECT_EQ(readFile(dir / "home/.fluxbox/keys"),
+              "# click on the desktop to get menus\n"
+              "OnDesktop Mouse3 :RootMenu\n"
+              "#Mod1 Tab :NextWindow {groups} (workspace=[current])\n"
+              "#Mod1 Shift Tab :PrevWindow {groups} (workspace=[current])\n"
+              "Mod4 Tab :NextTab\n");
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0], std::make_pair(int64_t(4242), SIGUSR2));
+    EXPECT_TRUE(ran.empty()) << "no program is run for fluxbox";
+    ASSERT_EQ(controller->releasedBindings().size(), 1u);
+    EXPECT_TRUE(controller->releasedBindings()[0].startsWith("Fluxbox: comment out"));
+
+    // The manager lets go once it has read its keys again; the key is taken at once.
+    sim.releaseKeyHeldElsewhere(altTab);
+    sim.releaseKeyHeldElsewhere(altShiftTab);
+    ASSERT_TRUE(sim.pumpUntil([&] { return controller->keyConflictNotes().empty(); }));
+    EXPECT_EQ(sim.pressKey(48, kEventFlagCommand), TapVerdict::Swallow);
+    sim.changeModifiers(0);
+
+    // Undone from the preferences: the file is as it was, byte for byte, and fluxbox reloads.
+    PrefsController& prefs = PrefsController::sharedPrefsWindowController();
+    prefs.showWindow();
+    QPushButton* restore = nullptr;
+    for (QPushButton* button : prefs.window()->findChildren<QPushButton*>())
+        if (button->text() == "Restore the desktop's shortcuts") restore = button;
+    ASSERT_TRUE(restore && restore->isVisible());
+    restore->click();
+    EXPECT_EQ(readFile(dir / "home/.fluxbox/keys"), kStockKeys);
+    EXPECT_FALSE(restore->isVisible());
+    EXPECT_EQ(sent.size(), 2u);
+    EXPECT_TRUE(controller->releasedBindings().empty());
+}
+
+TEST_F(KeyConflictsTest, RecorderShowsTheHolderAndRefusesAHeldShortcutKeepingThePreviousOne) {
+    ASSERT_TRUE(start());
+    ASSERT_TRUE(sim.pumpUntil([&] { return !alerts.empty(); }));
+    PrefsController& prefs = PrefsController::sharedPrefsWindowController();
+    prefs.showWindow();
+    SRRecorderControl* held = prefs.keyCycleWindowForward();
+    EXPECT_EQ(held->conflictNote(), "Held by Fluxbox");
+    QLabel* note = prefs.window()->findChild<QLabel*>("conflict-KeyCycleWindowForward");
+    ASSERT_NE(note, nullptr);
+    EXPECT_EQ(note->text(), "Held by Fluxbox");
+    EXPECT_TRUE(prefs.keyCycleAppForward()->conflictNote().isEmpty());
+    const QString folder = qEnvironmentVariable("VELORA_SCREENSHOT_DIR");
+    if (!folder.isEmpty()) prefs.window()->grab().save(folder + "/prefs-shortcut-held.png");
+
+    // Recording Alt+Tab in the applications recorder: refused with the holder's name.
+    SRRecorderControl* recorder = prefs.keyCycleAppForward();
+    const KeyComboPair before = recorder->keyCombo();
+    sim.holdKeyElsewhere({12, kEventFlagControl, false}); // Ctrl+Q, held by some program
+    recorder->startRecording();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Q, Qt::ControlModifier, 0, 0, 0, "q");
+    QCoreApplication::sendEvent(recorder, &press);
+    EXPECT_EQ(recorder->refusalMessage(), "Another program uses it") << "fluxbox binds no Ctrl+Q";
+    EXPECT_EQ(recorder->keyCombo(), before);
+    EXPECT_EQ(SGKeyCombo(defaults().objectForKey("KeyCycleAppForward")).keyCode(), 48)
+        << "the stored one stays";
+    recorder->cancelRecording();
+}
+
+} // namespace
+} // namespace velora::test
