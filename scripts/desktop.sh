@@ -2,9 +2,18 @@
 # A throwaway X desktop: Xvfb, a window manager without key bindings, optional sample clients.
 #   scripts/desktop.sh start [openbox|fluxbox] [clients...]   prints shell lines to eval
 #   scripts/desktop.sh stop                                  ends what start began
-# The lines set DISPLAY and VELORA_DESKTOP_PIDS.
+# The lines set DISPLAY and VELORA_DESKTOP_PIDS. When the server or the window manager does
+# not come up, start ends what it began, says so in one line on stderr, prints `false` (so
+# that `eval` fails in a caller under `set -e`) and exits 1.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+
+fail() {
+  for p in "$@"; do kill "$p" 2>/dev/null || true; done
+  echo "desktop.sh: $failure" >&2
+  echo false
+  exit 1
+}
 
 start() {
   local wm=${1:-openbox}; shift || true
@@ -16,11 +25,19 @@ start() {
     3>"$numberFile" >/dev/null 2>&1 &
   pids+=($!)
   local n=""
-  for _ in $(seq 200); do n=$(head -n1 "$numberFile"); [ -n "$n" ] && break; sleep 0.05; done
+  for _ in $(seq 400); do
+    n=$(head -n1 "$numberFile"); [ -n "$n" ] && break
+    kill -0 "${pids[0]}" 2>/dev/null || break
+    sleep 0.05
+  done
   rm -f "$numberFile"
   if [ -z "$n" ]; then
-    kill "${pids[@]}" 2>/dev/null || true
-    echo "desktop.sh: Xvfb did not start" >&2; exit 1
+    if kill -0 "${pids[0]}" 2>/dev/null; then failure="Xvfb did not start within 20 s"
+    else failure="Xvfb ended at its start"; fi
+    fail "${pids[@]}"
+  fi
+  if ! xdpyinfo -display ":$n" >/dev/null 2>&1; then
+    failure="Xvfb on :$n does not accept connections"; fail "${pids[@]}"
   fi
   export DISPLAY=":$n"
   local home; home=$(mktemp -d)
@@ -31,16 +48,23 @@ start() {
       printf 'session.screen0.workspaces: 4\nsession.keyFile: %s/.fluxbox/keys\n' "$home" > "$home/.fluxbox/init"
       HOME=$home fluxbox -rc "$home/.fluxbox/init" >/dev/null 2>&1 & pids+=($!) ;;
     none) ;;
-    *) echo "unknown window manager $wm" >&2; exit 2 ;;
+    *) failure="unknown window manager $wm"; fail "${pids[@]}" ;;
   esac
-  # Wait until the manager has claimed the screen.
+  # Wait until the manager has claimed the screen (its check window names it), and give up
+  # at once when it has ended.
   if [ "$wm" != none ]; then
-    local claimed=""
-    for _ in $(seq 200); do
+    local wmPid=${pids[-1]} claimed=""
+    for _ in $(seq 400); do
       xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && { claimed=1; break; }
+      kill -0 "$wmPid" 2>/dev/null || break
       sleep 0.05
     done
-    [ -n "$claimed" ] || echo "desktop.sh: $wm did not claim the screen of :$n" >&2
+    if ! kill -0 "$wmPid" 2>/dev/null; then
+      failure="$wm ended at its start on :$n"; fail "${pids[@]}"
+    fi
+    if [ -z "$claimed" ]; then
+      failure="$wm did not claim the screen of :$n within 20 s"; fail "${pids[@]}"
+    fi
   fi
   for c in "$@"; do $c >/dev/null 2>&1 & pids+=($!); done
   echo "export DISPLAY=:$n"
