@@ -4,7 +4,7 @@
 
 #include "model/vl_settings.h"
 #include "model/window_list_pass.h"
-#include "panel/panel_trace.h"
+#include "platform/trace.h"
 #include "platform/platform.h"
 
 namespace velora {

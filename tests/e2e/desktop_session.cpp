@@ -7,6 +7,7 @@
 #include <iostream>
 #include <thread>
 
+#include "platform/plist_value.h"
 #include "support/file_text.h"
 
 namespace velora::e2e {
@@ -28,6 +29,8 @@ void DesktopSession::SetUp() {
     dir_ = std::make_unique<test::TempDir>();
     home_ = dir_->path();
     std::filesystem::create_directories(home_ / ".config");
+    std::filesystem::create_directories(home_ / ".local" / "share");
+    std::filesystem::create_directories(home_ / "share");
     std::filesystem::create_directories(home_ / "run");
     ::chmod((home_ / "run").c_str(), 0700);
     // A window left active by an earlier test must not be taken for the result of this one.
@@ -42,7 +45,9 @@ void DesktopSession::TearDown() {
     const bool failed = HasFailure();
     if (velora_) velora_->stop();
     clients_.clear();
-    if (failed && dir_) std::cout << "---- velora's output\n" << test::readFile(home_ / "velora.log") << "----\n";
+    if (failed && dir_)
+        std::cout << "---- velora's output\n" << test::readFile(home_ / "velora.log") << "---- its trace\n"
+                  << test::readFile(trace_) << "----\n";
     x_.reset();
     dir_.reset();
 }
@@ -51,6 +56,9 @@ std::map<std::string, std::string> DesktopSession::environment() const {
     return {{"HOME", home_.string()},
             {"XDG_CONFIG_HOME", (home_ / ".config").string()},
             {"XDG_RUNTIME_DIR", (home_ / "run").string()},
+            // No desktop entries: an application is known by its window class.
+            {"XDG_DATA_HOME", (home_ / ".local" / "share").string()},
+            {"XDG_DATA_DIRS", (home_ / "share").string()},
             {"QT_QPA_PLATFORM", "xcb"}};
 }
 
@@ -62,8 +70,23 @@ std::vector<xcb_window_t> DesktopSession::veloraWindows() {
     return out;
 }
 
-bool DesktopSession::startVelora() {
-    velora_ = ChildProcess::start({VELORA_PROGRAM}, environment(), home_ / "velora.log");
+const std::vector<std::string>& DesktopSession::ownApplications() {
+    static const std::vector<std::string> classes{"XTerm", "XClock", "XEyes", "VeloraE2EWindows"};
+    return classes;
+}
+
+bool DesktopSession::startVelora(const std::vector<std::string>& shown) {
+    if (!shown.empty()) {
+        PlistValue::Dictionary filters{{"All applications", PlistValue(int64_t(3))}};  // blocks
+        for (const std::string& application : shown) filters[application] = PlistValue(int64_t(2));  // the default
+        PlistValue::Dictionary settings{{"filters", PlistValue(std::move(filters))}};
+        std::filesystem::create_directories(settingsFile().parent_path());
+        test::writeFile(settingsFile(), PlistValue(std::move(settings)).toXml());
+    }
+    trace_ = home_ / "trace";
+    auto environment = this->environment();
+    environment["VELORA_TRACE_FD"] = "3";
+    velora_ = ChildProcess::start({VELORA_PROGRAM}, environment, home_ / "velora.log", trace_);
     if (!velora_) {
         ADD_FAILURE() << "cannot start " << VELORA_PROGRAM;
         return false;
@@ -75,9 +98,12 @@ bool DesktopSession::startVelora() {
     }
     const bool closed = waitFor([&] {
         const auto windows = veloraWindows();
-        // The sheet first (the newest window), then the preferences it blocked.
-        if (!windows.empty()) x_->closeWindow(windows.back());
-        std::this_thread::sleep_for(300ms);
+        if (windows.empty()) return true;
+        // The sheet first (the newest window), then the preferences it blocked; each close is
+        // asked again should the window still be listed after a while.
+        const xcb_window_t newest = windows.back();
+        x_->closeWindow(newest);
+        waitFor([&] { return std::ranges::count(veloraWindows(), newest) == 0; }, 5s);
         return veloraWindows().empty();
     });
     if (!closed) ADD_FAILURE() << "velora's first-start windows do not close";
@@ -131,8 +157,47 @@ void DesktopSession::activate(xcb_window_t w) {
         },
         kLongWait);
     EXPECT_TRUE(active) << "the manager does not activate " << titleOf(w);
-    // The switcher notices the focus within its 0.2 s poll; on a loaded machine, later.
-    std::this_thread::sleep_for(1s);
+    EXPECT_TRUE(waitForRecent(w)) << "the switcher's focus poll does not find " << titleOf(w);
+}
+
+bool DesktopSession::waitForRecent(xcb_window_t w) {
+    const std::string wanted = "recent:" + std::to_string(w);
+    return waitFor([&] {
+        const auto found = marks("recent:");
+        return !found.empty() && found.back() == wanted;
+    });
+}
+
+std::vector<std::string> DesktopSession::marks(const std::string& prefix) {
+    // Lines "NAME NANOSECONDS"; a line still being written has no newline yet.
+    std::vector<std::string> out;
+    const std::string trace = test::readFile(trace_);
+    for (std::size_t at = 0, end; (end = trace.find('\n', at)) != std::string::npos; at = end + 1) {
+        const std::string name = trace.substr(at, trace.find(' ', at) - at);
+        if (name.starts_with(prefix)) out.push_back(name);
+    }
+    return out;
+}
+
+xcb_window_t DesktopSession::waitForSwitch(std::size_t activationsBefore) {
+    xcb_window_t chosen = 0;
+    const bool asked = waitFor([&] {
+        const auto found = marks("activate:");
+        if (found.size() <= activationsBefore) return false;
+        chosen = xcb_window_t(std::stoul(found.back().substr(std::string("activate:").size())));
+        return true;
+    });
+    if (!asked) return 0;
+    EXPECT_TRUE(waitFor([&] {
+        const xcb_window_t now = x_->activeWindow();
+        return now == chosen || (now != 0 && !isOwnClient(now));
+    })) << "the manager does not activate " << titleOf(chosen) << "; the active window is " << titleOf(x_->activeWindow());
+    activate(chosen);
+    return chosen;
+}
+
+bool DesktopSession::waitForMark(const std::string& name, std::size_t count) {
+    return waitFor([&] { return std::ranges::count(marks(name), name) >= std::ptrdiff_t(count); });
 }
 
 void DesktopSession::activateInOrder(const std::vector<xcb_window_t>& windows) {
@@ -150,10 +215,13 @@ void DesktopSession::xdotool(const std::vector<std::string>& arguments) {
     EXPECT_TRUE(runToEnd(argv)) << "xdotool failed";
 }
 
-xcb_window_t DesktopSession::waitForActiveChange(xcb_window_t old) {
-    xcb_window_t now = 0;
-    waitFor([&] { return (now = x_->activeWindow()) != 0 && now != old; });
-    return now != old ? now : 0;
+bool DesktopSession::isOwnClient(xcb_window_t w) {
+    if (w == 0) return false;
+    const std::optional<pid_t> owner = x_->pid(w);
+    return std::ranges::any_of(clients_, [&](const auto& client) {
+        return client.first == w || (owner && *owner == client.second->pid());
+    });
 }
+
 
 } // namespace velora::e2e
