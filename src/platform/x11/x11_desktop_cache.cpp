@@ -46,16 +46,10 @@ RootState DesktopCache::root() const {
     return root_;
 }
 
-namespace {
-double monotonicSeconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-} // namespace
-
 xcb_window_t DesktopCache::activeLocked() const {
     if (focuslessActive_ != kNoWindow && clients_.count(focuslessActive_)) return focuslessActive_;
     if (root_.active == kNoWindow && activeBeforeZero_ != kNoWindow && clients_.count(activeBeforeZero_) &&
-        monotonicSeconds() - zeroSince_ < kZeroGraceSeconds)
+        now_() - zeroSince_ < kZeroGraceSeconds)
         return activeBeforeZero_;
     return clients_.count(root_.active) ? root_.active : kNoWindow;
 }
@@ -238,7 +232,7 @@ void DesktopCache::setActive(xcb_window_t window) {
         focuslessActive_ = kNoWindow;
     if (window == kNoWindow && root_.active != kNoWindow) {
         activeBeforeZero_ = root_.active;
-        zeroSince_ = monotonicSeconds();
+        zeroSince_ = now_();
     } else if (window != kNoWindow) {
         activeBeforeZero_ = kNoWindow;
     }
