@@ -15,7 +15,8 @@ endfunction()
 
 # A subsystem library made of every source in its folder (sub-folders excluded).
 function(velora_library name)
-  cmake_parse_arguments(ARG "" "" "LINKS;SOURCES" ${ARGN})
+  # LINKS are public (the library's headers use them); PRIVATE_LINKS only its sources.
+  cmake_parse_arguments(ARG "" "" "LINKS;PRIVATE_LINKS;SOURCES" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp
                                    ${CMAKE_CURRENT_SOURCE_DIR}/*.ui ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
   list(FILTER srcs INCLUDE REGEX "\\.(cpp|ui|qrc)$")
@@ -29,7 +30,7 @@ function(velora_library name)
   file(GLOB hdrs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   add_library(${name} STATIC ${srcs} ${hdrs} ${ARG_SOURCES})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src ${CMAKE_BINARY_DIR}/generated)
-  target_link_libraries(${name} PUBLIC ${ARG_LINKS})
+  target_link_libraries(${name} PUBLIC ${ARG_LINKS} PRIVATE ${ARG_PRIVATE_LINKS})
   velora_warnings(${name})
 endfunction()
 

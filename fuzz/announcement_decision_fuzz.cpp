@@ -6,7 +6,7 @@
 
 #include "app/announcement_decision.h"
 #include "fuzz_check.h"
-#include "platform/utf8_text.h"
+#include "base/utf8_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;

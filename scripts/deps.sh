@@ -11,7 +11,7 @@ packages=(
   libxcb-res0-dev libxcb-xkb-dev libxcb-xtest0-dev libxcb-image0-dev
   libxkbcommon-dev libxkbcommon-x11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb openbox fluxbox xterm x11-apps x11-utils wmctrl xdotool libxres1 libxtst6
+  xvfb openbox fluxbox xterm x11-apps x11-utils x11-xkb-utils picom wmctrl xdotool libxres1 libxtst6
   fonts-dejavu-core dbus dbus-x11 imagemagick python3
 )
 

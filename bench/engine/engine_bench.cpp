@@ -10,7 +10,7 @@
 #include "model/vl_settings.h"
 #include "model/vl_window_manager.h"
 #include "platform/sim/sim_desktop.h"
-#include "platform/user_defaults.h"
+#include "settings/user_defaults.h"
 #include "support/panel_fakes.h"
 
 namespace velora {

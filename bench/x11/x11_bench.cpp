@@ -20,7 +20,7 @@
 #include "model/vl_settings.h"
 #include "model/vl_window_manager.h"
 #include "platform/ax_names.h"
-#include "platform/user_defaults.h"
+#include "settings/user_defaults.h"
 #include "platform/x11/x11_desktop.h"
 #include "support/panel_fakes.h"
 #include "test_main_thread.h"

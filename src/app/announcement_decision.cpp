@@ -1,6 +1,6 @@
 #include "app/announcement_decision.h"
 
-#include "platform/utf8_text.h"
+#include "base/utf8_text.h"
 
 namespace velora {
 

@@ -4,7 +4,7 @@
 
 #include "app/alert_builder.h"
 #include "platform/platform.h"
-#include "platform/user_defaults.h"
+#include "settings/user_defaults.h"
 #include "velora_config.h"
 
 namespace velora {

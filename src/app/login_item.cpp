@@ -4,7 +4,7 @@
 
 #include "app/velora_controller.h"
 #include "platform/platform.h"
-#include "platform/user_defaults.h"
+#include "settings/user_defaults.h"
 
 namespace velora {
 

@@ -14,7 +14,7 @@
 #include "engine/vl_handler.h"
 #include "hotkeys/sg_hot_key_center.h"
 #include "platform/platform.h"
-#include "platform/user_defaults.h"
+#include "settings/user_defaults.h"
 #include "prefs/prefs_controller.h"
 #include "velora_config.h"
 

@@ -37,7 +37,7 @@
 
 #include "hotkeys/hot_key_registry.h"
 #include "hotkeys/sg_hot_key.h"
-#include "hotkeys/short_lived_threads.h"
+#include "base/short_lived_threads.h"
 #include "platform/input.h"
 
 namespace velora {

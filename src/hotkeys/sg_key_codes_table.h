@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/plist_value.h"
+#include "settings/plist_value.h"
 
 namespace velora {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/plist_value.h"
+#include "settings/plist_value.h"
 
 namespace velora {
 

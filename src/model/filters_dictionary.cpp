@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "model/filter_levels.h"
-#include "platform/user_defaults.h"
+#include "settings/user_defaults.h"
 
 namespace velora {
 

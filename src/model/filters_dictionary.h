@@ -4,7 +4,7 @@
 // into VLSettings; the filter table edits it and writes it back.
 
 #include "model/vl_settings.h"
-#include "platform/plist_value.h"
+#include "settings/plist_value.h"
 
 namespace velora {
 

@@ -40,6 +40,15 @@ VLElementRef VLElement::elementOfFocusedWindow() {
     return elementWithElementRef(*window);
 }
 
+std::optional<Rect> VLElement::focusedWindowFrame() {
+    VLElementRef window = elementOfFocusedWindow();
+    if (!window) return std::nullopt;
+    auto position = axread::value<Point>(window->element_, ax::Position);
+    auto size = axread::value<Size>(window->element_, ax::SizeAttr);
+    if (!position || !size) return std::nullopt;
+    return Rect{position->x, position->y, size->width, size->height};
+}
+
 std::vector<VLElementRef> VLElement::elementsForElementRef(const AXElement& application) {
     std::vector<VLElementRef> records;
     auto windows = axread::elements(application, ax::Windows);

@@ -30,7 +30,7 @@
 #include <string>
 #include <vector>
 
-#include "model/guarded.h"
+#include "base/guarded.h"
 #include "platform/accessibility.h"
 #include "platform/geometry.h"
 #include "platform/image.h"
@@ -62,6 +62,9 @@ public:
     // The system's focused window (focused application, then its focused window); null when
     // either cannot be read.
     static VLElementRef elementOfFocusedWindow();
+    // Where the focused window is now (its position and size as accessibility reports them);
+    // none when there is no focused window or it cannot be read.
+    static std::optional<Rect> focusedWindowFrame();
     // One record per window of the application element, in the application's own order;
     // empty when its windows cannot be read.
     static std::vector<VLElementRef> elementsForElementRef(const AXElement& application);

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "panel/ikb_browser_item.h"
-#include "panel/operation_queue.h"
+#include "base/operation_queue.h"
 
 namespace velora {
 

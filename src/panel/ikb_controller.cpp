@@ -39,7 +39,8 @@ void IKBController::placeWindow() {
     frame.width = double(settings.width.load());
     frame.height = double(settings.height.load());
     window_->setFrame(frame, true);
-    window_->center();
+    // On the monitor of the window the user is working in, whatever the primary monitor is.
+    window_->centerOnScreen(window_->screenFor(VLElement::focusedWindowFrame()));
     window_->makeKeyAndOrderFront();
     trace::mark("panel");
 }
@@ -51,7 +52,8 @@ void IKBController::show() {
     // The panel window takes the keyboard without activating anything, so there is no
     // activation of our own to ask for here.
     if (shouldFullScreen()) {
-        if (browserView_) browserView_->enterFullScreenMode(0, kFullScreenPresentationOptions);
+        const int screen = window_ ? window_->screenFor(VLElement::focusedWindowFrame()) : 0;
+        if (browserView_) browserView_->enterFullScreenMode(screen, kFullScreenPresentationOptions);
         return;
     }
     if (window_) placeWindow();

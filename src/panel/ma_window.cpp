@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
@@ -12,6 +13,7 @@
 #include <cmath>
 #include <mutex>
 
+#include "panel/screen_choice.h"
 #include "platform/platform.h"
 
 namespace velora {
@@ -123,12 +125,32 @@ void MAWindow::setFrame(const Rect& frame, bool display) {
     if (display) update();
 }
 
-void MAWindow::center() {
-    QScreen* on = screen() ? screen() : QGuiApplication::primaryScreen();
-    if (!on) return;
-    QRect g = geometry();
-    g.moveCenter(on->availableGeometry().center());
-    move(g.topLeft());
+int MAWindow::screenFor(const std::optional<Rect>& focusedWindow) const {
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    // Window frames come in the server's pixels. Qt keeps a screen's top-left corner in those
+    // pixels and divides only its size by the scale factor, so the server's view of a screen
+    // is its top-left with the size times the device pixel ratio.
+    std::vector<Rect> native;
+    native.reserve(std::size_t(screens.size()));
+    for (QScreen* s : screens) {
+        const QRect g = s->geometry();
+        const double ratio = s->devicePixelRatio();
+        native.push_back(Rect{double(g.x()), double(g.y()), g.width() * ratio, g.height() * ratio});
+    }
+    return chooseScreen(native, focusedWindow, int(screens.indexOf(QGuiApplication::screenAt(QCursor::pos()))),
+                        int(screens.indexOf(QGuiApplication::primaryScreen())));
+}
+
+void MAWindow::centerOnScreen(int screenIndex) {
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (screenIndex < 0 || screenIndex >= screens.size()) return;
+    QScreen* target = screens[screenIndex];
+    const QRect area = target->availableGeometry();
+    const Rect placed = centeredInside(Rect{double(area.x()), double(area.y()), double(area.width()), double(area.height())},
+                                       Size{double(width()), double(height())});
+    // The native window follows the screen it is placed on (its scale factor with it).
+    if (screen() != target) setScreen(target);
+    setFrame(placed, false);
 }
 
 void MAWindow::makeKeyAndOrderFront() {

@@ -32,7 +32,8 @@ public:
 
     Rect frame() const override;
     void setFrame(const Rect& frame, bool display) override;
-    void center() override;
+    int screenFor(const std::optional<Rect>& focusedWindow) const override;
+    void centerOnScreen(int screenIndex) override;
     // Shows the window in front (show and raise) without activating it or grabbing keys.
     void makeKeyAndOrderFront() override;
     void orderOut() override;

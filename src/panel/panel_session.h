@@ -5,7 +5,7 @@
 // sits below the engine, so it reaches the engine only through this interface; tests give
 // the panel a recording session.
 
-#include "panel/operation_queue.h"
+#include "base/operation_queue.h"
 #include "platform/workspace.h"
 
 namespace velora {

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/user_defaults.h"
+#include "settings/user_defaults.h"
 #include "prefs/axcv_handler.h"
 
 namespace velora {

@@ -19,7 +19,7 @@
 #include "model/filters_dictionary.h"
 #include "model/vl_settings.h"
 #include "platform/platform.h"
-#include "platform/user_defaults.h"
+#include "settings/user_defaults.h"
 #include "prefs/named_image.h"
 
 namespace velora {

@@ -2,7 +2,7 @@
 
 #include <QLabel>
 
-#include "platform/user_defaults.h"
+#include "settings/user_defaults.h"
 #include "prefs/defaults_controls.h"
 #include "prefs/ignore_table.h"
 #include "prefs/prefs_interface.h"

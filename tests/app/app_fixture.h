@@ -14,7 +14,7 @@
 #include "hotkeys/sg_hot_key_center.h"
 #include "model/vl_settings.h"
 #include "model/vl_window_manager.h"
-#include "platform/user_defaults.h"
+#include "settings/user_defaults.h"
 #include "prefs/prefs_controller.h"
 #include "support/panel_fakes.h"
 #include "support/sim_fixture.h"

@@ -7,7 +7,7 @@
 #include <iostream>
 #include <thread>
 
-#include "platform/plist_value.h"
+#include "settings/plist_value.h"
 #include "support/file_text.h"
 
 namespace velora::e2e {
@@ -19,6 +19,17 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
         std::this_thread::sleep_for(50ms);
     }
     return true;
+}
+
+double whiteShare(const QImage& image, const QRect& area) {
+    int white = 0, all = 0;
+    for (int y = area.top(); y <= area.bottom(); y += 2)
+        for (int x = area.left(); x <= area.right(); x += 2) {
+            const QRgb p = image.pixel(x, y);
+            ++all;
+            if (qRed(p) > 235 && qGreen(p) > 235 && qBlue(p) > 235) ++white;
+        }
+    return all ? double(white) / all : 0.0;
 }
 
 void DesktopSession::SetUp() {
@@ -83,10 +94,7 @@ bool DesktopSession::startVelora(const std::vector<std::string>& shown) {
         std::filesystem::create_directories(settingsFile().parent_path());
         test::writeFile(settingsFile(), PlistValue(std::move(settings)).toXml());
     }
-    trace_ = home_ / "trace";
-    auto environment = this->environment();
-    environment["VELORA_TRACE_FD"] = "3";
-    velora_ = ChildProcess::start({VELORA_PROGRAM}, environment, home_ / "velora.log", trace_);
+    launchVelora();
     if (!velora_) {
         ADD_FAILURE() << "cannot start " << VELORA_PROGRAM;
         return false;
@@ -108,6 +116,30 @@ bool DesktopSession::startVelora(const std::vector<std::string>& shown) {
     });
     if (!closed) ADD_FAILURE() << "velora's first-start windows do not close";
     return closed && velora_->running();
+}
+
+void DesktopSession::launchVelora() {
+    trace_ = home_ / "trace";
+    auto environment = this->environment();
+    environment["VELORA_TRACE_FD"] = "3";
+    velora_ = ChildProcess::start({VELORA_PROGRAM}, environment, home_ / "velora.log", trace_);
+}
+
+bool DesktopSession::restartVelora(const std::map<std::string, PlistValue>& settings) {
+    if (velora_) velora_->stop();
+    std::optional<PlistValue> stored = PlistValue::fromXml(test::readFile(settingsFile()));
+    PlistValue::Dictionary merged;
+    if (stored && stored->asDictionary()) merged = *stored->asDictionary();
+    for (const auto& [key, value] : settings) merged[key] = value;
+    test::writeFile(settingsFile(), PlistValue(merged).toXml());
+    launchVelora();
+    const uint16_t alt = x_->modifierMaskOf(0xffe9 /* Alt_L */);
+    if (!velora_ || !waitFor([&] { return !velora_->running() || !x_->canGrab(0xff09 /* Tab */, alt); }) ||
+        !velora_->running()) {
+        ADD_FAILURE() << "velora did not come back holding Alt-Tab";
+        return false;
+    }
+    return true;
 }
 
 xcb_window_t DesktopSession::startClient(const std::vector<std::string>& argv, const std::string& title) {

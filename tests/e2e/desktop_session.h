@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QRect>
+
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -18,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "settings/plist_value.h"
 #include "support/child_process.h"
 #include "support/temp_dir.h"
 #include "support/x11/x_display.h"
@@ -34,6 +38,10 @@ inline constexpr std::chrono::milliseconds kLongWait = 30s;
 
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = kLongWait);
 
+// The share of the area in near-white pixels. The panel itself is dark; the pictures of
+// xterms and of the clock are mostly white, so a panel without pictures has next to none.
+double whiteShare(const QImage& image, const QRect& area);
+
 class DesktopSession : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -49,6 +57,9 @@ protected:
     // application is blocked); with none, the home stays empty. False (with a test failure)
     // when it does not come up.
     bool startVelora(const std::vector<std::string>& shown = ownApplications());
+    // Stops velora, merges these settings into its settings file and starts it again; false
+    // (with a test failure) when it does not come back holding Alt-Tab.
+    bool restartVelora(const std::map<std::string, PlistValue>& settings);
     ChildProcess& velora() { return *velora_; }
     std::map<std::string, std::string> environment() const;
     std::filesystem::path settingsFile() const { return home_ / ".config" / "velora" / "defaults.plist"; }
@@ -101,6 +112,8 @@ private:
     std::vector<std::pair<xcb_window_t, std::unique_ptr<ChildProcess>>> clients_;
     std::vector<std::string> heldKeys_;
     std::filesystem::path trace_;
+    // Starts the program with its trace on descriptor 3 (appended to trace_).
+    void launchVelora();
 };
 
 } // namespace velora::e2e

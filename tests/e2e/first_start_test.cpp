@@ -3,7 +3,7 @@
 #include <sys/wait.h>
 
 #include "desktop_session.h"
-#include "platform/plist_value.h"
+#include "settings/plist_value.h"
 #include "support/file_text.h"
 
 namespace velora::e2e {

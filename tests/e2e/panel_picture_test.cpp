@@ -13,19 +13,6 @@
 namespace velora::e2e {
 namespace {
 
-// The share of the area in near-white pixels. The panel itself is dark; the pictures of
-// xterms and of the clock are mostly white, so a panel without pictures has next to none.
-double whiteShare(const QImage& image, const QRect& area) {
-    int white = 0, all = 0;
-    for (int y = area.top(); y <= area.bottom(); y += 2)
-        for (int x = area.left(); x <= area.right(); x += 2) {
-            const QRgb p = image.pixel(x, y);
-            ++all;
-            if (qRed(p) > 235 && qGreen(p) > 235 && qBlue(p) > 235) ++white;
-        }
-    return all ? double(white) / all : 0.0;
-}
-
 class PanelPicture : public DesktopSession {};
 
 TEST_F(PanelPicture, ShowsThePicturesOfRealWindowsWhileTheSwitchIsHeld) {

@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "model/filters_dictionary.h"
-#include "platform/user_defaults.h"
+#include "settings/user_defaults.h"
 #include "support/temp_dir.h"
 
 namespace velora {

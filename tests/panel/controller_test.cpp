@@ -71,9 +71,13 @@ TEST_F(ControllerTest, ShowingRecordsTheApplicationInFrontOnceAndHidingDropsEver
     const std::vector<IKBBrowserItemRef> items = controller->browserData();
     for (const auto& i : items) ASSERT_TRUE(i->image());
 
+    window.screenIndex = 1;
     controller->show();
     EXPECT_TRUE(controller->isShown());
     EXPECT_EQ(window.frame_, (Rect{40, 30, 637, 437}));
+    // Placed on the monitor of the focused window, whatever the primary monitor is.
+    EXPECT_EQ(window.askedFor, (Rect{100, 100, 640, 480}));
+    EXPECT_EQ(window.centeredOn, 1);
     ASSERT_TRUE(session.previouslyActive);
     EXPECT_EQ(session.previouslyActive->processIdentifier(), w[1].pid);
     // Shown again while up (a mode change): the application to return to stays.

@@ -69,7 +69,7 @@ protected:
         outlets.browserView->setDelegate(&data);
         outlets.browserView->setSelectedIndex(1);
         outlets.window->setFrame(Rect{0, 0, 637, 437}, true);
-        outlets.window->center();
+        outlets.window->centerOnScreen(0);
         outlets.window->makeKeyAndOrderFront();
         panelId = xcb_window_t(outlets.window->winId());
         ASSERT_TRUE(waitFor([&] { return x.isViewable(panelId); }));

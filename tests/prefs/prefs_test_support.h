@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "model/vl_settings.h"
-#include "platform/user_defaults.h"
+#include "settings/user_defaults.h"
 #include "platform/virtual_keys.h"
 #include "prefs/db_prefs_window_controller.h"
 #include "prefs/prefs_application_delegate.h"

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -101,7 +102,14 @@ public:
         displayed = display;
         ++frameChanges;
     }
-    void center() override { ++centerings; }
+    int screenFor(const std::optional<Rect>& focusedWindow) const override {
+        askedFor = focusedWindow;
+        return screenIndex;
+    }
+    void centerOnScreen(int index) override {
+        ++centerings;
+        centeredOn = index;
+    }
     void makeKeyAndOrderFront() override {
         visible = true;
         ++orderFronts;
@@ -119,6 +127,9 @@ public:
     double alpha = 1.0;
     int frameChanges = 0;
     int centerings = 0;
+    int screenIndex = 0;  // what screenFor answers
+    mutable std::optional<Rect> askedFor;
+    int centeredOn = -1;
     int orderFronts = 0;
     int orderOuts = 0;
 };

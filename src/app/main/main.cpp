@@ -30,7 +30,7 @@
 #include "platform/linux/xdg_autostart.h"
 #include "platform/platform.h"
 #include "platform/qt/qt_main_thread.h"
-#include "platform/user_defaults.h"
+#include "settings/user_defaults.h"
 #include "velora_config.h"
 
 #ifdef VELORA_WITH_X11

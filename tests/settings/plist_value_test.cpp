@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/plist_value.h"
+#include "settings/plist_value.h"
 
 namespace velora {
 namespace {

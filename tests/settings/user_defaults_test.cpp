@@ -9,7 +9,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "platform/user_defaults.h"
+#include "settings/user_defaults.h"
 #include "support/file_text.h"
 #include "support/temp_dir.h"
 

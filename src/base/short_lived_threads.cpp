@@ -1,4 +1,4 @@
-#include "hotkeys/short_lived_threads.h"
+#include "base/short_lived_threads.h"
 
 namespace velora {
 

@@ -1,4 +1,4 @@
-#include "platform/user_defaults.h"
+#include "settings/user_defaults.h"
 
 #include <cerrno>
 #include <cmath>
@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/atomic_file.h"
+#include "settings/atomic_file.h"
 
 namespace velora {
 

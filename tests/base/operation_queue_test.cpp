@@ -7,7 +7,7 @@
 #include <future>
 #include <thread>
 
-#include "panel/operation_queue.h"
+#include "base/operation_queue.h"
 
 namespace velora {
 namespace {

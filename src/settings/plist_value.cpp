@@ -1,11 +1,11 @@
-#include "platform/plist_value.h"
+#include "settings/plist_value.h"
 
 #include <cmath>
 #include <limits>
 
-#include "platform/decimal_text.h"
-#include "platform/plist_xml_reader.h"
-#include "platform/plist_xml_writer.h"
+#include "settings/decimal_text.h"
+#include "settings/plist_xml_reader.h"
+#include "settings/plist_xml_writer.h"
 
 namespace velora {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/plist_value.h"
+#include "settings/plist_value.h"
 
 namespace velora {
 

@@ -1,4 +1,4 @@
-#include "platform/decimal_text.h"
+#include "settings/decimal_text.h"
 
 #include <charconv>
 #include <limits>

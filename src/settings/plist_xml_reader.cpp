@@ -1,12 +1,12 @@
-#include "platform/plist_xml_reader.h"
+#include "settings/plist_xml_reader.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
 
-#include "platform/decimal_text.h"
-#include "platform/utf8_text.h"
+#include "settings/decimal_text.h"
+#include "base/utf8_text.h"
 
 namespace velora {
 

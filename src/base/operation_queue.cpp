@@ -1,4 +1,4 @@
-#include "panel/operation_queue.h"
+#include "base/operation_queue.h"
 
 #include <algorithm>
 

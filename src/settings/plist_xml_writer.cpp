@@ -1,4 +1,4 @@
-#include "platform/plist_xml_writer.h"
+#include "settings/plist_xml_writer.h"
 
 #include <plist/plist.h>
 
@@ -6,7 +6,7 @@
 #include <locale.h>
 #include <memory>
 
-#include "platform/utf8_text.h"
+#include "base/utf8_text.h"
 
 namespace velora {
 

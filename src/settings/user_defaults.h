@@ -17,7 +17,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/plist_value.h"
+#include "settings/plist_value.h"
 
 namespace velora {
 

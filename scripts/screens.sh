@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# The panel on desktops other than one plain screen, each started here for its own tests
+# (tests/e2e/screens_test.cpp, which names them in VELORA_SCREENS_DESKTOP):
+#   two-monitors  Xorg with the dummy driver, two 1280x800 monitors side by side (needs root)
+#   hidpi         Xvfb 2560x1600 with Xft.dpi: 192, then again with QT_SCALE_FACTOR=2
+# (The compositor test starts picom itself and runs with the other X11 tests.)
+# Runs the tests of an existing sanitizer tree (build-asan, or the directory given).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+tree=${1:-build-asan}
+
+packages=(xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_init_order=1"
+export LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+
+run() {  # the test $2 on the desktop named $1 (DISPLAY set)
+  echo "== screens: $1${3:+ ($3)}"
+  VELORA_SCREENS_DESKTOP=$1 dbus-run-session -- ctest --test-dir "$tree" --output-on-failure -R "^Screens\\.$2"
+}
+
+# A plain Xvfb screen of the given size with openbox.
+xvfb() {
+  local size=$1 numberFile; numberFile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp +extension Composite +extension RANDR \
+    3>"$numberFile" >/dev/null 2>&1 &
+  pids+=($!)
+  local n=""
+  for _ in $(seq 200); do n=$(head -n1 "$numberFile"); [ -n "$n" ] && break; sleep 0.05; done
+  rm -f "$numberFile"
+  [ -n "$n" ] || { echo "screens.sh: Xvfb did not start" >&2; exit 1; }
+  export DISPLAY=":$n"
+  openbox --config-file scripts/desktop/openbox-rc.xml >/dev/null 2>&1 & pids+=($!)
+  for _ in $(seq 200); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return; sleep 0.05; done
+  echo "screens.sh: openbox did not claim $DISPLAY" >&2; exit 1
+}
+pids=()
+stop() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; pids=(); }
+trap 'stop; scripts/desktop/two-monitors.sh stop' EXIT
+
+eval "$(scripts/desktop/two-monitors.sh start openbox)"
+run two-monitors ThePanelShowsWhollyOnTheMonitorOfTheFocusedWindow
+scripts/desktop/two-monitors.sh stop
+unset VELORA_DESKTOP_PIDS VELORA_DESKTOP_DIR
+
+xvfb 2560x1600
+echo "Xft.dpi: 192" | xrdb -merge
+run hidpi OnAScaledDesktop "Xft.dpi: 192"
+stop
+xvfb 2560x1600
+QT_SCALE_FACTOR=2 run hidpi OnAScaledDesktop "QT_SCALE_FACTOR=2"
+stop

@@ -1,0 +1,76 @@
+// The default keys under the layouts people type on, each set with setxkbmap while velora
+// runs: Alt-Tab, Alt and the key above Tab (whatever it shows: ^ in German, ² in French, ` in
+// Dvorak), and a command key by the character it types (m, which sits elsewhere in French).
+#include <xkbcommon/xkbcommon-keysyms.h>
+
+#include "desktop_session.h"
+
+namespace velora::e2e {
+namespace {
+
+constexpr uint8_t kAboveTab = 49, kTab = 23, kEscape = 9;
+
+class KeyboardLayouts : public DesktopSession {
+  protected:
+    void TearDown() override {
+        runToEnd({"setxkbmap", "-layout", "us"});
+        DesktopSession::TearDown();
+    }
+    // Alt held through XTest by key code, `keys` pressed in turn, then Alt let go.
+    void withAlt(std::initializer_list<uint8_t> keys, bool release = true) {
+        xdotool({"keydown", "alt"});
+        for (uint8_t k : keys) {
+            x_->key(k, true);
+            x_->key(k, false);
+        }
+        if (release) xdotool({"keyup", "alt"});
+    }
+};
+
+TEST_F(KeyboardLayouts, DefaultKeysWorkUnderGermanFrenchAndDvorakSetWhileVeloraRuns) {
+    ASSERT_TRUE(startVelora());
+    const xcb_window_t ash = startXterm("Ash");
+    const auto pine = startWindowClient({"Pine 1", "Pine 2"});
+    ASSERT_TRUE(ash && pine.size() == 2);
+    activateInOrder({pine[1], ash, pine[0]}); // recency: Pine 1, Ash, Pine 2
+
+    const std::vector<std::vector<std::string>> layouts{
+        {"-layout", "de"}, {"-layout", "fr"}, {"-layout", "us", "-variant", "dvorak"}};
+    for (const auto& layout : layouts) {
+        std::vector<std::string> argv{"setxkbmap"};
+        argv.insert(argv.end(), layout.begin(), layout.end());
+        SCOPED_TRACE(argv[2] + (layout.size() > 2 ? " " + layout[3] : std::string()));
+        ASSERT_TRUE(runToEnd(argv));
+        // The server still refuses Alt-Tab to anyone else: the grab outlived the new keymap.
+        EXPECT_FALSE(x_->canGrab(XKB_KEY_Tab, x_->modifierMaskOf(XKB_KEY_Alt_L))) << "Alt-Tab is free";
+
+        // Alt-Tab: the application used before. (Pine 1, Ash, Pine 2)
+        ASSERT_EQ(titleOf(x_->activeWindow()), "Pine 1");
+        std::size_t activated = activations();
+        withAlt({kTab});
+        ASSERT_EQ(titleOf(waitForSwitch(activated)), "Ash");
+        // Alt and the key above Tab: the next window of the active application. Back to Pine
+        // first; (Pine 1, Ash, Pine 2) again after Alt-Tab.
+        activated = activations();
+        withAlt({kTab});
+        ASSERT_EQ(titleOf(waitForSwitch(activated)), "Pine 1");
+        activated = activations();
+        withAlt({kAboveTab});
+        ASSERT_EQ(titleOf(waitForSwitch(activated)), "Pine 2") << "Alt and the key above Tab did not switch";
+
+        // Held Alt-Tab, then the key that types m in this layout: the selection is minimised.
+        // (Pine 2, Pine 1, Ash): the selection is Pine 1.
+        withAlt({kTab}, false);
+        ASSERT_TRUE(waitForPanel());
+        xdotool({"key", "m"});
+        EXPECT_TRUE(waitFor([&] { return x_->isIconic(pine[0]); })) << "m did not minimise the selection";
+        x_->key(kEscape, true);
+        x_->key(kEscape, false);
+        xdotool({"keyup", "alt"});
+        EXPECT_TRUE(waitForPanelGone());
+        activateInOrder({pine[1], ash, pine[0]});
+    }
+}
+
+} // namespace
+} // namespace velora::e2e

@@ -1,0 +1,208 @@
+// Where and how the panel shows on desktops other than one plain screen: two monitors, a
+// scaled (HiDPI) desktop, a compositing manager. The first two run on the desktop made for
+// them (scripts/screens.sh starts it and names it in VELORA_SCREENS_DESKTOP) and are skipped
+// elsewhere; the compositor test starts picom on the usual test desktop.
+#include <QColor>
+#include <QDir>
+
+#include <cstdlib>
+#include <thread>
+
+#include "desktop_session.h"
+
+namespace velora::e2e {
+namespace {
+
+bool onDesktop(const char* name) {
+    const char* desktop = std::getenv("VELORA_SCREENS_DESKTOP");
+    return desktop && std::string(desktop) == name;
+}
+
+int distance(QRgb a, QRgb b) {
+    return std::max(
+        {std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+}
+
+class Screens : public DesktopSession {
+  protected:
+    // Holds Alt-Tab (all windows) and returns the panel's place on the root; empty when no
+    // panel shows. Alt stays down: release() ends the switch.
+    QRect holdSwitch() {
+        xdotool({"keydown", "alt", "key", "Tab"});
+        if (!waitForPanel()) return {};
+        return x_->rootGeometry(x_->shownPanel());
+    }
+    void release() {
+        xdotool({"keyup", "alt"});
+        EXPECT_TRUE(waitForPanelGone());
+    }
+};
+
+// DUMMY0 (primary) at 0,0 and DUMMY1 at 1280,0, both 1280x800.
+TEST_F(Screens, ThePanelShowsWhollyOnTheMonitorOfTheFocusedWindowWhereverThePointerIs) {
+    if (!onDesktop("two-monitors")) GTEST_SKIP() << "not the two-monitor desktop";
+    const QRect primary(0, 0, 1280, 800), second(1280, 0, 1280, 800);
+    ASSERT_TRUE(startVelora());
+    const xcb_window_t left = startClient({"xterm", "-T", "Left", "-geometry", "72x18+100+100"}, "Left");
+    const xcb_window_t right = startClient({"xterm", "-T", "Right", "-geometry", "72x18+1500+200"}, "Right");
+    ASSERT_TRUE(left && right);
+    ASSERT_TRUE(second.contains(x_->rootGeometry(right)))
+        << "the manager did not place Right on the second monitor";
+    activateInOrder({left, right});
+
+    // Focused window on the second monitor, pointer on the primary.
+    xdotool({"mousemove", "300", "300"});
+    std::size_t activated = activations();
+    QRect panel = holdSwitch();
+    ASSERT_FALSE(panel.isNull()) << "no panel";
+    EXPECT_TRUE(second.contains(panel)) << "panel at " << panel.x() << "," << panel.y();
+    EXPECT_LE(std::abs(panel.center().x() - second.center().x()), 1);
+    EXPECT_LE(std::abs(panel.center().y() - second.center().y()), 1);
+    release();
+    ASSERT_EQ(titleOf(waitForSwitch(activated)), "Left");
+
+    // Focused window on the primary, pointer on the second monitor.
+    xdotool({"mousemove", "1900", "400"});
+    activated = activations();
+    panel = holdSwitch();
+    EXPECT_TRUE(primary.contains(panel)) << "panel at " << panel.x() << "," << panel.y();
+    EXPECT_LE(std::abs(panel.center().x() - primary.center().x()), 1);
+    release();
+    ASSERT_EQ(titleOf(waitForSwitch(activated)), "Right");
+
+    // A panel wider than a monitor is cut down to that monitor, not spread over both.
+    ASSERT_TRUE(restartVelora({{"windowWidth", PlistValue(2000.0)}}));
+    activated = activations();
+    panel = holdSwitch();
+    EXPECT_TRUE(second.contains(panel) && panel.width() == second.width())
+        << "panel at " << panel.x() << "," << panel.y() << " " << panel.width() << "x" << panel.height();
+    release();
+    ASSERT_EQ(titleOf(waitForSwitch(activated)), "Left");
+
+    // No focused window (both minimised): the pointer's monitor.
+    xdotool({"windowminimize", std::to_string(left)});
+    xdotool({"windowminimize", std::to_string(right)});
+    ASSERT_TRUE(waitFor([&] { return x_->activeWindow() == 0; })) << "a window keeps the focus";
+    xdotool({"mousemove", "1900", "400"});
+    panel = holdSwitch();
+    EXPECT_TRUE(second.contains(panel)) << "panel at " << panel.x() << "," << panel.y();
+    release();
+    activate(right);
+
+    // Full screen covers the focused window's monitor, and that one only.
+    ASSERT_TRUE(restartVelora({{"windowWidth", PlistValue(637.0)}, {"fullScreenWindows", PlistValue(1)}}));
+    panel = holdSwitch();
+    EXPECT_EQ(panel, second) << "full screen at " << panel.x() << "," << panel.y() << " " << panel.width()
+                             << "x" << panel.height();
+    release();
+}
+
+// A 2560x1600 screen at twice the usual density: Xft.dpi 192 in the resources, or
+// QT_SCALE_FACTOR=2 in the environment.
+TEST_F(Screens, OnAScaledDesktopThePanelKeepsItsLogicalSizeAndDrawsAtTheScreensDensity) {
+    if (!onDesktop("hidpi")) GTEST_SKIP() << "not the scaled desktop";
+    ASSERT_TRUE(startVelora());
+    x_->setDesktopColour(0x3a5a78);
+    const xcb_window_t notes =
+        startXterm("Notes", "printf 'Shopping\\n  bread\\n  olives\\n'; exec cat >/dev/null");
+    const xcb_window_t build = startXterm("HHHH", "printf '$ make\\n'; exec cat >/dev/null");
+    ASSERT_TRUE(notes && build);
+    activateInOrder({build, notes});
+
+    // Alt-Tab lists windows: the cells hold their pictures and the title is the window's.
+    const QRect panel = holdSwitch();
+    ASSERT_FALSE(panel.isNull()) << "no panel";
+    // The pictures arrive after the panel shows; the screen shows them at the next paint.
+    EXPECT_TRUE(waitForMark("pictures")) << "the pictures never all arrived";
+    QImage shot;
+    waitFor([&] { return !(shot = x_->screenshot()).isNull() && whiteShare(shot, panel) > 0.08; });
+    release();
+    ASSERT_FALSE(shot.isNull());
+    x_->setDesktopColour(0);
+
+    // The size setting (637x437, first run) counts logical pixels: twice as many device pixels.
+    EXPECT_EQ(panel.size(), QSize(1274, 874));
+    // Centred to within a logical pixel (two device pixels).
+    EXPECT_LE(std::abs(panel.center().x() - 1280), 2);
+    EXPECT_LE(std::abs(panel.center().y() - 800), 2);
+    EXPECT_GT(whiteShare(shot, panel), 0.08) << "the panel shows no window pictures";
+
+    // The selected title ("HHHH", pure white) in the lower part of the panel: its capitals are
+    // drawn at the screen's density, twice the 13 device pixels they have on a 96 dpi screen.
+    int top = -1, bottom = -1;
+    for (int y = panel.top() + panel.height() * 2 / 3; y < panel.bottom(); ++y)
+        for (int x = panel.left(); x < panel.right(); ++x)
+            if (shot.pixel(x, y) == qRgb(255, 255, 255)) {
+                if (top < 0) top = y;
+                bottom = y;
+                break;
+            }
+    ASSERT_GE(top, 0) << "no title";
+    EXPECT_GE(bottom - top + 1, 24) << "the title is drawn at the logical size: " << bottom - top + 1;
+    // Sharp, not a small drawing stretched: the plate's straight left edge goes from the
+    // desktop to the plate within two device pixels.
+    const int y = panel.center().y();
+    const QRgb outside = shot.pixel(panel.left() - 1, y), inside = shot.pixel(panel.left() + 3, y);
+    EXPECT_LE(distance(shot.pixel(panel.left() + 2, y), inside), 12) << "a blurred edge";
+    EXPECT_GT(distance(outside, inside), 40);
+
+    const bool update = std::getenv("VELORA_UPDATE_DOCS_IMAGES") &&
+                        std::string(std::getenv("VELORA_UPDATE_DOCS_IMAGES")) == "1";
+    const QString file = update ? QStringLiteral(VELORA_DOCS_IMAGES_DIR "/panel-hidpi.png")
+                                : QDir::currentPath() + QStringLiteral("/panel-hidpi.png");
+    EXPECT_TRUE(shot.copy(panel.adjusted(-40, -40, 40, 40)).save(file, "PNG")) << file.toStdString();
+}
+
+// A compositor (picom) started while velora runs: the panel, shown next, is an ARGB window
+// with rounded corners. Runs on any desktop without a compositor of its own.
+TEST_F(Screens, UnderACompositorTheCornersShowTheWindowBehindAndThePlateIsTranslucent) {
+    const xcb_atom_t selection = x_->atom("_NET_WM_CM_S0");
+    const auto compositing = [&] {
+        xcb_get_selection_owner_reply_t* r = xcb_get_selection_owner_reply(
+            x_->connection(), xcb_get_selection_owner(x_->connection(), selection), nullptr);
+        const bool owned = r && r->owner != XCB_WINDOW_NONE;
+        free(r);
+        return owned;
+    };
+    if (compositing()) GTEST_SKIP() << "a compositor runs on this desktop already";
+    ASSERT_TRUE(startVelora());
+    // No shadows or fading: the pixels around the panel are the window behind it.
+    auto picom =
+        ChildProcess::start({"picom", "--config", "/dev/null", "--backend", "xrender"}, environment());
+    ASSERT_TRUE(picom) << "cannot start picom";
+    ASSERT_TRUE(waitFor([&] { return compositing() || !picom->running(); }) && picom->running())
+        << "picom did not take over the screen";
+    // A solid orange window behind the whole panel, and an xterm whose picture the panel shows.
+    const QRgb orange = qRgb(0xe0, 0xa0, 0x30);
+    const xcb_window_t behind =
+        startClient({"xterm", "-T", "Behind", "-bg", "#e0a030", "-geometry", "200x60+0+0"}, "Behind");
+    const xcb_window_t notes = startXterm("Notes", "printf 'Shopping\\n  bread\\n'; exec cat >/dev/null");
+    ASSERT_TRUE(behind && notes);
+    activateInOrder({notes, behind});
+
+    // Alt-Tab lists windows: the cells hold their pictures and the title is the window's.
+    const QRect panel = holdSwitch();
+    ASSERT_FALSE(panel.isNull()) << "no panel";
+    // The pictures arrive after the panel shows; the screen shows them at the next paint.
+    EXPECT_TRUE(waitForMark("pictures")) << "the pictures never all arrived";
+    QImage shot;
+    waitFor([&] { return !(shot = x_->screenshot()).isNull() && whiteShare(shot, panel) > 0.05; });
+    release();
+    ASSERT_FALSE(shot.isNull());
+
+    // Outside the rounded corners: the window behind, untouched.
+    for (QPoint corner : {panel.topLeft() + QPoint(1, 1), panel.topRight() + QPoint(-1, 1),
+                          panel.bottomLeft() + QPoint(1, -1), panel.bottomRight() + QPoint(-1, -1)})
+        EXPECT_LE(distance(shot.pixel(corner), orange), 3) << "corner at " << corner.x() << "," << corner.y();
+    // Inside the plate near a corner: dark, yet mixed with the orange behind (an opaque plate
+    // would have a red of 24).
+    const QRgb plate = shot.pixel(panel.bottomLeft() + QPoint(12, -12));
+    EXPECT_LT(qRed(plate), 110);
+    EXPECT_GT(qRed(plate), 34) << "the plate is opaque";
+    EXPECT_GT(qRed(plate) - qBlue(plate), 10) << "the plate does not show the orange behind";
+    // The pictures of windows that the compositor redirects as well.
+    EXPECT_GT(whiteShare(shot, panel), 0.05) << "the panel shows no window pictures";
+}
+
+} // namespace
+} // namespace velora::e2e
