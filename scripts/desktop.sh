@@ -9,7 +9,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
 fail() {
-  for p in "$@"; do kill "$p" 2>/dev/null || true; done
+  VELORA_DESKTOP_PIDS="$*" stop
   echo "desktop.sh: $failure" >&2
   echo false
   exit 1
@@ -42,11 +42,11 @@ start() {
   export DISPLAY=":$n"
   local home; home=$(mktemp -d)
   case "$wm" in
-    openbox) openbox --config-file "$here/desktop/openbox-rc.xml" >/dev/null 2>&1 & pids+=($!) ;;
+    openbox) openbox --config-file "$here/desktop/openbox-rc.xml" >"$home/wm.log" 2>&1 & pids+=($!) ;;
     fluxbox)
       mkdir -p "$home/.fluxbox"; cp "$here/desktop/fluxbox-keys" "$home/.fluxbox/keys"
       printf 'session.screen0.workspaces: 4\nsession.keyFile: %s/.fluxbox/keys\n' "$home" > "$home/.fluxbox/init"
-      HOME=$home fluxbox -rc "$home/.fluxbox/init" >/dev/null 2>&1 & pids+=($!) ;;
+      HOME=$home fluxbox -rc "$home/.fluxbox/init" >"$home/wm.log" 2>&1 & pids+=($!) ;;
     none) ;;
     *) failure="unknown window manager $wm"; fail "${pids[@]}" ;;
   esac
@@ -60,7 +60,7 @@ start() {
       sleep 0.05
     done
     if ! kill -0 "$wmPid" 2>/dev/null; then
-      failure="$wm ended at its start on :$n"; fail "${pids[@]}"
+      failure="$wm ended at its start on :$n: $(grep -v '^$' "$home/wm.log" | tail -n1)"; fail "${pids[@]}"
     fi
     if [ -z "$claimed" ]; then
       failure="$wm did not claim the screen of :$n within 20 s"; fail "${pids[@]}"
@@ -72,8 +72,18 @@ start() {
   echo "export VELORA_DESKTOP_WM=$wm"
 }
 
+# Ends the processes in the reverse order of their start, each waited out (at most 10 s, then
+# SIGKILL): the clients and the manager while their server still runs. A manager whose server
+# went first can outlive it and take the next server that gets the same display number, and
+# the manager started there then finds the screen taken.
 stop() {
-  for p in ${VELORA_DESKTOP_PIDS:-}; do kill "$p" 2>/dev/null || true; done
+  local p pids=(${VELORA_DESKTOP_PIDS:-})
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    p=${pids[i]}
+    kill "$p" 2>/dev/null || continue
+    for _ in $(seq 200); do kill -0 "$p" 2>/dev/null || break; sleep 0.05; done
+    kill -KILL "$p" 2>/dev/null || true
+  done
 }
 
 cmd=${1:-}; shift || true
