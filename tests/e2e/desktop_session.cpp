@@ -181,15 +181,22 @@ ChildProcess& DesktopSession::client(xcb_window_t w) {
 }
 
 void DesktopSession::activate(xcb_window_t w) {
-    const bool active = waitFor(
-        [&] {
-            if (x_->activeWindow() == w) return true;
+    // Until velora's focus poll has found the window: a manager may focus a new window a
+    // moment after listing it (fluxbox), and other programs' windows may take the focus, so
+    // the window is activated again whenever it has lost the focus meanwhile.
+    const std::string wanted = "recent:" + std::to_string(w);
+    bool active = false;
+    const bool recent = waitFor([&] {
+        if (x_->activeWindow() != w) {
             xdotool({"windowactivate", std::to_string(w)});
-            return waitFor([&] { return x_->activeWindow() == w; }, 2s);
-        },
-        kLongWait);
+            if (!waitFor([&] { return x_->activeWindow() == w; }, 2s)) return false;
+        }
+        active = true;
+        const auto found = marks("recent:");
+        return !found.empty() && found.back() == wanted;
+    });
     EXPECT_TRUE(active) << "the manager does not activate " << titleOf(w);
-    EXPECT_TRUE(waitForRecent(w)) << "the switcher's focus poll does not find " << titleOf(w);
+    EXPECT_TRUE(recent) << "the switcher's focus poll does not find " << titleOf(w);
 }
 
 bool DesktopSession::waitForRecent(xcb_window_t w) {
