@@ -18,11 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!text) return 0;
     FUZZ_CHECK(status >= 200 && status < 300);
     FUZZ_CHECK(*text == body && !text->empty() && text->size() <= velora::kMaxAnnouncementBytes);
-    FUZZ_CHECK(velora::firstInvalidUtf8(*text) == std::string::npos);
+    FUZZ_CHECK(velora::isValidUtf8(*text));
     FUZZ_CHECK(text->find('\0') == std::string::npos);
     if (!velora::isAnnouncement(*text)) return 0;
     const std::string message = velora::announcementMessage(*text);
     FUZZ_CHECK(message.size() <= text->size());
-    FUZZ_CHECK(velora::firstInvalidUtf8(message) == std::string::npos);
+    FUZZ_CHECK(velora::isValidUtf8(message));
     return 0;
 }

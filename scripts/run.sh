@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # The main job: builds Velora and runs it.
+# - With WAYLAND_DISPLAY set: runs velora on your Wayland session (sway; see docs/wayland.md)
+#   until you quit it.
 # - With DISPLAY set: runs velora on that display (your desktop) until you quit it.
 # - Without a display: starts a throwaway desktop (Xvfb, openbox, a few sample windows), runs
 #   velora there with settings of its own (a first start), performs a short switch with the
@@ -12,7 +14,7 @@ scripts/deps.sh
 scripts/build.sh build -DVELORA_BUILD_TESTS=OFF
 mkdir -p out
 
-if [ -n "${DISPLAY:-}" ]; then
+if [ -n "${WAYLAND_DISPLAY:-}" ] || [ -n "${DISPLAY:-}" ]; then
   exec build/velora "$@"
 fi
 

@@ -34,6 +34,9 @@ eval "$(scripts/desktop.sh start fluxbox)"
 dbus-run-session -- ctest --test-dir build-asan --output-on-failure -j "$jobs" -L x11
 scripts/desktop.sh stop
 scripts/screens.sh build-asan  # two monitors, HiDPI, a compositor: desktops of their own
+scripts/test-wm-matrix.sh build-asan  # the end-to-end subset under each window manager
+
+echo "== Wayland: end to end on a headless sway" && scripts/test-wayland.sh build-asan
 
 echo "== threaded core under ThreadSanitizer (build-tsan)"
 VELORA_TARGET=threaded_tests scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DVELORA_SANITIZE=thread -DVELORA_WERROR=ON

@@ -7,7 +7,7 @@ namespace velora {
 std::optional<std::string> announcementText(long status, std::string body) {
     if (status < 200 || status >= 300) return std::nullopt;
     if (body.empty() || body.size() > kMaxAnnouncementBytes) return std::nullopt;
-    if (firstInvalidUtf8(body) != std::string::npos) return std::nullopt;
+    if (!isValidUtf8(body)) return std::nullopt;
     // The text becomes the key of its seen record, and a settings file cannot hold a NUL:
     // such a record would not be found again and the text would come back at every start.
     if (body.find('\0') != std::string::npos) return std::nullopt;

@@ -1,21 +1,19 @@
 #pragma once
-// UTF-8 checks shared by the property-list reader and writer.
+// UTF-8 checks and repair over Qt's UTF-8 codec, for text that comes from outside (window
+// properties, server answers).
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace velora {
 
-// The offset of the first byte that is not part of well-formed UTF-8 (overlong forms,
-// surrogates and code points above U+10FFFF count as malformed), or npos.
-size_t firstInvalidUtf8(std::string_view text);
+// Whether the bytes are well-formed UTF-8 (overlong forms, surrogates and code points above
+// U+10FFFF are not).
+bool isValidUtf8(std::string_view text);
 
-// The text with each malformed sequence and each NUL replaced by U+FFFD, so that it can be
-// written to a file that is read back as text.
-std::string toStorableUtf8(std::string_view text);
-
-// Appends the UTF-8 form of a code point (which must be a valid scalar value).
-void appendUtf8(std::string& out, char32_t codePoint);
+// Valid UTF-8 from arbitrary bytes: each byte that is not part of a well-formed sequence
+// becomes U+FFFD. With `cutShort` the bytes were cut off by a reader's limit, so an incomplete
+// sequence at the very end is dropped instead of replaced.
+std::string repairUtf8(std::string_view bytes, bool cutShort = false);
 
 } // namespace velora

@@ -152,9 +152,13 @@ void VLHandler::finishSwitch(bool activate) {
     endSession();
     queue().cancelAllOperations();
     unregisterHotkeys();
-    // Acts on nothing when the panel holds no item.
-    if (activate) coverFlow().activateCurrentIndex();
+    // The panel goes first, confirmed off the screen, and the activation after it: taking
+    // the panel away enters the window under the pointer, which a manager whose focus
+    // follows the mouse then focuses; the activation must come later to win. (None when the
+    // panel holds no item.)
+    IKBBrowserItemRef chosen = activate ? coverFlow().selectedElement() : nullptr;
     coverFlow().hide();
+    if (chosen) chosen->activate();
     if (!activate)
         if (RunningApplicationRef app = previouslyActive()) app->activateWithOptions(kActivateIgnoringOtherApps);
 }

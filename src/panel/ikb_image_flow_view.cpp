@@ -20,6 +20,7 @@
 #include <cmath>
 
 #include "panel/file_drop.h"
+#include "panel/off_screen.h"
 #include "panel/flow_cell_image.h"
 
 namespace velora {
@@ -291,7 +292,7 @@ bool IKBImageFlowView::enterFullScreenMode(int screenIndex, uint32_t /*presentat
 
 void IKBImageFlowView::exitFullScreenMode() {
     if (!fullScreenHost_) return;
-    fullScreenHost_->hide();
+    hideAndConfirm(*fullScreenHost_);
     if (auto* box = qobject_cast<QBoxLayout*>(homeLayout_.data()); box && homeLayoutIndex_ >= 0) {
         box->insertWidget(homeLayoutIndex_, this);
     } else if (homeLayout_) {

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <mutex>
 
+#include "panel/off_screen.h"
 #include "panel/screen_choice.h"
 #include "platform/platform.h"
 
@@ -159,7 +160,7 @@ void MAWindow::makeKeyAndOrderFront() {
     raise();
 }
 
-void MAWindow::orderOut() { hide(); }
+void MAWindow::orderOut() { hideAndConfirm(*this); }
 
 void MAWindow::setAlphaValue(double alpha) { setWindowOpacity(std::clamp(alpha, 0.0, 1.0)); }
 

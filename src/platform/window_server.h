@@ -61,6 +61,17 @@ public:
     // (X11: the _NET_WM_CM_S<screen> selection has an owner). Without one, translucent
     // pixels show as black, so windows draw an opaque background instead.
     virtual bool compositingActive() { return false; }
+
+    // After this program hid one of its own windows: returns once the window server has
+    // taken it off the screen, so that what that causes comes before any request sent
+    // afterwards (X11: the window under the pointer is entered, and a manager whose focus
+    // follows the mouse focuses it; an activation sent after it wins). False when the
+    // window is still on screen after `timeout` seconds.
+    virtual bool waitUntilOffScreen(uint32_t windowNumber, double timeout) {
+        (void)windowNumber;
+        (void)timeout;
+        return true;
+    }
 };
 
 } // namespace velora

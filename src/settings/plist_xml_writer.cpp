@@ -1,97 +1,134 @@
 #include "settings/plist_xml_writer.h"
 
-#include <plist/plist.h>
+#include <QByteArray>
+#include <QString>
+#include <QXmlStreamWriter>
 
-#include <cstdlib>
-#include <locale.h>
-#include <memory>
-
-#include "base/utf8_text.h"
+#include <charconv>
+#include <cmath>
 
 namespace velora {
 
 namespace {
 
-struct NodeFree {
-    void operator()(void* node) const { plist_free(node); }
-};
-using Node = std::unique_ptr<void, NodeFree>;
-
-// libplist formats reals with the C library, which follows the thread's locale; a "C" locale
-// for the span of the write keeps the decimal point a point.
-class CLocaleScope {
-public:
-    CLocaleScope() {
-        static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t{});
-        if (cLocale) previous_ = uselocale(cLocale);
-    }
-    ~CLocaleScope() {
-        if (previous_) uselocale(previous_);
-    }
-    CLocaleScope(const CLocaleScope&) = delete;
-    CLocaleScope& operator=(const CLocaleScope&) = delete;
-
-private:
-    locale_t previous_ = locale_t{};
-};
-
-// Null for None and for values nested too deeply.
-Node toNode(const PlistValue& value, int depth) {
+// Whether the value has an XML form: not None, and nested no deeper than kMaxDepth.
+bool writable(const PlistValue& value, int depth) {
     switch (value.type()) {
     case PlistValue::Type::None:
-        return nullptr;
-    case PlistValue::Type::Boolean:
-        return Node(plist_new_bool(value.toBool() ? 1 : 0));
-    case PlistValue::Type::Integer:
-        // libplist keeps 64 bits and writes them signed.
-        return Node(plist_new_uint(static_cast<uint64_t>(value.toInteger())));
-    case PlistValue::Type::Real:
-        return Node(plist_new_real(value.toReal()));
-    case PlistValue::Type::String:
-        return Node(plist_new_string(toStorableUtf8(*value.asString()).c_str()));
-    case PlistValue::Type::Data: {
-        const std::string& bytes = *value.asData();
-        return Node(plist_new_data(bytes.data(), bytes.size()));
+        return false;
+    case PlistValue::Type::Array:
+        if (depth >= PlistValue::kMaxDepth) return false;
+        for (const PlistValue& item : *value.asArray())
+            if (!item.isNone() && !writable(item, depth + 1)) return false;
+        return true;
+    case PlistValue::Type::Dictionary:
+        if (depth >= PlistValue::kMaxDepth) return false;
+        for (const auto& [key, item] : *value.asDictionary())
+            if (!item.isNone() && !writable(item, depth + 1)) return false;
+        return true;
+    default:
+        return true;
     }
-    case PlistValue::Type::Array: {
-        if (depth >= PlistValue::kMaxDepth) return nullptr;
-        Node array(plist_new_array());
-        for (const PlistValue& item : *value.asArray()) {
-            if (item.isNone()) continue;
-            Node child = toNode(item, depth + 1);
-            if (!child) return nullptr;
-            plist_array_append_item(array.get(), child.release());
-        }
-        return array;
-    }
-    case PlistValue::Type::Dictionary: {
-        if (depth >= PlistValue::kMaxDepth) return nullptr;
-        Node dict(plist_new_dict());
-        for (const auto& [key, item] : *value.asDictionary()) {
-            if (item.isNone()) continue;
-            Node child = toNode(item, depth + 1);
-            if (!child) return nullptr;
-            plist_dict_set_item(dict.get(), toStorableUtf8(key).c_str(), child.release());
-        }
-        return dict;
-    }
-    }
-    return nullptr;
 }
+
+// Shortest text that reads back as the same double, whatever the locale.
+QString realText(double value) {
+    if (std::isnan(value)) return QStringLiteral("nan");
+    if (std::isinf(value)) return value > 0 ? QStringLiteral("+infinity") : QStringLiteral("-infinity");
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return QString::fromLatin1(buffer, static_cast<qsizetype>(result.ptr - buffer));
+}
+
+class Writer {
+  public:
+    explicit Writer(QByteArray* out) : xml_(out) {
+        xml_.setAutoFormatting(true);
+        xml_.setAutoFormattingIndent(-1); // one tab per level
+    }
+
+    void document(const PlistValue& value) {
+        xml_.writeStartDocument();
+        xml_.writeDTD(QStringLiteral("<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+                                     "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">"));
+        xml_.writeStartElement(QStringLiteral("plist"));
+        xml_.writeAttribute(QStringLiteral("version"), QStringLiteral("1.0"));
+        write(value);
+        xml_.writeEndElement();
+        xml_.writeEndDocument();
+    }
+
+  private:
+    void write(const PlistValue& value) {
+        switch (value.type()) {
+        case PlistValue::Type::None:
+            return;
+        case PlistValue::Type::Boolean:
+            xml_.writeEmptyElement(value.toBool() ? QStringLiteral("true") : QStringLiteral("false"));
+            return;
+        case PlistValue::Type::Integer:
+            xml_.writeTextElement(QStringLiteral("integer"), QString::number(value.toInteger()));
+            return;
+        case PlistValue::Type::Real:
+            xml_.writeTextElement(QStringLiteral("real"), realText(value.toReal()));
+            return;
+        case PlistValue::Type::String:
+            text(QStringLiteral("string"), *value.asString());
+            return;
+        case PlistValue::Type::Data: {
+            const std::string& bytes = *value.asData();
+            xml_.writeTextElement(
+                QStringLiteral("data"),
+                QString::fromLatin1(
+                    QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())).toBase64()));
+            return;
+        }
+        case PlistValue::Type::Array:
+            xml_.writeStartElement(QStringLiteral("array"));
+            for (const PlistValue& item : *value.asArray())
+                write(item);
+            xml_.writeEndElement();
+            return;
+        case PlistValue::Type::Dictionary:
+            xml_.writeStartElement(QStringLiteral("dict"));
+            for (const auto& [key, item] : *value.asDictionary()) {
+                if (item.isNone()) continue;
+                text(QStringLiteral("key"), key);
+                write(item);
+            }
+            xml_.writeEndElement();
+            return;
+        }
+    }
+
+    // Text XML can hold: malformed UTF-8, NUL and the other control characters XML 1.0 has
+    // no form for become U+FFFD. A carriage return is written as a reference, since a reader
+    // turns a literal one into a line feed.
+    void text(const QString& element, const std::string& raw) {
+        QString value = QString::fromUtf8(raw.data(), static_cast<qsizetype>(raw.size()));
+        for (QChar& c : value)
+            if (c.unicode() < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') c = QChar::ReplacementCharacter;
+        xml_.writeStartElement(element);
+        qsizetype from = 0;
+        for (qsizetype cr = value.indexOf(u'\r'); cr >= 0; cr = value.indexOf(u'\r', from)) {
+            if (cr > from) xml_.writeCharacters(value.mid(from, cr - from));
+            xml_.writeEntityReference(QStringLiteral("#13"));
+            from = cr + 1;
+        }
+        if (from < value.size() || value.isEmpty()) xml_.writeCharacters(value.mid(from));
+        xml_.writeEndElement();
+    }
+
+    QXmlStreamWriter xml_;
+};
 
 } // namespace
 
 std::string writePlistXml(const PlistValue& value) {
-    const Node root = toNode(value, 0);
-    if (!root) return {};
-    CLocaleScope cLocale;
-    char* xml = nullptr;
-    uint32_t length = 0;
-    plist_to_xml(root.get(), &xml, &length);
-    if (!xml) return {};
-    std::string text(xml, length);
-    plist_to_xml_free(xml);
-    return text;
+    if (!writable(value, 0)) return {};
+    QByteArray out;
+    Writer(&out).document(value);
+    return out.toStdString();
 }
 
 } // namespace velora

@@ -1,5 +1,5 @@
 #pragma once
-// Writes property-list values as XML text through libplist.
+// Writes property-list values as XML text (QXmlStreamWriter).
 
 #include <string>
 

@@ -188,7 +188,7 @@ void DesktopSession::activate(xcb_window_t w) {
     bool active = false;
     const bool recent = waitFor([&] {
         if (x_->activeWindow() != w) {
-            xdotool({"windowactivate", std::to_string(w)});
+            x_->activateWindow(w);  // timed, unlike xdotool's: marco and mutter complain of 0
             if (!waitFor([&] { return x_->activeWindow() == w; }, 2s)) return false;
         }
         active = true;

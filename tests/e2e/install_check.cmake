@@ -24,4 +24,14 @@ execute_process(COMMAND ${PREFIX}/bin/velora --version RESULT_VARIABLE result OU
 if(NOT result EQUAL 0 OR NOT version MATCHES "^velora ")
   message(FATAL_ERROR "the installed program does not run: ${result} ${version}")
 endif()
+# The options work without a display; a bad one is refused with status 2 and a pointer to --help.
+execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY ${PREFIX}/bin/velora --help
+  RESULT_VARIABLE result OUTPUT_VARIABLE usage)
+if(NOT result EQUAL 0 OR NOT usage MATCHES "--version")
+  message(FATAL_ERROR "velora --help: ${result} ${usage}")
+endif()
+execute_process(COMMAND ${PREFIX}/bin/velora --verbose RESULT_VARIABLE result ERROR_VARIABLE refusal)
+if(NOT result EQUAL 2 OR NOT refusal MATCHES "verbose.*velora --help")
+  message(FATAL_ERROR "velora --verbose: ${result} ${refusal}")
+endif()
 file(REMOVE_RECURSE ${PREFIX})

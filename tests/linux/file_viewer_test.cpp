@@ -2,7 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QEventLoop>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+#include <chrono>
+#include <future>
+#include <memory>
+#include <thread>
+
 #include "linux_test_support.h"
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 
 namespace velora {
@@ -10,13 +23,42 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-// dbus-send, xdg-open and gio are stand-ins that record how they were called.
+// A session bus of the test program's own (one per process: Qt keeps the first connection).
+QDBusConnection privateSessionBus() {
+    static test::TempDir dir;
+    static const std::filesystem::path socket = dir / "bus";
+    static const std::unique_ptr<test::ChildProcess> daemon = [] {
+        const std::string address = "unix:path=" + socket.string();
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
+        return test::ChildProcess::start({"dbus-daemon", "--session", "--nofork", "--address=" + address});
+    }();
+    for (int i = 0; i < 1000 && daemon && !std::filesystem::exists(socket); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return QDBusConnection::sessionBus();
+}
+
+// The file manager's side of the request.
+class StandInFileManager : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
+  public:
+    QStringList shown;
+  signals:
+    void asked();
+  public slots:
+    void ShowItems(const QStringList& uris, const QString&) {
+        shown += uris;
+        emit asked();
+    }
+};
+
+// xdg-open and gio are stand-ins that record how they were called.
 class FileViewerTest : public ::testing::Test {
-protected:
+  protected:
     FileViewerTest() {
         std::filesystem::create_directories(records);
         std::filesystem::create_directories(bin);
-        for (auto name : {"dbus-send", "xdg-open", "gio"})
+        for (auto name : {"xdg-open", "gio"})
             std::filesystem::create_symlink(test::recorderPath(), bin / name);
     }
 
@@ -26,36 +68,63 @@ protected:
         return run ? run->args : Args{"<never ran>"};
     }
 
+    // Serves the bus on this thread until the call made on another ends.
+    template <typename F> auto served(F call) {
+        auto result = std::async(std::launch::async, call);
+        while (result.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready)
+            QCoreApplication::processEvents();
+        return result.get();
+    }
+
+    // Serves the bus until the stand-in has been asked (ten seconds at most).
+    void serveUntilAsked() {
+        QEventLoop loop;
+        QObject::connect(&fileManager, &StandInFileManager::asked, &loop, &QEventLoop::quit);
+        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+        if (fileManager.shown.isEmpty()) loop.exec();
+    }
+
+    bool offerFileManager() {
+        return bus.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &fileManager,
+                                  QDBusConnection::ExportAllSlots) &&
+               bus.registerService(QStringLiteral("org.freedesktop.FileManager1"));
+    }
+
+    ~FileViewerTest() override {
+        bus.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));
+        bus.unregisterObject(QStringLiteral("/org/freedesktop/FileManager1"));
+    }
+
+    QDBusConnection bus = privateSessionBus(); // before PATH changes
     test::TempDir dir;
     std::filesystem::path records = dir / "records", bin = dir / "bin";
     test::ScopedEnv recorderDir{"VELORA_RECORDER_DIR", records.c_str()};
     test::ScopedEnv path{"PATH", bin.c_str()};
-    test::ScopedEnv fail{"VELORA_RECORDER_FAIL", nullptr};
+    StandInFileManager fileManager;
 };
 
-Args showItemsCall(const std::string& uri) {
-    return {"--session", "--print-reply", "--reply-timeout=5000", "--dest=org.freedesktop.FileManager1",
-            "/org/freedesktop/FileManager1", "org.freedesktop.FileManager1.ShowItems", "array:string:" + uri,
-            "string:"};
-}
-
 // The file manager over D-Bus, with the path as an encoded URI; the containing folder when
-// it does not answer.
+// none answers.
 TEST_F(FileViewerTest, RevealAsksTheFileManagerElseOpensTheFolder) {
-    ASSERT_TRUE(revealInFileViewerAndWait("/srv/some dir/100%\xc3\xa9,\"q\"?#1.txt"));
-    EXPECT_EQ(argsOf("dbus-send"),
-              showItemsCall("file:///srv/some%20dir/100%25%C3%A9%2C%22q%22%3F%231.txt"));
+    ASSERT_TRUE(bus.isConnected()) << "no private session bus (dbus-daemon)";
+    ASSERT_TRUE(offerFileManager());
+    ASSERT_TRUE(served([] { return revealInFileViewerAndWait("/srv/some dir/100%\xc3\xa9?#1.txt"); }));
+    EXPECT_EQ(fileManager.shown,
+              QStringList{QStringLiteral("file:///srv/some%20dir/100%25%C3%A9%3F%231.txt")});
     EXPECT_FALSE(std::filesystem::exists(records / "xdg-open.args"));
-    test::ScopedEnv failing("VELORA_RECORDER_FAIL", "dbus-send");
-    ASSERT_TRUE(revealInFileViewerAndWait("/srv/some dir/file.txt"));
+
+    bus.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));
+    ASSERT_TRUE(served([] { return revealInFileViewerAndWait("/srv/some dir/file.txt"); }));
     EXPECT_EQ(argsOf("xdg-open"), Args{"/srv/some dir"});
 }
 
-// Without waiting, on a thread of its own (so no environment changes follow in this test).
+// Without waiting, on a thread of its own.
 TEST_F(FileViewerTest, RevealReturnsAtOnceAndStillReachesTheFileManager) {
+    ASSERT_TRUE(offerFileManager());
     EXPECT_FALSE(revealInFileViewer(""));
     ASSERT_TRUE(revealInFileViewer("/srv/file.txt"));
-    EXPECT_EQ(argsOf("dbus-send"), showItemsCall("file:///srv/file.txt"));
+    serveUntilAsked();
+    EXPECT_EQ(fileManager.shown, QStringList{QStringLiteral("file:///srv/file.txt")});
 }
 
 // A relative name that looks like an option reaches the opener as an absolute path.
@@ -69,3 +138,5 @@ TEST_F(FileViewerTest, OpenFallsBackToGioWithAnAbsolutePath) {
 
 } // namespace
 } // namespace velora
+
+#include "file_viewer_test.moc"

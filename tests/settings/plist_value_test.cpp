@@ -38,7 +38,7 @@ PlistValue roundTrip(const PlistValue& v) { return parse(v.toXml()); }
 TEST(PlistXml, RoundTripsEveryTypeAndAnyText) {
     const PlistValue value(Dict{
         {"bool", true}, {"min", std::numeric_limits<int64_t>::min()}, {"tiny", 5e-324}, {"inf", -HUGE_VAL},
-        {"string", "a & b < c > \"q\" ]]> \t\r\n\r \x01\x7f \xF0\x9F\x98\x80"},
+        {"string", "a & b < c > \"q\" ]]> \t\r\n\r \x7f \xF0\x9F\x98\x80"},
         {"data", PlistValue::data(std::string("\0\1\2\xFF hello", 10))},
         {"array", Array{1, "two", Array{}, Dict{}}}, {"nested", Dict{{"k e y <&>", Dict{{"", "empty key"}}}}},
     });
@@ -46,8 +46,8 @@ TEST(PlistXml, RoundTripsEveryTypeAndAnyText) {
     EXPECT_TRUE(std::isnan(roundTrip(PlistValue(std::nan(""))).toReal()));
 
     // Text no XML can hold is repaired; nothing, which has no form, is left out of containers.
-    EXPECT_EQ(roundTrip(PlistValue(Dict{{std::string("k\xFF", 2), std::string("a\0b\xC3", 4)}})),
-              PlistValue(Dict{{"k\xEF\xBF\xBD", "a\xEF\xBF\xBD" "b\xEF\xBF\xBD"}}));
+    EXPECT_EQ(roundTrip(PlistValue(Dict{{std::string("k\xFF", 2), std::string("a\0b\xC3\x01", 5)}})),
+              PlistValue(Dict{{"k\xEF\xBF\xBD", "a\xEF\xBF\xBD" "b\xEF\xBF\xBD\xEF\xBF\xBD"}}));
     EXPECT_EQ(roundTrip(PlistValue(Dict{{"a", Array{1, PlistValue(), 2}}, {"b", PlistValue()}})),
               PlistValue(Dict{{"a", Array{1, 2}}}));
 }
@@ -60,6 +60,10 @@ TEST(PlistXml, ReadsWhatOtherWritersProduce) {
          PlistValue("A\xE2\x8C\x98&<raw>&amp;")},
         // Dates read as seconds since 2001-01-01 UTC.
         {doc("<date>2024-02-29T12:00:00Z</date>"), PlistValue(730900800.0)},
+        // Control characters stored raw by older writers read as U+FFFD; the declared encoding
+        // does not matter, the text is UTF-8.
+        {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><string>\x01\xC3\xA9</string>",
+         PlistValue("\xEF\xBF\xBD\xC3\xA9")},
     };
     for (const auto& [xml, value] : cases) EXPECT_EQ(parse(xml), value) << xml;
 }

@@ -117,6 +117,7 @@ public:
     void orderOut() override {
         visible = false;
         ++orderOuts;
+        if (onOrderOut) onOrderOut();
     }
     bool isVisible() const override { return visible; }
     void setAlphaValue(double a) override { alpha = a; }
@@ -132,6 +133,7 @@ public:
     int centeredOn = -1;
     int orderFronts = 0;
     int orderOuts = 0;
+    std::function<void()> onOrderOut;  // runs as the window goes, to see what came before
 };
 
 } // namespace velora::test

@@ -50,6 +50,15 @@ TEST_F(DesktopCacheTest, FrontToBackFollowsTheServersStackingAndPutsTheActiveFir
     EXPECT_EQ(cache.clientsFrontFirst()[2].window, 20u);
 }
 
+// A tiling manager (i3) focuses without restacking: after the active application, the one
+// active before comes next, whatever the stacking says.
+TEST_F(DesktopCacheTest, FrontToBackFollowsRecencyBeforeTheStacking) {
+    cache.insertClient(client(30, 300));
+    cache.setActive(10);
+    cache.setActive(30);  // 21 (pid 200) stays on top of 10 all along
+    EXPECT_EQ(cache.pidsFrontToBack(), (std::vector<pid_t>{300, 100, 200}));
+}
+
 TEST_F(DesktopCacheTest, AWindowRefusingTheFocusCountsAsActiveUntilTheManagerMovesOn) {
     cache.setActive(10);
     cache.noteActivationRequest(20, false);
@@ -58,9 +67,15 @@ TEST_F(DesktopCacheTest, AWindowRefusingTheFocusCountsAsActiveUntilTheManagerMov
     EXPECT_EQ(cache.activeWindow(), 20u);
     cache.setActive(21);
     EXPECT_EQ(cache.activeWindow(), 21u);
-    // A request for a window that takes the focus waits for the manager's word.
+    // A request for a window that takes the focus stands until the manager reports it:
+    // what the manager reports meanwhile stems from before the request (a focus following
+    // the mouse as the panel goes) and is not taken for recent use.
     cache.noteActivationRequest(10, true);
-    EXPECT_EQ(cache.activeWindow(), 21u);
+    cache.setActive(20);
+    EXPECT_EQ(cache.activeWindow(), 10u);
+    cache.setActive(10);
+    EXPECT_EQ(cache.pidsFrontToBack(), (std::vector<pid_t>{100, 200}));
+    EXPECT_EQ(cache.mostRecentWindowOf(200), 21u) << "the window active only before the request counts as recent";
 }
 
 TEST_F(DesktopCacheTest, AnInstantWithoutAnActiveWindowKeepsThePreviousOne) {

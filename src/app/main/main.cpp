@@ -1,23 +1,30 @@
 // velora: keyboard-driven window and application switcher.
 //
-// The program picks its desktop once (the X server named by DISPLAY), brings the Qt main
-// thread, HTTP and the XDG autostart entries, installs them as the platform and starts the
-// application controller. A second start on the same display reaches the running program
-// (which may show its preferences) and ends with 0.
+// The program picks its desktop once: a Wayland session (WAYLAND_DISPLAY) on a compositor
+// the Wayland backend supports, else the X server named by DISPLAY. A Wayland session on any
+// other compositor (GNOME, KDE Plasma) ends the program with a message: through Xwayland it
+// would see only X11 clients and get its keys only while one of them has the focus. It
+// brings the Qt main thread, HTTP and the XDG autostart entries, installs them as the
+// platform and starts the application controller. A second start on the same display reaches
+// the running program (which may show its preferences) and ends with 0.
 //
 // SIGTERM, SIGINT and SIGHUP end it like "Quit".
-// Exit codes: 0 normal end (also a second start that reached the first), 1 no desktop, the
-// X server lost, or no accessibility access (also after "Quit" in the permission alert),
-// 2 a bad option.
+// Exit codes: 0 normal end (also a second start that reached the first), 1 no desktop, an
+// unsupported Wayland compositor, the X server or the compositor lost, or no accessibility
+// access (also after "Quit" in the permission alert), 2 a bad option.
 #include <unistd.h>
 
 #include <QApplication>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QMetaObject>
+#include <QStringList>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/announcements.h"
@@ -36,19 +43,26 @@
 #ifdef VELORA_WITH_X11
 #include "platform/x11/x11_desktop.h"
 #endif
+#ifdef VELORA_WITH_WAYLAND
+#include "platform/wayland/wayland_desktop.h"
+#endif
 
 namespace {
 
 void printUsage() {
     std::printf(
         "Usage: velora [OPTION]\n"
-        "Keyboard-driven window and application switcher for X11 desktops.\n"
+        "Keyboard-driven window and application switcher for X11 desktops and sway.\n"
         "\n"
         "Hold the modifier and press the hot key to cycle through applications (Super-Tab),\n"
         "all windows (Alt-Tab) or the active application's windows (Alt-`).\n"
         "\n"
         "  --help       show this help and exit\n"
         "  --version    show the version and exit\n"
+        "\n"
+        "On Wayland, velora works on sway (through its IPC; see the documentation for\n"
+        "Hyprland, niri, labwc, river and wayfire); GNOME and KDE Plasma on Wayland are not\n"
+        "supported: log in to their X11 session instead.\n"
         "\n"
         "Settings live in $XDG_CONFIG_HOME/velora/defaults.plist and are edited in the\n"
         "preferences window (status icon menu, or start velora again while it runs).\n");
@@ -63,12 +77,11 @@ void printUsage() {
     ::_exit(code);
 }
 
-#ifdef VELORA_WITH_X11
-// The end of the X server is noticed twice: by the desktop's event loop, on its own thread,
-// and by Qt's connection, which calls exit(1) on the main thread. Whichever comes first, the
-// user reads one line about it and the settings are written out before the process ends.
+// The end of the desktop is noticed twice: by the desktop's event thread, and (on X11) by Qt's
+// connection, which calls exit(1) on the main thread. Whichever comes first, the user reads
+// one line about it and the settings are written out before the process ends.
 std::atomic<bool> lossReported{false};
-velora::X11Desktop* watchedDesktop = nullptr;
+std::function<bool()> desktopGone;  // true when exit() came from the desktop's end
 
 void reportLoss(const std::string& message) {
     if (lossReported.exchange(true)) return;
@@ -77,41 +90,72 @@ void reportLoss(const std::string& message) {
 }
 
 // Registered with atexit once the desktop is open: only exit() from elsewhere gets here.
-void endIfTheServerIsGone() {
-    if (!watchedDesktop) return;
-    // Qt may see the end first; the desktop's loop needs a moment to see it too.
-    if (watchedDesktop->isConnected() && watchedDesktop->sync(1.0)) return;  // some other exit
-    const char* display = std::getenv("DISPLAY");
-    reportLoss(std::string("lost the connection to the X display ") + (display ? display : ""));
-    finish(1);
+void endIfTheDesktopIsGone() {
+    if (desktopGone && desktopGone()) finish(1);
 }
-#endif
+
+constexpr const char* kWhereVeloraWorks =
+    "velora works on X11 desktops and on Wayland with sway; GNOME and KDE Plasma on Wayland "
+    "are not supported (log in to their X11 session instead)";
+
+bool isSet(const char* value) { return value && *value; }
+
+// The options: --help and --version end the program at once (0), anything else is a bad
+// option (2). Read before Qt starts, so that they work without a display.
+std::optional<int> handleOptions(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    parser.addOption(help);
+    parser.addOption(version);
+    const bool parsed = parser.parse(arguments);
+    if (!parsed || !parser.positionalArguments().isEmpty()) {
+        const QString what = parsed ? QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first())
+                                    : parser.errorText();
+        std::fprintf(stderr, "velora: %s\nTry 'velora --help'.\n", qPrintable(what));
+        return 2;
+    }
+    if (parser.isSet(help)) {
+        printUsage();
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::printf("velora %s\n", VELORA_VERSION);
+        return 0;
+    }
+    return std::nullopt;
+}
 
 } // namespace
 
 int main(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            printUsage();
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("velora %s\n", VELORA_VERSION);
-            return 0;
-        }
-        std::fprintf(stderr, "velora: unknown option '%s'\nTry 'velora --help'.\n", argv[i]);
-        return 2;
-    }
+    if (const std::optional<int> code = handleOptions(argc, argv)) return *code;
 
     const char* display = std::getenv("DISPLAY");
-    if (!display || !*display) {
-        std::fprintf(stderr, "velora: no X display (DISPLAY is not set); velora needs an X11 desktop\n");
+    const char* waylandDisplay = std::getenv("WAYLAND_DISPLAY");
+    const bool onWayland = isSet(waylandDisplay);
+#ifndef VELORA_WITH_WAYLAND
+    if (onWayland) {
+        std::fprintf(stderr, "velora: this build has no Wayland backend; %s\n", kWhereVeloraWorks);
+        return 1;
+    }
+#endif
+    if (!onWayland && !isSet(display)) {
+        std::fprintf(stderr, "velora: no desktop (neither WAYLAND_DISPLAY nor DISPLAY is set); %s\n", kWhereVeloraWorks);
         return 1;
     }
 #ifndef VELORA_WITH_X11
-    std::fprintf(stderr, "velora: this build has no X11 desktop backend; no desktop is available\n");
-    return 1;
-#else
+    if (!onWayland) {
+        std::fprintf(stderr, "velora: this build has no X11 desktop backend; no desktop is available\n");
+        return 1;
+    }
+#endif
+    // Qt's own windows cannot yet be placed as the switcher needs them on Wayland (the panel
+    // would become an ordinary tiled window that takes the focus): there Qt draws off screen.
+    if (onWayland && !isSet(std::getenv("QT_QPA_PLATFORM"))) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("velora"));
     QApplication::setApplicationDisplayName(QStringLiteral("Velora"));
@@ -119,26 +163,67 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("velora"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    velora::SingleInstance instance(velora::SingleInstance::socketName(QString::fromLocal8Bit(display)));
+    velora::SingleInstance instance(velora::SingleInstance::socketName(
+        onWayland ? QStringLiteral("wayland-") + QString::fromLocal8Bit(waylandDisplay) : QString::fromLocal8Bit(display)));
     if (instance.notifyRunningInstance()) return 0;
 
     velora::QtMainThread mainThread;
     std::string error;
-    std::unique_ptr<velora::X11Desktop> desktop = velora::X11Desktop::open(mainThread, error);
-    if (!desktop) {
-        std::fprintf(stderr, "velora: %s\n", error.c_str());
-        return 1;
-    }
-    desktop->setConnectionLostHandler([&mainThread](const std::string& message) {
-        reportLoss(message);
-        mainThread.performAsync([] { QCoreApplication::exit(1); });
-    });
-    velora::UserDefaults::standard();  // made before the handler, so it outlives the handler's run
-    watchedDesktop = desktop.get();
-    std::atexit(endIfTheServerIsGone);
+    velora::Platform ports;
     velora::CurlHttp http;
     velora::XdgAutostart loginItems;
-    const velora::Platform ports = desktop->platform(&http, &loginItems);
+    std::function<void()> shutdownDesktop;
+    auto onLoss = [&mainThread](const std::string& message) {
+        reportLoss(message);
+        mainThread.performAsync([] { QCoreApplication::exit(1); });
+    };
+#ifdef VELORA_WITH_WAYLAND
+    std::unique_ptr<velora::WaylandDesktop> wayland;
+    if (onWayland) {
+        velora::WaylandDesktop::Failure failure = velora::WaylandDesktop::Failure::None;
+        wayland = velora::WaylandDesktop::open(mainThread, failure, error);
+        if (!wayland) {
+            if (failure == velora::WaylandDesktop::Failure::Unsupported)
+                std::fprintf(stderr, "velora: %s; %s\n", error.c_str(), kWhereVeloraWorks);
+            else
+                std::fprintf(stderr, "velora: %s\n", error.c_str());
+            return 1;
+        }
+        wayland->setConnectionLostHandler(onLoss);
+        velora::UserDefaults::standard();  // made before the handler, so it outlives the handler's run
+        desktopGone = [desktop = wayland.get()] {
+            if (desktop->isConnected()) return false;
+            reportLoss("lost the connection to the Wayland compositor");
+            return true;
+        };
+        std::atexit(endIfTheDesktopIsGone);
+        ports = wayland->platform(&http, &loginItems);
+        shutdownDesktop = [desktop = wayland.get()] { desktop->shutdown(); };
+        wayland->start();
+    }
+#endif
+#ifdef VELORA_WITH_X11
+    std::unique_ptr<velora::X11Desktop> desktop;
+    if (!onWayland) {
+        desktop = velora::X11Desktop::open(mainThread, error);
+        if (!desktop) {
+            std::fprintf(stderr, "velora: %s\n", error.c_str());
+            return 1;
+        }
+        desktop->setConnectionLostHandler(onLoss);
+        velora::UserDefaults::standard();  // made before the handler, so it outlives the handler's run
+        desktopGone = [x11 = desktop.get()] {
+            // Qt may see the end first; the desktop's loop needs a moment to see it too.
+            if (x11->isConnected() && x11->sync(1.0)) return false;  // some other exit
+            const char* name = std::getenv("DISPLAY");
+            reportLoss(std::string("lost the connection to the X display ") + (name ? name : ""));
+            return true;
+        };
+        std::atexit(endIfTheDesktopIsGone);
+        ports = desktop->platform(&http, &loginItems);
+        shutdownDesktop = [x11 = desktop.get()] { x11->shutdown(); };
+    }
+#endif
     velora::installPlatform(&ports);
 
     // The panel's window and view, loaded once for the life of the process.
@@ -165,7 +250,6 @@ int main(int argc, char** argv) {
     code = QApplication::exec();
     controller.applicationWillTerminate();
     mainThread.shutdown();
-    desktop->shutdown();
+    shutdownDesktop();
     finish(code);
-#endif
 }

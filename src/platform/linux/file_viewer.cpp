@@ -1,5 +1,10 @@
 #include "platform/linux/file_viewer.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QStringList>
+#include <QUrl>
+
 #include <filesystem>
 #include <system_error>
 #include <thread>
@@ -12,9 +17,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// dbus-send gives up after this; the wait for it a little later.
+// A file manager that is not running is started by the bus first; it gets this long.
 constexpr int kReplyTimeoutMs = 5000;
-constexpr double kWaitSeconds = 6.0;
 
 std::string absolutePath(const std::string& path) {
     std::error_code ec;
@@ -23,13 +27,14 @@ std::string absolutePath(const std::string& path) {
 }
 
 bool showItemsOverDBus(const std::string& absolute) {
-    auto status = runAndWait({"dbus-send", "--session", "--print-reply",
-                              "--reply-timeout=" + std::to_string(kReplyTimeoutMs),
-                              "--dest=org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
-                              "org.freedesktop.FileManager1.ShowItems", "array:string:" + fileUri(absolute),
-                              "string:"},
-                             kWaitSeconds);
-    return status == 0;
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) return false;
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+    const QString uri = QUrl::fromLocalFile(QString::fromStdString(absolute)).toString(QUrl::FullyEncoded);
+    call << QStringList{uri} << QString();
+    return bus.call(call, QDBus::Block, kReplyTimeoutMs).type() == QDBusMessage::ReplyMessage;
 }
 
 std::string containingFolder(const std::string& absolute) {
@@ -38,23 +43,6 @@ std::string containingFolder(const std::string& absolute) {
 }
 
 } // namespace
-
-std::string fileUri(const std::string& absolutePath) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string uri = "file://";
-    for (unsigned char c : absolutePath) {
-        bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-                     c == '.' || c == '_' || c == '~' || c == '/';
-        if (plain) {
-            uri += char(c);
-        } else {
-            uri += '%';
-            uri += hex[c >> 4];
-            uri += hex[c & 0xF];
-        }
-    }
-    return uri;
-}
 
 bool revealInFileViewerAndWait(const std::string& path) {
     std::string absolute = absolutePath(path);
@@ -69,7 +57,7 @@ bool revealInFileViewer(const std::string& path) {
         std::thread([path] { revealInFileViewerAndWait(path); }).detach();
         return true;
     } catch (const std::system_error&) {
-        return false;  // no thread to be had
+        return false; // no thread to be had
     }
 }
 

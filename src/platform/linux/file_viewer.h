@@ -1,12 +1,10 @@
 #pragma once
 // Showing files in the desktop's file viewer and opening them with their default
-// application, through the freedesktop programs (never a shell).
+// application, through the freedesktop interfaces (never a shell).
 //
-// Revealing asks the file manager over D-Bus (org.freedesktop.FileManager1.ShowItems, sent
-// with dbus-send) to show the item selected; when no file manager answers, it opens the
-// containing folder instead. dbus-send is used rather than a D-Bus library so that the
-// program needs no bus connection of its own; it is run as a child and waited for, since
-// only its exit status tells whether a file manager took the request.
+// Revealing asks the file manager over the session bus (org.freedesktop.FileManager1.ShowItems)
+// to show the item selected; when no file manager answers, it opens the containing folder
+// instead.
 
 #include <string>
 
@@ -23,9 +21,5 @@ bool revealInFileViewerAndWait(const std::string& path);
 // Opens the file with the desktop's default application (xdg-open, else gio open). True
 // when the opener started.
 bool openWithDefaultApplication(const std::string& path);
-
-// file:// URI of an absolute path: every byte except unreserved characters and '/' is
-// percent-encoded (also ',' which would split a dbus-send array).
-std::string fileUri(const std::string& absolutePath);
 
 } // namespace velora

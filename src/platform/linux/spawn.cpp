@@ -6,10 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <thread>
 
 extern char** environ;
 
@@ -21,7 +18,7 @@ namespace {
 // multi-threaded process only makes the spawn call itself (which allocates nothing).
 class SpawnPlan {
 public:
-    SpawnPlan(const std::vector<std::string>& argv, bool quiet) {
+    explicit SpawnPlan(const std::vector<std::string>& argv) {
         if (argv.empty() || argv[0].empty()) return;
         for (const auto& arg : argv) {
             if (arg.find('\0') != std::string::npos) return;
@@ -33,10 +30,6 @@ public:
         posix_spawnattr_init(&attributes_);
         initialised_ = true;
         bool ok = posix_spawn_file_actions_addopen(&actions_, 0, "/dev/null", O_RDONLY, 0) == 0;
-        if (quiet) {
-            ok = ok && posix_spawn_file_actions_addopen(&actions_, 1, "/dev/null", O_WRONLY, 0) == 0;
-            ok = ok && posix_spawn_file_actions_adddup2(&actions_, 1, 2) == 0;
-        }
         ok = ok && posix_spawn_file_actions_addclosefrom_np(&actions_, 3) == 0;
 
         sigset_t none, all;
@@ -44,8 +37,7 @@ public:
         sigfillset(&all);
         ok = ok && posix_spawnattr_setsigmask(&attributes_, &none) == 0;
         ok = ok && posix_spawnattr_setsigdefault(&attributes_, &all) == 0;
-        short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
-        if (!quiet) flags |= POSIX_SPAWN_SETSID;
+        const short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID;
         ok = ok && posix_spawnattr_setflags(&attributes_, flags) == 0;
         valid_ = ok;
     }
@@ -88,7 +80,7 @@ pid_t waitForChild(pid_t pid, int* status, int options) {
 // is re-parented (to init or the session's sub-reaper) and never becomes our zombie. The
 // intermediate reports the spawn result through a pipe.
 bool spawnDetached(const std::vector<std::string>& argv) {
-    SpawnPlan plan(argv, false);
+    SpawnPlan plan(argv);
     if (!plan.valid()) return false;
 
     int report[2];
@@ -116,33 +108,6 @@ bool spawnDetached(const std::vector<std::string>& argv) {
     ::close(report[0]);
     waitForChild(intermediate, nullptr, 0);
     return got == ssize_t(sizeof error) && error == 0;
-}
-
-std::optional<int> runAndWait(const std::vector<std::string>& argv, double timeoutSeconds) {
-    SpawnPlan plan(argv, true);
-    if (!plan.valid()) return std::nullopt;
-    pid_t pid;
-    if (plan.spawn(&pid) != 0) return std::nullopt;
-
-    using Clock = std::chrono::steady_clock;
-    auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                       std::chrono::duration<double>(timeoutSeconds > 0.0 ? std::min(timeoutSeconds, 1.0e6) : 0.0));
-    auto pause = std::chrono::milliseconds(2);
-    int status = 0;
-    for (;;) {
-        pid_t r = waitForChild(pid, &status, WNOHANG);
-        if (r == pid) break;
-        if (r < 0) return std::nullopt;
-        if (Clock::now() >= deadline) {
-            ::kill(pid, SIGKILL);
-            waitForChild(pid, &status, 0);
-            return std::nullopt;
-        }
-        std::this_thread::sleep_for(pause);
-        pause = std::min(pause * 2, std::chrono::milliseconds(50));
-    }
-    if (!WIFEXITED(status)) return std::nullopt;
-    return WEXITSTATUS(status);
 }
 
 } // namespace velora

@@ -8,7 +8,6 @@
 // The child starts with stdin on /dev/null, no file descriptors of ours beyond 0-2, every
 // signal at its default action and none blocked.
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,10 +17,5 @@ namespace velora {
 // zombie left behind), with our stdout and stderr. False when it cannot be started (not
 // found, not executable, empty argv).
 bool spawnDetached(const std::vector<std::string>& argv);
-
-// Runs the program as our child with stdin, stdout and stderr on /dev/null and waits for it.
-// Its exit status; none when it cannot be started, is killed by a signal, or is still
-// running after the time-out (it is then killed).
-std::optional<int> runAndWait(const std::vector<std::string>& argv, double timeoutSeconds);
 
 } // namespace velora

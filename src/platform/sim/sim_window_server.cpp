@@ -78,6 +78,14 @@ public:
         }
     }
 
+    // The simulated server takes a window off at once; the call is recorded, so that tests
+    // see where it came among the requests.
+    bool waitUntilOffScreen(uint32_t number, double) override {
+        std::lock_guard lock(s_.mutex);
+        s_.record("offScreen", 0, number);
+        return true;
+    }
+
 private:
     SimDesktop::State& s_;
 };

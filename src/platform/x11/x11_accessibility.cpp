@@ -257,7 +257,7 @@ AXError X11Accessibility::getPid(const AXElement& e, pid_t& out) {
 
 std::shared_ptr<AXObserver> X11Accessibility::createObserver(pid_t pid, AXObserverCallback callback) {
     if (!x_->cache.hasPid(pid)) return nullptr;
-    auto observer = std::make_shared<X11Observer>(pid, std::move(callback));
+    auto observer = std::make_shared<DesktopObserver>(pid, std::move(callback));
     x_->notifier->addObserver(observer);
     return observer;
 }

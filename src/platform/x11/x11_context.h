@@ -20,9 +20,10 @@
 #include "platform/x11/x11_event_tap.h"
 #include "platform/x11/x11_key_grabs.h"
 #include "platform/x11/x11_keyboard.h"
-#include "platform/x11/x11_notifier.h"
+#include "platform/linux/desktop_notifier.h"
 #include "platform/x11/x11_pictures.h"
 #include "platform/x11/x11_responsiveness.h"
+#include "platform/x11/x11_unmap_watch.h"
 #include "platform/x11/x11_window_actions.h"
 
 namespace velora::x11 {
@@ -70,8 +71,9 @@ struct X11Context {
     KeyGrabs grabs;
     TapHub taps;
     Pictures pictures;
-    std::shared_ptr<Notifier> notifier;
+    std::shared_ptr<DesktopNotifier> notifier;
     AppRegistry apps;
+    UnmapWatch unmaps;
     std::atomic<bool> lost{false};
 
     // The windows of the process that answer pings.

@@ -46,8 +46,16 @@ RootState DesktopCache::root() const {
     return root_;
 }
 
+bool DesktopCache::requestPendsLocked() const {
+    return requestPending_ && clients_.count(requested_) && now_() - requestedAt_ < kRequestStandsSeconds;
+}
+
 xcb_window_t DesktopCache::activeLocked() const {
     if (focuslessActive_ != kNoWindow && clients_.count(focuslessActive_)) return focuslessActive_;
+    // Until the manager has done what this program asked, what it reports meanwhile stems
+    // from before the request (a focus that follows the mouse, moved as the panel went):
+    // it is neither the active window nor a recent one.
+    if (requestPendsLocked()) return requested_;
     if (root_.active == kNoWindow && activeBeforeZero_ != kNoWindow && clients_.count(activeBeforeZero_) &&
         now_() - zeroSince_ < kZeroGraceSeconds)
         return activeBeforeZero_;
@@ -118,6 +126,13 @@ std::vector<ClientInfo> DesktopCache::clientsOf(pid_t pid) const {
 xcb_window_t DesktopCache::mostRecentWindowOf(pid_t pid) const {
     std::lock_guard lock(mutex_);
     if (pid <= 0) return kNoWindow;
+    // A window of the process this program has just asked to activate stands, even when the
+    // manager reports another one meanwhile: that report may stem from before the request (a
+    // focus that follows the mouse, moved as the panel went away).
+    if (auto it = clients_.find(requested_); it != clients_.end() && it->second.pid == pid &&
+                                             now_() - requestedAt_ < kRequestStandsSeconds &&
+                                             !minimizedLocked(it->second))
+        return requested_;
     std::vector<xcb_window_t> candidates;
     for (xcb_window_t w : recency_)
         if (auto it = clients_.find(w); it != clients_.end() && it->second.pid == pid) candidates.push_back(w);
@@ -139,6 +154,10 @@ std::vector<pid_t> DesktopCache::pidsFrontToBack() const {
         if (pid > 0 && std::find(out.begin(), out.end(), pid) == out.end()) out.push_back(pid);
     };
     if (auto it = clients_.find(activeLocked()); it != clients_.end()) add(it->second.pid);
+    // Then by their last active window: tiling managers (i3) do not restack on focus, so the
+    // stacking order says nothing of use there. Applications never active follow it.
+    for (xcb_window_t w : recency_)
+        if (auto it = clients_.find(w); it != clients_.end()) add(it->second.pid);
     for (xcb_window_t w : frontFirstLocked()) add(clients_.at(w).pid);
     return out;
 }
@@ -195,6 +214,9 @@ void DesktopCache::noteActivationRequest(xcb_window_t window, bool takesFocus) {
     std::lock_guard lock(mutex_);
     if (!clients_.count(window)) return;
     touchLocked(window);
+    requested_ = window;
+    requestedAt_ = now_();
+    requestPending_ = takesFocus && root_.active != window;
     focuslessActive_ = takesFocus ? kNoWindow : window;
     noteFocusLocked();
 }
@@ -237,7 +259,8 @@ void DesktopCache::setActive(xcb_window_t window) {
         activeBeforeZero_ = kNoWindow;
     }
     root_.active = window;
-    if (clients_.count(window)) touchLocked(window);
+    if (window == requested_) requestPending_ = false;
+    if (clients_.count(window) && !requestPendsLocked()) touchLocked(window);
     noteFocusLocked();
 }
 

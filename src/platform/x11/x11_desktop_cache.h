@@ -63,7 +63,8 @@ public:
     // The window of the process that was active last (by the manager's word or this
     // program's request), else its frontmost; a window that is not minimised is preferred.
     xcb_window_t mostRecentWindowOf(pid_t pid) const;
-    // Owners of managed windows: the active one first, then by their front window.
+    // Owners of managed windows: the active one first, then by their last active window,
+    // then by their front window.
     std::vector<pid_t> pidsFrontToBack() const;
     // Owners of managed windows in the order they were first seen.
     std::vector<pid_t> pidsInDiscoveryOrder() const;
@@ -110,6 +111,9 @@ public:
     void clear();
 
     static constexpr double kZeroGraceSeconds = 0.25;
+    // How long this program's own activation request names an application's most recent
+    // window, and, until the manager reports it active, the active window.
+    static constexpr double kRequestStandsSeconds = 1.0;
     // Destroyed windows remembered.
     static constexpr std::size_t kRememberedDestroyed = 512;
 
@@ -117,6 +121,7 @@ private:
     std::vector<xcb_window_t> frontFirstLocked() const;
     xcb_window_t activeLocked() const;
     void touchLocked(xcb_window_t window);
+    bool requestPendsLocked() const;
     bool minimizedLocked(const ClientInfo& info) const;
     // Counts a change of the active window or its owner since the last call.
     void noteFocusLocked();
@@ -134,6 +139,9 @@ private:
     xcb_window_t focuslessActive_ = kNoWindow;
     xcb_window_t activeBeforeZero_ = kNoWindow;  // what was active when the property became 0
     double zeroSince_ = 0;
+    xcb_window_t requested_ = kNoWindow;  // this program's last activation request, and when
+    double requestedAt_ = 0;
+    bool requestPending_ = false;  // not yet reported active by the manager
     std::map<pid_t, std::vector<xcb_window_t>> hidden_;
     uint64_t nextDiscovery_ = 0;
     xcb_window_t focusSeen_ = kNoWindow;

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <set>
 
-#include "platform/x11/x11_app_identity.h"
+#include "platform/linux/app_identity.h"
 #include "platform/x11/x11_properties.h"
 #include "platform/x11/x11_running_application.h"
 
@@ -33,7 +33,8 @@ void EventLoop::selectInput() {
             xcb_input_event_mask_t head;
             uint32_t mask;
         } select{{XCB_INPUT_DEVICE_ALL_MASTER, 1},
-                 XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE};
+                 XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE |
+                     XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS};
         xcb_input_xi_select_events(x_.c, x_.root, 1, &select.head);
     }
     xcb_flush(x_.c);
@@ -129,6 +130,7 @@ void EventLoop::connectionLost() {
     x_.lost.store(true);
     x_.taps.shutdown();
     x_.responsiveness.shutdown();
+    x_.unmaps.shutdown();
     x_.notifier->stop();
     x_.cache.clear();
     x_.apps.clear();
@@ -173,6 +175,7 @@ void EventLoop::handle(const xcb_generic_event_t* event) {
         if (e->event == x_.root) {
             x_.cache.rootChildGone(e->window);
             x_.cache.erasePopUp(e->window);
+            x_.unmaps.seen();
         }
         x_.pictures.gone(e->window);
         if (x_.cache.isClient(e->window)) {
@@ -183,8 +186,10 @@ void EventLoop::handle(const xcb_generic_event_t* event) {
     }
     case XCB_UNMAP_NOTIFY: {
         const auto* e = reinterpret_cast<const xcb_unmap_notify_event_t*>(event);
-        if (e->event == x_.root) x_.cache.erasePopUp(e->window);
-        else if (e->event == e->window) x_.pictures.hidden(e->window);  // a client
+        if (e->event == x_.root) {
+            x_.cache.erasePopUp(e->window);
+            x_.unmaps.seen();
+        } else if (e->event == e->window) x_.pictures.hidden(e->window);  // a client
         return;
     }
     case XCB_MAP_NOTIFY: {
@@ -322,8 +327,13 @@ void EventLoop::addClient(xcb_window_t window) {
     // The application exists before its window shows in the cache, so that whoever finds
     // the window also finds its application.
     if (pid > 0 && !x_.apps.find(pid)) {
-        x_.apps.insert(pid, std::make_shared<X11RunningApplication>(
-                                context_, pid, identifyApplication(info.instance, info.className)));
+        auto app = std::make_shared<X11RunningApplication>(context_, pid,
+                                                           identifyApplication(info.instance, info.className));
+        // The theme icon is looked up ahead, on the main thread, for whoever asks later.
+        x_.mainThread.performAsync([weak = std::weak_ptr<X11RunningApplication>(app)] {
+            if (auto live = weak.lock()) live->resolveThemeIcon();
+        });
+        x_.apps.insert(pid, std::move(app));
         x_.notifier->applicationLaunched(pid);
     }
     x_.cache.insertClient(std::move(info));
@@ -385,11 +395,20 @@ void EventLoop::readExistingRootChildren() {
 
 void EventLoop::deliver(const std::vector<KeyEvent>& events) { x_.taps.deliver(events); }
 
-void EventLoop::onKey(bool press, uint8_t keycode, uint32_t time) { deliver(tracker_.key(press, keycode, time)); }
+void EventLoop::onKey(bool press, uint8_t keycode, uint32_t time) {
+    // Before the tap hears of it: whatever the key causes carries its time.
+    x_.actions.noteUserTime(time);
+    deliver(tracker_.key(press, keycode, time));
+}
 
 void EventLoop::onGeneric(const xcb_generic_event_t* event) {
     const auto* ge = reinterpret_cast<const xcb_ge_generic_event_t*>(event);
     if (!x_.hasXInput || ge->extension != x_.xinputOpcode) return;
+    if (ge->event_type == XCB_INPUT_RAW_BUTTON_PRESS) {
+        // A click (on the panel, say) is the user's action too.
+        x_.actions.noteUserTime(reinterpret_cast<const xcb_input_raw_button_press_event_t*>(event)->time);
+        return;
+    }
     if (ge->event_type != XCB_INPUT_RAW_KEY_PRESS && ge->event_type != XCB_INPUT_RAW_KEY_RELEASE) return;
     const auto* raw = reinterpret_cast<const xcb_input_raw_key_press_event_t*>(event);
     if (raw->detail > 255) return;
@@ -402,6 +421,7 @@ void EventLoop::onXkb(const xcb_generic_event_t* event) {
     case XCB_XKB_STATE_NOTIFY: {
         const auto* e = reinterpret_cast<const xcb_xkb_state_notify_event_t*>(event);
         x_.keyboard.setLayoutIndex(e->group);
+        x_.actions.noteUserTime(e->time);
         deliver(tracker_.modifierState(e->mods, e->keycode));
         return;
     }

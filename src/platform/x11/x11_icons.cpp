@@ -1,11 +1,7 @@
 #include "platform/x11/x11_icons.h"
 
 #include <QImage>
-#include <QImageReader>
 #include <algorithm>
-#include <filesystem>
-
-#include "platform/linux/xdg_dirs.h"
 
 namespace velora::x11 {
 
@@ -19,12 +15,6 @@ ImageRef imageOf(std::vector<QImage> reps) {
     std::sort(reps.begin(), reps.end(), [](const QImage& a, const QImage& b) { return a.width() < b.width(); });
     const QImage& largest = reps.back();
     return std::make_shared<Image>(std::move(reps), Size{double(largest.width()), double(largest.height())});
-}
-
-QImage load(const std::filesystem::path& path) {
-    QImageReader reader(QString::fromStdString(path.string()));
-    if (reader.format() == "svg" || path.extension() == ".svg") reader.setScaledSize(QSize(128, 128));
-    return reader.read();
 }
 
 } // namespace
@@ -46,37 +36,6 @@ ImageRef iconFromNetWmIcon(const std::vector<uint32_t>& data) {
         i += 2 + count;
     }
     return imageOf(std::move(reps));
-}
-
-ImageRef iconFromTheme(const std::string& name) {
-    namespace fs = std::filesystem;
-    if (name.empty()) return nullptr;
-    std::error_code ec;
-    if (fs::path(name).is_absolute()) return fs::is_regular_file(name, ec) ? imageOf({load(name)}) : nullptr;
-    if (name.find('/') != std::string::npos) return nullptr;
-
-    std::vector<fs::path> roots{xdgDataHome()};
-    for (const fs::path& d : xdgDataDirs()) roots.push_back(d);
-    static const char* const kSizes[] = {"16x16", "22x22", "24x24", "32x32", "48x48", "64x64", "128x128", "256x256", "512x512"};
-    std::vector<QImage> reps;
-    for (const fs::path& root : roots) {
-        for (const char* size : kSizes) {
-            const fs::path file = root / "icons" / "hicolor" / size / "apps" / (name + ".png");
-            if (fs::is_regular_file(file, ec)) reps.push_back(load(file));
-        }
-        if (!reps.empty()) return imageOf(std::move(reps));
-        const fs::path scalable = root / "icons" / "hicolor" / "scalable" / "apps" / (name + ".svg");
-        if (fs::is_regular_file(scalable, ec)) {
-            if (ImageRef image = imageOf({load(scalable)})) return image;
-        }
-    }
-    for (const fs::path& root : roots)
-        for (const char* ext : {".png", ".xpm", ".svg"}) {
-            const fs::path file = root / "pixmaps" / (name + ext);
-            if (fs::is_regular_file(file, ec))
-                if (ImageRef image = imageOf({load(file)})) return image;
-        }
-    return nullptr;
 }
 
 } // namespace velora::x11

@@ -1,6 +1,6 @@
 #pragma once
-// Application icons: the pictures a client sets in _NET_WM_ICON, else the named icon of its
-// desktop entry from the icon theme folders (hicolor, then the plain pixmaps folder).
+// Application icons from the pictures a client sets in _NET_WM_ICON. (The named icon of a
+// desktop entry comes from the icon theme: platform/linux/theme_icons.h.)
 
 #include <cstdint>
 #include <string>
@@ -13,9 +13,5 @@ namespace velora::x11 {
 // _NET_WM_ICON holds width, height and width*height ARGB values, once per size. Sizes that
 // do not add up, or are larger than 1024 on a side, end the reading. Null when none is valid.
 ImageRef iconFromNetWmIcon(const std::vector<uint32_t>& data);
-
-// Every size of the named icon found in the XDG data folders; an absolute path is loaded as
-// it is. Null when there is none.
-ImageRef iconFromTheme(const std::string& name);
 
 } // namespace velora::x11

@@ -3,7 +3,9 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <chrono>
 
+#include "platform/linux/theme_icons.h"
 #include "platform/x11/x11_context.h"
 #include "platform/x11/x11_icons.h"
 #include "platform/x11/x11_process.h"
@@ -22,18 +24,54 @@ std::shared_ptr<X11Context> X11RunningApplication::live() const {
 }
 
 ImageRef X11RunningApplication::icon() const {
-    std::lock_guard lock(iconMutex_);
-    if (icon_) return icon_;
-    if (auto context = context_.lock(); context && !context->lost.load()) {
-        for (const ClientInfo& info : context->cache.clientsOf(pid_)) {
-            auto reply = takeProperty(context->c, requestProperty(context->c, info.window, context->atoms._NET_WM_ICON,
-                                                                  kMaxIconUnits));
-            if ((icon_ = iconFromNetWmIcon(values32(reply.get())))) break;
-        }
+    {
+        std::lock_guard lock(iconMutex_);
+        if (icon_) return icon_;
     }
-    if (!icon_) icon_ = iconFromTheme(identity_.iconName);
-    if (!icon_) icon_ = std::make_shared<Image>();
+    ImageRef found = netWmIcon();
+    if (!found) found = themeIcon();
+    if (!found) {
+        std::lock_guard lock(themeMutex_);
+        if (!themeResolved_) return std::make_shared<Image>();  // asked again later
+        found = std::make_shared<Image>();
+    }
+    std::lock_guard lock(iconMutex_);
+    if (!icon_) icon_ = std::move(found);
     return icon_;
+}
+
+ImageRef X11RunningApplication::netWmIcon() const {
+    auto context = context_.lock();
+    if (!context || context->lost.load()) return nullptr;
+    for (const ClientInfo& info : context->cache.clientsOf(pid_)) {
+        auto reply =
+            takeProperty(context->c, requestProperty(context->c, info.window, context->atoms._NET_WM_ICON, kMaxIconUnits));
+        if (ImageRef image = iconFromNetWmIcon(values32(reply.get()))) return image;
+    }
+    return nullptr;
+}
+
+void X11RunningApplication::resolveThemeIcon() const {
+    {
+        std::lock_guard lock(themeMutex_);
+        if (themeResolved_) return;
+    }
+    ImageRef image = velora::themeIcon(identity_.iconName);
+    std::lock_guard lock(themeMutex_);
+    if (themeResolved_) return;
+    themeIcon_ = std::move(image);
+    themeResolved_ = true;
+    themeResolvedChanged_.notify_all();
+}
+
+ImageRef X11RunningApplication::themeIcon() const {
+    auto context = context_.lock();
+    if (context && context->mainThread.isMainThread()) resolveThemeIcon();
+    std::unique_lock lock(themeMutex_);
+    // The lookup was queued when the application was seen; the main thread may be waiting for
+    // this thread's work, so the wait is bounded.
+    themeResolvedChanged_.wait_for(lock, std::chrono::seconds(1), [this] { return themeResolved_; });
+    return themeIcon_;
 }
 
 bool X11RunningApplication::isHidden() const {

@@ -8,11 +8,12 @@
 #include <sys/types.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 
 #include "platform/workspace.h"
-#include "platform/x11/x11_app_identity.h"
+#include "platform/linux/app_identity.h"
 
 namespace velora::x11 {
 
@@ -26,8 +27,12 @@ public:
     std::string bundleIdentifier() const override { return identity_.bundleIdentifier; }
     std::string localizedName() const override { return identity_.name; }
     // _NET_WM_ICON of its windows, else the theme icon of its desktop entry; an empty image
-    // (never null) when there is none.
+    // (never null) when there is none. The theme icon is looked up on the main thread; another
+    // thread waits a little for that lookup, and gets an empty image (not kept) when the main
+    // thread is busy, rather than block it.
     ImageRef icon() const override;
+    // Looks up the theme icon now. Main thread only; queued there when the application is seen.
+    void resolveThemeIcon() const;
     std::string bundlePath() const override { return identity_.bundlePath; }
     std::string executablePath() const override { return executable_; }
 
@@ -57,8 +62,16 @@ private:
     const AppIdentity identity_;
     const std::string executable_;
     std::atomic<bool> terminated_{false};
+    ImageRef netWmIcon() const;
+    // The theme icon once resolved (may be null); waits for the main thread's lookup.
+    ImageRef themeIcon() const;
+
     mutable std::mutex iconMutex_;
     mutable ImageRef icon_;  // guarded by iconMutex_
+    mutable std::mutex themeMutex_;
+    mutable std::condition_variable themeResolvedChanged_;
+    mutable bool themeResolved_ = false;  // guarded by themeMutex_
+    mutable ImageRef themeIcon_;          // guarded by themeMutex_
 };
 
 } // namespace velora::x11

@@ -35,8 +35,17 @@ void WindowActions::toClient(xcb_window_t window, xcb_atom_t type, uint32_t d0, 
     xcb_send_event(c_, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&e));
 }
 
+void WindowActions::noteUserTime(uint32_t time) {
+    if (time == XCB_CURRENT_TIME) return;
+    uint32_t seen = userTime_.load(std::memory_order_relaxed);
+    // Later modulo 2^32: the difference, read as signed, is positive.
+    while ((seen == XCB_CURRENT_TIME || int32_t(time - seen) > 0) &&
+           !userTime_.compare_exchange_weak(seen, time, std::memory_order_relaxed)) {
+    }
+}
+
 void WindowActions::activate(xcb_window_t window) const {
-    toRoot(window, atoms_._NET_ACTIVE_WINDOW, kSourcePager, XCB_CURRENT_TIME, 0);
+    toRoot(window, atoms_._NET_ACTIVE_WINDOW, kSourcePager, userTime(), 0);
     xcb_flush(c_);
 }
 
@@ -61,12 +70,12 @@ void WindowActions::restore(xcb_window_t window) const {
 }
 
 void WindowActions::close(xcb_window_t window) const {
-    toRoot(window, atoms_._NET_CLOSE_WINDOW, XCB_CURRENT_TIME, kSourcePager);
+    toRoot(window, atoms_._NET_CLOSE_WINDOW, userTime(), kSourcePager);
     xcb_flush(c_);
 }
 
 void WindowActions::deleteWindow(xcb_window_t window) const {
-    toClient(window, atoms_.WM_PROTOCOLS, atoms_.WM_DELETE_WINDOW, XCB_CURRENT_TIME);
+    toClient(window, atoms_.WM_PROTOCOLS, atoms_.WM_DELETE_WINDOW, userTime());
     xcb_flush(c_);
 }
 

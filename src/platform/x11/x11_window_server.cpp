@@ -1,6 +1,10 @@
 #include "platform/x11/x11_window_server.h"
 
+#include <QGuiApplication>
+#include <QtGui/qguiapplication_platform.h>
+
 #include <algorithm>
+#include <chrono>
 #include <map>
 #include <set>
 
@@ -117,6 +121,25 @@ bool X11WindowServer::compositingActive() {
     if (x_->lost.load() || x_->compositorSelection == XCB_ATOM_NONE) return false;
     auto owner = takeReply(x_->c, xcb_get_selection_owner(x_->c, x_->compositorSelection), xcb_get_selection_owner_reply);
     return owner && owner->owner != XCB_WINDOW_NONE;
+}
+
+bool X11WindowServer::waitUntilOffScreen(uint32_t windowNumber, double timeout) {
+    // The program's windows are Qt's, made and unmapped on Qt's connection: send what it holds.
+    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        if (auto* x11 = gui->nativeInterface<QNativeInterface::QX11Application>())
+            if (xcb_connection_t* qt = x11->connection()) xcb_flush(qt);
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(timeout));
+    for (;;) {
+        if (x_->lost.load()) return true;
+        // Counted before asking, so that an unmap handled between the answer and the wait
+        // ends the wait.
+        const uint64_t seen = x_->unmaps.count();
+        auto attributes = takeReply(x_->c, xcb_get_window_attributes(x_->c, windowNumber),
+                                    xcb_get_window_attributes_reply);
+        if (!attributes || attributes->map_state == XCB_MAP_STATE_UNMAPPED) return true;
+        if (!x_->unmaps.waitPast(seen, deadline)) return false;
+    }
 }
 
 } // namespace velora::x11

@@ -28,6 +28,9 @@ public:
     // One round trip: asked when the panel is about to show, so a compositor started or
     // ended meanwhile is seen without watching the selection.
     bool compositingActive() override;
+    // Flushes Qt's own connection (which unmapped the window), then asks the server whether
+    // the window is still mapped, again after each unmap the event loop sees.
+    bool waitUntilOffScreen(uint32_t windowNumber, double timeout) override;
 
 private:
     std::shared_ptr<X11Context> x_;

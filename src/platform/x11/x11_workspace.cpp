@@ -4,7 +4,7 @@
 
 #include "platform/linux/file_viewer.h"
 #include "platform/linux/spawn.h"
-#include "platform/x11/x11_app_identity.h"
+#include "platform/linux/app_identity.h"
 #include "platform/x11/x11_context.h"
 #include "platform/x11/x11_running_application.h"
 

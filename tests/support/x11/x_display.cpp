@@ -110,23 +110,45 @@ xcb_window_t XDisplay::clientTitled(const std::string& wanted) {
     return 0;
 }
 
-// Source indication 2 (data1): from a pager or other direct user action.
-void XDisplay::sendToRoot(xcb_window_t w, const char* type, uint32_t data0) {
+void XDisplay::sendToRoot(xcb_window_t w, const char* type, uint32_t data0, uint32_t data1) {
     xcb_client_message_event_t m{};
     m.response_type = XCB_CLIENT_MESSAGE;
     m.format = 32;
     m.window = w;
     m.type = atom(type);
     m.data.data32[0] = data0;
-    m.data.data32[1] = 2;
+    m.data.data32[1] = data1;
     xcb_send_event(c_, 0, root_, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&m));
     sync();
 }
 
-void XDisplay::closeWindow(xcb_window_t w) { sendToRoot(w, "_NET_CLOSE_WINDOW", 0); }
+// Source indication 2: from a pager or other direct user action.
+void XDisplay::closeWindow(xcb_window_t w) { sendToRoot(w, "_NET_CLOSE_WINDOW", serverTime(), 2); }
 
-void XDisplay::moveToDesktop(xcb_window_t w, uint32_t desktop) { sendToRoot(w, "_NET_WM_DESKTOP", desktop); }
+void XDisplay::activateWindow(xcb_window_t w) { sendToRoot(w, "_NET_ACTIVE_WINDOW", 2, serverTime()); }
+
+uint32_t XDisplay::serverTime() {
+    if (!clockWindow_) {
+        clockWindow_ = xcb_generate_id(c_);
+        const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_create_window(c_, 0, clockWindow_, root_, -1, -1, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                          XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
+    }
+    // Appending nothing changes nothing, yet the server reports the change with its time.
+    xcb_change_property(c_, XCB_PROP_MODE_APPEND, clockWindow_, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 0, nullptr);
+    xcb_flush(c_);
+    // This connection selects no other events, so the notice is the next one.
+    while (xcb_generic_event_t* e = xcb_wait_for_event(c_)) {
+        Reply<xcb_generic_event_t> event(e);
+        if ((e->response_type & 0x7F) != XCB_PROPERTY_NOTIFY) continue;
+        const auto* notice = reinterpret_cast<const xcb_property_notify_event_t*>(e);
+        if (notice->window == clockWindow_) return notice->time;
+    }
+    return XCB_CURRENT_TIME;
+}
+
+void XDisplay::moveToDesktop(xcb_window_t w, uint32_t desktop) { sendToRoot(w, "_NET_WM_DESKTOP", desktop, 2); }
 
 std::vector<xcb_window_t> XDisplay::rootChildren() {
     Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c_, xcb_query_tree(c_, root_), nullptr));

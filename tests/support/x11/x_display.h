@@ -46,6 +46,11 @@ public:
     xcb_window_t clientTitled(const std::string& title);
     // Asks the manager to close the window, as its close button would.
     void closeWindow(xcb_window_t w);
+    // Asks the manager to activate the window, as a pager would (source 2).
+    void activateWindow(xcb_window_t w);
+    // The server's time now (a property change on a window of this connection's). The
+    // requests above carry it, as EWMH asks: managers complain about requests timed 0.
+    uint32_t serverTime();
     // Asks the manager to move the window to a desktop (from 0; 0xFFFFFFFF: all of them).
     void moveToDesktop(xcb_window_t w, uint32_t desktop);
     std::vector<xcb_window_t> rootChildren();
@@ -75,12 +80,13 @@ public:
 private:
     std::vector<uint32_t> cardinals(xcb_window_t w, xcb_atom_t property, xcb_atom_t type);
     std::vector<xcb_keycode_t> keycodesOf(uint32_t keysym);
-    void sendToRoot(xcb_window_t w, const char* type, uint32_t data0);
+    void sendToRoot(xcb_window_t w, const char* type, uint32_t data0, uint32_t data1);
 
     xcb_connection_t* c_ = nullptr;
     xcb_screen_t* screenInfo_ = nullptr;
     xcb_window_t root_ = 0;
     int screen_ = 0;
+    xcb_window_t clockWindow_ = 0;
 };
 
 } // namespace velora::test

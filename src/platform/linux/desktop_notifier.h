@@ -1,8 +1,8 @@
 #pragma once
-// Notifications of the X11 desktop, delivered on the main thread: accessibility observers
-// ("AXWindowCreated", "AXUIElementDestroyed") and workspace observers (launched, terminated,
-// active space). The event loop announces; the main thread delivers to the observers that are
-// still registered when the work runs there.
+// Notifications of a desktop backend (X11, Wayland), delivered on the main thread:
+// accessibility observers ("AXWindowCreated", "AXUIElementDestroyed") and workspace observers
+// (launched, terminated, active space). The event thread announces; the main thread delivers
+// to the observers that are still registered when the work runs there.
 
 #include <sys/types.h>
 
@@ -17,11 +17,11 @@
 #include "platform/main_thread.h"
 #include "platform/workspace.h"
 
-namespace velora::x11 {
+namespace velora {
 
-class X11Observer final : public AXObserver {
+class DesktopObserver final : public AXObserver {
 public:
-    X11Observer(pid_t pid, AXObserverCallback callback) : pid_(pid), callback_(std::move(callback)) {}
+    DesktopObserver(pid_t pid, AXObserverCallback callback) : pid_(pid), callback_(std::move(callback)) {}
 
     pid_t pid() const override { return pid_; }
     AXError addNotification(const AXElement& element, const std::string& notification) override;
@@ -42,11 +42,11 @@ private:
     bool scheduled_ = false;
 };
 
-class Notifier : public std::enable_shared_from_this<Notifier> {
+class DesktopNotifier : public std::enable_shared_from_this<DesktopNotifier> {
 public:
-    explicit Notifier(MainThreadPort& mainThread) : mainThread_(mainThread) {}
+    explicit DesktopNotifier(MainThreadPort& mainThread) : mainThread_(mainThread) {}
 
-    void addObserver(const std::shared_ptr<X11Observer>& observer);
+    void addObserver(const std::shared_ptr<DesktopObserver>& observer);
     void addWorkspaceObserver(WorkspaceObserver* observer);
     void removeWorkspaceObserver(WorkspaceObserver* observer);
 
@@ -64,9 +64,9 @@ private:
 
     MainThreadPort& mainThread_;
     mutable std::mutex mutex_;
-    std::vector<std::weak_ptr<X11Observer>> observers_;
+    std::vector<std::weak_ptr<DesktopObserver>> observers_;
     std::vector<WorkspaceObserver*> workspaceObservers_;
     bool stopped_ = false;
 };
 
-} // namespace velora::x11
+} // namespace velora

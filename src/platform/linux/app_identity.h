@@ -1,6 +1,6 @@
 #pragma once
-// Who an application is on X11. A window's WM_CLASS names its program; when a desktop entry
-// matches it, the entry's id is the application's bundle identifier and the entry gives the
+// Who an application is. A window's class (WM_CLASS on X11, the app_id on Wayland) names
+// its program; when a desktop entry matches it, the entry's id is the application's bundle identifier and the entry gives the
 // name, icon and location. Otherwise the class name as the client wrote it ("XTerm",
 // "XClock") is both identifier and name.
 
@@ -9,7 +9,7 @@
 
 #include "platform/workspace.h"
 
-namespace velora::x11 {
+namespace velora {
 
 struct AppIdentity {
     std::string bundleIdentifier;
@@ -24,4 +24,4 @@ AppIdentity identifyApplication(const std::string& instance, const std::string& 
 // What the desktop entry with that id (with or without ".desktop") says about itself.
 std::optional<ApplicationBundleInfo> bundleInfoOfEntry(const std::string& id);
 
-} // namespace velora::x11
+} // namespace velora

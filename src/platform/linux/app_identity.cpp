@@ -1,4 +1,4 @@
-#include "platform/x11/x11_app_identity.h"
+#include "platform/linux/app_identity.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -7,7 +7,7 @@
 #include "platform/linux/desktop_exec.h"
 #include "platform/linux/xdg_dirs.h"
 
-namespace velora::x11 {
+namespace velora {
 
 namespace {
 
@@ -82,4 +82,4 @@ std::optional<ApplicationBundleInfo> bundleInfoOfEntry(const std::string& id) {
     return info;
 }
 
-} // namespace velora::x11
+} // namespace velora

@@ -1,10 +1,10 @@
-#include "platform/x11/x11_notifier.h"
+#include "platform/linux/desktop_notifier.h"
 
 #include <algorithm>
 
 #include "platform/ax_names.h"
 
-namespace velora::x11 {
+namespace velora {
 
 namespace {
 
@@ -12,7 +12,7 @@ uint64_t key(const AXElement& e) { return (uint64_t(e.kind) << 56) ^ e.id; }
 
 } // namespace
 
-AXError X11Observer::addNotification(const AXElement& element, const std::string& notification) {
+AXError DesktopObserver::addNotification(const AXElement& element, const std::string& notification) {
     if (element.isNull()) return AXError::IllegalArgument;
     if (notification != ax::WindowCreated && notification != ax::ElementDestroyed)
         return AXError::NotificationUnsupported;
@@ -21,49 +21,49 @@ AXError X11Observer::addNotification(const AXElement& element, const std::string
     return AXError::Success;
 }
 
-AXError X11Observer::removeNotification(const AXElement& element, const std::string& notification) {
+AXError DesktopObserver::removeNotification(const AXElement& element, const std::string& notification) {
     std::lock_guard lock(mutex_);
     watched_.erase({key(element), notification});
     return AXError::Success;
 }
 
-void X11Observer::scheduleOnMainThread() {
+void DesktopObserver::scheduleOnMainThread() {
     std::lock_guard lock(mutex_);
     scheduled_ = true;
 }
 
-bool X11Observer::wants(const AXElement& subject, const std::string& notification) const {
+bool DesktopObserver::wants(const AXElement& subject, const std::string& notification) const {
     std::lock_guard lock(mutex_);
     if (!scheduled_) return false;
     const AXElement application{AXElement::Kind::Application, pid_, uint64_t(pid_)};
     return watched_.count({key(subject), notification}) || watched_.count({key(application), notification});
 }
 
-void X11Observer::deliver(const AXElement& subject, const std::string& notification) {
+void DesktopObserver::deliver(const AXElement& subject, const std::string& notification) {
     if (callback_) callback_(*this, subject, notification);
 }
 
-void Notifier::addObserver(const std::shared_ptr<X11Observer>& observer) {
+void DesktopNotifier::addObserver(const std::shared_ptr<DesktopObserver>& observer) {
     std::lock_guard lock(mutex_);
     observers_.erase(std::remove_if(observers_.begin(), observers_.end(), [](auto& w) { return w.expired(); }),
                      observers_.end());
     observers_.push_back(observer);
 }
 
-void Notifier::addWorkspaceObserver(WorkspaceObserver* observer) {
+void DesktopNotifier::addWorkspaceObserver(WorkspaceObserver* observer) {
     std::lock_guard lock(mutex_);
     if (std::find(workspaceObservers_.begin(), workspaceObservers_.end(), observer) == workspaceObservers_.end())
         workspaceObservers_.push_back(observer);
 }
 
-void Notifier::removeWorkspaceObserver(WorkspaceObserver* observer) {
+void DesktopNotifier::removeWorkspaceObserver(WorkspaceObserver* observer) {
     std::lock_guard lock(mutex_);
     auto& v = workspaceObservers_;
     v.erase(std::remove(v.begin(), v.end(), observer), v.end());
 }
 
-void Notifier::post(const AXElement& subject, const std::string& notification) {
-    std::vector<std::weak_ptr<X11Observer>> targets;
+void DesktopNotifier::post(const AXElement& subject, const std::string& notification) {
+    std::vector<std::weak_ptr<DesktopObserver>> targets;
     {
         std::lock_guard lock(mutex_);
         if (stopped_) return;
@@ -73,7 +73,7 @@ void Notifier::post(const AXElement& subject, const std::string& notification) {
         }
     }
     if (targets.empty()) return;
-    std::weak_ptr<Notifier> self = weak_from_this();
+    std::weak_ptr<DesktopNotifier> self = weak_from_this();
     mainThread_.performAsync([self, targets, subject, notification] {
         auto notifier = self.lock();
         if (!notifier) return;
@@ -86,20 +86,20 @@ void Notifier::post(const AXElement& subject, const std::string& notification) {
     });
 }
 
-void Notifier::windowCreated(pid_t pid, uint32_t window) {
+void DesktopNotifier::windowCreated(pid_t pid, uint32_t window) {
     post(AXElement{AXElement::Kind::Window, pid, window}, ax::WindowCreated);
 }
 
-void Notifier::windowDestroyed(pid_t pid, uint32_t window) {
+void DesktopNotifier::windowDestroyed(pid_t pid, uint32_t window) {
     post(AXElement{AXElement::Kind::Window, pid, window}, ax::ElementDestroyed);
 }
 
-template <typename F> void Notifier::toWorkspaceObservers(F call) {
+template <typename F> void DesktopNotifier::toWorkspaceObservers(F call) {
     {
         std::lock_guard lock(mutex_);
         if (stopped_ || workspaceObservers_.empty()) return;
     }
-    std::weak_ptr<Notifier> self = weak_from_this();
+    std::weak_ptr<DesktopNotifier> self = weak_from_this();
     mainThread_.performAsync([self, call] {
         auto notifier = self.lock();
         if (!notifier) return;
@@ -121,21 +121,21 @@ template <typename F> void Notifier::toWorkspaceObservers(F call) {
     });
 }
 
-void Notifier::applicationLaunched(pid_t pid) {
+void DesktopNotifier::applicationLaunched(pid_t pid) {
     toWorkspaceObservers([pid](WorkspaceObserver* o) { o->applicationLaunched(pid); });
 }
 
-void Notifier::applicationTerminated(pid_t pid) {
+void DesktopNotifier::applicationTerminated(pid_t pid) {
     toWorkspaceObservers([pid](WorkspaceObserver* o) { o->applicationTerminated(pid); });
 }
 
-void Notifier::activeSpaceChanged() {
+void DesktopNotifier::activeSpaceChanged() {
     toWorkspaceObservers([](WorkspaceObserver* o) { o->activeSpaceChanged(); });
 }
 
-void Notifier::stop() {
+void DesktopNotifier::stop() {
     std::lock_guard lock(mutex_);
     stopped_ = true;
 }
 
-} // namespace velora::x11
+} // namespace velora

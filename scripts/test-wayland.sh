@@ -1,0 +1,252 @@
+#!/usr/bin/env bash
+# End-to-end tests of the Wayland backend on a headless sway, with foot terminals as clients,
+# wtype for keys (the virtual-keyboard protocol) and sway's tree as the truth.
+#   scripts/test-wayland.sh [BUILD_DIR]        (default build-asan; the tree must be built)
+# sway refuses to run as root: as root, the session runs as an unprivileged user made for it.
+# With VELORA_UPDATE_DOCS_IMAGES=1 the panel's screenshot replaces docs/images/panel-sway.png.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build-asan}
+
+fail() { echo "test-wayland: $*" >&2; exit 1; }
+[ -x "$build/velora" ] || fail "$build/velora is not built"
+for tool in sway swaymsg foot footclient wtype grim python3; do
+  command -v "$tool" >/dev/null || fail "$tool is missing (scripts/deps.sh installs it)"
+done
+
+work=$(mktemp -d /tmp/velora-wayland.XXXXXX)
+chmod 755 "$work"
+if [ "$(id -u)" -eq 0 ]; then
+  user=velora-wayland-test
+  id "$user" >/dev/null 2>&1 || useradd --system --no-create-home --home-dir "$work/home" --shell /bin/bash "$user"
+else
+  user=$(id -un)
+fi
+runtime=$work/runtime home=$work/home out=$work/out
+mkdir -p "$runtime" "$home" "$out"
+chmod 700 "$runtime"
+# The checkout may not be readable by that user: the program is copied where it can run it.
+cp "$build/velora" "$work/velora"
+cp tests/sanitizers/lsan.supp "$work/lsan.supp"
+chown -R "$user" "$runtime" "$home" "$out"
+cat >"$work/sway.conf" <<'EOF'
+xwayland disable
+focus_follows_mouse no
+default_border normal
+output HEADLESS-1 resolution 1280x800 position 0 0
+EOF
+
+pids=()
+# A background job is a subshell running runuser running the program: end the whole line.
+kill_tree() {
+  local child
+  for child in $(pgrep -P "$1"); do kill_tree "$child"; done
+  kill "$1" 2>/dev/null || true
+}
+cleanup() {
+  local status=$?
+  for pid in "${pids[@]}"; do kill_tree "$pid"; done
+  [ -n "${sway_pid:-}" ] && kill "$sway_pid" 2>/dev/null || true
+  if [ $status -ne 0 ]; then
+    echo "--- velora's output"; cat "$out/velora.log" 2>/dev/null | tail -40
+    echo "--- sway's output"; tail -20 "$out/sway.log" 2>/dev/null
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Every command of the session runs as the user, with the session's environment.
+session_env=(HOME="$home" PATH=/usr/local/bin:/usr/bin:/bin XDG_RUNTIME_DIR="$runtime"
+             XDG_CONFIG_HOME="$home/.config" LANG=C.UTF-8 SHELL=/bin/bash
+             ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}" UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+             LSAN_OPTIONS="suppressions=$work/lsan.supp:print_suppressions=0")
+as_user() {
+  if [ "$(id -u)" -eq 0 ]; then runuser -u "$user" -- env -i "${session_env[@]}" "$@"
+  else env -i "${session_env[@]}" "$@"; fi
+}
+
+
+
+# Polls a condition (a command) every 50 ms for at most $2 seconds (default 20).
+wait_for() {
+  local what=$1 limit=${2:-20} i
+  for ((i = 0; i < limit * 20; ++i)); do
+    eval "$what" && return 0
+    sleep 0.05
+  done
+  return 1
+}
+
+# --- the session
+as_user env WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+  sway -c "$work/sway.conf" >"$out/sway.log" 2>&1 &
+pids+=($!)
+wait_for 'compgen -G "$runtime/sway-ipc.*.sock" >/dev/null && [ -S "$runtime/wayland-1" ]' 20 ||
+  fail "sway did not start (see its output above)"
+sock=$(compgen -G "$runtime/sway-ipc.*.sock" | head -n1)
+sway_pid=$(basename "$sock" .sock); sway_pid=${sway_pid##*.}
+session_env+=(WAYLAND_DISPLAY=wayland-1 SWAYSOCK="$sock")
+
+sw() { as_user swaymsg "$@"; }
+# Title of the focused window, or nothing.
+focused() {
+  sw -t get_tree | python3 -c '
+import json, sys
+def walk(n):
+    if n.get("focused") and n.get("pid"): print(n.get("name"))
+    for c in n.get("nodes", []) + n.get("floating_nodes", []): walk(c)
+walk(json.load(sys.stdin))'
+}
+titles() {
+  sw -t get_tree | python3 -c '
+import json, sys
+def walk(n):
+    if n.get("pid"): print(n.get("name"))
+    for c in n.get("nodes", []) + n.get("floating_nodes", []): walk(c)
+walk(json.load(sys.stdin))'
+}
+has_window() { titles | grep -qx "$1"; }
+# Keys through one virtual keyboard; it lives a moment after the last key, as a real
+# keyboard does, so that the compositor's modifier state is that of its last event.
+keys() { as_user wtype "$@" -s 300; }
+# The order of use, oldest first: each window is focused and the program is given a moment
+# to see it (setting up the desktop, never what a test checks).
+use_in_order() {
+  local t
+  for t in "$@"; do
+    sw "[title=\"^$t\$\"] focus" >/dev/null
+    wait_for '[ "$(focused)" = "$t" ]' 10 || fail "could not focus $t"
+    sleep 1
+  done
+}
+expect_focus() {
+  local name=$1 expected=$2
+  if wait_for '[ "$(focused)" = "$expected" ]' 10; then
+    echo "ok   $name"
+  else
+    fail "FAIL $name: focused '$(focused)', expected '$expected'"
+  fi
+}
+
+# Terminals: alpha and beta on their own, gamma1 and gamma2 from one foot server (one
+# application with two windows).
+as_user foot --server="$runtime/foot.sock" >/dev/null 2>&1 &
+pids+=($!)
+wait_for '[ -S "$runtime/foot.sock" ]' 20 || fail "the foot server did not start"
+for t in alpha beta; do
+  as_user foot -T "$t" >/dev/null 2>&1 &
+  pids+=($!)
+  wait_for "has_window $t" 20 || fail "foot $t did not show"
+done
+for t in gamma1 gamma2; do
+  as_user footclient --server-socket="$runtime/foot.sock" -T "$t" >/dev/null 2>&1 &
+  pids+=($!)
+  wait_for "has_window $t" 20 || fail "footclient $t did not show"
+done
+
+# --- a compositor without what the backend needs (here: sway without its IPC socket, as GNOME
+# or KDE Plasma would be) ends the program with one line naming where it works, status 1
+status=0
+as_user env -u SWAYSOCK "$work/velora" >"$out/refused.log" 2>&1 || status=$?
+[ "$status" -eq 1 ] || fail "FAIL velora without sway's IPC ended with status $status, expected 1"
+grep -q "^velora: this Wayland compositor lacks what velora needs: sway's IPC (SWAYSOCK); velora works on X11 desktops and on Wayland with sway" \
+  "$out/refused.log" || fail "FAIL the refusal says: $(cat "$out/refused.log")"
+as_user "$work/velora" --help | grep -q "GNOME and KDE Plasma on Wayland are not" || fail "FAIL --help does not say where velora works"
+echo "ok   an unsupported compositor: one clear line, status 1; --help says the same"
+
+# --- the program
+# The trace tells when the hot keys have become sway bindings.
+session_env+=(VELORA_WAYLAND_TRACE=1)
+as_user "$work/velora" >"$out/velora.log" 2>&1 &
+velora_pid=$!
+pids+=($velora_pid)
+running() { kill -0 "$velora_pid" 2>/dev/null || fail "velora ended: $(tail -5 "$out/velora.log")"; }
+wait_for 'grep -q "bindings: .*Mod1+Tab nop velora" "$out/velora.log"' 60 ||
+  { running; fail "velora did not bind its hot keys"; }
+echo "ok   velora binds its six cycle keys in sway"
+
+# --- switches (defaults: Alt-Tab all windows, Super-Tab applications, Alt-` the active
+# application's windows; Shift goes backward)
+use_in_order gamma2 gamma1 beta alpha
+keys -M alt -k Tab -m alt
+expect_focus "quick Alt-Tab: the previous window" beta
+
+use_in_order gamma2 gamma1 beta alpha
+keys -M alt -k Tab -s 700 -k Tab -s 700 -m alt
+expect_focus "held Alt-Tab, one step: the window after that" gamma1
+
+use_in_order gamma2 gamma1 beta alpha
+keys -M alt -M shift -k Tab -m shift -m alt
+expect_focus "quick Alt-Shift-Tab: the least recent window" gamma2
+
+use_in_order alpha gamma2 beta gamma1
+keys -M logo -k Tab -m logo
+expect_focus "quick Super-Tab: the previous application" beta
+
+use_in_order alpha gamma2 beta gamma1
+keys -M logo -k Tab -s 700 -k Tab -s 700 -m logo
+expect_focus "held Super-Tab, one step: the application after that" alpha
+
+use_in_order gamma2 alpha gamma1
+keys -M alt -k grave -m alt
+expect_focus "quick Alt-\`: the active application's other window" gamma2
+
+use_in_order gamma1 gamma2
+keys -M alt -k grave -s 700 -m alt
+expect_focus "held Alt-\`: the same" gamma1
+
+# Escape, then typing on the same keyboard: the keyboard is back with the focused terminal
+# (its shell runs what is typed).
+use_in_order gamma2 gamma1 beta alpha
+keys -M alt -k Tab -s 700 -k Escape -s 300 -m alt -s 200 "touch $out/typed-after-escape" -k Return
+expect_focus "Escape cancels: the focus stays" alpha
+wait_for '[ -e "$out/typed-after-escape" ]' 20 || fail "FAIL typing after Escape did not reach the focused terminal"
+echo "ok   typing after a cancelled switch reaches the focused terminal"
+
+use_in_order gamma2 gamma1 beta alpha
+keys -M alt -k Tab -m alt -s 200 "touch $out/typed-after-switch" -k Return
+expect_focus "quick Alt-Tab, then typing" beta
+wait_for '[ -e "$out/typed-after-switch" ]' 20 || fail "FAIL typing after a switch did not reach the new focus"
+echo "ok   typing after a switch reaches the newly focused terminal"
+
+# --- commands inside a switch
+use_in_order gamma2 gamma1 beta alpha
+keys -M alt -k Tab -s 700 -k w -s 300 -m alt
+wait_for '! has_window beta' 20 || fail "FAIL w did not close the selected window (beta)"
+echo "ok   w closes the selected window"
+running
+
+use_in_order alpha gamma2 gamma1
+keys -M alt -k Tab -s 700 -k q -s 300 -m alt
+wait_for '! has_window gamma1 && ! has_window gamma2' 20 || fail "FAIL q did not close every window of the application"
+has_window alpha || fail "FAIL q closed another application's window"
+echo "ok   q closes every window of the selected application"
+running
+
+# --- the end: the bindings go with the program
+# (runuser forwards a signal it receives and then ends by it: the program itself is signalled)
+program_pid=$velora_pid
+while child=$(pgrep -P "$program_pid" | head -n1) && [ -n "$child" ]; do program_pid=$child; done
+kill -TERM "$program_pid"
+status=0
+wait "$velora_pid" || status=$?
+[ "$status" -eq 0 ] || fail "velora ended with status $status on SIGTERM"
+if sw "unbindsym Mod1+Tab" | grep -q '"success": true'; then fail "FAIL velora left its Alt-Tab binding behind"; fi
+echo "ok   quitting removes the bindings"
+
+# --- losing the compositor ends the program with one line, status 1, the settings intact
+: >"$out/velora.log"
+as_user "$work/velora" >"$out/velora.log" 2>&1 &
+velora_pid=$!
+pids+=($velora_pid)
+wait_for 'grep -q "bindings: .*Mod1+Tab nop velora" "$out/velora.log"' 60 || fail "velora did not start again"
+kill -TERM "$sway_pid"
+status=0
+wait "$velora_pid" || status=$?
+[ "$status" -eq 1 ] || fail "FAIL velora ended with status $status when sway went, expected 1"
+[ "$(grep -c "^velora: lost the connection to" "$out/velora.log")" -eq 1 ] ||
+  fail "FAIL not one line about the lost compositor: $(grep '^velora:' "$out/velora.log")"
+python3 -c 'import plistlib, sys; plistlib.load(open(sys.argv[1], "rb"))' "$home/.config/velora/defaults.plist" ||
+  fail "FAIL the settings file is damaged after the compositor went"
+echo "ok   losing the compositor: one line, status 1, the settings intact"
+echo "test-wayland: all passed"

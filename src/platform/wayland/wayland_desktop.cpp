@@ -1,0 +1,120 @@
+#include "platform/wayland/wayland_desktop.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/wayland/sway_bindings.h"
+#include "platform/wayland/wl_context.h"
+#include "platform/wayland/wl_ports.h"
+#include "platform/wayland/wl_session.h"
+#include "platform/wayland/wl_trace.h"
+
+namespace velora {
+
+using namespace wl;
+
+struct WaylandDesktop::Ports {
+    explicit Ports(const std::shared_ptr<WlContext>& c)
+        : accessibility(c), windowServer(c), workspace(c), input(c) {}
+    WlAccessibility accessibility;
+    WlWindowServer windowServer;
+    WlWorkspace workspace;
+    WlInput input;
+    WlSound sound;
+    WlScripting scripting;
+};
+
+namespace {
+
+// Keeps sway's bindings equal to the hot keys: binds what is new, unbinds what went.
+class BindingSync {
+public:
+    explicit BindingSync(std::weak_ptr<WlContext> context) : context_(std::move(context)) {}
+    void apply(const std::vector<InterceptedKey>& keys) {
+        auto context = context_.lock();
+        if (!context || context->lost.load()) return;
+        std::string commands;
+        for (const InterceptedKey& key : bound_)
+            if (std::find(keys.begin(), keys.end(), key) == keys.end())
+                if (auto c = unbindCommand(key)) commands += *c + ";";
+        for (const InterceptedKey& key : keys)
+            if (std::find(bound_.begin(), bound_.end(), key) == bound_.end())
+                if (auto c = bindCommand(key)) commands += *c + ";";
+        bound_ = keys;
+        if (commands.empty()) return;
+        auto reply = context->ipc.request(SwayMessage::RunCommand, commands);
+        trace("bindings: %s -> %s", commands.c_str(), reply ? reply->c_str() : "(no answer)");
+    }
+
+private:
+    std::weak_ptr<WlContext> context_;
+    std::vector<InterceptedKey> bound_;  // touched under the hub's binding lock only
+};
+
+} // namespace
+
+WaylandDesktop::WaylandDesktop() = default;
+
+std::unique_ptr<WaylandDesktop> WaylandDesktop::open(MainThreadPort& mainThread, Failure& failure, std::string& error) {
+    auto context = std::make_shared<WlContext>(mainThread);
+    WlSession::Failure why = WlSession::Failure::None;
+    auto session = WlSession::connect(*context, why, error);
+    if (!session) {
+        failure = why == WlSession::Failure::NoDisplay ? Failure::NoDisplay : Failure::Unsupported;
+        return nullptr;
+    }
+    std::unique_ptr<WaylandDesktop> desktop(new WaylandDesktop);
+    desktop->mainThread_ = &mainThread;
+    context->session = session.get();
+    auto bindings = std::make_shared<BindingSync>(context);
+    WlSession* s = session.get();
+    context->taps.setHooks(TapHub::Hooks{
+        [bindings](const std::vector<InterceptedKey>& keys) { bindings->apply(keys); },
+        [s] { s->releaseKeyboard(); },
+    });
+    desktop->context_ = context;
+    desktop->session_ = std::move(session);
+    desktop->ports_ = std::make_unique<Ports>(context);
+    failure = Failure::None;
+    return desktop;
+}
+
+WaylandDesktop::~WaylandDesktop() {
+    if (!context_) return;
+    shutdown();
+    session_->stop();
+    context_->taps.setHooks({});
+    context_->session = nullptr;
+    session_.reset();
+}
+
+Platform WaylandDesktop::platform(HttpPort* http, LoginItemsPort* loginItems) {
+    Platform p;
+    p.accessibility = &ports_->accessibility;
+    p.windowServer = &ports_->windowServer;
+    p.workspace = &ports_->workspace;
+    p.input = &ports_->input;
+    p.loginItems = loginItems;
+    p.scripting = &ports_->scripting;
+    p.mainThread = mainThread_;
+    p.http = http;
+    p.sound = &ports_->sound;
+    return p;
+}
+
+void WaylandDesktop::setConnectionLostHandler(std::function<void(const std::string&)> handler) {
+    session_->setLostHandler(std::move(handler));
+}
+
+void WaylandDesktop::start() { session_->start(); }
+
+bool WaylandDesktop::isConnected() const { return !context_->lost.load(); }
+
+void WaylandDesktop::shutdown() {
+    context_->taps.shutdown();
+    context_->notifier->stop();
+}
+
+bool WaylandDesktop::sync(double timeoutSeconds) { return session_->sync(timeoutSeconds); }
+
+} // namespace velora

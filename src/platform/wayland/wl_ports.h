@@ -1,0 +1,99 @@
+#pragma once
+// The ports of the Wayland desktop over the shared context (see docs/wayland.md for the
+// mapping of each operation).
+
+#include <memory>
+
+#include "platform/accessibility.h"
+#include "platform/input.h"
+#include "platform/services.h"
+#include "platform/window_server.h"
+#include "platform/workspace.h"
+
+namespace velora::wl {
+
+struct WlContext;
+struct WlWindow;
+
+class WlAccessibility final : public AccessibilityPort {
+public:
+    explicit WlAccessibility(std::shared_ptr<WlContext> context) : w_(std::move(context)) {}
+    bool isAPIEnabled() override;
+    AXError setMessagingTimeout(const AXElement& element, float seconds) override;
+    AXElement createSystemWide() override;
+    AXElement createApplication(pid_t pid) override;
+    AXError copyAttributeValue(const AXElement& element, const std::string& attribute, AXValue& out) override;
+    AXError setAttributeValue(const AXElement& element, const std::string& attribute, const AXValue& value) override;
+    AXError performAction(const AXElement& element, const std::string& action) override;
+    AXError getPid(const AXElement& element, pid_t& out) override;
+    std::shared_ptr<AXObserver> createObserver(pid_t pid, AXObserverCallback callback) override;
+    std::optional<uint64_t> focusChangeCount() override;
+
+private:
+    AXError applicationAttribute(const AXElement& e, const std::string& attribute, AXValue& out);
+    AXError windowAttribute(const WlWindow& w, const std::string& attribute, AXValue& out);
+    std::shared_ptr<WlContext> w_;
+};
+
+class WlWindowServer final : public WindowServerPort {
+public:
+    explicit WlWindowServer(std::shared_ptr<WlContext> context) : w_(std::move(context)) {}
+    WindowInfoList copyWindowInfo(uint32_t option, uint32_t relativeToWindow) override;
+    bool windowBounds(uint32_t windowNumber, Rect& out) override;
+    int32_t windowSpace(uint32_t windowNumber) override;
+    std::vector<uint32_t> spaceWindowList(int32_t space) override;
+    // No pictures yet: the panel shows the application's icon.
+    QImage captureWindow(uint32_t windowNumber, Size size) override;
+    int32_t windowLevelForKey(int key) override;
+    bool compositingActive() override { return true; }  // every Wayland compositor blends
+
+private:
+    std::shared_ptr<WlContext> w_;
+};
+
+class WlWorkspace final : public WorkspacePort {
+public:
+    explicit WlWorkspace(std::shared_ptr<WlContext> context) : w_(std::move(context)) {}
+    std::vector<RunningApplicationRef> runningApplications() override;
+    RunningApplicationRef runningApplicationWithProcessIdentifier(pid_t pid) override;
+    std::vector<pid_t> processesInFrontToBackOrder() override;
+    void addObserver(WorkspaceObserver* observer) override;
+    void removeObserver(WorkspaceObserver* observer) override;
+    bool launchApplication(const std::string& executablePath, uint32_t options) override;
+    bool openFile(const std::string& path, const std::string& applicationPath) override;
+    bool revealFile(const std::string& path) override;
+    std::optional<ApplicationBundleInfo> bundleInfoForIdentifier(const std::string& bundleIdentifier) override;
+
+private:
+    std::shared_ptr<WlContext> w_;
+};
+
+class WlInput final : public InputPort {
+public:
+    explicit WlInput(std::shared_ptr<WlContext> context) : w_(std::move(context)) {}
+    // What the program last learnt: the modifiers of the binding that began a switch, then
+    // those its overlay surface's keyboard reports.
+    uint64_t currentModifierFlags() override;
+    std::unique_ptr<EventTap> createEventTap(EventTapCallback callback) override;
+    // The US layout for now (the compositor's keymap reaches the program only while its
+    // surface has the keyboard).
+    std::shared_ptr<const KeyboardLayout> currentKeyboardLayout() override;
+
+private:
+    std::shared_ptr<WlContext> w_;
+};
+
+// Wayland has no bell a client can ring: the beep is silent.
+class WlSound final : public SoundPort {
+public:
+    void beep() override {}
+};
+
+// Nothing to grant: the compositor's protocols are open to every client.
+class WlScripting final : public ScriptingPort {
+public:
+    bool enableAssistiveAccess() override { return false; }
+    bool openAccessibilitySettings() override { return false; }
+};
+
+} // namespace velora::wl

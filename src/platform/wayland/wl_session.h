@@ -1,0 +1,52 @@
+#pragma once
+// The connection to the Wayland compositor and its one event thread. The thread owns every
+// Wayland object: it follows the foreign toplevels into the window table, reads the
+// compositor's "binding" events, and holds the keyboard through a small overlay layer
+// surface while a switch runs. Other threads ask it for work (activate, close, minimise,
+// give the keyboard back) through a queue that wakes its poll.
+//
+// Supported: compositors that offer zwlr_foreign_toplevel_manager_v1 and zwlr_layer_shell_v1
+// and sway's IPC ($SWAYSOCK), which tells each window's pid and rectangle and takes the hot
+// keys as bindings.
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace velora::wl {
+
+struct WlContext;
+
+class WlSession {
+public:
+    enum class Failure { None, NoDisplay, Unsupported };
+    // Connects and reads the compositor's globals and windows. Null with a reason and a
+    // message (one line) when there is no compositor, or it lacks what the backend needs.
+    static std::unique_ptr<WlSession> connect(WlContext& context, Failure& failure, std::string& error);
+    ~WlSession();
+    WlSession(const WlSession&) = delete;
+    WlSession& operator=(const WlSession&) = delete;
+
+    void start();
+    // Ends the event thread (the program is ending); the keyboard is given back first.
+    void stop();
+
+    // Any thread.
+    void activate(uint32_t number);
+    void close(uint32_t number);
+    void setMinimized(uint32_t number, bool minimized);
+    void releaseKeyboard();
+    // Returns once the thread has handled what the compositor sent before the call.
+    bool sync(double timeoutSeconds);
+    // Called once, on the event thread, when the compositor goes away.
+    void setLostHandler(std::function<void(const std::string&)> handler);
+
+    struct State;
+
+private:
+    explicit WlSession(WlContext& context);
+    std::unique_ptr<State> s_;
+};
+
+} // namespace velora::wl

@@ -1,0 +1,93 @@
+// sway's IPC as the backend reads it, and the hot keys as the bindings it writes.
+#include <gtest/gtest.h>
+
+#include "platform/virtual_keys.h"
+#include "platform/wayland/sway_bindings.h"
+#include "platform/wayland/sway_ipc.h"
+#include "platform/wayland/wl_keys.h"
+
+namespace velora::wl {
+namespace {
+
+// A trimmed get_tree reply of sway 1.7: an output with a tiled workspace holding a split with
+// a foot window, a floating Xwayland window and the scratchpad's hidden window.
+constexpr const char* kTree = R"({
+  "id": 1, "type": "root", "name": "root", "nodes": [
+    {"id": 2, "type": "output", "name": "__i3", "nodes": [
+      {"id": 3, "type": "workspace", "name": "__i3_scratch", "num": -1, "nodes": [], "floating_nodes": [
+        {"id": 9, "type": "floating_con", "pid": 400, "app_id": "pavucontrol", "name": "Volume",
+         "visible": false, "focused": false, "rect": {"x": 0, "y": 0, "width": 10, "height": 10}}]}]},
+    {"id": 4, "type": "output", "name": "HEADLESS-1", "nodes": [
+      {"id": 5, "type": "workspace", "name": "2", "num": 2, "nodes": [
+        {"id": 6, "type": "con", "name": null, "nodes": [
+          {"id": 7, "type": "con", "pid": 100, "app_id": "foot", "name": "one", "visible": true,
+           "focused": true, "rect": {"x": 0, "y": 25, "width": 640, "height": 695}, "nodes": []}]}],
+       "floating_nodes": [
+        {"id": 8, "type": "floating_con", "pid": 200, "app_id": null, "name": "xterm",
+         "window_properties": {"class": "XTerm", "instance": "xterm"}, "visible": true,
+         "focused": false, "rect": {"x": 100, "y": 120, "width": 484, "height": 316}, "nodes": []}]}]}]})";
+
+TEST(SwayTree, ViewsCarryPidRectangleWorkspaceAndTheXwaylandClassForAMissingAppId) {
+    const std::vector<SwayView> views = parseSwayTree(kTree);
+    ASSERT_EQ(views.size(), 3u);
+    EXPECT_EQ(views[0].appId, "pavucontrol");
+    EXPECT_EQ(views[0].workspace, -1);  // the scratchpad: no workspace to switch to
+    EXPECT_FALSE(views[0].visible);
+    const SwayView& foot = views[1];
+    EXPECT_EQ(foot.conId, 7);
+    EXPECT_EQ(foot.pid, 100);
+    EXPECT_EQ(foot.title, "one");
+    EXPECT_EQ(foot.workspace, 2);
+    EXPECT_TRUE(foot.focused);
+    EXPECT_EQ(foot.rect.y, 25);
+    EXPECT_EQ(foot.rect.height, 695);
+    EXPECT_EQ(views[2].appId, "XTerm");
+    EXPECT_EQ(views[2].workspace, 2);
+}
+
+TEST(SwayTree, ARefusalOrGarbageGivesNoViews) {
+    EXPECT_TRUE(parseSwayTree(R"([{"success": false}])").empty());
+    EXPECT_TRUE(parseSwayTree("{\"nodes\": [").empty());
+    EXPECT_FALSE(bindingEventCommand(R"({"change": "run", "binding": {"symbol": "Tab"}})"));
+    EXPECT_EQ(bindingEventCommand(R"({"change": "run", "binding": {"command": "nop velora 48 1048576"}})"),
+              "nop velora 48 1048576");
+}
+
+TEST(SwayBindings, EachHotKeyBindsByItsUsKeysymAndItsCommandNamesItBack) {
+    const InterceptedKey altTab{vk::Tab, kEventFlagCommand, false};
+    EXPECT_EQ(bindCommand(altTab), "bindsym --no-repeat Mod1+Tab nop velora 48 1048576");
+    EXPECT_EQ(unbindCommand(altTab), "unbindsym Mod1+Tab");
+    const InterceptedKey superShiftGrave{vk::Grave, kEventFlagOption | kEventFlagShift, false};
+    EXPECT_EQ(swayKeySpec(superShiftGrave.keyCode, superShiftGrave.modifiers), "Mod4+Shift+grave");
+    // What the binding event carries names the same hot key again.
+    for (const InterceptedKey& key : {altTab, superShiftGrave, InterceptedKey{vk::W, kEventFlagControl, false}}) {
+        const std::string command = *bindCommand(key);
+        EXPECT_EQ(keyOfBindingCommand(command.substr(command.find("nop "))), key) << command;
+    }
+}
+
+TEST(SwayBindings, CommandsThatAreNotOursOrOutOfRangeAreRefused) {
+    EXPECT_FALSE(keyOfBindingCommand("exec foot"));
+    EXPECT_FALSE(keyOfBindingCommand("nop velora 48"));
+    EXPECT_FALSE(keyOfBindingCommand("nop velora 48 1048576 extra"));
+    EXPECT_FALSE(keyOfBindingCommand("nop velora 900 1048576"));
+    EXPECT_FALSE(keyOfBindingCommand("nop velora 48 1"));  // a flag outside the four modifiers
+    // A key no US keysym names cannot become a binding.
+    EXPECT_FALSE(bindCommand(InterceptedKey{vk::Function, kEventFlagCommand, false}));
+}
+
+TEST(ForeignKeymap, KeysAreTheirSymbolOnAUsLayoutWhateverTheirCode) {
+    // A virtual keyboard numbers its keys as it likes: code 10 may show Escape or "w".
+    EXPECT_EQ(virtualKeyOf(10, XKB_KEY_Escape), vk::Escape);
+    EXPECT_EQ(virtualKeyOf(10, XKB_KEY_w), vk::W);
+    EXPECT_EQ(virtualKeyOf(10, XKB_KEY_W), vk::W);
+    EXPECT_EQ(virtualKeyOf(10, XKB_KEY_grave), vk::Grave);
+    EXPECT_EQ(virtualKeyOf(10, XKB_KEY_space), vk::Space);
+    // A symbol without a US key falls back to the key's position (evdev code + 8: 9 is Escape).
+    EXPECT_EQ(virtualKeyOf(9, XKB_KEY_eacute), vk::Escape);
+    EXPECT_EQ(keysymNameOfVirtualKey(vk::Tab), "Tab");
+    EXPECT_EQ(keysymNameOfVirtualKey(vk::Comma), "comma");
+}
+
+} // namespace
+} // namespace velora::wl

@@ -1,0 +1,95 @@
+// The window table: toplevels paired with sway's views, what each change announces, and the
+// recency order the switcher cycles through.
+#include <gtest/gtest.h>
+
+#include "platform/wayland/wl_window_table.h"
+
+namespace velora::wl {
+namespace {
+
+SwayView view(int64_t con, pid_t pid, const std::string& appId, const std::string& title) {
+    SwayView v;
+    v.conId = con;
+    v.pid = pid;
+    v.appId = appId;
+    v.title = title;
+    v.rect = Rect{double(con) * 100, 0, 100, 100};
+    v.workspace = 1;
+    v.visible = true;
+    return v;
+}
+
+class WindowTableTest : public ::testing::Test {
+protected:
+    uint32_t open(const std::string& appId, const std::string& title, bool activated = false) {
+        const uint32_t n = table.add();
+        table.update(n, appId, title, activated, false, false, false);
+        return n;
+    }
+    WindowTable table;
+};
+
+TEST_F(WindowTableTest, ToplevelsPairWithViewsByAppIdAndTitleInTheOrderTheyWereMade) {
+    const uint32_t a = open("foot", "shell");
+    const uint32_t b = open("foot", "shell");
+    const uint32_t c = open("firefox", "News");
+    // Until its view is known a window has no pid and is nowhere in the lists.
+    EXPECT_TRUE(table.frontToBack().empty());
+    auto changes = table.applyViews({view(12, 300, "firefox", "News"), view(10, 100, "foot", "shell"),
+                                     view(11, 200, "foot", "shell")});
+    EXPECT_EQ(table.window(a)->pid, 100);
+    EXPECT_EQ(table.window(b)->pid, 200);
+    EXPECT_EQ(table.window(c)->pid, 300);
+    EXPECT_EQ(table.window(c)->bounds.x, 1200);
+    EXPECT_EQ(changes.created.size(), 3u);
+    EXPECT_EQ(changes.launched, (std::vector<pid_t>{100, 200, 300}));
+
+    // A title that changes later keeps the window on the view it was paired with.
+    table.update(a, "foot", "vim notes", false, false, false, false);
+    table.update(b, "foot", "shell", false, false, false, false);
+    changes = table.applyViews({view(11, 200, "foot", "shell"), view(10, 100, "foot", "vim notes"),
+                                view(12, 300, "firefox", "News")});
+    EXPECT_EQ(table.window(a)->pid, 100);
+    EXPECT_EQ(table.window(b)->pid, 200);
+    EXPECT_TRUE(changes.created.empty() && changes.launched.empty());
+}
+
+TEST_F(WindowTableTest, TheLastWindowOfAProcessGoingEndsItsApplication) {
+    const uint32_t a = open("foot", "one");
+    const uint32_t b = open("foot", "two");
+    table.applyViews({view(1, 100, "foot", "one"), view(2, 100, "foot", "two")});
+    auto changes = table.remove(a);
+    EXPECT_EQ(changes.destroyed, (std::vector<std::pair<pid_t, uint32_t>>{{100, a}}));
+    EXPECT_TRUE(changes.terminated.empty());
+    EXPECT_TRUE(table.hasPid(100));
+    changes = table.remove(b);
+    EXPECT_EQ(changes.terminated, std::vector<pid_t>{100});
+    EXPECT_FALSE(table.hasPid(100));
+    EXPECT_FALSE(table.window(b));  // a vanished window: the neutral answer
+}
+
+TEST_F(WindowTableTest, RecencyFollowsActivationAndARaiseAndTheLastActiveSurvivesAnOverlayFocus) {
+    const uint32_t a = open("foot", "one");
+    const uint32_t b = open("foot", "two");
+    const uint32_t c = open("gimp", "image");
+    table.applyViews({view(1, 100, "foot", "one"), view(2, 100, "foot", "two"), view(3, 300, "gimp", "image")});
+    const uint64_t before = table.focusChanges();
+    table.update(b, "foot", "two", true, false, false, false);
+    table.update(b, "foot", "two", false, false, false, false);
+    table.update(c, "gimp", "image", true, false, false, false);
+    EXPECT_GT(table.focusChanges(), before);
+    EXPECT_EQ(table.activeWindow(), c);
+    EXPECT_EQ(table.pidsFrontToBack(), (std::vector<pid_t>{300, 100}));
+    EXPECT_EQ(table.windowsOf(100).front().number, b);
+    // The switcher's overlay takes the keyboard: no toplevel is activated, gimp stays active.
+    table.update(c, "gimp", "image", false, false, false, false);
+    EXPECT_EQ(table.activePid(), 300);
+    // A raise asked for comes first before the compositor answers.
+    table.promote(a);
+    EXPECT_EQ(table.windowsOf(100).front().number, a);
+    EXPECT_EQ(table.frontToBack().front().number, a);
+    EXPECT_EQ(table.pidsInDiscoveryOrder(), (std::vector<pid_t>{100, 300}));
+}
+
+} // namespace
+} // namespace velora::wl
