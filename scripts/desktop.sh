@@ -2,9 +2,18 @@
 # A throwaway X desktop: Xvfb, a window manager without key bindings, optional sample clients.
 #   scripts/desktop.sh start [openbox|fluxbox] [clients...]   prints shell lines to eval
 #   scripts/desktop.sh stop                                  ends what start began
-# The lines set DISPLAY and VELORA_DESKTOP_PIDS.
+# The lines set DISPLAY and VELORA_DESKTOP_PIDS. When the server or the window manager does
+# not come up, start ends what it began, says so in one line on stderr, prints `false` (so
+# that `eval` fails in a caller under `set -e`) and exits 1.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+
+fail() {
+  VELORA_DESKTOP_PIDS="$*" stop
+  echo "desktop.sh: $failure" >&2
+  echo false
+  exit 1
+}
 
 start() {
   local wm=${1:-openbox}; shift || true
@@ -16,31 +25,46 @@ start() {
     3>"$numberFile" >/dev/null 2>&1 &
   pids+=($!)
   local n=""
-  for _ in $(seq 200); do n=$(head -n1 "$numberFile"); [ -n "$n" ] && break; sleep 0.05; done
+  for _ in $(seq 400); do
+    n=$(head -n1 "$numberFile"); [ -n "$n" ] && break
+    kill -0 "${pids[0]}" 2>/dev/null || break
+    sleep 0.05
+  done
   rm -f "$numberFile"
   if [ -z "$n" ]; then
-    kill "${pids[@]}" 2>/dev/null || true
-    echo "desktop.sh: Xvfb did not start" >&2; exit 1
+    if kill -0 "${pids[0]}" 2>/dev/null; then failure="Xvfb did not start within 20 s"
+    else failure="Xvfb ended at its start"; fi
+    fail "${pids[@]}"
+  fi
+  if ! xdpyinfo -display ":$n" >/dev/null 2>&1; then
+    failure="Xvfb on :$n does not accept connections"; fail "${pids[@]}"
   fi
   export DISPLAY=":$n"
   local home; home=$(mktemp -d)
   case "$wm" in
-    openbox) openbox --config-file "$here/desktop/openbox-rc.xml" >/dev/null 2>&1 & pids+=($!) ;;
+    openbox) openbox --config-file "$here/desktop/openbox-rc.xml" >"$home/wm.log" 2>&1 & pids+=($!) ;;
     fluxbox)
       mkdir -p "$home/.fluxbox"; cp "$here/desktop/fluxbox-keys" "$home/.fluxbox/keys"
       printf 'session.screen0.workspaces: 4\nsession.keyFile: %s/.fluxbox/keys\n' "$home" > "$home/.fluxbox/init"
-      HOME=$home fluxbox -rc "$home/.fluxbox/init" >/dev/null 2>&1 & pids+=($!) ;;
+      HOME=$home fluxbox -rc "$home/.fluxbox/init" >"$home/wm.log" 2>&1 & pids+=($!) ;;
     none) ;;
-    *) echo "unknown window manager $wm" >&2; exit 2 ;;
+    *) failure="unknown window manager $wm"; fail "${pids[@]}" ;;
   esac
-  # Wait until the manager has claimed the screen.
+  # Wait until the manager has claimed the screen (its check window names it), and give up
+  # at once when it has ended.
   if [ "$wm" != none ]; then
-    local claimed=""
-    for _ in $(seq 200); do
+    local wmPid=${pids[-1]} claimed=""
+    for _ in $(seq 400); do
       xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && { claimed=1; break; }
+      kill -0 "$wmPid" 2>/dev/null || break
       sleep 0.05
     done
-    [ -n "$claimed" ] || echo "desktop.sh: $wm did not claim the screen of :$n" >&2
+    if ! kill -0 "$wmPid" 2>/dev/null; then
+      failure="$wm ended at its start on :$n: $(grep -v '^$' "$home/wm.log" | tail -n1)"; fail "${pids[@]}"
+    fi
+    if [ -z "$claimed" ]; then
+      failure="$wm did not claim the screen of :$n within 20 s"; fail "${pids[@]}"
+    fi
   fi
   for c in "$@"; do $c >/dev/null 2>&1 & pids+=($!); done
   echo "export DISPLAY=:$n"
@@ -48,8 +72,18 @@ start() {
   echo "export VELORA_DESKTOP_WM=$wm"
 }
 
+# Ends the processes in the reverse order of their start, each waited out (at most 10 s, then
+# SIGKILL): the clients and the manager while their server still runs. A manager whose server
+# went first can outlive it and take the next server that gets the same display number, and
+# the manager started there then finds the screen taken.
 stop() {
-  for p in ${VELORA_DESKTOP_PIDS:-}; do kill "$p" 2>/dev/null || true; done
+  local p pids=(${VELORA_DESKTOP_PIDS:-})
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    p=${pids[i]}
+    kill "$p" 2>/dev/null || continue
+    for _ in $(seq 200); do kill -0 "$p" 2>/dev/null || break; sleep 0.05; done
+    kill -KILL "$p" 2>/dev/null || true
+  done
 }
 
 cmd=${1:-}; shift || true

@@ -13,7 +13,7 @@
 #include "app/alert_builder.h"
 #include "engine/vl_handler.h"
 #include "hotkeys/sg_hot_key_center.h"
-#include "panel/panel_trace.h"
+#include "platform/trace.h"
 #include "platform/platform.h"
 #include "settings/user_defaults.h"
 #include "prefs/prefs_controller.h"

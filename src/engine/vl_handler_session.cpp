@@ -5,6 +5,7 @@
 #include "engine/vl_handler.h"
 #include "model/window_list_pass.h"
 #include "platform/platform.h"
+#include "platform/trace.h"
 
 namespace velora {
 
@@ -87,6 +88,7 @@ void VLHandler::instantActivate(bool forward, const VLCandidateList& candidates,
 }
 
 void VLHandler::quickSwitch(bool forward, const VLCandidateList& candidates, uint64_t closed) {
+    trace::mark("end:quick");
     activateQuickSwitchTarget(forward, candidates);
     // Then the panel is left as if the switch had never begun, unless a new switch has begun
     // meanwhile. A panel that is up (a mode change kept it visible) is hidden, so no release
@@ -161,6 +163,7 @@ void VLHandler::cancelHandling() {
 }
 
 void VLHandler::finishSwitch(bool activate) {
+    trace::mark(activate ? "end:activate" : "end:cancel");
     endSession();
     queue().cancelAllOperations();
     unregisterHotkeys();

@@ -1,10 +1,12 @@
 #include "model/vl_window_manager.h"
 
 #include <algorithm>
+#include <string>
 
 #include "model/window_list_pass.h"
 #include "platform/ax_names.h"
 #include "platform/platform.h"
+#include "platform/trace.h"
 
 namespace velora {
 
@@ -189,7 +191,13 @@ std::vector<std::shared_ptr<VLObserver>> VLWindowManager::observers() const {
     return observers_;
 }
 
-void VLWindowManager::pollFocusedWindow() { processWindow(VLElement::elementOfFocusedWindow(), true); }
+void VLWindowManager::pollFocusedWindow() {
+    VLElementRef focused = VLElement::elementOfFocusedWindow();
+    const uint64_t window = focused ? focused->element().id : 0;
+    processWindow(std::move(focused), true);
+    // Lets a watcher outside (the end-to-end tests) wait until the order has taken the focus in.
+    if (window != 0 && trace::enabled()) trace::mark(("recent:" + std::to_string(window)).c_str());
+}
 
 void VLWindowManager::purgeAndRescan() {
     for (const VLElementRef& record : windowsArray())

@@ -8,8 +8,8 @@
 #include "model/window_list_pass.h"
 #include "panel/flow_layout.h"
 #include "panel/grab_image_operation.h"
-#include "panel/panel_trace.h"
 #include "panel/picture_cache.h"
+#include "platform/trace.h"
 #include "platform/platform.h"
 
 namespace velora {

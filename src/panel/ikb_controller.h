@@ -119,7 +119,7 @@ public:
     // Redraws the cell of the item, if it is still in the list; false when it is not.
     bool reloadCellOfItem(const IKBBrowserItem* item);
     // A background grab stored the item's picture: its cell is redrawn. Counts the pictures
-    // still to come for the trace's "pictures" mark (see panel_trace.h).
+    // still to come for the trace's "pictures" mark (see platform/trace.h).
     void pictureDidLoad(const IKBBrowserItem* item);
 
     // --- data source and delegate of the view

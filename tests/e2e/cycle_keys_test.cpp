@@ -5,6 +5,8 @@
 // run on from each other (no restoring in between); forward takes the second candidate,
 // backward the last, and the order of the steps makes each choice differ from the other
 // direction's and from what the next-wider mode would choose.
+#include <algorithm>
+
 #include "desktop_session.h"
 
 namespace velora::e2e {
@@ -37,8 +39,7 @@ TEST_F(CycleKeys, EachKeyQuickAndHeldActivatesItsCandidateAndPressesStepWhileThe
                           {{"alt", "shift"}, "Tab", true, "Pine 3"},        // P1 P2 Xi Yew P3
                           {{"alt", "shift"}, "grave", false, "Pine 2"},     // P3 P1 P2 Xi Yew
                           {{"alt", "shift"}, "grave", true, "Pine 1"}};     // P2 P3 P1 Xi Yew
-    xcb_window_t before = x_->activeWindow();
-    ASSERT_EQ(titleOf(before), "Pine 2");
+    ASSERT_EQ(titleOf(x_->activeWindow()), "Pine 2");
     for (const Step& s : steps) {
         std::string name;
         std::vector<std::string> down, up;
@@ -49,6 +50,7 @@ TEST_F(CycleKeys, EachKeyQuickAndHeldActivatesItsCandidateAndPressesStepWhileThe
         down.insert(down.end(), {"key", s.key});
         for (auto it = s.modifiers.rbegin(); it != s.modifiers.rend(); ++it) up.insert(up.end(), {"keyup", *it});
         SCOPED_TRACE(std::string(s.held ? "held " : "quick ") + name + s.key);
+        const std::size_t activated = activations();
         if (!s.held) {
             // One xdotool run presses and releases well within 0.2 s.
             down.insert(down.end(), up.begin(), up.end());
@@ -57,25 +59,28 @@ TEST_F(CycleKeys, EachKeyQuickAndHeldActivatesItsCandidateAndPressesStepWhileThe
             // The panel comes up without taking the focus; the release activates the selection.
             xdotool(down);
             ASSERT_TRUE(waitForPanel()) << "no panel while the key is held";
-            EXPECT_EQ(x_->activeWindow(), before) << "the panel took the activation";
+            EXPECT_EQ(activations(), activated) << "showing the panel activated a window";
             xdotool(up);
         }
-        const xcb_window_t chosen = waitForActiveChange(before);
+        const xcb_window_t chosen = waitForSwitch(activated);
         ASSERT_EQ(titleOf(chosen), s.expected);
+        const auto asked = marks("activate:");
+        EXPECT_TRUE(std::all_of(asked.begin() + std::ptrdiff_t(activated), asked.end(),
+                                [&](const std::string& m) { return m == "activate:" + std::to_string(chosen); }))
+            << "the switch activated another window as well";
         if (s.held) EXPECT_TRUE(waitForPanelGone()) << "the panel stays after the release";
         else EXPECT_EQ(x_->shownPanel(), 0u) << "a quick switch shows no panel";
-        before = chosen;
-        std::this_thread::sleep_for(1s); // the switcher's focused-window poll learns the new order
     }
 
     // While the panel is up each press moves the selection one step, forward with Alt-Tab
     // and back with Alt-Shift-Tab; the release activates where it stands. (P1 P2 P3 Xi Yew)
+    const std::size_t activated = activations();
     xdotool({"keydown", "alt", "key", "Tab"}); // Pine 2
     ASSERT_TRUE(waitForPanel());
     xdotool({"key", "Tab", "key", "Tab"});                         // Pine 3, Xi
     xdotool({"keydown", "shift", "key", "Tab", "keyup", "shift"}); // back to Pine 3
     xdotool({"keyup", "alt"});
-    EXPECT_EQ(titleOf(waitForActiveChange(before)), "Pine 3");
+    EXPECT_EQ(titleOf(waitForSwitch(activated)), "Pine 3");
     EXPECT_TRUE(waitForPanelGone());
 }
 

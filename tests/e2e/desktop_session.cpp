@@ -7,6 +7,7 @@
 #include <iostream>
 #include <thread>
 
+#include "settings/plist_value.h"
 #include "settings/user_defaults.h"
 #include "support/file_text.h"
 
@@ -40,6 +41,8 @@ void DesktopSession::SetUp() {
     dir_ = std::make_unique<test::TempDir>();
     home_ = dir_->path();
     std::filesystem::create_directories(home_ / ".config");
+    std::filesystem::create_directories(home_ / ".local" / "share");
+    std::filesystem::create_directories(home_ / "share");
     std::filesystem::create_directories(home_ / "run");
     ::chmod((home_ / "run").c_str(), 0700);
     // A window left active by an earlier test must not be taken for the result of this one.
@@ -55,7 +58,9 @@ void DesktopSession::TearDown() {
     const bool failed = HasFailure();
     if (velora_) velora_->stop();
     clients_.clear();
-    if (failed && dir_) std::cout << "---- velora's output\n" << test::readFile(home_ / "velora.log") << "----\n";
+    if (failed && dir_)
+        std::cout << "---- velora's output\n" << test::readFile(home_ / "velora.log") << "---- its trace\n"
+                  << test::readFile(trace_) << "----\n";
     x_.reset();
     dir_.reset();
 }
@@ -64,6 +69,10 @@ std::map<std::string, std::string> DesktopSession::environment() const {
     std::map<std::string, std::string> out{{"HOME", home_.string()},
                                            {"XDG_CONFIG_HOME", (home_ / ".config").string()},
                                            {"XDG_RUNTIME_DIR", (home_ / "run").string()},
+                                           // No desktop entries: an application is known by
+                                           // its window class.
+                                           {"XDG_DATA_HOME", (home_ / ".local" / "share").string()},
+                                           {"XDG_DATA_DIRS", (home_ / "share").string()},
                                            {"QT_QPA_PLATFORM", "xcb"}};
     for (const auto& [name, value] : extraEnvironment_)
         out[name] = value;
@@ -78,8 +87,20 @@ std::vector<xcb_window_t> DesktopSession::veloraWindows() {
     return out;
 }
 
-bool DesktopSession::startVelora() {
-    velora_ = ChildProcess::start({VELORA_PROGRAM}, environment(), home_ / "velora.log");
+const std::vector<std::string>& DesktopSession::ownApplications() {
+    static const std::vector<std::string> classes{"XTerm", "XClock", "XEyes", "VeloraE2EWindows"};
+    return classes;
+}
+
+bool DesktopSession::startVelora(const std::vector<std::string>& shown) {
+    if (!shown.empty()) {
+        PlistValue::Dictionary filters{{"All applications", PlistValue(int64_t(3))}};  // blocks
+        for (const std::string& application : shown) filters[application] = PlistValue(int64_t(2));  // the default
+        PlistValue::Dictionary settings{{"filters", PlistValue(std::move(filters))}};
+        std::filesystem::create_directories(settingsFile().parent_path());
+        test::writeFile(settingsFile(), PlistValue(std::move(settings)).toXml());
+    }
+    launchVelora();
     if (!velora_) {
         ADD_FAILURE() << "cannot start " << VELORA_PROGRAM;
         return false;
@@ -91,9 +112,12 @@ bool DesktopSession::startVelora() {
     }
     const bool closed = waitFor([&] {
         const auto windows = veloraWindows();
-        // The sheet first (the newest window), then the preferences it blocked.
-        if (!windows.empty()) x_->closeWindow(windows.back());
-        std::this_thread::sleep_for(300ms);
+        if (windows.empty()) return true;
+        // The sheet first (the newest window), then the preferences it blocked; each close is
+        // asked again should the window still be listed after a while.
+        const xcb_window_t newest = windows.back();
+        x_->closeWindow(newest);
+        waitFor([&] { return std::ranges::count(veloraWindows(), newest) == 0; }, 5s);
         return veloraWindows().empty();
     });
     if (!closed) ADD_FAILURE() << "velora's first-start windows do not close";
@@ -122,12 +146,19 @@ bool DesktopSession::startVeloraConfigured() {
         }
         settings.synchronize();
     }
-    velora_ = ChildProcess::start({VELORA_PROGRAM}, environment(), home_ / "velora.log");
+    launchVelora();
     if (!velora_ || !velora_->running()) {
         ADD_FAILURE() << "cannot start " << VELORA_PROGRAM;
         return false;
     }
     return true;
+}
+
+void DesktopSession::launchVelora() {
+    trace_ = home_ / "trace";
+    auto environment = this->environment();
+    environment["VELORA_TRACE_FD"] = "3";
+    velora_ = ChildProcess::start({VELORA_PROGRAM}, environment, home_ / "velora.log", trace_);
 }
 
 bool DesktopSession::restartVelora(const std::map<std::string, PlistValue>& settings) {
@@ -137,7 +168,7 @@ bool DesktopSession::restartVelora(const std::map<std::string, PlistValue>& sett
     if (stored && stored->asDictionary()) merged = *stored->asDictionary();
     for (const auto& [key, value] : settings) merged[key] = value;
     test::writeFile(settingsFile(), PlistValue(merged).toXml());
-    velora_ = ChildProcess::start({VELORA_PROGRAM}, environment(), home_ / "velora.log");
+    launchVelora();
     const uint16_t alt = x_->modifierMaskOf(0xffe9 /* Alt_L */);
     if (!velora_ || !waitFor([&] { return !velora_->running() || !x_->canGrab(0xff09 /* Tab */, alt); }) ||
         !velora_->running()) {
@@ -188,16 +219,62 @@ ChildProcess& DesktopSession::client(xcb_window_t w) {
 }
 
 void DesktopSession::activate(xcb_window_t w) {
-    const bool active = waitFor(
-        [&] {
-            if (x_->activeWindow() == w) return true;
+    // Until velora's focus poll has found the window: a manager may focus a new window a
+    // moment after listing it (fluxbox), and other programs' windows may take the focus, so
+    // the window is activated again whenever it has lost the focus meanwhile.
+    const std::string wanted = "recent:" + std::to_string(w);
+    bool active = false;
+    const bool recent = waitFor([&] {
+        if (x_->activeWindow() != w) {
             x_->activateWindow(w);  // timed, unlike xdotool's: marco and mutter complain of 0
-            return waitFor([&] { return x_->activeWindow() == w; }, 2s);
-        },
-        kLongWait);
+            if (!waitFor([&] { return x_->activeWindow() == w; }, 2s)) return false;
+        }
+        active = true;
+        const auto found = marks("recent:");
+        return !found.empty() && found.back() == wanted;
+    });
     EXPECT_TRUE(active) << "the manager does not activate " << titleOf(w);
-    // The switcher notices the focus within its 0.2 s poll; on a loaded machine, later.
-    std::this_thread::sleep_for(1s);
+    EXPECT_TRUE(recent) << "the switcher's focus poll does not find " << titleOf(w);
+}
+
+bool DesktopSession::waitForRecent(xcb_window_t w) {
+    const std::string wanted = "recent:" + std::to_string(w);
+    return waitFor([&] {
+        const auto found = marks("recent:");
+        return !found.empty() && found.back() == wanted;
+    });
+}
+
+std::vector<std::string> DesktopSession::marks(const std::string& prefix) {
+    // Lines "NAME NANOSECONDS"; a line still being written has no newline yet.
+    std::vector<std::string> out;
+    const std::string trace = test::readFile(trace_);
+    for (std::size_t at = 0, end; (end = trace.find('\n', at)) != std::string::npos; at = end + 1) {
+        const std::string name = trace.substr(at, trace.find(' ', at) - at);
+        if (name.starts_with(prefix)) out.push_back(name);
+    }
+    return out;
+}
+
+xcb_window_t DesktopSession::waitForSwitch(std::size_t activationsBefore) {
+    xcb_window_t chosen = 0;
+    const bool asked = waitFor([&] {
+        const auto found = marks("activate:");
+        if (found.size() <= activationsBefore) return false;
+        chosen = xcb_window_t(std::stoul(found.back().substr(std::string("activate:").size())));
+        return true;
+    });
+    if (!asked) return 0;
+    EXPECT_TRUE(waitFor([&] {
+        const xcb_window_t now = x_->activeWindow();
+        return now == chosen || (now != 0 && !isOwnClient(now));
+    })) << "the manager does not activate " << titleOf(chosen) << "; the active window is " << titleOf(x_->activeWindow());
+    activate(chosen);
+    return chosen;
+}
+
+bool DesktopSession::waitForMark(const std::string& name, std::size_t count) {
+    return waitFor([&] { return std::ranges::count(marks(name), name) >= std::ptrdiff_t(count); });
 }
 
 void DesktopSession::activateInOrder(const std::vector<xcb_window_t>& windows) {
@@ -215,10 +292,13 @@ void DesktopSession::xdotool(const std::vector<std::string>& arguments) {
     EXPECT_TRUE(runToEnd(argv)) << "xdotool failed";
 }
 
-xcb_window_t DesktopSession::waitForActiveChange(xcb_window_t old) {
-    xcb_window_t now = 0;
-    waitFor([&] { return (now = x_->activeWindow()) != 0 && now != old; });
-    return now != old ? now : 0;
+bool DesktopSession::isOwnClient(xcb_window_t w) {
+    if (w == 0) return false;
+    const std::optional<pid_t> owner = x_->pid(w);
+    return std::ranges::any_of(clients_, [&](const auto& client) {
+        return client.first == w || (owner && *owner == client.second->pid());
+    });
 }
+
 
 } // namespace velora::e2e

@@ -2,6 +2,11 @@
 // A test on the real desktop named by DISPLAY: the built velora with a home of its own, real
 // clients, keys typed through XTest by xdotool, and the window manager's view read back.
 // Skipped when there is no display.
+//
+// The desktop is not the test's alone: a window manager's helpers, notifications and other
+// programs put windows of their own on it, at any time. A test therefore names the windows
+// it means: velora is started with every application blocked except the test's own clients
+// (by class name: the home has no desktop entries), and results are read among those.
 
 #include <gtest/gtest.h>
 
@@ -42,10 +47,16 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
+    // The applications (window classes) of the clients a test starts: xterm, xclock, xeyes
+    // and the window client.
+    static const std::vector<std::string>& ownApplications();
+
     // Starts velora for the first time in this home and closes the preferences window and
-    // the welcome sheet that a first start opens. False (with a test failure) when it does
-    // not come up.
-    bool startVelora();
+    // the welcome sheet that a first start opens. With `shown` applications, the settings
+    // file is written first so that only their windows take part in switches (every other
+    // application is blocked); with none, the home stays empty. False (with a test failure)
+    // when it does not come up.
+    bool startVelora(const std::vector<std::string>& shown = ownApplications());
     // Starts velora on the settings a first start writes (the six cycle keys, no login entry),
     // so that no window of its own opens. False (with a test failure) when it does not run.
     bool startVeloraConfigured();
@@ -72,16 +83,29 @@ protected:
     std::vector<xcb_window_t> startWindowClient(const std::vector<std::string>& titles);
     ChildProcess& client(xcb_window_t w);
 
-    // Activates the window through the manager, waits until it is active, and gives the
-    // switcher time to see it (its focused-window poll), so that recency follows the calls.
+    // Activates the window through the manager, waits until it is active and until the
+    // switcher's focused-window poll has put it first (its trace says so), so that recency
+    // follows the calls.
     void activate(xcb_window_t w);
+    // Waits until the switcher's latest focused-window poll found `w`; false on time-out.
+    bool waitForRecent(xcb_window_t w);
+    // The names of velora's trace marks so far that start with `prefix`, in order.
+    std::vector<std::string> marks(const std::string& prefix);
+    // Waits until velora has made the mark `name` `count` times; false on time-out.
+    bool waitForMark(const std::string& name, std::size_t count = 1);
+    // How many activations velora has asked the manager for so far.
+    std::size_t activations() { return marks("activate:").size(); }
+    // The window velora activates after the first `activationsBefore` activations, once the
+    // manager has made it active, its focus poll has put it first, and it is the active
+    // window again should another program's window have taken the focus meanwhile; 0 when
+    // velora activates nothing.
+    xcb_window_t waitForSwitch(std::size_t activationsBefore);
     // Each window activated in turn: the last one ends up most recent and frontmost.
     void activateInOrder(const std::vector<xcb_window_t>& windows);
 
     // Runs xdotool with these arguments, to its end.
     void xdotool(const std::vector<std::string>& arguments);
-    // The active window once it is non-zero and differs from `old`; 0 when it never changes.
-    xcb_window_t waitForActiveChange(xcb_window_t old);
+    bool isOwnClient(xcb_window_t w);  // a window of a client the test started
     bool waitForPanel() { return waitFor([&] { return x_->shownPanel() != 0; }); }
     bool waitForPanelGone() { return waitFor([&] { return x_->shownPanel() == 0; }); }
 
@@ -98,6 +122,9 @@ protected:
     bool veloraEndExpected_ = false;
     std::vector<std::pair<xcb_window_t, std::unique_ptr<ChildProcess>>> clients_;
     std::vector<std::string> heldKeys_;
+    std::filesystem::path trace_;
+    // Starts the program with its trace on descriptor 3 (appended to trace_).
+    void launchVelora();
 };
 
 } // namespace velora::e2e

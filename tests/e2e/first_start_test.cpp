@@ -34,7 +34,7 @@ TEST_F(FirstStart, TakesTheSixCycleKeysWritesTheSettingsAndTheLoginEntryAndASeco
     for (const Grab& g : cycleKeys()) ASSERT_TRUE(x_->canGrab(g.keysym, g.modifiers)) << g.name << " is taken already";
     ASSERT_FALSE(std::filesystem::exists(settingsFile()));
 
-    ASSERT_TRUE(startVelora());
+    ASSERT_TRUE(startVelora({}));
 
     for (const Grab& g : cycleKeys())
         EXPECT_TRUE(waitFor([&] { return !x_->canGrab(g.keysym, g.modifiers); }, 5s)) << g.name << " is not held";

@@ -45,22 +45,18 @@ TEST_F(KeyboardLayouts, DefaultKeysWorkUnderGermanFrenchAndDvorakSetWhileVeloraR
         EXPECT_FALSE(x_->canGrab(XKB_KEY_Tab, x_->modifierMaskOf(XKB_KEY_Alt_L))) << "Alt-Tab is free";
 
         // Alt-Tab: the application used before. (Pine 1, Ash, Pine 2)
-        xcb_window_t before = x_->activeWindow();
-        ASSERT_EQ(titleOf(before), "Pine 1");
+        ASSERT_EQ(titleOf(x_->activeWindow()), "Pine 1");
+        std::size_t activated = activations();
         withAlt({kTab});
-        before = waitForActiveChange(before);
-        ASSERT_EQ(titleOf(before), "Ash");
-        std::this_thread::sleep_for(1s); // the focused-window poll learns the new order
+        ASSERT_EQ(titleOf(waitForSwitch(activated)), "Ash");
         // Alt and the key above Tab: the next window of the active application. Back to Pine
         // first; (Pine 1, Ash, Pine 2) again after Alt-Tab.
+        activated = activations();
         withAlt({kTab});
-        before = waitForActiveChange(before);
-        ASSERT_EQ(titleOf(before), "Pine 1");
-        std::this_thread::sleep_for(1s);
+        ASSERT_EQ(titleOf(waitForSwitch(activated)), "Pine 1");
+        activated = activations();
         withAlt({kAboveTab});
-        before = waitForActiveChange(before);
-        ASSERT_EQ(titleOf(before), "Pine 2") << "Alt and the key above Tab did not switch";
-        std::this_thread::sleep_for(1s);
+        ASSERT_EQ(titleOf(waitForSwitch(activated)), "Pine 2") << "Alt and the key above Tab did not switch";
 
         // Held Alt-Tab, then the key that types m in this layout: the selection is minimised.
         // (Pine 2, Pine 1, Ash): the selection is Pine 1.

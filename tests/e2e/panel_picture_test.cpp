@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <thread>
 
 #include "desktop_session.h"
 
@@ -37,17 +36,23 @@ TEST_F(PanelPicture, ShowsThePicturesOfRealWindowsWhileTheSwitchIsHeld) {
     // An override-redirect window (shownPanel() asks for one) the manager does not list.
     const auto clients = x_->clientList();
     EXPECT_EQ(std::find(clients.begin(), clients.end(), panel), clients.end()) << "the manager lists the panel";
-    // The pictures are taken in the background after the panel shows; let them arrive.
-    std::this_thread::sleep_for(2s);
-    const QImage shot = x_->screenshot();
+    // The pictures are taken in the background after the panel shows: once the last has
+    // reached its cell, the screen shows them at the next paint.
+    EXPECT_TRUE(waitForMark("pictures")) << "the pictures never all arrived";
+    const QRect area = x_->rootGeometry(panel);
+    QImage shot;
+    waitFor([&] {
+        shot = x_->screenshot();
+        return !shot.isNull() && whiteShare(shot, area.intersected(shot.rect())) > 0.08;
+    });
     x_->setDesktopColour(0);
+    const std::size_t activated = activations();
     xdotool({"keyup", "alt"});
-    EXPECT_EQ(titleOf(waitForActiveChange(build)), "Notes");
+    EXPECT_EQ(titleOf(waitForSwitch(activated)), "Notes");
     ASSERT_FALSE(shot.isNull());
 
-    const QRect area = x_->rootGeometry(panel).intersected(shot.rect());
     EXPECT_EQ(area.size(), QSize(637, 437)) << "the panel is not at its first-run size";
-    EXPECT_GT(whiteShare(shot, area), 0.08) << "the panel shows no window pictures";
+    EXPECT_GT(whiteShare(shot, area.intersected(shot.rect())), 0.08) << "the panel shows no window pictures";
 
     const bool update = std::getenv("VELORA_UPDATE_DOCS_IMAGES") && std::string(std::getenv("VELORA_UPDATE_DOCS_IMAGES")) == "1";
     const QString file = update ? QStringLiteral(VELORA_DOCS_IMAGES_DIR "/panel-x11.png")

@@ -52,31 +52,32 @@ TEST_F(Screens, ThePanelShowsWhollyOnTheMonitorOfTheFocusedWindowWhereverThePoin
 
     // Focused window on the second monitor, pointer on the primary.
     xdotool({"mousemove", "300", "300"});
+    std::size_t activated = activations();
     QRect panel = holdSwitch();
     ASSERT_FALSE(panel.isNull()) << "no panel";
     EXPECT_TRUE(second.contains(panel)) << "panel at " << panel.x() << "," << panel.y();
     EXPECT_LE(std::abs(panel.center().x() - second.center().x()), 1);
     EXPECT_LE(std::abs(panel.center().y() - second.center().y()), 1);
     release();
-    ASSERT_EQ(titleOf(waitForActiveChange(right)), "Left");
-    std::this_thread::sleep_for(1s); // the focused-window poll learns the new order
+    ASSERT_EQ(titleOf(waitForSwitch(activated)), "Left");
 
     // Focused window on the primary, pointer on the second monitor.
     xdotool({"mousemove", "1900", "400"});
+    activated = activations();
     panel = holdSwitch();
     EXPECT_TRUE(primary.contains(panel)) << "panel at " << panel.x() << "," << panel.y();
     EXPECT_LE(std::abs(panel.center().x() - primary.center().x()), 1);
     release();
-    ASSERT_EQ(titleOf(waitForActiveChange(left)), "Right");
-    std::this_thread::sleep_for(1s);
+    ASSERT_EQ(titleOf(waitForSwitch(activated)), "Right");
 
     // A panel wider than a monitor is cut down to that monitor, not spread over both.
     ASSERT_TRUE(restartVelora({{"windowWidth", PlistValue(2000.0)}}));
+    activated = activations();
     panel = holdSwitch();
     EXPECT_TRUE(second.contains(panel) && panel.width() == second.width())
         << "panel at " << panel.x() << "," << panel.y() << " " << panel.width() << "x" << panel.height();
     release();
-    ASSERT_EQ(titleOf(waitForActiveChange(right)), "Left");
+    ASSERT_EQ(titleOf(waitForSwitch(activated)), "Left");
 
     // No focused window (both minimised): the pointer's monitor.
     xdotool({"windowminimize", std::to_string(left)});
@@ -111,8 +112,10 @@ TEST_F(Screens, OnAScaledDesktopThePanelKeepsItsLogicalSizeAndDrawsAtTheScreensD
     // Alt-Tab lists windows: the cells hold their pictures and the title is the window's.
     const QRect panel = holdSwitch();
     ASSERT_FALSE(panel.isNull()) << "no panel";
-    std::this_thread::sleep_for(2s); // the pictures arrive after the panel shows
-    const QImage shot = x_->screenshot();
+    // The pictures arrive after the panel shows; the screen shows them at the next paint.
+    EXPECT_TRUE(waitForMark("pictures")) << "the pictures never all arrived";
+    QImage shot;
+    waitFor([&] { return !(shot = x_->screenshot()).isNull() && whiteShare(shot, panel) > 0.08; });
     release();
     ASSERT_FALSE(shot.isNull());
     x_->setDesktopColour(0);
@@ -180,8 +183,10 @@ TEST_F(Screens, UnderACompositorTheCornersShowTheWindowBehindAndThePlateIsTransl
     // Alt-Tab lists windows: the cells hold their pictures and the title is the window's.
     const QRect panel = holdSwitch();
     ASSERT_FALSE(panel.isNull()) << "no panel";
-    std::this_thread::sleep_for(2s); // the pictures arrive after the panel shows
-    const QImage shot = x_->screenshot();
+    // The pictures arrive after the panel shows; the screen shows them at the next paint.
+    EXPECT_TRUE(waitForMark("pictures")) << "the pictures never all arrived";
+    QImage shot;
+    waitFor([&] { return !(shot = x_->screenshot()).isNull() && whiteShare(shot, panel) > 0.05; });
     release();
     ASSERT_FALSE(shot.isNull());
 

@@ -130,7 +130,7 @@ TEST_F(UnderTheWindowManager, SwitchesCommandsAndTypingWorkAndTheManagerHasNoCom
             // a moment as the panel goes; the selection's activation comes after.
             ASSERT_TRUE(activeBecomes(s.expected));
             EXPECT_TRUE(waitForPanelGone());
-            std::this_thread::sleep_for(1s); // the switcher's focused-window poll learns the new order
+            ASSERT_TRUE(waitForRecent(x_->activeWindow())) << "the switcher's focus poll does not learn the new order";
         }
     }
 

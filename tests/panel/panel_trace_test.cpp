@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "panel/panel_trace.h"
+#include "platform/trace.h"
 #include "panel_fixture.h"
 
 namespace velora {

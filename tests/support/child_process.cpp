@@ -14,7 +14,7 @@ namespace velora::test {
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv,
                            const std::map<std::string, std::string>& environment,
-                           const std::filesystem::path& log) {
+                           const std::filesystem::path& log, const std::filesystem::path& fd3) {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
@@ -34,6 +34,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (!fd3.empty()) posix_spawn_file_actions_addopen(&actions, 3, fd3.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
     // Its own process group, so that stopping it does not reach the test.
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
@@ -49,8 +50,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
 
 std::unique_ptr<ChildProcess> ChildProcess::start(const std::vector<std::string>& argv,
                                                   const std::map<std::string, std::string>& environment,
-                                                  const std::filesystem::path& log) {
-    auto child = std::make_unique<ChildProcess>(argv, environment, log);
+                                                  const std::filesystem::path& log, const std::filesystem::path& fd3) {
+    auto child = std::make_unique<ChildProcess>(argv, environment, log, fd3);
     if (child->pid() < 0) return nullptr;
     return child;
 }

@@ -17,13 +17,15 @@ public:
     // Starts argv[0] (looked up on PATH) with the test's environment plus `environment`, its
     // output appended to `log` (or discarded when empty), in a process group of its own so
     // that signals meant for it never reach the test. pid() is -1 when it could not start.
+    // With `fd3`, that file is opened for appending as its descriptor 3 (a trace to watch).
     explicit ChildProcess(const std::vector<std::string>& argv,
                           const std::map<std::string, std::string>& environment = {},
-                          const std::filesystem::path& log = {});
+                          const std::filesystem::path& log = {}, const std::filesystem::path& fd3 = {});
     // The same, null when it cannot start.
     static std::unique_ptr<ChildProcess> start(const std::vector<std::string>& argv,
                                                const std::map<std::string, std::string>& environment = {},
-                                               const std::filesystem::path& log = {});
+                                               const std::filesystem::path& log = {},
+                                               const std::filesystem::path& fd3 = {});
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;

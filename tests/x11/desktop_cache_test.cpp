@@ -1,8 +1,6 @@
 // The desktop cache: active window, stacking, recency and hidden bookkeeping.
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "platform/x11/x11_desktop_cache.h"
 
 namespace velora::x11 {
@@ -37,7 +35,8 @@ protected:
             i.wmState = on ? kIconicState : kNormalState;
         });
     }
-    DesktopCache cache;
+    double now = 1000.0;  // the cache's clock, moved by the test
+    DesktopCache cache{[this] { return now; }};
 };
 
 TEST_F(DesktopCacheTest, FrontToBackFollowsTheServersStackingAndPutsTheActiveFirst) {
@@ -83,7 +82,9 @@ TEST_F(DesktopCacheTest, AnInstantWithoutAnActiveWindowKeepsThePreviousOne) {
     cache.setActive(10);
     cache.setActive(0);
     EXPECT_EQ(cache.activeWindow(), 10u);
-    std::this_thread::sleep_for(std::chrono::duration<double>(DesktopCache::kZeroGraceSeconds + 0.05));
+    now += DesktopCache::kZeroGraceSeconds * 0.9;
+    EXPECT_EQ(cache.activeWindow(), 10u);
+    now += DesktopCache::kZeroGraceSeconds * 0.2;
     EXPECT_EQ(cache.activeWindow(), 0u);
     cache.setActive(0x7777);  // not a managed window
     EXPECT_EQ(cache.activePid(), 0);

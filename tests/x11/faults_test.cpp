@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "platform/ax_names.h"
+#include "platform/x11/x11_responsiveness.h"
 #include "platform/x11/x11_text.h"
 #include "x11_fixture.h"
 
@@ -24,8 +25,9 @@ TEST_F(FaultsTest, AWindowThatVanishesGivesNeutralAnswers) {
 
     // Questions from another thread while the window goes away under them.
     std::atomic<bool> stop{false};
+    std::atomic<int> rounds{0};
     std::thread asker([&] {
-        while (!stop.load()) {
+        for (; !stop.load(); rounds.fetch_add(1)) {
             AXValue v;
             ax.copyAttributeValue(element, ax::Position, v);
             ax.copyAttributeValue(element, ax::Children, v);
@@ -35,7 +37,7 @@ TEST_F(FaultsTest, AWindowThatVanishesGivesNeutralAnswers) {
             ws.windowBounds(id, r);
         }
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(eventually([&] { return rounds.load() > 0; }));  // asking, then the window goes
     fake.destroy();
     EXPECT_TRUE(eventually([&] {
         AXValue v;
@@ -92,7 +94,7 @@ TEST_F(FaultsTest, TheFocusedWindowQueryCostsNoRoundTrip) {
     FakeWindow fake(options);
     ASSERT_TRUE(waitForWindow(fake.id()));
     ASSERT_TRUE(focus(fake.id()));
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));  // no answer stands any more
+    mainThread.advance(x11::Responsiveness::kAnswerStandsFor);  // no answer stands any more
     auto& ax = desktop->accessibility();
     xcb_grab_server(display->connection());
     display->sync();
@@ -102,7 +104,8 @@ TEST_F(FaultsTest, TheFocusedWindowQueryCostsNoRoundTrip) {
         if (ax.copyAttributeValue(std::get<AXElement>(app), ax::FocusedWindow, window) != AXError::Success) return AXElement{};
         return std::get<AXElement>(window);
     });
-    const bool answered = answer.wait_for(std::chrono::seconds(3)) == std::future_status::ready;
+    // Bounded only so that a query that waits for the server cannot hang the suite.
+    const bool answered = answer.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
     xcb_ungrab_server(display->connection());
     display->sync();
     ASSERT_TRUE(answered) << "the focused-window query waited for the server";

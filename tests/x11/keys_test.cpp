@@ -48,12 +48,14 @@ TEST_F(KeysTest, InterceptedKeysNeverReachTheFocusedClientAndTheTapSeesEveryKeyO
     TempDir dir;
     const auto typed = dir / "typed";
     const auto contents = [&] { return readFile(typed); };
-    ChildProcess xterm({"xterm", "-T", "velora-keys", "-e", "sh", "-c", "stty -echo; cat > '" + typed.string() + "'"});
+    const auto ready = dir / "ready";
+    ChildProcess xterm({"xterm", "-T", "velora-keys", "-e", "sh", "-c",
+                        "stty -echo; : > '" + ready.string() + "'; exec cat > '" + typed.string() + "'"});
     const uint32_t window = waitForWindowOf(xterm.pid());
     ASSERT_TRUE(window);
     eventTap->setInterceptedKeys({{vk::Q, 0, false}, {vk::Escape, 0, true}});
     ASSERT_TRUE(focus(window));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // let the shell start cat
+    ASSERT_TRUE(eventually([&] { return std::filesystem::exists(ready); })) << "the shell did not start";
 
     // Other suites' windows may take the focus meanwhile: it is taken back before each key.
     const auto type = [&](int64_t key, std::vector<int64_t> modifiers = {}) {

@@ -2,6 +2,7 @@
 // A main thread for the X11 tests: the test's own thread, which runs the work handed to it
 // when it pumps.
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -42,9 +43,20 @@ public:
         std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
         return true;
     }
+    // The steady clock, moved on by advance(): components that read the time through this
+    // port (the answer and grace periods of the X11 desktop) see it pass without a wait.
+    // Once frozen, only advance() moves it.
     double now() const override {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+        const double frozen = frozen_.load();
+        if (frozen >= 0) return frozen;
+        return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count() +
+               offset_.load();
     }
+    void advance(double seconds) {
+        if (frozen_.load() >= 0) frozen_.store(frozen_.load() + seconds);
+        else offset_.store(offset_.load() + seconds);
+    }
+    void freeze() { frozen_.store(now()); }
     bool isShuttingDown() const override { return false; }
 
     // Runs what is queued; how many ran.
@@ -65,6 +77,7 @@ private:
     const std::thread::id id_ = std::this_thread::get_id();
     std::mutex mutex_;
     std::deque<std::function<void()>> queue_;
+    std::atomic<double> offset_{0.0}, frozen_{-1.0};
 };
 
 } // namespace velora::test

@@ -1,5 +1,8 @@
 #include "platform/x11/x11_context.h"
 
+#include <string>
+
+#include "platform/trace.h"
 #include "platform/x11/x11_running_application.h"
 
 namespace velora::x11 {
@@ -45,8 +48,8 @@ void AppRegistry::clear() {
 }
 
 X11Context::X11Context(xcb_connection_t* connection, xcb_screen_t* s, MainThreadPort& main)
-    : c(connection), screen(s), root(s->root), mainThread(main), actions(connection, atoms, s->root),
-      responsiveness(actions), keyboard(connection), grabs(connection, s->root), taps(grabs),
+    : c(connection), screen(s), root(s->root), mainThread(main), cache([&main] { return main.now(); }),
+      actions(connection, atoms, s->root), responsiveness(actions, [&main] { return main.now(); }), keyboard(connection), grabs(connection, s->root), taps(grabs),
       pictures(connection, s->root), notifier(std::make_shared<DesktopNotifier>(main)) {}
 
 X11Context::~X11Context() {
@@ -69,6 +72,7 @@ void X11Context::activateWindow(xcb_window_t window) {
     const bool takesFocus = info->takesFocus();
     cache.noteActivationRequest(window, takesFocus);
     actions.activate(window);
+    if (trace::enabled()) trace::mark(("activate:" + std::to_string(window)).c_str());
     // A window that refuses the focus is raised by the manager at best; ask for it.
     if (!takesFocus) raiseWindow(window);
 }

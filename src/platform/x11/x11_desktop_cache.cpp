@@ -46,14 +46,8 @@ RootState DesktopCache::root() const {
     return root_;
 }
 
-namespace {
-double monotonicSeconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-} // namespace
-
 bool DesktopCache::requestPendsLocked() const {
-    return requestPending_ && clients_.count(requested_) && monotonicSeconds() - requestedAt_ < kRequestStandsSeconds;
+    return requestPending_ && clients_.count(requested_) && now_() - requestedAt_ < kRequestStandsSeconds;
 }
 
 xcb_window_t DesktopCache::activeLocked() const {
@@ -63,7 +57,7 @@ xcb_window_t DesktopCache::activeLocked() const {
     // it is neither the active window nor a recent one.
     if (requestPendsLocked()) return requested_;
     if (root_.active == kNoWindow && activeBeforeZero_ != kNoWindow && clients_.count(activeBeforeZero_) &&
-        monotonicSeconds() - zeroSince_ < kZeroGraceSeconds)
+        now_() - zeroSince_ < kZeroGraceSeconds)
         return activeBeforeZero_;
     return clients_.count(root_.active) ? root_.active : kNoWindow;
 }
@@ -136,7 +130,7 @@ xcb_window_t DesktopCache::mostRecentWindowOf(pid_t pid) const {
     // manager reports another one meanwhile: that report may stem from before the request (a
     // focus that follows the mouse, moved as the panel went away).
     if (auto it = clients_.find(requested_); it != clients_.end() && it->second.pid == pid &&
-                                             monotonicSeconds() - requestedAt_ < kRequestStandsSeconds &&
+                                             now_() - requestedAt_ < kRequestStandsSeconds &&
                                              !minimizedLocked(it->second))
         return requested_;
     std::vector<xcb_window_t> candidates;
@@ -221,7 +215,7 @@ void DesktopCache::noteActivationRequest(xcb_window_t window, bool takesFocus) {
     if (!clients_.count(window)) return;
     touchLocked(window);
     requested_ = window;
-    requestedAt_ = monotonicSeconds();
+    requestedAt_ = now_();
     requestPending_ = takesFocus && root_.active != window;
     focuslessActive_ = takesFocus ? kNoWindow : window;
     noteFocusLocked();
@@ -260,7 +254,7 @@ void DesktopCache::setActive(xcb_window_t window) {
         focuslessActive_ = kNoWindow;
     if (window == kNoWindow && root_.active != kNoWindow) {
         activeBeforeZero_ = root_.active;
-        zeroSince_ = monotonicSeconds();
+        zeroSince_ = now_();
     } else if (window != kNoWindow) {
         activeBeforeZero_ = kNoWindow;
     }

@@ -34,6 +34,9 @@ struct RootState {
 
 class DesktopCache {
 public:
+    // `clock` gives the time in seconds (the main thread's clock; a test's own).
+    explicit DesktopCache(std::function<double()> clock) : now_(std::move(clock)) {}
+
     // The atoms of the minimised state (set once, before the event loop starts).
     void setStateAtoms(xcb_atom_t hidden, xcb_atom_t shaded);
     bool isMinimized(const ClientInfo& info) const;
@@ -123,6 +126,7 @@ private:
     // Counts a change of the active window or its owner since the last call.
     void noteFocusLocked();
 
+    const std::function<double()> now_;
     mutable std::mutex mutex_;
     RootState root_;
     std::unordered_map<xcb_window_t, ClientInfo> clients_;

@@ -8,10 +8,6 @@ namespace velora::x11 {
 
 namespace {
 
-double now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
 constexpr float kLongestTimeout = 60.0f;
 
 } // namespace
@@ -36,7 +32,7 @@ float Responsiveness::timeout(pid_t pid) const {
 }
 
 bool Responsiveness::stopped(pid_t pid, Mode mode) {
-    const double t = now();
+    const double t = now_();
     if (mode == Mode::KnownOnly) {
         std::lock_guard lock(mutex_);
         auto it = runningSeenAt_.find(pid);
@@ -64,7 +60,7 @@ AXError Responsiveness::check(pid_t pid, const std::vector<xcb_window_t>& pingab
     std::unique_lock lock(mutex_);
     if (down_) return AXError::Success;
     Ping& p = pings_[window];
-    double t = now();
+    double t = now_();
     if (p.answeredAt >= 0 && t - p.answeredAt < kAnswerStandsFor && !p.outstanding()) return AXError::Success;
     if (mode == Mode::KnownOnly)
         return p.outstanding() && t - p.sentAt > limit ? AXError::CannotComplete : AXError::Success;
@@ -88,7 +84,7 @@ void Responsiveness::answered(xcb_window_t window) {
         std::lock_guard lock(mutex_);
         auto it = pings_.find(window);
         if (it == pings_.end()) return;
-        it->second.answeredAt = now();
+        it->second.answeredAt = now_();
     }
     answer_.notify_all();
 }

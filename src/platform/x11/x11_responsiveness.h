@@ -12,6 +12,7 @@
 #include <xcb/xcb.h>
 
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -23,7 +24,9 @@ namespace velora::x11 {
 
 class Responsiveness {
 public:
-    explicit Responsiveness(const WindowActions& actions) : actions_(actions) {}
+    // `clock` gives the time in seconds (the main thread's clock; a test's own).
+    Responsiveness(const WindowActions& actions, std::function<double()> clock)
+        : actions_(actions), now_(std::move(clock)) {}
 
     static constexpr float kDefaultTimeout = 0.2f;
     // An answer counts for this long (seconds).
@@ -63,6 +66,7 @@ private:
     };
 
     const WindowActions& actions_;
+    const std::function<double()> now_;
     mutable std::mutex mutex_;
     std::condition_variable answer_;
     std::map<xcb_window_t, Ping> pings_;

@@ -1,4 +1,4 @@
-#include "panel/panel_trace.h"
+#include "platform/trace.h"
 
 #include <time.h>
 #include <unistd.h>
