@@ -132,6 +132,10 @@ bool DesktopSession::startVeloraConfigured() {
         UserDefaults settings(settingsFile());
         settings.setBool("firstRun2", true);
         settings.setInteger("startAtLogin", 0);
+        // Only the tests' own clients take part in switches, as in startVelora.
+        PlistValue::Dictionary filters{{"All applications", PlistValue(int64_t(3))}};
+        for (const std::string& application : ownApplications()) filters[application] = PlistValue(int64_t(2));
+        settings.setObject("filters", PlistValue(std::move(filters)));
         const struct {
             const char* identifier;
             int64_t keyCode, modifiers;
