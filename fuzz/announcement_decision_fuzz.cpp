@@ -5,8 +5,8 @@
 #include <string>
 
 #include "app/announcement_decision.h"
-#include "fuzz_check.h"
 #include "base/utf8_text.h"
+#include "fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;

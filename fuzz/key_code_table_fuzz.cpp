@@ -11,7 +11,8 @@
 #include "hotkeys/sg_key_combo.h"
 
 namespace {
-constexpr int16_t kProbes[] = {INT16_MIN, -2, -1, 0, 1, 36, 48, 50, 53, 65, 75, 82, 92, 122, 127, 128, 255, 256, INT16_MAX};
+constexpr int16_t kProbes[] = {INT16_MIN, -2, -1, 0,   1,   36,  48,  50,  53,       65,
+                               75,        82, 92, 122, 127, 128, 255, 256, INT16_MAX};
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

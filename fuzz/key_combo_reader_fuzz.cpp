@@ -22,7 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(reread && velora::SGKeyCombo(*reread) == combo);
     (void)combo.modifierMask();
     (void)velora::SGKeyCombo::stringForModifiers(combo.modifiers());
-    if (combo.isClearCombo()) FUZZ_CHECK(combo.keyCodeString().empty());
-    else (void)combo.keyCodeString();
+    if (combo.isClearCombo())
+        FUZZ_CHECK(combo.keyCodeString().empty());
+    else
+        (void)combo.keyCodeString();
     return 0;
 }

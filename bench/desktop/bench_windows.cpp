@@ -30,7 +30,8 @@ xcb_atom_t atom(xcb_connection_t* c, const char* name) {
     return a;
 }
 
-void setText(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property, xcb_atom_t type, const std::string& text) {
+void setText(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property, xcb_atom_t type,
+             const std::string& text) {
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, property, type, 8, uint32_t(text.size()), text.data());
 }
 
@@ -94,7 +95,8 @@ int main(int argc, char** argv) {
             pollfd fd{xcb_get_file_descriptor(c), POLLIN, 0};
             if (::poll(&fd, 1, redrawMs > 0 ? redrawMs : -1) == 0) {
                 for (std::size_t i = 0; i < windows.size(); ++i) {
-                    const uint32_t colour = (uint32_t((i + round) * 40503u + pid * 2654435761u) & 0xffffffu) | 0x202020u;
+                    const uint32_t colour =
+                        (uint32_t((i + round) * 40503u + pid * 2654435761u) & 0xffffffu) | 0x202020u;
                     xcb_change_window_attributes(c, windows[i], XCB_CW_BACK_PIXEL, &colour);
                     xcb_clear_area(c, 0, windows[i], 0, 0, 0, 0);
                 }

@@ -26,7 +26,8 @@ xcb_atom_t atom(xcb_connection_t* c, const char* name) {
 
 std::vector<uint32_t> windows(xcb_connection_t* c, xcb_window_t root, xcb_atom_t property) {
     std::vector<uint32_t> out;
-    auto* r = xcb_get_property_reply(c, xcb_get_property(c, 0, root, property, XCB_ATOM_WINDOW, 0, 4096), nullptr);
+    auto* r =
+        xcb_get_property_reply(c, xcb_get_property(c, 0, root, property, XCB_ATOM_WINDOW, 0, 4096), nullptr);
     if (r && r->format == 32) {
         const auto* v = static_cast<const uint32_t*>(xcb_get_property_value(r));
         out.assign(v, v + xcb_get_property_value_length(r) / 4);
@@ -46,7 +47,8 @@ std::vector<xcb_keycode_t> keycodes(xcb_connection_t* c, uint32_t keysym) {
     const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(r);
     for (int k = 0; k < count; ++k)
         for (int i = 0; i < r->keysyms_per_keycode; ++i)
-            if (syms[k * r->keysyms_per_keycode + i] == keysym) out.push_back(xcb_keycode_t(setup->min_keycode + k));
+            if (syms[k * r->keysyms_per_keycode + i] == keysym)
+                out.push_back(xcb_keycode_t(setup->min_keycode + k));
     std::free(r);
     return out;
 }
@@ -62,14 +64,16 @@ int main() {
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
     const xcb_atom_t active = atom(c, "_NET_ACTIVE_WINDOW");
     const xcb_atom_t stacking = atom(c, "_NET_CLIENT_LIST_STACKING");
-    const std::vector<xcb_keycode_t> tabs = keycodes(c, 0xff09);                       // Tab
-    std::vector<xcb_keycode_t> alts = keycodes(c, 0xffe9);                               // Alt_L
-    for (xcb_keycode_t k : keycodes(c, 0xffea)) alts.push_back(k);                       // Alt_R
+    const std::vector<xcb_keycode_t> tabs = keycodes(c, 0xff09); // Tab
+    std::vector<xcb_keycode_t> alts = keycodes(c, 0xffe9);       // Alt_L
+    for (xcb_keycode_t k : keycodes(c, 0xffea))
+        alts.push_back(k); // Alt_R
     // Alt-Tab, with and without Num Lock (Mod2) and Caps Lock.
     for (xcb_keycode_t tab : tabs)
         for (const uint16_t extra : {uint16_t(0), uint16_t(XCB_MOD_MASK_2), uint16_t(XCB_MOD_MASK_LOCK),
                                      uint16_t(XCB_MOD_MASK_2 | XCB_MOD_MASK_LOCK)})
-            xcb_grab_key(c, 1, root, uint16_t(XCB_MOD_MASK_1 | extra), tab, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+            xcb_grab_key(c, 1, root, uint16_t(XCB_MOD_MASK_1 | extra), tab, XCB_GRAB_MODE_ASYNC,
+                         XCB_GRAB_MODE_ASYNC);
     xcb_flush(c);
 
     xcb_window_t target = XCB_NONE;
@@ -80,8 +84,9 @@ int main() {
             if (target == XCB_NONE) {
                 // Taken so that the release of Alt comes here.
                 std::free(xcb_grab_keyboard_reply(
-                    c, xcb_grab_keyboard(c, 0, root, e->time, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr));
-                const std::vector<uint32_t> order = windows(c, root, stacking);  // bottom to top
+                    c, xcb_grab_keyboard(c, 0, root, e->time, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                    nullptr));
+                const std::vector<uint32_t> order = windows(c, root, stacking); // bottom to top
                 const std::vector<uint32_t> now = windows(c, root, active);
                 const uint32_t current = now.empty() ? 0 : now[0];
                 for (auto it = order.rbegin(); it != order.rend(); ++it)
@@ -93,7 +98,8 @@ int main() {
         } else if (type == XCB_KEY_RELEASE) {
             const auto* e = reinterpret_cast<const xcb_key_release_event_t*>(event);
             bool alt = false;
-            for (xcb_keycode_t k : alts) alt = alt || k == e->detail;
+            for (xcb_keycode_t k : alts)
+                alt = alt || k == e->detail;
             if (alt && target != XCB_NONE) {
                 xcb_client_message_event_t m;
                 std::memset(&m, 0, sizeof m);
@@ -101,9 +107,10 @@ int main() {
                 m.format = 32;
                 m.window = target;
                 m.type = active;
-                m.data.data32[0] = 2;  // from a pager: the manager obeys at once
+                m.data.data32[0] = 2; // from a pager: the manager obeys at once
                 m.data.data32[1] = e->time;
-                xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                xcb_send_event(c, 0, root,
+                               XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                                reinterpret_cast<const char*>(&m));
                 xcb_ungrab_keyboard(c, e->time);
                 xcb_flush(c);

@@ -95,7 +95,9 @@ uint32_t Display::readActive() {
     return value;
 }
 
-uint32_t Display::activeWindow() { return readActive(); }
+uint32_t Display::activeWindow() {
+    return readActive();
+}
 
 xcb_generic_event_t* Display::nextEvent(int64_t deadlineNs, int64_t& stamp) {
     for (;;) {
@@ -143,7 +145,8 @@ std::optional<int64_t> Display::waitForPanelMap(double timeoutMs) {
 void Display::drain() {
     // A round trip first, so that everything sent before the call has arrived.
     std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
-    while (xcb_generic_event_t* e = xcb_poll_for_event(c_)) std::free(e);
+    while (xcb_generic_event_t* e = xcb_poll_for_event(c_))
+        std::free(e);
 }
 
 } // namespace probe

@@ -14,7 +14,7 @@ int64_t nowNs();
 void sleepMs(double ms);
 
 class Display {
-public:
+  public:
     // Null when the display cannot be opened.
     static std::optional<Display> open();
     Display(Display&& other) noexcept;
@@ -37,7 +37,7 @@ public:
     // Reads and drops what has arrived.
     void drain();
 
-private:
+  private:
     Display() = default;
     // The next event within the deadline (monotonic ns), stamped on arrival.
     xcb_generic_event_t* nextEvent(int64_t deadlineNs, int64_t& stamp);

@@ -37,13 +37,13 @@ using probe::sleepMs;
 struct Options {
     pid_t pid = 0;
     std::string trace;
-    double holdMs = 30;  // Tab released to Alt released: well inside a 0.2 s display delay
-    double gapMs = 250;  // settling between switches: both programs learn the new focus
+    double holdMs = 30; // Tab released to Alt released: well inside a 0.2 s display delay
+    double gapMs = 250; // settling between switches: both programs learn the new focus
 };
 
 // Reads velora's trace lines ("pictures 123456789") that come after the mark.
 class TraceFile {
-public:
+  public:
     explicit TraceFile(std::string path) : path_(std::move(path)) {}
     void skipToEnd() {
         std::ifstream in(path_, std::ios::ate);
@@ -70,12 +70,14 @@ public:
         return false;
     }
 
-private:
+  private:
     std::string path_;
     std::streamoff offset_ = 0;
 };
 
-void printMicros(const char* figure, int64_t ns) { std::printf("%s %.1f\n", figure, double(ns) / 1000.0); }
+void printMicros(const char* figure, int64_t ns) {
+    std::printf("%s %.1f\n", figure, double(ns) / 1000.0);
+}
 
 // Alt held, Tab typed once.
 void pressAltTab(Display& d) {
@@ -219,8 +221,10 @@ int startup(const Options& o, const std::string& pidFile, const std::string& log
         std::fclose(f);
     }
     int64_t stamp = 0;
-    if (trace.waitFor("hotkeys", 20000, stamp)) printMicros("startup", stamp - started);
-    else std::printf("startup timeout\n");
+    if (trace.waitFor("hotkeys", 20000, stamp))
+        printMicros("startup", stamp - started);
+    else
+        std::printf("startup timeout\n");
     std::fflush(stdout);
     return 0;
 }
@@ -229,7 +233,8 @@ int startup(const Options& o, const std::string& pidFile, const std::string& log
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: velora_switch_probe ready|quick|panel|switches|idle|rss [N] [options]\n");
+        std::fprintf(stderr,
+                     "usage: velora_switch_probe ready|quick|panel|switches|idle|rss [N] [options]\n");
         return 2;
     }
     const std::string command = argv[1];
@@ -242,12 +247,18 @@ int main(int argc, char** argv) {
             program = argv + i + 1;
             break;
         }
-        if (!std::strcmp(argv[i], "--pid")) o.pid = pid_t(std::atoi(argv[++i]));
-        else if (!std::strcmp(argv[i], "--pid-file")) pidFile = argv[++i];
-        else if (!std::strcmp(argv[i], "--log")) log = argv[++i];
-        else if (!std::strcmp(argv[i], "--trace")) o.trace = argv[++i];
-        else if (!std::strcmp(argv[i], "--hold-ms")) o.holdMs = std::atof(argv[++i]);
-        else if (!std::strcmp(argv[i], "--gap-ms")) o.gapMs = std::atof(argv[++i]);
+        if (!std::strcmp(argv[i], "--pid"))
+            o.pid = pid_t(std::atoi(argv[++i]));
+        else if (!std::strcmp(argv[i], "--pid-file"))
+            pidFile = argv[++i];
+        else if (!std::strcmp(argv[i], "--log"))
+            log = argv[++i];
+        else if (!std::strcmp(argv[i], "--trace"))
+            o.trace = argv[++i];
+        else if (!std::strcmp(argv[i], "--hold-ms"))
+            o.holdMs = std::atof(argv[++i]);
+        else if (!std::strcmp(argv[i], "--gap-ms"))
+            o.gapMs = std::atof(argv[++i]);
     }
     if (command == "rss") {
         std::printf("rss_kb %lld\n", static_cast<long long>(probe::residentKb(o.pid)));

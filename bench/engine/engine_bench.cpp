@@ -19,7 +19,7 @@ namespace {
 constexpr int kWindowsPerApp = 5;
 
 class NoHotKeys final : public VLHotKeyLink {
-public:
+  public:
     void setDelegate(SGHotKeyCenterDelegate*) override {}
     void registerHotKey(const SGHotKeyRef&) override {}
     void unregisterHotKey(const SGHotKeyRef&) override {}
@@ -28,7 +28,7 @@ public:
 
 // A desktop of windows / kWindowsPerApp applications, the engine on top, every record matched.
 class Desktop {
-public:
+  public:
     explicit Desktop(int windows) {
         VLSettings::shared().reset();
         UserDefaults::resetStandard(std::filesystem::temp_directory_path() / "velora-engine-bench.plist");
@@ -73,7 +73,8 @@ public:
     void settle() {
         untilPollerEnds();
         engine->queue().waitUntilAllOperationsAreFinished();
-        while (sim.pump() > 0) {}
+        while (sim.pump() > 0) {
+        }
     }
 
     sim::SimDesktop sim;

@@ -15,7 +15,7 @@ constexpr int kWindowsPerApp = 10;
 
 // A desktop of windows / kWindowsPerApp applications with a running window manager.
 class Desktop {
-public:
+  public:
     explicit Desktop(int windows) {
         VLSettings::shared().reset();
         sim.install();
@@ -32,7 +32,7 @@ public:
             }
         }
         manager = &VLWindowManager::sharedManager();
-        sim.waitForSleepers(1); // the scanning thread's first pass is done
+        sim.waitForSleepers(1);               // the scanning thread's first pass is done
         manager->windowsForPID(pids.front()); // match every record once
     }
     ~Desktop() {
@@ -52,7 +52,8 @@ void ShouldShowWindowPass(benchmark::State& state) {
     for (auto _ : state) {
         WindowListPass pass;
         int shown = 0;
-        for (const VLElementRef& r : records) shown += r->shouldShowWindow(pass.forShouldShowWindow(*r));
+        for (const VLElementRef& r : records)
+            shown += r->shouldShowWindow(pass.forShouldShowWindow(*r));
         benchmark::DoNotOptimize(shown);
     }
     state.SetItemsProcessed(state.iterations() * int64_t(records.size()));
@@ -64,11 +65,13 @@ void MatchingPass(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         std::vector<VLElementRef> fresh;
-        for (const VLElementRef& r : listed) fresh.push_back(VLElement::elementWithElementRef(r->element()));
+        for (const VLElementRef& r : listed)
+            fresh.push_back(VLElement::elementWithElementRef(r->element()));
         state.ResumeTiming();
         WindowListPass pass;
         int shown = 0;
-        for (const VLElementRef& r : fresh) shown += r->shouldShowWindow(pass.forShouldShowWindow(*r));
+        for (const VLElementRef& r : fresh)
+            shown += r->shouldShowWindow(pass.forShouldShowWindow(*r));
         benchmark::DoNotOptimize(shown);
     }
     state.SetItemsProcessed(state.iterations() * int64_t(listed.size()));
@@ -77,7 +80,8 @@ void MatchingPass(benchmark::State& state) {
 void WindowsForPID(benchmark::State& state) {
     Desktop desktop(int(state.range(0)));
     pid_t last = desktop.pids.back();
-    for (auto _ : state) benchmark::DoNotOptimize(desktop.manager->windowsForPID(last));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(desktop.manager->windowsForPID(last));
 }
 
 void FocusedWindowPoll(benchmark::State& state) {
@@ -95,7 +99,8 @@ void FocusedWindowPoll(benchmark::State& state) {
 
 void PurgeAndRescan(benchmark::State& state) {
     Desktop desktop(int(state.range(0)));
-    for (auto _ : state) desktop.manager->purgeAndRescan();
+    for (auto _ : state)
+        desktop.manager->purgeAndRescan();
 }
 
 BENCHMARK(ShouldShowWindowPass)->Arg(50)->Arg(200)->Arg(1000)->Unit(benchmark::kMicrosecond);

@@ -20,8 +20,8 @@
 #include "model/vl_settings.h"
 #include "model/vl_window_manager.h"
 #include "platform/ax_names.h"
-#include "settings/user_defaults.h"
 #include "platform/x11/x11_desktop.h"
+#include "settings/user_defaults.h"
 #include "support/panel_fakes.h"
 #include "test_main_thread.h"
 
@@ -29,7 +29,7 @@ namespace velora {
 namespace {
 
 class NoHotKeys final : public VLHotKeyLink {
-public:
+  public:
     void setDelegate(SGHotKeyCenterDelegate*) override {}
     void registerHotKey(const SGHotKeyRef&) override {}
     void unregisterHotKey(const SGHotKeyRef&) override {}
@@ -94,7 +94,8 @@ void AccessibilityScan(benchmark::State& state) {
         for (const RunningApplicationRef& app : workspace().runningApplications()) {
             AXElement element = accessibility().createApplication(app->processIdentifier());
             AXValue windows;
-            if (accessibility().copyAttributeValue(element, ax::Windows, windows) != AXError::Success) continue;
+            if (accessibility().copyAttributeValue(element, ax::Windows, windows) != AXError::Success)
+                continue;
             for (const AXElement& window : std::get<std::vector<AXElement>>(windows)) {
                 for (const char* attribute : {ax::Title, ax::Role, ax::Subrole, ax::Position, ax::SizeAttr}) {
                     AXValue value;
@@ -113,7 +114,8 @@ BENCHMARK(AccessibilityScan)->Unit(benchmark::kMillisecond);
 // the focused application and its focused window, from the desktop cache.
 void FocusedWindowPoll(benchmark::State& state) {
     if (skipWithoutDisplay(state)) return;
-    for (auto _ : state) benchmark::DoNotOptimize(VLElement::elementOfFocusedWindow());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(VLElement::elementOfFocusedWindow());
 }
 BENCHMARK(FocusedWindowPoll)->Unit(benchmark::kMicrosecond);
 
@@ -173,7 +175,7 @@ BENCHMARK(PopulateItems)->Unit(benchmark::kMicrosecond)->Iterations(50);
 // thread to the hot key center's callback offering the key to its delegate, with seven hot
 // keys registered. The figure includes the server's own handling of the faked key.
 class CountingDelegate final : public SGHotKeyCenterDelegate {
-public:
+  public:
     bool shouldHandleKey(const KeyEvent& event) override {
         if (event.type == KeyEventType::KeyDown) {
             std::lock_guard lock(mutex);
@@ -198,7 +200,8 @@ void TapPathForOtherKey(benchmark::State& state) {
     center.setDelegate(&delegate);
     std::vector<SGHotKeyRef> keys;
     for (int64_t code : {48, 50, 49, 36, 51, 117, 122}) { // Tab, `, space, Return, Delete, fwd Delete, F1
-        auto key = std::make_shared<SGHotKey>("bench" + std::to_string(code), SGKeyCombo(code, kEventFlagCommand));
+        auto key =
+            std::make_shared<SGHotKey>("bench" + std::to_string(code), SGKeyCombo(code, kEventFlagCommand));
         if (center.registerHotKey(key)) keys.push_back(key);
     }
     Desktop::shared().x11->sync();
@@ -208,7 +211,8 @@ void TapPathForOtherKey(benchmark::State& state) {
         xcb_flush(c);
         ++expected;
         std::unique_lock lock(delegate.mutex);
-        if (!delegate.offered.wait_for(lock, std::chrono::seconds(1), [&] { return delegate.seen >= expected; })) {
+        if (!delegate.offered.wait_for(lock, std::chrono::seconds(1),
+                                       [&] { return delegate.seen >= expected; })) {
             state.SkipWithError("the tap never offered the key");
             break;
         }
@@ -218,7 +222,8 @@ void TapPathForOtherKey(benchmark::State& state) {
         xcb_flush(c);
         state.ResumeTiming();
     }
-    for (const SGHotKeyRef& key : keys) center.unregisterHotKey(key);
+    for (const SGHotKeyRef& key : keys)
+        center.unregisterHotKey(key);
     center.setDelegate(nullptr);
     xcb_disconnect(c);
 }

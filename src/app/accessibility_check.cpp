@@ -15,10 +15,12 @@ constexpr double kWaitInterval = 0.5;
 constexpr float kMessagingTimeout = 0.2f;
 
 const char* const kPermissionText =
-    "You need to enable support for assistive devices.\n\nSupport for assistive devices is a Mac OS feature which "
+    "You need to enable support for assistive devices.\n\nSupport for assistive devices is a Mac OS feature "
+    "which "
     "allows applications to interact with one another. In this case, it allows Velora to activate and change "
     "windows.\n\nYou can enable support for assistive devices by opening the Universal Access pane in System "
-    "Preferences. The checkbox you are looking for there is called \"Enable access for assistive devices\".\n\n"
+    "Preferences. The checkbox you are looking for there is called \"Enable access for assistive "
+    "devices\".\n\n"
     "If you want, Velora can enable it for you.";
 
 } // namespace

@@ -29,8 +29,9 @@ SheetPresenter presenter() {
 
 } // namespace
 
-std::unique_ptr<QMessageBox> createAlert(const QString& title, const QString& text, const QStringList& buttons,
-                                         bool suppressionEnabled, const QString& suppressionText) {
+std::unique_ptr<QMessageBox> createAlert(const QString& title, const QString& text,
+                                         const QStringList& buttons, bool suppressionEnabled,
+                                         const QString& suppressionText) {
     auto alert = std::make_unique<QMessageBox>();
     alert->setWindowTitle(QStringLiteral("Velora"));
     alert->setTextFormat(Qt::PlainText);

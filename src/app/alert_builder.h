@@ -19,8 +19,9 @@ namespace velora {
 
 constexpr int kAlertFirstButtonReturn = 1000;
 
-std::unique_ptr<QMessageBox> createAlert(const QString& title, const QString& text, const QStringList& buttons,
-                                         bool suppressionEnabled, const QString& suppressionText = {});
+std::unique_ptr<QMessageBox> createAlert(const QString& title, const QString& text,
+                                         const QStringList& buttons, bool suppressionEnabled,
+                                         const QString& suppressionText = {});
 
 // Runs the alert modally; returns the answer of the chosen button (1000...), or -1 when the
 // alert was closed without a button.

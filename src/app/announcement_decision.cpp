@@ -14,7 +14,9 @@ std::optional<std::string> announcementText(long status, std::string body) {
     return body;
 }
 
-bool isAnnouncement(std::string_view text) { return text.find(kAnnouncementMarker) != std::string_view::npos; }
+bool isAnnouncement(std::string_view text) {
+    return text.find(kAnnouncementMarker) != std::string_view::npos;
+}
 
 std::string announcementMessage(std::string_view text) {
     const std::string_view prefix = kAnnouncementPrefix;

@@ -9,7 +9,9 @@
 
 namespace velora {
 
-std::string announcementURL() { return std::string(VELORA_ANNOUNCE_SERVER) + "/Announce.php"; }
+std::string announcementURL() {
+    return std::string(VELORA_ANNOUNCE_SERVER) + "/Announce.php";
+}
 
 void checkForAnnounce(const std::string& url, long timeoutMs) {
     std::optional<std::string> text;
@@ -24,8 +26,9 @@ void processAnnounce(const std::optional<std::string>& text) {
     if (!isAnnouncement(*text)) return;
     UserDefaults& defaults = UserDefaults::standard();
     if (defaults.boolForKey(*text)) return;
-    auto alert = createAlert(QStringLiteral("Announcement"), QString::fromStdString(announcementMessage(*text)),
-                             {QStringLiteral("Okay")}, false);
+    auto alert =
+        createAlert(QStringLiteral("Announcement"), QString::fromStdString(announcementMessage(*text)),
+                    {QStringLiteral("Okay")}, false);
     alert->raise();
     alert->activateWindow();
     runAlertModal(*alert);

@@ -239,8 +239,8 @@ void planIceWM(const BindingEnvironment& env, const std::vector<Shortcut>& short
 }
 
 // Removes openbox <keybind> elements of the shortcuts.
-void planOpenbox(const BindingEnvironment& env, const KeyHolder& holder, const std::vector<Shortcut>& shortcuts,
-                 QStringList& changes, std::vector<FileEdit>& files) {
+void planOpenbox(const BindingEnvironment& env, const KeyHolder& holder,
+                 const std::vector<Shortcut>& shortcuts, QStringList& changes, std::vector<FileEdit>& files) {
     const bool lxqt = env.currentDesktop.contains(QLatin1String("LXQt"), Qt::CaseInsensitive);
     const QString file = lxqt ? QStringLiteral("lxqt-rc.xml") : QStringLiteral("rc.xml");
     // The file openbox says it reads (_OB_CONFIG_FILE; a session may start it with
@@ -252,7 +252,8 @@ void planOpenbox(const BindingEnvironment& env, const KeyHolder& holder, const s
     QString templatePath;
     auto text = readText(path);
     if (!text) {
-        templatePath = !named.isEmpty() && !own ? named : env.systemRoot + QStringLiteral("/etc/xdg/openbox/") + file;
+        templatePath =
+            !named.isEmpty() && !own ? named : env.systemRoot + QStringLiteral("/etc/xdg/openbox/") + file;
         text = readText(templatePath);
         if (!text) return;
     }

@@ -25,8 +25,10 @@ void VeloraController::enforceRunAtLogin() {
         // Only an entry that resolves to exactly this program is ours; a path that merely
         // begins with ours (velora-helper) belongs to another program.
         if (!item.resolved || *item.resolved != self) continue;
-        if (wanted) present = true;
-        else items.remove(item.id);
+        if (wanted)
+            present = true;
+        else
+            items.remove(item.id);
     }
     if (wanted && !present) items.insert(self);
 }

@@ -19,7 +19,8 @@ QString SingleInstance::socketName(const QString& display) {
     QString tag = display;
     for (QChar& c : tag)
         if (!c.isLetterOrNumber() && c != QLatin1Char('.')) c = QLatin1Char('_');
-    return folder + QStringLiteral("/velora-%1-%2").arg(::getuid()).arg(tag.isEmpty() ? QStringLiteral("none") : tag);
+    return folder +
+           QStringLiteral("/velora-%1-%2").arg(::getuid()).arg(tag.isEmpty() ? QStringLiteral("none") : tag);
 }
 
 SingleInstance::SingleInstance(QString name) : name_(std::move(name)) {}

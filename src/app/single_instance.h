@@ -14,7 +14,7 @@ namespace velora {
 class SingleInstance final : public QObject {
     Q_OBJECT
 
-public:
+  public:
     // The socket's path: $XDG_RUNTIME_DIR (or the temporary folder) / velora-<uid>-<display>.
     static QString socketName(const QString& display);
 
@@ -27,7 +27,7 @@ public:
     // the name cannot be taken.
     bool listen(std::function<void()> onReopen);
 
-private:
+  private:
     QString name_;
     std::unique_ptr<QLocalServer> server_;
     std::function<void()> onReopen_;

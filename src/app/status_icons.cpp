@@ -6,7 +6,9 @@
 #include <QPixmap>
 
 // Resources of a static library are registered by hand, or the linker leaves them out.
-static void registerAppResources() { Q_INIT_RESOURCE(app); }
+static void registerAppResources() {
+    Q_INIT_RESOURCE(app);
+}
 
 namespace velora {
 
@@ -32,7 +34,9 @@ QPixmap tinted(const QPixmap& source, const QColor& colour) {
 
 } // namespace
 
-QColor monoIconColour() { return QGuiApplication::palette().color(QPalette::Active, QPalette::WindowText); }
+QColor monoIconColour() {
+    return QGuiApplication::palette().color(QPalette::Active, QPalette::WindowText);
+}
 
 QIcon statusIcon(bool mono, const QColor& monoColour) {
     ensureAppResources();

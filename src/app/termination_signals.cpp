@@ -29,14 +29,16 @@ void quitOnTerminationSignals() {
     auto* notifier = new QSocketNotifier(wakeFds[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
         char buffer[64];
-        while (::read(wakeFds[0], buffer, sizeof buffer) > 0) {}
+        while (::read(wakeFds[0], buffer, sizeof buffer) > 0) {
+        }
         QCoreApplication::exit(0);
     });
     struct sigaction action {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int sig : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(sig, &action, nullptr);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(sig, &action, nullptr);
 }
 
 } // namespace velora

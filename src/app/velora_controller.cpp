@@ -13,10 +13,10 @@
 #include "app/alert_builder.h"
 #include "engine/vl_handler.h"
 #include "hotkeys/sg_hot_key_center.h"
-#include "platform/trace.h"
 #include "platform/platform.h"
-#include "settings/user_defaults.h"
+#include "platform/trace.h"
 #include "prefs/prefs_controller.h"
+#include "settings/user_defaults.h"
 #include "velora_config.h"
 
 namespace velora {
@@ -27,12 +27,14 @@ using EngineAction = void (VLHandler::*)();
 
 // In the order of the controller's fields.
 constexpr std::array<const char*, 7> kIdentifiers = {
-    "KeyCycleAppForward",       "KeyCycleAppBackward",       "KeyCycleWindowForward", "KeyCycleWindowBackward",
-    "KeyCycleAppWindowForward", "KeyCycleAppWindowBackward", "KeyUniversalBackward",
+    "KeyCycleAppForward",     "KeyCycleAppBackward",      "KeyCycleWindowForward",
+    "KeyCycleWindowBackward", "KeyCycleAppWindowForward", "KeyCycleAppWindowBackward",
+    "KeyUniversalBackward",
 };
 constexpr std::array<EngineAction, 7> kActions = {
-    &VLHandler::KeyCycleAppForward,       &VLHandler::KeyCycleAppBackward,       &VLHandler::KeyCycleWindowForward,
-    &VLHandler::KeyCycleWindowBackward,   &VLHandler::KeyCycleAppWindowForward,  &VLHandler::KeyCycleAppWindowBackward,
+    &VLHandler::KeyCycleAppForward,       &VLHandler::KeyCycleAppBackward,
+    &VLHandler::KeyCycleWindowForward,    &VLHandler::KeyCycleWindowBackward,
+    &VLHandler::KeyCycleAppWindowForward, &VLHandler::KeyCycleAppWindowBackward,
     &VLHandler::KeyUniversalBackward,
 };
 constexpr std::size_t kUniversalBackward = 6;
@@ -72,14 +74,19 @@ PlistValue comboDictionary(int64_t keyCode, int64_t modifiers) {
 
 } // namespace
 
-const std::array<const char*, 7>& VeloraController::hotKeyIdentifiers() { return kIdentifiers; }
+const std::array<const char*, 7>& VeloraController::hotKeyIdentifiers() {
+    return kIdentifiers;
+}
 
-VeloraController::VeloraController() { setBindingEnvironmentForTesting(systemBindingEnvironment()); }
+VeloraController::VeloraController() {
+    setBindingEnvironmentForTesting(systemBindingEnvironment());
+}
 
 void VeloraController::setBindingEnvironmentForTesting(BindingEnvironment env) {
     conflicts_ = std::make_unique<KeyConflicts>(std::move(env));
     connect(conflicts_.get(), &KeyConflicts::notesChanged, this, [] {
-        if (PrefsController::hasSharedPrefsWindowController()) PrefsController::sharedPrefsWindowController().reloadRecorders();
+        if (PrefsController::hasSharedPrefsWindowController())
+            PrefsController::sharedPrefsWindowController().reloadRecorders();
     });
     connect(conflicts_.get(), &KeyConflicts::preferencesRequested, this, [this] { showPreferences(); });
 }
@@ -92,7 +99,9 @@ VeloraController::~VeloraController() {
         PrefsController::sharedPrefsWindowController().setApplicationDelegate(nullptr);
 }
 
-QString VeloraController::versionText() { return QStringLiteral("Version %1").arg(QStringLiteral(VELORA_VERSION)); }
+QString VeloraController::versionText() {
+    return QStringLiteral("Version %1").arg(QStringLiteral(VELORA_VERSION));
+}
 
 bool VeloraController::start() {
     if (!checkAXAPI()) return false;
@@ -111,13 +120,14 @@ void VeloraController::reportSettingsWriteFailures() {
     // is a window of its own so that no thread waits for the user.
     UserDefaults::standard().setWriteFailureHandler([](const std::string& message) {
         mainThread().performAsync([message] {
-            presentAlertSheet(createAlert(QStringLiteral("Velora could not save the settings"),
-                                          QString::fromStdString(message) +
-                                              QStringLiteral("\n\nThe settings file stays as it was. Your changes "
-                                                             "are kept while Velora runs and saved once writing works "
-                                                             "again."),
-                                          {QStringLiteral("Okay")}, false),
-                              nullptr);
+            presentAlertSheet(
+                createAlert(QStringLiteral("Velora could not save the settings"),
+                            QString::fromStdString(message) +
+                                QStringLiteral("\n\nThe settings file stays as it was. Your changes "
+                                               "are kept while Velora runs and saved once writing works "
+                                               "again."),
+                            {QStringLiteral("Okay")}, false),
+                nullptr);
         });
     });
 }
@@ -128,7 +138,8 @@ void VeloraController::firstRunCheck() {
         defaults.setBool("firstRun2", true);
         defaults.setInteger("startAtLogin", 1);
         defaults.setInteger("showAppBadges", 1);
-        for (const DefaultCombo& c : kDefaultCombos) defaults.setObject(c.identifier, comboDictionary(c.keyCode, c.modifiers));
+        for (const DefaultCombo& c : kDefaultCombos)
+            defaults.setObject(c.identifier, comboDictionary(c.keyCode, c.modifiers));
         showPreferences();
         defaults.synchronize();
         presentAlertSheet(createAlert(QStringLiteral("Welcome to Velora!"), QString::fromUtf8(kWelcomeText),
@@ -163,9 +174,11 @@ void VeloraController::updateState(QObject* sender) {
     registerHotKeys();
     if (PrefsController::hasSharedPrefsWindowController())
         if (QLabel* label = PrefsController::sharedPrefsWindowController().displayDelayLabel())
-            label->setText(QString::asprintf("%.01f", double(UserDefaults::standard().floatForKey("displayDelay"))));
+            label->setText(
+                QString::asprintf("%.01f", double(UserDefaults::standard().floatForKey("displayDelay"))));
     auto* button = qobject_cast<QAbstractButton*>(sender);
-    if (button && button->text() == QStringLiteral("Hide the menu icon") && hideMenuIcon_ != 0) showHideIconWarning();
+    if (button && button->text() == QStringLiteral("Hide the menu icon") && hideMenuIcon_ != 0)
+        showHideIconWarning();
 }
 
 void VeloraController::showHideIconWarning() {
@@ -230,7 +243,8 @@ std::map<std::string, SGHotKeyRef> VeloraController::hotKeysDictionary() {
 
 std::map<std::string, SGKeyCombo> VeloraController::keysDictionary() {
     std::map<std::string, SGKeyCombo> out;
-    for (const auto& [identifier, key] : hotKeysDictionary()) out[identifier] = key->keyCombo();
+    for (const auto& [identifier, key] : hotKeysDictionary())
+        out[identifier] = key->keyCombo();
     return out;
 }
 
@@ -241,7 +255,8 @@ void VeloraController::registerHotKeys() {
         center.unregisterHotKey(hotKeys_[i]);
         SGKeyCombo combo(UserDefaults::standard().objectForKey(kIdentifiers[i]));
         const EngineAction action = kActions[i];
-        hotKeys_[i] = std::make_shared<SGHotKey>(kIdentifiers[i], combo, [action] { (VLHandler::sharedHandler().*action)(); });
+        hotKeys_[i] = std::make_shared<SGHotKey>(kIdentifiers[i], combo,
+                                                 [action] { (VLHandler::sharedHandler().*action)(); });
         if (i != kUniversalBackward) center.registerHotKey(hotKeys_[i]);
     }
     refreshKeyConflicts();
@@ -255,20 +270,26 @@ void VeloraController::refreshKeyConflicts() {
     conflicts_->update(registered);
 }
 
-std::map<std::string, QString> VeloraController::keyConflictNotes() { return conflicts_->notes(); }
+std::map<std::string, QString> VeloraController::keyConflictNotes() {
+    return conflicts_->notes();
+}
 
 QString VeloraController::shortcutHeldElsewhere(int64_t keyCode, uint64_t flags, bool anyModifiers) {
     const InterceptedKey key{keyCode, flags & kEventFlagsTrackedMask, anyModifiers};
-    return input().isKeyHeldElsewhere(key) ? conflicts_->heldElsewhereReason({key.modifiers, keyCode}) : QString();
+    return input().isKeyHeldElsewhere(key) ? conflicts_->heldElsewhereReason({key.modifiers, keyCode})
+                                           : QString();
 }
 
 QStringList VeloraController::releasedBindings() {
     QStringList out;
-    for (const PlistValue& record : conflicts_->releasedBindings()) out << recordDescription(record);
+    for (const PlistValue& record : conflicts_->releasedBindings())
+        out << recordDescription(record);
     return out;
 }
 
-bool VeloraController::restoreReleasedBindings(QString* error) { return conflicts_->restoreReleasedBindings(error); }
+bool VeloraController::restoreReleasedBindings(QString* error) {
+    return conflicts_->restoreReleasedBindings(error);
+}
 
 void VeloraController::updateWindowSize(QObject* sender) {
     invalidateCloseTimer();
@@ -290,7 +311,9 @@ void VeloraController::invalidateCloseTimer() {
     closeWindowTimer_.reset();
 }
 
-void VeloraController::shortcutIsRecording(bool recording) { SGHotKeyCenter::sharedCenter().setIsRecording(recording); }
+void VeloraController::shortcutIsRecording(bool recording) {
+    SGHotKeyCenter::sharedCenter().setIsRecording(recording);
+}
 
 void VeloraController::showPreferences() {
     PrefsController& prefs = PrefsController::sharedPrefsWindowController();
@@ -302,8 +325,10 @@ void VeloraController::showPreferences() {
 }
 
 void VeloraController::terminate() {
-    if (terminate_) terminate_();
-    else QCoreApplication::quit();
+    if (terminate_)
+        terminate_();
+    else
+        QCoreApplication::quit();
 }
 
 bool VeloraController::applicationShouldHandleReopen() {

@@ -46,7 +46,7 @@ namespace velora {
 class VeloraController final : public QObject, public VLApplicationDelegate, public PrefsApplicationDelegate {
     Q_OBJECT
 
-public:
+  public:
     // The seven hot key identifiers, each also the defaults key of its combination and the
     // name of the engine action it calls.
     static const std::array<const char*, 7>& hotKeyIdentifiers();
@@ -126,7 +126,7 @@ public:
     // "Version %@" with the program's version.
     static QString versionText();
 
-private:
+  private:
     SGHotKeyRef hotKey(std::size_t index) const { return hotKeys_[index]; }
     void terminate();
     void showHideIconWarning();

@@ -8,9 +8,8 @@
 
 namespace velora {
 
-template <typename T>
-class Guarded {
-public:
+template <typename T> class Guarded {
+  public:
     Guarded() = default;
     explicit Guarded(T value) : value_(std::move(value)) {}
     Guarded(const Guarded&) = delete;
@@ -25,7 +24,7 @@ public:
         value_ = std::move(value);
     }
 
-private:
+  private:
     mutable std::mutex mutex_;
     T value_{};
 };

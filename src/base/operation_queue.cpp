@@ -4,7 +4,9 @@
 
 namespace velora {
 
-unsigned OperationQueue::defaultMaxConcurrent() { return std::max(2u, std::thread::hardware_concurrency()); }
+unsigned OperationQueue::defaultMaxConcurrent() {
+    return std::max(2u, std::thread::hardware_concurrency());
+}
 
 OperationQueue::OperationQueue(unsigned maxConcurrent) : maxConcurrent_(std::max(1u, maxConcurrent)) {}
 
@@ -13,13 +15,16 @@ OperationQueue::~OperationQueue() {
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
-        for (const OperationRef& op : pending_) op->cancel();
-        for (const OperationRef& op : running_) op->cancel();
+        for (const OperationRef& op : pending_)
+            op->cancel();
+        for (const OperationRef& op : running_)
+            op->cancel();
         pending_.clear();
         workers.swap(workers_);
     }
     changed_.notify_all();
-    for (std::thread& t : workers) t.join();
+    for (std::thread& t : workers)
+        t.join();
 }
 
 void OperationQueue::addOperation(OperationRef operation) {
@@ -38,8 +43,10 @@ void OperationQueue::cancelAllOperations() {
     std::deque<OperationRef> dropped;
     {
         std::lock_guard lock(mutex_);
-        for (const OperationRef& op : running_) op->cancel();
-        for (const OperationRef& op : pending_) op->cancel();
+        for (const OperationRef& op : running_)
+            op->cancel();
+        for (const OperationRef& op : pending_)
+            op->cancel();
         dropped.swap(pending_);
     }
     changed_.notify_all();

@@ -22,7 +22,7 @@
 namespace velora {
 
 class Operation {
-public:
+  public:
     virtual ~Operation() = default;
 
     void cancel() { cancelled_.store(true, std::memory_order_release); }
@@ -33,7 +33,7 @@ public:
     // The work, on one of the queue's threads. Checks isCancelled() where stopping early pays.
     virtual void main() = 0;
 
-private:
+  private:
     std::atomic<bool> cancelled_{false};
     std::atomic<bool> finished_{false};
 };
@@ -41,7 +41,7 @@ private:
 using OperationRef = std::shared_ptr<Operation>;
 
 class OperationQueue {
-public:
+  public:
     // The platform's default: one thread per processor, at least two.
     static unsigned defaultMaxConcurrent();
 
@@ -57,7 +57,7 @@ public:
     // Blocks until nothing is queued or running. Not for the threads of this queue.
     void waitUntilAllOperationsAreFinished();
 
-private:
+  private:
     void work();
 
     const unsigned maxConcurrent_;

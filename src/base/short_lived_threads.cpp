@@ -2,7 +2,9 @@
 
 namespace velora {
 
-ShortLivedThreads::~ShortLivedThreads() { joinAll(); }
+ShortLivedThreads::~ShortLivedThreads() {
+    joinAll();
+}
 
 void ShortLivedThreads::start(std::function<void()> work) {
     std::vector<Entry> done;
@@ -24,7 +26,8 @@ void ShortLivedThreads::start(std::function<void()> work) {
                             finished});
     }
     // These have returned from their work; joining only collects them.
-    for (Entry& entry : done) entry.thread.join();
+    for (Entry& entry : done)
+        entry.thread.join();
 }
 
 void ShortLivedThreads::joinAll() {
@@ -33,7 +36,8 @@ void ShortLivedThreads::joinAll() {
         std::lock_guard lock(mutex_);
         all.swap(entries_);
     }
-    for (Entry& entry : all) entry.thread.join();
+    for (Entry& entry : all)
+        entry.thread.join();
 }
 
 size_t ShortLivedThreads::count() const {

@@ -13,7 +13,7 @@
 namespace velora {
 
 class ShortLivedThreads {
-public:
+  public:
     ShortLivedThreads() = default;
     ShortLivedThreads(const ShortLivedThreads&) = delete;
     ShortLivedThreads& operator=(const ShortLivedThreads&) = delete;
@@ -24,7 +24,7 @@ public:
     // Threads started and not yet joined.
     size_t count() const;
 
-private:
+  private:
     struct Entry {
         std::thread thread;
         std::shared_ptr<std::atomic<bool>> finished;

@@ -25,7 +25,8 @@ constexpr CommandCharacter kAfterEscape[] = {{'w', SwitchCommand::Close}, {'o', 
 
 std::string lowered(const std::string& text) {
     std::string out = text;
-    for (char& c : out) c = char(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : out)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
     return out;
 }
 

@@ -9,7 +9,18 @@
 
 namespace velora {
 
-enum class SwitchCommand { None, OpenPrefs, Quit, Minimize, Hide, ForceQuit, Reveal, Cancel, Close, HideOthers };
+enum class SwitchCommand {
+    None,
+    OpenPrefs,
+    Quit,
+    Minimize,
+    Hide,
+    ForceQuit,
+    Reveal,
+    Cancel,
+    Close,
+    HideOthers
+};
 
 // Escape, told by its key code whatever it types.
 inline constexpr int64_t kEscapeKeyCode = 53;

@@ -28,7 +28,8 @@ void SessionLock::unlock() {
         retries.swap(retries_);
     }
     released_.notify_all();
-    for (auto& retry : retries) mainThread().performAsync(std::move(retry));
+    for (auto& retry : retries)
+        mainThread().performAsync(std::move(retry));
 }
 
 } // namespace velora

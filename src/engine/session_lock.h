@@ -17,7 +17,7 @@
 namespace velora {
 
 class SessionLock {
-public:
+  public:
     // Blocks until the lock is free. Not on the main thread.
     void lock();
     // Main thread: true with the lock taken; false with `retry` queued for the main thread,
@@ -26,7 +26,7 @@ public:
     // Lets go; hands the queued retries to the main thread (without waiting).
     void unlock();
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable released_;
     bool held_ = false;
@@ -35,13 +35,13 @@ private:
 
 // Holds a SessionLock from construction (already taken) to destruction.
 class SessionLockHold {
-public:
+  public:
     explicit SessionLockHold(SessionLock& lock) : lock_(lock) {}
     ~SessionLockHold() { lock_.unlock(); }
     SessionLockHold(const SessionLockHold&) = delete;
     SessionLockHold& operator=(const SessionLockHold&) = delete;
 
-private:
+  private:
     SessionLock& lock_;
 };
 

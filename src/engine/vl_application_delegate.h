@@ -6,7 +6,7 @@
 namespace velora {
 
 class VLApplicationDelegate {
-public:
+  public:
     virtual ~VLApplicationDelegate() = default;
     // The hot key that walks backward in any mode; registered only for the span of a switch.
     virtual SGHotKeyRef keyUniversalBackward() = 0;

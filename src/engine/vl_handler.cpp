@@ -119,9 +119,12 @@ bool VLHandler::closeSession(uint64_t session) {
 
 void VLHandler::endSession() {
     uint64_t current = session_.load();
-    while (current % 2 == 1 && !session_.compare_exchange_weak(current, current + 1)) {}
+    while (current % 2 == 1 && !session_.compare_exchange_weak(current, current + 1)) {
+    }
 }
 
-double VLHandler::nextID() { return windowID_.fetch_add(1.0) + 1.0; }
+double VLHandler::nextID() {
+    return windowID_.fetch_add(1.0) + 1.0;
+}
 
 } // namespace velora

@@ -39,15 +39,15 @@
 #include <thread>
 #include <vector>
 
+#include "base/guarded.h"
+#include "base/operation_queue.h"
+#include "base/short_lived_threads.h"
 #include "engine/command_keys.h"
 #include "engine/session_lock.h"
 #include "engine/vl_application_delegate.h"
 #include "engine/vl_hot_key_link.h"
-#include "base/short_lived_threads.h"
-#include "base/guarded.h"
 #include "model/vl_settings.h"
 #include "panel/ikb_controller.h"
-#include "base/operation_queue.h"
 #include "panel/panel_session.h"
 #include "panel/switch_candidate.h"
 
@@ -65,7 +65,7 @@ using VLCoverFlowLoader = std::function<VLPanelOutlets()>;
 using VLAnnounceCheck = std::function<void()>;
 
 class VLHandler final : public PanelSession, public SGHotKeyCenterDelegate {
-public:
+  public:
     // Polling interval of the display delay.
     static constexpr double kPollInterval = 0.05;
     // How many polls before the panel shows its pictures are asked for (0.1 s): long enough
@@ -198,7 +198,7 @@ public:
     // The current session number (odd while a switch is under way).
     uint64_t sessionNumber() const { return session_.load(); }
 
-private:
+  private:
     VLHandler();
     void setUp();
     static VLSettings& settings() { return VLSettings::shared(); }

@@ -26,16 +26,35 @@ void VLHandler::dispatchCommand(SwitchCommand command, uint64_t session) {
 void VLHandler::runCommand(SwitchCommand command) {
     IKBController& panel = coverFlow();
     switch (command) {
-    case SwitchCommand::OpenPrefs: openPrefs(); break;
-    case SwitchCommand::Quit: panel.quitApp(); break;
-    case SwitchCommand::Minimize: panel.minimizeWindow(); break;
-    case SwitchCommand::Hide: panel.hideApp(); break;
-    case SwitchCommand::ForceQuit: panel.forceQuitApp(); break;
-    case SwitchCommand::Reveal: revealInFinder(); break;
-    case SwitchCommand::Cancel: cancelHandling(); break;
-    case SwitchCommand::Close: panel.closeWindow(); break;
-    case SwitchCommand::HideOthers: hideOthers(); break;
-    case SwitchCommand::None: break;
+    case SwitchCommand::OpenPrefs:
+        openPrefs();
+        break;
+    case SwitchCommand::Quit:
+        panel.quitApp();
+        break;
+    case SwitchCommand::Minimize:
+        panel.minimizeWindow();
+        break;
+    case SwitchCommand::Hide:
+        panel.hideApp();
+        break;
+    case SwitchCommand::ForceQuit:
+        panel.forceQuitApp();
+        break;
+    case SwitchCommand::Reveal:
+        revealInFinder();
+        break;
+    case SwitchCommand::Cancel:
+        cancelHandling();
+        break;
+    case SwitchCommand::Close:
+        panel.closeWindow();
+        break;
+    case SwitchCommand::HideOthers:
+        hideOthers();
+        break;
+    case SwitchCommand::None:
+        break;
     }
 }
 
@@ -91,9 +110,9 @@ void VLHandler::revealInFinder() {
 void VLHandler::hideOthers() {
     IKBBrowserItemRef item = coverFlow().selectedElement();
     if (!item) return;
-    RunningApplicationRef keep = item->isWindow()
-                                     ? (item->windowRef() ? item->windowRef()->runningApplicationForWindow() : nullptr)
-                                     : item->runningApplication();
+    RunningApplicationRef keep =
+        item->isWindow() ? (item->windowRef() ? item->windowRef()->runningApplicationForWindow() : nullptr)
+                         : item->runningApplication();
     if (!keep) return;
     if (keep->isHidden()) keep->unhide();
     for (const RunningApplicationRef& app : workspace().runningApplications())

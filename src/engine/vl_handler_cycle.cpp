@@ -6,12 +6,24 @@
 
 namespace velora {
 
-void VLHandler::KeyCycleAppForward() { cycle(IKBController::kModeApplications, true); }
-void VLHandler::KeyCycleAppBackward() { cycle(IKBController::kModeApplications, false); }
-void VLHandler::KeyCycleWindowForward() { cycle(IKBController::kModeAllWindows, true); }
-void VLHandler::KeyCycleWindowBackward() { cycle(IKBController::kModeAllWindows, false); }
-void VLHandler::KeyCycleAppWindowForward() { cycle(IKBController::kModeApplicationWindows, true); }
-void VLHandler::KeyCycleAppWindowBackward() { cycle(IKBController::kModeApplicationWindows, false); }
+void VLHandler::KeyCycleAppForward() {
+    cycle(IKBController::kModeApplications, true);
+}
+void VLHandler::KeyCycleAppBackward() {
+    cycle(IKBController::kModeApplications, false);
+}
+void VLHandler::KeyCycleWindowForward() {
+    cycle(IKBController::kModeAllWindows, true);
+}
+void VLHandler::KeyCycleWindowBackward() {
+    cycle(IKBController::kModeAllWindows, false);
+}
+void VLHandler::KeyCycleAppWindowForward() {
+    cycle(IKBController::kModeApplicationWindows, true);
+}
+void VLHandler::KeyCycleAppWindowBackward() {
+    cycle(IKBController::kModeApplicationWindows, false);
+}
 
 void VLHandler::KeyUniversalBackward() {
     // Registered only while a switch is under way; a late firing after its end does nothing.
@@ -40,7 +52,9 @@ void VLHandler::cycle(int32_t mode, bool forward) {
     if (!forward) panel.selectLast();
 }
 
-std::vector<pid_t> VLHandler::CopyProcessesInFrontToBackOrder() { return workspace().processesInFrontToBackOrder(); }
+std::vector<pid_t> VLHandler::CopyProcessesInFrontToBackOrder() {
+    return workspace().processesInFrontToBackOrder();
+}
 
 VLCandidateList VLHandler::candidatesForMode(int32_t mode) {
     VLCandidateList candidates;
@@ -58,10 +72,12 @@ VLCandidateList VLHandler::candidatesForMode(int32_t mode) {
         break;
     case IKBController::kModeApplicationWindows:
         if (RunningApplicationRef active = VLElement::currentActiveApplication())
-            for (VLElementRef& window : VLWindowManager::sharedManager().windowsForPID(active->processIdentifier()))
+            for (VLElementRef& window :
+                 VLWindowManager::sharedManager().windowsForPID(active->processIdentifier()))
                 candidates.emplace_back(std::move(window));
         break;
-    default: break;
+    default:
+        break;
     }
     return candidates;
 }

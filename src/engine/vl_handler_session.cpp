@@ -175,7 +175,8 @@ void VLHandler::finishSwitch(bool activate) {
     coverFlow().hide();
     if (chosen) chosen->activate();
     if (!activate)
-        if (RunningApplicationRef app = previouslyActive()) app->activateWithOptions(kActivateIgnoringOtherApps);
+        if (RunningApplicationRef app = previouslyActive())
+            app->activateWithOptions(kActivateIgnoringOtherApps);
 }
 
 // --- temporary keys

@@ -5,9 +5,13 @@ namespace velora {
 namespace {
 
 class CenterLink final : public VLHotKeyLink {
-public:
-    void setDelegate(SGHotKeyCenterDelegate* delegate) override { SGHotKeyCenter::sharedCenter().setDelegate(delegate); }
-    void registerHotKey(const SGHotKeyRef& hotKey) override { SGHotKeyCenter::sharedCenter().registerHotKey(hotKey); }
+  public:
+    void setDelegate(SGHotKeyCenterDelegate* delegate) override {
+        SGHotKeyCenter::sharedCenter().setDelegate(delegate);
+    }
+    void registerHotKey(const SGHotKeyRef& hotKey) override {
+        SGHotKeyCenter::sharedCenter().registerHotKey(hotKey);
+    }
     void unregisterHotKey(const SGHotKeyRef& hotKey) override {
         SGHotKeyCenter::sharedCenter().unregisterHotKey(hotKey);
     }

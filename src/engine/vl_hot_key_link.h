@@ -12,7 +12,7 @@
 namespace velora {
 
 class VLHotKeyLink {
-public:
+  public:
     virtual ~VLHotKeyLink() = default;
     virtual void setDelegate(SGHotKeyCenterDelegate* delegate) = 0;
     virtual void registerHotKey(const SGHotKeyRef& hotKey) = 0;

@@ -30,8 +30,10 @@ std::vector<InterceptedKey> interceptedKeysFor(const std::vector<SGHotKeyRef>& h
     auto add = [&keys](InterceptedKey key) {
         if (std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(key);
     };
-    for (const SGHotKeyRef& hotKey : hotKeys) add(interceptedKeyFor(*hotKey));
-    for (int64_t keyCode : commandKeys) add({keyCode, 0, true});
+    for (const SGHotKeyRef& hotKey : hotKeys)
+        add(interceptedKeyFor(*hotKey));
+    for (int64_t keyCode : commandKeys)
+        add({keyCode, 0, true});
     return keys;
 }
 

@@ -16,10 +16,14 @@ inline constexpr std::string_view kUniversalBackwardHotKeyIdentifier = "KeyUnive
 
 // The held Command, Option, Control and Shift flags of an event; Caps Lock, Fn, the numeric
 // pad, help and device-dependent bits are left out.
-inline uint64_t heldModifierMask(uint64_t eventFlags) { return eventFlags & kEventFlagsTrackedMask; }
+inline uint64_t heldModifierMask(uint64_t eventFlags) {
+    return eventFlags & kEventFlagsTrackedMask;
+}
 
 // The key code as the tap compares it: its low 16 bits.
-inline int64_t comparableKeyCode(int64_t eventKeyCode) { return eventKeyCode & 0xFFFF; }
+inline int64_t comparableKeyCode(int64_t eventKeyCode) {
+    return eventKeyCode & 0xFFFF;
+}
 
 // Whether the hot key fires on a key with these held modifiers: its key code, and exactly its
 // modifiers (any modifiers for the universal backward key).

@@ -18,7 +18,7 @@ bool HotKeyRegistry::contains(const SGHotKeyRef& hotKey) const {
 }
 
 HotKeyRegistry::Snapshot HotKeyRegistry::replace(const SGHotKeyRef& hotKey, bool keep) {
-    Snapshot previous;  // let go of outside the lock: it may hold the last reference to a hot key
+    Snapshot previous; // let go of outside the lock: it may hold the last reference to a hot key
     std::lock_guard lock(mutex_);
     auto next = std::make_shared<std::vector<SGHotKeyRef>>(*hotKeys_);
     std::erase(*next, hotKey);

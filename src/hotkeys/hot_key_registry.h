@@ -14,7 +14,7 @@
 namespace velora {
 
 class HotKeyRegistry {
-public:
+  public:
     using Snapshot = std::shared_ptr<const std::vector<SGHotKeyRef>>;
 
     HotKeyRegistry();
@@ -27,7 +27,7 @@ public:
     Snapshot replace(const SGHotKeyRef& hotKey, bool keep);
     void clear();
 
-private:
+  private:
     mutable std::mutex mutex_;
     Snapshot hotKeys_;
 };

@@ -12,7 +12,9 @@ SGHotKey::SGHotKey(std::string identifier, SGKeyCombo combo)
 SGHotKey::SGHotKey(std::string identifier, SGKeyCombo combo, std::function<void()> action)
     : identifier_(std::move(identifier)), combo_(combo), action_(std::move(action)) {}
 
-const std::string& SGHotKey::identifier() const { return identifier_; }
+const std::string& SGHotKey::identifier() const {
+    return identifier_;
+}
 
 void SGHotKey::setIdentifier(std::string identifier) {
     std::lock_guard lock(mutex_);
@@ -24,7 +26,9 @@ bool SGHotKey::hasIdentifier(std::string_view identifier) const {
     return identifier_ == identifier;
 }
 
-const std::string& SGHotKey::name() const { return name_; }
+const std::string& SGHotKey::name() const {
+    return name_;
+}
 
 void SGHotKey::setName(std::string name) {
     std::lock_guard lock(mutex_);

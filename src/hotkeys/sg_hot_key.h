@@ -22,8 +22,8 @@
 namespace velora {
 
 class SGHotKey {
-public:
-    SGHotKey();  // no identifier, the clear combination
+  public:
+    SGHotKey(); // no identifier, the clear combination
     SGHotKey(std::string identifier, SGKeyCombo combo);
     SGHotKey(std::string identifier, SGKeyCombo combo, std::function<void()> action);
     SGHotKey(const SGHotKey&) = delete;
@@ -59,7 +59,7 @@ public:
     // "<SGHotKey: identifier, combination description>"
     std::string description() const;
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::string identifier_;
     std::string name_;

@@ -1,7 +1,7 @@
 #include "hotkeys/sg_hot_key_center.h"
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -48,7 +48,9 @@ void SGHotKeyCenter::resetForTesting() {
     delete center;
 }
 
-SGHotKeyCenter::SGHotKeyCenter() { tapThread_ = std::thread([this] { runTap(); }); }
+SGHotKeyCenter::SGHotKeyCenter() {
+    tapThread_ = std::thread([this] { runTap(); });
+}
 
 SGHotKeyCenter::~SGHotKeyCenter() {
     if (tapThread_.joinable()) tapThread_.join();
@@ -73,7 +75,9 @@ void SGHotKeyCenter::unregisterHotKey(const SGHotKeyRef& hotKey) {
     publishInterceptedKeys();
 }
 
-std::vector<SGHotKeyRef> SGHotKeyCenter::allHotKeys() const { return *registry_.snapshot(); }
+std::vector<SGHotKeyRef> SGHotKeyCenter::allHotKeys() const {
+    return *registry_.snapshot();
+}
 
 SGHotKeyRef SGHotKeyCenter::hotKeyWithIdentifier(const std::string& identifier) const {
     for (const SGHotKeyRef& hotKey : *registry_.snapshot())
@@ -108,7 +112,9 @@ bool SGHotKeyCenter::isRefusedKey(const InterceptedKey& key) const {
     return std::find(refused->begin(), refused->end(), key) != refused->end();
 }
 
-bool SGHotKeyCenter::isRefused(const SGHotKey& hotKey) const { return isRefusedKey(interceptedKeyFor(hotKey)); }
+bool SGHotKeyCenter::isRefused(const SGHotKey& hotKey) const {
+    return isRefusedKey(interceptedKeyFor(hotKey));
+}
 
 void SGHotKeyCenter::setRefusalListener(std::function<void()> listener) {
     refusalListener_->listener = std::move(listener);
@@ -127,7 +133,7 @@ void SGHotKeyCenter::onRefused(std::vector<InterceptedKey> refused) {
     mainThread().performAsync([slot = std::weak_ptr<ListenerSlot>(refusalListener_)] {
         const std::shared_ptr<ListenerSlot> current = slot.lock();
         if (!current || !current->listener) return;
-        const std::function<void()> listener = current->listener;  // it may replace itself
+        const std::function<void()> listener = current->listener; // it may replace itself
         listener();
     });
 }
@@ -138,11 +144,19 @@ void SGHotKeyCenter::setDelegate(SGHotKeyCenterDelegate* delegate) {
     delegate_.store(delegate, std::memory_order_release);
 }
 
-bool SGHotKeyCenter::isRecording() const { return isRecording_.load(); }
-void SGHotKeyCenter::setIsRecording(bool recording) { isRecording_.store(recording); }
+bool SGHotKeyCenter::isRecording() const {
+    return isRecording_.load();
+}
+void SGHotKeyCenter::setIsRecording(bool recording) {
+    isRecording_.store(recording);
+}
 
-int32_t SGHotKeyCenter::swallowedRepeat() const { return swallowedRepeat_.load(); }
-void SGHotKeyCenter::setSwallowedRepeat(int32_t count) { swallowedRepeat_.store(count); }
+int32_t SGHotKeyCenter::swallowedRepeat() const {
+    return swallowedRepeat_.load();
+}
+void SGHotKeyCenter::setSwallowedRepeat(int32_t count) {
+    swallowedRepeat_.store(count);
+}
 
 // --- the tap
 

@@ -44,16 +44,16 @@
 #include <thread>
 #include <vector>
 
+#include "base/short_lived_threads.h"
 #include "hotkeys/hot_key_registry.h"
 #include "hotkeys/sg_hot_key.h"
-#include "base/short_lived_threads.h"
 #include "platform/input.h"
 
 namespace velora {
 
 // Implemented by the switching engine.
 class SGHotKeyCenterDelegate {
-public:
+  public:
     virtual ~SGHotKeyCenterDelegate() = default;
     // A key-down that is no hot key; true swallows it. On the tap thread; must return quickly.
     virtual bool shouldHandleKey(const KeyEvent& event) = 0;
@@ -62,7 +62,7 @@ public:
 };
 
 class SGHotKeyCenter {
-public:
+  public:
     // The one center; the first call starts the tap thread.
     static SGHotKeyCenter& sharedCenter();
 
@@ -112,7 +112,7 @@ public:
     SGHotKeyCenter(const SGHotKeyCenter&) = delete;
     SGHotKeyCenter& operator=(const SGHotKeyCenter&) = delete;
 
-private:
+  private:
     SGHotKeyCenter();
     ~SGHotKeyCenter();
 
@@ -142,7 +142,8 @@ private:
 
     // Leaf lock: taken by the tap's observer on any thread, and by the tap callback.
     mutable std::mutex refusedMutex_;
-    std::shared_ptr<const std::vector<InterceptedKey>> refused_ = std::make_shared<std::vector<InterceptedKey>>();
+    std::shared_ptr<const std::vector<InterceptedKey>> refused_ =
+        std::make_shared<std::vector<InterceptedKey>>();
     // The listener, read and written on the main thread only. Work handed to the main thread
     // holds the slot weakly, so that it does nothing once the center is gone.
     struct ListenerSlot {

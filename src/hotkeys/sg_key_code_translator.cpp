@@ -37,7 +37,8 @@ std::string SGKeyCodeTranslator::translateKeyCode(int64_t keyCode) {
         keyboardLayout_->translate(static_cast<uint16_t>(keyCode & 0xFFFF), 0, deadKeyState_);
     if (units.empty()) return {};
     // The first character: one unit, or two when they form a surrogate pair.
-    const bool pair = units.size() >= 2 && QChar::isHighSurrogate(units[0]) && QChar::isLowSurrogate(units[1]);
+    const bool pair =
+        units.size() >= 2 && QChar::isHighSurrogate(units[0]) && QChar::isLowSurrogate(units[1]);
     const QString character = QString::fromUtf16(units.data(), pair ? 2 : 1);
     if (!pair && QChar::isSurrogate(units[0])) return "\uFFFD";
     return character.toStdString();

@@ -11,7 +11,7 @@
 namespace velora {
 
 class SGKeyCodeTranslator {
-public:
+  public:
     // The translator for the current keyboard layout. One translator is cached and kept while
     // the layout's identifier stays the same, so that its dead-key state carries over; a new
     // one replaces it when the layout changes. Null when no layout is available (no desktop
@@ -29,7 +29,7 @@ public:
     void setKeyboardLayout(std::shared_ptr<const KeyboardLayout> keyboardLayout);
     uint32_t deadKeyState() const;
 
-private:
+  private:
     mutable std::mutex mutex_; // translations come from any thread
     std::shared_ptr<const KeyboardLayout> keyboardLayout_;
     uint32_t deadKeyState_ = 0;

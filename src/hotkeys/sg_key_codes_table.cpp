@@ -7,7 +7,9 @@
 
 // The table is compiled into this static library; registering it by name keeps the linker
 // from dropping it.
-static void registerKeyCodesResource() { Q_INIT_RESOURCE(sg_key_codes); }
+static void registerKeyCodesResource() {
+    Q_INIT_RESOURCE(sg_key_codes);
+}
 
 namespace velora {
 
@@ -23,8 +25,10 @@ namespace {
 std::optional<PlistValue> parseKeyCodesTable(std::string_view text, std::string* error) {
     std::string reason;
     std::optional<PlistValue> table = PlistValue::fromXml(text, &reason);
-    if (!table) reason = "SGKeyCodes is not a property list: " + reason;
-    else if (!table->asDictionary()) reason = "SGKeyCodes is not a dictionary";
+    if (!table)
+        reason = "SGKeyCodes is not a property list: " + reason;
+    else if (!table->asDictionary())
+        reason = "SGKeyCodes is not a dictionary";
     if (!reason.empty()) {
         if (error) *error = reason;
         return std::nullopt;

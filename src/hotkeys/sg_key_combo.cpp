@@ -70,7 +70,9 @@ std::string SGKeyCombo::stringForModifiers(int64_t modifiers) {
     return glyphs;
 }
 
-const PlistValue& SGKeyCombo::keyCodesDictionary() { return keyCodesTable(); }
+const PlistValue& SGKeyCombo::keyCodesDictionary() {
+    return keyCodesTable();
+}
 
 std::string SGKeyCombo::stringForKeyCode(int16_t keyCode) {
     const PlistValue& table = keyCodesDictionary();

@@ -19,7 +19,7 @@ inline constexpr int64_t kOptionKeyModifier = 0x0800;
 inline constexpr int64_t kControlKeyModifier = 0x1000;
 
 class SGKeyCombo {
-public:
+  public:
     // The clear combination.
     SGKeyCombo() = default;
     SGKeyCombo(int64_t keyCode, int64_t modifiers) : keyCode_(keyCode), modifiers_(modifiers) {}
@@ -67,7 +67,7 @@ public:
     // upper-cased, after the table's padKeyString for keypad keys.
     static std::string stringForKeyCodeInNewMap(int16_t keyCode, const PlistValue& newKeyCodeMap);
 
-private:
+  private:
     int64_t keyCode_ = -1;
     int64_t modifiers_ = -1;
 };

@@ -25,7 +25,8 @@ inline std::optional<AXElement> element(const AXElement& e, const char* a, AXErr
     if (v && v->isNull()) return std::nullopt;
     return v;
 }
-inline std::optional<std::vector<AXElement>> elements(const AXElement& e, const char* a, AXError* error = nullptr) {
+inline std::optional<std::vector<AXElement>> elements(const AXElement& e, const char* a,
+                                                      AXError* error = nullptr) {
     return value<std::vector<AXElement>>(e, a, error);
 }
 

@@ -7,9 +7,10 @@
 
 namespace velora {
 
-inline constexpr int32_t kFilterLevelLow = 0;         // "Low": every titled window
-inline constexpr int32_t kFilterLevelMedium = 1;      // "Medium": standard windows, others with children
-inline constexpr int32_t kFilterLevelHigh = 2;        // "High" (default): as Medium, no floating/unknown, titles compared
+inline constexpr int32_t kFilterLevelLow = 0;    // "Low": every titled window
+inline constexpr int32_t kFilterLevelMedium = 1; // "Medium": standard windows, others with children
+inline constexpr int32_t kFilterLevelHigh =
+    2; // "High" (default): as Medium, no floating/unknown, titles compared
 inline constexpr int32_t kFilterLevelBlockAll = 3;    // "Block all": nothing of the application
 inline constexpr int32_t kFilterLevelTotalFinder = 4; // "TotalFinder": the Finder's default
 inline constexpr int32_t kDefaultFilterLevel = kFilterLevelHigh;
@@ -26,11 +27,16 @@ constexpr int32_t effectiveFilterLevel(int32_t stored) {
 // as, so a stored 7 shows as "Medium", the level the rules apply to it.
 constexpr const char* filterLevelName(int32_t stored) {
     switch (effectiveFilterLevel(stored)) {
-    case kFilterLevelLow: return "Low";
-    case kFilterLevelMedium: return "Medium";
-    case kFilterLevelHigh: return "High";
-    case kFilterLevelBlockAll: return "Block all";
-    default: return "TotalFinder";
+    case kFilterLevelLow:
+        return "Low";
+    case kFilterLevelMedium:
+        return "Medium";
+    case kFilterLevelHigh:
+        return "High";
+    case kFilterLevelBlockAll:
+        return "Block all";
+    default:
+        return "TotalFinder";
     }
 }
 

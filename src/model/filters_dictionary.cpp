@@ -21,14 +21,16 @@ std::optional<int32_t> levelFromStored(const PlistValue& value) {
     switch (value.type()) {
     case PlistValue::Type::Integer: {
         int64_t n = value.toInteger();
-        return int32_t(std::clamp<int64_t>(n, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+        return int32_t(
+            std::clamp<int64_t>(n, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
     }
     case PlistValue::Type::Real: {
         double d = value.toReal();
         if (!std::isfinite(d)) return std::nullopt;
         return clampToLevel(d);
     }
-    default: return std::nullopt;
+    default:
+        return std::nullopt;
     }
 }
 

@@ -71,7 +71,9 @@ int32_t VLElement::alreadyFiltered() const {
     return int32_t(uint32_t(verdict_.load(std::memory_order_acquire)));
 }
 
-bool VLElement::filterResult() const { return verdict_.load(std::memory_order_acquire) & kVerdictBit; }
+bool VLElement::filterResult() const {
+    return verdict_.load(std::memory_order_acquire) & kVerdictBit;
+}
 
 void VLElement::storeVerdict(int32_t level, bool result) {
     verdict_.store(packVerdict(level, result), std::memory_order_release);
@@ -89,7 +91,9 @@ VLElement::TitleRead VLElement::readTitle() const {
     return {};
 }
 
-std::optional<std::string> VLElement::getTitle() const { return readTitle().title; }
+std::optional<std::string> VLElement::getTitle() const {
+    return readTitle().title;
+}
 
 QUrl VLElement::documentURL() const {
     auto document = axread::string(element_, ax::Document);
@@ -98,7 +102,9 @@ QUrl VLElement::documentURL() const {
     return url.isValid() ? url : QUrl();
 }
 
-bool VLElement::checkIfMinimized() const { return axread::boolean(element_, ax::Minimized).value_or(false); }
+bool VLElement::checkIfMinimized() const {
+    return axread::boolean(element_, ax::Minimized).value_or(false);
+}
 
 bool VLElement::checkIfHidden() const {
     RunningApplicationRef app = runningApplicationForWindow();
@@ -117,7 +123,9 @@ RunningApplicationRef VLElement::currentActiveApplication() {
     return nullptr;
 }
 
-int32_t VLElement::getSpaceNumber() const { return getSpaceNumber(wid()); }
+int32_t VLElement::getSpaceNumber() const {
+    return getSpaceNumber(wid());
+}
 
 int32_t VLElement::getSpaceNumber(int32_t wid) {
     if (wid <= 0) return 0;
@@ -154,10 +162,18 @@ bool VLElement::buttonEnabled(const char* buttonAttribute) const {
     return button && axread::boolean(*button, ax::Enabled).value_or(false);
 }
 
-void VLElement::closeWindow() const { pressButton(ax::CloseButton); }
-void VLElement::minimizeWindow() const { pressButton(ax::MinimizeButton); }
-bool VLElement::isClosable() const { return buttonEnabled(ax::CloseButton); }
-bool VLElement::isMinimizable() const { return buttonEnabled(ax::MinimizeButton); }
+void VLElement::closeWindow() const {
+    pressButton(ax::CloseButton);
+}
+void VLElement::minimizeWindow() const {
+    pressButton(ax::MinimizeButton);
+}
+bool VLElement::isClosable() const {
+    return buttonEnabled(ax::CloseButton);
+}
+bool VLElement::isMinimizable() const {
+    return buttonEnabled(ax::MinimizeButton);
+}
 
 ImageRef VLElement::grabWindow(std::optional<Size> box) const {
     int32_t number = wid();

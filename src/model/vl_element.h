@@ -43,7 +43,7 @@ class VLElement;
 using VLElementRef = std::shared_ptr<VLElement>;
 
 class VLElement {
-public:
+  public:
     // `wid` of a record whose matching failed. It is never cleared: such a record is never
     // shown, and it leaves the window list only through a destroyed notification.
     static constexpr int32_t kNoWindow = -120;
@@ -188,7 +188,7 @@ public:
     // Whether the process has a standard window or dialog, or does not answer.
     static bool checkIfPidHasOpenWindows(pid_t pid);
 
-private:
+  private:
     // The title read, telling a hung application from a missing title.
     struct TitleRead {
         std::optional<std::string> title;

@@ -19,7 +19,9 @@ constexpr double kFinderOffset = 28;
 constexpr double kIllustratorOffset = 22;
 constexpr double kIllustratorBarOffset = 42;
 
-Rect movedDown(const Rect& r, double by) { return Rect{r.x, r.y + by, r.width, r.height - by}; }
+Rect movedDown(const Rect& r, double by) {
+    return Rect{r.x, r.y + by, r.width, r.height - by};
+}
 
 } // namespace
 

@@ -37,7 +37,9 @@ int32_t VLElement::getFilterLevel(const std::string& bundle) {
     return kDefaultFilterLevel;
 }
 
-int32_t VLElement::getFilterLevel() const { return getFilterLevel(bundle()); }
+int32_t VLElement::getFilterLevel() const {
+    return getFilterLevel(bundle());
+}
 
 // --- window rules
 
@@ -92,8 +94,10 @@ bool VLElement::checkIfExists() {
         auto subrole = axread::string(element_, ax::Subrole, &error);
         if (error == AXError::CannotComplete) return cachedResult;
         if (subrole) {
-            if (level == kFilterLevelHigh && isFloatingOrUnknown(*subrole)) verdict = false;
-            else if (*subrole == ax::SubroleStandardWindow) verdict = true;
+            if (level == kFilterLevelHigh && isFloatingOrUnknown(*subrole))
+                verdict = false;
+            else if (*subrole == ax::SubroleStandardWindow)
+                verdict = true;
         }
     }
     if (!verdict) {

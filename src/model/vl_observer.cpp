@@ -16,9 +16,11 @@ std::shared_ptr<VLObserver> VLObserver::observerWithPid(pid_t pid, std::weak_ptr
     return std::make_shared<VLObserver>(pid, std::move(observer));
 }
 
-VLObserver::VLObserver(pid_t pid, std::shared_ptr<AXObserver> observer) : observer_(std::move(observer)), pid_(pid) {}
+VLObserver::VLObserver(pid_t pid, std::shared_ptr<AXObserver> observer)
+    : observer_(std::move(observer)), pid_(pid) {}
 
-void windowNotificationCallback(VLWindowManager& manager, const AXElement& element, const std::string& notification) {
+void windowNotificationCallback(VLWindowManager& manager, const AXElement& element,
+                                const std::string& notification) {
     if (notification == ax::WindowCreated) {
         manager.processWindow(VLElement::elementWithElementRef(element), false);
     } else if (notification == ax::ElementDestroyed) {

@@ -16,7 +16,7 @@ namespace velora {
 class VLWindowManager;
 
 class VLObserver {
-public:
+  public:
     // A holder whose observer reports the process's notifications to `manager` (the
     // observer's user data; a manager that has gone is not called). Null when no observer
     // can be made for the process.
@@ -32,7 +32,7 @@ public:
     // Whether this holder watches the process.
     bool isEqualTo(pid_t pid) const { return this->pid() == pid; }
 
-private:
+  private:
     const std::shared_ptr<AXObserver> observer_;
     std::atomic<pid_t> pid_;
 };
@@ -40,6 +40,7 @@ private:
 // What the observers do with a notification, on the thread that delivers it (the main
 // thread): a created window is placed at the bottom of the list; a destroyed element whose
 // role still reads "AXWindow" is removed. Any other notification is ignored.
-void windowNotificationCallback(VLWindowManager& manager, const AXElement& element, const std::string& notification);
+void windowNotificationCallback(VLWindowManager& manager, const AXElement& element,
+                                const std::string& notification);
 
 } // namespace velora

@@ -24,7 +24,7 @@ using FilterDictionary = std::map<std::string, int32_t>;
 inline constexpr const char* kAllApplications = "All applications";
 
 class VLSettings {
-public:
+  public:
     static VLSettings& shared();
 
     std::atomic<int32_t> showSpaceBadges{0};
@@ -52,7 +52,7 @@ public:
     // Back to the state of a fresh process (all 0, the filters empty). For tests.
     void reset();
 
-private:
+  private:
     VLSettings();
     mutable std::mutex filtersMutex_;
     std::shared_ptr<const FilterDictionary> filters_;

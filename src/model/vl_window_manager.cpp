@@ -53,7 +53,9 @@ void VLWindowManager::resetSharedManagerForTesting() {
 
 VLWindowManager::VLWindowManager() = default;
 
-VLWindowManager::~VLWindowManager() { stop(); }
+VLWindowManager::~VLWindowManager() {
+    stop();
+}
 
 void VLWindowManager::setUp() {
     workspace().addObserver(this);
@@ -97,9 +99,8 @@ void VLWindowManager::insertObject(VLElementRef record, std::size_t index) {
 void VLWindowManager::removeObject(const VLElementRef& record) {
     if (!record) return;
     std::lock_guard lock(windowsMutex_);
-    std::erase_if(windows_, [&](const VLElementRef& listed) {
-        return listed == record || record->isEqualTo(*listed);
-    });
+    std::erase_if(windows_,
+                  [&](const VLElementRef& listed) { return listed == record || record->isEqualTo(*listed); });
 }
 
 void VLWindowManager::processWindow(VLElementRef record, bool addToTop) {
@@ -113,8 +114,10 @@ void VLWindowManager::processWindow(VLElementRef record, bool addToTop) {
         if (addToTop) std::rotate(windows_.begin(), listed, listed + 1);
         return;
     }
-    if (addToTop) windows_.insert(windows_.begin(), std::move(record));
-    else windows_.push_back(std::move(record));
+    if (addToTop)
+        windows_.insert(windows_.begin(), std::move(record));
+    else
+        windows_.push_back(std::move(record));
 }
 
 void VLWindowManager::removeWindow(const AXElement& element) {
@@ -160,7 +163,8 @@ void VLWindowManager::scanApps() {
 void VLWindowManager::addAppWindows(pid_t pid) {
     AXElement application = accessibility().createApplication(pid);
     if (application.isNull()) return;
-    for (VLElementRef& record : VLElement::elementsForElementRef(application)) processWindow(std::move(record), false);
+    for (VLElementRef& record : VLElement::elementsForElementRef(application))
+        processWindow(std::move(record), false);
 }
 
 void VLWindowManager::addObserverForApp(pid_t pid) {
@@ -253,6 +257,8 @@ void VLWindowManager::appTerminated(pid_t pid) {
     observers_.erase(gone, observers_.end());
 }
 
-void VLWindowManager::spacesChanged() { scanApps(); }
+void VLWindowManager::spacesChanged() {
+    scanApps();
+}
 
 } // namespace velora

@@ -42,7 +42,7 @@
 namespace velora {
 
 class VLWindowManager final : public WorkspaceObserver, public std::enable_shared_from_this<VLWindowManager> {
-public:
+  public:
     // Focused-window poll interval, and the passes between two existence purges and rescans.
     static constexpr double kPollInterval = 0.2;
     static constexpr int kPassesPerRescan = 50;
@@ -122,7 +122,7 @@ public:
     void applicationTerminated(pid_t pid) override { appTerminated(pid); }
     void activeSpaceChanged() override { spacesChanged(); }
 
-private:
+  private:
     VLWindowManager();
     void setUp();
     void scanWindowsThread();

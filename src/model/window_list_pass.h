@@ -14,18 +14,20 @@
 namespace velora {
 
 class WindowListPass {
-public:
+  public:
     // The list to hand to record.shouldShowWindow(): fetched now if the record will match.
     const WindowInfoList& forShouldShowWindow(const VLElement& record) {
         return fetchIf(record.needsMatchingToShow());
     }
     // The list to hand to record.shouldShowWindowDisregardingOptions().
-    const WindowInfoList& forDisregardingOptions(const VLElement& record) { return fetchIf(record.needsMatching()); }
+    const WindowInfoList& forDisregardingOptions(const VLElement& record) {
+        return fetchIf(record.needsMatching());
+    }
 
     // Whether the pass has asked the window server (a failed fetch counts: it is not retried).
     bool fetched() const { return fetched_; }
 
-private:
+  private:
     const WindowInfoList& fetchIf(bool needed);
 
     WindowInfoList list_;

@@ -15,7 +15,9 @@
 
 // Resources compiled into a static library are registered explicitly (the linker would drop
 // their initialiser otherwise); this must happen outside any namespace.
-static void registerPanelResources() { Q_INIT_RESOURCE(panel); }
+static void registerPanelResources() {
+    Q_INIT_RESOURCE(panel);
+}
 
 namespace velora {
 
@@ -54,7 +56,9 @@ QImage blankCanvas(Size size, double scale) {
     return canvas;
 }
 
-bool isFaded(const QImage& representation) { return !representation.text(kFadedKey).isEmpty(); }
+bool isFaded(const QImage& representation) {
+    return !representation.text(kFadedKey).isEmpty();
+}
 
 ImageRef makeImage(QImage representation, Size size) {
     std::vector<QImage> reps;
@@ -69,7 +73,7 @@ QFont labelFont() {
     static const QString family = [] {
         const QStringList families = QFontDatabase::families();
         return families.contains(QStringLiteral("Lucida Grande")) ? QStringLiteral("Lucida Grande")
-                                                                   : QStringLiteral("DejaVu Sans");
+                                                                  : QStringLiteral("DejaVu Sans");
     }();
     QFont font(family);
     font.setPixelSize(kLabelPixelSize);
@@ -96,7 +100,8 @@ void drawSpaceBadge(QPainter& painter, const Image& plate, int space, const QRec
     const double th = metrics.height();
     painter.setFont(font);
     painter.setPen(Qt::white);
-    QRectF labelRect = fromBottomLeft(P / 2 - tw / 2 + kLabelOffset, Q / 2 - th / 2 + kLabelOffset, tw, th, Q);
+    QRectF labelRect =
+        fromBottomLeft(P / 2 - tw / 2 + kLabelOffset, Q / 2 - th / 2 + kLabelOffset, tw, th, Q);
     painter.drawText(labelRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, label);
     painter.restore();
 }
@@ -109,8 +114,8 @@ ImageRef badgedImage(const ImageRef& picture, const BadgeOptions& options) {
     const double W = picture->size().width, H = picture->size().height;
     if (W < kMinimumSide || H < kMinimumSide) return picture;
 
-    const bool drawSpace = options.spaceBadge && options.spaceNumber >= kFirstSpace &&
-                           options.spaceNumber <= kLastSpace;
+    const bool drawSpace =
+        options.spaceBadge && options.spaceNumber >= kFirstSpace && options.spaceNumber <= kLastSpace;
     if (drawSpace) {
         // A missing or tiny plate means the resource is broken: no badges at all.
         if (!options.plate || options.plate->isEmpty() || options.plate->size().width < kMinimumSide ||
@@ -128,20 +133,23 @@ ImageRef badgedImage(const ImageRef& picture, const BadgeOptions& options) {
     // the pixels instead of a fill and a blend).
     const QSize pixels(std::max(1, int(std::lround(W * scale))), std::max(1, int(std::lround(H * scale))));
     const bool covers = source.size() == pixels;
-    QImage canvas = covers ? source.convertToFormat(QImage::Format_ARGB32_Premultiplied) : blankCanvas(picture->size(), scale);
+    QImage canvas = covers ? source.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                           : blankCanvas(picture->size(), scale);
     canvas.setDevicePixelRatio(scale);
     if (isFaded(source)) canvas.setText(kFadedKey, QStringLiteral("1"));
 
     QPainter painter(&canvas);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform |
+                           QPainter::TextAntialiasing);
     if (!covers) painter.drawImage(QRectF(0, 0, W, H), source);
 
     const float m = float(std::max(W, H));
     if (drawSpace) {
         const double P = kPlateSide, Q = kPlateSide;
         const double bw = double(m) / P * 10, bh = double(m) / Q * 10;
-        drawSpaceBadge(painter, *options.plate, options.spaceNumber, fromBottomLeft(W - bw, H - bh, bw, bh, H));
+        drawSpaceBadge(painter, *options.plate, options.spaceNumber,
+                       fromBottomLeft(W - bw, H - bh, bw, bh, H));
     }
     if (drawIcon) {
         const double s = double(m / 5.0f);
@@ -177,7 +185,8 @@ Size bestSizeForIcon(const ImageRef& image) {
     if (!image) return best;
     for (const QImage& rep : image->representations()) {
         const QSizeF points = rep.deviceIndependentSize();
-        if (points.width() > best.width && points.height() > best.height) best = Size{points.width(), points.height()};
+        if (points.width() > best.width && points.height() > best.height)
+            best = Size{points.width(), points.height()};
     }
     return best;
 }
@@ -191,7 +200,7 @@ ImageRef renderSvg(const QString& path, Size points, std::initializer_list<doubl
     std::vector<QImage> reps;
     for (double scale : scales) {
         QImage rep(int(std::lround(points.width * scale)), int(std::lround(points.height * scale)),
-                     QImage::Format_ARGB32_Premultiplied);
+                   QImage::Format_ARGB32_Premultiplied);
         rep.fill(Qt::transparent);
         QPainter painter(&rep);
         painter.setRenderHint(QPainter::Antialiasing);

@@ -13,9 +13,9 @@ namespace velora {
 struct BadgeOptions {
     bool spaceBadge = false;
     bool appBadge = false;
-    int spaceNumber = 0;   // badge drawn for 1 to 39 only
-    ImageRef appIcon;      // none: no application badge
-    ImageRef plate;        // the "Space" image; none or smaller than 5 points: no badges at all
+    int spaceNumber = 0; // badge drawn for 1 to 39 only
+    ImageRef appIcon;    // none: no application badge
+    ImageRef plate;      // the "Space" image; none or smaller than 5 points: no badges at all
 };
 
 // The picture with its badges; the very same picture when nothing is to be drawn.

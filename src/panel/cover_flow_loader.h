@@ -7,7 +7,7 @@
 namespace velora {
 
 struct CoverFlowOutlets {
-    MAWindow* window = nullptr;            // hidden after loading; owned by the caller
+    MAWindow* window = nullptr;              // hidden after loading; owned by the caller
     IKBImageFlowView* browserView = nullptr; // a child of the window, deleted with it
 };
 

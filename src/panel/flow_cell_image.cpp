@@ -57,7 +57,8 @@ void drawPlaceholder(QPainter& painter, const QRectF& box, const QString& title)
         return;
     }
     // A window glyph: frame, title bar and its three buttons.
-    const QRectF glyph(box.center().x() - side * 0.3, box.center().y() - side * 0.22, side * 0.6, side * 0.44);
+    const QRectF glyph(box.center().x() - side * 0.3, box.center().y() - side * 0.22, side * 0.6,
+                       side * 0.44);
     painter.setPen(QPen(QColor(255, 255, 255, 130), side * 0.03, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.setBrush(Qt::NoBrush);
     painter.drawRoundedRect(glyph, side * 0.04, side * 0.04);
@@ -66,8 +67,8 @@ void drawPlaceholder(QPainter& painter, const QRectF& box, const QString& title)
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(255, 255, 255, 130));
     for (int i = 0; i < 3; ++i)
-        painter.drawEllipse(QPointF(glyph.left() + side * (0.06 + 0.05 * i), (glyph.top() + bar) / 2), side * 0.016,
-                            side * 0.016);
+        painter.drawEllipse(QPointF(glyph.left() + side * (0.06 + 0.05 * i), (glyph.top() + bar) / 2),
+                            side * 0.016, side * 0.016);
 }
 
 } // namespace
@@ -78,7 +79,8 @@ double flowCellAspect(const ImageRef& picture) {
     return picture->size().width / picture->size().height;
 }
 
-QImage renderFlowCell(const ImageRef& picture, const QString& title, QSizeF pictureSize, double devicePixelRatio) {
+QImage renderFlowCell(const ImageRef& picture, const QString& title, QSizeF pictureSize,
+                      double devicePixelRatio) {
     const double dpr = std::max(1.0, devicePixelRatio);
     const int pw = std::max(1, int(std::lround(pictureSize.width() * dpr)));
     const int ph = std::max(1, int(std::lround(pictureSize.height() * dpr)));
@@ -88,7 +90,8 @@ QImage renderFlowCell(const ImageRef& picture, const QString& title, QSizeF pict
     QImage face(pw, ph + gap + reflection, QImage::Format_ARGB32_Premultiplied);
     face.fill(Qt::transparent);
     QPainter painter(&face);
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform |
+                           QPainter::TextAntialiasing);
 
     QImage front;
     if (picture && !picture->isEmpty()) front = scaledPicture(*picture, QSize(pw, ph));

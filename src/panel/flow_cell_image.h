@@ -22,6 +22,7 @@ double flowCellAspect(const ImageRef& picture);
 // ratio: the picture at the top, the reflection under it; pictureSize.height() times
 // (1 + kReflectionGap + kReflectionHeight) high in all. Without a picture, a rounded frame
 // showing the title's first letter, or a window glyph when there is no title.
-QImage renderFlowCell(const ImageRef& picture, const QString& title, QSizeF pictureSize, double devicePixelRatio);
+QImage renderFlowCell(const ImageRef& picture, const QString& title, QSizeF pictureSize,
+                      double devicePixelRatio);
 
 } // namespace velora

@@ -19,11 +19,13 @@ constexpr double kEyeDistance = 2.0; // perspective: distance of the eye from th
 constexpr double kNeighbourDim = 0.26;
 constexpr double kFarDim = 0.08;
 constexpr double kMaxDim = 0.7;
-constexpr double kBoxAspect = 1.42;    // the front box's width over its height
-constexpr double kMaxBoxWidth = 0.54;  // of the view's width, leaving room for the sides
+constexpr double kBoxAspect = 1.42;      // the front box's width over its height
+constexpr double kMaxBoxWidth = 0.54;    // of the view's width, leaving room for the sides
 constexpr double kReflectionRoom = 0.10; // of the box height, kept free under the floor
 
-double clamp01(double v) { return std::clamp(v, 0.0, 1.0); }
+double clamp01(double v) {
+    return std::clamp(v, 0.0, 1.0);
+}
 
 } // namespace
 
@@ -55,8 +57,10 @@ void FlowLayout::setRowHeight(double rowHeight) {
 QRectF FlowLayout::pictureRect(double aspect) const {
     double pw = frontBox_.width(), ph = frontBox_.height();
     if (aspect > 0) {
-        if (aspect > pw / ph) ph = pw / aspect;
-        else pw = ph * aspect;
+        if (aspect > pw / ph)
+            ph = pw / aspect;
+        else
+            pw = ph * aspect;
     }
     return QRectF(-pw / 2, -ph / 2, pw, ph);
 }

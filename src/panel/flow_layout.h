@@ -11,7 +11,7 @@
 namespace velora {
 
 class FlowLayout {
-public:
+  public:
     // The layout of a view of the given size (in device-independent pixels).
     FlowLayout(QSizeF viewSize, int count);
 
@@ -50,7 +50,7 @@ public:
     // How many cells to each side of the front one are drawn at most.
     static constexpr int kSideCells = 7;
 
-private:
+  private:
     double titleBlock() const { return titleSize_ * 3.1; }
 
     QSizeF view_;

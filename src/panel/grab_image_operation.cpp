@@ -4,9 +4,8 @@
 
 namespace velora {
 
-std::shared_ptr<GrabImageOperation> GrabImageOperation::operationWithItem(IKBBrowserItemRef item,
-                                                                          std::optional<Size> box,
-                                                                          PictureCache* cache) {
+std::shared_ptr<GrabImageOperation>
+GrabImageOperation::operationWithItem(IKBBrowserItemRef item, std::optional<Size> box, PictureCache* cache) {
     return std::make_shared<GrabImageOperation>(std::move(item), box, cache);
 }
 

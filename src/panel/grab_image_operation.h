@@ -10,14 +10,14 @@
 #include <memory>
 #include <optional>
 
-#include "panel/ikb_browser_item.h"
 #include "base/operation_queue.h"
+#include "panel/ikb_browser_item.h"
 #include "panel/picture_cache.h"
 
 namespace velora {
 
 class GrabImageOperation final : public Operation {
-public:
+  public:
     // Without a box the window is grabbed at its own size; without a cache nothing is kept.
     static std::shared_ptr<GrabImageOperation> operationWithItem(IKBBrowserItemRef item,
                                                                  std::optional<Size> box = std::nullopt,
@@ -30,7 +30,7 @@ public:
 
     void main() override;
 
-private:
+  private:
     ImageRef picture(const VLElement& window);
 
     const IKBBrowserItemRef item_;

@@ -13,16 +13,13 @@ namespace velora {
 IKBBrowserItem::IKBBrowserItem(Kind kind, VLElementRef window, RunningApplicationRef app,
                                std::optional<std::string> title, ImageRef image,
                                std::weak_ptr<IKBController> controller)
-    : kind_(kind),
-      windowRef_(std::move(window)),
-      runningApplication_(std::move(app)),
-      title_(std::move(title)),
-      controller_(std::move(controller)),
-      image_(std::move(image)) {}
+    : kind_(kind), windowRef_(std::move(window)), runningApplication_(std::move(app)),
+      title_(std::move(title)), controller_(std::move(controller)), image_(std::move(image)) {}
 
 // --- making items
 
-IKBBrowserItemRef IKBBrowserItem::itemWithRunningApplication(RunningApplicationRef app, IKBController& controller) {
+IKBBrowserItemRef IKBBrowserItem::itemWithRunningApplication(RunningApplicationRef app,
+                                                             IKBController& controller) {
     ImageRef icon = app ? app->icon() : nullptr;
     std::optional<std::string> name;
     if (app) name = app->localizedName();
@@ -37,8 +34,8 @@ IKBBrowserItemRef IKBBrowserItem::itemWithRunningApplication(RunningApplicationR
 IKBBrowserItemRef IKBBrowserItem::itemWithWindowRef(VLElementRef window, IKBController& controller) {
     std::optional<std::string> title = window ? window->getTitle() : std::nullopt;
     // Every field is set here, before any grab: the grab reads them on its own thread.
-    return std::make_shared<IKBBrowserItem>(Kind::Window, std::move(window), nullptr, std::move(title), nullptr,
-                                            controller.weak_from_this());
+    return std::make_shared<IKBBrowserItem>(Kind::Window, std::move(window), nullptr, std::move(title),
+                                            nullptr, controller.weak_from_this());
 }
 
 IKBBrowserItemRef IKBBrowserItem::emptyItem(IKBController& controller) {
@@ -49,7 +46,8 @@ IKBBrowserItemRef IKBBrowserItem::emptyItem(IKBController& controller) {
 void IKBBrowserItem::reOpen(const RunningApplicationRef& app) {
     if (!app || !VLSettings::shared().shouldReOpen.load()) return;
     // Mail opens a new viewer window on every re-open; leave it alone while it has one.
-    if (app->bundleIdentifier() == kMailBundle && VLElement::checkIfPidHasOpenWindows(app->processIdentifier()))
+    if (app->bundleIdentifier() == kMailBundle &&
+        VLElement::checkIfPidHasOpenWindows(app->processIdentifier()))
         return;
     workspace().launchApplication(app->executablePath(), kLaunchDefaultOptions);
 }
@@ -71,7 +69,9 @@ bool IKBBrowserItem::isTransparent() const {
     return isTransparent_;
 }
 
-void IKBBrowserItem::empty() { setImage(nullptr); }
+void IKBBrowserItem::empty() {
+    setImage(nullptr);
+}
 
 ImageRef IKBBrowserItem::badgeImage(const ImageRef& picture) const {
     if (!isWindow() || !picture) return picture;
@@ -97,7 +97,8 @@ BadgeOptions IKBBrowserItem::badgeOptions() const {
         options.plate = namedPanelImage("Space");
     }
     if (options.appBadge)
-        if (RunningApplicationRef app = windowRef_->runningApplicationForWindow()) options.appIcon = app->icon();
+        if (RunningApplicationRef app = windowRef_->runningApplicationForWindow())
+            options.appIcon = app->icon();
     return options;
 }
 
@@ -174,7 +175,9 @@ void IKBBrowserItem::activate() {
     reOpen(runningApplication_);
 }
 
-Size IKBBrowserItem::getBestSizeForIcon(const ImageRef& image) { return bestSizeForIcon(image); }
+Size IKBBrowserItem::getBestSizeForIcon(const ImageRef& image) {
+    return bestSizeForIcon(image);
+}
 
 // --- what the view asks
 
@@ -186,13 +189,18 @@ std::string IKBBrowserItem::imageUID() {
     return title_.value_or(std::string()) + number;
 }
 
-std::string IKBBrowserItem::imageRepresentationType() { return kImageRepresentationTypeImage; }
+std::string IKBBrowserItem::imageRepresentationType() {
+    return kImageRepresentationTypeImage;
+}
 
-ImageRef IKBBrowserItem::imageRepresentation() { return image(); }
+ImageRef IKBBrowserItem::imageRepresentation() {
+    return image();
+}
 
 std::optional<std::string> IKBBrowserItem::imageTitle() {
     VLSettings& settings = VLSettings::shared();
-    const bool shown = isWindow() ? settings.windowShowWindowName.load() != 0 : settings.appShowAppName.load() != 0;
+    const bool shown =
+        isWindow() ? settings.windowShowWindowName.load() != 0 : settings.appShowAppName.load() != 0;
     return shown ? title_ : std::nullopt;
 }
 

@@ -40,7 +40,7 @@ class IKBBrowserItem;
 using IKBBrowserItemRef = std::shared_ptr<IKBBrowserItem>;
 
 class IKBBrowserItem final : public ImageFlowItem, public std::enable_shared_from_this<IKBBrowserItem> {
-public:
+  public:
     static constexpr const char* kEmptyTitle = "Nothing to display...";
     // Pictures (and icons) smaller than this in either direction are never faded.
     static constexpr double kMinimumSide = 5;
@@ -114,10 +114,10 @@ public:
     std::optional<std::string> imageSubtitle() override;
 
     enum class Kind { Application, Window, Empty };
-    IKBBrowserItem(Kind kind, VLElementRef window, RunningApplicationRef app, std::optional<std::string> title,
-                   ImageRef image, std::weak_ptr<IKBController> controller);
+    IKBBrowserItem(Kind kind, VLElementRef window, RunningApplicationRef app,
+                   std::optional<std::string> title, ImageRef image, std::weak_ptr<IKBController> controller);
 
-private:
+  private:
     // Fades the current picture if it is still current when stored; true when it faded.
     bool fadeCurrentImage();
 

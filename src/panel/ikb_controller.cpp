@@ -9,8 +9,8 @@
 #include "panel/flow_layout.h"
 #include "panel/grab_image_operation.h"
 #include "panel/picture_cache.h"
-#include "platform/trace.h"
 #include "platform/platform.h"
+#include "platform/trace.h"
 
 namespace velora {
 
@@ -33,7 +33,8 @@ void IKBController::awakeFromNib() {
 
 bool IKBController::shouldFullScreen() const {
     VLSettings& settings = VLSettings::shared();
-    return (mode() == kModeApplications ? settings.fullScreenApps.load() : settings.fullScreenWindows.load()) != 0;
+    return (mode() == kModeApplications ? settings.fullScreenApps.load()
+                                        : settings.fullScreenWindows.load()) != 0;
 }
 
 // --- showing
@@ -122,7 +123,8 @@ void IKBController::populateItems(const VLCandidateList& candidates) {
 }
 
 void IKBController::clearItems() {
-    for (const IKBBrowserItemRef& item : browserData_) item->empty();
+    for (const IKBBrowserItemRef& item : browserData_)
+        item->empty();
     if (browserView_) browserView_->cacheManager().freeCache();
     browserData_.clear();
     picturesPending_ = 0;
@@ -155,7 +157,8 @@ void IKBController::selectPrevious() {
 }
 
 void IKBController::selectLast() {
-    if (browserView_ && !browserData_.empty()) browserView_->setSelectedIndex(unsigned(browserData_.size() - 1));
+    if (browserView_ && !browserData_.empty())
+        browserView_->setSelectedIndex(unsigned(browserData_.size() - 1));
 }
 
 IKBBrowserItemRef IKBController::selectedElement() const {
@@ -198,7 +201,8 @@ std::optional<Size> IKBController::pictureBox() const {
     const double width = double(settings.width.load()), height = double(settings.height.load());
     if (width <= 0 || height <= 0) return std::nullopt;
     const FlowLayout layout(QSizeF(width, height), int(browserData_.size()));
-    const double dpr = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? qGuiApp->devicePixelRatio() : 1.0;
+    const double dpr =
+        qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? qGuiApp->devicePixelRatio() : 1.0;
     return Size{std::ceil(layout.frontBox().width() * dpr), std::ceil(layout.frontBox().height() * dpr)};
 }
 
@@ -238,13 +242,17 @@ void IKBController::keepPicturesLive() {
 
 // --- data source and delegate
 
-int IKBController::numberOfItemsInImageFlow(ImageFlowView&) { return int(browserData_.size()); }
+int IKBController::numberOfItemsInImageFlow(ImageFlowView&) {
+    return int(browserData_.size());
+}
 
 std::shared_ptr<ImageFlowItem> IKBController::imageFlowItemAtIndex(ImageFlowView&, int index) {
     if (index < 0 || std::size_t(index) >= browserData_.size()) return nullptr;
     return browserData_[std::size_t(index)];
 }
 
-void IKBController::imageFlowCellWasDoubleClickedAtIndex(ImageFlowView&, int) { session_.endHandling(); }
+void IKBController::imageFlowCellWasDoubleClickedAtIndex(ImageFlowView&, int) {
+    session_.endHandling();
+}
 
 } // namespace velora

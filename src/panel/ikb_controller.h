@@ -36,7 +36,7 @@ class IKBController final : public ImageFlowDataSource,
                             public ImageFlowDelegate,
                             public DraggingDestination,
                             public std::enable_shared_from_this<IKBController> {
-public:
+  public:
     // Panel modes.
     static constexpr int32_t kModeNone = 0;
     static constexpr int32_t kModeApplications = 1;
@@ -136,7 +136,7 @@ public:
     bool performDragOperation(const DraggingInfo& info) override;
     int dragCount() const { return dragCount_; }
 
-private:
+  private:
     // The application an item command acts on: the item's, or its window's.
     static RunningApplicationRef applicationOf(const IKBBrowserItem& item);
     // quit, force quit and hide: fade, then tell the application.

@@ -36,15 +36,27 @@ void IKBController::applicationCommand(AppCommand command) {
     else
         item->fadeImage(true);
     switch (command) {
-    case AppCommand::Quit: app->terminate(); break;
-    case AppCommand::ForceQuit: app->forceTerminate(); break;
-    case AppCommand::Hide: app->hide(); break;
+    case AppCommand::Quit:
+        app->terminate();
+        break;
+    case AppCommand::ForceQuit:
+        app->forceTerminate();
+        break;
+    case AppCommand::Hide:
+        app->hide();
+        break;
     }
 }
 
-void IKBController::quitApp() { applicationCommand(AppCommand::Quit); }
-void IKBController::forceQuitApp() { applicationCommand(AppCommand::ForceQuit); }
-void IKBController::hideApp() { applicationCommand(AppCommand::Hide); }
+void IKBController::quitApp() {
+    applicationCommand(AppCommand::Quit);
+}
+void IKBController::forceQuitApp() {
+    applicationCommand(AppCommand::ForceQuit);
+}
+void IKBController::hideApp() {
+    applicationCommand(AppCommand::Hide);
+}
 
 void IKBController::minimizeWindow() {
     IKBBrowserItemRef item = selectedElement();
@@ -54,7 +66,8 @@ void IKBController::minimizeWindow() {
         if (!app) return;
         VLElementRef systemWide = VLElement::systemWideElement();
         systemWide->setMessagingTimeout(kMinimizeAllTimeout);
-        for (const VLElementRef& window : VLWindowManager::sharedManager().windowsForPID(app->processIdentifier()))
+        for (const VLElementRef& window :
+             VLWindowManager::sharedManager().windowsForPID(app->processIdentifier()))
             window->minimizeWindow();
         systemWide->setMessagingTimeout(kDefaultMessagingTimeout);
         item->fadeImage(true);
@@ -75,7 +88,8 @@ void IKBController::closeWindow() {
     if (mode() == kModeApplications) {
         RunningApplicationRef app = item->runningApplication();
         if (!app) return;
-        for (const VLElementRef& window : VLWindowManager::sharedManager().windowsForPID(app->processIdentifier()))
+        for (const VLElementRef& window :
+             VLWindowManager::sharedManager().windowsForPID(app->processIdentifier()))
             window->closeWindow();
         item->fadeImage(true);
         return;

@@ -33,7 +33,9 @@ DragOperation IKBController::draggingUpdated(const DraggingInfo& info) {
     return kDragOperationNone;
 }
 
-bool IKBController::prepareForDragOperation(const DraggingInfo&) { return true; }
+bool IKBController::prepareForDragOperation(const DraggingInfo&) {
+    return true;
+}
 
 bool IKBController::performDragOperation(const DraggingInfo& info) {
     if (mode() != kModeApplications) return true;
@@ -47,7 +49,8 @@ bool IKBController::performDragOperation(const DraggingInfo& info) {
     // No application (the empty item): each file opens with its default application.
     const std::string application =
         target->runningApplication() ? target->runningApplication()->executablePath() : std::string();
-    for (const std::string& path : info.filenames) workspace().openFile(path, application);
+    for (const std::string& path : info.filenames)
+        workspace().openFile(path, application);
     session_.queue().cancelAllOperations();
     hide();
     session_.switchEnded();

@@ -20,8 +20,8 @@
 #include <cmath>
 
 #include "panel/file_drop.h"
-#include "panel/off_screen.h"
 #include "panel/flow_cell_image.h"
+#include "panel/off_screen.h"
 
 namespace velora {
 
@@ -38,9 +38,9 @@ QString qstring(const std::optional<std::string>& text) {
 // The frameless window that holds the view in full-screen mode: above every managed window,
 // never activated, outside the window manager's lists.
 std::unique_ptr<QWidget> makeFullScreenHost(QScreen* screen) {
-    auto host = std::make_unique<QWidget>(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                                                       Qt::X11BypassWindowManagerHint |
-                                                       Qt::WindowDoesNotAcceptFocus);
+    auto host =
+        std::make_unique<QWidget>(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                                               Qt::X11BypassWindowManagerHint | Qt::WindowDoesNotAcceptFocus);
     host->setAttribute(Qt::WA_ShowWithoutActivating);
     host->setWindowTitle(QStringLiteral("Velora"));
     QPalette palette = host->palette();
@@ -65,9 +65,8 @@ IKBImageFlowView::IKBImageFlowView(QWidget* parent) : QWidget(parent) {
 
     glide_ = new QVariantAnimation(this);
     glide_->setEasingCurve(QEasingCurve::OutCubic);
-    connect(glide_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
-        setPosition(value.toDouble());
-    });
+    connect(glide_, &QVariantAnimation::valueChanged, this,
+            [this](const QVariant& value) { setPosition(value.toDouble()); });
 
     dragTimer_ = new QTimer(this);
     dragTimer_->setInterval(kPeriodicDragUpdateMs);
@@ -84,7 +83,9 @@ IKBImageFlowView::~IKBImageFlowView() {
     }
 }
 
-QSize IKBImageFlowView::sizeHint() const { return QSize(637, 437); }
+QSize IKBImageFlowView::sizeHint() const {
+    return QSize(637, 437);
+}
 
 // --- data
 
@@ -93,7 +94,9 @@ void IKBImageFlowView::setDataSource(ImageFlowDataSource* source) {
     reloadData();
 }
 
-void IKBImageFlowView::setDelegate(ImageFlowDelegate* delegate) { delegate_ = delegate; }
+void IKBImageFlowView::setDelegate(ImageFlowDelegate* delegate) {
+    delegate_ = delegate;
+}
 
 void IKBImageFlowView::setDraggingDestinationDelegate(DraggingDestination* destination) {
     dragDestination_ = destination;
@@ -120,9 +123,11 @@ void IKBImageFlowView::readCell(int index) const {
     Cell fresh;
     fresh.loaded = true;
     auto& self = const_cast<IKBImageFlowView&>(*this);
-    if (std::shared_ptr<ImageFlowItem> item = dataSource_ ? dataSource_->imageFlowItemAtIndex(self, index) : nullptr) {
+    if (std::shared_ptr<ImageFlowItem> item =
+            dataSource_ ? dataSource_->imageFlowItemAtIndex(self, index) : nullptr) {
         fresh.uid = item->imageUID();
-        if (item->imageRepresentationType() == kImageRepresentationTypeImage) fresh.picture = item->imageRepresentation();
+        if (item->imageRepresentationType() == kImageRepresentationTypeImage)
+            fresh.picture = item->imageRepresentation();
         fresh.title = item->imageTitle();
         fresh.subtitle = item->imageSubtitle();
     }
@@ -136,24 +141,31 @@ const IKBImageFlowView::Cell& IKBImageFlowView::cell(int index) const {
 
 // --- cache
 
-void IKBImageFlowView::Cache::freeCache() { view_.freeCache(); }
+void IKBImageFlowView::Cache::freeCache() {
+    view_.freeCache();
+}
 
-ImageFlowCacheManager& IKBImageFlowView::cacheManager() { return cache_; }
+ImageFlowCacheManager& IKBImageFlowView::cacheManager() {
+    return cache_;
+}
 
 void IKBImageFlowView::freeCache() {
     faces_.clear();
-    for (Cell& c : cells_) c = Cell{};
+    for (Cell& c : cells_)
+        c = Cell{};
     update();
 }
 
 int IKBImageFlowView::heldPictureCount() const {
-    return int(std::count_if(cells_.begin(), cells_.end(), [](const Cell& c) { return c.picture != nullptr; }));
+    return int(
+        std::count_if(cells_.begin(), cells_.end(), [](const Cell& c) { return c.picture != nullptr; }));
 }
 
 const QImage& IKBImageFlowView::faceOf(int index, const FlowLayout& layout) const {
     const double dpr = devicePixelRatioF();
     auto found = faces_.find(index);
-    if (found != faces_.end() && found->second.frontBox == layout.frontBox() && found->second.devicePixelRatio == dpr)
+    if (found != faces_.end() && found->second.frontBox == layout.frontBox() &&
+        found->second.devicePixelRatio == dpr)
         return found->second.image;
     const Cell& c = cell(index);
     const QRectF picture = layout.pictureRect(flowCellAspect(c.picture));
@@ -168,7 +180,9 @@ void IKBImageFlowView::evictFacesAway(const FlowLayout& layout) {
 
 // --- selection
 
-unsigned IKBImageFlowView::selectedIndex() const { return selected_; }
+unsigned IKBImageFlowView::selectedIndex() const {
+    return selected_;
+}
 
 void IKBImageFlowView::setSelectedIndex(unsigned index) {
     const int n = count();
@@ -186,7 +200,8 @@ void IKBImageFlowView::moveTo(unsigned index) {
     }
     if (!changed && glide_->state() != QAbstractAnimation::Running) return;
     double from = position_;
-    if (std::abs(target - from) > kLongestGlide) from = target + (from < target ? -kLongestGlide : kLongestGlide);
+    if (std::abs(target - from) > kLongestGlide)
+        from = target + (from < target ? -kLongestGlide : kLongestGlide);
     glide_->stop();
     glide_->setDuration(animationMs_);
     glide_->setStartValue(from);
@@ -199,7 +214,9 @@ void IKBImageFlowView::setPosition(double position) {
     update();
 }
 
-void IKBImageFlowView::setSelectionAnimationDuration(int msec) { animationMs_ = std::max(0, msec); }
+void IKBImageFlowView::setSelectionAnimationDuration(int msec) {
+    animationMs_ = std::max(0, msec);
+}
 
 void IKBImageFlowView::finishSelectionAnimation() {
     glide_->stop();
@@ -222,7 +239,8 @@ FlowLayout IKBImageFlowView::layout() const {
     const double position = std::clamp(position_, 0.0, double(count() - 1));
     const int below = int(std::floor(position));
     const double t = position - below;
-    const double row = t > 0 ? (1 - t) * tallestAround(below) + t * tallestAround(below + 1) : tallestAround(below);
+    const double row =
+        t > 0 ? (1 - t) * tallestAround(below) + t * tallestAround(below + 1) : tallestAround(below);
     l.setRowHeight(row);
     return l;
 }
@@ -246,7 +264,8 @@ int64_t IKBImageFlowView::cellAt(QPointF viewPoint) const {
         const double aspect = flowCellAspect(cell(i).picture);
         const FlowLayout::Placement p = l.placement(i, position_, aspect);
         if (!p.visible) continue;
-        if (!p.transform.map(QPolygonF(l.pictureRect(aspect))).containsPoint(viewPoint, Qt::OddEvenFill)) continue;
+        if (!p.transform.map(QPolygonF(l.pictureRect(aspect))).containsPoint(viewPoint, Qt::OddEvenFill))
+            continue;
         if (best == kNotFound || p.distance < bestDistance) {
             best = i;
             bestDistance = p.distance;
@@ -257,7 +276,8 @@ int64_t IKBImageFlowView::cellAt(QPointF viewPoint) const {
 
 int64_t IKBImageFlowView::cellIndexAtLocation(Point location) const {
     const QWidget* top = window();
-    const QPointF local = top == this ? QPointF(location.x, location.y) : mapFrom(top, QPointF(location.x, location.y));
+    const QPointF local =
+        top == this ? QPointF(location.x, location.y) : mapFrom(top, QPointF(location.x, location.y));
     return cellAt(local);
 }
 
@@ -268,7 +288,9 @@ void IKBImageFlowView::setAlphaValue(double alpha) {
     update();
 }
 
-double IKBImageFlowView::alphaValue() const { return alpha_; }
+double IKBImageFlowView::alphaValue() const {
+    return alpha_;
+}
 
 // --- full screen
 
@@ -307,7 +329,9 @@ void IKBImageFlowView::exitFullScreenMode() {
     update();
 }
 
-bool IKBImageFlowView::isInFullScreenMode() const { return fullScreenHost_ != nullptr; }
+bool IKBImageFlowView::isInFullScreenMode() const {
+    return fullScreenHost_ != nullptr;
+}
 
 // --- drawing
 
@@ -324,7 +348,8 @@ void IKBImageFlowView::hideEvent(QHideEvent* event) {
 
 void IKBImageFlowView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform |
+                           QPainter::TextAntialiasing);
     if (fullScreenHost_) {
         QLinearGradient backdrop(0, 0, 0, height());
         backdrop.setColorAt(0, QColor(30, 32, 38));
@@ -344,9 +369,11 @@ void IKBImageFlowView::paintEvent(QPaintEvent*) {
         FlowLayout::Placement p = l.placement(i, position_, flowCellAspect(cell(i).picture));
         if (p.visible) drawn.push_back({i, p});
     }
-    std::stable_sort(drawn.begin(), drawn.end(),
-                     [](const Drawn& a, const Drawn& b) { return a.placement.distance > b.placement.distance; });
-    for (const Drawn& d : drawn) drawCell(painter, d.index, d.placement, l);
+    std::stable_sort(drawn.begin(), drawn.end(), [](const Drawn& a, const Drawn& b) {
+        return a.placement.distance > b.placement.distance;
+    });
+    for (const Drawn& d : drawn)
+        drawCell(painter, d.index, d.placement, l);
 
     painter.resetTransform();
     painter.setOpacity(alpha_);
@@ -369,7 +396,8 @@ void IKBImageFlowView::drawCell(QPainter& painter, int index, const FlowLayout::
         dimmed = face.copy();
         QPainter darken(&dimmed);
         darken.setCompositionMode(QPainter::CompositionMode_SourceAtop);
-        darken.fillRect(QRectF(QPointF(0, 0), dimmed.deviceIndependentSize()), QColor(0, 0, 0, int(placement.dim * 255)));
+        darken.fillRect(QRectF(QPointF(0, 0), dimmed.deviceIndependentSize()),
+                        QColor(0, 0, 0, int(placement.dim * 255)));
         darken.end();
         shown = &dimmed;
     }
@@ -403,7 +431,8 @@ void IKBImageFlowView::drawTitles(QPainter& painter, const FlowLayout& l) {
         painter.setFont(f);
         // A soft dark halo keeps the text readable over light reflections.
         painter.setPen(QColor(0, 0, 0, 70));
-        for (QPointF offset : {QPointF(0, 1), QPointF(1, 1), QPointF(-1, 1), QPointF(0, 2), QPointF(1, 0), QPointF(-1, 0)})
+        for (QPointF offset :
+             {QPointF(0, 1), QPointF(1, 1), QPointF(-1, 1), QPointF(0, 2), QPointF(1, 0), QPointF(-1, 0)})
             painter.drawText(box.translated(offset), Qt::AlignHCenter | Qt::AlignTop, shown);
         painter.setPen(color);
         painter.drawText(box, Qt::AlignHCenter | Qt::AlignTop, shown);
@@ -420,10 +449,12 @@ void IKBImageFlowView::drawIndicator(QPainter& painter, const FlowLayout& l) {
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(255, 255, 255, 40));
     painter.drawRoundedRect(track, track.height() / 2, track.height() / 2);
-    const double thumbWidth = std::max(track.height() * 4, track.width() / count() * (2 * FlowLayout::kSideCells + 1));
+    const double thumbWidth =
+        std::max(track.height() * 4, track.width() / count() * (2 * FlowLayout::kSideCells + 1));
     const double travel = std::max(0.0, track.width() - std::min(thumbWidth, track.width()));
     const double at = std::clamp(position_ / (count() - 1), 0.0, 1.0);
-    const QRectF thumb(track.left() + travel * at, track.top(), std::min(thumbWidth, track.width()), track.height());
+    const QRectF thumb(track.left() + travel * at, track.top(), std::min(thumbWidth, track.width()),
+                       track.height());
     painter.setBrush(QColor(255, 255, 255, 150));
     painter.drawRoundedRect(thumb, track.height() / 2, track.height() / 2);
 }
@@ -492,8 +523,10 @@ void IKBImageFlowView::dragMoveEvent(QDragMoveEvent* event) {
     dragTimer_->start(); // periodic updates count from the last real one
     lastDrag_ = info;
     const DragOperation answer = dragDestination_->draggingUpdated(info);
-    if (answer == kDragOperationNone || !info.hasFilenames) event->ignore();
-    else event->acceptProposedAction();
+    if (answer == kDragOperationNone || !info.hasFilenames)
+        event->ignore();
+    else
+        event->acceptProposedAction();
 }
 
 void IKBImageFlowView::dragLeaveEvent(QDragLeaveEvent* event) {

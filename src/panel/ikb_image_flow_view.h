@@ -36,7 +36,7 @@ namespace velora {
 
 class IKBImageFlowView : public QWidget, public ImageFlowView {
     Q_OBJECT
-public:
+  public:
     explicit IKBImageFlowView(QWidget* parent = nullptr);
     ~IKBImageFlowView() override;
 
@@ -86,7 +86,7 @@ public:
 
     QSize sizeHint() const override;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -98,7 +98,7 @@ protected:
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-private:
+  private:
     struct Cell {
         bool loaded = false;
         std::string uid;
@@ -112,11 +112,11 @@ private:
         double devicePixelRatio = 0;
     };
     class Cache : public ImageFlowCacheManager {
-    public:
+      public:
         explicit Cache(IKBImageFlowView& view) : view_(view) {}
         void freeCache() override;
 
-    private:
+      private:
         IKBImageFlowView& view_;
     };
 
@@ -128,7 +128,8 @@ private:
     int64_t cellAt(QPointF viewPoint) const;
     void moveTo(unsigned index);
     void setPosition(double position);
-    void drawCell(QPainter& painter, int index, const FlowLayout::Placement& placement, const FlowLayout& layout);
+    void drawCell(QPainter& painter, int index, const FlowLayout::Placement& placement,
+                  const FlowLayout& layout);
     void drawTitles(QPainter& painter, const FlowLayout& layout);
     void drawIndicator(QPainter& painter, const FlowLayout& layout);
     void evictFacesAway(const FlowLayout& layout);

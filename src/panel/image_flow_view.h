@@ -19,7 +19,7 @@ class ImageFlowView;
 
 // One cell's content, as the view asks for it.
 class ImageFlowItem {
-public:
+  public:
     virtual ~ImageFlowItem() = default;
     // A new identifier at every request: the view must not cache a cell's image by it.
     virtual std::string imageUID() = 0;
@@ -33,7 +33,7 @@ public:
 inline constexpr const char* kImageRepresentationTypeImage = "IKImageBrowserNSImageRepresentationType";
 
 class ImageFlowDataSource {
-public:
+  public:
     virtual ~ImageFlowDataSource() = default;
     virtual int numberOfItemsInImageFlow(ImageFlowView& view) = 0;
     // Null for an index outside the list.
@@ -41,7 +41,7 @@ public:
 };
 
 class ImageFlowDelegate {
-public:
+  public:
     virtual ~ImageFlowDelegate() = default;
     virtual void imageFlowCellWasDoubleClickedAtIndex(ImageFlowView& view, int index) = 0;
 };
@@ -59,7 +59,7 @@ struct DraggingInfo {
 };
 
 class DraggingDestination {
-public:
+  public:
     virtual ~DraggingDestination() = default;
     virtual DragOperation draggingEntered(const DraggingInfo& info) = 0;
     virtual DragOperation draggingUpdated(const DraggingInfo& info) = 0;
@@ -69,7 +69,7 @@ public:
 
 // The images a view keeps for its cells.
 class ImageFlowCacheManager {
-public:
+  public:
     virtual ~ImageFlowCacheManager() = default;
     // Drops every image the view keeps; the next paint asks the data source again.
     virtual void freeCache() = 0;
@@ -82,7 +82,7 @@ inline constexpr int64_t kNotFound = -1;
 inline constexpr uint32_t kFullScreenPresentationOptions = 298;
 
 class ImageFlowView {
-public:
+  public:
     virtual ~ImageFlowView() = default;
 
     virtual void setDataSource(ImageFlowDataSource* source) = 0;

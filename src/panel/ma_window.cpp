@@ -28,7 +28,7 @@ const QColor kRim(255, 255, 255, 34);
 
 // What accessibility clients get for the panel: nothing to read and nothing inside.
 class IgnoredPanelAccessible : public QAccessibleWidget {
-public:
+  public:
     explicit IgnoredPanelAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::NoRole) {}
     QAccessible::State state() const override {
         QAccessible::State s;
@@ -43,7 +43,8 @@ public:
 };
 
 QAccessibleInterface* panelAccessibleFactory(const QString& className, QObject* object) {
-    if (className == QLatin1String(MAWindow::staticMetaObject.className()) && object && object->isWidgetType())
+    if (className == QLatin1String(MAWindow::staticMetaObject.className()) && object &&
+        object->isWidgetType())
         return new IgnoredPanelAccessible(static_cast<QWidget*>(object));
     return nullptr;
 }
@@ -138,7 +139,8 @@ int MAWindow::screenFor(const std::optional<Rect>& focusedWindow) const {
         const double ratio = s->devicePixelRatio();
         native.push_back(Rect{double(g.x()), double(g.y()), g.width() * ratio, g.height() * ratio});
     }
-    return chooseScreen(native, focusedWindow, int(screens.indexOf(QGuiApplication::screenAt(QCursor::pos()))),
+    return chooseScreen(native, focusedWindow,
+                        int(screens.indexOf(QGuiApplication::screenAt(QCursor::pos()))),
                         int(screens.indexOf(QGuiApplication::primaryScreen())));
 }
 
@@ -147,8 +149,9 @@ void MAWindow::centerOnScreen(int screenIndex) {
     if (screenIndex < 0 || screenIndex >= screens.size()) return;
     QScreen* target = screens[screenIndex];
     const QRect area = target->availableGeometry();
-    const Rect placed = centeredInside(Rect{double(area.x()), double(area.y()), double(area.width()), double(area.height())},
-                                       Size{double(width()), double(height())});
+    const Rect placed =
+        centeredInside(Rect{double(area.x()), double(area.y()), double(area.width()), double(area.height())},
+                       Size{double(width()), double(height())});
     // The native window follows the screen it is placed on (its scale factor with it).
     if (screen() != target) setScreen(target);
     setFrame(placed, false);
@@ -160,9 +163,13 @@ void MAWindow::makeKeyAndOrderFront() {
     raise();
 }
 
-void MAWindow::orderOut() { hideAndConfirm(*this); }
+void MAWindow::orderOut() {
+    hideAndConfirm(*this);
+}
 
-void MAWindow::setAlphaValue(double alpha) { setWindowOpacity(std::clamp(alpha, 0.0, 1.0)); }
+void MAWindow::setAlphaValue(double alpha) {
+    setWindowOpacity(std::clamp(alpha, 0.0, 1.0));
+}
 
 void MAWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);

@@ -22,7 +22,7 @@ namespace velora {
 
 class MAWindow : public QWidget, public PanelWindow {
     Q_OBJECT
-public:
+  public:
     // Always a top-level window; a parent is ignored, as are the flags an interface file sets.
     explicit MAWindow(QWidget* parent = nullptr);
 
@@ -50,11 +50,11 @@ public:
     // Showing re-asserts the panel's flags, whatever was set since.
     void setVisible(bool visible) override;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     void applyPanelFlags();
     void updateTranslucency();
     void updateShape();

@@ -11,7 +11,7 @@
 namespace velora {
 
 class PanelSession {
-public:
+  public:
     virtual ~PanelSession() = default;
 
     // Ends the switch on the selected item (a double click, a drag held over the selection).

@@ -9,7 +9,7 @@
 namespace velora {
 
 class PanelWindow {
-public:
+  public:
     virtual ~PanelWindow() = default;
     // In screen coordinates, top-left origin.
     virtual Rect frame() const = 0;

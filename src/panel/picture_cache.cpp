@@ -19,8 +19,8 @@ PictureKey PictureKey::of(Size box, const BadgeOptions& badges) {
 }
 
 bool PictureKey::operator==(const PictureKey& o) const {
-    return box == o.box && spaceBadge == o.spaceBadge &&
-           appBadge == o.appBadge && spaceNumber == o.spaceNumber && appIcon == o.appIcon && plate == o.plate;
+    return box == o.box && spaceBadge == o.spaceBadge && appBadge == o.appBadge &&
+           spaceNumber == o.spaceNumber && appIcon == o.appIcon && plate == o.plate;
 }
 
 PictureCache& PictureCache::shared() {
@@ -33,7 +33,8 @@ namespace {
 std::size_t bytesOf(const ImageRef& picture) {
     std::size_t n = 0;
     if (picture)
-        for (const QImage& r : picture->representations()) n += std::size_t(r.sizeInBytes());
+        for (const QImage& r : picture->representations())
+            n += std::size_t(r.sizeInBytes());
     return n;
 }
 
@@ -62,9 +63,10 @@ bool PictureCache::changedSince(uint32_t window) const {
     return now && *now != *kept;
 }
 
-void PictureCache::keep(uint32_t window, ImageRef picture, std::optional<uint64_t> version, const PictureKey& key) {
+void PictureCache::keep(uint32_t window, ImageRef picture, std::optional<uint64_t> version,
+                        const PictureKey& key) {
     if (!picture) return;
-    ImageRef previous;  // let go of after the lock
+    ImageRef previous; // let go of after the lock
     std::lock_guard lock(mutex_);
     Entry& e = entries_[window];
     previous = std::move(e.picture);
@@ -119,7 +121,8 @@ void PictureCache::retainOnly(const std::function<bool(uint32_t window)>& exists
     std::vector<uint32_t> windows;
     {
         std::lock_guard lock(mutex_);
-        for (const auto& [window, entry] : entries_) windows.push_back(window);
+        for (const auto& [window, entry] : entries_)
+            windows.push_back(window);
     }
     for (uint32_t window : windows)
         if (!exists(window)) forget(window);

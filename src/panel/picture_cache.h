@@ -34,7 +34,7 @@ struct PictureKey {
 };
 
 class PictureCache {
-public:
+  public:
     static constexpr std::size_t kDefaultByteLimit = std::size_t(64) << 20;
 
     explicit PictureCache(std::size_t byteLimit = kDefaultByteLimit) : limit_(byteLimit) {}
@@ -58,7 +58,7 @@ public:
     // Drops the pictures of windows for which `exists` answers false.
     void retainOnly(const std::function<bool(uint32_t window)>& exists);
 
-private:
+  private:
     struct Entry {
         ImageRef picture;
         std::optional<uint64_t> version;
@@ -66,7 +66,7 @@ private:
         std::size_t bytes = 0;
         uint64_t lastUse = 0;
     };
-    void evict();  // under mutex_
+    void evict(); // under mutex_
 
     const std::size_t limit_;
     mutable std::mutex mutex_;

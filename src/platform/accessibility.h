@@ -38,16 +38,16 @@ enum class AXError : int32_t {
 struct AXElement {
     enum class Kind : uint8_t { None, SystemWide, Application, Window, Child };
     Kind kind = Kind::None;
-    pid_t pid = 0;    // owning process (0 for the system-wide element)
-    uint64_t id = 0;  // backend's identity of the element within its kind (a window number...)
+    pid_t pid = 0;   // owning process (0 for the system-wide element)
+    uint64_t id = 0; // backend's identity of the element within its kind (a window number...)
 
     bool isNull() const { return kind == Kind::None; }
     friend bool operator==(const AXElement&, const AXElement&) = default;
 };
 
 // The values an attribute can hold.
-using AXValue = std::variant<std::monostate, bool, int64_t, double, std::string, Point, Size,
-                             AXElement, std::vector<AXElement>>;
+using AXValue = std::variant<std::monostate, bool, int64_t, double, std::string, Point, Size, AXElement,
+                             std::vector<AXElement>>;
 
 class AXObserver;
 // Called with the element the notification is about and the notification's name.
@@ -56,7 +56,7 @@ using AXObserverCallback = std::function<void(AXObserver&, const AXElement&, con
 // One observer per watched process. Notifications are delivered on the main thread once the
 // observer has been scheduled there (the only run loop that is guaranteed to run).
 class AXObserver {
-public:
+  public:
     virtual ~AXObserver() = default;
     virtual pid_t pid() const = 0;
     virtual AXError addNotification(const AXElement& element, const std::string& notification) = 0;
@@ -66,7 +66,7 @@ public:
 };
 
 class AccessibilityPort {
-public:
+  public:
     virtual ~AccessibilityPort() = default;
 
     // Whether this process may use the accessibility interface at all.

@@ -22,7 +22,8 @@ struct Size {
 inline Size fittedSize(Size size, Size box) {
     if (box.width <= 0 || box.height <= 0 || size.width <= 0 || size.height <= 0) return size;
     const double scale = std::min({1.0, box.width / size.width, box.height / size.height});
-    return Size{std::max(1.0, std::round(size.width * scale)), std::max(1.0, std::round(size.height * scale))};
+    return Size{std::max(1.0, std::round(size.width * scale)),
+                std::max(1.0, std::round(size.height * scale))};
 }
 
 // Equality is exact floating-point equality in all four values: the window matcher relies on it.

@@ -5,7 +5,10 @@ namespace velora {
 QImage Image::bestRepresentation(Size forSize) const {
     const QImage* best = nullptr;
     for (const QImage& rep : representations_) {
-        if (!best) { best = &rep; continue; }
+        if (!best) {
+            best = &rep;
+            continue;
+        }
         bool bigEnough = rep.width() >= forSize.width && rep.height() >= forSize.height;
         bool bestBigEnough = best->width() >= forSize.width && best->height() >= forSize.height;
         if (bigEnough && (!bestBigEnough || rep.width() * rep.height() < best->width() * best->height()))

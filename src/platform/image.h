@@ -13,7 +13,7 @@
 namespace velora {
 
 class Image {
-public:
+  public:
     Image() = default;
     explicit Image(QImage single) : size_{double(single.width()), double(single.height())} {
         representations_.push_back(std::move(single));
@@ -28,7 +28,7 @@ public:
     // The representation that best fills the given size (the largest when none is larger).
     QImage bestRepresentation(Size forSize) const;
 
-private:
+  private:
     std::vector<QImage> representations_;
     Size size_;
 };

@@ -12,7 +12,7 @@
 namespace velora {
 
 // Event modifier flags.
-inline constexpr uint64_t kEventFlagAlphaShift = 0x10000;  // Caps Lock
+inline constexpr uint64_t kEventFlagAlphaShift = 0x10000; // Caps Lock
 inline constexpr uint64_t kEventFlagShift = 0x20000;
 inline constexpr uint64_t kEventFlagControl = 0x40000;
 inline constexpr uint64_t kEventFlagOption = 0x80000;
@@ -34,8 +34,8 @@ enum class KeyEventType : uint32_t {
 
 struct KeyEvent {
     KeyEventType type = KeyEventType::KeyDown;
-    int64_t keyCode = 0;     // virtual key code
-    uint64_t flags = 0;      // event modifier flags held when the event happened
+    int64_t keyCode = 0; // virtual key code
+    uint64_t flags = 0;  // event modifier flags held when the event happened
     bool isAutoRepeat = false;
     std::string charactersIgnoringModifiers; // UTF-8, the key's character on the current layout
 };
@@ -49,7 +49,7 @@ using EventTapCallback = std::function<TapVerdict(const KeyEvent&)>;
 // then only confirms what was taken.
 struct InterceptedKey {
     int64_t keyCode = 0;
-    uint64_t modifiers = 0;      // exact tracked event flags, unless anyModifiers
+    uint64_t modifiers = 0; // exact tracked event flags, unless anyModifiers
     bool anyModifiers = false;
     friend bool operator==(const InterceptedKey&, const InterceptedKey&) = default;
 };
@@ -57,8 +57,8 @@ struct InterceptedKey {
 // The program that holds keys this one was refused, as far as the desktop can tell (on X11
 // the window manager, which binds its keys on the root window as this program does).
 struct KeyHolder {
-    std::string name;  // empty when unknown
-    int64_t pid = 0;   // 0 when unknown
+    std::string name; // empty when unknown
+    int64_t pid = 0;  // 0 when unknown
     // The configuration file the manager reads, when it says (openbox: _OB_CONFIG_FILE).
     std::string configFile;
 };
@@ -67,7 +67,7 @@ struct KeyHolder {
 using RefusalObserver = std::function<void(std::vector<InterceptedKey> refused)>;
 
 class EventTap {
-public:
+  public:
     virtual ~EventTap() = default;
     virtual void setEnabled(bool enabled) = 0;
     virtual void setInterceptedKeys(std::vector<InterceptedKey> keys) = 0;
@@ -87,16 +87,17 @@ public:
 
 // One keyboard layout, able to tell which character a key shows.
 class KeyboardLayout {
-public:
+  public:
     virtual ~KeyboardLayout() = default;
     virtual std::string identifier() const = 0;
     // The UTF-16 units the key produces for display with the given modifier state, carrying
     // dead-key state from one call to the next.
-    virtual std::u16string translate(uint16_t keyCode, uint32_t modifierState, uint32_t& deadKeyState) const = 0;
+    virtual std::u16string translate(uint16_t keyCode, uint32_t modifierState,
+                                     uint32_t& deadKeyState) const = 0;
 };
 
 class InputPort {
-public:
+  public:
     virtual ~InputPort() = default;
     // Live state of the modifier keys (event flags), not that of any event.
     virtual uint64_t currentModifierFlags() = 0;

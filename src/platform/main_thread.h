@@ -10,7 +10,7 @@ namespace velora {
 
 // A one-shot timer on the main run loop.
 class Timer {
-public:
+  public:
     virtual ~Timer() = default;
     virtual bool isValid() const = 0;
     // Stops a pending timer; harmless after it fired.
@@ -20,7 +20,7 @@ public:
 using TimerRef = std::shared_ptr<Timer>;
 
 class MainThreadPort {
-public:
+  public:
     virtual ~MainThreadPort() = default;
 
     virtual bool isMainThread() const = 0;

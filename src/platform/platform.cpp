@@ -12,9 +12,13 @@ namespace {
 std::atomic<const Platform*> installed{nullptr};
 } // namespace
 
-void installPlatform(const Platform* ports) { installed.store(ports, std::memory_order_release); }
+void installPlatform(const Platform* ports) {
+    installed.store(ports, std::memory_order_release);
+}
 
-bool hasPlatform() { return installed.load(std::memory_order_acquire) != nullptr; }
+bool hasPlatform() {
+    return installed.load(std::memory_order_acquire) != nullptr;
+}
 
 const Platform& platform() {
     const Platform* p = installed.load(std::memory_order_acquire);

@@ -31,14 +31,32 @@ void installPlatform(const Platform* ports);
 const Platform& platform();
 bool hasPlatform();
 
-inline AccessibilityPort& accessibility() { return *platform().accessibility; }
-inline WindowServerPort& windowServer() { return *platform().windowServer; }
-inline WorkspacePort& workspace() { return *platform().workspace; }
-inline InputPort& input() { return *platform().input; }
-inline LoginItemsPort& loginItems() { return *platform().loginItems; }
-inline ScriptingPort& scripting() { return *platform().scripting; }
-inline MainThreadPort& mainThread() { return *platform().mainThread; }
-inline HttpPort& http() { return *platform().http; }
-inline SoundPort& sound() { return *platform().sound; }
+inline AccessibilityPort& accessibility() {
+    return *platform().accessibility;
+}
+inline WindowServerPort& windowServer() {
+    return *platform().windowServer;
+}
+inline WorkspacePort& workspace() {
+    return *platform().workspace;
+}
+inline InputPort& input() {
+    return *platform().input;
+}
+inline LoginItemsPort& loginItems() {
+    return *platform().loginItems;
+}
+inline ScriptingPort& scripting() {
+    return *platform().scripting;
+}
+inline MainThreadPort& mainThread() {
+    return *platform().mainThread;
+}
+inline HttpPort& http() {
+    return *platform().http;
+}
+inline SoundPort& sound() {
+    return *platform().sound;
+}
 
 } // namespace velora

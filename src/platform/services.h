@@ -10,12 +10,12 @@ namespace velora {
 
 // The session's login items (XDG autostart entries on Linux).
 struct LoginItem {
-    std::string id;                       // the backend's name for the entry
-    std::optional<std::string> resolved;  // the location the entry points at; none when it does not resolve
+    std::string id;                      // the backend's name for the entry
+    std::optional<std::string> resolved; // the location the entry points at; none when it does not resolve
 };
 
 class LoginItemsPort {
-public:
+  public:
     virtual ~LoginItemsPort() = default;
     virtual std::vector<LoginItem> snapshot() = 0;
     // Adds an entry for the program at the path, at the end of the list.
@@ -24,7 +24,7 @@ public:
 };
 
 class ScriptingPort {
-public:
+  public:
     virtual ~ScriptingPort() = default;
     // Asks the desktop to enable assistive access for this program; false when it cannot.
     virtual bool enableAssistiveAccess() = 0;
@@ -38,14 +38,14 @@ struct HttpResponse {
 };
 
 class HttpPort {
-public:
+  public:
     virtual ~HttpPort() = default;
     // Plain GET. None on any failure: no connection, time-out, a body over maxBytes.
     virtual std::optional<HttpResponse> get(const std::string& url, long timeoutMs, std::size_t maxBytes) = 0;
 };
 
 class SoundPort {
-public:
+  public:
     virtual ~SoundPort() = default;
     virtual void beep() = 0;
 };

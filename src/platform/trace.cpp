@@ -23,7 +23,9 @@ int traceFd() {
 
 } // namespace
 
-bool enabled() { return traceFd() >= 0; }
+bool enabled() {
+    return traceFd() >= 0;
+}
 
 void mark(const char* event) {
     if (traceFd() < 0) return;

@@ -40,7 +40,7 @@ inline constexpr int kFloatingWindowLevelKey = 5;
 inline constexpr int kStatusWindowLevelKey = 9;
 
 class WindowServerPort {
-public:
+  public:
     virtual ~WindowServerPort() = default;
 
     // Front to back. Null when the list cannot be had.

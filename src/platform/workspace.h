@@ -27,7 +27,7 @@ inline constexpr uint32_t kLaunchDefaultOptions = 0x30100;
 // process they stand for; then every action is refused and the queries answer as of the
 // process's end. Thread-safe: any operation may be called from any thread.
 class RunningApplication {
-public:
+  public:
     virtual ~RunningApplication() = default;
 
     virtual pid_t processIdentifier() const = 0;
@@ -69,7 +69,7 @@ struct ApplicationBundleInfo {
 
 // Workspace notifications, delivered on the main thread.
 class WorkspaceObserver {
-public:
+  public:
     virtual ~WorkspaceObserver() = default;
     virtual void applicationLaunched(pid_t pid) = 0;
     virtual void applicationTerminated(pid_t pid) = 0;
@@ -77,7 +77,7 @@ public:
 };
 
 class WorkspacePort {
-public:
+  public:
     virtual ~WorkspacePort() = default;
 
     // In the workspace's own order.
@@ -100,7 +100,8 @@ public:
     // Shows the file selected in the file viewer.
     virtual bool revealFile(const std::string& path) = 0;
 
-    virtual std::optional<ApplicationBundleInfo> bundleInfoForIdentifier(const std::string& bundleIdentifier) = 0;
+    virtual std::optional<ApplicationBundleInfo>
+    bundleInfoForIdentifier(const std::string& bundleIdentifier) = 0;
 };
 
 } // namespace velora

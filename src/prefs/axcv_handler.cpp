@@ -12,12 +12,23 @@ bool AXCVHandler::performKeyEquivalent(QKeyEvent* event) {
     if (!isControlOnlyKeyEvent(*event)) return false;
     const char* action = nullptr;
     switch (event->key()) {
-    case Qt::Key_X: action = "cut"; break;
-    case Qt::Key_C: action = "copy"; break;
-    case Qt::Key_V: action = "paste"; break;
-    case Qt::Key_A: action = "selectAll"; break;
-    case Qt::Key_Z: action = "undo"; break;
-    default: return false;
+    case Qt::Key_X:
+        action = "cut";
+        break;
+    case Qt::Key_C:
+        action = "copy";
+        break;
+    case Qt::Key_V:
+        action = "paste";
+        break;
+    case Qt::Key_A:
+        action = "selectAll";
+        break;
+    case Qt::Key_Z:
+        action = "undo";
+        break;
+    default:
+        return false;
     }
     QWidget* firstResponder = window()->focusWidget();
     if (!firstResponder) firstResponder = this;

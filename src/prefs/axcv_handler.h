@@ -14,13 +14,13 @@ namespace velora {
 class AXCVHandler : public QLineEdit {
     Q_OBJECT
 
-public:
+  public:
     explicit AXCVHandler(QWidget* parent = nullptr);
 
     // True when the event was one of the five and the action was carried out.
     bool performKeyEquivalent(QKeyEvent* event);
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
 };
 

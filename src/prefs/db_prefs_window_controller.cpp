@@ -110,12 +110,14 @@ void DBPrefsWindowController::showWindow() {
     QMainWindow* w = window();
 
     if (toolbar_) toolbar_->clear();
-    for (auto& [identifier, item] : toolbarItems_) delete item;
+    for (auto& [identifier, item] : toolbarItems_)
+        delete item;
     toolbarIdentifiers_.clear();
     toolbarViews_.clear();
     toolbarItems_.clear();
     setupToolbar();
-    if (toolbarIdentifiers_.isEmpty()) throw std::logic_error("No items were added to the toolbar in -setupToolbar.");
+    if (toolbarIdentifiers_.isEmpty())
+        throw std::logic_error("No items were added to the toolbar in -setupToolbar.");
 
     if (!toolbar_) createToolbar();
     refillToolbar();
@@ -161,7 +163,9 @@ void DBPrefsWindowController::toggleActivePreferenceView(QAction* item) {
     displayViewForIdentifier(item->objectName(), true);
 }
 
-std::map<QString, QAction*> DBPrefsWindowController::getToolbarItems() const { return toolbarItems_; }
+std::map<QString, QAction*> DBPrefsWindowController::getToolbarItems() const {
+    return toolbarItems_;
+}
 
 QWidget* DBPrefsWindowController::viewForIdentifier(const QString& identifier) const {
     auto it = toolbarViews_.find(identifier);
@@ -195,7 +199,8 @@ void DBPrefsWindowController::displayViewForIdentifier(const QString& identifier
     // The topmost pane is the one going out; anything under it is left from a cut-off fade.
     QList<QWidget*> views = contentViews();
     QWidget* oldView = views.isEmpty() ? nullptr : views.takeLast();
-    for (QWidget* stale : views) removeFromContent(stale);
+    for (QWidget* stale : views)
+        removeFromContent(stale);
     if (newView == oldView) return;
     viewAnimation_->stop();
 
@@ -218,7 +223,8 @@ void DBPrefsWindowController::displayViewForIdentifier(const QString& identifier
             frame->setEasingCurve(QEasingCurve::InOutQuad);
             frame->setStartValue(window_->geometry());
             frame->setEndValue(target);
-            connect(frame, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) { setWindowFrame(v.toRect()); });
+            connect(frame, &QVariantAnimation::valueChanged, this,
+                    [this](const QVariant& v) { setWindowFrame(v.toRect()); });
             viewAnimation_->addAnimation(frame);
             viewAnimation_->start();
         } else {
@@ -260,7 +266,8 @@ bool DBPrefsWindowController::isShiftHeld() const {
 void DBPrefsWindowController::crossFadeView(QWidget* oldView, QWidget* newView) {
     viewAnimation_->stop();
     viewAnimation_->clear();
-    const int duration = shiftSlowsAnimation_ && isShiftHeld() ? kSlowCrossFadeMilliseconds : kCrossFadeMilliseconds;
+    const int duration =
+        shiftSlowsAnimation_ && isShiftHeld() ? kSlowCrossFadeMilliseconds : kCrossFadeMilliseconds;
 
     auto fade = [&](QWidget* view, double from, double to) {
         auto* effect = new QGraphicsOpacityEffect(view);
@@ -286,7 +293,8 @@ void DBPrefsWindowController::crossFadeView(QWidget* oldView, QWidget* newView) 
     frame->setEasingCurve(QEasingCurve::InOutQuad);
     frame->setStartValue(window_->geometry());
     frame->setEndValue(frameForView(newView));
-    connect(frame, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) { setWindowFrame(v.toRect()); });
+    connect(frame, &QVariantAnimation::valueChanged, this,
+            [this](const QVariant& v) { setWindowFrame(v.toRect()); });
     viewAnimation_->addAnimation(frame);
     viewAnimation_->start();
 }
@@ -295,7 +303,8 @@ void DBPrefsWindowController::animationDidEnd() {
     QList<QWidget*> views = contentViews();
     if (views.isEmpty()) return;
     QWidget* current = views.takeLast();
-    for (QWidget* view : views) removeFromContent(view);
+    for (QWidget* view : views)
+        removeFromContent(view);
     current->setGraphicsEffect(nullptr);
     // Focus goes back to the pane, so that its key equivalents keep working.
     current->setFocus(Qt::OtherFocusReason);

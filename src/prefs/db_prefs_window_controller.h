@@ -44,7 +44,7 @@ inline constexpr int kSlowCrossFadeMilliseconds = 1250;
 class DBPrefsWindowController : public QObject {
     Q_OBJECT
 
-public:
+  public:
     DBPrefsWindowController();
     ~DBPrefsWindowController() override;
 
@@ -52,7 +52,8 @@ public:
     // released when the application object goes away. Later calls return that instance; asking
     // for a class the instance is not is a programming error (std::logic_error).
     template <class T = DBPrefsWindowController> static T& sharedPrefsWindowController() {
-        DBPrefsWindowController& shared = sharedInstance([] { return std::unique_ptr<DBPrefsWindowController>(new T); });
+        DBPrefsWindowController& shared =
+            sharedInstance([] { return std::unique_ptr<DBPrefsWindowController>(new T); });
         T* typed = dynamic_cast<T*>(&shared);
         if (!typed) throw std::logic_error("The shared preferences window controller is of another class.");
         return *typed;
@@ -107,7 +108,7 @@ public:
     // The one animation object used for every cross-fade.
     QParallelAnimationGroup* viewAnimation() const { return viewAnimation_; }
 
-protected:
+  protected:
     // Makes the views of the interface named by nibName(). The subclass builds its panes here.
     virtual void loadInterface() {}
     // Runs once the interface has been made, before the window is set up.
@@ -123,8 +124,9 @@ protected:
     // After a cross-fade: only the topmost pane stays in the container.
     void animationDidEnd();
 
-private:
-    static DBPrefsWindowController& sharedInstance(const std::function<std::unique_ptr<DBPrefsWindowController>()>& make);
+  private:
+    static DBPrefsWindowController&
+    sharedInstance(const std::function<std::unique_ptr<DBPrefsWindowController>()>& make);
     void loadWindow();
     void createToolbar();
     void refillToolbar();

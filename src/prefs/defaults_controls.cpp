@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "settings/user_defaults.h"
 #include "prefs/axcv_handler.h"
+#include "settings/user_defaults.h"
 
 namespace velora {
 
@@ -29,8 +29,8 @@ void DefaultsCheckBox::reload() {
     setChecked(UserDefaults::standard().integerForKey(key_.toStdString()) != 0);
 }
 
-DefaultsSlider::DefaultsSlider(const QString& key, double minimum, double maximum, double step, Display display,
-                               QWidget* parent)
+DefaultsSlider::DefaultsSlider(const QString& key, double minimum, double maximum, double step,
+                               Display display, QWidget* parent)
     : QWidget(parent), key_(key), step_(step), display_(display) {
     setObjectName(key);
     auto* row = new QHBoxLayout(this);
@@ -53,8 +53,10 @@ DefaultsSlider::DefaultsSlider(const QString& key, double minimum, double maximu
         connect(field_, &QLineEdit::editingFinished, this, [this] {
             bool ok = false;
             const int typed = field_->text().toInt(&ok);
-            if (ok && typed != int(value())) setValueByUser(typed);
-            else showValue();
+            if (ok && typed != int(value()))
+                setValueByUser(typed);
+            else
+                showValue();
         });
     }
     connect(slider_, &QSlider::valueChanged, this, [this] {
@@ -63,9 +65,13 @@ DefaultsSlider::DefaultsSlider(const QString& key, double minimum, double maximu
     });
 }
 
-int DefaultsSlider::positionFor(double value) const { return int(std::lround(value / step_)); }
+int DefaultsSlider::positionFor(double value) const {
+    return int(std::lround(value / step_));
+}
 
-double DefaultsSlider::value() const { return slider_->value() * step_; }
+double DefaultsSlider::value() const {
+    return slider_->value() * step_;
+}
 
 void DefaultsSlider::showValue() {
     if (label_) label_->setText(QString::asprintf("%.01f", value()));
@@ -85,7 +91,7 @@ void DefaultsSlider::setValueByUser(double v) {
         showValue();
         return;
     }
-    slider_->setValue(position);  // shows and writes
+    slider_->setValue(position); // shows and writes
 }
 
 void DefaultsSlider::reload() {

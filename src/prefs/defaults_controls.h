@@ -18,15 +18,15 @@ class AXCVHandler;
 class DefaultsCheckBox : public QCheckBox {
     Q_OBJECT
 
-public:
+  public:
     DefaultsCheckBox(const QString& key, const QString& title, QWidget* parent = nullptr);
     const QString& key() const { return key_; }
     void reload();
 
-signals:
+  signals:
     void valueWritten(QObject* control);
 
-private:
+  private:
     QString key_;
 };
 
@@ -36,7 +36,7 @@ private:
 class DefaultsSlider : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     enum class Display { Label, Field };
     DefaultsSlider(const QString& key, double minimum, double maximum, double step, Display display,
                    QWidget* parent = nullptr);
@@ -53,10 +53,10 @@ public:
     // Sets the value as the user would: stores it and emits valueWritten.
     void setValueByUser(double value);
 
-signals:
+  signals:
     void valueWritten(QObject* control);
 
-private:
+  private:
     int positionFor(double value) const;
     void showValue();
     void write();

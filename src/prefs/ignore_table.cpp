@@ -19,8 +19,8 @@
 #include "model/filters_dictionary.h"
 #include "model/vl_settings.h"
 #include "platform/platform.h"
-#include "settings/user_defaults.h"
 #include "prefs/named_image.h"
+#include "settings/user_defaults.h"
 
 namespace velora {
 
@@ -32,8 +32,10 @@ constexpr QSize kMenuIconSize(32, 32);
 QIcon iconOf(const RunningApplicationRef& app) {
     ImageRef image = app->icon();
     if (!image || image->isEmpty()) return {};
-    const QImage best = image->bestRepresentation(Size{double(kMenuIconSize.width()), double(kMenuIconSize.height())});
-    return QIcon(QPixmap::fromImage(best.scaled(kMenuIconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    const QImage best =
+        image->bestRepresentation(Size{double(kMenuIconSize.width()), double(kMenuIconSize.height())});
+    return QIcon(
+        QPixmap::fromImage(best.scaled(kMenuIconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
 }
 
 RunningApplicationRef runningApplicationWithBundle(const std::string& bundle) {
@@ -45,12 +47,18 @@ RunningApplicationRef runningApplicationWithBundle(const std::string& bundle) {
 
 const char* levelDescription(int level) {
     switch (level) {
-    case kFilterLevelLow: return "Every window with a title.";
-    case kFilterLevelMedium: return "Standard windows, and other windows that have content.";
-    case kFilterLevelHigh: return "Standard windows whose titles the desktop confirms (the default).";
-    case kFilterLevelBlockAll: return "None of the application's windows.";
-    case kFilterLevelTotalFinder: return "The file viewer's own rules.";
-    default: return "";
+    case kFilterLevelLow:
+        return "Every window with a title.";
+    case kFilterLevelMedium:
+        return "Standard windows, and other windows that have content.";
+    case kFilterLevelHigh:
+        return "Standard windows whose titles the desktop confirms (the default).";
+    case kFilterLevelBlockAll:
+        return "None of the application's windows.";
+    case kFilterLevelTotalFinder:
+        return "The file viewer's own rules.";
+    default:
+        return "";
     }
 }
 
@@ -62,7 +70,9 @@ int IgnoreTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(VLSettings::shared().filters()->size());
 }
 
-int IgnoreTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 2; }
+int IgnoreTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 2;
+}
 
 std::string IgnoreTableModel::keyAt(int row) const {
     auto filters = VLSettings::shared().filters();
@@ -82,23 +92,28 @@ QVariant IgnoreTableModel::data(const QModelIndex& index, int role) const {
     if (key.empty()) return {};
     if (index.column() == 0) {
         switch (role) {
-        case Qt::DisplayRole: return IgnoreTable::displayNameForKey(key);
-        case Qt::ToolTipRole: return QString::fromStdString(key);
+        case Qt::DisplayRole:
+            return IgnoreTable::displayNameForKey(key);
+        case Qt::ToolTipRole:
+            return QString::fromStdString(key);
         case Qt::DecorationRole: {
             if (key == kAllApplications) return namedImage(QStringLiteral("allApps"));
             if (auto app = runningApplicationWithBundle(key)) return iconOf(app);
             return {};
         }
-        default: return {};
+        default:
+            return {};
         }
     }
-    if (index.column() == 1 && role == Qt::DisplayRole) return QString::fromLatin1(filterLevelName(levelAt(index.row())));
+    if (index.column() == 1 && role == Qt::DisplayRole)
+        return QString::fromLatin1(filterLevelName(levelAt(index.row())));
     return {};
 }
 
 QVariant IgnoreTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal) return {};
-    if (role == Qt::DisplayRole) return section == 0 ? QStringLiteral("Application") : QStringLiteral("Filter level");
+    if (role == Qt::DisplayRole)
+        return section == 0 ? QStringLiteral("Application") : QStringLiteral("Filter level");
     if (role == Qt::UserRole) return QString::fromLatin1(section == 0 ? kApplicationColumn : kFilterColumn);
     return {};
 }
@@ -137,7 +152,8 @@ IgnoreTable::IgnoreTable(QWidget* parent) : QWidget(parent) {
     deleteButton_ = new QPushButton(QStringLiteral("−"));
     deleteButton_->setObjectName(QStringLiteral("deleteFilterButton"));
     deleteButton_->setToolTip(QStringLiteral("Delete the selected filter"));
-    for (QPushButton* b : {addButton_, deleteButton_}) b->setFixedSize(30, 24);
+    for (QPushButton* b : {addButton_, deleteButton_})
+        b->setFixedSize(30, 24);
     connect(addButton_, &QPushButton::clicked, this, [this] { addButtonPressed(); });
     connect(deleteButton_, &QPushButton::clicked, this, [this] { deleteButtonPressed(); });
 
@@ -207,13 +223,21 @@ void IgnoreTable::buildSheet() {
     column->addLayout(buttons);
 }
 
-int IgnoreTable::numberOfRows() const { return model_->rowCount(); }
+int IgnoreTable::numberOfRows() const {
+    return model_->rowCount();
+}
 
-std::string IgnoreTable::getRowBundle(int row) const { return model_->keyAt(row); }
+std::string IgnoreTable::getRowBundle(int row) const {
+    return model_->keyAt(row);
+}
 
-QString IgnoreTable::getRowFilter(int row) const { return QString::fromLatin1(filterLevelName(model_->levelAt(row))); }
+QString IgnoreTable::getRowFilter(int row) const {
+    return QString::fromLatin1(filterLevelName(model_->levelAt(row)));
+}
 
-QString IgnoreTable::getRowName(int row) const { return displayNameForKey(getRowBundle(row)); }
+QString IgnoreTable::getRowName(int row) const {
+    return displayNameForKey(getRowBundle(row));
+}
 
 QString IgnoreTable::displayNameForKey(const std::string& key) {
     if (key == kAllApplications) return QString::fromLatin1(kAllApplications);
@@ -221,7 +245,8 @@ QString IgnoreTable::displayNameForKey(const std::string& key) {
     if (auto info = workspace().bundleInfoForIdentifier(key)) {
         for (const auto* name : {&info->displayName, &info->name, &info->executable})
             if (*name && !(*name)->empty()) return QString::fromStdString(**name);
-        if (!info->path.empty()) return QString::fromStdString(std::filesystem::path(info->path).stem().string());
+        if (!info->path.empty())
+            return QString::fromStdString(std::filesystem::path(info->path).stem().string());
     }
     // Applications that run without an installed bundle still have a name.
     if (auto app = runningApplicationWithBundle(key); app && !app->localizedName().empty())
@@ -229,7 +254,9 @@ QString IgnoreTable::displayNameForKey(const std::string& key) {
     return QStringLiteral("Unknown");
 }
 
-void IgnoreTable::reloadData() { model_->reload(); }
+void IgnoreTable::reloadData() {
+    model_->reload();
+}
 
 void IgnoreTable::generateAppsMenu() {
     QSignalBlocker quiet(applications_);
@@ -239,8 +266,8 @@ void IgnoreTable::generateAppsMenu() {
     if (hasPlatform()) {
         for (const RunningApplicationRef& app : workspace().runningApplications()) {
             applications_->addItem(iconOf(app), QString::fromStdString(app->localizedName()));
-            applications_->setItemData(applications_->count() - 1, QString::fromStdString(app->bundleIdentifier()),
-                                       Qt::ToolTipRole);
+            applications_->setItemData(applications_->count() - 1,
+                                       QString::fromStdString(app->bundleIdentifier()), Qt::ToolTipRole);
         }
     }
     applications_->setCurrentIndex(0);
@@ -261,9 +288,10 @@ void IgnoreTable::applicationsButtonClicked() {
 }
 
 void IgnoreTable::updateConfirmButton() {
-    const bool hasKey = applications_->currentIndex() >= 0 && !applications_->currentData(Qt::ToolTipRole).toString().isEmpty();
-    static const QString why =
-        QStringLiteral("This application does not say which application it is (it has no identifier), so no filter can be kept for it.");
+    const bool hasKey = applications_->currentIndex() >= 0 &&
+                        !applications_->currentData(Qt::ToolTipRole).toString().isEmpty();
+    static const QString why = QStringLiteral("This application does not say which application it is (it has "
+                                              "no identifier), so no filter can be kept for it.");
     confirmButton_->setEnabled(hasKey);
     confirmButton_->setToolTip(hasKey ? QString() : why);
     sheetNote_->setText(why);
@@ -305,12 +333,15 @@ void IgnoreTable::addFilter() {
     const int level = filterLevels_->currentIndex();
     const QString key = applications_->currentData(Qt::ToolTipRole).toString();
     if (level != -1 && applications_->currentIndex() != -1 && !key.isEmpty()) {
-        VLSettings::shared().updateFilters([&](FilterDictionary& filters) { filters[key.toStdString()] = level; });
+        VLSettings::shared().updateFilters(
+            [&](FilterDictionary& filters) { filters[key.toStdString()] = level; });
     }
     addFilterWindow_->done(1);
 }
 
-void IgnoreTable::cancelFilter() { addFilterWindow_->done(0); }
+void IgnoreTable::cancelFilter() {
+    addFilterWindow_->done(0);
+}
 
 void IgnoreTable::sheetDidEnd() {
     saveDefaults();
@@ -329,7 +360,8 @@ void IgnoreTable::deleteButtonPressed() {
 
 void IgnoreTable::saveDefaults() {
     PlistValue::Dictionary stored;
-    for (const auto& [key, level] : *VLSettings::shared().filters()) stored.emplace(key, PlistValue(int64_t(level)));
+    for (const auto& [key, level] : *VLSettings::shared().filters())
+        stored.emplace(key, PlistValue(int64_t(level)));
     UserDefaults& defaults = UserDefaults::standard();
     defaults.setObject(kFiltersDefaultsKey, PlistValue(std::move(stored)));
     defaults.synchronize();
@@ -345,7 +377,8 @@ bool IgnoreTable::eventFilter(QObject* watched, QEvent* event) {
     }
     if (watched == tableView_ && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (key->modifiers() == Qt::NoModifier && (key->key() == Qt::Key_Delete || key->key() == Qt::Key_Backspace)) {
+        if (key->modifiers() == Qt::NoModifier &&
+            (key->key() == Qt::Key_Delete || key->key() == Qt::Key_Backspace)) {
             deleteButtonPressed();
             return true;
         }

@@ -36,7 +36,7 @@ class IgnoreTableModel;
 class IgnoreTable : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     explicit IgnoreTable(QWidget* parent = nullptr);
     ~IgnoreTable() override;
 
@@ -73,10 +73,10 @@ public:
     // order, the bundle path's last component, a running application's name, else "Unknown".
     static QString displayNameForKey(const std::string& key);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void buildSheet();
     void beginSheet(const QString& title);
     void sheetDidEnd();
@@ -98,7 +98,7 @@ private:
 class IgnoreTableModel : public QAbstractTableModel {
     Q_OBJECT
 
-public:
+  public:
     // Column identifiers, in the header's Qt::UserRole.
     static constexpr const char* kApplicationColumn = "application";
     static constexpr const char* kFilterColumn = "filter";

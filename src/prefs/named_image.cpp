@@ -9,7 +9,9 @@
 
 // Resources of a static library are registered by hand: nothing else references them, so the
 // linker would leave their initialiser out.
-static void registerPrefsResources() { Q_INIT_RESOURCE(prefs); }
+static void registerPrefsResources() {
+    Q_INIT_RESOURCE(prefs);
+}
 
 namespace velora {
 
@@ -27,7 +29,7 @@ QString resourcePath(const QString& name) {
 
 // Draws the SVG afresh for each size, so that toolbar and menu images stay sharp.
 class SvgIconEngine final : public QIconEngine {
-public:
+  public:
     explicit SvgIconEngine(const QString& path) : renderer_(std::make_shared<QSvgRenderer>(path)) {}
     SvgIconEngine(const SvgIconEngine&) = default;
 
@@ -47,13 +49,15 @@ public:
     QIconEngine* clone() const override { return new SvgIconEngine(*this); }
     QString key() const override { return QStringLiteral("velora-svg"); }
 
-private:
+  private:
     std::shared_ptr<QSvgRenderer> renderer_;
 };
 
 } // namespace
 
-bool hasNamedImage(const QString& name) { return !resourcePath(name).isEmpty(); }
+bool hasNamedImage(const QString& name) {
+    return !resourcePath(name).isEmpty();
+}
 
 QIcon namedImage(const QString& name) {
     const QString path = resourcePath(name);

@@ -14,7 +14,7 @@ class QObject;
 namespace velora {
 
 class PrefsApplicationDelegate {
-public:
+  public:
     virtual ~PrefsApplicationDelegate();
 
     // Hot key identifier -> its current combination, for the seven identifiers.
@@ -33,7 +33,9 @@ public:
     virtual std::map<std::string, QString> keyConflictNotes() { return {}; }
     // Why the combination (event flags; any modifiers for the universal backward key) cannot
     // be taken because another program holds it; empty when it can be.
-    virtual QString shortcutHeldElsewhere(int64_t /*keyCode*/, uint64_t /*flags*/, bool /*anyModifiers*/) { return {}; }
+    virtual QString shortcutHeldElsewhere(int64_t /*keyCode*/, uint64_t /*flags*/, bool /*anyModifiers*/) {
+        return {};
+    }
     // What Velora changed in the desktop's settings to free shortcuts, one line each.
     virtual QStringList releasedBindings() { return {}; }
     // Puts those changes back; false with the reason when some could not be.

@@ -3,11 +3,11 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "settings/user_defaults.h"
 #include "prefs/defaults_controls.h"
 #include "prefs/ignore_table.h"
 #include "prefs/prefs_interface.h"
 #include "prefs/vl_pref_view.h"
+#include "settings/user_defaults.h"
 
 namespace velora {
 
@@ -18,7 +18,8 @@ PrefsController::~PrefsController() {
     // that on to an application that may be gone already.
     applicationDelegate_ = nullptr;
     if (interface_)
-        for (auto& [identifier, control] : interface_->recorders) control->setDelegate(nullptr);
+        for (auto& [identifier, control] : interface_->recorders)
+            control->setDelegate(nullptr);
 }
 
 void PrefsController::setApplicationDelegate(PrefsApplicationDelegate* delegate) {
@@ -43,14 +44,16 @@ void PrefsController::connectControls() {
         connect(size, &DefaultsSlider::valueWritten, this, [this](QObject* control) {
             if (applicationDelegate_) applicationDelegate_->updateWindowSize(control);
         });
-    for (auto& [identifier, control] : interface_->recorders) control->setDelegate(this);
+    for (auto& [identifier, control] : interface_->recorders)
+        control->setDelegate(this);
     connect(interface_->restoreBindings, &QPushButton::clicked, this, [this] {
         if (!applicationDelegate_) return;
         QString error;
         const bool restored = applicationDelegate_->restoreReleasedBindings(&error);
         reloadRecorders();
         if (!restored || !error.isEmpty()) {
-            interface_->releasedBindings->setText(QStringLiteral("Not everything could be restored: ") + error);
+            interface_->releasedBindings->setText(QStringLiteral("Not everything could be restored: ") +
+                                                  error);
             interface_->releasedBindings->show();
         }
     });
@@ -58,7 +61,8 @@ void PrefsController::connectControls() {
 
 void PrefsController::awakeFromNib() {
     keyUniversalBackward()->setAllowsKeyOnly(true, false);
-    for (auto& [identifier, control] : keyControlsDictionary()) control->setCanCaptureGlobalHotKeys(true);
+    for (auto& [identifier, control] : keyControlsDictionary())
+        control->setCanCaptureGlobalHotKeys(true);
     reloadControls();
 }
 
@@ -81,8 +85,10 @@ void PrefsController::showWindow() {
 
 void PrefsController::reloadControls() {
     if (!interface_) return;
-    for (DefaultsCheckBox* box : interface_->checkBoxes) box->reload();
-    for (DefaultsSlider* slider : {interface_->displayDelay, interface_->windowWidth, interface_->windowHeight})
+    for (DefaultsCheckBox* box : interface_->checkBoxes)
+        box->reload();
+    for (DefaultsSlider* slider :
+         {interface_->displayDelay, interface_->windowWidth, interface_->windowHeight})
         slider->reload();
     interface_->ignoreTable->reloadData();
     reloadRecorders();
@@ -95,8 +101,8 @@ void PrefsController::reloadRecorders() {
     for (const auto& [identifier, combo] : applicationDelegate_->keysDictionary()) {
         auto control = controls.find(identifier);
         if (control == controls.end()) continue;
-        control->second->setKeyCombo(
-            KeyComboPair{SRRecorderControl::carbonToCocoaFlags(combo.modifiers()), combo.keyCode() < 0 ? -1 : combo.keyCode()});
+        control->second->setKeyCombo(KeyComboPair{SRRecorderControl::carbonToCocoaFlags(combo.modifiers()),
+                                                  combo.keyCode() < 0 ? -1 : combo.keyCode()});
     }
     // The notes take rows of their own, shown only when there is something to say.
     bool resized = false;
@@ -115,8 +121,9 @@ void PrefsController::reloadRecorders() {
         }
     }
     const QStringList released = applicationDelegate_->releasedBindings();
-    interface_->releasedBindings->setText(QStringLiteral("Velora changed the desktop's settings to free shortcuts: ") +
-                                          released.join(QStringLiteral("; ")));
+    interface_->releasedBindings->setText(
+        QStringLiteral("Velora changed the desktop's settings to free shortcuts: ") +
+        released.join(QStringLiteral("; ")));
     show(interface_->releasedBindings, !released.isEmpty());
     show(interface_->restoreBindings, !released.isEmpty());
     if (!resized) return;
@@ -136,8 +143,8 @@ SRRecorderControl* PrefsController::recorder(const std::string& identifier) cons
     return it == interface_->recorders.end() ? nullptr : it->second;
 }
 
-bool PrefsController::shortcutRecorderIsKeyCodeAndFlagsTaken(SRRecorderControl* asking, int64_t keyCode, uint64_t flags,
-                                                             QString* reason) {
+bool PrefsController::shortcutRecorderIsKeyCodeAndFlagsTaken(SRRecorderControl* asking, int64_t keyCode,
+                                                             uint64_t flags, QString* reason) {
     // No shortcut at all is never taken: every recorder may be cleared.
     if (keyCode < 0) return false;
     for (const auto& [identifier, control] : keyControlsDictionary()) {
@@ -146,7 +153,8 @@ bool PrefsController::shortcutRecorderIsKeyCodeAndFlagsTaken(SRRecorderControl* 
     }
     // A shortcut another program holds could not be taken: both would act on it.
     if (applicationDelegate_) {
-        const QString held = applicationDelegate_->shortcutHeldElsewhere(keyCode, flags, asking == keyUniversalBackward());
+        const QString held =
+            applicationDelegate_->shortcutHeldElsewhere(keyCode, flags, asking == keyUniversalBackward());
         if (!held.isEmpty()) {
             if (reason) *reason = held;
             return true;
@@ -157,8 +165,10 @@ bool PrefsController::shortcutRecorderIsKeyCodeAndFlagsTaken(SRRecorderControl* 
 
 void PrefsController::shortcutRecorderKeyComboDidChange(SRRecorderControl* changed, KeyComboPair) {
     const KeyComboPair pair = changed->keyCombo();
-    const SGKeyCombo combo = pair.code < 0 ? SGKeyCombo::clearKeyCombo()
-                                           : SGKeyCombo::keyComboWithKeyCode(pair.code, SRRecorderControl::cocoaToCarbonFlags(pair.flags));
+    const SGKeyCombo combo =
+        pair.code < 0
+            ? SGKeyCombo::clearKeyCombo()
+            : SGKeyCombo::keyComboWithKeyCode(pair.code, SRRecorderControl::cocoaToCarbonFlags(pair.flags));
     for (const auto& [identifier, control] : keyControlsDictionary()) {
         if (control != changed) continue;
         UserDefaults& defaults = UserDefaults::standard();
@@ -173,13 +183,27 @@ void PrefsController::shortcutIsRecording(bool recording) {
     if (applicationDelegate_) applicationDelegate_->shortcutIsRecording(recording);
 }
 
-QWidget* PrefsController::preferencesGeneral() const { return interface_ ? interface_->general : nullptr; }
-QWidget* PrefsController::preferencesAppearance() const { return interface_ ? interface_->appearance : nullptr; }
-QWidget* PrefsController::preferencesAdvanced() const { return interface_ ? interface_->advanced : nullptr; }
-QWidget* PrefsController::preferencesFilters() const { return interface_ ? interface_->filters : nullptr; }
-QWidget* PrefsController::preferencesTips() const { return interface_ ? interface_->tips : nullptr; }
-QWidget* PrefsController::preferencesUpdates() const { return interface_ ? interface_->updates : nullptr; }
-IgnoreTable* PrefsController::ignoreTable() const { return interface_ ? interface_->ignoreTable : nullptr; }
+QWidget* PrefsController::preferencesGeneral() const {
+    return interface_ ? interface_->general : nullptr;
+}
+QWidget* PrefsController::preferencesAppearance() const {
+    return interface_ ? interface_->appearance : nullptr;
+}
+QWidget* PrefsController::preferencesAdvanced() const {
+    return interface_ ? interface_->advanced : nullptr;
+}
+QWidget* PrefsController::preferencesFilters() const {
+    return interface_ ? interface_->filters : nullptr;
+}
+QWidget* PrefsController::preferencesTips() const {
+    return interface_ ? interface_->tips : nullptr;
+}
+QWidget* PrefsController::preferencesUpdates() const {
+    return interface_ ? interface_->updates : nullptr;
+}
+IgnoreTable* PrefsController::ignoreTable() const {
+    return interface_ ? interface_->ignoreTable : nullptr;
+}
 
 QLabel* PrefsController::displayDelayLabel() const {
     return interface_ ? interface_->displayDelay->valueLabel() : nullptr;
@@ -189,7 +213,8 @@ QWidget* PrefsController::settingControl(const QString& key) const {
     if (!interface_) return nullptr;
     for (DefaultsCheckBox* box : interface_->checkBoxes)
         if (box->key() == key) return box;
-    for (DefaultsSlider* slider : {interface_->displayDelay, interface_->windowWidth, interface_->windowHeight})
+    for (DefaultsSlider* slider :
+         {interface_->displayDelay, interface_->windowWidth, interface_->windowHeight})
         if (slider->key() == key) return slider;
     return nullptr;
 }

@@ -43,7 +43,7 @@ inline constexpr const char* kKeyUniversalBackward = "KeyUniversalBackward";
 class PrefsController : public DBPrefsWindowController, public SRRecorderDelegate {
     Q_OBJECT
 
-public:
+  public:
     PrefsController();
     ~PrefsController() override;
 
@@ -95,11 +95,11 @@ public:
     // The control bound to a defaults key (a DefaultsCheckBox or DefaultsSlider), or null.
     QWidget* settingControl(const QString& key) const;
 
-protected:
+  protected:
     void loadInterface() override;
     void awakeFromNib() override;
 
-private:
+  private:
     void connectControls();
 
     PrefsApplicationDelegate* applicationDelegate_ = nullptr;

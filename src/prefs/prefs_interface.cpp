@@ -34,7 +34,9 @@ VLPrefView* makePane(QWidget* parent, const QString& name) {
     return pane;
 }
 
-QVBoxLayout* column(QWidget* pane) { return static_cast<QVBoxLayout*>(pane->layout()); }
+QVBoxLayout* column(QWidget* pane) {
+    return static_cast<QVBoxLayout*>(pane->layout());
+}
 
 // A titled group whose contents stack top to bottom.
 QVBoxLayout* addGroup(QWidget* pane, const QString& title) {
@@ -65,7 +67,8 @@ QLabel* richText(const QString& html) {
     return label;
 }
 
-DefaultsCheckBox* checkBox(PreferencesInterface& ui, QVBoxLayout* into, const char* key, const QString& title) {
+DefaultsCheckBox* checkBox(PreferencesInterface& ui, QVBoxLayout* into, const char* key,
+                           const QString& title) {
     auto* box = new DefaultsCheckBox(QString::fromLatin1(key), title);
     ui.checkBoxes.push_back(box);
     into->addWidget(box);
@@ -92,7 +95,8 @@ void buildGeneral(PreferencesInterface& ui) {
     grid->setVerticalSpacing(8);
     auto* forward = new QLabel(QStringLiteral("Forward"));
     auto* backward = new QLabel(QStringLiteral("Backward"));
-    for (QLabel* heading : {forward, backward}) heading->setAlignment(Qt::AlignCenter);
+    for (QLabel* heading : {forward, backward})
+        heading->setAlignment(Qt::AlignCenter);
     grid->addWidget(forward, 0, 1);
     grid->addWidget(backward, 0, 2);
     struct Row {
@@ -127,10 +131,11 @@ void buildGeneral(PreferencesInterface& ui) {
     grid->addWidget(recorder(ui, kKeyUniversalBackward), line, 1);
     conflictLabel(kKeyUniversalBackward, 1);
     line += 2;
-    grid->addWidget(note(QStringLiteral("Click a field and press the new shortcut. Backspace clears it, Escape keeps "
-                                        "the old one. The last one may be a single key: while a switch runs, it "
-                                        "moves the selection back.")),
-                    line, 0, 1, 3);
+    grid->addWidget(
+        note(QStringLiteral("Click a field and press the new shortcut. Backspace clears it, Escape keeps "
+                            "the old one. The last one may be a single key: while a switch runs, it "
+                            "moves the selection back.")),
+        line, 0, 1, 3);
     ++line;
     ui.releasedBindings = note(QString());
     ui.releasedBindings->setObjectName(QStringLiteral("releasedBindings"));
@@ -159,13 +164,15 @@ void buildAppearance(PreferencesInterface& ui) {
     column(pane)->addWidget(sizeGroup);
 
     QVBoxLayout* names = addGroup(pane, QStringLiteral("Names"));
-    checkBox(ui, names, "appShowAppName", QStringLiteral("Show the name of each application when switching applications"));
+    checkBox(ui, names, "appShowAppName",
+             QStringLiteral("Show the name of each application when switching applications"));
     checkBox(ui, names, "windowShowWindowName", QStringLiteral("Show window titles when switching windows"));
     checkBox(ui, names, "windowShowAppName", QStringLiteral("Show the application name with each window"));
 
     QVBoxLayout* badges = addGroup(pane, QStringLiteral("Badges"));
     checkBox(ui, badges, "showAppBadges", QStringLiteral("Mark each window with its application's icon"));
-    checkBox(ui, badges, "showSpaceBadges", QStringLiteral("Mark each window with the number of its workspace"));
+    checkBox(ui, badges, "showSpaceBadges",
+             QStringLiteral("Mark each window with the number of its workspace"));
 
     QVBoxLayout* fullScreen = addGroup(pane, QStringLiteral("Full screen"));
     checkBox(ui, fullScreen, "fullScreenWindows", QStringLiteral("Fill the screen when switching windows"));
@@ -177,8 +184,8 @@ void buildAdvanced(PreferencesInterface& ui) {
     VLPrefView* pane = ui.advanced;
     auto* timing = new QGroupBox(QStringLiteral("Timing"));
     auto* form = new QFormLayout(timing);
-    ui.displayDelay = new DefaultsSlider(QStringLiteral("displayDelay"), 0, kMaxDisplayDelay, kDisplayDelayStep,
-                                         DefaultsSlider::Display::Label);
+    ui.displayDelay = new DefaultsSlider(QStringLiteral("displayDelay"), 0, kMaxDisplayDelay,
+                                         kDisplayDelayStep, DefaultsSlider::Display::Label);
     ui.displayDelay->valueLabel()->setObjectName(QStringLiteral("displayDelayLabel"));
     auto* delayRow = new QHBoxLayout;
     delayRow->addWidget(ui.displayDelay, 1);
@@ -195,7 +202,8 @@ void buildAdvanced(PreferencesInterface& ui) {
     QVBoxLayout* apps = addGroup(pane, QStringLiteral("Applications"));
     checkBox(ui, apps, "ignoreNoWindowApps", QStringLiteral("Leave out applications without windows"));
     checkBox(ui, apps, "ignoreHiddenApps", QStringLiteral("Leave out hidden applications"));
-    checkBox(ui, apps, "shouldReOpen", QStringLiteral("Ask an application to reopen its window when switching to it"));
+    checkBox(ui, apps, "shouldReOpen",
+             QStringLiteral("Ask an application to reopen its window when switching to it"));
     column(pane)->addStretch(1);
 }
 
@@ -225,8 +233,10 @@ void buildTips(PreferencesInterface& ui) {
         "<p>Keep the modifier held and press a single key to act on the selected item:</p>"
         "<table cellspacing='0' cellpadding='3'>"
         "<tr><td><b>Q</b> quit</td><td><b>F</b> force quit</td><td><b>H</b> hide</td></tr>"
-        "<tr><td><b>M</b> minimise</td><td><b>W</b> close the window</td><td><b>R</b> reveal in the file manager</td></tr>"
-        "<tr><td><b>O</b> hide the others</td><td><b>,</b> (comma) these preferences</td><td><b>Esc</b> cancel the switch</td></tr>"
+        "<tr><td><b>M</b> minimise</td><td><b>W</b> close the window</td><td><b>R</b> reveal in the file "
+        "manager</td></tr>"
+        "<tr><td><b>O</b> hide the others</td><td><b>,</b> (comma) these preferences</td><td><b>Esc</b> "
+        "cancel the switch</td></tr>"
         "</table>"
         "<h3>Opening files</h3>"
         "<p>Drag files onto an application's icon in the panel to open them with that application.</p>")));
@@ -239,23 +249,25 @@ void buildUpdates(PreferencesInterface& ui) {
     auto* icon = new QLabel;
     icon->setPixmap(namedImage(QStringLiteral("Updates")).pixmap(48, 48));
     header->addWidget(icon);
-    auto* version = new QLabel(QStringLiteral("<b style='font-size:15pt'>Velora %1</b><br>This is the version you are running.")
-                                   .arg(QStringLiteral(VELORA_VERSION)));
+    auto* version = new QLabel(
+        QStringLiteral("<b style='font-size:15pt'>Velora %1</b><br>This is the version you are running.")
+            .arg(QStringLiteral(VELORA_VERSION)));
     version->setObjectName(QStringLiteral("versionLabel"));
     version->setTextFormat(Qt::RichText);
     header->addWidget(version, 1);
     column(pane)->addLayout(header);
-    column(pane)->addWidget(richText(
-        QStringLiteral("<h3>News</h3>"
-                       "<p>Once each time it starts, Velora asks %1 whether there is news, such as a new "
-                       "version, and shows each announcement once.</p>"
-                       "<h3>Updating</h3>"
-                       "<p>Velora is updated with the rest of your system, through your distribution's package "
-                       "manager or its software centre. From a terminal, for example:</p>"
-                       "<p><code>sudo apt update &amp;&amp; sudo apt install --only-upgrade velora</code></p>"
-                       "<p>Restart Velora afterwards (quit it from its menu icon and start it again); your "
-                       "settings are kept.</p>")
-            .arg(QStringLiteral(VELORA_ANNOUNCE_SERVER).toHtmlEscaped())));
+    column(pane)->addWidget(
+        richText(QStringLiteral(
+                     "<h3>News</h3>"
+                     "<p>Once each time it starts, Velora asks %1 whether there is news, such as a new "
+                     "version, and shows each announcement once.</p>"
+                     "<h3>Updating</h3>"
+                     "<p>Velora is updated with the rest of your system, through your distribution's package "
+                     "manager or its software centre. From a terminal, for example:</p>"
+                     "<p><code>sudo apt update &amp;&amp; sudo apt install --only-upgrade velora</code></p>"
+                     "<p>Restart Velora afterwards (quit it from its menu icon and start it again); your "
+                     "settings are kept.</p>")
+                     .arg(QStringLiteral(VELORA_ANNOUNCE_SERVER).toHtmlEscaped())));
     column(pane)->addStretch(1);
 }
 
@@ -265,7 +277,8 @@ void fitPane(QWidget* pane) {
     pane->setFixedWidth(kPaneWidth);
     QLayout* layout = pane->layout();
     layout->activate();
-    const int height = layout->hasHeightForWidth() ? layout->totalHeightForWidth(kPaneWidth) : layout->totalSizeHint().height();
+    const int height = layout->hasHeightForWidth() ? layout->totalHeightForWidth(kPaneWidth)
+                                                   : layout->totalSizeHint().height();
     pane->setFixedHeight(std::max(height, layout->totalMinimumSize().height()));
 }
 

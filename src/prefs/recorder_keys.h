@@ -6,16 +6,16 @@
 // Modifiers map by position on a PC keyboard: Alt = Command, Super = Option, Ctrl = Control,
 // Shift = Shift. So the stored Option-Tab reads "Super+Tab" and Command-` reads "Alt+`".
 
-#include <Qt>
 #include <QString>
+#include <Qt>
 #include <cstdint>
 
 class QKeyEvent;
 
 namespace velora {
 
-// Stored modifiers (the key combination's bits, hotkeys/sg_key_combo.h) to event flags; other bits are dropped, and a negative value (the clear
-// combination's -1) gives no flags.
+// Stored modifiers (the key combination's bits, hotkeys/sg_key_combo.h) to event flags; other bits are
+// dropped, and a negative value (the clear combination's -1) gives no flags.
 uint64_t carbonToCocoaFlags(int64_t modifiers);
 // Event flags to stored modifiers; flags other than the four modifiers are dropped.
 int64_t cocoaToCarbonFlags(uint64_t flags);

@@ -122,8 +122,8 @@ void SRRecorderControl::keyPressEvent(QKeyEvent* e) {
             e->accept();
             return;
         }
-        if (e->modifiers() == Qt::NoModifier && (e->key() == Qt::Key_Backspace || e->key() == Qt::Key_Delete) &&
-            keyCombo_.code >= 0) {
+        if (e->modifiers() == Qt::NoModifier &&
+            (e->key() == Qt::Key_Backspace || e->key() == Qt::Key_Delete) && keyCombo_.code >= 0) {
             accept(KeyComboPair{});
             e->accept();
             return;
@@ -205,7 +205,9 @@ void SRRecorderControl::hideEvent(QHideEvent* e) {
     QWidget::hideEvent(e);
 }
 
-bool SRRecorderControl::showsClearButton() const { return !recording_ && keyCombo_.code >= 0 && isEnabled(); }
+bool SRRecorderControl::showsClearButton() const {
+    return !recording_ && keyCombo_.code >= 0 && isEnabled();
+}
 
 QRect SRRecorderControl::clearButtonRect() const {
     const int side = kClearButtonSide;
@@ -235,7 +237,8 @@ QSize SRRecorderControl::sizeHint() const {
 
 QSize SRRecorderControl::minimumSizeHint() const {
     const QFontMetrics fm(font());
-    return QSize(fm.horizontalAdvance(QStringLiteral("Type shortcut")) + 2 * kClearButtonSide, fm.height() + 12);
+    return QSize(fm.horizontalAdvance(QStringLiteral("Type shortcut")) + 2 * kClearButtonSide,
+                 fm.height() + 12);
 }
 
 void SRRecorderControl::paintEvent(QPaintEvent*) {
@@ -260,11 +263,14 @@ void SRRecorderControl::paintEvent(QPaintEvent*) {
     p.drawRoundedRect(frame, radius, radius);
 
     QColor text = pal.color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Text);
-    if (!refusal_.isEmpty()) text = QColor(180, 40, 30);
-    else if (recording_ || keyCombo_.code < 0) text = pal.color(QPalette::PlaceholderText);
+    if (!refusal_.isEmpty())
+        text = QColor(180, 40, 30);
+    else if (recording_ || keyCombo_.code < 0)
+        text = pal.color(QPalette::PlaceholderText);
     QRect textRect = rect().adjusted(kClearButtonSide + 6, 0, -(kClearButtonSide + 6), 0);
     p.setPen(text);
-    p.drawText(textRect, Qt::AlignCenter, fontMetrics().elidedText(displayedText(), Qt::ElideRight, textRect.width()));
+    p.drawText(textRect, Qt::AlignCenter,
+               fontMetrics().elidedText(displayedText(), Qt::ElideRight, textRect.width()));
 
     if (showsClearButton()) {
         const QRectF button = clearButtonRect();

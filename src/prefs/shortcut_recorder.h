@@ -39,11 +39,11 @@ struct KeyComboPair {
 class SRRecorderControl;
 
 class SRRecorderDelegate {
-public:
+  public:
     virtual ~SRRecorderDelegate();
     // True refuses the combination. A reason, when given, is shown in the field.
-    virtual bool shortcutRecorderIsKeyCodeAndFlagsTaken(SRRecorderControl* recorder, int64_t keyCode, uint64_t flags,
-                                                        QString* reason) = 0;
+    virtual bool shortcutRecorderIsKeyCodeAndFlagsTaken(SRRecorderControl* recorder, int64_t keyCode,
+                                                        uint64_t flags, QString* reason) = 0;
     virtual void shortcutRecorderKeyComboDidChange(SRRecorderControl* recorder, KeyComboPair newKeyCombo) = 0;
     // The recorder starts (true) or stops (false) capturing keys.
     virtual void shortcutIsRecording(bool recording) = 0;
@@ -52,7 +52,7 @@ public:
 class SRRecorderControl : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     explicit SRRecorderControl(QWidget* parent = nullptr);
     ~SRRecorderControl() override;
 
@@ -89,7 +89,7 @@ public:
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
-protected:
+  protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -98,7 +98,7 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
-private:
+  private:
     void recordKey(QKeyEvent* event);
     void accept(KeyComboPair combo);
     void refuse(const QString& message);

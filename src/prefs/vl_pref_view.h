@@ -12,13 +12,13 @@ namespace velora {
 class VLPrefView : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     explicit VLPrefView(QWidget* parent = nullptr);
 
     // True when the event was Ctrl+W and the window has been hidden.
     bool performKeyEquivalent(QKeyEvent* event);
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
 };
 

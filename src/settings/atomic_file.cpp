@@ -25,7 +25,8 @@ std::string makeFolders(const std::filesystem::path& folder) {
     if (folder.has_parent_path() && folder.parent_path() != folder) {
         if (std::string error = makeFolders(folder.parent_path()); !error.empty()) return error;
     }
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return describe("cannot create", folder, errno);
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+        return describe("cannot create", folder, errno);
     return {};
 }
 

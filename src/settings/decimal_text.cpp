@@ -50,8 +50,8 @@ size_t parseDecimalReal(std::string_view text, double& value) {
     // from_chars would also take "inf" and "nan"; only digits and a point start a number here.
     if (rest.empty() || !((rest[0] >= '0' && rest[0] <= '9') || rest[0] == '.')) return 0;
     double magnitude = 0.0;
-    const auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), magnitude,
-                                           std::chars_format::general);
+    const auto [end, ec] =
+        std::from_chars(rest.data(), rest.data() + rest.size(), magnitude, std::chars_format::general);
     if (ec == std::errc::invalid_argument) return 0;
     if (ec == std::errc::result_out_of_range) {
         // A well-formed number beyond the range: the C library rounds it to 0 or infinity.

@@ -25,11 +25,14 @@ struct PlistValue::Storage {
 
 namespace {
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
 
 std::string_view skipLeadingSpace(std::string_view s) {
     size_t i = 0;
-    while (i < s.size() && isSpace(s[i])) ++i;
+    while (i < s.size() && isSpace(s[i]))
+        ++i;
     return s.substr(i);
 }
 
@@ -51,7 +54,8 @@ double leadingReal(std::string_view text) {
 bool stringTruth(std::string_view text) {
     std::string_view s = skipLeadingSpace(text);
     if (!s.empty() && (s[0] == '+' || s[0] == '-')) s.remove_prefix(1);
-    while (!s.empty() && s[0] == '0') s.remove_prefix(1);
+    while (!s.empty() && s[0] == '0')
+        s.remove_prefix(1);
     if (s.empty()) return false;
     const char c = s[0];
     return c == 'Y' || c == 'y' || c == 'T' || c == 't' || (c >= '1' && c <= '9');
@@ -86,43 +90,65 @@ PlistValue PlistValue::data(std::string bytes) {
 PlistValue::Type PlistValue::type() const {
     if (!storage_) return Type::None;
     switch (storage_->value.index()) {
-    case 0: return Type::Boolean;
-    case 1: return Type::Integer;
-    case 2: return Type::Real;
-    case 3: return Type::String;
-    case 4: return Type::Data;
-    case 5: return Type::Array;
-    default: return Type::Dictionary;
+    case 0:
+        return Type::Boolean;
+    case 1:
+        return Type::Integer;
+    case 2:
+        return Type::Real;
+    case 3:
+        return Type::String;
+    case 4:
+        return Type::Data;
+    case 5:
+        return Type::Array;
+    default:
+        return Type::Dictionary;
     }
 }
 
 bool PlistValue::toBool() const {
     switch (type()) {
-    case Type::Boolean: return std::get<bool>(storage_->value);
-    case Type::Integer: return std::get<int64_t>(storage_->value) != 0;
-    case Type::Real: return std::get<double>(storage_->value) != 0.0;
-    case Type::String: return stringTruth(std::get<std::string>(storage_->value));
-    default: return false;
+    case Type::Boolean:
+        return std::get<bool>(storage_->value);
+    case Type::Integer:
+        return std::get<int64_t>(storage_->value) != 0;
+    case Type::Real:
+        return std::get<double>(storage_->value) != 0.0;
+    case Type::String:
+        return stringTruth(std::get<std::string>(storage_->value));
+    default:
+        return false;
     }
 }
 
 int64_t PlistValue::toInteger() const {
     switch (type()) {
-    case Type::Boolean: return std::get<bool>(storage_->value) ? 1 : 0;
-    case Type::Integer: return std::get<int64_t>(storage_->value);
-    case Type::Real: return saturatingInteger(std::get<double>(storage_->value));
-    case Type::String: return leadingInteger(std::get<std::string>(storage_->value));
-    default: return 0;
+    case Type::Boolean:
+        return std::get<bool>(storage_->value) ? 1 : 0;
+    case Type::Integer:
+        return std::get<int64_t>(storage_->value);
+    case Type::Real:
+        return saturatingInteger(std::get<double>(storage_->value));
+    case Type::String:
+        return leadingInteger(std::get<std::string>(storage_->value));
+    default:
+        return 0;
     }
 }
 
 double PlistValue::toReal() const {
     switch (type()) {
-    case Type::Boolean: return std::get<bool>(storage_->value) ? 1.0 : 0.0;
-    case Type::Integer: return static_cast<double>(std::get<int64_t>(storage_->value));
-    case Type::Real: return std::get<double>(storage_->value);
-    case Type::String: return leadingReal(std::get<std::string>(storage_->value));
-    default: return 0.0;
+    case Type::Boolean:
+        return std::get<bool>(storage_->value) ? 1.0 : 0.0;
+    case Type::Integer:
+        return static_cast<double>(std::get<int64_t>(storage_->value));
+    case Type::Real:
+        return std::get<double>(storage_->value);
+    case Type::String:
+        return leadingReal(std::get<std::string>(storage_->value));
+    default:
+        return 0.0;
     }
 }
 
@@ -161,6 +187,8 @@ std::optional<PlistValue> PlistValue::fromXml(std::string_view text, std::string
     return readPlistXml(text, error);
 }
 
-std::string PlistValue::toXml() const { return writePlistXml(*this); }
+std::string PlistValue::toXml() const {
+    return writePlistXml(*this);
+}
 
 } // namespace velora

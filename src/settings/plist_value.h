@@ -14,7 +14,7 @@
 namespace velora {
 
 class PlistValue {
-public:
+  public:
     enum class Type { None, Boolean, Integer, Real, String, Data, Array, Dictionary };
     using Array = std::vector<PlistValue>;
     // Keys in a fixed (sorted) order: the enumeration order every reader shares.
@@ -63,7 +63,7 @@ public:
     // The deepest nesting of arrays and dictionaries that XML text may have.
     static constexpr int kMaxDepth = 512;
 
-private:
+  private:
     struct Storage;
     std::shared_ptr<const Storage> storage_;
 };

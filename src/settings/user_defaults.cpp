@@ -65,7 +65,7 @@ std::optional<std::string> readWholeFile(const std::filesystem::path& file, std:
 // defaults.plist.damaged-20240131-154502, with a counter when that name is taken.
 std::filesystem::path damagedName(const std::filesystem::path& file) {
     const std::time_t now = std::time(nullptr);
-    std::tm local {};
+    std::tm local{};
     localtime_r(&now, &local);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
@@ -104,7 +104,9 @@ std::filesystem::path UserDefaults::defaultLocation() {
     return config / "velora" / "defaults.plist";
 }
 
-UserDefaults::UserDefaults(std::filesystem::path file) : file_(std::move(file)) { load(); }
+UserDefaults::UserDefaults(std::filesystem::path file) : file_(std::move(file)) {
+    load();
+}
 
 void UserDefaults::load() {
     std::string reason;
@@ -130,14 +132,17 @@ bool UserDefaults::setDamagedFileAside(std::string reason) {
     const std::filesystem::path aside = damagedName(file_);
     if (::rename(file_.c_str(), aside.c_str()) == 0) {
         damagedFileInTheWay_.clear();
-        std::fprintf(stderr, "velora: the settings file %s could not be read (%s); it was kept as %s and the "
-                     "settings start empty\n", file_.c_str(), reason.c_str(), aside.c_str());
+        std::fprintf(stderr,
+                     "velora: the settings file %s could not be read (%s); it was kept as %s and the "
+                     "settings start empty\n",
+                     file_.c_str(), reason.c_str(), aside.c_str());
         return true;
     }
     if (damagedFileInTheWay_.empty()) {
-        std::fprintf(stderr, "velora: the settings file %s could not be read (%s) nor moved aside (%s); the "
-                     "settings start empty and it will not be overwritten\n", file_.c_str(), reason.c_str(),
-                     std::strerror(errno));
+        std::fprintf(stderr,
+                     "velora: the settings file %s could not be read (%s) nor moved aside (%s); the "
+                     "settings start empty and it will not be overwritten\n",
+                     file_.c_str(), reason.c_str(), std::strerror(errno));
         damagedFileInTheWay_ = reason;
     }
     return false;
@@ -149,7 +154,9 @@ PlistValue UserDefaults::objectForKey(const std::string& key) const {
     return it == values_.end() ? PlistValue{} : it->second;
 }
 
-int64_t UserDefaults::integerForKey(const std::string& key) const { return objectForKey(key).toInteger(); }
+int64_t UserDefaults::integerForKey(const std::string& key) const {
+    return objectForKey(key).toInteger();
+}
 
 float UserDefaults::floatForKey(const std::string& key) const {
     const double d = objectForKey(key).toReal();
@@ -159,21 +166,27 @@ float UserDefaults::floatForKey(const std::string& key) const {
     return static_cast<float>(d);
 }
 
-bool UserDefaults::boolForKey(const std::string& key) const { return objectForKey(key).toBool(); }
+bool UserDefaults::boolForKey(const std::string& key) const {
+    return objectForKey(key).toBool();
+}
 
 std::optional<std::string> UserDefaults::stringForKey(const std::string& key) const {
     const PlistValue value = objectForKey(key);
     switch (value.type()) {
-    case PlistValue::Type::String: return *value.asString();
+    case PlistValue::Type::String:
+        return *value.asString();
     // Numbers read as their decimal text.
-    case PlistValue::Type::Boolean: return value.toBool() ? "1" : "0";
-    case PlistValue::Type::Integer: return std::to_string(value.toInteger());
+    case PlistValue::Type::Boolean:
+        return value.toBool() ? "1" : "0";
+    case PlistValue::Type::Integer:
+        return std::to_string(value.toInteger());
     case PlistValue::Type::Real: {
         char text[32];
         std::snprintf(text, sizeof text, "%.17g", value.toReal());
         return std::string(text);
     }
-    default: return std::nullopt;
+    default:
+        return std::nullopt;
     }
 }
 
@@ -193,13 +206,17 @@ void UserDefaults::setObject(const std::string& key, PlistValue value) {
     ++changeCount_;
 }
 
-void UserDefaults::setInteger(const std::string& key, int64_t value) { setObject(key, PlistValue(value)); }
+void UserDefaults::setInteger(const std::string& key, int64_t value) {
+    setObject(key, PlistValue(value));
+}
 
 void UserDefaults::setFloat(const std::string& key, float value) {
     setObject(key, PlistValue(static_cast<double>(value)));
 }
 
-void UserDefaults::setBool(const std::string& key, bool value) { setObject(key, PlistValue(value)); }
+void UserDefaults::setBool(const std::string& key, bool value) {
+    setObject(key, PlistValue(value));
+}
 
 void UserDefaults::removeObject(const std::string& key) {
     std::lock_guard lock(mutex_);
@@ -224,7 +241,8 @@ bool UserDefaults::synchronize() {
         return false;
     }
     const std::string xml = snapshot.toXml();
-    std::string error = xml.empty() ? "the settings have no property-list form" : writeFileAtomically(file_, xml, kFileMode);
+    std::string error =
+        xml.empty() ? "the settings have no property-list form" : writeFileAtomically(file_, xml, kFileMode);
     if (!error.empty()) {
         reportWriteFailure(error);
         return false;

@@ -10,8 +10,8 @@
 //   starts from empty settings.
 // - Safe to read from any thread while another thread writes.
 
-#include <filesystem>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -22,7 +22,7 @@
 namespace velora {
 
 class UserDefaults {
-public:
+  public:
     // The process's store, at the XDG location; created on first use.
     static UserDefaults& standard();
     // Replaces the process's store by one at the given file (tests, and the program when
@@ -50,27 +50,27 @@ public:
     void removeObject(const std::string& key);
 
     // Writes the settings out now, when they changed since the last write. False when the
-    // file could not be written; the old file then stays as it was. The failure is reported (standard error and the failure handler)
-    // once until a write succeeds again.
+    // file could not be written; the old file then stays as it was. The failure is reported (standard error
+    // and the failure handler) once until a write succeeds again.
     bool synchronize();
     void setWriteFailureHandler(std::function<void(const std::string& message)> handler);
 
-private:
+  private:
     void load();
     // Moves an unreadable file aside; false when it stays in the way. Called with mutex_ held.
     bool setDamagedFileAside(std::string reason);
     void reportWriteFailure(const std::string& message);
 
     std::filesystem::path file_;
-    mutable std::mutex mutex_;        // guards the fields below
+    mutable std::mutex mutex_; // guards the fields below
     PlistValue::Dictionary values_;
-    uint64_t changeCount_ = 0;        // bumped by every change
-    uint64_t savedChangeCount_ = 0;   // the change count the file holds
+    uint64_t changeCount_ = 0;      // bumped by every change
+    uint64_t savedChangeCount_ = 0; // the change count the file holds
     std::function<void(const std::string&)> failureHandler_;
     bool failureReported_ = false;
     // Why the file at file_ could not be read, while it could not be moved aside either.
     std::string damagedFileInTheWay_;
-    std::mutex writeMutex_;           // one write at a time, in the order of the snapshots
+    std::mutex writeMutex_; // one write at a time, in the order of the snapshots
 };
 
 } // namespace velora

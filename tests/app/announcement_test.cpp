@@ -17,7 +17,7 @@ const std::string kPage = "/Announce.php";
 using Response = LoopbackHttpServer::Response;
 
 class Announcements : public AppTest {
-protected:
+  protected:
     Announcements() {
         ports = sim.ports();
         ports.http = &http;

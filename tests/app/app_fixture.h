@@ -14,8 +14,8 @@
 #include "hotkeys/sg_hot_key_center.h"
 #include "model/vl_settings.h"
 #include "model/vl_window_manager.h"
-#include "settings/user_defaults.h"
 #include "prefs/prefs_controller.h"
+#include "settings/user_defaults.h"
 #include "support/panel_fakes.h"
 #include "support/sim_fixture.h"
 #include "support/temp_dir.h"
@@ -29,7 +29,7 @@ struct ShownAlert {
 };
 
 class AppTest : public SimTest {
-protected:
+  protected:
     AppTest() {
         VLSettings::shared().reset();
         UserDefaults::resetStandard(dir / "defaults.plist");

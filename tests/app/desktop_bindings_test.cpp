@@ -125,7 +125,8 @@ TEST_F(DesktopBindingsTest, ConfigurationFilesChangeOnlyTheNamedPartsAndRestoreB
     EXPECT_EQ(readFile(home() / ".config/openbox/rc.xml"), stock);
 
     // openbox names the file it reads: a file of the user's is edited where it is.
-    const std::string session = "<keyboard>\n  <keybind key=\"A-Tab\"><action name=\"NextWindow\"/></keybind>\n</keyboard>\n";
+    const std::string session =
+        "<keyboard>\n  <keybind key=\"A-Tab\"><action name=\"NextWindow\"/></keybind>\n</keyboard>\n";
     writeFile(home() / ".config/openbox/session-rc.xml", session);
     KeyHolder named{"Openbox", 0, (home() / ".config/openbox/session-rc.xml").string()};
     record = BindingRelease(WindowManagerKind::Openbox, named, {kAltTab}, env()).apply(nullptr);

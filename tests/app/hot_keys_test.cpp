@@ -11,7 +11,8 @@ TEST_F(HotKeys, SixCycleKeysRegisteredAndReplacedOnEveryChange) {
     // Before the first registration the preferences already find seven (clear) keys.
     const std::map<std::string, SGHotKeyRef> early = VeloraController().hotKeysDictionary();
     EXPECT_EQ(early.size(), 7u);
-    for (const auto& [id, key] : early) EXPECT_NE(key, nullptr) << id;
+    for (const auto& [id, key] : early)
+        EXPECT_NE(key, nullptr) << id;
     ASSERT_TRUE(startController());
     std::vector<SGHotKeyRef> first = registered();
     ASSERT_EQ(first.size(), 6u);
@@ -24,7 +25,8 @@ TEST_F(HotKeys, SixCycleKeysRegisteredAndReplacedOnEveryChange) {
     std::vector<SGHotKeyRef> second = registered();
     ASSERT_EQ(second.size(), 5u);
     for (const auto& key : second)
-        EXPECT_EQ(std::find(first.begin(), first.end(), key), first.end()) << "an old hot key is still registered";
+        EXPECT_EQ(std::find(first.begin(), first.end(), key), first.end())
+            << "an old hot key is still registered";
     EXPECT_FALSE(isRegistered("KeyUniversalBackward"));
     EXPECT_FALSE(isRegistered("KeyCycleWindowBackward"));
     EXPECT_EQ(controller->keyCycleAppForward()->keyCombo(), SGKeyCombo(12, 4096));

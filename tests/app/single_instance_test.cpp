@@ -30,7 +30,8 @@ TEST(SingleInstance, ASocketLeftByAProgramThatDiedIsTakenOverThenEachLaterStartH
     const QString name = QString::fromStdString(path);
     const auto before = std::chrono::steady_clock::now();
     EXPECT_FALSE(SingleInstance(name).notifyRunningInstance(2000));
-    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(1)) << "waited on a dead socket";
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(1))
+        << "waited on a dead socket";
     SingleInstance fresh(name);
     int reopens = 0;
     ASSERT_TRUE(fresh.listen([&] { ++reopens; }));
@@ -39,7 +40,8 @@ TEST(SingleInstance, ASocketLeftByAProgramThatDiedIsTakenOverThenEachLaterStartH
     for (int start = 0; start < 2; ++start) {
         std::atomic<int> reached{-1};
         std::thread later([&] { reached = SingleInstance(name).notifyRunningInstance(3000); });
-        while (reached < 0) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        while (reached < 0)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         later.join();
         QCoreApplication::processEvents();
         EXPECT_EQ(reached, 1);

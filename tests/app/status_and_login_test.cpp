@@ -40,7 +40,8 @@ TEST_F(LoginItems, InsertedOnceRemovedExactlyAndForeignEntriesSurvive) {
     defaults().setInteger("startAtLogin", 0);
     settingsChanged();
     std::vector<std::string> left;
-    for (const LoginItem& item : sim.loginItemList()) left.push_back(item.id);
+    for (const LoginItem& item : sim.loginItemList())
+        left.push_back(item.id);
     EXPECT_EQ(left, (std::vector<std::string>{"helper.desktop", "broken.desktop"}));
 }
 

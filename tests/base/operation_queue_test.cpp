@@ -14,7 +14,7 @@ namespace {
 
 // An operation that runs a function.
 class FunctionOperation final : public Operation {
-public:
+  public:
     explicit FunctionOperation(std::function<void(FunctionOperation&)> work = {}) : work_(std::move(work)) {}
     void main() override {
         started.store(true);
@@ -23,7 +23,7 @@ public:
     }
     std::atomic<bool> started{false};
 
-private:
+  private:
     std::function<void(FunctionOperation&)> work_;
 };
 
@@ -35,7 +35,8 @@ TEST(OperationQueueTest, DestructionCancelsTheRunningOperationAndDropsTheQueuedO
         std::promise<void> entered;
         running = std::make_shared<FunctionOperation>([&](FunctionOperation& self) {
             entered.set_value();
-            while (!self.isCancelled()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            while (!self.isCancelled())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
         });
         queue.addOperation(running);
         queue.addOperation(never);

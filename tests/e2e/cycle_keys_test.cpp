@@ -27,18 +27,18 @@ TEST_F(CycleKeys, EachKeyQuickAndHeldActivatesItsCandidateAndPressesStepWhileThe
         bool held;
         const char* expected; // recency before the step, most recent first, in the comment
     };
-    const Step steps[] = {{{"super"}, "Tab", false, "Xi"},                  // P2 P3 P1 Xi Yew
-                          {{"super", "shift"}, "Tab", false, "Yew"},        // Xi P2 P3 P1 Yew
-                          {{"alt", "shift"}, "Tab", false, "Pine 1"},       // Yew Xi P2 P3 P1
-                          {{"super", "shift"}, "Tab", true, "Xi"},          // P1 Yew Xi P2 P3
-                          {{"alt"}, "Tab", false, "Pine 1"},                // Xi P1 Yew P2 P3
-                          {{"alt"}, "grave", false, "Pine 2"},              // P1 Xi Yew P2 P3
-                          {{"super"}, "Tab", true, "Xi"},                   // P2 P1 Xi Yew P3
-                          {{"alt"}, "Tab", true, "Pine 2"},                 // Xi P2 P1 Yew P3
-                          {{"alt"}, "grave", true, "Pine 1"},               // P2 Xi P1 Yew P3
-                          {{"alt", "shift"}, "Tab", true, "Pine 3"},        // P1 P2 Xi Yew P3
-                          {{"alt", "shift"}, "grave", false, "Pine 2"},     // P3 P1 P2 Xi Yew
-                          {{"alt", "shift"}, "grave", true, "Pine 1"}};     // P2 P3 P1 Xi Yew
+    const Step steps[] = {{{"super"}, "Tab", false, "Xi"},              // P2 P3 P1 Xi Yew
+                          {{"super", "shift"}, "Tab", false, "Yew"},    // Xi P2 P3 P1 Yew
+                          {{"alt", "shift"}, "Tab", false, "Pine 1"},   // Yew Xi P2 P3 P1
+                          {{"super", "shift"}, "Tab", true, "Xi"},      // P1 Yew Xi P2 P3
+                          {{"alt"}, "Tab", false, "Pine 1"},            // Xi P1 Yew P2 P3
+                          {{"alt"}, "grave", false, "Pine 2"},          // P1 Xi Yew P2 P3
+                          {{"super"}, "Tab", true, "Xi"},               // P2 P1 Xi Yew P3
+                          {{"alt"}, "Tab", true, "Pine 2"},             // Xi P2 P1 Yew P3
+                          {{"alt"}, "grave", true, "Pine 1"},           // P2 Xi P1 Yew P3
+                          {{"alt", "shift"}, "Tab", true, "Pine 3"},    // P1 P2 Xi Yew P3
+                          {{"alt", "shift"}, "grave", false, "Pine 2"}, // P3 P1 P2 Xi Yew
+                          {{"alt", "shift"}, "grave", true, "Pine 1"}}; // P2 P3 P1 Xi Yew
     ASSERT_EQ(titleOf(x_->activeWindow()), "Pine 2");
     for (const Step& s : steps) {
         std::string name;
@@ -48,7 +48,8 @@ TEST_F(CycleKeys, EachKeyQuickAndHeldActivatesItsCandidateAndPressesStepWhileThe
             name += m + "-";
         }
         down.insert(down.end(), {"key", s.key});
-        for (auto it = s.modifiers.rbegin(); it != s.modifiers.rend(); ++it) up.insert(up.end(), {"keyup", *it});
+        for (auto it = s.modifiers.rbegin(); it != s.modifiers.rend(); ++it)
+            up.insert(up.end(), {"keyup", *it});
         SCOPED_TRACE(std::string(s.held ? "held " : "quick ") + name + s.key);
         const std::size_t activated = activations();
         if (!s.held) {
@@ -65,11 +66,14 @@ TEST_F(CycleKeys, EachKeyQuickAndHeldActivatesItsCandidateAndPressesStepWhileThe
         const xcb_window_t chosen = waitForSwitch(activated);
         ASSERT_EQ(titleOf(chosen), s.expected);
         const auto asked = marks("activate:");
-        EXPECT_TRUE(std::all_of(asked.begin() + std::ptrdiff_t(activated), asked.end(),
-                                [&](const std::string& m) { return m == "activate:" + std::to_string(chosen); }))
+        EXPECT_TRUE(
+            std::all_of(asked.begin() + std::ptrdiff_t(activated), asked.end(),
+                        [&](const std::string& m) { return m == "activate:" + std::to_string(chosen); }))
             << "the switch activated another window as well";
-        if (s.held) EXPECT_TRUE(waitForPanelGone()) << "the panel stays after the release";
-        else EXPECT_EQ(x_->shownPanel(), 0u) << "a quick switch shows no panel";
+        if (s.held)
+            EXPECT_TRUE(waitForPanelGone()) << "the panel stays after the release";
+        else
+            EXPECT_EQ(x_->shownPanel(), 0u) << "a quick switch shows no panel";
     }
 
     // While the panel is up each press moves the selection one step, forward with Alt-Tab

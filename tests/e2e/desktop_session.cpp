@@ -51,7 +51,8 @@ void DesktopSession::SetUp() {
 
 void DesktopSession::TearDown() {
     // Modifiers still held by a failed test would reach the next one.
-    for (auto it = heldKeys_.rbegin(); it != heldKeys_.rend(); ++it) runToEnd({"xdotool", "keyup", *it});
+    for (auto it = heldKeys_.rbegin(); it != heldKeys_.rend(); ++it)
+        runToEnd({"xdotool", "keyup", *it});
     // A crash (or a sanitizer's report, which ends the program) shows up here.
     if (velora_ && !veloraEndExpected_ && !velora_->running())
         ADD_FAILURE() << "velora ended during the test, status " << velora_->status();
@@ -59,7 +60,8 @@ void DesktopSession::TearDown() {
     if (velora_) velora_->stop();
     clients_.clear();
     if (failed && dir_)
-        std::cout << "---- velora's output\n" << test::readFile(home_ / "velora.log") << "---- its trace\n"
+        std::cout << "---- velora's output\n"
+                  << test::readFile(home_ / "velora.log") << "---- its trace\n"
                   << test::readFile(trace_) << "----\n";
     x_.reset();
     dir_.reset();
@@ -94,8 +96,9 @@ const std::vector<std::string>& DesktopSession::ownApplications() {
 
 bool DesktopSession::startVelora(const std::vector<std::string>& shown) {
     if (!shown.empty()) {
-        PlistValue::Dictionary filters{{"All applications", PlistValue(int64_t(3))}};  // blocks
-        for (const std::string& application : shown) filters[application] = PlistValue(int64_t(2));  // the default
+        PlistValue::Dictionary filters{{"All applications", PlistValue(int64_t(3))}}; // blocks
+        for (const std::string& application : shown)
+            filters[application] = PlistValue(int64_t(2)); // the default
         PlistValue::Dictionary settings{{"filters", PlistValue(std::move(filters))}};
         std::filesystem::create_directories(settingsFile().parent_path());
         test::writeFile(settingsFile(), PlistValue(std::move(settings)).toXml());
@@ -134,14 +137,15 @@ bool DesktopSession::startVeloraConfigured() {
         settings.setInteger("startAtLogin", 0);
         // Only the tests' own clients take part in switches, as in startVelora.
         PlistValue::Dictionary filters{{"All applications", PlistValue(int64_t(3))}};
-        for (const std::string& application : ownApplications()) filters[application] = PlistValue(int64_t(2));
+        for (const std::string& application : ownApplications())
+            filters[application] = PlistValue(int64_t(2));
         settings.setObject("filters", PlistValue(std::move(filters)));
         const struct {
             const char* identifier;
             int64_t keyCode, modifiers;
-        } combos[] = {{"KeyCycleAppForward", 48, 2048},       {"KeyCycleWindowForward", 48, 256},
-                      {"KeyCycleAppWindowForward", 50, 256},  {"KeyCycleAppBackward", 48, 2560},
-                      {"KeyCycleWindowBackward", 48, 768},    {"KeyCycleAppWindowBackward", 50, 768}};
+        } combos[] = {{"KeyCycleAppForward", 48, 2048},      {"KeyCycleWindowForward", 48, 256},
+                      {"KeyCycleAppWindowForward", 50, 256}, {"KeyCycleAppBackward", 48, 2560},
+                      {"KeyCycleWindowBackward", 48, 768},   {"KeyCycleAppWindowBackward", 50, 768}};
         for (const auto& c : combos) {
             PlistValue::Dictionary d;
             d["keyCode"] = PlistValue(c.keyCode);
@@ -170,7 +174,8 @@ bool DesktopSession::restartVelora(const std::map<std::string, PlistValue>& sett
     std::optional<PlistValue> stored = PlistValue::fromXml(test::readFile(settingsFile()));
     PlistValue::Dictionary merged;
     if (stored && stored->asDictionary()) merged = *stored->asDictionary();
-    for (const auto& [key, value] : settings) merged[key] = value;
+    for (const auto& [key, value] : settings)
+        merged[key] = value;
     test::writeFile(settingsFile(), PlistValue(merged).toXml());
     launchVelora();
     const uint16_t alt = x_->modifierMaskOf(0xffe9 /* Alt_L */);
@@ -182,15 +187,19 @@ bool DesktopSession::restartVelora(const std::map<std::string, PlistValue>& sett
     return true;
 }
 
-std::string DesktopSession::veloraLog() const { return test::readFile(home_ / "velora.log"); }
+std::string DesktopSession::veloraLog() const {
+    return test::readFile(home_ / "velora.log");
+}
 
 xcb_window_t DesktopSession::startClient(const std::vector<std::string>& argv, const std::string& title) {
     auto child = ChildProcess::start(argv, environment());
     if (!child) return 0;
     xcb_window_t w = 0;
     waitFor([&] { return (w = x_->clientTitled(title)) != 0 || !child->running(); });
-    if (w) clients_.emplace_back(w, std::move(child));
-    else ADD_FAILURE() << "no window titled " << title << " from " << argv.front();
+    if (w)
+        clients_.emplace_back(w, std::move(child));
+    else
+        ADD_FAILURE() << "no window titled " << title << " from " << argv.front();
     return w;
 }
 
@@ -208,7 +217,8 @@ std::vector<xcb_window_t> DesktopSession::startWindowClient(const std::vector<st
     std::vector<xcb_window_t> out(titles.size(), 0);
     const auto allShown = [&] { return std::find(out.begin(), out.end(), 0u) == out.end(); };
     waitFor([&] {
-        for (std::size_t i = 0; i < titles.size(); ++i) out[i] = x_->clientTitled(titles[i]);
+        for (std::size_t i = 0; i < titles.size(); ++i)
+            out[i] = x_->clientTitled(titles[i]);
         return allShown();
     });
     if (allShown()) return out;
@@ -230,7 +240,7 @@ void DesktopSession::activate(xcb_window_t w) {
     bool active = false;
     const bool recent = waitFor([&] {
         if (x_->activeWindow() != w) {
-            x_->activateWindow(w);  // timed, unlike xdotool's: marco and mutter complain of 0
+            x_->activateWindow(w); // timed, unlike xdotool's: marco and mutter complain of 0
             if (!waitFor([&] { return x_->activeWindow() == w; }, 2s)) return false;
         }
         active = true;
@@ -272,7 +282,8 @@ xcb_window_t DesktopSession::waitForSwitch(std::size_t activationsBefore) {
     EXPECT_TRUE(waitFor([&] {
         const xcb_window_t now = x_->activeWindow();
         return now == chosen || (now != 0 && !isOwnClient(now));
-    })) << "the manager does not activate " << titleOf(chosen) << "; the active window is " << titleOf(x_->activeWindow());
+    })) << "the manager does not activate "
+        << titleOf(chosen) << "; the active window is " << titleOf(x_->activeWindow());
     activate(chosen);
     return chosen;
 }
@@ -282,7 +293,8 @@ bool DesktopSession::waitForMark(const std::string& name, std::size_t count) {
 }
 
 void DesktopSession::activateInOrder(const std::vector<xcb_window_t>& windows) {
-    for (xcb_window_t w : windows) activate(w);
+    for (xcb_window_t w : windows)
+        activate(w);
 }
 
 void DesktopSession::xdotool(const std::vector<std::string>& arguments) {
@@ -303,6 +315,5 @@ bool DesktopSession::isOwnClient(xcb_window_t w) {
         return client.first == w || (owner && *owner == client.second->pid());
     });
 }
-
 
 } // namespace velora::e2e

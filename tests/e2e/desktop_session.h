@@ -17,8 +17,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "settings/plist_value.h"
@@ -43,7 +43,7 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
 double whiteShare(const QImage& image, const QRect& area);
 
 class DesktopSession : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 
@@ -105,9 +105,13 @@ protected:
 
     // Runs xdotool with these arguments, to its end.
     void xdotool(const std::vector<std::string>& arguments);
-    bool isOwnClient(xcb_window_t w);  // a window of a client the test started
-    bool waitForPanel() { return waitFor([&] { return x_->shownPanel() != 0; }); }
-    bool waitForPanelGone() { return waitFor([&] { return x_->shownPanel() == 0; }); }
+    bool isOwnClient(xcb_window_t w); // a window of a client the test started
+    bool waitForPanel() {
+        return waitFor([&] { return x_->shownPanel() != 0; });
+    }
+    bool waitForPanelGone() {
+        return waitFor([&] { return x_->shownPanel() == 0; });
+    }
 
     std::string titleOf(xcb_window_t w) { return w ? x_->title(w) : std::string("(none)"); }
 

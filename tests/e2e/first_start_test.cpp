@@ -13,7 +13,7 @@ namespace {
 constexpr uint32_t kTab = 0xff09, kGrave = 0x0060, kAltL = 0xffe9, kSuperL = 0xffeb;
 
 class FirstStart : public DesktopSession {
-protected:
+  protected:
     struct Grab {
         const char* name;
         uint32_t keysym;
@@ -22,22 +22,24 @@ protected:
     std::vector<Grab> cycleKeys() {
         const uint16_t alt = x_->modifierMaskOf(kAltL), super = x_->modifierMaskOf(kSuperL);
         const uint16_t shift = XCB_MOD_MASK_SHIFT;
-        return {{"Super-Tab", kTab, super},         {"Super-Shift-Tab", kTab, uint16_t(super | shift)},
-                {"Alt-Tab", kTab, alt},             {"Alt-Shift-Tab", kTab, uint16_t(alt | shift)},
-                {"Alt-`", kGrave, alt},             {"Alt-Shift-`", kGrave, uint16_t(alt | shift)}};
+        return {{"Super-Tab", kTab, super}, {"Super-Shift-Tab", kTab, uint16_t(super | shift)},
+                {"Alt-Tab", kTab, alt},     {"Alt-Shift-Tab", kTab, uint16_t(alt | shift)},
+                {"Alt-`", kGrave, alt},     {"Alt-Shift-`", kGrave, uint16_t(alt | shift)}};
     }
 };
 
 TEST_F(FirstStart, TakesTheSixCycleKeysWritesTheSettingsAndTheLoginEntryAndASecondStartReachesIt) {
     ASSERT_NE(x_->modifierMaskOf(kAltL), 0) << "no Alt modifier in this keymap";
     ASSERT_NE(x_->modifierMaskOf(kSuperL), 0) << "no Super modifier in this keymap";
-    for (const Grab& g : cycleKeys()) ASSERT_TRUE(x_->canGrab(g.keysym, g.modifiers)) << g.name << " is taken already";
+    for (const Grab& g : cycleKeys())
+        ASSERT_TRUE(x_->canGrab(g.keysym, g.modifiers)) << g.name << " is taken already";
     ASSERT_FALSE(std::filesystem::exists(settingsFile()));
 
     ASSERT_TRUE(startVelora({}));
 
     for (const Grab& g : cycleKeys())
-        EXPECT_TRUE(waitFor([&] { return !x_->canGrab(g.keysym, g.modifiers); }, 5s)) << g.name << " is not held";
+        EXPECT_TRUE(waitFor([&] { return !x_->canGrab(g.keysym, g.modifiers); }, 5s))
+            << g.name << " is not held";
 
     // The settings are written out with the first run marked, so the welcome is not shown again.
     std::optional<PlistValue> settings;
@@ -51,7 +53,8 @@ TEST_F(FirstStart, TakesTheSixCycleKeysWritesTheSettingsAndTheLoginEntryAndASeco
     ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(entry); })) << "no autostart entry";
     const std::string text = test::readFile(entry);
     EXPECT_NE(text.find("Exec="), std::string::npos) << text;
-    EXPECT_NE(text.find(std::filesystem::path(VELORA_PROGRAM).filename().string()), std::string::npos) << text;
+    EXPECT_NE(text.find(std::filesystem::path(VELORA_PROGRAM).filename().string()), std::string::npos)
+        << text;
     // The desktop's own checker accepts it, without a warning.
     {
         ChildProcess validate({"desktop-file-validate", entry.string()}, {}, home() / "validate.log");
@@ -69,7 +72,8 @@ TEST_F(FirstStart, TakesTheSixCycleKeysWritesTheSettingsAndTheLoginEntryAndASeco
     // Without a system tray the settings are reached this way only, so the running one shows
     // them; with a tray (fluxbox has one) its status icon is the way, and it stays quiet.
     if (!x_->hasSystemTray()) {
-        EXPECT_TRUE(waitFor([&] { return !veloraWindows().empty(); })) << "the running one shows no preferences";
+        EXPECT_TRUE(waitFor([&] { return !veloraWindows().empty(); }))
+            << "the running one shows no preferences";
     }
     EXPECT_TRUE(velora().running());
 }

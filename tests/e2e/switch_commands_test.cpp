@@ -9,7 +9,7 @@ namespace {
 // Every test: an xterm "Other", then the focused xterm "Typist" whose typed lines land in
 // typed.txt; the selection of the first step (Super-Tab or Alt-Tab) is "Other".
 class SwitchCommands : public DesktopSession {
-protected:
+  protected:
     void SetUp() override {
         DesktopSession::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
@@ -41,10 +41,12 @@ protected:
 struct Command {
     const char* key;
     const char* modifier; // super: applications, alt: windows
-    bool closesTheClient;  // else it hides or minimises it
+    bool closesTheClient; // else it hides or minimises it
 };
 
-std::ostream& operator<<(std::ostream& out, const Command& c) { return out << c.key; }
+std::ostream& operator<<(std::ostream& out, const Command& c) {
+    return out << c.key;
+}
 
 class SwitchCommand : public SwitchCommands, public ::testing::WithParamInterface<Command> {};
 

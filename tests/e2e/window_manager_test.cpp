@@ -17,20 +17,22 @@ namespace {
 constexpr uint32_t kTab = 0xff09, kGrave = 0x0060, kAltL = 0xffe9, kSuperL = 0xffeb;
 
 class UnderTheWindowManager : public DesktopSession {
-protected:
+  protected:
     void SetUp() override {
         DesktopSession::SetUp();
         if (IsSkipped()) return;
-        if (!std::getenv("VELORA_WM")) GTEST_SKIP() << "run by scripts/test-wm-matrix.sh under each window manager";
+        if (!std::getenv("VELORA_WM"))
+            GTEST_SKIP() << "run by scripts/test-wm-matrix.sh under each window manager";
         manager = std::getenv("VELORA_WM");
     }
 
     // The manager has let go of the six cycle keys (the matrix freed them as its users would).
     bool cycleKeysFree() {
-        const uint16_t alt = x_->modifierMaskOf(kAltL), super = x_->modifierMaskOf(kSuperL), shift = XCB_MOD_MASK_SHIFT;
-        for (auto [sym, mods] : {std::pair{kTab, alt}, std::pair{kTab, uint16_t(alt | shift)}, std::pair{kTab, super},
-                                 std::pair{kTab, uint16_t(super | shift)}, std::pair{kGrave, alt},
-                                 std::pair{kGrave, uint16_t(alt | shift)}})
+        const uint16_t alt = x_->modifierMaskOf(kAltL), super = x_->modifierMaskOf(kSuperL),
+                       shift = XCB_MOD_MASK_SHIFT;
+        for (auto [sym, mods] : {std::pair{kTab, alt}, std::pair{kTab, uint16_t(alt | shift)},
+                                 std::pair{kTab, super}, std::pair{kTab, uint16_t(super | shift)},
+                                 std::pair{kGrave, alt}, std::pair{kGrave, uint16_t(alt | shift)}})
             if (!x_->canGrab(sym, mods)) return false;
         return true;
     }
@@ -39,9 +41,11 @@ protected:
     // within the display delay), a held one waits for the panel first.
     void cycle(const std::vector<std::string>& modifiers, const std::string& key, bool held) {
         std::vector<std::string> down, up;
-        for (const auto& m : modifiers) down.insert(down.end(), {"keydown", m});
+        for (const auto& m : modifiers)
+            down.insert(down.end(), {"keydown", m});
         down.insert(down.end(), {"key", key});
-        for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it) up.insert(up.end(), {"keyup", *it});
+        for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it)
+            up.insert(up.end(), {"keyup", *it});
         if (!held) {
             down.insert(down.end(), up.begin(), up.end());
             xdotool(down);
@@ -54,8 +58,10 @@ protected:
 
     // The active window comes to be the one titled so (at most kLongWait).
     ::testing::AssertionResult activeBecomes(const std::string& title) {
-        if (waitFor([&] { return titleOf(x_->activeWindow()) == title; })) return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "the active window is " << titleOf(x_->activeWindow()) << ", not " << title;
+        if (waitFor([&] { return titleOf(x_->activeWindow()) == title; }))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure()
+               << "the active window is " << titleOf(x_->activeWindow()) << ", not " << title;
     }
 
     // The topmost managed window under a point of the screen, 0 when none.
@@ -83,7 +89,7 @@ protected:
         ASSERT_NE(under, 0u) << "no window under the middle of the screen";
         const xcb_window_t other = under == a ? b : a;
         activateInOrder({other, under});
-        cycle({"alt"}, "Tab", true);  // the panel shows over the pointer
+        cycle({"alt"}, "Tab", true); // the panel shows over the pointer
         EXPECT_TRUE(activeBecomes(titleOf(other)));
         EXPECT_TRUE(waitForPanelGone());
         EXPECT_FALSE(waitFor([&] { return x_->activeWindow() != other; }, 2s))
@@ -113,24 +119,26 @@ TEST_F(UnderTheWindowManager, SwitchesCommandsAndTypingWorkAndTheManagerHasNoCom
             bool held;
             const char* expected;
         };
-        const Step steps[] = {{{"super"}, "Tab", false, "Xi"},              // P2 P3 P1 Xi Yew
-                              {{"super", "shift"}, "Tab", false, "Yew"},    // Xi P2 P3 P1 Yew
-                              {{"alt", "shift"}, "Tab", false, "Pine 1"},   // Yew Xi P2 P3 P1
-                              {{"super", "shift"}, "Tab", true, "Xi"},      // P1 Yew Xi P2 P3
-                              {{"alt"}, "Tab", false, "Pine 1"},            // Xi P1 Yew P2 P3
-                              {{"alt"}, "grave", false, "Pine 2"},          // P1 Xi Yew P2 P3
-                              {{"super"}, "Tab", true, "Xi"},               // P2 P1 Xi Yew P3
-                              {{"alt"}, "Tab", true, "Pine 2"},             // Xi P2 P1 Yew P3
-                              {{"alt"}, "grave", true, "Pine 1"}};          // P2 Xi P1 Yew P3
+        const Step steps[] = {{{"super"}, "Tab", false, "Xi"},            // P2 P3 P1 Xi Yew
+                              {{"super", "shift"}, "Tab", false, "Yew"},  // Xi P2 P3 P1 Yew
+                              {{"alt", "shift"}, "Tab", false, "Pine 1"}, // Yew Xi P2 P3 P1
+                              {{"super", "shift"}, "Tab", true, "Xi"},    // P1 Yew Xi P2 P3
+                              {{"alt"}, "Tab", false, "Pine 1"},          // Xi P1 Yew P2 P3
+                              {{"alt"}, "grave", false, "Pine 2"},        // P1 Xi Yew P2 P3
+                              {{"super"}, "Tab", true, "Xi"},             // P2 P1 Xi Yew P3
+                              {{"alt"}, "Tab", true, "Pine 2"},           // Xi P2 P1 Yew P3
+                              {{"alt"}, "grave", true, "Pine 1"}};        // P2 Xi P1 Yew P3
         ASSERT_EQ(titleOf(x_->activeWindow()), "Pine 2");
         for (const Step& s : steps) {
-            SCOPED_TRACE(std::string(s.held ? "held " : "quick ") + s.modifiers.front() + (s.modifiers.size() > 1 ? "-shift-" : "-") + s.key);
+            SCOPED_TRACE(std::string(s.held ? "held " : "quick ") + s.modifiers.front() +
+                         (s.modifiers.size() > 1 ? "-shift-" : "-") + s.key);
             cycle(s.modifiers, s.key, s.held);
             // Where the focus follows the mouse, the window under the pointer may have it for
             // a moment as the panel goes; the selection's activation comes after.
             ASSERT_TRUE(activeBecomes(s.expected));
             EXPECT_TRUE(waitForPanelGone());
-            ASSERT_TRUE(waitForRecent(x_->activeWindow())) << "the switcher's focus poll does not learn the new order";
+            ASSERT_TRUE(waitForRecent(x_->activeWindow()))
+                << "the switcher's focus poll does not learn the new order";
         }
     }
 
@@ -161,8 +169,10 @@ TEST_F(UnderTheWindowManager, SwitchesCommandsAndTypingWorkAndTheManagerHasNoCom
         EXPECT_TRUE(waitFor([&] { return !veloraWindows().empty(); })) << "no preferences window";
         xdotool({"keyup", "super"});
         EXPECT_TRUE(waitForPanelGone());
-        for (xcb_window_t w : veloraWindows()) x_->closeWindow(w);
-        EXPECT_TRUE(waitFor([&] { return veloraWindows().empty(); })) << "the preferences window does not close";
+        for (xcb_window_t w : veloraWindows())
+            x_->closeWindow(w);
+        EXPECT_TRUE(waitFor([&] { return veloraWindows().empty(); }))
+            << "the preferences window does not close";
     }
 
     {
@@ -172,7 +182,8 @@ TEST_F(UnderTheWindowManager, SwitchesCommandsAndTypingWorkAndTheManagerHasNoCom
         xdotool({"key", "Return"});
         std::string text;
         waitFor([&] { return !(text = test::readFile(typed)).empty(); });
-        EXPECT_EQ(text, "quit hide min win, rev o f\n") << "keys of the switches reached the focused client, or typed keys were lost";
+        EXPECT_EQ(text, "quit hide min win, rev o f\n")
+            << "keys of the switches reached the focused client, or typed keys were lost";
     }
 
     // marco and mutter name requests timed 0 ("Buggy client sent a _NET_ACTIVE_WINDOW message

@@ -9,7 +9,7 @@ namespace velora {
 namespace {
 
 class ClientFaultsTest : public test::EngineTest {
-protected:
+  protected:
     // A in front, then B, then C; the engine started.
     void SetUp() override {
         const std::vector<pid_t> p = applications({"A", "B", "C"});
@@ -38,7 +38,8 @@ TEST_F(ClientFaultsTest, AnApplicationKilledDuringAQuickSwitch) {
     press(&VLHandler::KeyCycleWindowForward);
     sim.terminateApplication(b); // the candidate the release would pick
     endSwitch();
-    for (const auto& call : sim.calls()) EXPECT_FALSE(call.kind == "activate" && call.pid == b) << "activated an ended application";
+    for (const auto& call : sim.calls())
+        EXPECT_FALSE(call.kind == "activate" && call.pid == b) << "activated an ended application";
     expectNextSwitchWorks();
 }
 
@@ -48,7 +49,8 @@ TEST_F(ClientFaultsTest, AnApplicationKilledDuringAQuickSwitch) {
 TEST_F(ClientFaultsTest, AnApplicationFailsWhileItsWindowIsPicturedOrBeforeASwitch) {
     enum class Fault { Kill, Hang, CloseWindow };
     std::atomic<bool> struck{false};
-    for (auto [fault, cancel] : {std::pair{Fault::Kill, false}, {Fault::Hang, false}, {Fault::CloseWindow, true}}) {
+    for (auto [fault, cancel] :
+         {std::pair{Fault::Kill, false}, {Fault::Hang, false}, {Fault::CloseWindow, true}}) {
         SCOPED_TRACE(int(fault));
         const pid_t victim = sim.launchApplication(application("V"));
         const uint32_t victimWindow = sim.addWindow(victim);
@@ -67,7 +69,8 @@ TEST_F(ClientFaultsTest, AnApplicationFailsWhileItsWindowIsPicturedOrBeforeASwit
             EXPECT_TRUE(key(vk::Escape)); // in the middle of the grabs
         } else {
             engine->queue().waitUntilAllOperationsAreFinished();
-            for (int i = 0; i < 3; ++i) engine->KeyCycleWindowForward();
+            for (int i = 0; i < 3; ++i)
+                engine->KeyCycleWindowForward();
         }
         endSwitch();
         sim.setCaptureHook({});

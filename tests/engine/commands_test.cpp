@@ -6,7 +6,7 @@ namespace velora {
 namespace {
 
 class CommandsTest : public test::EngineTest {
-protected:
+  protected:
     // Applications A (in front) and B, one window each; B's window has a document.
     void SetUp() override {
         const std::vector<pid_t> p = applications({"A", "B"});

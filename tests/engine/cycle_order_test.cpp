@@ -42,7 +42,8 @@ TEST_F(CycleOrderTest, StepsAndTheBackwardKeyMoveOnlyWithinTheRunningSwitch) {
     EXPECT_TRUE(link.keysTaken());
     engine->KeyUniversalBackward(); // during the delay, on the hidden panel
     EXPECT_EQ(selectedTitle(), "A");
-    while (engine->pollingThreadsRunning()) nextPoll();
+    while (engine->pollingThreadsRunning())
+        nextPoll();
     const uint64_t session = engine->sessionNumber();
     engine->KeyUniversalBackward();
     EXPECT_EQ(selectedTitle(), "C");
@@ -80,7 +81,8 @@ TEST_P(ModeChangeTest, RefillsOrReshowsThePanelAndTheReleaseSwitchesOnce) {
     EXPECT_EQ(window.orderOuts, hides + differentFullScreen);
     EXPECT_EQ(panel().isShown(), !differentFullScreen);
     if (differentFullScreen) {
-        while (engine->pollingThreadsRunning()) nextPoll();
+        while (engine->pollingThreadsRunning())
+            nextPoll();
         EXPECT_TRUE(view.isInFullScreenMode());
         EXPECT_TRUE(panel().isShown());
         EXPECT_EQ(window.orderFronts, 1);

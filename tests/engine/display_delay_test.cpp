@@ -6,7 +6,7 @@ namespace velora {
 namespace {
 
 class DisplayDelayTest : public test::EngineTest {
-protected:
+  protected:
     // Applications A (in front), B and C, one window each; the engine started.
     void SetUp() override {
         p = applications({"A", "B", "C"});
@@ -87,7 +87,8 @@ TEST_F(DisplayDelayTest, AReportedReleaseSwitchesBetweenPollsAndOtherWakeUpsChan
             mainThread().wakeSleepers();
             ASSERT_TRUE(pollerWaits(reads + 1)); // looked again, and sleeps on
         }
-        for (int poll = 1; poll < 4; ++poll) nextPoll();
+        for (int poll = 1; poll < 4; ++poll)
+            nextPoll();
         EXPECT_FALSE(panel().isShown());
         nextPoll();
         EXPECT_EQ(engine->pollingThreadsRunning(), 0);
@@ -127,9 +128,11 @@ TEST_F(DisplayDelayTest, OnlyAHoldThatWillShowThePanelReadsPixelsAndOnlyOfWindow
     engine->queue().waitUntilAllOperationsAreFinished();
     EXPECT_EQ(sim.countCalls("capture"), 3);
     EXPECT_EQ(window.orderFronts, 0);
-    while (engine->pollingThreadsRunning()) nextPoll();
+    while (engine->pollingThreadsRunning())
+        nextPoll();
     ASSERT_TRUE(panel().isShown());
-    for (const auto& item : panel().browserData()) EXPECT_TRUE(item->image()) << "in the first frame";
+    for (const auto& item : panel().browserData())
+        EXPECT_TRUE(item->image()) << "in the first frame";
     release();
     settle();
     bringAForward();

@@ -13,7 +13,8 @@ enum class When { DuringDelayThenHeld, DuringDelayThenReleased };
 // What the switch ended in: A activated alone (a cancel), B activated by the switch, the
 // preferences opened, B's bundle revealed, and all activations.
 using Outcome = std::array<int, 5>;
-constexpr Outcome kCancel{1, 0, 0, 0, 1}, kPreferences{0, 0, 1, 0, 0}, kReveal{0, 0, 0, 1, 0}, kSwitchToB{0, 1, 0, 0, 1};
+constexpr Outcome kCancel{1, 0, 0, 0, 1}, kPreferences{0, 0, 1, 0, 0}, kReveal{0, 0, 0, 1, 0},
+    kSwitchToB{0, 1, 0, 0, 1};
 
 struct EndingCase {
     const char* name;
@@ -49,7 +50,8 @@ TEST_P(EndingCommandsTest, EndsInExactlyOneOutcome) {
     EXPECT_TRUE(!c.hidesAtOnce || sim.isApplicationHidden(c.hidesAtOnce == 'A' ? a : b));
     EXPECT_EQ(panel().browserData()[1]->isTransparent(), c.hidesAtOnce == 'B'); // B's item, faded
     if (c.when == When::DuringDelayThenHeld) {
-        while (engine->pollingThreadsRunning()) nextPoll();
+        while (engine->pollingThreadsRunning())
+            nextPoll();
         sim.pump(); // the command's retry, handed back when the lock was let go
         EXPECT_FALSE(panel().isShown());
     }
@@ -58,7 +60,8 @@ TEST_P(EndingCommandsTest, EndsInExactlyOneOutcome) {
     expectSwitchOver();
 
     int reveals = 0;
-    for (const auto& call : sim.calls()) reveals += call.kind == "reveal" && call.detail == "/opt/B";
+    for (const auto& call : sim.calls())
+        reveals += call.kind == "reveal" && call.detail == "/opt/B";
     const Outcome outcome{activations(a, "2"), activations(b, "3"), delegate.preferences.load(), reveals,
                           sim.countCalls("activate")};
     EXPECT_EQ(outcome, c.outcome);

@@ -14,8 +14,8 @@
 #include "model/vl_settings.h"
 #include "model/vl_window_manager.h"
 #include "panel/picture_cache.h"
-#include "settings/user_defaults.h"
 #include "platform/virtual_keys.h"
+#include "settings/user_defaults.h"
 #include "support/panel_fakes.h"
 #include "support/sim_fixture.h"
 #include "support/temp_dir.h"
@@ -29,24 +29,33 @@ class RecordingHotKeyLink final : public VLHotKeyLink {
         return f();
     }
 
-public:
+  public:
     void setDelegate(SGHotKeyCenterDelegate*) override {}
-    void registerHotKey(const SGHotKeyRef& key) override { locked([&] { registered.push_back(key); }); }
-    void unregisterHotKey(const SGHotKeyRef& key) override { locked([&] { std::erase(registered, key); }); }
-    void setCommandKeys(std::vector<int64_t> keys) override { locked([&] { commandKeys = std::move(keys); }); }
-    bool isRegistered(const SGHotKeyRef& key) {
-        return locked([&] { return std::find(registered.begin(), registered.end(), key) != registered.end(); });
+    void registerHotKey(const SGHotKeyRef& key) override {
+        locked([&] { registered.push_back(key); });
     }
-    bool keysTaken() { return locked([&] { return !commandKeys.empty(); }); }
+    void unregisterHotKey(const SGHotKeyRef& key) override {
+        locked([&] { std::erase(registered, key); });
+    }
+    void setCommandKeys(std::vector<int64_t> keys) override {
+        locked([&] { commandKeys = std::move(keys); });
+    }
+    bool isRegistered(const SGHotKeyRef& key) {
+        return locked(
+            [&] { return std::find(registered.begin(), registered.end(), key) != registered.end(); });
+    }
+    bool keysTaken() {
+        return locked([&] { return !commandKeys.empty(); });
+    }
 
-private:
+  private:
     std::mutex mutex;
     std::vector<SGHotKeyRef> registered;
     std::vector<int64_t> commandKeys;
 };
 
 class RecordingApplicationDelegate final : public VLApplicationDelegate {
-public:
+  public:
     SGHotKeyRef keyUniversalBackward() override { return backward; }
     void showPreferences() override { preferences.fetch_add(1); }
 
@@ -55,13 +64,13 @@ public:
 };
 
 class EngineTest : public SimTest {
-protected:
+  protected:
     static constexpr uint64_t kOption = kEventFlagOption;
     using Action = void (VLHandler::*)();
 
     EngineTest() {
         VLSettings::shared().reset();
-        PictureCache::shared().clear();  // window numbers start over with each desktop
+        PictureCache::shared().clear(); // window numbers start over with each desktop
         UserDefaults::resetStandard(dir / "defaults.plist");
         VLSettings::shared().displayDelay = 0.2f;
         VLSettings::shared().width = 637;
@@ -105,7 +114,8 @@ protected:
             pids.push_back(sim.addApplication(application(name)));
             sim.addWindow(pids.back(), titled);
         }
-        for (auto pid = pids.rbegin(); pid != pids.rend(); ++pid) sim.focusWindow(windowOf(*pid));
+        for (auto pid = pids.rbegin(); pid != pids.rend(); ++pid)
+            sim.focusWindow(windowOf(*pid));
         return pids;
     }
     uint32_t windowOf(pid_t pid) const { return sim.windowsOf(pid).front(); }
@@ -127,15 +137,18 @@ protected:
             std::lock_guard lock(releasesMutex);
             done.swap(releases);
         }
-        for (auto& t : done) t.join();
+        for (auto& t : done)
+            t.join();
     }
     static KeyEvent keyEvent(int64_t keyCode, uint64_t flags) {
         KeyEvent event;
         event.keyCode = keyCode;
         event.flags = flags;
-        event.charactersIgnoringModifiers = keyCode == vk::Escape ? "\x1b" : vk::usLayoutCharacter(uint16_t(keyCode));
+        event.charactersIgnoringModifiers =
+            keyCode == vk::Escape ? "\x1b" : vk::usLayoutCharacter(uint16_t(keyCode));
         if (flags & kEventFlagShift)
-            for (char& c : event.charactersIgnoringModifiers) c = char(std::toupper(static_cast<unsigned char>(c)));
+            for (char& c : event.charactersIgnoringModifiers)
+                c = char(std::toupper(static_cast<unsigned char>(c)));
         return event;
     }
     // A key-down offered by the tap thread; true when swallowed.
@@ -150,7 +163,8 @@ protected:
     // (with the window list's thread), or it has ended.
     bool pollerWaits(uint64_t reads) {
         return sim.pumpUntil([&] {
-            return engine->pollingThreadsRunning() == 0 || (sim.modifierFlagReads() >= reads && sim.sleepers() >= 2);
+            return engine->pollingThreadsRunning() == 0 ||
+                   (sim.modifierFlagReads() >= reads && sim.sleepers() >= 2);
         });
     }
     // One poll interval: the polling thread (asleep first) reads the modifiers once more.
@@ -178,7 +192,8 @@ protected:
     void show(Action action) {
         hold();
         press(action);
-        while (engine->pollingThreadsRunning()) nextPoll();
+        while (engine->pollingThreadsRunning())
+            nextPoll();
         ASSERT_TRUE(panel().isShown());
     }
     // Presses and lets go at once.

@@ -24,7 +24,7 @@ uint64_t fromEnvironment(const char* name, uint64_t fallback) {
 }
 
 class SwitchStressTest : public EngineTest {
-protected:
+  protected:
     ~SwitchStressTest() override {
         sim.shutdown();
         joinHelpers();
@@ -43,23 +43,28 @@ protected:
     // the desktop to fall back on. Mortals come and go.
     void buildDesktop() {
         x = sim.addApplication(application("X", false));
-        xWindows = {sim.addWindow(x, windowOptions("X1", false)), sim.addWindow(x, windowOptions("X2", false))};
+        xWindows = {sim.addWindow(x, windowOptions("X1", false)),
+                    sim.addWindow(x, windowOptions("X2", false))};
         y = sim.addApplication(application("Y", false));
         sim.addWindow(y, windowOptions("Y1", false));
         z = sim.addApplication(application("Z", false));
         sim.addWindow(z, windowOptions("Z1", false));
-        for (int i = 0; i < 3; ++i) launchMortal();
+        for (int i = 0; i < 3; ++i)
+            launchMortal();
     }
     void launchMortal() {
         const std::string name = "M" + std::to_string(nextMortal++);
         pid_t pid = sim.launchApplication(application(name, true));
-        for (unsigned w = 0, n = 1 + rng() % 2; w < n; ++w) sim.addWindow(pid, windowOptions(name + "w" + std::to_string(w), true));
+        for (unsigned w = 0, n = 1 + rng() % 2; w < n; ++w)
+            sim.addWindow(pid, windowOptions(name + "w" + std::to_string(w), true));
         mortals.push_back(pid);
     }
     void reviveDesktop() {
         std::erase_if(mortals, [&](pid_t p) { return !sim.isApplicationRunning(p); });
-        while (mortals.size() < 3) launchMortal();
-        for (pid_t p : {x, y, z}) sim.setApplicationHidden(p, false);
+        while (mortals.size() < 3)
+            launchMortal();
+        for (pid_t p : {x, y, z})
+            sim.setApplicationHidden(p, false);
         sim.focusWindow(xWindows[rng() % 2]);
     }
 
@@ -99,7 +104,8 @@ protected:
         log("adv" + std::to_string(polls));
         for (int i = 0; i < polls; ++i) {
             // From a sleeping polling thread, so that the step wakes it.
-            if (fromSleep && !waitedPoll()) ADD_FAILURE() << "a polling thread neither sleeps nor ends; steps: " << script.str();
+            if (fromSleep && !waitedPoll())
+                ADD_FAILURE() << "a polling thread neither sleeps nor ends; steps: " << script.str();
             if (!fromSleep) sim.advance(VLHandler::kPollInterval);
             sim.pump();
         }
@@ -133,7 +139,8 @@ protected:
         joinReleases();
         joinHelpers();
         engine->queue().waitUntilAllOperationsAreFinished();
-        while (sim.pump() > 0) {}
+        while (sim.pump() > 0) {
+        }
         // Only the window list's scanning thread may sleep on the clock now.
         const bool oneSleeper = sim.pumpUntil([&] { return sim.sleepers() == 1; }, 5.0);
         return threadsDone && oneSleeper && engine->pollingThreadsRunning() == 0;
@@ -182,11 +189,12 @@ TEST_F(SwitchStressTest, EveryHoldEndsInExactlyOneActivationCancelOrCommand) {
     VLSettings::shared().updateFilters([](FilterDictionary& f) { f["Z"] = kFilterLevelBlockAll; });
 
     const std::pair<Action, const char*> actions[] = {
-        {&VLHandler::KeyCycleAppForward, "appF"},       {&VLHandler::KeyCycleAppBackward, "appB"},
-        {&VLHandler::KeyCycleWindowForward, "winF"},    {&VLHandler::KeyCycleWindowBackward, "winB"},
-        {&VLHandler::KeyCycleAppWindowForward, "awF"},  {&VLHandler::KeyCycleAppWindowBackward, "awB"},
+        {&VLHandler::KeyCycleAppForward, "appF"},      {&VLHandler::KeyCycleAppBackward, "appB"},
+        {&VLHandler::KeyCycleWindowForward, "winF"},   {&VLHandler::KeyCycleWindowBackward, "winB"},
+        {&VLHandler::KeyCycleAppWindowForward, "awF"}, {&VLHandler::KeyCycleAppWindowBackward, "awB"},
     };
-    const int64_t keys[] = {vk::Comma, vk::Q, vk::M, vk::H, vk::R, vk::W, vk::O, vk::Escape, vk::Key1, vk::LeftArrow};
+    const int64_t keys[] = {vk::Comma, vk::Q, vk::M,      vk::H,    vk::R,
+                            vk::W,     vk::O, vk::Escape, vk::Key1, vk::LeftArrow};
     const float delays[] = {0.2f, 0.2f, 0.1f, 0.0f};
 
     for (uint64_t hold = 0; hold < holds; ++hold) {
@@ -228,10 +236,17 @@ TEST_F(SwitchStressTest, EveryHoldEndsInExactlyOneActivationCancelOrCommand) {
                     ended = code == vk::Comma || code == vk::R || code == vk::O || code == vk::Escape;
                 }
                 break;
-            case 5: killMortal(); break;
+            case 5:
+                killMortal();
+                break;
             case 6:
-            case 7: advancePolls(1 + int(rng() % 5), rng() % 2 == 0); break;
-            case 8: log("pump"); sim.pump(); break;
+            case 7:
+                advancePolls(1 + int(rng() % 5), rng() % 2 == 0);
+                break;
+            case 8:
+                log("pump");
+                sim.pump();
+                break;
             default:
                 log("sync");
                 if (!pollerWaits(sim.modifierFlagReads()))
@@ -246,8 +261,9 @@ TEST_F(SwitchStressTest, EveryHoldEndsInExactlyOneActivationCancelOrCommand) {
         const std::string where = "seed " + std::to_string(seed) + " hold " + std::to_string(hold) + ": ";
         ASSERT_TRUE(quiesce()) << where << "a thread is left waiting; steps: " << script.str();
         const Outcomes o = outcomes();
-        ASSERT_TRUE(o.exactlyOne()) << where << o.applications << " switched, " << o.plain << " plain, " << o.reveals
-                                    << " reveals, " << o.preferences << " preferences; steps: " << script.str();
+        ASSERT_TRUE(o.exactlyOne()) << where << o.applications << " switched, " << o.plain << " plain, "
+                                    << o.reveals << " reveals, " << o.preferences
+                                    << " preferences; steps: " << script.str();
         ASSERT_TRUE(!panel().isShown() && panel().browserData().empty() && !engine->shouldHandleKeys() &&
                     !link.isRegistered(delegate.backward) && !link.keysTaken())
             << where << "the switch left its panel or keys behind; steps: " << script.str();

@@ -13,8 +13,11 @@ using Dict = PlistValue::Dictionary;
 
 TEST(SGKeyComboStoredForm, MissingWronglyTypedAndOutOfRangeEntriesAreMended) {
     constexpr int64_t max = std::numeric_limits<int64_t>::max();
-    const struct { PlistValue stored; SGKeyCombo read; } cases[] = {
-        {Dict{{"keyCode", 48}, {"modifiers", 2048}}, SGKeyCombo(48, 2048)},  // as the preferences store it
+    const struct {
+        PlistValue stored;
+        SGKeyCombo read;
+    } cases[] = {
+        {Dict{{"keyCode", 48}, {"modifiers", 2048}}, SGKeyCombo(48, 2048)}, // as the preferences store it
         {Dict{{"keyCode", -1}, {"modifiers", -1}}, SGKeyCombo::clearKeyCombo()},
         {PlistValue(), SGKeyCombo::clearKeyCombo()},
         {PlistValue(Dict{}), SGKeyCombo::clearKeyCombo()},
@@ -30,7 +33,8 @@ TEST(SGKeyComboStoredForm, MissingWronglyTypedAndOutOfRangeEntriesAreMended) {
         {Dict{{"keyCode", 1e30}, {"modifiers", "99999999999999999999999"}}, SGKeyCombo(max, max)},
         {Dict{{"keyCode", -1e30}, {"modifiers", std::numeric_limits<int64_t>::min()}}, SGKeyCombo(-1, -1)},
     };
-    for (const auto& c : cases) EXPECT_EQ(SGKeyCombo(c.stored), c.read) << c.stored.toXml();
+    for (const auto& c : cases)
+        EXPECT_EQ(SGKeyCombo(c.stored), c.read) << c.stored.toXml();
 }
 
 TEST(SGKeyComboModifiers, MaskHoldsTheEventFlagsAndGlyphsComeInFixedOrder) {

@@ -22,9 +22,9 @@ TEST(SGKeyCodeTranslator, TranslatesTheFirstCharacter) {
     SGKeyCodeTranslator translator(test::usLayout());
     EXPECT_EQ(translator.translateKeyCode(119), "");
     EXPECT_EQ(translator.translateKeyCode(65536 + 11), "b");  // low 16 bits
-    EXPECT_EQ(translator.translateKeyCode(13), "\U0001F600");  // beyond 16 bits: whole
-    SGKeyCodeTranslator broken(std::make_shared<test::FakeLayout>("broken", std::map<uint16_t, std::u16string>{
-                                                                                {1, u"\xD83D"}, {2, u"xy"}}));
+    EXPECT_EQ(translator.translateKeyCode(13), "\U0001F600"); // beyond 16 bits: whole
+    SGKeyCodeTranslator broken(std::make_shared<test::FakeLayout>(
+        "broken", std::map<uint16_t, std::u16string>{{1, u"\xD83D"}, {2, u"xy"}}));
     EXPECT_EQ(broken.translateKeyCode(1), "\uFFFD");
     EXPECT_EQ(broken.translateKeyCode(2), "x");
 }
@@ -32,15 +32,16 @@ TEST(SGKeyCodeTranslator, TranslatesTheFirstCharacter) {
 TEST(SGKeyCodeTranslator, CachedUntilTheLayoutChangesAndCarriesTheDeadKeyState) {
     EXPECT_FALSE(SGKeyCodeTranslator::currentTranslator());
     test::FakeDesktop desktop;
-    EXPECT_FALSE(SGKeyCodeTranslator::currentTranslator());  // no layout
+    EXPECT_FALSE(SGKeyCodeTranslator::currentTranslator()); // no layout
     desktop.input.setLayout(test::usLayout("first"));
     const auto first = SGKeyCodeTranslator::currentTranslator();
     ASSERT_TRUE(first);
-    EXPECT_EQ(first->translateKeyCode(50), "");  // a dead key
+    EXPECT_EQ(first->translateKeyCode(50), ""); // a dead key
     EXPECT_EQ(SGKeyCodeTranslator::currentTranslator()->translateKeyCode(0), "\u00E0");
 
     // The same layout handed out anew keeps the translator but serves the new object.
-    const auto sameAgain = std::make_shared<test::FakeLayout>("first", std::map<uint16_t, std::u16string>{{0, u"z"}});
+    const auto sameAgain =
+        std::make_shared<test::FakeLayout>("first", std::map<uint16_t, std::u16string>{{0, u"z"}});
     desktop.input.setLayout(sameAgain);
     EXPECT_EQ(SGKeyCodeTranslator::currentTranslator(), first);
     EXPECT_EQ(first->translateKeyCode(0), "z");
@@ -64,9 +65,11 @@ TEST(SGKeyCodeTranslator, NamesFromManyThreadsWhileTheLayoutChanges) {
         });
     }
     for (int i = 0; i < 300; ++i)
-        desktop.input.setLayout(i % 2 ? test::usLayout("a")
-                                      : std::make_shared<test::FakeLayout>("b", std::map<uint16_t, std::u16string>{{0, u"q"}}));
-    for (auto& t : threads) t.join();
+        desktop.input.setLayout(
+            i % 2 ? test::usLayout("a")
+                  : std::make_shared<test::FakeLayout>("b", std::map<uint16_t, std::u16string>{{0, u"q"}}));
+    for (auto& t : threads)
+        t.join();
 }
 
 TEST(SGKeyNames, FixedNamesFromTheShippedTableOthersFromTheLayoutUpperCased) {
@@ -78,14 +81,16 @@ TEST(SGKeyNames, FixedNamesFromTheShippedTableOthersFromTheLayoutUpperCased) {
 
     desktop.input.setLayout(test::usLayout());
     const std::pair<int, const char*> names[] = {
-        {48, "Tab"}, {117, "Delete"}, {90, "F20"}, {76, "Keypad Enter"}, {0, "A"}, {41, ";"}, {10, "\u00A7"},
-        {12, "SS"},  // ß upper-cases to two letters
+        {48, "Tab"},      {117, "Delete"},  {90, "F20"},    {76, "Keypad Enter"},
+        {0, "A"},         {41, ";"},        {10, "\u00A7"}, {12, "SS"}, // ß upper-cases to two letters
         {83, "Keypad 1"}, {67, "Keypad *"}, {1099, ""}};
-    for (const auto& [code, name] : names) EXPECT_EQ(SGKeyCombo::stringForKeyCode(static_cast<int16_t>(code)), name) << code;
+    for (const auto& [code, name] : names)
+        EXPECT_EQ(SGKeyCombo::stringForKeyCode(static_cast<int16_t>(code)), name) << code;
     EXPECT_EQ(SGKeyCombo(11, kCommandKeyModifier | kShiftKeyModifier).description(), "\u2318\u21E7B");
-    EXPECT_EQ(SGKeyCombo(48 + 65536, 0).keyCodeString(), "Tab");  // a signed 16-bit code
+    EXPECT_EQ(SGKeyCombo(48 + 65536, 0).keyCodeString(), "Tab"); // a signed 16-bit code
 
-    desktop.input.setLayout(std::make_shared<test::FakeLayout>("fr", std::map<uint16_t, std::u16string>{{0, u"q"}}));
+    desktop.input.setLayout(
+        std::make_shared<test::FakeLayout>("fr", std::map<uint16_t, std::u16string>{{0, u"q"}}));
     EXPECT_EQ(SGKeyCombo::stringForKeyCode(0), "Q");
 }
 
@@ -94,7 +99,7 @@ TEST(SGKeyNames, LegacyAndNewTableLookups) {
     desktop.input.setLayout(test::usLayout());
     const PlistValue legacy(Dict{{"48", "Tab"}, {"1", int64_t{5}}});
     EXPECT_EQ(SGKeyCombo::stringForKeyCodeInLegacyMap(48, legacy), "Tab");
-    EXPECT_EQ(SGKeyCombo::stringForKeyCodeInLegacyMap(122, legacy), "7A");  // hex when unnamed
+    EXPECT_EQ(SGKeyCombo::stringForKeyCodeInLegacyMap(122, legacy), "7A"); // hex when unnamed
     EXPECT_EQ(SGKeyCombo::stringForKeyCodeInLegacyMap(1, legacy), "1");
     EXPECT_EQ(SGKeyCombo::stringForKeyCodeInLegacyMap(-1, legacy), "FFFFFFFF");
     EXPECT_EQ(SGKeyCombo::stringForKeyCodeInLegacyMap(48, PlistValue()), "30");
@@ -115,7 +120,8 @@ TEST(SGKeyNames, LegacyAndNewTableLookups) {
 }
 
 TEST(SGKeyCodesTableDeathTest, AMissingOrDamagedTableIsAnAssertionFailure) {
-    EXPECT_DEATH(readKeyCodesTable(QStringLiteral(":/velora/NoSuchTable.plist")), "Contents of SGKeyCodes is nil");
+    EXPECT_DEATH(readKeyCodesTable(QStringLiteral(":/velora/NoSuchTable.plist")),
+                 "Contents of SGKeyCodes is nil");
     test::TempDir dir;
     std::ofstream(dir / "SGKeyCodes.plist") << "<plist><dict><key>version</key>";
     EXPECT_DEATH(readKeyCodesTable(QString::fromStdString((dir / "SGKeyCodes.plist").string())),

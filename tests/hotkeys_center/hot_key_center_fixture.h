@@ -14,7 +14,7 @@
 namespace velora::test {
 
 class RecordingDelegate final : public SGHotKeyCenterDelegate {
-public:
+  public:
     bool shouldHandleKey(const KeyEvent& event) override {
         if (mainThread().isMainThread()) offeredOnMain.fetch_add(1);
         std::lock_guard lock(mutex_);
@@ -32,19 +32,21 @@ public:
     std::atomic<int> ends{0};
     std::atomic<int> offeredOnMain{0};
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<KeyEvent> offered_;
 };
 
 class HotKeyCenterTest : public SimTest {
-protected:
+  protected:
     // withTap false: a desktop whose input port gives no event tap.
     explicit HotKeyCenterTest(bool withTap = true) {
         sim.setEventTapAvailable(withTap);
         center().setDelegate(&delegate);
-        if (withTap) EXPECT_TRUE(sim.waitForTap());
-        else EXPECT_TRUE(sim.pumpUntil([this] { return sim.countCalls("createEventTap") == 1; }));
+        if (withTap)
+            EXPECT_TRUE(sim.waitForTap());
+        else
+            EXPECT_TRUE(sim.pumpUntil([this] { return sim.countCalls("createEventTap") == 1; }));
     }
     ~HotKeyCenterTest() override { finish(); }
 
@@ -84,8 +86,8 @@ protected:
 
     RecordingDelegate delegate;
 
-private:
-    std::map<std::string, int> fired_;  // main thread only
+  private:
+    std::map<std::string, int> fired_; // main thread only
     int firedOffMain_ = 0;
 };
 

@@ -9,7 +9,8 @@
 namespace velora {
 
 void PrintTo(const InterceptedKey& key, std::ostream* os) {
-    *os << "{" << key.keyCode << ", 0x" << std::hex << key.modifiers << std::dec << (key.anyModifiers ? ", any}" : "}");
+    *os << "{" << key.keyCode << ", 0x" << std::hex << key.modifiers << std::dec
+        << (key.anyModifiers ? ", any}" : "}");
 }
 
 namespace {
@@ -25,11 +26,17 @@ TEST_F(HotKeyCenterTest, KeysFireAHotKeyWhenTheHeldModifiersEqualItsCombination)
     SGHotKeyRef backward = registerHotKey("KeyUniversalBackward", vk::Grave, kShiftKeyModifier);
     const uint64_t command = kEventFlagCommand;
     const TapVerdict swallow = TapVerdict::Swallow, pass = TapVerdict::Pass;
-    const struct { int64_t key; uint64_t flags; bool up; TapVerdict verdict; const char* fires; } keys[] = {
+    const struct {
+        int64_t key;
+        uint64_t flags;
+        bool up;
+        TapVerdict verdict;
+        const char* fires;
+    } keys[] = {
         {vk::Tab, command, false, swallow, "CommandTab"},
         {vk::Tab, command | kEventFlagShift, false, swallow, "CommandShiftTab"},
-        {vk::Tab, command | kEventFlagOption, false, pass, nullptr},  // more modifiers than the combination
-        {vk::Tab, 0, false, pass, nullptr},                           // fewer
+        {vk::Tab, command | kEventFlagOption, false, pass, nullptr}, // more modifiers than the combination
+        {vk::Tab, 0, false, pass, nullptr},                          // fewer
         // Caps Lock, Fn, the numeric pad, device bits and the key code's high bits do not count.
         {vk::Tab, command | kEventFlagAlphaShift, false, swallow, "CommandTab"},
         {vk::Tab, command | kEventFlagFunction, false, swallow, "CommandTab"},
@@ -46,17 +53,19 @@ TEST_F(HotKeyCenterTest, KeysFireAHotKeyWhenTheHeldModifiersEqualItsCombination)
         {vk::Tab, command, true, swallow, nullptr},
         {vk::Tab, command | kEventFlagOption, true, pass, nullptr},
     };
-    std::map<std::string, int> expected = {{"CommandTab", 0}, {"CommandShiftTab", 0}, {"F5", 0}, {"KeyUniversalBackward", 0}};
+    std::map<std::string, int> expected = {
+        {"CommandTab", 0}, {"CommandShiftTab", 0}, {"F5", 0}, {"KeyUniversalBackward", 0}};
     for (const auto& k : keys) {
         SCOPED_TRACE(testing::Message() << k.key << (k.up ? " up 0x" : " down 0x") << std::hex << k.flags);
         EXPECT_EQ(k.up ? sim.releaseKey(k.key, k.flags) : sim.pressKey(k.key, k.flags), k.verdict);
         if (k.fires) {
-            EXPECT_EQ(firedSoFar(k.fires), expected[k.fires]);  // never inside the tap callback
+            EXPECT_EQ(firedSoFar(k.fires), expected[k.fires]); // never inside the tap callback
             ++expected[k.fires];
         }
-        for (const auto& [name, count] : expected) EXPECT_EQ(firings(name), count) << name;
+        for (const auto& [name, count] : expected)
+            EXPECT_EQ(firings(name), count) << name;
     }
-    EXPECT_EQ(delegate.offered().size(), 3u);  // the three key-downs that fired nothing
+    EXPECT_EQ(delegate.offered().size(), 3u); // the three key-downs that fired nothing
     EXPECT_EQ(deliveredCount(), 4u);
 
     center().unregisterHotKey(backward);
@@ -80,7 +89,7 @@ TEST_F(HotKeyCenterTest, HotKeysAreRegisteredOnceByIdentityAndInvalidOnesAreRefu
     hotKey->setKeyCombo(SGKeyCombo::keyComboWithKeyCode(-1, 0));
     EXPECT_TRUE(center().registerHotKey(hotKey));
     EXPECT_TRUE(center().registerHotKey(nullptr));
-    EXPECT_TRUE(center().registerHotKey(std::make_shared<SGHotKey>()));  // the clear combination
+    EXPECT_TRUE(center().registerHotKey(std::make_shared<SGHotKey>())); // the clear combination
     EXPECT_TRUE(center().registerHotKey(makeHotKey("NegativeModifiers", vk::Tab, -1)));
     center().unregisterHotKey(nullptr);
     EXPECT_THAT(center().allHotKeys(), IsEmpty());
@@ -91,7 +100,8 @@ TEST_F(HotKeyCenterTest, HotKeysAreRegisteredOnceByIdentityAndInvalidOnesAreRefu
 
 TEST_F(HotKeyCenterTest, InterceptedKeysFollowRegistrationsAndCommandKeys) {
     SGHotKeyRef appForward = registerHotKey("KeyCycleAppForward", vk::Tab, kCommandKeyModifier);
-    SGHotKeyRef windowBackward = registerHotKey("KeyCycleAppWindowBackward", vk::Grave, kOptionKeyModifier | kShiftKeyModifier);
+    SGHotKeyRef windowBackward =
+        registerHotKey("KeyCycleAppWindowBackward", vk::Grave, kOptionKeyModifier | kShiftKeyModifier);
     const InterceptedKey commandTab{vk::Tab, kEventFlagCommand, false};
     const InterceptedKey optionShiftGrave{vk::Grave, kEventFlagOption | kEventFlagShift, false};
     EXPECT_THAT(sim.interceptedKeys(), UnorderedElementsAre(commandTab, optionShiftGrave));
@@ -109,7 +119,8 @@ TEST_F(HotKeyCenterTest, InterceptedKeysFollowRegistrationsAndCommandKeys) {
     // A changed combination reaches the tap when the hot key is registered again.
     appForward->setKeyCombo(SGKeyCombo::keyComboWithKeyCode(vk::Tab, kOptionKeyModifier));
     center().registerHotKey(appForward);
-    EXPECT_THAT(sim.interceptedKeys(), UnorderedElementsAre(InterceptedKey{vk::Tab, kEventFlagOption, false}, optionShiftGrave));
+    EXPECT_THAT(sim.interceptedKeys(),
+                UnorderedElementsAre(InterceptedKey{vk::Tab, kEventFlagOption, false}, optionShiftGrave));
     center().unregisterHotKey(appForward);
     center().unregisterHotKey(windowBackward);
     EXPECT_THAT(sim.interceptedKeys(), IsEmpty());
@@ -117,15 +128,16 @@ TEST_F(HotKeyCenterTest, InterceptedKeysFollowRegistrationsAndCommandKeys) {
 
 TEST_F(HotKeyCenterTest, InvokeRunsTheActionItFoundFromAZeroIntervalTimer) {
     int runs = 0;
-    SGHotKey hotKey("KeyCycleAppForward", SGKeyCombo::keyComboWithKeyCode(vk::Tab, kCommandKeyModifier), [&runs] { ++runs; });
+    SGHotKey hotKey("KeyCycleAppForward", SGKeyCombo::keyComboWithKeyCode(vk::Tab, kCommandKeyModifier),
+                    [&runs] { ++runs; });
     hotKey.invoke();
     hotKey.setAction([&runs] { runs += 10; });
-    EXPECT_EQ(runs, 0);  // never inside the caller
+    EXPECT_EQ(runs, 0); // never inside the caller
     hotKey.invoke();
     hotKey.setAction(nullptr);
     sim.pump();
-    EXPECT_EQ(runs, 11);  // each invocation runs the action it found
-    hotKey.invoke();      // no action: nothing to run
+    EXPECT_EQ(runs, 11); // each invocation runs the action it found
+    hotKey.invoke();     // no action: nothing to run
     EXPECT_EQ(sim.pump(), 0);
 }
 

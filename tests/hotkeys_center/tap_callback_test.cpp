@@ -17,13 +17,13 @@ TEST_F(HotKeyCenterTest, KeyDownIsSwallowedExactlyWhenTheDelegateSaysSo) {
     EXPECT_EQ(sim.pressKey(vk::A, kEventFlagCommand), TapVerdict::Pass);
     delegate.answer = true;
     EXPECT_EQ(sim.pressKey(vk::S, kEventFlagCommand | kEventFlagAlphaShift), TapVerdict::Swallow);
-    EXPECT_EQ(sim.pressKey(vk::Tab, kEventFlagCommand), TapVerdict::Swallow);  // a hot key: not offered
+    EXPECT_EQ(sim.pressKey(vk::Tab, kEventFlagCommand), TapVerdict::Swallow); // a hot key: not offered
 
     const auto offered = delegate.offered();
     ASSERT_EQ(offered.size(), 2u);
     EXPECT_EQ(offered[0].charactersIgnoringModifiers, "a");
     EXPECT_EQ(offered[1].keyCode, vk::S);
-    EXPECT_EQ(offered[1].flags, kEventFlagCommand | kEventFlagAlphaShift);  // the event as it came
+    EXPECT_EQ(offered[1].flags, kEventFlagCommand | kEventFlagAlphaShift); // the event as it came
     EXPECT_EQ(delegate.offeredOnMain.load(), 0);
     const auto delivered = sim.deliveredKeys();
     ASSERT_EQ(delivered.size(), 1u);
@@ -45,7 +45,8 @@ TEST_F(HotKeyCenterTest, RepeatsFireEverySeventhCountedAcrossHoldsAndHotKeys) {
     // A new press does not reset the count, even of another hot key: the fourth repeat fires.
     sim.changeModifiers(kEventFlagOption);
     sim.pressKey(vk::Grave, kEventFlagOption);
-    for (int repeat = 0; repeat < 3; ++repeat) sim.pressKey(vk::Grave, kEventFlagOption, true);
+    for (int repeat = 0; repeat < 3; ++repeat)
+        sim.pressKey(vk::Grave, kEventFlagOption, true);
     EXPECT_EQ(firings("OptionGrave"), 1);
     sim.pressKey(vk::Grave, kEventFlagOption, true);
     EXPECT_EQ(center().swallowedRepeat(), 0);
@@ -58,9 +59,9 @@ TEST_F(HotKeyCenterTest, RepeatCountSetFromOutsideIsTakenAsASigned32BitValue) {
     registerHotKey("CommandTab", vk::Tab, kCommandKeyModifier);
     center().setSwallowedRepeat(-2);
     sim.pressKey(vk::Tab, kEventFlagCommand, true);
-    sim.pressKey(vk::Tab, kEventFlagCommand, true);  // -1, then 0: fires
+    sim.pressKey(vk::Tab, kEventFlagCommand, true); // -1, then 0: fires
     EXPECT_EQ(firings("CommandTab"), 1);
-    center().setSwallowedRepeat(INT32_MAX);  // wraps to INT32_MIN, whose remainder is -2
+    center().setSwallowedRepeat(INT32_MAX); // wraps to INT32_MIN, whose remainder is -2
     sim.pressKey(vk::Tab, kEventFlagCommand, true);
     EXPECT_EQ(center().swallowedRepeat(), -2);
 }
@@ -68,8 +69,9 @@ TEST_F(HotKeyCenterTest, RepeatCountSetFromOutsideIsTakenAsASigned32BitValue) {
 TEST_F(HotKeyCenterTest, ReleaseIsReportedWhenNoTrackedModifierRemains) {
     // Reported after 0 and after each change that leaves only Caps Lock and Fn, which are not
     // held modifiers; not while Shift or Control is still down.
-    for (uint64_t flags : {kEventFlagCommand | kEventFlagShift, kEventFlagShift, uint64_t{0}, kEventFlagAlphaShift,
-                           kEventFlagAlphaShift | kEventFlagFunction, kEventFlagAlphaShift | kEventFlagControl})
+    for (uint64_t flags :
+         {kEventFlagCommand | kEventFlagShift, kEventFlagShift, uint64_t{0}, kEventFlagAlphaShift,
+          kEventFlagAlphaShift | kEventFlagFunction, kEventFlagAlphaShift | kEventFlagControl})
         EXPECT_EQ(sim.changeModifiers(flags), TapVerdict::Pass) << flags;
     // Without a delegate nothing is offered and no release is reported.
     center().setDelegate(nullptr);
@@ -122,7 +124,8 @@ TEST_F(HotKeyCenterTest, RegistryChangesWhileKeysArrive) {
             center().registerHotKey(hotKey);
         else
             center().unregisterHotKey(hotKey);
-        hotKey->setKeyCombo(SGKeyCombo::keyComboWithKeyCode(vk::Tab, i % 3 ? kCommandKeyModifier : kOptionKeyModifier));
+        hotKey->setKeyCombo(
+            SGKeyCombo::keyComboWithKeyCode(vk::Tab, i % 3 ? kCommandKeyModifier : kOptionKeyModifier));
         center().setCommandKeys(i % 2 ? std::vector<int64_t>{vk::Q} : std::vector<int64_t>{});
         center().setDelegate(i % 2 ? &other : &delegate);
         center().setIsRecording(i % 5 == 0);
@@ -162,8 +165,10 @@ TEST_F(HotKeyCenterTest, AKeyAnotherProgramHoldsPassesUnfiredAndIsTakenOnceLetGo
             if (sim.pressKey(vk::Tab, kEventFlagCommand) == TapVerdict::Swallow) ++swallowed;
     });
     for (int i = 0; i < kPresses; ++i) {
-        if (i % 2) sim.releaseKeyHeldElsewhere(commandTab);
-        else sim.holdKeyElsewhere(commandTab);
+        if (i % 2)
+            sim.releaseKeyHeldElsewhere(commandTab);
+        else
+            sim.holdKeyElsewhere(commandTab);
         (void)center().refusedKeys();
     }
     typist.join();
@@ -173,7 +178,7 @@ TEST_F(HotKeyCenterTest, AKeyAnotherProgramHoldsPassesUnfiredAndIsTakenOnceLetGo
 }
 
 class CenterWithoutTapTest : public HotKeyCenterTest {
-protected:
+  protected:
     CenterWithoutTapTest() : HotKeyCenterTest(false) {}
 };
 

@@ -18,7 +18,7 @@ std::string app(const std::string& name, const std::string& extra = "") {
 
 // A data home and two data dirs, each with an "applications" folder.
 class DesktopEntriesTest : public ::testing::Test {
-protected:
+  protected:
     test::TempDir dir;
     std::filesystem::path home = dir / "home/applications", first = dir / "first/applications",
                           second = dir / "second/applications";
@@ -61,7 +61,8 @@ TEST_F(DesktopEntriesTest, EarlierDirectoriesWinHiddenDeletesTheIdAndWindowsMatc
     EXPECT_EQ(all.forId("shared.desktop")->name, "FromHome");
     EXPECT_EQ(all.forId("kde-sub-konsole.desktop")->name, "FlatKonsole");
     std::vector<std::string> ids;
-    for (auto& entry : all.all()) ids.push_back(entry.id);
+    for (auto& entry : all.all())
+        ids.push_back(entry.id);
     EXPECT_EQ(ids, (std::vector<std::string>{"a-helper.desktop", "editor.desktop", "kde-sub-konsole.desktop",
                                              "shared.desktop"}));
 
@@ -73,7 +74,8 @@ TEST_F(DesktopEntriesTest, EarlierDirectoriesWinHiddenDeletesTheIdAndWindowsMatc
 
 // The engine and the main thread may be the first to ask at the same time.
 TEST_F(DesktopEntriesTest, TheIndexIsBuiltOnceWhenManyThreadsAskFirst) {
-    for (int i = 0; i < 20; ++i) writeFile(first / ("app" + std::to_string(i) + ".desktop"), app("A"));
+    for (int i = 0; i < 20; ++i)
+        writeFile(first / ("app" + std::to_string(i) + ".desktop"), app("A"));
     std::atomic<int> missing{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)
@@ -83,7 +85,8 @@ TEST_F(DesktopEntriesTest, TheIndexIsBuiltOnceWhenManyThreadsAskFirst) {
                     DesktopEntries::shared().all().size() != 20)
                     ++missing;
         });
-    for (auto& t : threads) t.join();
+    for (auto& t : threads)
+        t.join();
     EXPECT_EQ(missing, 0);
 }
 

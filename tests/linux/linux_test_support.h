@@ -15,7 +15,7 @@ namespace velora::test {
 
 // Sets (or, with nullptr, unsets) an environment variable until the end of the scope.
 class ScopedEnv {
-public:
+  public:
     ScopedEnv(const char* name, const char* value) : name_(name) {
         if (const char* old = std::getenv(name)) old_ = old;
         set(value);
@@ -24,7 +24,7 @@ public:
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
-private:
+  private:
     void set(const char* value) { value ? ::setenv(name_.c_str(), value, 1) : ::unsetenv(name_.c_str()); }
 
     std::string name_;
@@ -50,6 +50,8 @@ inline std::optional<RecordedRun> recordedRun(const std::filesystem::path& dir, 
     return run;
 }
 
-inline const char* recorderPath() { return VELORA_ARGV_RECORDER; }
+inline const char* recorderPath() {
+    return VELORA_ARGV_RECORDER;
+}
 
 } // namespace velora::test

@@ -52,7 +52,8 @@ TEST(QtMainThreadTest, WorkFromManyThreadsRunsOnTheMainThreadInEachSendersOrder)
             ++finished;
         });
     ASSERT_TRUE(spinUntil([&] { return finished == kThreads; }));
-    for (auto& s : senders) s.join();
+    for (auto& s : senders)
+        s.join();
     EXPECT_EQ(faults, 0);
     EXPECT_EQ(received, std::vector<size_t>(kThreads, kItems));
 }

@@ -16,12 +16,22 @@ using test::recordedRun;
 using test::recorderPath;
 
 // Arguments a shell, an option parser or a text decoder would mangle.
-const std::vector<std::string> kHostileArguments = {
-    "two words", "  padded  ", "", "\"double\" 'single'", "-rf", "--option=value", "$HOME `id` $(id)",
-    "a;b|c&d>e<f", "*?[x]", "back\\slash", "new\nline\ttab", "\xff\xfe not utf-8 \x80", "%f %U %%"};
+const std::vector<std::string> kHostileArguments = {"two words",
+                                                    "  padded  ",
+                                                    "",
+                                                    "\"double\" 'single'",
+                                                    "-rf",
+                                                    "--option=value",
+                                                    "$HOME `id` $(id)",
+                                                    "a;b|c&d>e<f",
+                                                    "*?[x]",
+                                                    "back\\slash",
+                                                    "new\nline\ttab",
+                                                    "\xff\xfe not utf-8 \x80",
+                                                    "%f %U %%"};
 
 class SpawnTest : public ::testing::Test {
-protected:
+  protected:
     static bool noChildLeft() {
         errno = 0;
         return ::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;

@@ -12,7 +12,7 @@ using test::readFile;
 using test::writeFile;
 
 class XdgAutostartTest : public ::testing::Test {
-protected:
+  protected:
     test::TempDir dir;
     std::filesystem::path config = dir / "config", autostart = config / "autostart", bin = dir / "bin";
     test::ScopedEnv configHome{"XDG_CONFIG_HOME", config.c_str()};
@@ -28,7 +28,8 @@ protected:
 
     std::vector<std::string> ids() {
         std::vector<std::string> out;
-        for (auto& item : items.snapshot()) out.push_back(item.id);
+        for (auto& item : items.snapshot())
+            out.push_back(item.id);
         return out;
     }
 };
@@ -65,8 +66,8 @@ TEST_F(XdgAutostartTest, ForeignEntriesKeepTheirNamesAndAreNeverOverwritten) {
     std::filesystem::permissions(bin / "tool", std::filesystem::perms::owner_all);
     std::string foreign = "[Desktop Entry]\nType=Application\nName=Other\nExec=tool --flag %u\n";
     writeFile(autostart / "velora.desktop", foreign);
-    writeFile(autostart / "velora-2.desktop", "[Desktop Entry]\nName=Broken\n");          // no Exec
-    writeFile(autostart / "velora-4.desktop", // ours, switched off
+    writeFile(autostart / "velora-2.desktop", "[Desktop Entry]\nName=Broken\n"); // no Exec
+    writeFile(autostart / "velora-4.desktop",                                    // ours, switched off
               "[Desktop Entry]\nExec=/usr/bin/velora\nX-GNOME-Autostart-enabled=false\n");
     ASSERT_TRUE(items.insert("/opt/new/velora"));
     EXPECT_EQ(readFile(autostart / "velora.desktop"), foreign);

@@ -13,7 +13,9 @@ namespace {
 TEST(FiltersDictionaryTest, StoredEntriesAreCopiedHostileValuesRefusedAndNoDictionaryGivesTheDefault) {
     test::TempDir dir;
     UserDefaults::resetStandard(dir / "defaults.plist");
-    auto store = [](PlistValue value) { UserDefaults::standard().setObject(kFiltersDefaultsKey, std::move(value)); };
+    auto store = [](PlistValue value) {
+        UserDefaults::standard().setObject(kFiltersDefaultsKey, std::move(value));
+    };
     const FilterDictionary defaults{{kAllApplications, 2}};
     EXPECT_EQ(getFiltersDictionary(), defaults);
     store(PlistValue("com.apple.finder"));

@@ -6,13 +6,14 @@ namespace velora {
 namespace {
 
 class FocusPollIdleTest : public test::ModelTest {
-protected:
+  protected:
     // Ends the poll's sleep of one interval and waits until the thread has looked at the
     // focus count and sleeps again.
     void endPollSleep() {
         const int looks = sim.countCalls("focusChangeCount");
         sim.advance(VLWindowManager::kPollInterval);
-        ASSERT_TRUE(sim.pumpUntil([&] { return sim.countCalls("focusChangeCount") > looks && sim.sleepers() >= 1; }));
+        ASSERT_TRUE(
+            sim.pumpUntil([&] { return sim.countCalls("focusChangeCount") > looks && sim.sleepers() >= 1; }));
     }
 };
 

@@ -60,7 +60,8 @@ TEST_F(ModelTest, WindowSizeQualification) {
     auto [pid, w] = appWithWindow("org.example.a", "A");
     EXPECT_TRUE(VLElement::testWindow(w));
     EXPECT_FALSE(VLElement::testWindow(0xFFFFFF)); // unknown window
-    for (auto [size, qualifies] : {std::pair{Size{49, 49}, false}, {Size{50, 1}, true}, {Size{0, 500}, false}}) {
+    for (auto [size, qualifies] :
+         {std::pair{Size{49, 49}, false}, {Size{50, 1}, true}, {Size{0, 500}, false}}) {
         sim::WindowSpec spec;
         spec.size = size;
         const uint32_t sized = sim.addWindow(pid, spec);

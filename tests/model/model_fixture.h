@@ -10,7 +10,7 @@
 namespace velora::test {
 
 class ModelTest : public SimTest {
-protected:
+  protected:
     ModelTest() { VLSettings::shared().reset(); }
     ~ModelTest() override {
         sim.shutdown();
@@ -18,7 +18,9 @@ protected:
         VLSettings::shared().reset();
     }
 
-    static AXElement windowElement(pid_t pid, uint32_t window) { return AXElement{AXElement::Kind::Window, pid, window}; }
+    static AXElement windowElement(pid_t pid, uint32_t window) {
+        return AXElement{AXElement::Kind::Window, pid, window};
+    }
     static VLElementRef record(pid_t pid, uint32_t window) {
         return VLElement::elementWithElementRef(windowElement(pid, window));
     }
@@ -36,7 +38,8 @@ protected:
     }
     static std::vector<uint64_t> ids(const std::vector<VLElementRef>& records) {
         std::vector<uint64_t> out;
-        for (const VLElementRef& r : records) out.push_back(r->element().id);
+        for (const VLElementRef& r : records)
+            out.push_back(r->element().id);
         return out;
     }
     static std::vector<uint64_t> listed(const VLWindowManager& m) { return ids(m.windowsArray()); }

@@ -2,8 +2,8 @@
 #include <thread>
 
 #include "model/filter_levels.h"
-#include "platform/ax_names.h"
 #include "model_fixture.h"
+#include "platform/ax_names.h"
 
 namespace velora {
 namespace {
@@ -23,12 +23,14 @@ TEST_F(ModelTest, ExistenceByLevelAndItsCache) {
     uint32_t ld = sim.addWindow(pid, lonelyDialog), g = sim.addWindow(pid, group);
 
     // Per level, which of: standard, palette, dialog, dialog without children, group.
-    const std::pair<int32_t, const char*> table[] = {{0, "11110"}, {1, "11100"}, {2, "10100"}, {3, "00000"}, {-1, "11100"}};
+    const std::pair<int32_t, const char*> table[] = {
+        {0, "11110"}, {1, "11100"}, {2, "10100"}, {3, "00000"}, {-1, "11100"}};
     for (const auto& [level, exists] : table) {
         setLevel(kAllApplications, level);
         const uint32_t windows[] = {standard, p, d, ld, g};
         for (int i = 0; i < 5; ++i)
-            EXPECT_EQ(record(pid, windows[i])->checkIfExists(), exists[i] == '1') << "level " << level << ", window " << i;
+            EXPECT_EQ(record(pid, windows[i])->checkIfExists(), exists[i] == '1')
+                << "level " << level << ", window " << i;
     }
     // Block all caches nothing.
     setLevel(kAllApplications, kFilterLevelBlockAll);
@@ -67,7 +69,8 @@ TEST_F(ModelTest, TheNoWindowMarkerAsksNothingAndANotRespondingTitleIsATitle) {
 
     sim.setApplicationHung(pid, false);
     VLElementRef titled = matched(pid, sim.addWindow(pid));
-    sim.updateWindow(uint32_t(titled->wid()), [](sim::WindowSpec& s) { s.title = VLElement::kNotResponding; });
+    sim.updateWindow(uint32_t(titled->wid()),
+                     [](sim::WindowSpec& s) { s.title = VLElement::kNotResponding; });
     EXPECT_TRUE(titled->checkIfExists());
     VLElementRef unlisted = record(pid, w);
     EXPECT_FALSE(unlisted->shouldShowWindow(nullptr));

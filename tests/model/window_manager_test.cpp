@@ -9,7 +9,7 @@ namespace velora {
 namespace {
 
 class WindowManagerTest : public test::ModelTest {
-protected:
+  protected:
     // Lets one poll interval pass and waits until the next pass is done.
     void nextPass(VLWindowManager& m) {
         uint64_t before = m.completedPasses();
@@ -18,7 +18,8 @@ protected:
     }
     // Runs passes up to and including the next purge and rescan.
     void untilNextPurge(VLWindowManager& m) {
-        while (m.completedPasses() % VLWindowManager::kPassesPerRescan != 0) nextPass(m);
+        while (m.completedPasses() % VLWindowManager::kPassesPerRescan != 0)
+            nextPass(m);
         nextPass(m);
     }
     static VLElementRef fake(uint64_t id) { return record(1, uint32_t(id)); }
@@ -26,7 +27,8 @@ protected:
 
 TEST_F(WindowManagerTest, PlacementKeepsListedRecordsAndOnlyMovesUpOnRequest) {
     VLWindowManager& m = start();
-    for (uint64_t id : {1, 2, 3}) m.processWindow(fake(id), false);
+    for (uint64_t id : {1, 2, 3})
+        m.processWindow(fake(id), false);
     m.processWindow(fake(3), false);
     EXPECT_EQ(listed(m), (std::vector<uint64_t>{1, 2, 3}));
 
@@ -138,11 +140,13 @@ TEST_F(WindowManagerTest, ConcurrentPlacementNeverListsAWindowTwice) {
     VLWindowManager& m = start();
     constexpr uint64_t kWindows = 300;
     auto place = [&](bool top) {
-        for (uint64_t id = 1; id <= kWindows; ++id) m.processWindow(fake(id), top && id % 3 == 0);
+        for (uint64_t id = 1; id <= kWindows; ++id)
+            m.processWindow(fake(id), top && id % 3 == 0);
     };
     std::thread first(place, true), second(place, false);
     std::thread reader([&] {
-        for (int i = 0; i < 200; ++i) m.windowsForPID(77);
+        for (int i = 0; i < 200; ++i)
+            m.windowsForPID(77);
     });
     first.join();
     second.join();

@@ -22,7 +22,8 @@ TEST_F(ControllerTest, ItemsKeepTheListsOrderSkipRefusedAndForeignMembersAndTheS
 
     controller->populateItems(mixed);
     std::vector<std::string> titles;
-    for (const auto& i : controller->browserData()) titles.push_back(i->title().value_or(""));
+    for (const auto& i : controller->browserData())
+        titles.push_back(i->title().value_or(""));
     EXPECT_EQ(titles, (std::vector<std::string>{"A", "org.example.A", "C", "org.example.B"}));
     EXPECT_EQ(controller->selectedElement(), item(1)); // the one behind the front application
     view.setSelectedIndex(3);
@@ -69,7 +70,8 @@ TEST_F(ControllerTest, ShowingRecordsTheApplicationInFrontOnceAndHidingDropsEver
     controller->populateItems(windowRecords(w));
     finishPictures();
     const std::vector<IKBBrowserItemRef> items = controller->browserData();
-    for (const auto& i : items) ASSERT_TRUE(i->image());
+    for (const auto& i : items)
+        ASSERT_TRUE(i->image());
 
     window.screenIndex = 1;
     controller->show();
@@ -91,7 +93,8 @@ TEST_F(ControllerTest, ShowingRecordsTheApplicationInFrontOnceAndHidingDropsEver
     EXPECT_TRUE(controller->browserData().empty());
     EXPECT_EQ(view.count(), 0);
     EXPECT_GT(view.cacheFrees, frees);
-    for (const auto& i : items) EXPECT_FALSE(i->image());
+    for (const auto& i : items)
+        EXPECT_FALSE(i->image());
 }
 
 TEST_F(ControllerTest, WindowCommandsFadeEveryItemOfTheApplicationAndBeepWhereTheWindowRefuses) {

@@ -5,7 +5,7 @@ namespace velora {
 namespace {
 
 class DraggingTest : public test::PanelTest {
-protected:
+  protected:
     // The recording view has cells 100 points wide from x = 0.
     static DraggingInfo filesAt(double x, std::vector<std::string> files = {"/home/user/a.txt"}) {
         DraggingInfo info;
@@ -27,8 +27,10 @@ TEST_F(DraggingTest, OnlyFilesFromElsewhereEnterAndHoldingOverTheSelectedWindowE
 
     // Over the other cell nothing ever fires, and the count starts again; the 51st update over
     // the selected one ends the switch.
-    for (int i = 0; i < 80; ++i) ASSERT_EQ(controller->draggingUpdated(filesAt(50)), kDragOperationEvery);
-    for (int i = 0; i < 50; ++i) ASSERT_EQ(controller->draggingUpdated(filesAt(150)), kDragOperationEvery);
+    for (int i = 0; i < 80; ++i)
+        ASSERT_EQ(controller->draggingUpdated(filesAt(50)), kDragOperationEvery);
+    for (int i = 0; i < 50; ++i)
+        ASSERT_EQ(controller->draggingUpdated(filesAt(150)), kDragOperationEvery);
     sim.pump();
     EXPECT_EQ(session.ends.load(), 0);
 
@@ -52,7 +54,8 @@ TEST_F(DraggingTest, DroppingFilesOnAnApplicationOpensThemWithItAndTakesThePanel
     controller->setMode(IKBController::kModeApplications);
     controller->populateItems({app(viewer), app(viewer)});
     controller->show();
-    for (int i = 0; i < 100; ++i) ASSERT_EQ(controller->draggingUpdated(filesAt(150)), kDragOperationEvery);
+    for (int i = 0; i < 100; ++i)
+        ASSERT_EQ(controller->draggingUpdated(filesAt(150)), kDragOperationEvery);
     sim.pump();
     EXPECT_EQ(session.ends.load(), 0);
 
@@ -68,7 +71,8 @@ TEST_F(DraggingTest, DroppingFilesOnAnApplicationOpensThemWithItAndTakesThePanel
     std::vector<std::string> opened;
     for (const auto& call : sim.calls())
         if (call.kind == "openFile") opened.push_back(call.detail);
-    EXPECT_EQ(opened, (std::vector<std::string>{"/home/user/1\n/usr/bin/viewer", "/home/user/2\n/usr/bin/viewer"}));
+    EXPECT_EQ(opened,
+              (std::vector<std::string>{"/home/user/1\n/usr/bin/viewer", "/home/user/2\n/usr/bin/viewer"}));
     EXPECT_EQ(sim.countCalls("activate"), 1);
     EXPECT_EQ(session.switchEnds, 1);
     EXPECT_FALSE(controller->isShown());

@@ -12,7 +12,7 @@ namespace velora {
 namespace {
 
 class GrabImageTest : public test::PanelTest {
-protected:
+  protected:
     static QColor colorAt(const ImageRef& image, int x, int y) {
         return QColor(image->representations().front().pixel(x, y));
     }
@@ -90,7 +90,8 @@ TEST_F(GrabImageTest, CancellingTheQueueStopsGrabsUnderWayAndDropsTheWaitingOnes
     finishPictures();
 
     EXPECT_EQ(sim.countCalls("capture"), running);
-    for (const auto& i : controller->browserData()) EXPECT_FALSE(i->image());
+    for (const auto& i : controller->browserData())
+        EXPECT_FALSE(i->image());
     EXPECT_TRUE(view.reloadedCells.empty());
 }
 

@@ -16,11 +16,13 @@
 namespace velora::test {
 
 class RecordingSession final : public PanelSession {
-public:
+  public:
     void endHandling() override { ++ends; }
     void unregisterHotkeys() override { ++unregisters; }
     void switchEnded() override { ++switchEnds; }
-    bool shouldShowApp(const RunningApplicationRef& app) override { return app && !refused.count(app->processIdentifier()); }
+    bool shouldShowApp(const RunningApplicationRef& app) override {
+        return app && !refused.count(app->processIdentifier());
+    }
     void setPreviouslyActive(RunningApplicationRef app) override { previouslyActive = std::move(app); }
     OperationQueue& queue() override { return pictures; }
     double nextID() override { return id += 1.0; }
@@ -34,7 +36,7 @@ public:
 };
 
 class PanelTest : public SimTest {
-protected:
+  protected:
     struct AppWindow {
         pid_t pid;
         uint32_t window;
@@ -42,7 +44,7 @@ protected:
 
     PanelTest() {
         VLSettings::shared().reset();
-        PictureCache::shared().clear();  // window numbers start over with each desktop
+        PictureCache::shared().clear(); // window numbers start over with each desktop
         controller->setOutlets(&window, &view);
         controller->awakeFromNib();
     }
@@ -66,22 +68,26 @@ protected:
     // A record of a window, matched against the window server's list.
     VLElementRef windowRecord(pid_t pid, uint32_t number) {
         auto record = VLElement::elementWithElementRef(AXElement{AXElement::Kind::Window, pid, number});
-        record->findPIDandWID(windowServer().copyWindowInfo(kWindowListExcludeDesktopElements, kNullWindowID));
+        record->findPIDandWID(
+            windowServer().copyWindowInfo(kWindowListExcludeDesktopElements, kNullWindowID));
         return record;
     }
     VLCandidateList windowRecords(const std::vector<AppWindow>& windows) {
         VLCandidateList out;
-        for (const AppWindow& w : windows) out.emplace_back(windowRecord(w.pid, w.window));
+        for (const AppWindow& w : windows)
+            out.emplace_back(windowRecord(w.pid, w.window));
         return out;
     }
     // A window item whose picture no grab will bring.
     IKBBrowserItemRef windowItemWithoutGrab(const AppWindow& w) {
         VLElementRef record = windowRecord(w.pid, w.window);
         auto title = record->getTitle();
-        return std::make_shared<IKBBrowserItem>(IKBBrowserItem::Kind::Window, std::move(record), nullptr, title,
-                                                nullptr, controller->weak_from_this());
+        return std::make_shared<IKBBrowserItem>(IKBBrowserItem::Kind::Window, std::move(record), nullptr,
+                                                title, nullptr, controller->weak_from_this());
     }
-    static RunningApplicationRef app(pid_t pid) { return workspace().runningApplicationWithProcessIdentifier(pid); }
+    static RunningApplicationRef app(pid_t pid) {
+        return workspace().runningApplicationWithProcessIdentifier(pid);
+    }
     // Asks for the pictures as a hold about to show the panel does, waits for every one and
     // delivers the cell updates they posted.
     void finishPictures() {
@@ -97,7 +103,8 @@ protected:
     const IKBBrowserItemRef& item(std::size_t index) const { return controller->browserData().at(index); }
     std::vector<bool> fadedItems() const {
         std::vector<bool> out;
-        for (const auto& i : controller->browserData()) out.push_back(i->isTransparent());
+        for (const auto& i : controller->browserData())
+            out.push_back(i->isTransparent());
         return out;
     }
 

@@ -7,16 +7,17 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/trace.h"
 #include "panel_fixture.h"
+#include "platform/trace.h"
 
 namespace velora {
 namespace {
 
 class PanelTraceTest : public test::PanelTest {
-protected:
+  protected:
     PanelTraceTest() {
-        if (::pipe2(fds_, O_NONBLOCK | O_CLOEXEC) == 0) ::setenv("VELORA_TRACE_FD", std::to_string(fds_[1]).c_str(), 1);
+        if (::pipe2(fds_, O_NONBLOCK | O_CLOEXEC) == 0)
+            ::setenv("VELORA_TRACE_FD", std::to_string(fds_[1]).c_str(), 1);
     }
     ~PanelTraceTest() override {
         ::unsetenv("VELORA_TRACE_FD");
@@ -27,7 +28,8 @@ protected:
     std::string events() {
         std::string all, names;
         char buffer[4096];
-        for (ssize_t n; (n = ::read(fds_[0], buffer, sizeof buffer)) > 0;) all.append(buffer, std::size_t(n));
+        for (ssize_t n; (n = ::read(fds_[0], buffer, sizeof buffer)) > 0;)
+            all.append(buffer, std::size_t(n));
         for (std::size_t at = 0, end; (end = all.find('\n', at)) != std::string::npos; at = end + 1)
             names += (names.empty() ? "" : ",") + all.substr(at, all.find(' ', at) - at);
         return names;

@@ -7,7 +7,7 @@ namespace velora {
 namespace {
 
 class PictureCacheTest : public test::PanelTest {
-protected:
+  protected:
     static QColor middle(const ImageRef& image) {
         const QImage rep = image->representations().front();
         return QColor(rep.pixel(rep.width() / 2, rep.height() / 2));

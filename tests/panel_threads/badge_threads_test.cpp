@@ -21,7 +21,8 @@ TEST(BadgeThreads, ManyPicturesBadgedAndFadedAtOnce) {
             const ImageRef source = test::solidPicture(400 + 10 * t, 300, Qt::blue);
             const ImageRef icon = test::solidPicture(64, 64, Qt::red);
             ready.fetch_add(1);
-            while (ready.load() < kThreads) std::this_thread::yield();
+            while (ready.load() < kThreads)
+                std::this_thread::yield();
             for (int round = 0; round < kRounds; ++round) {
                 BadgeOptions options;
                 options.spaceBadge = options.appBadge = true;
@@ -29,11 +30,13 @@ TEST(BadgeThreads, ManyPicturesBadgedAndFadedAtOnce) {
                 options.appIcon = icon;
                 options.plate = namedPanelImage("Space"); // the first calls race to render it
                 ImageRef result = badgedImage(source, options);
-                if (result != source && fadedImage(result, result->size()) && namedPanelImage("empty")) badged.fetch_add(1);
+                if (result != source && fadedImage(result, result->size()) && namedPanelImage("empty"))
+                    badged.fetch_add(1);
             }
         });
     }
-    for (auto& thread : threads) thread.join();
+    for (auto& thread : threads)
+        thread.join();
     EXPECT_EQ(badged.load(), kThreads * kRounds);
     EXPECT_EQ(namedPanelImage("Space"), namedPanelImage("Space"));
 }

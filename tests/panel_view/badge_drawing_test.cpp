@@ -18,7 +18,9 @@ using test::solidPicture;
 const QColor kPicture(0, 0, 255);
 const QColor kIcon(255, 0, 0);
 
-QImage pixels(const ImageRef& image) { return image->representations().front().convertToFormat(QImage::Format_ARGB32); }
+QImage pixels(const ImageRef& image) {
+    return image->representations().front().convertToFormat(QImage::Format_ARGB32);
+}
 
 // Counts the pixels of the region (inside the rectangles, or outside all of them) that fail.
 int countPixels(const QImage& image, std::initializer_list<QRect> rects, bool inside, auto&& fails) {
@@ -26,7 +28,8 @@ int countPixels(const QImage& image, std::initializer_list<QRect> rects, bool in
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) {
             bool in = false;
-            for (const QRect& r : rects) in = in || r.contains(x, y);
+            for (const QRect& r : rects)
+                in = in || r.contains(x, y);
             if (in == inside && fails(image.pixel(x, y))) ++count;
         }
     return count;
@@ -36,10 +39,13 @@ int countPixels(const QImage& image, std::initializer_list<QRect> rects, bool in
 // number; returns the number's bounding box.
 QRect expectPlateAt(const QImage& image, const QRect& square) {
     const int inset = square.width() / 20;
-    for (QPoint p : {QPoint(square.left() + inset, square.center().y()), QPoint(square.right() - inset, square.center().y()),
-                     QPoint(square.center().x(), square.top() + inset), QPoint(square.center().x(), square.bottom() - inset)}) {
+    for (QPoint p : {QPoint(square.left() + inset, square.center().y()),
+                     QPoint(square.right() - inset, square.center().y()),
+                     QPoint(square.center().x(), square.top() + inset),
+                     QPoint(square.center().x(), square.bottom() - inset)}) {
         const QRgb c = image.pixel(p);
-        EXPECT_TRUE(qGray(c) < 140 && std::abs(qBlue(c) - qRed(c)) < 40) << "plate at " << p.x() << "," << p.y();
+        EXPECT_TRUE(qGray(c) < 140 && std::abs(qBlue(c) - qRed(c)) < 40)
+            << "plate at " << p.x() << "," << p.y();
     }
     QRect label;
     for (int y = square.top(); y <= square.bottom(); ++y)
@@ -74,7 +80,8 @@ TEST(BadgeDrawing, PlateTopRightAndIconInTheMiddleScaleWithTheLongerSide) {
     // The icon is blended at 0.7 over the picture.
     const QRgb blended = qRgb(int(std::lround(255 * 0.7)), 0, int(std::lround(255 * 0.3)));
     auto notBlended = [&](QRgb c) {
-        return std::abs(qRed(c) - qRed(blended)) > 2 || qGreen(c) > 2 || std::abs(qBlue(c) - qBlue(blended)) > 2;
+        return std::abs(qRed(c) - qRed(blended)) > 2 || qGreen(c) > 2 ||
+               std::abs(qBlue(c) - qBlue(blended)) > 2;
     };
     auto notPlain = [](QRgb c) { return c != kPicture.rgba(); };
     std::vector<int> labelWidths;
@@ -102,8 +109,16 @@ TEST(BadgeDrawing, NothingToDrawKeepsTheVeryPicture) {
     };
     const Case cases[] = {
         {"options off", [](BadgeOptions& o) { o.spaceBadge = o.appBadge = false; }},
-        {"space badge only, no number", [](BadgeOptions& o) { o.appBadge = false; o.spaceNumber = 40; }},
-        {"icon badge only, no icon", [](BadgeOptions& o) { o.spaceBadge = false; o.appIcon = nullptr; }},
+        {"space badge only, no number",
+         [](BadgeOptions& o) {
+             o.appBadge = false;
+             o.spaceNumber = 40;
+         }},
+        {"icon badge only, no icon",
+         [](BadgeOptions& o) {
+             o.spaceBadge = false;
+             o.appIcon = nullptr;
+         }},
         {"no plate", [](BadgeOptions& o) { o.plate = nullptr; }},
         {"tiny plate", [](BadgeOptions& o) { o.plate = solidPicture(4, 4, Qt::black); }},
     };

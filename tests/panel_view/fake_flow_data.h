@@ -33,9 +33,11 @@ struct FakeFlowData : ImageFlowDataSource, ImageFlowDelegate {
 
     // Items with pictures of the given colour, titled "Window 0", "Window 1"...
     explicit FakeFlowData(int count = 0, QColor color = QColor(200, 40, 40)) {
-        for (int i = 0; i < count; ++i) add(solidPicture(400, 300, color), "Window " + std::to_string(i));
+        for (int i = 0; i < count; ++i)
+            add(solidPicture(400, 300, color), "Window " + std::to_string(i));
     }
-    FakeItem& add(ImageRef picture, std::optional<std::string> title, std::optional<std::string> subtitle = {}) {
+    FakeItem& add(ImageRef picture, std::optional<std::string> title,
+                  std::optional<std::string> subtitle = {}) {
         auto item = std::make_shared<FakeItem>();
         item->picture = std::move(picture);
         item->title = std::move(title);
@@ -50,7 +52,9 @@ struct FakeFlowData : ImageFlowDataSource, ImageFlowDelegate {
         if (index < 0 || index >= int(items.size())) return nullptr;
         return items[size_t(index)];
     }
-    void imageFlowCellWasDoubleClickedAtIndex(ImageFlowView&, int index) override { doubleClicks.push_back(index); }
+    void imageFlowCellWasDoubleClickedAtIndex(ImageFlowView&, int index) override {
+        doubleClicks.push_back(index);
+    }
 };
 
 // Accepts every file drag unless told otherwise, and records what it heard.

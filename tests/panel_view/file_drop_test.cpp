@@ -9,7 +9,6 @@
 #include <QMimeData>
 #include <QTimer>
 
-
 #include "fake_flow_data.h"
 #include "panel/cover_flow_loader.h"
 #include "panel/file_drop.h"
@@ -31,16 +30,16 @@ TEST(UriList, FileUrlsBecomeLocalPathsByteForByte) {
                             "\r\n"
                             "file:/tmp/short-form\n"
                             "file:///tmp/%E4%BD%A0%E5%A5%BD";
-    const Paths expected{"/tmp/a b.txt",  "/tmp/it's \"quoted\"", "/etc/hosts",
-                         "/tmp/caf\xE9\xFF", "/tmp/hash#name",     "/tmp/short-form",
-                         "/tmp/\xE4\xBD\xA0\xE5\xA5\xBD"};
+    const Paths expected{
+        "/tmp/a b.txt",    "/tmp/it's \"quoted\"",         "/etc/hosts", "/tmp/caf\xE9\xFF", "/tmp/hash#name",
+        "/tmp/short-form", "/tmp/\xE4\xBD\xA0\xE5\xA5\xBD"};
     EXPECT_EQ(filenamesFromUriList(list), expected);
     EXPECT_TRUE(filenamesFromUriList("").empty());
     EXPECT_TRUE(filenamesFromUriList("relative/path\r\nfile://\r\n").empty());
 }
 
 class ViewDropTest : public ::testing::Test {
-protected:
+  protected:
     ViewDropTest() : data(5) {
         outlets = loadCoverFlow();
         view = outlets.browserView;
@@ -57,8 +56,7 @@ protected:
 
     QPoint over() const { return view->cellRect(1).center().toPoint(); }
     // Sends the event to the view; whether the view accepted it.
-    template <class Event>
-    bool send(const QMimeData& mime) {
+    template <class Event> bool send(const QMimeData& mime) {
         Event event(over(), Qt::CopyAction | Qt::LinkAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(view, &event);
         return event.isAccepted();
@@ -115,7 +113,8 @@ TEST_F(ViewDropTest, ARestingDragKeepsGettingUpdatesUntilItLeaves) {
     wait(IKBImageFlowView::kPeriodicDragUpdateMs * 6);
     const size_t resting = destination.updated.size();
     EXPECT_GE(resting, 2u);
-    for (const DraggingInfo& update : destination.updated) EXPECT_EQ(update.location, destination.entered[0].location);
+    for (const DraggingInfo& update : destination.updated)
+        EXPECT_EQ(update.location, destination.entered[0].location);
 
     QDragLeaveEvent leave;
     QCoreApplication::sendEvent(view, &leave);

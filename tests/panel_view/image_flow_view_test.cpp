@@ -20,7 +20,7 @@ using test::FakeFlowData;
 using test::solidPicture;
 
 class FlowViewTest : public ::testing::Test {
-protected:
+  protected:
     FlowViewTest() {
         outlets = loadCoverFlow();
         view = outlets.browserView;
@@ -108,7 +108,8 @@ TEST_F(FlowViewTest, ReloadingOneCellReadsOnlyItAndFreeCacheReleasesEveryPicture
 
     // The items drop their pictures, as after a switch; the view must not keep them alive.
     std::weak_ptr<const Image> picture = data->items[1]->picture;
-    for (auto& item : data->items) item->picture = nullptr;
+    for (auto& item : data->items)
+        item->picture = nullptr;
     view->cacheManager().freeCache();
     EXPECT_EQ(view->cachedFaceCount(), 0);
     EXPECT_EQ(view->heldPictureCount(), 0);

@@ -30,7 +30,7 @@ struct CompositingOnly : WindowServerPort {
 };
 
 class PanelWindowTest : public ::testing::Test {
-protected:
+  protected:
     PanelWindowTest() {
         ports.windowServer = &server;
         installPlatform(&ports);
@@ -49,7 +49,8 @@ protected:
 };
 
 bool isPanel(const QWidget& window) {
-    return window.windowFlags() == MAWindow::panelFlags() && window.testAttribute(Qt::WA_ShowWithoutActivating);
+    return window.windowFlags() == MAWindow::panelFlags() &&
+           window.testAttribute(Qt::WA_ShowWithoutActivating);
 }
 
 TEST_F(PanelWindowTest, APanelWhateverTheInterfaceFileSaysHiddenUntilShownAndNeverGrabbing) {

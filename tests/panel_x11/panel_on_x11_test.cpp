@@ -37,7 +37,7 @@ bool waitFor(const std::function<bool()>& condition, int msec = 5000) {
 }
 
 class PanelOnX11 : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         const char* display = std::getenv("DISPLAY");
         if (!display || !*display) return;
@@ -58,11 +58,14 @@ protected:
         // Asked as a pager would, again until it holds: a manager may refuse an application's
         // own request while another program's window has the focus.
         const std::string notesId = std::to_string(notes->winId());
-        ASSERT_TRUE(waitFor([&] {
-            if (x.activeWindow() == notes->winId()) return true;
-            runToEnd({"xdotool", "windowactivate", notesId});
-            return waitFor([&] { return x.activeWindow() == notes->winId(); }, 2000);
-        }, 30000)) << "the manager activates Notes";
+        ASSERT_TRUE(waitFor(
+            [&] {
+                if (x.activeWindow() == notes->winId()) return true;
+                runToEnd({"xdotool", "windowactivate", notesId});
+                return waitFor([&] { return x.activeWindow() == notes->winId(); }, 2000);
+            },
+            30000))
+            << "the manager activates Notes";
 
         outlets = loadCoverFlow();
         outlets.browserView->setDataSource(&data);
@@ -99,14 +102,17 @@ TEST_F(PanelOnX11, StaysOutOfTheWindowManagersWay) {
     const xcb_window_t notesId = xcb_window_t(notes->winId());
     EXPECT_TRUE(x.isOverrideRedirect(panelId));
     const std::vector<xcb_window_t> clients = x.clientList();
-    EXPECT_NE(std::find(clients.begin(), clients.end(), notesId), clients.end()) << "a managed window is listed";
+    EXPECT_NE(std::find(clients.begin(), clients.end(), notesId), clients.end())
+        << "a managed window is listed";
     EXPECT_EQ(std::find(clients.begin(), clients.end(), panelId), clients.end());
     EXPECT_EQ(x.activeWindow(), notesId) << "showing took no activation";
     EXPECT_EQ(QGuiApplication::focusWindow(), notes->windowHandle());
 
     // A real click through the X server selects the cell and still activates nothing.
-    const QPoint target = outlets.browserView->mapToGlobal(outlets.browserView->cellRect(2).center()).toPoint();
-    EXPECT_TRUE(runToEnd({"xdotool", "mousemove", std::to_string(target.x()), std::to_string(target.y()), "click", "1"}));
+    const QPoint target =
+        outlets.browserView->mapToGlobal(outlets.browserView->cellRect(2).center()).toPoint();
+    EXPECT_TRUE(runToEnd(
+        {"xdotool", "mousemove", std::to_string(target.x()), std::to_string(target.y()), "click", "1"}));
     EXPECT_TRUE(waitFor([&] { return outlets.browserView->selectedIndex() == 2; }));
     // The click has been handled: a focus request of its own would have been sent by now.
     x.sync();

@@ -14,9 +14,10 @@ namespace velora {
 namespace {
 
 class IgnoreTableTest : public test::PrefsTest {
-protected:
+  protected:
     IgnoreTableTest() {
-        for (auto [bundle, name] : {std::pair{"com.apple.finder", "Finder"}, {"org.example.editor", "Editor"}, {"", "Mystery"}})
+        for (auto [bundle, name] :
+             {std::pair{"com.apple.finder", "Finder"}, {"org.example.editor", "Editor"}, {"", "Mystery"}})
             addApplication(bundle, name);
         table.resize(500, 300);
         table.show();
@@ -26,20 +27,29 @@ protected:
     void loadFilters() { VLSettings::shared().setFilters(getFiltersDictionary()); }
     QStringList menuTitles(QComboBox* menu) {
         QStringList titles;
-        for (int i = 0; i < menu->count(); ++i) titles << menu->itemText(i);
+        for (int i = 0; i < menu->count(); ++i)
+            titles << menu->itemText(i);
         return titles;
     }
     int menuIndexOf(const QString& bundle) { return table.applications()->findData(bundle, Qt::ToolTipRole); }
-    QString cell(int row, int column) { return table.tableView()->model()->index(row, column).data().toString(); }
-    void doubleClickAt(QPoint at) { QTest::mouseDClick(table.tableView()->viewport(), Qt::LeftButton, {}, at); }
-    QPoint rowCentre(int row) { return table.tableView()->visualRect(table.tableView()->model()->index(row, 0)).center(); }
-    FilterDictionary storedFilters() { return filtersFromStoredValue(storedValue("filters")).value_or(FilterDictionary{}); }
+    QString cell(int row, int column) {
+        return table.tableView()->model()->index(row, column).data().toString();
+    }
+    void doubleClickAt(QPoint at) {
+        QTest::mouseDClick(table.tableView()->viewport(), Qt::LeftButton, {}, at);
+    }
+    QPoint rowCentre(int row) {
+        return table.tableView()->visualRect(table.tableView()->model()->index(row, 0)).center();
+    }
+    FilterDictionary storedFilters() {
+        return filtersFromStoredValue(storedValue("filters")).value_or(FilterDictionary{});
+    }
 
     IgnoreTable table;
 };
 
 TEST_F(IgnoreTableTest, TheAddSheetOffersEveryRunningApplicationAndTotalFinderOnlyForTheFinder) {
-    loadFilters();  // nothing stored: the one default entry
+    loadFilters(); // nothing stored: the one default entry
     table.reloadData();
     ASSERT_EQ(table.numberOfRows(), 1);
     EXPECT_EQ(cell(0, 0), "All applications");
@@ -48,12 +58,15 @@ TEST_F(IgnoreTableTest, TheAddSheetOffersEveryRunningApplicationAndTotalFinderOn
     // A double click below the last row adds.
     doubleClickAt(QPoint(50, table.tableView()->viewport()->height() - 5));
     ASSERT_TRUE(table.addFilterWindow()->isVisible());
-    EXPECT_EQ(menuTitles(table.applications()), (QStringList{"All applications", "Finder", "Editor", "Mystery"}));
-    for (int i = 0; i < table.applications()->count(); ++i) EXPECT_FALSE(table.applications()->itemIcon(i).isNull()) << i;
+    EXPECT_EQ(menuTitles(table.applications()),
+              (QStringList{"All applications", "Finder", "Editor", "Mystery"}));
+    for (int i = 0; i < table.applications()->count(); ++i)
+        EXPECT_FALSE(table.applications()->itemIcon(i).isNull()) << i;
     EXPECT_EQ(table.filterLevels()->currentText(), "High");
 
     table.applications()->setCurrentIndex(menuIndexOf("com.apple.finder"));
-    EXPECT_EQ(menuTitles(table.filterLevels()), (QStringList{"Low", "Medium", "High", "Block all", "TotalFinder"}));
+    EXPECT_EQ(menuTitles(table.filterLevels()),
+              (QStringList{"Low", "Medium", "High", "Block all", "TotalFinder"}));
     table.applications()->setCurrentIndex(menuIndexOf("org.example.editor"));
     EXPECT_EQ(menuTitles(table.filterLevels()), (QStringList{"Low", "Medium", "High", "Block all"}));
 
@@ -75,11 +88,12 @@ TEST_F(IgnoreTableTest, TheAddSheetOffersEveryRunningApplicationAndTotalFinderOn
 }
 
 TEST_F(IgnoreTableTest, DoubleClickEditsOnlyThatEntryWithItsLevelPreselected) {
-    VLSettings::shared().setFilters({{"All applications", 2}, {"com.apple.finder", 4}, {"org.example.gone", 9}});
+    VLSettings::shared().setFilters(
+        {{"All applications", 2}, {"com.apple.finder", 4}, {"org.example.gone", 9}});
     table.reloadData();
     ASSERT_EQ(table.numberOfRows(), 3);
 
-    doubleClickAt(rowCentre(1));  // the Finder's row (keys in the dictionary's order)
+    doubleClickAt(rowCentre(1)); // the Finder's row (keys in the dictionary's order)
     ASSERT_TRUE(table.addFilterWindow()->isVisible());
     EXPECT_EQ(menuTitles(table.applications()), QStringList{"Finder"});
     EXPECT_EQ(table.filterLevels()->currentText(), "TotalFinder");
@@ -105,7 +119,7 @@ TEST_F(IgnoreTableTest, CancelChangesNothingButSavesAndDeleteTakesOnlyTheSelecte
     table.cancelButton()->click();
     EXPECT_EQ(storedFilters(), (FilterDictionary{{"All applications", 2}, {"org.example.editor", 1}}));
 
-    table.deleteButton()->click();  // no selection
+    table.deleteButton()->click(); // no selection
     EXPECT_EQ(table.numberOfRows(), 2);
     table.tableView()->selectRow(0);
     table.deleteButton()->click();
@@ -120,7 +134,7 @@ TEST_F(IgnoreTableTest, AnApplicationWithoutBundleIdentifierCannotBeFiltered) {
     table.applications()->setCurrentIndex(table.applications()->findText("Mystery"));
     EXPECT_FALSE(table.confirmButton()->isEnabled());
     EXPECT_FALSE(table.confirmButton()->toolTip().isEmpty());
-    table.addFilter();  // even if confirmed some other way
+    table.addFilter(); // even if confirmed some other way
     EXPECT_FALSE(table.addFilterWindow()->isVisible());
     EXPECT_EQ(*VLSettings::shared().filters(), (FilterDictionary{{"All applications", 2}}));
 
@@ -133,11 +147,17 @@ TEST_F(IgnoreTableTest, RowNamesComeFromTheBundleInOrderThenThePathThenTheRunnin
     sim.installBundle("a.display", {"/opt/A.app", "Display A", "Name A", "exe-a"});
     sim.installBundle("b.name", {"/opt/B.app", std::nullopt, "Name B", "exe-b"});
     sim.installBundle("c.exe", {"/opt/C.app", std::nullopt, std::nullopt, "exe-c"});
-    sim.installBundle("d.path", {"/usr/share/applications/d-viewer.desktop", std::nullopt, std::nullopt, std::nullopt});
-    const std::pair<const char*, const char*> names[] = {
-        {"All applications", "All applications"}, {"a.display", "Display A"}, {"b.name", "Name B"}, {"c.exe", "exe-c"},
-        {"d.path", "d-viewer"}, {"org.example.editor", "Editor"}, {"not.installed", "Unknown"}};
-    for (auto [key, name] : names) EXPECT_EQ(IgnoreTable::displayNameForKey(key), name) << key;
+    sim.installBundle("d.path",
+                      {"/usr/share/applications/d-viewer.desktop", std::nullopt, std::nullopt, std::nullopt});
+    const std::pair<const char*, const char*> names[] = {{"All applications", "All applications"},
+                                                         {"a.display", "Display A"},
+                                                         {"b.name", "Name B"},
+                                                         {"c.exe", "exe-c"},
+                                                         {"d.path", "d-viewer"},
+                                                         {"org.example.editor", "Editor"},
+                                                         {"not.installed", "Unknown"}};
+    for (auto [key, name] : names)
+        EXPECT_EQ(IgnoreTable::displayNameForKey(key), name) << key;
 }
 
 } // namespace

@@ -23,7 +23,7 @@ namespace {
 using test::pressKey;
 
 class PrefsControllerTest : public test::PrefsTest {
-protected:
+  protected:
     PrefsControllerTest() { prefs.setApplicationDelegate(&delegate); }
 
     // Records a combination in a recorder as the user would.
@@ -33,7 +33,8 @@ protected:
     }
     // The stored form other processes read: exactly two integers (equality is type-strict).
     void expectStored(const char* identifier, int keyCode, int modifiers) {
-        EXPECT_EQ(storedValue(identifier), PlistValue(PlistValue::Dictionary{{"keyCode", keyCode}, {"modifiers", modifiers}}))
+        EXPECT_EQ(storedValue(identifier),
+                  PlistValue(PlistValue::Dictionary{{"keyCode", keyCode}, {"modifiers", modifiers}}))
             << identifier;
     }
 
@@ -43,7 +44,8 @@ protected:
 
 TEST_F(PrefsControllerTest, EveryShowingReturnsToGeneralWithFreshRecorders) {
     prefs.showWindow();
-    for (QAction* item : prefs.toolbar()->actions()) EXPECT_FALSE(item->icon().isNull()) << item->text().toStdString();
+    for (QAction* item : prefs.toolbar()->actions())
+        EXPECT_FALSE(item->icon().isNull()) << item->text().toStdString();
     EXPECT_EQ(prefs.keyCycleAppForward()->displayedText(), "Super+Tab");
     EXPECT_EQ(prefs.keyCycleWindowBackward()->displayedText(), "Alt+Shift+Tab");
     EXPECT_EQ(prefs.keyUniversalBackward()->keyCombo().code, -1);
@@ -109,14 +111,16 @@ TEST_F(PrefsControllerTest, SettingControlsShowTheStoredValuesAndWriteTheirKeys)
     defaults.setFloat("windowWidth", 637);
     prefs.showWindow();
     EXPECT_EQ(prefs.displayDelayLabel()->text(), "0.2");
-    EXPECT_EQ(qobject_cast<DefaultsSlider*>(prefs.settingControl("windowWidth"))->valueField()->text(), "637");
+    EXPECT_EQ(qobject_cast<DefaultsSlider*>(prefs.settingControl("windowWidth"))->valueField()->text(),
+              "637");
     EXPECT_TRUE(delegate.updateStateSenders.empty());
-    EXPECT_TRUE(storedValue("ignoreHidden").isNone());  // showing writes nothing out
+    EXPECT_TRUE(storedValue("ignoreHidden").isNone()); // showing writes nothing out
     EXPECT_EQ(qobject_cast<QCheckBox*>(prefs.settingControl("hideIcon"))->text(), "Hide the menu icon");
 
-    for (const char* key : {"startAtLogin", "hideIcon", "monoIcon", "showAppBadges", "showSpaceBadges", "ignoreMinimized",
-                            "ignoreHidden", "ignoreNoWindowApps", "ignoreHiddenApps", "fullScreenWindows", "fullScreenApps",
-                            "shouldReOpen", "appShowAppName", "windowShowAppName", "windowShowWindowName"}) {
+    for (const char* key :
+         {"startAtLogin", "hideIcon", "monoIcon", "showAppBadges", "showSpaceBadges", "ignoreMinimized",
+          "ignoreHidden", "ignoreNoWindowApps", "ignoreHiddenApps", "fullScreenWindows", "fullScreenApps",
+          "shouldReOpen", "appShowAppName", "windowShowAppName", "windowShowWindowName"}) {
         SCOPED_TRACE(key);
         auto* box = qobject_cast<QCheckBox*>(prefs.settingControl(key));
         ASSERT_NE(box, nullptr);

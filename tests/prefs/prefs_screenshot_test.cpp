@@ -20,14 +20,16 @@ class PrefsScreenshotTest : public test::PrefsTest {};
 TEST_F(PrefsScreenshotTest, EveryPaneDraws) {
     test::FakePrefsDelegate delegate;
     UserDefaults& defaults = UserDefaults::standard();
-    for (const char* key : {"startAtLogin", "showAppBadges", "appShowAppName", "windowShowAppName", "windowShowWindowName"})
+    for (const char* key :
+         {"startAtLogin", "showAppBadges", "appShowAppName", "windowShowAppName", "windowShowWindowName"})
         defaults.setInteger(key, 1);
     defaults.setFloat("windowWidth", 637);
     defaults.setFloat("windowHeight", 437);
     defaults.setFloat("displayDelay", 0.2f);
     addApplication("org.mozilla.firefox", "Firefox");
     addApplication("org.gnome.Terminal", "Terminal");
-    VLSettings::shared().setFilters({{"All applications", 2}, {"org.gnome.Terminal", 0}, {"org.mozilla.firefox", 1}});
+    VLSettings::shared().setFilters(
+        {{"All applications", 2}, {"org.gnome.Terminal", 0}, {"org.mozilla.firefox", 1}});
 
     PrefsController& prefs = PrefsController::sharedPrefsWindowController();
     prefs.setApplicationDelegate(&delegate);

@@ -4,25 +4,25 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
-#include <QWidget>
 #include <QObject>
+#include <QWidget>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "model/vl_settings.h"
-#include "settings/user_defaults.h"
 #include "platform/virtual_keys.h"
 #include "prefs/db_prefs_window_controller.h"
 #include "prefs/prefs_application_delegate.h"
 #include "prefs/prefs_controller.h"
+#include "settings/user_defaults.h"
 #include "support/sim_fixture.h"
 #include "support/temp_dir.h"
 
 namespace velora::test {
 
 class FakePrefsDelegate : public PrefsApplicationDelegate {
-public:
+  public:
     std::map<std::string, SGKeyCombo> keysDictionary() override { return keys; }
     void updateState(QObject* sender) override { updateStateSenders.push_back(sender); }
     void updateWindowSize(QObject* sender) override { updateWindowSizeSenders.push_back(sender); }
@@ -44,7 +44,7 @@ public:
 };
 
 class PrefsTest : public SimTest {
-protected:
+  protected:
     PrefsTest() {
         UserDefaults::resetStandard(dir / "defaults.plist");
         VLSettings::shared().reset();
@@ -58,7 +58,9 @@ protected:
         sim.addApplication(app);
     }
     // What a later process would read from the settings file.
-    PlistValue storedValue(const std::string& key) const { return UserDefaults(dir / "defaults.plist").objectForKey(key); }
+    PlistValue storedValue(const std::string& key) const {
+        return UserDefaults(dir / "defaults.plist").objectForKey(key);
+    }
 
     TempDir dir;
 };

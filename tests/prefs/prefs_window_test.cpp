@@ -16,9 +16,10 @@ namespace {
 
 // Three panes of different sizes; "Tall" first.
 class ThreePanes : public DBPrefsWindowController {
-public:
+  public:
     ThreePanes() {
-        for (auto [name, size] : {std::pair{"Tall", QSize(500, 400)}, {"Short", QSize(500, 150)}, {"Wide", QSize(700, 250)}}) {
+        for (auto [name, size] :
+             {std::pair{"Tall", QSize(500, 400)}, {"Short", QSize(500, 150)}, {"Wide", QSize(700, 250)}}) {
             auto* pane = new QWidget(viewShelf());
             pane->setObjectName(QString::fromLatin1(name));
             pane->resize(size);
@@ -27,7 +28,8 @@ public:
     }
     void setupToolbar() override {
         ++setups;
-        for (QWidget* pane : panes) addView(pane, pane->objectName(), QIcon());
+        for (QWidget* pane : panes)
+            addView(pane, pane->objectName(), QIcon());
     }
     bool isShiftHeld() const override { return shift; }
 
@@ -39,13 +41,15 @@ public:
 class NoPanes : public DBPrefsWindowController {};
 
 class PrefsWindowTest : public ::testing::Test {
-protected:
+  protected:
     ~PrefsWindowTest() override { DBPrefsWindowController::releaseSharedPrefsWindowController(); }
 
     QWidget* pane(const char* name) { return c.viewForIdentifier(QString::fromLatin1(name)); }
     // Runs the cross-fade to its end.
     void finishAnimation() { c.viewAnimation()->setCurrentTime(c.viewAnimation()->totalDuration()); }
-    QList<QWidget*> content() { return c.contentSubview()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly); }
+    QList<QWidget*> content() {
+        return c.contentSubview()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    }
 
     ThreePanes c;
 };
@@ -63,7 +67,7 @@ TEST_F(PrefsWindowTest, EveryShowingRebuildsThePanesAndStartsOnTheFirstCentred) 
     EXPECT_EQ(c.viewAnimation()->state(), QAbstractAnimation::Stopped);
     EXPECT_TRUE(c.toolbar()->actions()[0]->isChecked());
     EXPECT_EQ(QSize(w->width(), c.contentSubview()->height()), QSize(500, 400));
-    EXPECT_EQ(w->minimumSize(), w->maximumSize());  // not resizable by the user
+    EXPECT_EQ(w->minimumSize(), w->maximumSize()); // not resizable by the user
     const QPoint offCentre = w->frameGeometry().center() - w->screen()->availableGeometry().center();
     EXPECT_LE(offCentre.manhattanLength(), 4);
 }
@@ -100,7 +104,7 @@ TEST_F(PrefsWindowTest, ToolbarItemsCrossFadeAndASecondChangeLeavesOnlyTheNewest
     c.toolbar()->actions()[1]->trigger();
     EXPECT_EQ(c.viewAnimation()->state(), QAbstractAnimation::Running);
     EXPECT_EQ(c.viewAnimation()->duration(), 250);
-    EXPECT_EQ(content().size(), 2);  // both panes while fading
+    EXPECT_EQ(content().size(), 2); // both panes while fading
     EXPECT_EQ(c.window()->windowTitle(), "Short");
 
     c.viewAnimation()->setCurrentTime(100);
@@ -136,7 +140,7 @@ TEST_F(PrefsWindowTest, ShiftSlowsTheFadeOnlyWhenAllowedAndWithoutFadeThePanesSw
     c.displayViewForIdentifier("Short", true);
     EXPECT_EQ(content(), QList<QWidget*>{pane("Short")});
     EXPECT_EQ(pane("Short")->graphicsEffect(), nullptr);
-    finishAnimation();  // the frame still animates to the pane's size
+    finishAnimation(); // the frame still animates to the pane's size
     EXPECT_EQ(c.contentSubview()->height(), 150);
 }
 

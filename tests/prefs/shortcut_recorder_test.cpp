@@ -14,43 +14,54 @@ namespace {
 using test::pressKey;
 
 TEST(RecorderKeys, TheClearCombinationHasNoModifiersAndCapsLockIsNeverStored) {
-    EXPECT_EQ(carbonToCocoaFlags(-1), 0u);  // not all of them
+    EXPECT_EQ(carbonToCocoaFlags(-1), 0u); // not all of them
     EXPECT_EQ(cocoaToCarbonFlags(kEventFlagAlphaShift | kEventFlagNumericPad), 0);
 }
 
 TEST(RecorderKeys, CombinationsAreNamedTheDesktopWay) {
-    const struct { uint64_t flags; int64_t key; const char* name; } cases[] = {
+    const struct {
+        uint64_t flags;
+        int64_t key;
+        const char* name;
+    } cases[] = {
         {carbonToCocoaFlags(2560), vk::Tab, "Super+Shift+Tab"},
         {carbonToCocoaFlags(0x1B00), vk::Q, "Super+Ctrl+Alt+Shift+Q"},
         {0, vk::Keypad7, "Keypad 7"},
         {0, vk::Delete, "Backspace"},
         {kEventFlagCommand, -1, ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(displayNameForCombination(c.flags, c.key), c.name) << c.name;
+    for (const auto& c : cases)
+        EXPECT_EQ(displayNameForCombination(c.flags, c.key), c.name) << c.name;
 }
 
 TEST(RecorderKeys, QtKeysBecomeVirtualKeysByTheirUSCharacter) {
-    const struct { int qtKey; bool keypad; int64_t key; } cases[] = {
-        {Qt::Key_Backtab, false, vk::Tab},       // what Shift+Tab arrives as
-        {Qt::Key_AsciiTilde, false, vk::Grave},  // Shift+`
-        {Qt::Key_Exclam, false, vk::Key1},       // Shift+1
-        {Qt::Key_7, true, vk::Keypad7},
-        {Qt::Key_7, false, vk::Key7},
-        {Qt::Key_Backspace, false, vk::Delete},
-        {Qt::Key_Delete, false, vk::ForwardDelete},
-        {Qt::Key_F12, false, vk::F12},
-        {Qt::Key_MediaPlay, false, -1},
+    const struct {
+        int qtKey;
+        bool keypad;
+        int64_t key;
+    } cases[] = {
+        {Qt::Key_Backtab, false, vk::Tab},      // what Shift+Tab arrives as
+        {Qt::Key_AsciiTilde, false, vk::Grave}, // Shift+`
+        {Qt::Key_Exclam, false, vk::Key1},      // Shift+1
+        {Qt::Key_7, true, vk::Keypad7},         {Qt::Key_7, false, vk::Key7},
+        {Qt::Key_Backspace, false, vk::Delete}, {Qt::Key_Delete, false, vk::ForwardDelete},
+        {Qt::Key_F12, false, vk::F12},          {Qt::Key_MediaPlay, false, -1},
     };
-    for (const auto& c : cases) EXPECT_EQ(virtualKeyForQtKey(c.qtKey, c.keypad), c.key) << std::hex << c.qtKey;
+    for (const auto& c : cases)
+        EXPECT_EQ(virtualKeyForQtKey(c.qtKey, c.keypad), c.key) << std::hex << c.qtKey;
 }
 
 // The preference windows' Ctrl+W and Ctrl+C... all go through this one rule.
 TEST(RecorderKeys, ControlOnlyMeansCtrlWithNoOtherModifierAndCapsLockOff) {
-    const struct { Qt::KeyboardModifiers modifiers; quint32 xState; bool controlOnly; } cases[] = {
+    const struct {
+        Qt::KeyboardModifiers modifiers;
+        quint32 xState;
+        bool controlOnly;
+    } cases[] = {
         {Qt::ControlModifier, 0, true},
         {Qt::ControlModifier | Qt::KeypadModifier, 0, true},
         {Qt::ControlModifier | Qt::ShiftModifier, 0, false},
-        {Qt::ControlModifier, 0x2, false},  // Caps Lock
+        {Qt::ControlModifier, 0x2, false}, // Caps Lock
         {Qt::AltModifier, 0, false},
         {Qt::NoModifier, 0, false},
     };
@@ -61,12 +72,14 @@ TEST(RecorderKeys, ControlOnlyMeansCtrlWithNoOtherModifierAndCapsLockOff) {
 }
 
 class Recorder : public SRRecorderDelegate {
-public:
+  public:
     bool shortcutRecorderIsKeyCodeAndFlagsTaken(SRRecorderControl*, int64_t, uint64_t, QString*) override {
         ++asked;
         return false;
     }
-    void shortcutRecorderKeyComboDidChange(SRRecorderControl*, KeyComboPair combo) override { changes.push_back(combo); }
+    void shortcutRecorderKeyComboDidChange(SRRecorderControl*, KeyComboPair combo) override {
+        changes.push_back(combo);
+    }
     void shortcutIsRecording(bool) override {}
 
     int asked = 0;
@@ -74,7 +87,7 @@ public:
 };
 
 class ShortcutRecorderTest : public ::testing::Test {
-protected:
+  protected:
     ShortcutRecorderTest() {
         control.setDelegate(&delegate);
         control.resize(200, 28);

@@ -17,7 +17,9 @@ const std::string kHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                           "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
                           "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n<plist version=\"1.0\">\n";
 
-std::string doc(const std::string& body) { return kHead + body + "\n</plist>\n"; }
+std::string doc(const std::string& body) {
+    return kHead + body + "\n</plist>\n";
+}
 
 PlistValue parse(const std::string& text) {
     std::string error;
@@ -33,21 +35,28 @@ std::string refusal(const std::string& text) {
     return error;
 }
 
-PlistValue roundTrip(const PlistValue& v) { return parse(v.toXml()); }
+PlistValue roundTrip(const PlistValue& v) {
+    return parse(v.toXml());
+}
 
 TEST(PlistXml, RoundTripsEveryTypeAndAnyText) {
     const PlistValue value(Dict{
-        {"bool", true}, {"min", std::numeric_limits<int64_t>::min()}, {"tiny", 5e-324}, {"inf", -HUGE_VAL},
+        {"bool", true},
+        {"min", std::numeric_limits<int64_t>::min()},
+        {"tiny", 5e-324},
+        {"inf", -HUGE_VAL},
         {"string", "a & b < c > \"q\" ]]> \t\r\n\r \x7f \xF0\x9F\x98\x80"},
         {"data", PlistValue::data(std::string("\0\1\2\xFF hello", 10))},
-        {"array", Array{1, "two", Array{}, Dict{}}}, {"nested", Dict{{"k e y <&>", Dict{{"", "empty key"}}}}},
+        {"array", Array{1, "two", Array{}, Dict{}}},
+        {"nested", Dict{{"k e y <&>", Dict{{"", "empty key"}}}}},
     });
     EXPECT_EQ(roundTrip(value), value);
     EXPECT_TRUE(std::isnan(roundTrip(PlistValue(std::nan(""))).toReal()));
 
     // Text no XML can hold is repaired; nothing, which has no form, is left out of containers.
     EXPECT_EQ(roundTrip(PlistValue(Dict{{std::string("k\xFF", 2), std::string("a\0b\xC3\x01", 5)}})),
-              PlistValue(Dict{{"k\xEF\xBF\xBD", "a\xEF\xBF\xBD" "b\xEF\xBF\xBD\xEF\xBF\xBD"}}));
+              PlistValue(Dict{{"k\xEF\xBF\xBD", "a\xEF\xBF\xBD"
+                                                "b\xEF\xBF\xBD\xEF\xBF\xBD"}}));
     EXPECT_EQ(roundTrip(PlistValue(Dict{{"a", Array{1, PlistValue(), 2}}, {"b", PlistValue()}})),
               PlistValue(Dict{{"a", Array{1, 2}}}));
 }
@@ -65,22 +74,32 @@ TEST(PlistXml, ReadsWhatOtherWritersProduce) {
         {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><string>\x01\xC3\xA9</string>",
          PlistValue("\xEF\xBF\xBD\xC3\xA9")},
     };
-    for (const auto& [xml, value] : cases) EXPECT_EQ(parse(xml), value) << xml;
+    for (const auto& [xml, value] : cases)
+        EXPECT_EQ(parse(xml), value) << xml;
 }
 
 TEST(PlistXml, RefusesTruncatedAndDamagedText) {
-    const std::string full = PlistValue(Dict{{"KeyCycleAppForward", Dict{{"keyCode", 48}, {"modifiers", 2048}}},
-                                             {"list", Array{"a", 1.5, true}}})
-                                 .toXml();
-    for (size_t cut = 0; cut < full.rfind("</plist>") + 8; ++cut) refusal(full.substr(0, cut));
+    const std::string full =
+        PlistValue(Dict{{"KeyCycleAppForward", Dict{{"keyCode", 48}, {"modifiers", 2048}}},
+                        {"list", Array{"a", 1.5, true}}})
+            .toXml();
+    for (size_t cut = 0; cut < full.rfind("</plist>") + 8; ++cut)
+        refusal(full.substr(0, cut));
 
-    const std::string damaged[] = {
-        doc("<dict><key>a</key></dict>"), doc("<true/><false/>"), doc("<integer>12abc</integer>"),
-        doc("<integer>9223372036854775808</integer>"), doc("<date>2024-02-30T00:00:00Z</date>"),
-        doc("<data>QQ==QQ</data>"), doc("<string>&#0;</string>"), doc("<string>&#xD800;</string>"),
-        doc("<string>\xFF\xFE</string>"), doc(std::string("<string>a\0b</string>", 21)),
-        kHead + "<true/></plist>trailing", "<!-- never closed <plist/>"};
-    for (const std::string& bad : damaged) refusal(bad);
+    const std::string damaged[] = {doc("<dict><key>a</key></dict>"),
+                                   doc("<true/><false/>"),
+                                   doc("<integer>12abc</integer>"),
+                                   doc("<integer>9223372036854775808</integer>"),
+                                   doc("<date>2024-02-30T00:00:00Z</date>"),
+                                   doc("<data>QQ==QQ</data>"),
+                                   doc("<string>&#0;</string>"),
+                                   doc("<string>&#xD800;</string>"),
+                                   doc("<string>\xFF\xFE</string>"),
+                                   doc(std::string("<string>a\0b</string>", 21)),
+                                   kHead + "<true/></plist>trailing",
+                                   "<!-- never closed <plist/>"};
+    for (const std::string& bad : damaged)
+        refusal(bad);
     // The reason names the line, so that a hand-edited file can be mended.
     EXPECT_NE(refusal(doc("<dict>\n<key>a</key>\n<integer>nope</integer>\n</dict>")).find("line 6:"),
               std::string::npos);
@@ -90,8 +109,10 @@ TEST(PlistXml, RefusesTruncatedAndDamagedText) {
 TEST(PlistXml, DeepNestingIsRefusedNotFollowed) {
     const auto nested = [](int depth) {
         std::string s;
-        for (int i = 0; i < depth; ++i) s += "<array>";
-        for (int i = 0; i < depth; ++i) s += "</array>";
+        for (int i = 0; i < depth; ++i)
+            s += "<array>";
+        for (int i = 0; i < depth; ++i)
+            s += "</array>";
         return doc(s);
     };
     EXPECT_TRUE(PlistValue::fromXml(nested(PlistValue::kMaxDepth)).has_value());
@@ -99,7 +120,8 @@ TEST(PlistXml, DeepNestingIsRefusedNotFollowed) {
     refusal(nested(200000));
 
     PlistValue deep = PlistValue(Array{});
-    for (int i = 1; i < PlistValue::kMaxDepth; ++i) deep = PlistValue(Array{deep});
+    for (int i = 1; i < PlistValue::kMaxDepth; ++i)
+        deep = PlistValue(Array{deep});
     EXPECT_EQ(roundTrip(deep), deep);
     EXPECT_EQ(PlistValue(Array{deep}).toXml(), "");
 }
@@ -107,9 +129,11 @@ TEST(PlistXml, DeepNestingIsRefusedNotFollowed) {
 // Many entries, a long string and a long run of character references: read in one pass.
 TEST(PlistXml, HugeDocumentsAreRead) {
     std::string xml = kHead + "<dict>\n";
-    for (int i = 0; i < 50000; ++i) xml += "<key>k" + std::to_string(i) + "</key><integer>1</integer>\n";
+    for (int i = 0; i < 50000; ++i)
+        xml += "<key>k" + std::to_string(i) + "</key><integer>1</integer>\n";
     xml += "<key>long</key><string>" + std::string(4 << 20, 'x') + "</string>\n<key>refs</key><string>";
-    for (int i = 0; i < 200000; ++i) xml += "&amp;&lt;&#x2318;";
+    for (int i = 0; i < 200000; ++i)
+        xml += "&amp;&lt;&#x2318;";
     xml += "</string>\n</dict>\n</plist>\n";
     const PlistValue value = parse(xml);
     EXPECT_EQ(value.asDictionary()->size(), 50002u);
@@ -138,8 +162,10 @@ TEST(PlistValue, NumbersReadLikeUserDefaultsAndEqualityIsByType) {
         EXPECT_DOUBLE_EQ(c.value.toReal(), c.real);
     }
     EXPECT_EQ(PlistValue(std::nan("")).toInteger(), 0);
-    for (const char* yes : {"YES", "true", " +9"}) EXPECT_TRUE(PlistValue(yes).toBool()) << yes;
-    for (const char* no : {"NO", "0.5", "maybe"}) EXPECT_FALSE(PlistValue(no).toBool()) << no;
+    for (const char* yes : {"YES", "true", " +9"})
+        EXPECT_TRUE(PlistValue(yes).toBool()) << yes;
+    for (const char* no : {"NO", "0.5", "maybe"})
+        EXPECT_FALSE(PlistValue(no).toBool()) << no;
     EXPECT_NE(PlistValue(int64_t{1}), PlistValue(1.0));
     EXPECT_NE(PlistValue(int64_t{1}), PlistValue(true));
     EXPECT_NE(PlistValue("ab"), PlistValue::data("ab"));

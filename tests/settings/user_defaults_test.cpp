@@ -21,7 +21,7 @@ using test::readFile;
 
 // Limits the size of files this process may write, as a full disk would; works for root too.
 class FileSizeLimit {
-public:
+  public:
     explicit FileSizeLimit(rlim_t bytes) {
         std::signal(SIGXFSZ, SIG_IGN);
         ::getrlimit(RLIMIT_FSIZE, &saved_);
@@ -31,7 +31,7 @@ public:
     }
     ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &saved_); }
 
-private:
+  private:
     rlimit saved_{};
 };
 
@@ -55,13 +55,16 @@ std::string stderrOf(const std::function<void()>& action) {
     return testing::internal::GetCapturedStderr();
 }
 
-long lines(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
+long lines(const std::string& text) {
+    return std::count(text.begin(), text.end(), '\n');
+}
 
 class UserDefaultsFile : public ::testing::Test {
-protected:
+  protected:
     std::vector<fs::path> files() const {
         std::vector<fs::path> out;
-        for (const auto& entry : fs::directory_iterator(dir.path())) out.push_back(entry.path());
+        for (const auto& entry : fs::directory_iterator(dir.path()))
+            out.push_back(entry.path());
         return out;
     }
 
@@ -146,7 +149,8 @@ TEST_F(UserDefaultsFile, ReadOnlyFolderKeepsTheOldFileAndTellsOnce) {
 // ends with the latest value of each.
 TEST_F(UserDefaultsFile, ReadersSeeWholeValuesWhileOtherThreadsWrite) {
     UserDefaults defaults(file);
-    for (const char* key : {"pair0", "pair1"}) defaults.setObject(key, PlistValue(PlistValue::Array{0, 0}));
+    for (const char* key : {"pair0", "pair1"})
+        defaults.setObject(key, PlistValue(PlistValue::Array{0, 0}));
     ASSERT_TRUE(defaults.synchronize());
     constexpr int kWrites = 100;
     std::atomic<bool> done{false};
@@ -174,9 +178,11 @@ TEST_F(UserDefaultsFile, ReadersSeeWholeValuesWhileOtherThreadsWrite) {
                 if (!defaults.synchronize()) ++failedSaves;
             }
         });
-    for (auto& t : writers) t.join();
+    for (auto& t : writers)
+        t.join();
     done = true;
-    for (auto& t : readers) t.join();
+    for (auto& t : readers)
+        t.join();
     EXPECT_EQ(torn.load(), 0);
     EXPECT_EQ(unreadableFiles.load(), 0);
     EXPECT_EQ(failedSaves.load(), 0);

@@ -20,12 +20,15 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
         const std::string entry = *e;
         if (!environment.count(entry.substr(0, entry.find('=')))) env.push_back(entry);
     }
-    for (const auto& [name, value] : environment) env.push_back(name + "=" + value);
+    for (const auto& [name, value] : environment)
+        env.push_back(name + "=" + value);
     std::vector<char*> envp, args;
-    for (std::string& e : env) envp.push_back(e.data());
+    for (std::string& e : env)
+        envp.push_back(e.data());
     envp.push_back(nullptr);
     std::vector<std::string> argCopy = argv;
-    for (std::string& a : argCopy) args.push_back(a.data());
+    for (std::string& a : argCopy)
+        args.push_back(a.data());
     args.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
@@ -34,7 +37,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (!fd3.empty()) posix_spawn_file_actions_addopen(&actions, 3, fd3.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+    if (!fd3.empty())
+        posix_spawn_file_actions_addopen(&actions, 3, fd3.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
     // Its own process group, so that stopping it does not reach the test.
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
@@ -44,19 +48,24 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
     const int rc = posix_spawnp(&pid, args[0], &actions, &attr, args.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
-    if (rc == 0) pid_ = pid;
-    else ended_ = true;
+    if (rc == 0)
+        pid_ = pid;
+    else
+        ended_ = true;
 }
 
 std::unique_ptr<ChildProcess> ChildProcess::start(const std::vector<std::string>& argv,
                                                   const std::map<std::string, std::string>& environment,
-                                                  const std::filesystem::path& log, const std::filesystem::path& fd3) {
+                                                  const std::filesystem::path& log,
+                                                  const std::filesystem::path& fd3) {
     auto child = std::make_unique<ChildProcess>(argv, environment, log, fd3);
     if (child->pid() < 0) return nullptr;
     return child;
 }
 
-ChildProcess::~ChildProcess() { stop(); }
+ChildProcess::~ChildProcess() {
+    stop();
+}
 
 bool ChildProcess::running() {
     if (ended_) return false;

@@ -13,7 +13,7 @@
 namespace velora::test {
 
 class ChildProcess {
-public:
+  public:
     // Starts argv[0] (looked up on PATH) with the test's environment plus `environment`, its
     // output appended to `log` (or discarded when empty), in a process group of its own so
     // that signals meant for it never reach the test. pid() is -1 when it could not start.
@@ -35,7 +35,8 @@ public:
     // True once the process has ended within the time given.
     bool waitForExit(std::chrono::milliseconds timeout);
     bool waitForExit(double seconds) {
-        return waitForExit(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::duration<double>(seconds)));
+        return waitForExit(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::duration<double>(seconds)));
     }
     // The exit status as waitpid gives it; meaningful once running() is false.
     int status() const { return status_; }
@@ -43,13 +44,14 @@ public:
     // ended within a few seconds.
     void stop();
 
-private:
+  private:
     pid_t pid_ = -1;
     bool ended_ = false;
     int status_ = 0;
 };
 
 // Runs a program to its end (at most `timeout`); true when it ended with 0.
-bool runToEnd(const std::vector<std::string>& argv, std::chrono::milliseconds timeout = std::chrono::seconds(20));
+bool runToEnd(const std::vector<std::string>& argv,
+              std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
 } // namespace velora::test

@@ -19,7 +19,7 @@
 namespace velora::test {
 
 class LoopbackHttpServer {
-public:
+  public:
     struct Response {
         explicit Response(std::string text = {}, std::string statusLine = "200 OK")
             : status(std::move(statusLine)), body(std::move(text)) {}
@@ -68,7 +68,9 @@ public:
         ::close(listener_);
     }
 
-    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+    std::string url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(port_) + path;
+    }
 
     void setResponse(const std::string& path, Response response) {
         std::lock_guard lock(mutex_);
@@ -92,7 +94,7 @@ public:
         return ntohs(address.sin_port);
     }
 
-private:
+  private:
     static sockaddr_in loopback() {
         sockaddr_in address{};
         address.sin_family = AF_INET;

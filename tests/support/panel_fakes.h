@@ -16,7 +16,7 @@
 namespace velora::test {
 
 class FakeImageFlowView final : public ImageFlowView, private ImageFlowCacheManager {
-public:
+  public:
     void setDataSource(ImageFlowDataSource* source) override { dataSource = source; }
     void setDelegate(ImageFlowDelegate* d) override { delegate = d; }
     void setDraggingDestinationDelegate(DraggingDestination* d) override { draggingDestination = d; }
@@ -72,7 +72,9 @@ public:
     }
     bool isInFullScreenMode() const override { return fullScreen; }
 
-    int count() const { return dataSource ? dataSource->numberOfItemsInImageFlow(const_cast<FakeImageFlowView&>(*this)) : 0; }
+    int count() const {
+        return dataSource ? dataSource->numberOfItemsInImageFlow(const_cast<FakeImageFlowView&>(*this)) : 0;
+    }
 
     ImageFlowDataSource* dataSource = nullptr;
     ImageFlowDelegate* delegate = nullptr;
@@ -95,7 +97,7 @@ public:
 };
 
 class FakePanelWindow final : public PanelWindow {
-public:
+  public:
     Rect frame() const override { return frame_; }
     void setFrame(const Rect& f, bool display) override {
         frame_ = f;
@@ -128,12 +130,12 @@ public:
     double alpha = 1.0;
     int frameChanges = 0;
     int centerings = 0;
-    int screenIndex = 0;  // what screenFor answers
+    int screenIndex = 0; // what screenFor answers
     mutable std::optional<Rect> askedFor;
     int centeredOn = -1;
     int orderFronts = 0;
     int orderOuts = 0;
-    std::function<void()> onOrderOut;  // runs as the window goes, to see what came before
+    std::function<void()> onOrderOut; // runs as the window goes, to see what came before
 };
 
 } // namespace velora::test

@@ -8,7 +8,7 @@
 namespace velora::test {
 
 class SimTest : public ::testing::Test {
-protected:
+  protected:
     SimTest() { sim.install(); }
     ~SimTest() override { sim.shutdown(); }
 

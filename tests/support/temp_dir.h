@@ -6,7 +6,7 @@
 namespace velora::test {
 
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -14,7 +14,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::filesystem::path& child) const { return path_ / child; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

@@ -20,17 +20,17 @@ TEST(TapHub, BindingsFollowTheEnabledTapsAndTheEndOfASwitchGivesTheKeyboardBack)
         WlEventTap tap(hub, nullptr, [](const KeyEvent&) { return TapVerdict::Pass; });
         tap.setInterceptedKeys({altTab});
         EXPECT_EQ(bound, std::vector<InterceptedKey>{altTab});
-        tap.setInterceptedKeys({altTab, escape});  // a switch begins: its keys are not bindings
+        tap.setInterceptedKeys({altTab, escape}); // a switch begins: its keys are not bindings
         EXPECT_EQ(bound, std::vector<InterceptedKey>{altTab});
         EXPECT_EQ(releases, 0);
-        tap.setInterceptedKeys({altTab});  // Escape ended it with the modifiers still down
+        tap.setInterceptedKeys({altTab}); // Escape ended it with the modifiers still down
         EXPECT_EQ(releases, 1);
         tap.setEnabled(false);
         EXPECT_TRUE(bound.empty());
         tap.setEnabled(true);
         EXPECT_EQ(bound, std::vector<InterceptedKey>{altTab});
     }
-    EXPECT_TRUE(bound.empty());  // a tap that goes takes its bindings along
+    EXPECT_TRUE(bound.empty()); // a tap that goes takes its bindings along
 }
 
 TEST(TapHub, EventsReachTheTapsThreadAndShutdownEndsItsLoopAndEveryBinding) {

@@ -31,7 +31,7 @@ TEST(SwayTree, ViewsCarryPidRectangleWorkspaceAndTheXwaylandClassForAMissingAppI
     const std::vector<SwayView> views = parseSwayTree(kTree);
     ASSERT_EQ(views.size(), 3u);
     EXPECT_EQ(views[0].appId, "pavucontrol");
-    EXPECT_EQ(views[0].workspace, -1);  // the scratchpad: no workspace to switch to
+    EXPECT_EQ(views[0].workspace, -1); // the scratchpad: no workspace to switch to
     EXPECT_FALSE(views[0].visible);
     const SwayView& foot = views[1];
     EXPECT_EQ(foot.conId, 7);
@@ -60,7 +60,8 @@ TEST(SwayBindings, EachHotKeyBindsByItsUsKeysymAndItsCommandNamesItBack) {
     const InterceptedKey superShiftGrave{vk::Grave, kEventFlagOption | kEventFlagShift, false};
     EXPECT_EQ(swayKeySpec(superShiftGrave.keyCode, superShiftGrave.modifiers), "Mod4+Shift+grave");
     // What the binding event carries names the same hot key again.
-    for (const InterceptedKey& key : {altTab, superShiftGrave, InterceptedKey{vk::W, kEventFlagControl, false}}) {
+    for (const InterceptedKey& key :
+         {altTab, superShiftGrave, InterceptedKey{vk::W, kEventFlagControl, false}}) {
         const std::string command = *bindCommand(key);
         EXPECT_EQ(keyOfBindingCommand(command.substr(command.find("nop "))), key) << command;
     }
@@ -71,7 +72,7 @@ TEST(SwayBindings, CommandsThatAreNotOursOrOutOfRangeAreRefused) {
     EXPECT_FALSE(keyOfBindingCommand("nop velora 48"));
     EXPECT_FALSE(keyOfBindingCommand("nop velora 48 1048576 extra"));
     EXPECT_FALSE(keyOfBindingCommand("nop velora 900 1048576"));
-    EXPECT_FALSE(keyOfBindingCommand("nop velora 48 1"));  // a flag outside the four modifiers
+    EXPECT_FALSE(keyOfBindingCommand("nop velora 48 1")); // a flag outside the four modifiers
     // A key no US keysym names cannot become a binding.
     EXPECT_FALSE(bindCommand(InterceptedKey{vk::Function, kEventFlagCommand, false}));
 }

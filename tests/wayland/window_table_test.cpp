@@ -20,7 +20,7 @@ SwayView view(int64_t con, pid_t pid, const std::string& appId, const std::strin
 }
 
 class WindowTableTest : public ::testing::Test {
-protected:
+  protected:
     uint32_t open(const std::string& appId, const std::string& title, bool activated = false) {
         const uint32_t n = table.add();
         table.update(n, appId, title, activated, false, false, false);
@@ -35,8 +35,8 @@ TEST_F(WindowTableTest, ToplevelsPairWithViewsByAppIdAndTitleInTheOrderTheyWereM
     const uint32_t c = open("firefox", "News");
     // Until its view is known a window has no pid and is nowhere in the lists.
     EXPECT_TRUE(table.frontToBack().empty());
-    auto changes = table.applyViews({view(12, 300, "firefox", "News"), view(10, 100, "foot", "shell"),
-                                     view(11, 200, "foot", "shell")});
+    auto changes = table.applyViews(
+        {view(12, 300, "firefox", "News"), view(10, 100, "foot", "shell"), view(11, 200, "foot", "shell")});
     EXPECT_EQ(table.window(a)->pid, 100);
     EXPECT_EQ(table.window(b)->pid, 200);
     EXPECT_EQ(table.window(c)->pid, 300);
@@ -65,14 +65,15 @@ TEST_F(WindowTableTest, TheLastWindowOfAProcessGoingEndsItsApplication) {
     changes = table.remove(b);
     EXPECT_EQ(changes.terminated, std::vector<pid_t>{100});
     EXPECT_FALSE(table.hasPid(100));
-    EXPECT_FALSE(table.window(b));  // a vanished window: the neutral answer
+    EXPECT_FALSE(table.window(b)); // a vanished window: the neutral answer
 }
 
 TEST_F(WindowTableTest, RecencyFollowsActivationAndARaiseAndTheLastActiveSurvivesAnOverlayFocus) {
     const uint32_t a = open("foot", "one");
     const uint32_t b = open("foot", "two");
     const uint32_t c = open("gimp", "image");
-    table.applyViews({view(1, 100, "foot", "one"), view(2, 100, "foot", "two"), view(3, 300, "gimp", "image")});
+    table.applyViews(
+        {view(1, 100, "foot", "one"), view(2, 100, "foot", "two"), view(3, 300, "gimp", "image")});
     const uint64_t before = table.focusChanges();
     table.update(b, "foot", "two", true, false, false, false);
     table.update(b, "foot", "two", false, false, false, false);

@@ -10,7 +10,7 @@ namespace velora::test {
 namespace {
 
 class ActionsTest : public X11Test {
-protected:
+  protected:
     std::vector<uint32_t> stacking() { return display->clientsBottomFirst(); }
     // Whether a stacks above b.
     bool above(uint32_t a, uint32_t b) {
@@ -23,7 +23,9 @@ protected:
         auto it = std::find(order.begin(), order.end(), pid);
         return it == order.end() ? -1 : int(it - order.begin());
     }
-    RunningApplicationRef app(pid_t pid) { return desktop->workspace().runningApplicationWithProcessIdentifier(pid); }
+    RunningApplicationRef app(pid_t pid) {
+        return desktop->workspace().runningApplicationWithProcessIdentifier(pid);
+    }
     bool viewable(uint32_t window) {
         xcb_connection_t* c = display->connection();
         auto* reply = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr);
@@ -59,8 +61,10 @@ TEST_F(ActionsTest, ActivationMovesFocusAndTheFrontToBackOrder) {
     AXValue focusedApp, focusedWindow;
     const auto focusQueryNamesSecond = [&] {
         focusedApp = focusedWindow = AXValue{};
-        if (ax.copyAttributeValue(ax.createSystemWide(), ax::FocusedApplication, focusedApp) != AXError::Success ||
-            !std::holds_alternative<AXElement>(focusedApp) || std::get<AXElement>(focusedApp).pid != second.pid())
+        if (ax.copyAttributeValue(ax.createSystemWide(), ax::FocusedApplication, focusedApp) !=
+                AXError::Success ||
+            !std::holds_alternative<AXElement>(focusedApp) ||
+            std::get<AXElement>(focusedApp).pid != second.pid())
             return false;
         return ax.copyAttributeValue(std::get<AXElement>(focusedApp), ax::FocusedWindow, focusedWindow) ==
                    AXError::Success &&
@@ -88,7 +92,8 @@ TEST_F(ActionsTest, AWindowThatRefusesTheFocusStillCountsAsActivatedAndRaised) {
     EXPECT_EQ(frontIndex(xclock.pid()), 0);
     AXValue focusedApp;
     auto& ax = desktop->accessibility();
-    ASSERT_EQ(ax.copyAttributeValue(ax.createSystemWide(), ax::FocusedApplication, focusedApp), AXError::Success);
+    ASSERT_EQ(ax.copyAttributeValue(ax.createSystemWide(), ax::FocusedApplication, focusedApp),
+              AXError::Success);
     EXPECT_EQ(std::get<AXElement>(focusedApp).pid, xclock.pid());
 
     // Once the manager activates another window, that one is active again.
@@ -100,7 +105,8 @@ TEST_F(ActionsTest, RaisingAWindowAsTheSwitcherDoesStacksItOnTop) {
     // The raise of a window record: "AXRaise", then "AXFrontmost" and "AXFocused". (fluxbox
     // honours a bare raise only while no other window has the focus.)
     ChildProcess a({"xclock"}), b({"xclock"}), other({"xterm", "-T", "velora-raise-focus"});
-    const uint32_t wa = waitForWindowOf(a.pid()), wb = waitForWindowOf(b.pid()), wo = waitForWindowOf(other.pid());
+    const uint32_t wa = waitForWindowOf(a.pid()), wb = waitForWindowOf(b.pid()),
+                   wo = waitForWindowOf(other.pid());
     ASSERT_TRUE(wa && wb && wo);
     ASSERT_TRUE(focus(wo));
     ASSERT_TRUE(eventually([&] { return above(wb, wa) || above(wa, wb); }));
@@ -169,9 +175,11 @@ TEST_F(ActionsTest, ActivationAndCloseCarryTheTimeOfTheLastKey) {
     tap(vk::Shift);
     ASSERT_TRUE(desktop->sync());
     AXValue button;
-    ASSERT_EQ(desktop->accessibility().copyAttributeValue(windowElement(w), ax::CloseButton, button), AXError::Success);
+    ASSERT_EQ(desktop->accessibility().copyAttributeValue(windowElement(w), ax::CloseButton, button),
+              AXError::Success);
     ASSERT_TRUE(std::holds_alternative<AXElement>(button));
-    ASSERT_EQ(desktop->accessibility().performAction(std::get<AXElement>(button), ax::ActionPress), AXError::Success);
+    ASSERT_EQ(desktop->accessibility().performAction(std::get<AXElement>(button), ax::ActionPress),
+              AXError::Success);
     const auto closed = timeSent("_NET_CLOSE_WINDOW", 0);
     ASSERT_TRUE(closed) << "no close request seen";
     EXPECT_GE(*closed, secondKey) << "the close carries an older time than the key that caused it";

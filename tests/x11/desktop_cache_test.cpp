@@ -19,7 +19,7 @@ ClientInfo client(xcb_window_t window, pid_t pid, xcb_window_t frame = 0) {
 }
 
 class DesktopCacheTest : public ::testing::Test {
-protected:
+  protected:
     DesktopCacheTest() {
         cache.setStateAtoms(kHidden, kShaded);
         cache.setSupported({kHidden});
@@ -35,7 +35,7 @@ protected:
             i.wmState = on ? kIconicState : kNormalState;
         });
     }
-    double now = 1000.0;  // the cache's clock, moved by the test
+    double now = 1000.0; // the cache's clock, moved by the test
     DesktopCache cache{[this] { return now; }};
 };
 
@@ -55,7 +55,7 @@ TEST_F(DesktopCacheTest, FrontToBackFollowsTheServersStackingAndPutsTheActiveFir
 TEST_F(DesktopCacheTest, FrontToBackFollowsRecencyBeforeTheStacking) {
     cache.insertClient(client(30, 300));
     cache.setActive(10);
-    cache.setActive(30);  // 21 (pid 200) stays on top of 10 all along
+    cache.setActive(30); // 21 (pid 200) stays on top of 10 all along
     EXPECT_EQ(cache.pidsFrontToBack(), (std::vector<pid_t>{300, 100, 200}));
 }
 
@@ -63,7 +63,7 @@ TEST_F(DesktopCacheTest, AWindowRefusingTheFocusCountsAsActiveUntilTheManagerMov
     cache.setActive(10);
     cache.noteActivationRequest(20, false);
     EXPECT_EQ(cache.activePid(), 200);
-    cache.setActive(10);  // the manager rewrites the same value: nothing moved
+    cache.setActive(10); // the manager rewrites the same value: nothing moved
     EXPECT_EQ(cache.activeWindow(), 20u);
     cache.setActive(21);
     EXPECT_EQ(cache.activeWindow(), 21u);
@@ -75,7 +75,8 @@ TEST_F(DesktopCacheTest, AWindowRefusingTheFocusCountsAsActiveUntilTheManagerMov
     EXPECT_EQ(cache.activeWindow(), 10u);
     cache.setActive(10);
     EXPECT_EQ(cache.pidsFrontToBack(), (std::vector<pid_t>{100, 200}));
-    EXPECT_EQ(cache.mostRecentWindowOf(200), 21u) << "the window active only before the request counts as recent";
+    EXPECT_EQ(cache.mostRecentWindowOf(200), 21u)
+        << "the window active only before the request counts as recent";
 }
 
 TEST_F(DesktopCacheTest, AnInstantWithoutAnActiveWindowKeepsThePreviousOne) {
@@ -86,30 +87,30 @@ TEST_F(DesktopCacheTest, AnInstantWithoutAnActiveWindowKeepsThePreviousOne) {
     EXPECT_EQ(cache.activeWindow(), 10u);
     now += DesktopCache::kZeroGraceSeconds * 0.2;
     EXPECT_EQ(cache.activeWindow(), 0u);
-    cache.setActive(0x7777);  // not a managed window
+    cache.setActive(0x7777); // not a managed window
     EXPECT_EQ(cache.activePid(), 0);
 }
 
 TEST_F(DesktopCacheTest, TheMostRecentWindowOfAProcessPrefersOneThatIsNotMinimised) {
-    EXPECT_EQ(cache.mostRecentWindowOf(200), 21u);  // frontmost, never active
+    EXPECT_EQ(cache.mostRecentWindowOf(200), 21u); // frontmost, never active
     cache.setActive(20);
     cache.setActive(10);
-    EXPECT_EQ(cache.mostRecentWindowOf(200), 20u);  // the one active last
+    EXPECT_EQ(cache.mostRecentWindowOf(200), 20u); // the one active last
     minimise(20, true);
     EXPECT_EQ(cache.mostRecentWindowOf(200), 21u);
     minimise(21, true);
-    EXPECT_EQ(cache.mostRecentWindowOf(200), 20u);  // all minimised: the most recent
+    EXPECT_EQ(cache.mostRecentWindowOf(200), 20u); // all minimised: the most recent
 }
 
 TEST_F(DesktopCacheTest, MinimisedFollowsTheManagersHiddenStateWhenItSetsOne) {
     auto info = *cache.client(10);
-    info.wmState = kIconicState;  // openbox: windows of other desktops are iconic, not hidden
+    info.wmState = kIconicState; // openbox: windows of other desktops are iconic, not hidden
     EXPECT_FALSE(cache.isMinimized(info));
     info.netState = {kHidden};
     EXPECT_TRUE(cache.isMinimized(info));
     info.netState = {kHidden, kShaded};
     EXPECT_FALSE(cache.isMinimized(info));
-    cache.setSupported({});  // a manager without the hidden state: the iconic state tells
+    cache.setSupported({}); // a manager without the hidden state: the iconic state tells
     info.netState = {};
     EXPECT_TRUE(cache.isMinimized(info));
 }
@@ -120,7 +121,7 @@ TEST_F(DesktopCacheTest, HiddenLastsWhileEveryWindowStaysMinimised) {
     minimise(20, true);
     minimise(21, true);
     EXPECT_TRUE(cache.isHidden(200));
-    minimise(21, false);  // the user brought one back
+    minimise(21, false); // the user brought one back
     EXPECT_FALSE(cache.isHidden(200));
     EXPECT_EQ(cache.takeHidden(200), (std::vector<xcb_window_t>{20, 21}));
     EXPECT_TRUE(cache.takeHidden(200).empty());

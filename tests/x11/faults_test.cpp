@@ -37,7 +37,7 @@ TEST_F(FaultsTest, AWindowThatVanishesGivesNeutralAnswers) {
             ws.windowBounds(id, r);
         }
     });
-    EXPECT_TRUE(eventually([&] { return rounds.load() > 0; }));  // asking, then the window goes
+    EXPECT_TRUE(eventually([&] { return rounds.load() > 0; })); // asking, then the window goes
     fake.destroy();
     EXPECT_TRUE(eventually([&] {
         AXValue v;
@@ -70,7 +70,8 @@ TEST_F(FaultsTest, TitleChangesArriveAndHugeOrBrokenTitlesAreCutAndRepaired) {
     EXPECT_EQ(title(element), "before");
     std::string bytes;
     // Three times the limit (managers take long to draw much longer titles: fluxbox does).
-    for (int i = 0; i < 4000; ++i) bytes += (i % 97 == 0) ? "\xFF\xC3" : "t\xC3\xA9";
+    for (int i = 0; i < 4000; ++i)
+        bytes += (i % 97 == 0) ? "\xFF\xC3" : "t\xC3\xA9";
     fake.setTitleBytes(bytes);
     ASSERT_TRUE(eventually([&] { return title(element).value_or("").size() > 1000; }));
     const std::string t = *title(element);
@@ -90,18 +91,20 @@ TEST_F(FaultsTest, TitleChangesArriveAndHugeOrBrokenTitlesAreCutAndRepaired) {
 // even while another client holds the server.
 TEST_F(FaultsTest, TheFocusedWindowQueryCostsNoRoundTrip) {
     FakeWindow::Options options;
-    options.listsPing = true;  // could be pinged, is not pinged for this
+    options.listsPing = true; // could be pinged, is not pinged for this
     FakeWindow fake(options);
     ASSERT_TRUE(waitForWindow(fake.id()));
     ASSERT_TRUE(focus(fake.id()));
-    mainThread.advance(x11::Responsiveness::kAnswerStandsFor);  // no answer stands any more
+    mainThread.advance(x11::Responsiveness::kAnswerStandsFor); // no answer stands any more
     auto& ax = desktop->accessibility();
     xcb_grab_server(display->connection());
     display->sync();
     auto answer = std::async(std::launch::async, [&] {
         AXValue app, window;
-        if (ax.copyAttributeValue(ax.createSystemWide(), ax::FocusedApplication, app) != AXError::Success) return AXElement{};
-        if (ax.copyAttributeValue(std::get<AXElement>(app), ax::FocusedWindow, window) != AXError::Success) return AXElement{};
+        if (ax.copyAttributeValue(ax.createSystemWide(), ax::FocusedApplication, app) != AXError::Success)
+            return AXElement{};
+        if (ax.copyAttributeValue(std::get<AXElement>(app), ax::FocusedWindow, window) != AXError::Success)
+            return AXElement{};
         return std::get<AXElement>(window);
     });
     // Bounded only so that a query that waits for the server cannot hang the suite.

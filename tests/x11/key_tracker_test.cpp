@@ -11,7 +11,7 @@ namespace {
 constexpr uint8_t kAltL = 64, kAltR = 108, kShiftL = 50, kCaps = 66, kA = 38;
 
 class KeyTrackerTest : public ::testing::Test {
-protected:
+  protected:
     KeyTrackerTest() : tracker([](uint8_t code) { return code == kA ? std::string("a") : std::string(); }) {
         ModifierMap map;
         map.keyMasks[kAltL] = kXMod1;

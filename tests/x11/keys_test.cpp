@@ -10,7 +10,7 @@ namespace velora::test {
 namespace {
 
 class KeysTest : public X11Test {
-protected:
+  protected:
     void SetUp() override {
         X11Test::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
@@ -63,10 +63,10 @@ TEST_F(KeysTest, InterceptedKeysNeverReachTheFocusedClientAndTheTapSeesEveryKeyO
         tap(key, modifiers);
     };
     type(vk::A);
-    type(vk::Q);                    // intercepted
-    type(vk::Escape, {vk::Shift});  // intercepted whatever the modifiers
+    type(vk::Q);                   // intercepted
+    type(vk::Escape, {vk::Shift}); // intercepted whatever the modifiers
     type(vk::B);
-    type(vk::Q, {vk::Shift});       // Shift-Q is not Q alone: it passes
+    type(vk::Q, {vk::Shift}); // Shift-Q is not Q alone: it passes
     type(vk::Return);
     EXPECT_TRUE(eventually([&] { return contents() == "abQ\n"; })) << "typed: '" << contents() << "'";
 
@@ -84,7 +84,8 @@ TEST_F(KeysTest, ReleasingTheModifiersIsNoticedWhileAnotherClientGrabsTheKeyboar
     key(vk::Command, true);
     key(vk::Shift, true);
     EXPECT_TRUE(eventually([&] { return sawFlags(kEventFlagCommand | kEventFlagShift); }));
-    EXPECT_EQ(desktop->input().currentModifierFlags() & kEventFlagsTrackedMask, kEventFlagCommand | kEventFlagShift);
+    EXPECT_EQ(desktop->input().currentModifierFlags() & kEventFlagsTrackedMask,
+              kEventFlagCommand | kEventFlagShift);
     tap(vk::Grave);
     key(vk::Command, false);
     EXPECT_TRUE(eventually([&] { return sawFlags(kEventFlagShift); }));
@@ -101,7 +102,7 @@ TEST_F(KeysTest, TheKeyboardLayoutShowsTheCharacterOfEachKey) {
     EXPECT_FALSE(layout->identifier().empty());
     struct Case {
         int64_t key;
-        uint32_t modifiers;  // 0x02: Shift
+        uint32_t modifiers; // 0x02: Shift
         std::u16string shown;
     };
     for (const Case& c : {Case{vk::A, 0x02, u"A"}, Case{vk::Key1, 0x02, u"!"}, Case{vk::LeftArrow, 0, u""}}) {

@@ -21,7 +21,7 @@ char processState(pid_t pid) {
 }
 
 class NotAnsweringTest : public X11Test {
-protected:
+  protected:
     AXError readTitle(const AXElement& e) {
         AXValue v;
         return desktop->accessibility().copyAttributeValue(e, ax::Title, v);
@@ -40,8 +40,10 @@ TEST_F(NotAnsweringTest, AStoppedProcessCannotCompleteAndAnswersAgainOnceContinu
     ASSERT_TRUE(eventually([&] { return processState(xterm.pid()) == 'T'; }));
     EXPECT_EQ(readTitle(element), AXError::CannotComplete);
     AXValue v;
-    EXPECT_EQ(desktop->accessibility().copyAttributeValue(application, ax::Windows, v), AXError::CannotComplete);
-    EXPECT_EQ(desktop->accessibility().copyAttributeValue(application, ax::FocusedWindow, v), AXError::CannotComplete);
+    EXPECT_EQ(desktop->accessibility().copyAttributeValue(application, ax::Windows, v),
+              AXError::CannotComplete);
+    EXPECT_EQ(desktop->accessibility().copyAttributeValue(application, ax::FocusedWindow, v),
+              AXError::CannotComplete);
     EXPECT_EQ(desktop->accessibility().performAction(element, ax::ActionRaise), AXError::CannotComplete);
     // The window server still lists it: that side does not depend on the client.
     EXPECT_TRUE(desktop->windowServer().copyWindowInfo(kWindowListExcludeDesktopElements, kNullWindowID));
@@ -65,13 +67,14 @@ TEST_F(NotAnsweringTest, AClientThatListsPingsIsPingedAndMustAnswerInTime) {
     EXPECT_EQ(unlisted.pingsSeen(), 0) << "a client that lists no ping was pinged";
 
     // A longer time-out for this application only, then the client stops answering.
-    ASSERT_EQ(desktop->accessibility().setMessagingTimeout(desktop->accessibility().createApplication(element.pid), 0.5f),
+    ASSERT_EQ(desktop->accessibility().setMessagingTimeout(
+                  desktop->accessibility().createApplication(element.pid), 0.5f),
               AXError::Success);
     fake.setAnswering(false);
     // From here the responsiveness periods pass only as the test says (a question still
     // waits for an answer in real time, up to the time-out).
     mainThread.freeze();
-    mainThread.advance(Responsiveness::kAnswerStandsFor);  // the last answer no longer stands
+    mainThread.advance(Responsiveness::kAnswerStandsFor); // the last answer no longer stands
     const int pinged = fake.pingsSeen();
     EXPECT_EQ(readTitle(element), AXError::CannotComplete);
     // The unanswered ping is known: once its time-out has passed, questions fail without a

@@ -10,7 +10,9 @@
 namespace velora::test {
 namespace {
 
-template <typename T> bool contains(const std::vector<T>& v, const T& x) { return std::find(v.begin(), v.end(), x) != v.end(); }
+template <typename T> bool contains(const std::vector<T>& v, const T& x) {
+    return std::find(v.begin(), v.end(), x) != v.end();
+}
 
 using NotificationsTest = X11Test;
 

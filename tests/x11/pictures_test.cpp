@@ -9,7 +9,7 @@ namespace velora::test {
 namespace {
 
 class PicturesTest : public X11Test {
-protected:
+  protected:
     // The picture at the window's own size.
     QImage picture(uint32_t window) {
         Rect bounds;
@@ -23,7 +23,9 @@ protected:
                 if ((image.pixel(x, y) & 0xFFFFFF) != (colour & 0xFFFFFF)) return false;
         return true;
     }
-    static bool contains(const std::vector<uint32_t>& v, uint32_t x) { return std::find(v.begin(), v.end(), x) != v.end(); }
+    static bool contains(const std::vector<uint32_t>& v, uint32_t x) {
+        return std::find(v.begin(), v.end(), x) != v.end();
+    }
 };
 
 TEST_F(PicturesTest, ACoveredOrMinimisedWindowIsPicturedWithItsOwnPixels) {
@@ -56,7 +58,8 @@ TEST_F(PicturesTest, AWindowOnAnotherDesktopIsInThatSpaceOffScreenAndStillPictur
     FakeWindow green(options);
     ASSERT_TRUE(waitForWindow(green.id()));
     auto& ws = desktop->windowServer();
-    ASSERT_TRUE(eventually([&] { return ws.windowSpace(green.id()) == 1 && allOf(picture(green.id()), 0x22AA44); }));
+    ASSERT_TRUE(
+        eventually([&] { return ws.windowSpace(green.id()) == 1 && allOf(picture(green.id()), 0x22AA44); }));
     EXPECT_TRUE(contains(ws.spaceWindowList(1), green.id()));
 
     display->moveToDesktop(green.id(), 2);
@@ -65,7 +68,8 @@ TEST_F(PicturesTest, AWindowOnAnotherDesktopIsInThatSpaceOffScreenAndStillPictur
     EXPECT_FALSE(contains(ws.spaceWindowList(1), green.id()));
     auto list = ws.copyWindowInfo(kWindowListExcludeDesktopElements, kNullWindowID);
     ASSERT_TRUE(list);
-    auto it = std::find_if(list->begin(), list->end(), [&](const WindowInfo& w) { return w.number == green.id(); });
+    auto it =
+        std::find_if(list->begin(), list->end(), [&](const WindowInfo& w) { return w.number == green.id(); });
     ASSERT_NE(it, list->end());
     EXPECT_FALSE(it->isOnscreen);
     EXPECT_TRUE(allOf(picture(green.id()), 0x22AA44));

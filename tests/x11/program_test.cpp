@@ -33,8 +33,10 @@ std::string startPrivateServer(std::unique_ptr<ChildProcess>& server, const std:
 
 const char* const kSettings =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-    "<plist version=\"1.0\">\n<dict>\n\t<key>KeptThroughTheLoss</key>\n\t<string>kept</string>\n</dict>\n</plist>\n";
+    "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+    "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+    "<plist "
+    "version=\"1.0\">\n<dict>\n\t<key>KeptThroughTheLoss</key>\n\t<string>kept</string>\n</dict>\n</plist>\n";
 
 TEST(X11Program, LosingTheServerEndsTheProgramWithAMessageAndLeavesTheSettingsIntact) {
     if (!std::getenv("VELORA_X11_TESTS")) GTEST_SKIP() << "VELORA_X11_TESTS is not set";
@@ -42,11 +44,14 @@ TEST(X11Program, LosingTheServerEndsTheProgramWithAMessageAndLeavesTheSettingsIn
     std::unique_ptr<ChildProcess> server;
     const std::string shown = startPrivateServer(server, home / "xvfb.txt");
     ASSERT_FALSE(shown.empty()) << "Xvfb did not start";
-    const std::filesystem::path settings = home / "config" / "velora" / "defaults.plist", log = home / "output.txt";
+    const std::filesystem::path settings = home / "config" / "velora" / "defaults.plist",
+                                log = home / "output.txt";
     writeFile(settings, kSettings);
     ChildProcess velora({VELORA_PROGRAM},
-                        {{"DISPLAY", shown}, {"HOME", home.path().string()},
-                         {"XDG_CONFIG_HOME", (home / "config").string()}, {"QT_QPA_PLATFORM", "xcb"}},
+                        {{"DISPLAY", shown},
+                         {"HOME", home.path().string()},
+                         {"XDG_CONFIG_HOME", (home / "config").string()},
+                         {"QT_QPA_PLATFORM", "xcb"}},
                         log);
     ASSERT_GT(velora.pid(), 0);
 
@@ -56,7 +61,8 @@ TEST(X11Program, LosingTheServerEndsTheProgramWithAMessageAndLeavesTheSettingsIn
     ASSERT_TRUE(probe.ok());
     const auto shownWindow = [&] {
         const auto children = probe.rootChildren();
-        return std::any_of(children.begin(), children.end(), [&](xcb_window_t w) { return probe.isViewable(w); });
+        return std::any_of(children.begin(), children.end(),
+                           [&](xcb_window_t w) { return probe.isViewable(w); });
     };
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (!shownWindow() && velora.running() && std::chrono::steady_clock::now() < end)
@@ -67,7 +73,8 @@ TEST(X11Program, LosingTheServerEndsTheProgramWithAMessageAndLeavesTheSettingsIn
     server->stop();
     ASSERT_TRUE(velora.waitForExit(20.0)) << "the program did not end with its server";
     const std::string said = readFile(log);
-    ASSERT_TRUE(WIFEXITED(velora.status())) << "ended by a signal (" << WTERMSIG(velora.status()) << "):\n" << said;
+    ASSERT_TRUE(WIFEXITED(velora.status())) << "ended by a signal (" << WTERMSIG(velora.status()) << "):\n"
+                                            << said;
     EXPECT_NE(WEXITSTATUS(velora.status()), 0);
     const std::string line = "velora: lost the connection to the X display " + shown + "\n";
     EXPECT_NE(said.find(line), std::string::npos) << said;

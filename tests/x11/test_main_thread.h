@@ -15,7 +15,7 @@
 namespace velora::test {
 
 class TestMainThread final : public MainThreadPort {
-public:
+  public:
     bool isMainThread() const override { return std::this_thread::get_id() == id_; }
     void performAsync(std::function<void()> work) override {
         std::lock_guard lock(mutex_);
@@ -53,8 +53,10 @@ public:
                offset_.load();
     }
     void advance(double seconds) {
-        if (frozen_.load() >= 0) frozen_.store(frozen_.load() + seconds);
-        else offset_.store(offset_.load() + seconds);
+        if (frozen_.load() >= 0)
+            frozen_.store(frozen_.load() + seconds);
+        else
+            offset_.store(offset_.load() + seconds);
     }
     void freeze() { frozen_.store(now()); }
     bool isShuttingDown() const override { return false; }
@@ -73,7 +75,7 @@ public:
         }
     }
 
-private:
+  private:
     const std::thread::id id_ = std::this_thread::get_id();
     std::mutex mutex_;
     std::deque<std::function<void()>> queue_;

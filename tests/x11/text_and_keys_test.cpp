@@ -14,7 +14,7 @@ namespace velora::x11 {
 namespace {
 
 TEST(X11Text, InvalidSequencesAreRepairedHugeTextsCutAndAnIncompleteTailDroppedOnlyWhenTheReadWasCut) {
-    const std::string bad = "\xEF\xBF\xBD";  // U+FFFD
+    const std::string bad = "\xEF\xBF\xBD"; // U+FFFD
     struct Case {
         std::string in;
         bool cut;
@@ -22,10 +22,12 @@ TEST(X11Text, InvalidSequencesAreRepairedHugeTextsCutAndAnIncompleteTailDroppedO
     };
     for (const Case& c : std::initializer_list<Case>{
              {"\xE2\x82\xAC \xF0\x9F\x98\x80", false, "\xE2\x82\xAC \xF0\x9F\x98\x80"},
-             {"a\x80" "b", false, "a" + bad + "b"},        // a lone continuation byte
-             {"\xC0\xAF", false, bad + bad},               // an overlong '/'
-             {"\xED\xA0\x80", false, bad + bad + bad},     // a surrogate
-             {std::string("a\0b", 3), false, "ab"},        // NUL bytes are dropped from titles
+             {"a\x80"
+              "b",
+              false, "a" + bad + "b"},                 // a lone continuation byte
+             {"\xC0\xAF", false, bad + bad},           // an overlong '/'
+             {"\xED\xA0\x80", false, bad + bad + bad}, // a surrogate
+             {std::string("a\0b", 3), false, "ab"},    // NUL bytes are dropped from titles
              {"ab\xE2\x82", true, "ab"},
              {"ab\xE2\x82", false, "ab" + bad + bad}}) {
         EXPECT_EQ(repairUtf8(c.in, c.cut), c.out) << c.in;
@@ -33,7 +35,8 @@ TEST(X11Text, InvalidSequencesAreRepairedHugeTextsCutAndAnIncompleteTailDroppedO
     EXPECT_EQ(latin1ToUtf8("caf\xE9\xFF"), "caf\xC3\xA9\xC3\xBF");
     // Huge texts are cut at a character boundary.
     std::string huge;
-    for (int i = 0; i < 3000; ++i) huge += "\xE2\x82\xAC";
+    for (int i = 0; i < 3000; ++i)
+        huge += "\xE2\x82\xAC";
     const std::string cut = repairUtf8(huge);
     EXPECT_LE(cut.size(), kMaxTextBytes);
     EXPECT_EQ(repairUtf8(cut), cut);
@@ -42,8 +45,11 @@ TEST(X11Text, InvalidSequencesAreRepairedHugeTextsCutAndAnIncompleteTailDroppedO
 
 TEST(X11Keycodes, KeysMapBothWaysByPosition) {
     // evdev numbering: the kernel code plus 8.
-    for (auto [virtualKey, xKey] : {std::pair<int64_t, uint8_t>{vk::A, 38}, {vk::Command, 64} /* left Alt */,
-                                    {vk::Option, 133} /* left Super */, {-1, 0}, {5000, 0}})
+    for (auto [virtualKey, xKey] : {std::pair<int64_t, uint8_t>{vk::A, 38},
+                                    {vk::Command, 64} /* left Alt */,
+                                    {vk::Option, 133} /* left Super */,
+                                    {-1, 0},
+                                    {5000, 0}})
         EXPECT_EQ(xKeycodeForVirtualKey(virtualKey), xKey) << virtualKey;
     std::set<uint8_t> seen;
     for (int64_t v = 0; v < 128; ++v) {
@@ -57,16 +63,16 @@ TEST(X11Keycodes, KeysMapBothWaysByPosition) {
 }
 
 TEST(X11Grabs, EachCombinationIsGrabbedUnderTheFourLockStates) {
-    ModifierMap map;  // Alt on Mod1, Super on Mod4, NumLock on Mod2
+    ModifierMap map; // Alt on Mod1, Super on Mod4, NumLock on Mod2
     const auto grabs = grabsFor({{vk::Tab, kEventFlagCommand, false}}, map);
-    const std::set<KeyGrab> expected{{23, kXMod1}, {23, kXMod1 | kXLock}, {23, kXMod1 | kXMod2},
-                                     {23, kXMod1 | kXLock | kXMod2}};
+    const std::set<KeyGrab> expected{
+        {23, kXMod1}, {23, kXMod1 | kXLock}, {23, kXMod1 | kXMod2}, {23, kXMod1 | kXLock | kXMod2}};
     EXPECT_EQ(grabs, expected);
     // Caps Lock in the wanted flags is not a modifier of the combination.
     EXPECT_EQ(grabsFor({{vk::Tab, kEventFlagCommand | kEventFlagAlphaShift, false}}, map), expected);
     const auto any = grabsFor({{vk::Escape, 0, true}, {-7, 0, false}}, map);
     EXPECT_EQ(any, (std::set<KeyGrab>{{9, XCB_MOD_MASK_ANY}}));
-    map.optionMask = 1 << 5;  // Super moved to Mod3
+    map.optionMask = 1 << 5; // Super moved to Mod3
     EXPECT_TRUE(grabsFor({{vk::Tab, kEventFlagOption, false}}, map).count({23, 1 << 5}));
 }
 

@@ -10,15 +10,18 @@ namespace velora::test {
 namespace {
 
 class WindowListTest : public X11Test {
-protected:
+  protected:
     std::optional<WindowInfo> entry(uint32_t window) {
-        WindowInfoList list = desktop->windowServer().copyWindowInfo(kWindowListExcludeDesktopElements, kNullWindowID);
+        WindowInfoList list =
+            desktop->windowServer().copyWindowInfo(kWindowListExcludeDesktopElements, kNullWindowID);
         if (list)
             for (const WindowInfo& info : *list)
                 if (info.number == window) return info;
         return std::nullopt;
     }
-    RunningApplicationRef app(pid_t pid) { return desktop->workspace().runningApplicationWithProcessIdentifier(pid); }
+    RunningApplicationRef app(pid_t pid) {
+        return desktop->workspace().runningApplicationWithProcessIdentifier(pid);
+    }
 };
 
 TEST_F(WindowListTest, ClientsAppearAlikeInTheWindowListTheAccessibilityTreeAndTheServer) {
@@ -44,7 +47,8 @@ TEST_F(WindowListTest, ClientsAppearAlikeInTheWindowListTheAccessibilityTreeAndT
     const Size s = std::get<Size>(size);
     EXPECT_EQ(info->bounds, (Rect{p.x, p.y, s.width, s.height}));
     const QRect server = display->rootGeometry(window);
-    EXPECT_EQ(info->bounds, (Rect{double(server.x()), double(server.y()), double(server.width()), double(server.height())}));
+    EXPECT_EQ(info->bounds, (Rect{double(server.x()), double(server.y()), double(server.width()),
+                                  double(server.height())}));
     ASSERT_TRUE(app(xterm.pid()));
     EXPECT_EQ(app(xterm.pid())->bundleIdentifier(), "XTerm");
     EXPECT_TRUE(app(xterm.pid())->icon());
@@ -60,9 +64,10 @@ TEST_F(WindowListTest, ClientsAppearAlikeInTheWindowListTheAccessibilityTreeAndT
 
 TEST_F(WindowListTest, ADesktopEntryMatchingTheClassNamesTheApplication) {
     const auto file = dataHome / "applications" / "org.velora.TestClock.desktop";
-    writeFile(file, "[Desktop Entry]\nType=Application\nName=Test Clock\nExec=xclock\nIcon=velora-test-clock\n"
-                    "StartupWMClass=XClock\n");
-    DesktopEntries::shared().rescan();  // the index was built when the desktop opened
+    writeFile(file,
+              "[Desktop Entry]\nType=Application\nName=Test Clock\nExec=xclock\nIcon=velora-test-clock\n"
+              "StartupWMClass=XClock\n");
+    DesktopEntries::shared().rescan(); // the index was built when the desktop opened
     ChildProcess xclock({"xclock"});
     ASSERT_NE(waitForWindowOf(xclock.pid()), 0u);
     auto application = app(xclock.pid());
@@ -79,8 +84,8 @@ TEST_F(WindowListTest, CompositingIsActiveWhileTheCompositorSelectionHasAnOwner)
     ASSERT_FALSE(ws.compositingActive()) << "the test desktop runs no compositor";
     // A pretend compositor: the selection goes with its owner's window.
     const xcb_window_t owner = xcb_generate_id(c);
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, owner, display->root(), -1, -1, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
-                      XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, owner, display->root(), -1, -1, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
     xcb_set_selection_owner(c, owner, selection, XCB_CURRENT_TIME);
     display->sync();
     EXPECT_TRUE(ws.compositingActive());

@@ -26,10 +26,10 @@ FakeWindow::FakeWindow(const Options& options) {
     window_ = xcb_generate_id(c_);
     const uint32_t values[] = {options.color, XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY};
     xcb_create_window(c_, XCB_COPY_FROM_PARENT, window_, root_, 100, 100, 200, 150, 0,
-                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK,
-                      values);
-    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, netWmName_, utf8_, 8, uint32_t(options.title.size()),
-                        options.title.data());
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+                      XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, netWmName_, utf8_, 8,
+                        uint32_t(options.title.size()), options.title.data());
     xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
                         uint32_t(options.title.size()), options.title.data());
     const std::string wmClass("fake\0VeloraFake\0", 16);
@@ -37,8 +37,8 @@ FakeWindow::FakeWindow(const Options& options) {
                         uint32_t(wmClass.size()), wmClass.data());
     std::vector<xcb_atom_t> protocols{deleteWindow};
     if (options.listsPing) protocols.push_back(ping_);
-    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, protocols_, XCB_ATOM_ATOM, 32, uint32_t(protocols.size()),
-                        protocols.data());
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, protocols_, XCB_ATOM_ATOM, 32,
+                        uint32_t(protocols.size()), protocols.data());
     const uint32_t pid = uint32_t(getpid());
     xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, pidAtom, XCB_ATOM_CARDINAL, 32, 1, &pid);
     xcb_map_window(c_, window_);
@@ -72,7 +72,8 @@ FakeWindow::~FakeWindow() {
 }
 
 void FakeWindow::setTitleBytes(const std::string& bytes) {
-    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, netWmName_, utf8_, 8, uint32_t(bytes.size()), bytes.data());
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, netWmName_, utf8_, 8, uint32_t(bytes.size()),
+                        bytes.data());
     xcb_flush(c_);
 }
 
@@ -137,7 +138,8 @@ uint32_t X11Test::waitForWindowOf(pid_t pid, double seconds) {
         [&] {
             AXElement app = desktop->accessibility().createApplication(pid);
             AXValue windows;
-            if (app.isNull() || desktop->accessibility().copyAttributeValue(app, ax::Windows, windows) != AXError::Success)
+            if (app.isNull() ||
+                desktop->accessibility().copyAttributeValue(app, ax::Windows, windows) != AXError::Success)
                 return false;
             auto* list = std::get_if<std::vector<AXElement>>(&windows);
             if (!list || list->empty()) return false;
@@ -162,7 +164,8 @@ AXElement X11Test::windowElement(uint32_t window) {
 std::optional<std::string> X11Test::title(const AXElement& element) {
     AXValue v;
     const bool read = desktop->accessibility().copyAttributeValue(element, ax::Title, v) == AXError::Success;
-    return read && std::holds_alternative<std::string>(v) ? std::optional(std::get<std::string>(v)) : std::nullopt;
+    return read && std::holds_alternative<std::string>(v) ? std::optional(std::get<std::string>(v))
+                                                          : std::nullopt;
 }
 
 bool X11Test::focus(uint32_t window) {
@@ -171,13 +174,17 @@ bool X11Test::focus(uint32_t window) {
     return eventually([&] { return display->activeWindow() == window; }, 5.0);
 }
 
-void X11Test::key(int64_t virtualKey, bool press) { display->key(x11::xKeycodeForVirtualKey(virtualKey), press); }
+void X11Test::key(int64_t virtualKey, bool press) {
+    display->key(x11::xKeycodeForVirtualKey(virtualKey), press);
+}
 
 void X11Test::tap(int64_t virtualKey, const std::vector<int64_t>& modifierKeys) {
-    for (int64_t m : modifierKeys) key(m, true);
+    for (int64_t m : modifierKeys)
+        key(m, true);
     key(virtualKey, true);
     key(virtualKey, false);
-    for (auto it = modifierKeys.rbegin(); it != modifierKeys.rend(); ++it) key(*it, false);
+    for (auto it = modifierKeys.rbegin(); it != modifierKeys.rend(); ++it)
+        key(*it, false);
 }
 
 } // namespace velora::test

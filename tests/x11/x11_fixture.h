@@ -30,11 +30,11 @@ namespace velora::test {
 // A top-level window made by the test with its own connection, painted in one colour by the
 // server, answering pings (or not) from a thread of its own.
 class FakeWindow {
-public:
+  public:
     struct Options {
         std::string title = "Fake window";
-        bool listsPing = false;  // _NET_WM_PING beside WM_DELETE_WINDOW in WM_PROTOCOLS
-        uint32_t color = 0x336699;  // 200 x 150 at (100, 100); class "VeloraFake", with _NET_WM_PID
+        bool listsPing = false;    // _NET_WM_PING beside WM_DELETE_WINDOW in WM_PROTOCOLS
+        uint32_t color = 0x336699; // 200 x 150 at (100, 100); class "VeloraFake", with _NET_WM_PID
     };
     explicit FakeWindow(const Options& options);
     ~FakeWindow();
@@ -50,10 +50,10 @@ public:
     void destroy();
     int pingsSeen() const { return pings_.load(); }
 
-private:
+  private:
     void serve();
 
-    XDisplay x_;  // a connection of its own, served by its own thread
+    XDisplay x_; // a connection of its own, served by its own thread
     xcb_connection_t* c_ = nullptr;
     xcb_window_t root_ = 0, window_ = 0;
     xcb_atom_t utf8_ = 0, netWmName_ = 0, protocols_ = 0, ping_ = 0, wake_ = 0;
@@ -63,7 +63,7 @@ private:
 };
 
 class X11Test : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 
@@ -82,7 +82,7 @@ protected:
     void key(int64_t virtualKey, bool press);
 
     TestMainThread mainThread;
-    TempDir dataHome;  // empty XDG data folders: no desktop entry matches the test's clients
+    TempDir dataHome; // empty XDG data folders: no desktop entry matches the test's clients
     std::unique_ptr<X11Desktop> desktop;
     std::unique_ptr<XDisplay> display;
 };

@@ -51,22 +51,21 @@
 namespace {
 
 void printUsage() {
-    std::printf(
-        "Usage: velora [OPTION]\n"
-        "Keyboard-driven window and application switcher for X11 desktops and sway.\n"
-        "\n"
-        "Hold the modifier and press the hot key to cycle through applications (Super-Tab),\n"
-        "all windows (Alt-Tab) or the active application's windows (Alt-`).\n"
-        "\n"
-        "  --help       show this help and exit\n"
-        "  --version    show the version and exit\n"
-        "\n"
-        "On Wayland, velora works on sway (through its IPC; see the documentation for\n"
-        "Hyprland, niri, labwc, river and wayfire); GNOME and KDE Plasma on Wayland are not\n"
-        "supported: log in to their X11 session instead.\n"
-        "\n"
-        "Settings live in $XDG_CONFIG_HOME/velora/defaults.plist and are edited in the\n"
-        "preferences window (status icon menu, or start velora again while it runs).\n");
+    std::printf("Usage: velora [OPTION]\n"
+                "Keyboard-driven window and application switcher for X11 desktops and sway.\n"
+                "\n"
+                "Hold the modifier and press the hot key to cycle through applications (Super-Tab),\n"
+                "all windows (Alt-Tab) or the active application's windows (Alt-`).\n"
+                "\n"
+                "  --help       show this help and exit\n"
+                "  --version    show the version and exit\n"
+                "\n"
+                "On Wayland, velora works on sway (through its IPC; see the documentation for\n"
+                "Hyprland, niri, labwc, river and wayfire); GNOME and KDE Plasma on Wayland are not\n"
+                "supported: log in to their X11 session instead.\n"
+                "\n"
+                "Settings live in $XDG_CONFIG_HOME/velora/defaults.plist and are edited in the\n"
+                "preferences window (status icon menu, or start velora again while it runs).\n");
 }
 
 // Ends the process without running the destructors of the singletons, whose threads may
@@ -82,7 +81,7 @@ void printUsage() {
 // connection, which calls exit(1) on the main thread. Whichever comes first, the user reads
 // one line about it and the settings are written out before the process ends.
 std::atomic<bool> lossReported{false};
-std::function<bool()> desktopGone;  // true when exit() came from the desktop's end
+std::function<bool()> desktopGone; // true when exit() came from the desktop's end
 
 void reportLoss(const std::string& message) {
     if (lossReported.exchange(true)) return;
@@ -99,13 +98,16 @@ constexpr const char* kWhereVeloraWorks =
     "velora works on X11 desktops and on Wayland with sway; GNOME and KDE Plasma on Wayland "
     "are not supported (log in to their X11 session instead)";
 
-bool isSet(const char* value) { return value && *value; }
+bool isSet(const char* value) {
+    return value && *value;
+}
 
 // The options: --help and --version end the program at once (0), anything else is a bad
 // option (2). Read before Qt starts, so that they work without a display.
 std::optional<int> handleOptions(int argc, char** argv) {
     QStringList arguments;
-    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
     QCommandLineParser parser;
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringLiteral("version"));
@@ -113,8 +115,9 @@ std::optional<int> handleOptions(int argc, char** argv) {
     parser.addOption(version);
     const bool parsed = parser.parse(arguments);
     if (!parsed || !parser.positionalArguments().isEmpty()) {
-        const QString what = parsed ? QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first())
-                                    : parser.errorText();
+        const QString what =
+            parsed ? QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first())
+                   : parser.errorText();
         std::fprintf(stderr, "velora: %s\nTry 'velora --help'.\n", qPrintable(what));
         return 2;
     }
@@ -149,7 +152,8 @@ int main(int argc, char** argv) {
     }
 #endif
     if (!onWayland && !isSet(display)) {
-        std::fprintf(stderr, "velora: no desktop (neither WAYLAND_DISPLAY nor DISPLAY is set); %s\n", kWhereVeloraWorks);
+        std::fprintf(stderr, "velora: no desktop (neither WAYLAND_DISPLAY nor DISPLAY is set); %s\n",
+                     kWhereVeloraWorks);
         return 1;
     }
 #ifndef VELORA_WITH_X11
@@ -170,7 +174,8 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     velora::SingleInstance instance(velora::SingleInstance::socketName(
-        onWayland ? QStringLiteral("wayland-") + QString::fromLocal8Bit(waylandDisplay) : QString::fromLocal8Bit(display)));
+        onWayland ? QStringLiteral("wayland-") + QString::fromLocal8Bit(waylandDisplay)
+                  : QString::fromLocal8Bit(display)));
     if (instance.notifyRunningInstance()) return 0;
 
     velora::QtMainThread mainThread;
@@ -196,7 +201,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         wayland->setConnectionLostHandler(onLoss);
-        velora::UserDefaults::standard();  // made before the handler, so it outlives the handler's run
+        velora::UserDefaults::standard(); // made before the handler, so it outlives the handler's run
         desktopGone = [desktop = wayland.get()] {
             if (desktop->isConnected()) return false;
             reportLoss("lost the connection to the Wayland compositor");
@@ -217,10 +222,10 @@ int main(int argc, char** argv) {
             return 1;
         }
         desktop->setConnectionLostHandler(onLoss);
-        velora::UserDefaults::standard();  // made before the handler, so it outlives the handler's run
+        velora::UserDefaults::standard(); // made before the handler, so it outlives the handler's run
         desktopGone = [x11 = desktop.get()] {
             // Qt may see the end first; the desktop's loop needs a moment to see it too.
-            if (x11->isConnected() && x11->sync(1.0)) return false;  // some other exit
+            if (x11->isConnected() && x11->sync(1.0)) return false; // some other exit
             const char* name = std::getenv("DISPLAY");
             reportLoss(std::string("lost the connection to the X display ") + (name ? name : ""));
             return true;
@@ -250,7 +255,8 @@ int main(int argc, char** argv) {
         finish(1);
     }
     if (!instance.listen([&controller] { controller.applicationShouldHandleReopen(); }))
-        std::fprintf(stderr, "velora: cannot listen for later starts; a second velora will not find this one\n");
+        std::fprintf(stderr,
+                     "velora: cannot listen for later starts; a second velora will not find this one\n");
 
     velora::quitOnTerminationSignals();
     code = QApplication::exec();

@@ -30,14 +30,16 @@ std::optional<std::string> programOf(const std::string& exec) {
 std::string entryFile(const std::string& id) {
     namespace fs = std::filesystem;
     std::vector<fs::path> roots{xdgDataHome()};
-    for (const fs::path& d : xdgDataDirs()) roots.push_back(d);
+    for (const fs::path& d : xdgDataDirs())
+        roots.push_back(d);
     std::vector<std::string> candidates{id};
     for (std::size_t i = 0; i < candidates.size() && candidates.size() < 16; ++i) {
         const std::string c = candidates[i]; // a copy: push_back below may move the vector
         for (std::size_t dash = c.find('-'); dash != std::string::npos; dash = c.find('-', dash + 1)) {
             std::string nested = c;
             nested[dash] = '/';
-            if (std::find(candidates.begin(), candidates.end(), nested) == candidates.end()) candidates.push_back(nested);
+            if (std::find(candidates.begin(), candidates.end(), nested) == candidates.end())
+                candidates.push_back(nested);
         }
     }
     std::error_code ec;

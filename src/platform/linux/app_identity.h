@@ -1,7 +1,7 @@
 #pragma once
 // Who an application is. A window's class (WM_CLASS on X11, the app_id on Wayland) names
-// its program; when a desktop entry matches it, the entry's id is the application's bundle identifier and the entry gives the
-// name, icon and location. Otherwise the class name as the client wrote it ("XTerm",
+// its program; when a desktop entry matches it, the entry's id is the application's bundle identifier and the
+// entry gives the name, icon and location. Otherwise the class name as the client wrote it ("XTerm",
 // "XClock") is both identifier and name.
 
 #include <optional>
@@ -14,9 +14,9 @@ namespace velora {
 struct AppIdentity {
     std::string bundleIdentifier;
     std::string name;
-    std::string bundlePath;  // the desktop entry's file; empty without one
-    std::string iconName;    // the entry's icon, else the instance name
-    std::string exec;        // the entry's Exec value
+    std::string bundlePath; // the desktop entry's file; empty without one
+    std::string iconName;   // the entry's icon, else the instance name
+    std::string exec;       // the entry's Exec value
 };
 
 AppIdentity identifyApplication(const std::string& instance, const std::string& className);

@@ -23,7 +23,9 @@ struct Record {
     bool noDisplay = false;
 };
 
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
@@ -41,7 +43,8 @@ void collectFiles(const fs::path& dir, const std::string& idPrefix, int depth,
                   std::vector<std::pair<std::string, fs::path>>& out) {
     std::error_code ec;
     std::vector<fs::directory_entry> children;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) children.push_back(*it);
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+        children.push_back(*it);
     std::sort(children.begin(), children.end(),
               [](const auto& a, const auto& b) { return a.path().filename() < b.path().filename(); });
     for (const auto& child : children) {
@@ -57,7 +60,8 @@ void collectFiles(const fs::path& dir, const std::string& idPrefix, int depth,
 std::optional<Record> readEntry(const std::string& id, const fs::path& file, const std::string& locale) {
     auto desktop = DesktopFile::load(file);
     if (!desktop || !desktop->hasGroup(kGroup)) return std::nullopt;
-    if (desktop->value(kGroup, "Type") != "Application" || desktop->boolean(kGroup, "Hidden")) return std::nullopt;
+    if (desktop->value(kGroup, "Type") != "Application" || desktop->boolean(kGroup, "Hidden"))
+        return std::nullopt;
     auto name = desktop->localeValue(kGroup, "Name", locale);
     if (!name) return std::nullopt;
     Record r;
@@ -74,13 +78,14 @@ std::optional<Record> readEntry(const std::string& id, const fs::path& file, con
 } // namespace
 
 struct DesktopEntries::Index {
-    std::vector<Record> records;  // ordered by id
+    std::vector<Record> records; // ordered by id
 
     static std::shared_ptr<const Index> scan() {
         auto index = std::make_shared<Index>();
         std::string locale = messagesLocale();
         std::vector<fs::path> dataDirs{xdgDataHome()};
-        for (auto& d : xdgDataDirs()) dataDirs.push_back(d);
+        for (auto& d : xdgDataDirs())
+            dataDirs.push_back(d);
 
         std::set<fs::path> seenDirs;
         std::set<std::string, std::less<>> claimed;
@@ -100,8 +105,7 @@ struct DesktopEntries::Index {
         return index;
     }
 
-    template <typename Match>
-    std::optional<DesktopEntry> best(Match matches) const {
+    template <typename Match> std::optional<DesktopEntry> best(Match matches) const {
         const Record* hidden = nullptr;
         for (const auto& r : records) {
             if (!matches(r.entry)) continue;
@@ -130,7 +134,8 @@ void DesktopEntries::rescan() {
     index_ = std::move(fresh);
 }
 
-std::optional<DesktopEntry> DesktopEntries::forWMClass(const std::string& instance, const std::string& className) {
+std::optional<DesktopEntry> DesktopEntries::forWMClass(const std::string& instance,
+                                                       const std::string& className) {
     auto idx = index();
     const std::string* steps[] = {&className, &instance};
     for (const std::string* name : steps) {
@@ -158,7 +163,8 @@ std::vector<DesktopEntry> DesktopEntries::all() {
     auto idx = index();
     std::vector<DesktopEntry> out;
     out.reserve(idx->records.size());
-    for (const auto& r : idx->records) out.push_back(r.entry);
+    for (const auto& r : idx->records)
+        out.push_back(r.entry);
     return out;
 }
 

@@ -28,7 +28,7 @@ struct DesktopEntry {
 };
 
 class DesktopEntries {
-public:
+  public:
     static DesktopEntries& shared();
 
     // The entry for a window's WM_CLASS (instance and class names): first an entry whose
@@ -43,12 +43,12 @@ public:
     std::vector<DesktopEntry> all();
     void rescan();
 
-private:
+  private:
     struct Index;
     std::shared_ptr<const Index> index();
 
     std::mutex mutex_;
-    std::shared_ptr<const Index> index_;  // guarded by mutex_; immutable once built
+    std::shared_ptr<const Index> index_; // guarded by mutex_; immutable once built
 };
 
 } // namespace velora

@@ -4,9 +4,13 @@ namespace velora {
 
 namespace {
 
-bool isSeparator(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+bool isSeparator(char c) {
+    return c == ' ' || c == '\t' || c == '\n';
+}
 
-bool needsEscapeInQuotes(char c) { return c == '"' || c == '`' || c == '$' || c == '\\'; }
+bool needsEscapeInQuotes(char c) {
+    return c == '"' || c == '`' || c == '$' || c == '\\';
+}
 
 } // namespace
 

@@ -12,8 +12,10 @@ namespace {
 constexpr std::uintmax_t kMaxFileBytes = 1 << 20;
 
 std::string_view trimSpaces(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -28,11 +30,21 @@ std::string unescape(std::string_view raw) {
         }
         char next = raw[++i];
         switch (next) {
-        case 's': out += ' '; break;
-        case 'n': out += '\n'; break;
-        case 't': out += '\t'; break;
-        case 'r': out += '\r'; break;
-        case '\\': out += '\\'; break;
+        case 's':
+            out += ' ';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        case '\\':
+            out += '\\';
+            break;
         default:
             out += '\\';
             out += next;
@@ -95,7 +107,8 @@ DesktopFile DesktopFile::parse(std::string_view text) {
         std::string_view key = trimSpaces(line.substr(0, equals));
         // Only the spaces right after '=' belong to the syntax; trailing ones are kept.
         std::string_view raw = line.substr(equals + 1);
-        while (!raw.empty() && (raw.front() == ' ' || raw.front() == '\t')) raw.remove_prefix(1);
+        while (!raw.empty() && (raw.front() == ' ' || raw.front() == '\t'))
+            raw.remove_prefix(1);
         if (key.empty()) continue;
         current->emplace(std::string(key), unescape(raw));
     }
@@ -113,7 +126,9 @@ std::optional<DesktopFile> DesktopFile::load(const std::filesystem::path& path) 
     return parse(text);
 }
 
-bool DesktopFile::hasGroup(std::string_view group) const { return groups_.find(group) != groups_.end(); }
+bool DesktopFile::hasGroup(std::string_view group) const {
+    return groups_.find(group) != groups_.end();
+}
 
 std::optional<std::string> DesktopFile::value(std::string_view group, std::string_view key) const {
     auto g = groups_.find(group);
@@ -154,12 +169,23 @@ std::string escapeDesktopValue(std::string_view value) {
     for (size_t i = 0; i < value.size(); ++i) {
         char c = value[i];
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\t': out += "\\t"; break;
-        case '\r': out += "\\r"; break;
-        case ' ': out += i == 0 ? "\\s" : " "; break;
-        default: out += c;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case ' ':
+            out += i == 0 ? "\\s" : " ";
+            break;
+        default:
+            out += c;
         }
     }
     return out;

@@ -16,7 +16,7 @@
 namespace velora {
 
 class DesktopFile {
-public:
+  public:
     static DesktopFile parse(std::string_view text);
     // None when the file cannot be read or is implausibly large for a desktop entry.
     static std::optional<DesktopFile> load(const std::filesystem::path& file);
@@ -31,7 +31,7 @@ public:
     // "true" is true; anything else, or no key, is false.
     bool boolean(std::string_view group, std::string_view key) const;
 
-private:
+  private:
     using Group = std::map<std::string, std::string, std::less<>>;
     std::map<std::string, Group, std::less<>> groups_;
 };

@@ -8,7 +8,9 @@ namespace velora {
 
 namespace {
 
-uint64_t key(const AXElement& e) { return (uint64_t(e.kind) << 56) ^ e.id; }
+uint64_t key(const AXElement& e) {
+    return (uint64_t(e.kind) << 56) ^ e.id;
+}
 
 } // namespace
 
@@ -45,14 +47,16 @@ void DesktopObserver::deliver(const AXElement& subject, const std::string& notif
 
 void DesktopNotifier::addObserver(const std::shared_ptr<DesktopObserver>& observer) {
     std::lock_guard lock(mutex_);
-    observers_.erase(std::remove_if(observers_.begin(), observers_.end(), [](auto& w) { return w.expired(); }),
-                     observers_.end());
+    observers_.erase(
+        std::remove_if(observers_.begin(), observers_.end(), [](auto& w) { return w.expired(); }),
+        observers_.end());
     observers_.push_back(observer);
 }
 
 void DesktopNotifier::addWorkspaceObserver(WorkspaceObserver* observer) {
     std::lock_guard lock(mutex_);
-    if (std::find(workspaceObservers_.begin(), workspaceObservers_.end(), observer) == workspaceObservers_.end())
+    if (std::find(workspaceObservers_.begin(), workspaceObservers_.end(), observer) ==
+        workspaceObservers_.end())
         workspaceObservers_.push_back(observer);
 }
 

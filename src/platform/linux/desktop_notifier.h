@@ -20,7 +20,7 @@
 namespace velora {
 
 class DesktopObserver final : public AXObserver {
-public:
+  public:
     DesktopObserver(pid_t pid, AXObserverCallback callback) : pid_(pid), callback_(std::move(callback)) {}
 
     pid_t pid() const override { return pid_; }
@@ -34,16 +34,16 @@ public:
     bool wants(const AXElement& subject, const std::string& notification) const;
     void deliver(const AXElement& subject, const std::string& notification);
 
-private:
+  private:
     pid_t pid_;
     AXObserverCallback callback_;
     mutable std::mutex mutex_;
-    std::set<std::pair<uint64_t, std::string>> watched_;  // (element kind and id, notification)
+    std::set<std::pair<uint64_t, std::string>> watched_; // (element kind and id, notification)
     bool scheduled_ = false;
 };
 
 class DesktopNotifier : public std::enable_shared_from_this<DesktopNotifier> {
-public:
+  public:
     explicit DesktopNotifier(MainThreadPort& mainThread) : mainThread_(mainThread) {}
 
     void addObserver(const std::shared_ptr<DesktopObserver>& observer);
@@ -58,7 +58,7 @@ public:
     // Nothing is delivered any more.
     void stop();
 
-private:
+  private:
     void post(const AXElement& subject, const std::string& notification);
     template <typename F> void toWorkspaceObservers(F call);
 

@@ -17,7 +17,7 @@
 namespace velora {
 
 class QtHttp final : public HttpPort {
-public:
+  public:
     QtHttp();
     std::optional<HttpResponse> get(const std::string& url, long timeoutMs, std::size_t maxBytes) override;
 };

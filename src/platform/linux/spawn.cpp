@@ -17,7 +17,7 @@ namespace {
 // Everything posix_spawnp needs, prepared before any fork so that the forked child of a
 // multi-threaded process only makes the spawn call itself (which allocates nothing).
 class SpawnPlan {
-public:
+  public:
     explicit SpawnPlan(const std::vector<std::string>& argv) {
         if (argv.empty() || argv[0].empty()) return;
         for (const auto& arg : argv) {
@@ -58,7 +58,7 @@ public:
         return posix_spawnp(pid, args_[0], &actions_, &attributes_, args_.data(), environ);
     }
 
-private:
+  private:
     std::vector<char*> args_;
     posix_spawn_file_actions_t actions_{};
     posix_spawnattr_t attributes_{};

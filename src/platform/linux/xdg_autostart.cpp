@@ -48,7 +48,9 @@ std::optional<int> slotOf(const std::string& name) {
     return n >= 2 ? std::optional<int>(n) : std::nullopt;
 }
 
-std::string slotName(int slot) { return slot == 1 ? "velora.desktop" : "velora-" + std::to_string(slot) + ".desktop"; }
+std::string slotName(int slot) {
+    return slot == 1 ? "velora.desktop" : "velora-" + std::to_string(slot) + ".desktop";
+}
 
 bool isValidUtf8(const std::string& s) {
     QByteArray bytes = QByteArray::fromRawData(s.data(), qsizetype(s.size()));
@@ -82,13 +84,17 @@ std::string entryText(const std::string& programPath) {
     return "[Desktop Entry]\n"
            "Type=Application\n"
            "Name=Velora\n"
-           "Exec=" + escapeDesktopValue(quoteExecArgument(programPath)) + "\n"
+           "Exec=" +
+           escapeDesktopValue(quoteExecArgument(programPath)) +
+           "\n"
            "X-GNOME-Autostart-enabled=true\n";
 }
 
 } // namespace
 
-fs::path XdgAutostart::directory() { return xdgConfigHome() / "autostart"; }
+fs::path XdgAutostart::directory() {
+    return xdgConfigHome() / "autostart";
+}
 
 std::vector<LoginItem> XdgAutostart::snapshot() {
     std::vector<LoginItem> items;
@@ -125,7 +131,8 @@ bool XdgAutostart::insert(const std::string& programPath) {
     if (ec) return false;
     int slot = ours.value_or(1);
     if (!ours)
-        while (taken.count(slot)) ++slot;
+        while (taken.count(slot))
+            ++slot;
     return writeAtomically(dir / slotName(slot), entryText(program));
 }
 

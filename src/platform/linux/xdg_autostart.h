@@ -22,15 +22,15 @@
 namespace velora {
 
 class XdgAutostart final : public LoginItemsPort {
-public:
+  public:
     std::vector<LoginItem> snapshot() override;
     bool insert(const std::string& programPath) override;
     bool remove(const std::string& id) override;
 
     static std::filesystem::path directory();
 
-private:
-    std::mutex mutex_;  // one change at a time
+  private:
+    std::mutex mutex_; // one change at a time
 };
 
 } // namespace velora

@@ -9,8 +9,8 @@
 #include <chrono>
 #include <climits>
 #include <cmath>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 
 namespace velora {
 
@@ -19,7 +19,7 @@ namespace {
 // A one-shot timer: valid until it fires or is invalidated. The work is handed to the main
 // thread with the timer and touched only there.
 class QtTimer final : public Timer {
-public:
+  public:
     explicit QtTimer(std::function<void()> work) : work_(std::move(work)) {}
 
     bool isValid() const override { return valid_.load(); }
@@ -32,14 +32,14 @@ public:
         if (valid_.exchange(false) && work) work();
     }
 
-private:
+  private:
     std::atomic<bool> valid_{true};
     std::function<void()> work_;
 };
 
 // Whole milliseconds, rounded up so that a timer never fires early.
 int timerMilliseconds(double seconds) {
-    if (!(seconds > 0.0)) return 0;  // also NaN
+    if (!(seconds > 0.0)) return 0; // also NaN
     double ms = std::ceil(seconds * 1000.0);
     return ms >= double(INT_MAX) ? INT_MAX : int(ms);
 }
@@ -73,11 +73,13 @@ QtMainThread::QtMainThread() : mainThreadId_(std::this_thread::get_id()) {
 
 QtMainThread::~QtMainThread() {
     shutdown();
-    notifier_.reset();  // also ends timers, whose context it is
+    notifier_.reset(); // also ends timers, whose context it is
     ::close(wakeFd_);
 }
 
-bool QtMainThread::isMainThread() const { return std::this_thread::get_id() == mainThreadId_; }
+bool QtMainThread::isMainThread() const {
+    return std::this_thread::get_id() == mainThreadId_;
+}
 
 void QtMainThread::performAsync(std::function<void()> work) {
     {
@@ -150,7 +152,9 @@ bool QtMainThread::sleepFor(double seconds) {
     return !shuttingDown_.load();
 }
 
-uint64_t QtMainThread::wakeCount() const { return wakes_.load(); }
+uint64_t QtMainThread::wakeCount() const {
+    return wakes_.load();
+}
 
 void QtMainThread::wakeSleepers() {
     {
@@ -175,7 +179,9 @@ double QtMainThread::now() const {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-bool QtMainThread::isShuttingDown() const { return shuttingDown_.load(); }
+bool QtMainThread::isShuttingDown() const {
+    return shuttingDown_.load();
+}
 
 void QtMainThread::shutdown() {
     {

@@ -30,7 +30,7 @@ class QSocketNotifier;
 namespace velora {
 
 class QtMainThread final : public MainThreadPort {
-public:
+  public:
     QtMainThread();
     ~QtMainThread() override;
     QtMainThread(const QtMainThread&) = delete;
@@ -50,7 +50,7 @@ public:
     // Ends sleeps and pending waits (see above). Callable from any thread, more than once.
     void shutdown();
 
-private:
+  private:
     struct SyncJob;
 
     void drainQueue();
@@ -60,10 +60,10 @@ private:
     std::unique_ptr<QSocketNotifier> notifier_;
 
     std::mutex mutex_;
-    std::deque<std::function<void()>> queue_;  // guarded by mutex_
-    std::condition_variable syncFinished_;     // a SyncJob changed state
-    std::condition_variable shutdownSignal_;   // wakes sleepFor and sleepUnlessWoken
-    std::atomic<uint64_t> wakes_{0};           // changed under mutex_
+    std::deque<std::function<void()>> queue_; // guarded by mutex_
+    std::condition_variable syncFinished_;    // a SyncJob changed state
+    std::condition_variable shutdownSignal_;  // wakes sleepFor and sleepUnlessWoken
+    std::atomic<uint64_t> wakes_{0};          // changed under mutex_
     std::atomic<bool> shuttingDown_{false};
 };
 

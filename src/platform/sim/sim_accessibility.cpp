@@ -18,8 +18,9 @@ AXElement childElement(const WindowState& w, uint64_t which) {
 } // namespace
 
 class SimObserver final : public AXObserver {
-public:
-    SimObserver(SimDesktop::State& s, pid_t pid, AXObserverCallback cb) : s_(s), pid_(pid), cb_(std::move(cb)) {}
+  public:
+    SimObserver(SimDesktop::State& s, pid_t pid, AXObserverCallback cb)
+        : s_(s), pid_(pid), cb_(std::move(cb)) {}
 
     pid_t pid() const override { return pid_; }
     AXError addNotification(const AXElement& element, const std::string& notification) override {
@@ -42,9 +43,11 @@ public:
     bool wants(const std::string& notification) const {
         return scheduled_ && watched_.count({uint64_t(pid_), notification});
     }
-    void deliver(const AXElement& element, const std::string& notification) { cb_(*this, element, notification); }
+    void deliver(const AXElement& element, const std::string& notification) {
+        cb_(*this, element, notification);
+    }
 
-private:
+  private:
     SimDesktop::State& s_;
     pid_t pid_;
     AXObserverCallback cb_;
@@ -74,7 +77,7 @@ std::vector<std::function<void()>> SimDesktop::State::notifyObservers(pid_t pid,
 namespace {
 
 class SimAccessibility final : public AccessibilityPort {
-public:
+  public:
     explicit SimAccessibility(SimDesktop::State& s) : s_(s) {}
 
     std::optional<uint64_t> focusChangeCount() override {
@@ -92,8 +95,10 @@ public:
     bool isAPIEnabled() override {
         std::lock_guard lock(s_.mutex);
         if (!s_.axEnabled && s_.enableAfterChecks >= 0) {
-            if (s_.enableAfterChecks == 0) s_.axEnabled = true;
-            else --s_.enableAfterChecks;
+            if (s_.enableAfterChecks == 0)
+                s_.axEnabled = true;
+            else
+                --s_.enableAfterChecks;
         }
         s_.record("axEnabledCheck");
         return s_.axEnabled;
@@ -118,7 +123,8 @@ public:
     AXError copyAttributeValue(const AXElement& e, const std::string& attr, AXValue& out) override {
         std::lock_guard lock(s_.mutex);
         switch (e.kind) {
-        case AXElement::Kind::None: return AXError::IllegalArgument;
+        case AXElement::Kind::None:
+            return AXError::IllegalArgument;
         case AXElement::Kind::SystemWide: {
             if (attr != ax::FocusedApplication) return AXError::AttributeUnsupported;
             AppState* a = s_.liveApp(s_.active);
@@ -126,9 +132,12 @@ public:
             out = applicationElement(a->pid);
             return AXError::Success;
         }
-        case AXElement::Kind::Application: return applicationAttribute(e, attr, out);
-        case AXElement::Kind::Window: return windowAttribute(e, attr, out);
-        case AXElement::Kind::Child: return childAttribute(e, attr, out);
+        case AXElement::Kind::Application:
+            return applicationAttribute(e, attr, out);
+        case AXElement::Kind::Window:
+            return windowAttribute(e, attr, out);
+        case AXElement::Kind::Child:
+            return childAttribute(e, attr, out);
         }
         return AXError::Failure;
     }
@@ -208,7 +217,7 @@ public:
         return o;
     }
 
-private:
+  private:
     // With the lock held: whether the element's application answers at all.
     AXError answers(pid_t pid) {
         AppState* a = s_.liveApp(pid);
@@ -223,8 +232,14 @@ private:
     AXError applicationAttribute(const AXElement& e, const std::string& attr, AXValue& out) {
         if (AXError err = answers(e.pid); err != AXError::Success) return err;
         AppState* a = s_.liveApp(e.pid);
-        if (attr == ax::Role) { out = std::string("AXApplication"); return AXError::Success; }
-        if (attr == ax::Title) { out = a->spec.name; return AXError::Success; }
+        if (attr == ax::Role) {
+            out = std::string("AXApplication");
+            return AXError::Success;
+        }
+        if (attr == ax::Title) {
+            out = a->spec.name;
+            return AXError::Success;
+        }
         if (attr == ax::FocusedWindow) {
             WindowState* w = s_.liveWindow(s_.focused);
             if (!w || w->pid != e.pid || !w->spec.listedInApplication) return AXError::NoValue;
@@ -265,12 +280,22 @@ private:
         if (attr == ax::Role) return optional(sp.role);
         if (attr == ax::Subrole) return optional(sp.subrole);
         if (attr == ax::Document) return optional(sp.document);
-        if (attr == ax::Position) { out = sp.position; return AXError::Success; }
-        if (attr == ax::SizeAttr) { out = sp.size; return AXError::Success; }
-        if (attr == ax::Minimized) { out = sp.minimized; return AXError::Success; }
+        if (attr == ax::Position) {
+            out = sp.position;
+            return AXError::Success;
+        }
+        if (attr == ax::SizeAttr) {
+            out = sp.size;
+            return AXError::Success;
+        }
+        if (attr == ax::Minimized) {
+            out = sp.minimized;
+            return AXError::Success;
+        }
         if (attr == ax::Children) {
             std::vector<AXElement> kids;
-            for (int i = 0; i < sp.childCount; ++i) kids.push_back(childElement(w, kFirstChild + uint64_t(i)));
+            for (int i = 0; i < sp.childCount; ++i)
+                kids.push_back(childElement(w, kFirstChild + uint64_t(i)));
             out = std::move(kids);
             return AXError::Success;
         }
@@ -296,8 +321,14 @@ private:
             out = std::string(which <= kMinimizeButton ? ax::RoleButton : "AXGroup");
             return AXError::Success;
         }
-        if (attr == ax::Enabled && which == kCloseButton) { out = w->spec.closeEnabled; return AXError::Success; }
-        if (attr == ax::Enabled && which == kMinimizeButton) { out = w->spec.minimizeEnabled; return AXError::Success; }
+        if (attr == ax::Enabled && which == kCloseButton) {
+            out = w->spec.closeEnabled;
+            return AXError::Success;
+        }
+        if (attr == ax::Enabled && which == kMinimizeButton) {
+            out = w->spec.minimizeEnabled;
+            return AXError::Success;
+        }
         return AXError::AttributeUnsupported;
     }
 

@@ -39,7 +39,8 @@ Rect SimDesktop::State::serverBounds(const WindowState& w) const {
 bool SimDesktop::State::isOnscreen(const WindowState& w) const {
     auto it = apps.find(w.pid);
     bool hidden = it != apps.end() && it->second.spec.hidden;
-    return !w.destroyed && !w.spec.minimized && !hidden && (w.spec.space == currentSpace || w.spec.space == 0);
+    return !w.destroyed && !w.spec.minimized && !hidden &&
+           (w.spec.space == currentSpace || w.spec.space == 0);
 }
 
 void SimDesktop::State::bringToFront(uint32_t number) {
@@ -67,7 +68,8 @@ void SimDesktop::State::activate(pid_t pid, bool allWindows) {
     for (uint32_t n : stacking)
         if (windows[n].pid == pid && !windows[n].spec.minimized) own.push_back(n);
     if (allWindows)
-        for (auto it = own.rbegin(); it != own.rend(); ++it) bringToFront(*it);
+        for (auto it = own.rbegin(); it != own.rend(); ++it)
+            bringToFront(*it);
     if (!own.empty()) {
         focus(own.front());
     } else {
@@ -99,7 +101,10 @@ std::vector<std::function<void()>> SimDesktop::State::destroy(uint32_t number) {
     if (focused == number) {
         focused = 0;
         for (uint32_t n : stacking)
-            if (windows[n].pid == w->pid && !windows[n].spec.minimized) { focused = n; break; }
+            if (windows[n].pid == w->pid && !windows[n].spec.minimized) {
+                focused = n;
+                break;
+            }
     }
     return notifyObservers(w->pid, windowElement(*w), "AXUIElementDestroyed");
 }
@@ -124,8 +129,8 @@ std::vector<std::function<void()>> SimDesktop::State::terminate(pid_t pid) {
     return out;
 }
 
-std::vector<std::function<void()>> SimDesktop::State::notifyWorkspace(
-    const std::function<void(WorkspaceObserver&)>& event) {
+std::vector<std::function<void()>>
+SimDesktop::State::notifyWorkspace(const std::function<void(WorkspaceObserver&)>& event) {
     std::vector<std::function<void()>> out;
     for (WorkspaceObserver* o : workspaceObservers) {
         State* self = this;
@@ -135,8 +140,8 @@ std::vector<std::function<void()>> SimDesktop::State::notifyWorkspace(
                 bool present;
                 {
                     std::lock_guard lock(self->mutex);
-                    present = std::find(self->workspaceObservers.begin(), self->workspaceObservers.end(), o) !=
-                              self->workspaceObservers.end();
+                    present = std::find(self->workspaceObservers.begin(), self->workspaceObservers.end(),
+                                        o) != self->workspaceObservers.end();
                 }
                 if (present) event(*o);
             });
@@ -146,7 +151,8 @@ std::vector<std::function<void()>> SimDesktop::State::notifyWorkspace(
 }
 
 void SimDesktop::State::run(const std::vector<std::function<void()>>& work) {
-    for (auto& w : work) w();
+    for (auto& w : work)
+        w();
 }
 
 void SimDesktop::State::post(std::function<void()> work) {
@@ -172,9 +178,9 @@ SimDesktop::SimDesktop() : state_(std::make_unique<State>()) {
     s.scripting = makeScripting(s);
     s.httpPort = makeHttp(s);
     s.sound = makeSound(s);
-    s.platform = Platform{s.accessibility.get(), s.windowServer.get(), s.workspace.get(), s.input.get(),
-                          s.loginItemsPort.get(), s.scripting.get(), s.mainThread.get(), s.httpPort.get(),
-                          s.sound.get()};
+    s.platform = Platform{s.accessibility.get(), s.windowServer.get(),   s.workspace.get(),
+                          s.input.get(),         s.loginItemsPort.get(), s.scripting.get(),
+                          s.mainThread.get(),    s.httpPort.get(),       s.sound.get()};
 }
 
 SimDesktop::~SimDesktop() {
@@ -182,19 +188,19 @@ SimDesktop::~SimDesktop() {
     if (hasPlatform() && &platform() == &state_->platform) installPlatform(nullptr);
 }
 
-const Platform& SimDesktop::ports() const { return state_->platform; }
+const Platform& SimDesktop::ports() const {
+    return state_->platform;
+}
 
-void SimDesktop::install() { installPlatform(&state_->platform); }
+void SimDesktop::install() {
+    installPlatform(&state_->platform);
+}
 
 void SimDesktop::shutdown() {
     state_->shuttingDown = true;
-    {
-        std::lock_guard lock(state_->clockMutex);
-    }
+    { std::lock_guard lock(state_->clockMutex); }
     state_->clockChanged.notify_all();
-    {
-        std::lock_guard lock(state_->mutex);
-    }
+    { std::lock_guard lock(state_->mutex); }
     state_->tapChanged.notify_all();
 }
 
@@ -471,7 +477,9 @@ void SimDesktop::clearCalls() {
     state_->calls.clear();
 }
 
-int SimDesktop::beeps() const { return countCalls("beep"); }
+int SimDesktop::beeps() const {
+    return countCalls("beep");
+}
 
 void SimDesktop::setHttpResponse(const std::string& url, std::optional<HttpResponse> response) {
     std::lock_guard lock(state_->mutex);

@@ -49,30 +49,30 @@ struct WindowSpec {
 
     // Window-server side.
     bool inWindowServer = true;
-    std::optional<Rect> serverBounds;       // default: position and size
-    std::optional<std::string> serverName;  // default: the title
+    std::optional<Rect> serverBounds;      // default: position and size
+    std::optional<std::string> serverName; // default: the title
     int32_t layer = 0;
-    int32_t space = 1;                      // 0: on no space
-    bool desktopElement = false;            // left out by option 16
-    QColor color = QColor(70, 110, 160);    // what a picture of it shows
+    int32_t space = 1;                   // 0: on no space
+    bool desktopElement = false;         // left out by option 16
+    QColor color = QColor(70, 110, 160); // what a picture of it shows
     bool captureFails = false;
 };
 
 struct ApplicationSpec {
-    std::string bundleIdentifier;  // empty: none
+    std::string bundleIdentifier; // empty: none
     std::string name = "App";
     std::string bundlePath;
     std::string executablePath;
     bool hidden = false;
     bool finishedLaunching = true;
     bool hung = false;
-    bool hasAccessibility = true;      // an application element can be made for it
-    bool quitsWhenAsked = true;        // terminate ends it at once
-    std::optional<QColor> iconColor;   // default: derived from the pid
+    bool hasAccessibility = true;    // an application element can be made for it
+    bool quitsWhenAsked = true;      // terminate ends it at once
+    std::optional<QColor> iconColor; // default: derived from the pid
 };
 
 struct Call {
-    std::string kind;  // "activate", "raise", "windowList", "capture", "launch", "beep"...
+    std::string kind; // "activate", "raise", "windowList", "capture", "launch", "beep"...
     pid_t pid = 0;
     uint32_t window = 0;
     std::string detail;
@@ -80,11 +80,11 @@ struct Call {
 
 struct DeliveredKey {
     KeyEvent event;
-    pid_t toPid = 0;  // the focused application that received it
+    pid_t toPid = 0; // the focused application that received it
 };
 
 class SimDesktop {
-public:
+  public:
     SimDesktop();
     ~SimDesktop();
     SimDesktop(const SimDesktop&) = delete;
@@ -201,7 +201,7 @@ public:
 
     struct State; // internal
 
-private:
+  private:
     void wakeOnFocusChange();
     // The running tap looks again at which of its keys are held elsewhere.
     void retryTap();

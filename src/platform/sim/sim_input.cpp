@@ -9,7 +9,7 @@
 namespace velora::sim {
 
 class SimEventTap final : public EventTap {
-public:
+  public:
     SimEventTap(SimDesktop::State& s, EventTapCallback cb) : s_(s), cb_(std::move(cb)) {}
     ~SimEventTap() override {
         std::lock_guard lock(s_.mutex);
@@ -89,7 +89,7 @@ public:
     void disable() { enabled_ = false; }
     void enqueue(Pending* p) { queue_.push_back(p); }
 
-private:
+  private:
     SimDesktop::State& s_;
     EventTapCallback cb_;
     bool enabled_ = true;
@@ -120,7 +120,7 @@ std::vector<InterceptedKey> SimDesktop::State::refusedKeys() const {
 namespace {
 
 class USLayout final : public KeyboardLayout {
-public:
+  public:
     std::string identifier() const override { return "us"; }
     std::u16string translate(uint16_t keyCode, uint32_t, uint32_t&) const override {
         std::string ch = vk::usLayoutCharacter(keyCode);
@@ -129,7 +129,7 @@ public:
 };
 
 class SimInput final : public InputPort {
-public:
+  public:
     explicit SimInput(SimDesktop::State& s) : s_(s) {}
     uint64_t currentModifierFlags() override {
         std::lock_guard lock(s_.mutex);
@@ -156,14 +156,18 @@ public:
         return s_.keyHolder;
     }
 
-private:
+  private:
     SimDesktop::State& s_;
 };
 
 } // namespace
 
-std::shared_ptr<const KeyboardLayout> makeUSLayout() { return std::make_shared<USLayout>(); }
-std::unique_ptr<InputPort> makeInput(SimDesktop::State& s) { return std::make_unique<SimInput>(s); }
+std::shared_ptr<const KeyboardLayout> makeUSLayout() {
+    return std::make_shared<USLayout>();
+}
+std::unique_ptr<InputPort> makeInput(SimDesktop::State& s) {
+    return std::make_unique<SimInput>(s);
+}
 
 namespace {
 

@@ -9,17 +9,17 @@ namespace velora::sim {
 namespace {
 
 class SimTimer final : public Timer {
-public:
+  public:
     explicit SimTimer(std::shared_ptr<std::atomic<bool>> valid) : valid_(std::move(valid)) {}
     bool isValid() const override { return valid_->load(); }
     void invalidate() override { valid_->store(false); }
 
-private:
+  private:
     std::shared_ptr<std::atomic<bool>> valid_;
 };
 
 class SimMainThread final : public MainThreadPort {
-public:
+  public:
     explicit SimMainThread(SimDesktop::State& s) : s_(s) {}
 
     bool isMainThread() const override { return std::this_thread::get_id() == s_.mainThreadId; }
@@ -86,7 +86,7 @@ public:
 
     bool isShuttingDown() const override { return s_.shuttingDown; }
 
-private:
+  private:
     // With `seenWakes`, a wake-up since that count ends the sleep as well.
     bool sleepLocked(std::unique_lock<std::mutex>& lock, double seconds, const uint64_t* seenWakes) {
         // The main thread is the test's own: its sleeps pass the virtual time at once.
@@ -110,7 +110,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<MainThreadPort> makeMainThread(SimDesktop::State& s) { return std::make_unique<SimMainThread>(s); }
+std::unique_ptr<MainThreadPort> makeMainThread(SimDesktop::State& s) {
+    return std::make_unique<SimMainThread>(s);
+}
 
 int SimDesktop::pump() {
     State& s = *state_;

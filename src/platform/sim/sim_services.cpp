@@ -8,7 +8,7 @@ namespace velora::sim {
 namespace {
 
 class SimLoginItems final : public LoginItemsPort {
-public:
+  public:
     explicit SimLoginItems(SimDesktop::State& s) : s_(s) {}
     std::vector<LoginItem> snapshot() override {
         std::lock_guard lock(s_.mutex);
@@ -30,12 +30,12 @@ public:
         return found;
     }
 
-private:
+  private:
     SimDesktop::State& s_;
 };
 
 class SimScripting final : public ScriptingPort {
-public:
+  public:
     explicit SimScripting(SimDesktop::State& s) : s_(s) {}
     bool enableAssistiveAccess() override {
         std::lock_guard lock(s_.mutex);
@@ -49,12 +49,12 @@ public:
         return true;
     }
 
-private:
+  private:
     SimDesktop::State& s_;
 };
 
 class SimHttp final : public HttpPort {
-public:
+  public:
     explicit SimHttp(SimDesktop::State& s) : s_(s) {}
     std::optional<HttpResponse> get(const std::string& url, long timeoutMs, std::size_t maxBytes) override {
         std::lock_guard lock(s_.mutex);
@@ -64,27 +64,35 @@ public:
         return it->second;
     }
 
-private:
+  private:
     SimDesktop::State& s_;
 };
 
 class SimSound final : public SoundPort {
-public:
+  public:
     explicit SimSound(SimDesktop::State& s) : s_(s) {}
     void beep() override {
         std::lock_guard lock(s_.mutex);
         s_.record("beep");
     }
 
-private:
+  private:
     SimDesktop::State& s_;
 };
 
 } // namespace
 
-std::unique_ptr<LoginItemsPort> makeLoginItems(SimDesktop::State& s) { return std::make_unique<SimLoginItems>(s); }
-std::unique_ptr<ScriptingPort> makeScripting(SimDesktop::State& s) { return std::make_unique<SimScripting>(s); }
-std::unique_ptr<HttpPort> makeHttp(SimDesktop::State& s) { return std::make_unique<SimHttp>(s); }
-std::unique_ptr<SoundPort> makeSound(SimDesktop::State& s) { return std::make_unique<SimSound>(s); }
+std::unique_ptr<LoginItemsPort> makeLoginItems(SimDesktop::State& s) {
+    return std::make_unique<SimLoginItems>(s);
+}
+std::unique_ptr<ScriptingPort> makeScripting(SimDesktop::State& s) {
+    return std::make_unique<SimScripting>(s);
+}
+std::unique_ptr<HttpPort> makeHttp(SimDesktop::State& s) {
+    return std::make_unique<SimHttp>(s);
+}
+std::unique_ptr<SoundPort> makeSound(SimDesktop::State& s) {
+    return std::make_unique<SimSound>(s);
+}
 
 } // namespace velora::sim

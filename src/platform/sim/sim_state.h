@@ -18,7 +18,7 @@ struct WindowState {
     pid_t pid = 0;
     WindowSpec spec;
     bool destroyed = false;
-    uint64_t contentsVersion = 0;  // raised by every change of the spec (a redraw)
+    uint64_t contentsVersion = 0; // raised by every change of the spec (a redraw)
 };
 
 struct AppState {
@@ -48,9 +48,9 @@ struct SimDesktop::State {
 
     std::map<pid_t, AppState> apps;
     std::vector<pid_t> launchOrder;
-    std::vector<pid_t> appOrder;        // front to back
+    std::vector<pid_t> appOrder; // front to back
     std::map<uint32_t, WindowState> windows;
-    std::vector<uint32_t> stacking;     // front to back, live windows only
+    std::vector<uint32_t> stacking; // front to back, live windows only
     pid_t nextPid = 1000;
     uint32_t nextWindow = 0x100;
     uint32_t focused = 0;
@@ -71,10 +71,10 @@ struct SimDesktop::State {
     bool scriptEnablesAccessibility = false;
 
     uint64_t modifierFlags = 0;
-    uint64_t modifierReads = 0;       // live-state queries through the input port
+    uint64_t modifierReads = 0; // live-state queries through the input port
     std::vector<DeliveredKey> delivered;
     std::vector<InterceptedKey> intercepted;
-    std::vector<InterceptedKey> heldElsewhere;  // keys another program holds
+    std::vector<InterceptedKey> heldElsewhere; // keys another program holds
     KeyHolder keyHolder;
     // Of the intercepted keys, those another program holds.
     std::vector<InterceptedKey> refusedKeys() const;
@@ -101,7 +101,7 @@ struct SimDesktop::State {
     std::condition_variable clockChanged;
     double now = 0;
     int sleepers = 0;
-    uint64_t wakes = 0;  // wakeSleepers() calls, for sleepUnlessWoken
+    uint64_t wakes = 0; // wakeSleepers() calls, for sleepUnlessWoken
     struct PendingTimer {
         double due;
         uint64_t order;
@@ -138,7 +138,8 @@ struct SimDesktop::State {
     // Removes the window and returns the notifications to send (outside the lock).
     std::vector<std::function<void()>> destroy(uint32_t number);
     std::vector<std::function<void()>> terminate(pid_t pid);
-    std::vector<std::function<void()>> notifyObservers(pid_t pid, const AXElement& element, const std::string& name);
+    std::vector<std::function<void()>> notifyObservers(pid_t pid, const AXElement& element,
+                                                       const std::string& name);
     std::vector<std::function<void()>> notifyWorkspace(const std::function<void(WorkspaceObserver&)>& event);
 
     // Main thread (no desktop lock needed).

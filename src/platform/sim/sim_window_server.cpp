@@ -6,7 +6,7 @@ namespace velora::sim {
 namespace {
 
 class SimWindowServer final : public WindowServerPort {
-public:
+  public:
     explicit SimWindowServer(SimDesktop::State& s) : s_(s) {}
 
     WindowInfoList copyWindowInfo(uint32_t option, uint32_t relativeTo) override {
@@ -78,10 +78,14 @@ public:
 
     int32_t windowLevelForKey(int key) override {
         switch (key) {
-        case kNormalWindowLevelKey: return 0;
-        case kFloatingWindowLevelKey: return 3;
-        case kStatusWindowLevelKey: return 25;
-        default: return 0;
+        case kNormalWindowLevelKey:
+            return 0;
+        case kFloatingWindowLevelKey:
+            return 3;
+        case kStatusWindowLevelKey:
+            return 25;
+        default:
+            return 0;
         }
     }
 
@@ -93,7 +97,7 @@ public:
         return true;
     }
 
-private:
+  private:
     SimDesktop::State& s_;
 };
 

@@ -9,10 +9,10 @@ namespace velora::sim {
 namespace {
 
 class SimRunningApplication final : public RunningApplication {
-public:
+  public:
     SimRunningApplication(SimDesktop::State& s, pid_t pid) : s_(s), pid_(pid) {}
 
-private:
+  private:
     template <typename F> auto read(F f) const -> decltype(f(std::declval<const AppState&>())) {
         std::lock_guard lock(s_.mutex);
         auto it = s_.apps.find(pid_);
@@ -20,16 +20,29 @@ private:
         return f(it->second);
     }
 
-public:
-
+  public:
     pid_t processIdentifier() const override { return pid_; }
-    std::string bundleIdentifier() const override { return read([](const AppState& a) { return a.spec.bundleIdentifier; }); }
-    std::string localizedName() const override { return read([](const AppState& a) { return a.spec.name; }); }
-    std::string bundlePath() const override { return read([](const AppState& a) { return a.spec.bundlePath; }); }
-    std::string executablePath() const override { return read([](const AppState& a) { return a.spec.executablePath; }); }
-    bool isHidden() const override { return read([](const AppState& a) { return a.spec.hidden; }); }
-    bool isFinishedLaunching() const override { return read([](const AppState& a) { return a.spec.finishedLaunching; }); }
-    bool isTerminated() const override { return read([](const AppState& a) { return a.terminated; }); }
+    std::string bundleIdentifier() const override {
+        return read([](const AppState& a) { return a.spec.bundleIdentifier; });
+    }
+    std::string localizedName() const override {
+        return read([](const AppState& a) { return a.spec.name; });
+    }
+    std::string bundlePath() const override {
+        return read([](const AppState& a) { return a.spec.bundlePath; });
+    }
+    std::string executablePath() const override {
+        return read([](const AppState& a) { return a.spec.executablePath; });
+    }
+    bool isHidden() const override {
+        return read([](const AppState& a) { return a.spec.hidden; });
+    }
+    bool isFinishedLaunching() const override {
+        return read([](const AppState& a) { return a.spec.finishedLaunching; });
+    }
+    bool isTerminated() const override {
+        return read([](const AppState& a) { return a.terminated; });
+    }
     bool isActive() const override {
         std::lock_guard lock(s_.mutex);
         return s_.active == pid_ && s_.liveApp(pid_);
@@ -39,8 +52,9 @@ public:
         std::lock_guard lock(s_.mutex);
         if (!icon_) {
             auto it = s_.apps.find(pid_);
-            QColor color = it != s_.apps.end() && it->second.spec.iconColor ? *it->second.spec.iconColor
-                                                                           : QColor::fromHsv(int(pid_ * 47) % 360, 160, 200);
+            QColor color = it != s_.apps.end() && it->second.spec.iconColor
+                               ? *it->second.spec.iconColor
+                               : QColor::fromHsv(int(pid_ * 47) % 360, 160, 200);
             std::vector<QImage> reps;
             for (int side : {16, 32, 128}) {
                 QImage rep(side, side, QImage::Format_ARGB32_Premultiplied);
@@ -84,7 +98,7 @@ public:
     bool terminate() override { return end("terminate", false); }
     bool forceTerminate() override { return end("forceTerminate", true); }
 
-private:
+  private:
     bool end(const char* kind, bool force) {
         std::vector<std::function<void()>> work;
         {
@@ -104,7 +118,7 @@ private:
 };
 
 class SimWorkspace final : public WorkspacePort {
-public:
+  public:
     explicit SimWorkspace(SimDesktop::State& s) : s_(s) {}
 
     std::vector<RunningApplicationRef> runningApplications() override {
@@ -159,7 +173,7 @@ public:
         return it->second;
     }
 
-private:
+  private:
     RunningApplicationRef object(pid_t pid) {
         auto& slot = s_.appObjects[pid];
         if (!slot) slot = std::make_shared<SimRunningApplication>(s_, pid);
@@ -171,6 +185,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<WorkspacePort> makeWorkspace(SimDesktop::State& s) { return std::make_unique<SimWorkspace>(s); }
+std::unique_ptr<WorkspacePort> makeWorkspace(SimDesktop::State& s) {
+    return std::make_unique<SimWorkspace>(s);
+}
 
 } // namespace velora::sim

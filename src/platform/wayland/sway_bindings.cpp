@@ -44,7 +44,8 @@ std::optional<InterceptedKey> keyOfBindingCommand(const std::string& command) {
     long long code = -1;
     unsigned long long flags = 0;
     char extra = 0;
-    if (std::sscanf(command.c_str() + prefix.size(), "%lld %llu %c", &code, &flags, &extra) != 2) return std::nullopt;
+    if (std::sscanf(command.c_str() + prefix.size(), "%lld %llu %c", &code, &flags, &extra) != 2)
+        return std::nullopt;
     if (code < 0 || code > 127 || (flags & ~kEventFlagsTrackedMask) != 0) return std::nullopt;
     return InterceptedKey{code, flags, false};
 }

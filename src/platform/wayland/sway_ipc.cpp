@@ -50,13 +50,19 @@ void collectViews(const QJsonObject& node, int32_t workspace, std::vector<SwayVi
         view.conId = node.value(QStringLiteral("id")).toInteger();
         view.pid = pid_t(node.value(QStringLiteral("pid")).toInt());
         QJsonValue appId = node.value(QStringLiteral("app_id"));
-        if (appId.isString()) view.appId = appId.toString().toStdString();
-        else view.appId = node.value(QStringLiteral("window_properties")).toObject()
-                              .value(QStringLiteral("class")).toString().toStdString();
+        if (appId.isString())
+            view.appId = appId.toString().toStdString();
+        else
+            view.appId = node.value(QStringLiteral("window_properties"))
+                             .toObject()
+                             .value(QStringLiteral("class"))
+                             .toString()
+                             .toStdString();
         view.title = node.value(QStringLiteral("name")).toString().toStdString();
         const QJsonObject rect = node.value(QStringLiteral("rect")).toObject();
-        view.rect = Rect{rect.value(QStringLiteral("x")).toDouble(), rect.value(QStringLiteral("y")).toDouble(),
-                         rect.value(QStringLiteral("width")).toDouble(), rect.value(QStringLiteral("height")).toDouble()};
+        view.rect = Rect{
+            rect.value(QStringLiteral("x")).toDouble(), rect.value(QStringLiteral("y")).toDouble(),
+            rect.value(QStringLiteral("width")).toDouble(), rect.value(QStringLiteral("height")).toDouble()};
         view.workspace = workspace;
         view.visible = node.value(QStringLiteral("visible")).toBool();
         view.focused = node.value(QStringLiteral("focused")).toBool();
@@ -87,7 +93,9 @@ std::optional<std::string> bindingEventCommand(const std::string& json) {
     return command.toString().toStdString();
 }
 
-SwayIpc::~SwayIpc() { close(); }
+SwayIpc::~SwayIpc() {
+    close();
+}
 
 bool SwayIpc::connect(const std::string& socketPath) {
     sockaddr_un address{};

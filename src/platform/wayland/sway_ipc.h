@@ -20,9 +20,9 @@ namespace velora::wl {
 struct SwayView {
     int64_t conId = 0;
     pid_t pid = 0;
-    std::string appId;   // the Wayland app_id; for Xwayland views the X11 class
+    std::string appId; // the Wayland app_id; for Xwayland views the X11 class
     std::string title;
-    Rect rect;           // in the layout's coordinates (top-left origin)
+    Rect rect;             // in the layout's coordinates (top-left origin)
     int32_t workspace = 0; // the workspace's number, 0 when it has none (or the scratchpad)
     bool visible = false;
     bool focused = false;
@@ -38,7 +38,7 @@ inline constexpr uint32_t kSwayEventBinding = 0x80000005;
 
 // One connection. Requests from any thread, one at a time.
 class SwayIpc {
-public:
+  public:
     SwayIpc() = default;
     ~SwayIpc();
     SwayIpc(const SwayIpc&) = delete;
@@ -56,7 +56,7 @@ public:
     std::optional<std::string> read(uint32_t& type);
     void close();
 
-private:
+  private:
     std::mutex mutex_;
     int fd_ = -1;
 };

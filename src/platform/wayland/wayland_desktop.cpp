@@ -28,7 +28,7 @@ namespace {
 
 // Keeps sway's bindings equal to the hot keys: binds what is new, unbinds what went.
 class BindingSync {
-public:
+  public:
     explicit BindingSync(std::weak_ptr<WlContext> context) : context_(std::move(context)) {}
     void apply(const std::vector<InterceptedKey>& keys) {
         auto context = context_.lock();
@@ -46,16 +46,17 @@ public:
         trace("bindings: %s -> %s", commands.c_str(), reply ? reply->c_str() : "(no answer)");
     }
 
-private:
+  private:
     std::weak_ptr<WlContext> context_;
-    std::vector<InterceptedKey> bound_;  // touched under the hub's binding lock only
+    std::vector<InterceptedKey> bound_; // touched under the hub's binding lock only
 };
 
 } // namespace
 
 WaylandDesktop::WaylandDesktop() = default;
 
-std::unique_ptr<WaylandDesktop> WaylandDesktop::open(MainThreadPort& mainThread, Failure& failure, std::string& error) {
+std::unique_ptr<WaylandDesktop> WaylandDesktop::open(MainThreadPort& mainThread, Failure& failure,
+                                                     std::string& error) {
     auto context = std::make_shared<WlContext>(mainThread);
     WlSession::Failure why = WlSession::Failure::None;
     auto session = WlSession::connect(*context, why, error);
@@ -106,15 +107,21 @@ void WaylandDesktop::setConnectionLostHandler(std::function<void(const std::stri
     session_->setLostHandler(std::move(handler));
 }
 
-void WaylandDesktop::start() { session_->start(); }
+void WaylandDesktop::start() {
+    session_->start();
+}
 
-bool WaylandDesktop::isConnected() const { return !context_->lost.load(); }
+bool WaylandDesktop::isConnected() const {
+    return !context_->lost.load();
+}
 
 void WaylandDesktop::shutdown() {
     context_->taps.shutdown();
     context_->notifier->stop();
 }
 
-bool WaylandDesktop::sync(double timeoutSeconds) { return session_->sync(timeoutSeconds); }
+bool WaylandDesktop::sync(double timeoutSeconds) {
+    return session_->sync(timeoutSeconds);
+}
 
 } // namespace velora

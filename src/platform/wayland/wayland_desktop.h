@@ -23,12 +23,13 @@ class WlSession;
 } // namespace wl
 
 class WaylandDesktop {
-public:
+  public:
     enum class Failure { None, NoDisplay, Unsupported };
     // Connects to $WAYLAND_DISPLAY. Null with the reason and a message for the user (one
     // line, without the program's name) when there is no compositor or it is not one the
     // backend supports.
-    static std::unique_ptr<WaylandDesktop> open(MainThreadPort& mainThread, Failure& failure, std::string& error);
+    static std::unique_ptr<WaylandDesktop> open(MainThreadPort& mainThread, Failure& failure,
+                                                std::string& error);
     ~WaylandDesktop();
     WaylandDesktop(const WaylandDesktop&) = delete;
     WaylandDesktop& operator=(const WaylandDesktop&) = delete;
@@ -45,7 +46,7 @@ public:
     void shutdown();
     bool sync(double timeoutSeconds = 5.0);
 
-private:
+  private:
     WaylandDesktop();
     struct Ports;
     MainThreadPort* mainThread_ = nullptr;

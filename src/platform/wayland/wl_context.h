@@ -19,7 +19,8 @@ class WlRunningApplication;
 class WlSession;
 
 struct WlContext : std::enable_shared_from_this<WlContext> {
-    explicit WlContext(MainThreadPort& main) : mainThread(main), notifier(std::make_shared<DesktopNotifier>(main)) {}
+    explicit WlContext(MainThreadPort& main)
+        : mainThread(main), notifier(std::make_shared<DesktopNotifier>(main)) {}
 
     // The compositor's views joined into the table now; notifies what changed. Any thread.
     void refreshViews();
@@ -30,13 +31,13 @@ struct WlContext : std::enable_shared_from_this<WlContext> {
     MainThreadPort& mainThread;
     WindowTable table;
     std::shared_ptr<DesktopNotifier> notifier;
-    SwayIpc ipc;  // requests (commands, the tree)
+    SwayIpc ipc; // requests (commands, the tree)
     TapHub taps;
     std::atomic<uint64_t> liveFlags{0};
     std::atomic<bool> lost{false};
-    WlSession* session = nullptr;  // set while the session lives
+    WlSession* session = nullptr; // set while the session lives
 
-private:
+  private:
     std::mutex appsMutex_;
     std::map<pid_t, std::shared_ptr<WlRunningApplication>> apps_;
 };

@@ -37,8 +37,10 @@ void TapHub::keysChanged() {
             for (WlEventTap* tap : taps_) {
                 if (!tap->enabled()) continue;
                 for (const InterceptedKey& key : tap->keys()) {
-                    if (key.anyModifiers) switchKeys = true;
-                    else if (std::find(exact.begin(), exact.end(), key) == exact.end()) exact.push_back(key);
+                    if (key.anyModifiers)
+                        switchKeys = true;
+                    else if (std::find(exact.begin(), exact.end(), key) == exact.end())
+                        exact.push_back(key);
                 }
             }
         release = hadSwitchKeys_ && !switchKeys;
@@ -61,19 +63,24 @@ void TapHub::shutdown() {
         std::lock_guard lock(mutex_);
         down_.store(true);
         taps = taps_;
-        for (WlEventTap* tap : taps) tap->wake();
+        for (WlEventTap* tap : taps)
+            tap->wake();
     }
-    keysChanged();  // no bindings are left behind
+    keysChanged(); // no bindings are left behind
 }
 
-bool TapHub::isShutDown() const { return down_.load(); }
+bool TapHub::isShutDown() const {
+    return down_.load();
+}
 
 WlEventTap::WlEventTap(TapHub& hub, std::shared_ptr<const void> owner, EventTapCallback callback)
     : owner_(std::move(owner)), hub_(hub), callback_(std::move(callback)) {
     hub_.add(this);
 }
 
-WlEventTap::~WlEventTap() { hub_.remove(this); }
+WlEventTap::~WlEventTap() {
+    hub_.remove(this);
+}
 
 void WlEventTap::setEnabled(bool enabled) {
     {

@@ -23,7 +23,7 @@ namespace velora::wl {
 class WlEventTap;
 
 class TapHub {
-public:
+  public:
     struct Hooks {
         // The exact keys to bind now (called with the hub's lock released, in order).
         std::function<void(const std::vector<InterceptedKey>& keys)> bind;
@@ -39,17 +39,17 @@ public:
     void shutdown();
     bool isShutDown() const;
 
-private:
-    std::mutex applying_;  // one binding update at a time, taken before mutex_
+  private:
+    std::mutex applying_; // one binding update at a time, taken before mutex_
     mutable std::mutex mutex_;
     std::vector<WlEventTap*> taps_;
     Hooks hooks_;
     bool hadSwitchKeys_ = false;
-    std::atomic<bool> down_{false};  // read by taps without the hub's lock (lock order: hub, then tap)
+    std::atomic<bool> down_{false}; // read by taps without the hub's lock (lock order: hub, then tap)
 };
 
 class WlEventTap final : public EventTap {
-public:
+  public:
     WlEventTap(TapHub& hub, std::shared_ptr<const void> owner, EventTapCallback callback);
     ~WlEventTap() override;
 
@@ -63,7 +63,7 @@ public:
 
     static constexpr std::size_t kMaxQueued = 4096;
 
-private:
+  private:
     friend class TapHub;
     bool enabled() const;
     std::vector<InterceptedKey> keys() const;

@@ -27,8 +27,10 @@ void WlContext::announce(const WindowTable::Changes& changes) {
         application(pid);
         notifier->applicationLaunched(pid);
     }
-    for (auto [pid, number] : changes.created) notifier->windowCreated(pid, number);
-    for (auto [pid, number] : changes.destroyed) notifier->windowDestroyed(pid, number);
+    for (auto [pid, number] : changes.created)
+        notifier->windowCreated(pid, number);
+    for (auto [pid, number] : changes.destroyed)
+        notifier->windowDestroyed(pid, number);
     for (pid_t pid : changes.terminated) {
         std::shared_ptr<WlRunningApplication> app;
         {
@@ -52,8 +54,9 @@ std::shared_ptr<WlRunningApplication> WlContext::application(pid_t pid) {
     }
     const auto windows = table.windowsOf(pid);
     if (windows.empty()) return nullptr;
-    const std::string& appId = windows.back().appId;  // the oldest window names the application
-    auto app = std::make_shared<WlRunningApplication>(weak_from_this(), pid, identifyApplication(appId, appId));
+    const std::string& appId = windows.back().appId; // the oldest window names the application
+    auto app =
+        std::make_shared<WlRunningApplication>(weak_from_this(), pid, identifyApplication(appId, appId));
     std::lock_guard lock(appsMutex_);
     return apps_.emplace(pid, std::move(app)).first->second;
 }
@@ -62,33 +65,44 @@ std::shared_ptr<WlRunningApplication> WlContext::application(pid_t pid) {
 
 namespace {
 
-AXElement windowElement(const WlWindow& w) { return AXElement{AXElement::Kind::Window, w.pid, w.number}; }
-AXElement appElement(pid_t pid) { return AXElement{AXElement::Kind::Application, pid, uint64_t(pid)}; }
+AXElement windowElement(const WlWindow& w) {
+    return AXElement{AXElement::Kind::Window, w.pid, w.number};
+}
+AXElement appElement(pid_t pid) {
+    return AXElement{AXElement::Kind::Application, pid, uint64_t(pid)};
+}
 
 constexpr uint64_t kCloseButton = 1, kMinimizeButton = 2;
 
 } // namespace
 
-bool WlAccessibility::isAPIEnabled() { return !w_->lost.load(); }
+bool WlAccessibility::isAPIEnabled() {
+    return !w_->lost.load();
+}
 
 AXError WlAccessibility::setMessagingTimeout(const AXElement& element, float) {
     // Everything is answered from the table: there is nobody to wait for.
     return element.isNull() ? AXError::IllegalArgument : AXError::Success;
 }
 
-AXElement WlAccessibility::createSystemWide() { return AXElement{AXElement::Kind::SystemWide, 0, 0}; }
+AXElement WlAccessibility::createSystemWide() {
+    return AXElement{AXElement::Kind::SystemWide, 0, 0};
+}
 
 AXElement WlAccessibility::createApplication(pid_t pid) {
     if (!w_->table.hasPid(pid)) return {};
     return appElement(pid);
 }
 
-std::optional<uint64_t> WlAccessibility::focusChangeCount() { return w_->table.focusChanges(); }
+std::optional<uint64_t> WlAccessibility::focusChangeCount() {
+    return w_->table.focusChanges();
+}
 
 AXError WlAccessibility::copyAttributeValue(const AXElement& e, const std::string& attribute, AXValue& out) {
     if (w_->lost.load() && !e.isNull()) return AXError::InvalidUIElement;
     switch (e.kind) {
-    case AXElement::Kind::None: return AXError::IllegalArgument;
+    case AXElement::Kind::None:
+        return AXError::IllegalArgument;
     case AXElement::Kind::SystemWide: {
         if (attribute != ax::FocusedApplication) return AXError::AttributeUnsupported;
         const pid_t pid = w_->table.activePid();
@@ -96,7 +110,8 @@ AXError WlAccessibility::copyAttributeValue(const AXElement& e, const std::strin
         out = appElement(pid);
         return AXError::Success;
     }
-    case AXElement::Kind::Application: return applicationAttribute(e, attribute, out);
+    case AXElement::Kind::Application:
+        return applicationAttribute(e, attribute, out);
     case AXElement::Kind::Window: {
         auto w = w_->table.window(uint32_t(e.id));
         if (!w) return AXError::InvalidUIElement;
@@ -105,25 +120,38 @@ AXError WlAccessibility::copyAttributeValue(const AXElement& e, const std::strin
     case AXElement::Kind::Child: {
         auto w = w_->table.window(uint32_t(e.id >> 32));
         if (!w) return AXError::InvalidUIElement;
-        if (attribute == ax::Role) { out = std::string(ax::RoleButton); return AXError::Success; }
-        if (attribute == ax::Enabled) { out = true; return AXError::Success; }
+        if (attribute == ax::Role) {
+            out = std::string(ax::RoleButton);
+            return AXError::Success;
+        }
+        if (attribute == ax::Enabled) {
+            out = true;
+            return AXError::Success;
+        }
         return AXError::AttributeUnsupported;
     }
     }
     return AXError::Failure;
 }
 
-AXError WlAccessibility::applicationAttribute(const AXElement& e, const std::string& attribute, AXValue& out) {
+AXError WlAccessibility::applicationAttribute(const AXElement& e, const std::string& attribute,
+                                              AXValue& out) {
     const auto windows = w_->table.windowsOf(e.pid);
     if (windows.empty()) return AXError::InvalidUIElement;
     if (attribute == ax::FocusedWindow) {
         const uint32_t active = w_->table.activeWindow();
         for (const WlWindow& w : windows)
-            if (w.number == active) { out = windowElement(w); return AXError::Success; }
+            if (w.number == active) {
+                out = windowElement(w);
+                return AXError::Success;
+            }
         out = windowElement(windows.front());
         return AXError::Success;
     }
-    if (attribute == ax::Role) { out = std::string("AXApplication"); return AXError::Success; }
+    if (attribute == ax::Role) {
+        out = std::string("AXApplication");
+        return AXError::Success;
+    }
     if (attribute == ax::Title) {
         auto app = w_->application(e.pid);
         if (!app) return AXError::NoValue;
@@ -132,25 +160,47 @@ AXError WlAccessibility::applicationAttribute(const AXElement& e, const std::str
     }
     if (attribute == ax::Windows) {
         std::vector<AXElement> elements;
-        for (const WlWindow& w : windows) elements.push_back(windowElement(w));
+        for (const WlWindow& w : windows)
+            elements.push_back(windowElement(w));
         out = std::move(elements);
         return AXError::Success;
     }
-    if (attribute == ax::Frontmost) { out = w_->table.activePid() == e.pid; return AXError::Success; }
+    if (attribute == ax::Frontmost) {
+        out = w_->table.activePid() == e.pid;
+        return AXError::Success;
+    }
     return AXError::AttributeUnsupported;
 }
 
 AXError WlAccessibility::windowAttribute(const WlWindow& w, const std::string& attribute, AXValue& out) {
-    if (attribute == ax::Role) { out = std::string(ax::RoleWindow); return AXError::Success; }
-    if (attribute == ax::Subrole) { out = std::string(ax::SubroleStandardWindow); return AXError::Success; }
-    if (attribute == ax::Title) { out = w.title; return AXError::Success; }
-    if (attribute == ax::Minimized) { out = w.minimized; return AXError::Success; }
+    if (attribute == ax::Role) {
+        out = std::string(ax::RoleWindow);
+        return AXError::Success;
+    }
+    if (attribute == ax::Subrole) {
+        out = std::string(ax::SubroleStandardWindow);
+        return AXError::Success;
+    }
+    if (attribute == ax::Title) {
+        out = w.title;
+        return AXError::Success;
+    }
+    if (attribute == ax::Minimized) {
+        out = w.minimized;
+        return AXError::Success;
+    }
     if (attribute == ax::Focused || attribute == ax::Frontmost) {
         out = w_->table.activeWindow() == w.number;
         return AXError::Success;
     }
-    if (attribute == ax::Position) { out = Point{w.bounds.x, w.bounds.y}; return AXError::Success; }
-    if (attribute == ax::SizeAttr) { out = Size{w.bounds.width, w.bounds.height}; return AXError::Success; }
+    if (attribute == ax::Position) {
+        out = Point{w.bounds.x, w.bounds.y};
+        return AXError::Success;
+    }
+    if (attribute == ax::SizeAttr) {
+        out = Size{w.bounds.width, w.bounds.height};
+        return AXError::Success;
+    }
     if (attribute == ax::CloseButton) {
         out = AXElement{AXElement::Kind::Child, w.pid, (uint64_t(w.number) << 32) | kCloseButton};
         return AXError::Success;
@@ -159,12 +209,16 @@ AXError WlAccessibility::windowAttribute(const WlWindow& w, const std::string& a
         out = AXElement{AXElement::Kind::Child, w.pid, (uint64_t(w.number) << 32) | kMinimizeButton};
         return AXError::Success;
     }
-    if (attribute == ax::Children) { out = std::vector<AXElement>{}; return AXError::Success; }
+    if (attribute == ax::Children) {
+        out = std::vector<AXElement>{};
+        return AXError::Success;
+    }
     if (attribute == ax::Document) return AXError::NoValue;
     return AXError::AttributeUnsupported;
 }
 
-AXError WlAccessibility::setAttributeValue(const AXElement& e, const std::string& attribute, const AXValue& value) {
+AXError WlAccessibility::setAttributeValue(const AXElement& e, const std::string& attribute,
+                                           const AXValue& value) {
     const bool* on = std::get_if<bool>(&value);
     if (w_->lost.load() || !w_->session) return AXError::InvalidUIElement;
     if (e.kind == AXElement::Kind::Application) {
@@ -175,7 +229,8 @@ AXError WlAccessibility::setAttributeValue(const AXElement& e, const std::string
             if (auto app = w_->application(e.pid)) app->activateWithOptions(kActivateIgnoringOtherApps);
         return AXError::Success;
     }
-    if (e.kind != AXElement::Kind::Window) return e.isNull() ? AXError::IllegalArgument : AXError::AttributeUnsupported;
+    if (e.kind != AXElement::Kind::Window)
+        return e.isNull() ? AXError::IllegalArgument : AXError::AttributeUnsupported;
     auto w = w_->table.window(uint32_t(e.id));
     if (!w) return AXError::InvalidUIElement;
     if (!on) return AXError::IllegalArgument;
@@ -202,19 +257,22 @@ AXError WlAccessibility::performAction(const AXElement& e, const std::string& ac
     if (e.kind == AXElement::Kind::Window) {
         if (action != ax::ActionRaise) return AXError::ActionUnsupported;
         w_->table.promote(number);
-        w_->session->activate(number);  // a compositor raises only by activating
+        w_->session->activate(number); // a compositor raises only by activating
         return AXError::Success;
     }
     if (action != ax::ActionPress) return AXError::ActionUnsupported;
-    if ((e.id & 0xFFFFFFFFu) == kCloseButton) w_->session->close(number);
-    else w_->session->setMinimized(number, true);
+    if ((e.id & 0xFFFFFFFFu) == kCloseButton)
+        w_->session->close(number);
+    else
+        w_->session->setMinimized(number, true);
     return AXError::Success;
 }
 
 AXError WlAccessibility::getPid(const AXElement& e, pid_t& out) {
     switch (e.kind) {
     case AXElement::Kind::None:
-    case AXElement::Kind::SystemWide: return AXError::IllegalArgument;
+    case AXElement::Kind::SystemWide:
+        return AXError::IllegalArgument;
     case AXElement::Kind::Application:
         if (!w_->table.hasPid(e.pid)) return AXError::InvalidUIElement;
         out = e.pid;
@@ -240,7 +298,7 @@ std::shared_ptr<AXObserver> WlAccessibility::createObserver(pid_t pid, AXObserve
 
 WindowInfoList WlWindowServer::copyWindowInfo(uint32_t, uint32_t) {
     if (w_->lost.load()) return nullptr;
-    w_->refreshViews();  // rectangles change without a toplevel event
+    w_->refreshViews(); // rectangles change without a toplevel event
     auto list = std::make_shared<std::vector<WindowInfo>>();
     for (const WlWindow& w : w_->table.frontToBack()) {
         WindowInfo info;
@@ -274,14 +332,20 @@ std::vector<uint32_t> WlWindowServer::spaceWindowList(int32_t space) {
     return out;
 }
 
-QImage WlWindowServer::captureWindow(uint32_t, Size) { return {}; }
+QImage WlWindowServer::captureWindow(uint32_t, Size) {
+    return {};
+}
 
 int32_t WlWindowServer::windowLevelForKey(int key) {
     switch (key) {
-    case kNormalWindowLevelKey: return 0;
-    case kFloatingWindowLevelKey: return 3;
-    case kStatusWindowLevelKey: return 25;
-    default: return 0;
+    case kNormalWindowLevelKey:
+        return 0;
+    case kFloatingWindowLevelKey:
+        return 3;
+    case kStatusWindowLevelKey:
+        return 25;
+    default:
+        return 0;
     }
 }
 
@@ -304,8 +368,12 @@ std::vector<pid_t> WlWorkspace::processesInFrontToBackOrder() {
     return w_->table.pidsFrontToBack();
 }
 
-void WlWorkspace::addObserver(WorkspaceObserver* observer) { w_->notifier->addWorkspaceObserver(observer); }
-void WlWorkspace::removeObserver(WorkspaceObserver* observer) { w_->notifier->removeWorkspaceObserver(observer); }
+void WlWorkspace::addObserver(WorkspaceObserver* observer) {
+    w_->notifier->addWorkspaceObserver(observer);
+}
+void WlWorkspace::removeObserver(WorkspaceObserver* observer) {
+    w_->notifier->removeWorkspaceObserver(observer);
+}
 
 bool WlWorkspace::launchApplication(const std::string& executablePath, uint32_t) {
     if (executablePath.empty()) return false;
@@ -318,9 +386,12 @@ bool WlWorkspace::openFile(const std::string& path, const std::string& applicati
     return spawnDetached({applicationPath, path});
 }
 
-bool WlWorkspace::revealFile(const std::string& path) { return revealInFileViewer(path); }
+bool WlWorkspace::revealFile(const std::string& path) {
+    return revealInFileViewer(path);
+}
 
-std::optional<ApplicationBundleInfo> WlWorkspace::bundleInfoForIdentifier(const std::string& bundleIdentifier) {
+std::optional<ApplicationBundleInfo>
+WlWorkspace::bundleInfoForIdentifier(const std::string& bundleIdentifier) {
     if (bundleIdentifier.empty()) return std::nullopt;
     if (auto info = bundleInfoOfEntry(bundleIdentifier)) return info;
     for (const RunningApplicationRef& app : runningApplications()) {
@@ -340,19 +411,22 @@ namespace {
 
 // What each key shows on a US layout.
 class UsLayout final : public KeyboardLayout {
-public:
+  public:
     std::string identifier() const override { return "us"; }
     std::u16string translate(uint16_t keyCode, uint32_t, uint32_t&) const override {
         const std::string c = vk::usLayoutCharacter(keyCode);
         std::u16string out;
-        for (char ch : c) out.push_back(char16_t(static_cast<unsigned char>(ch)));
+        for (char ch : c)
+            out.push_back(char16_t(static_cast<unsigned char>(ch)));
         return out;
     }
 };
 
 } // namespace
 
-uint64_t WlInput::currentModifierFlags() { return w_->lost.load() ? 0 : w_->liveFlags.load(); }
+uint64_t WlInput::currentModifierFlags() {
+    return w_->lost.load() ? 0 : w_->liveFlags.load();
+}
 
 std::unique_ptr<EventTap> WlInput::createEventTap(EventTapCallback callback) {
     if (w_->lost.load()) return nullptr;

@@ -16,27 +16,28 @@ struct WlContext;
 struct WlWindow;
 
 class WlAccessibility final : public AccessibilityPort {
-public:
+  public:
     explicit WlAccessibility(std::shared_ptr<WlContext> context) : w_(std::move(context)) {}
     bool isAPIEnabled() override;
     AXError setMessagingTimeout(const AXElement& element, float seconds) override;
     AXElement createSystemWide() override;
     AXElement createApplication(pid_t pid) override;
     AXError copyAttributeValue(const AXElement& element, const std::string& attribute, AXValue& out) override;
-    AXError setAttributeValue(const AXElement& element, const std::string& attribute, const AXValue& value) override;
+    AXError setAttributeValue(const AXElement& element, const std::string& attribute,
+                              const AXValue& value) override;
     AXError performAction(const AXElement& element, const std::string& action) override;
     AXError getPid(const AXElement& element, pid_t& out) override;
     std::shared_ptr<AXObserver> createObserver(pid_t pid, AXObserverCallback callback) override;
     std::optional<uint64_t> focusChangeCount() override;
 
-private:
+  private:
     AXError applicationAttribute(const AXElement& e, const std::string& attribute, AXValue& out);
     AXError windowAttribute(const WlWindow& w, const std::string& attribute, AXValue& out);
     std::shared_ptr<WlContext> w_;
 };
 
 class WlWindowServer final : public WindowServerPort {
-public:
+  public:
     explicit WlWindowServer(std::shared_ptr<WlContext> context) : w_(std::move(context)) {}
     WindowInfoList copyWindowInfo(uint32_t option, uint32_t relativeToWindow) override;
     bool windowBounds(uint32_t windowNumber, Rect& out) override;
@@ -45,14 +46,14 @@ public:
     // No pictures yet: the panel shows the application's icon.
     QImage captureWindow(uint32_t windowNumber, Size size) override;
     int32_t windowLevelForKey(int key) override;
-    bool compositingActive() override { return true; }  // every Wayland compositor blends
+    bool compositingActive() override { return true; } // every Wayland compositor blends
 
-private:
+  private:
     std::shared_ptr<WlContext> w_;
 };
 
 class WlWorkspace final : public WorkspacePort {
-public:
+  public:
     explicit WlWorkspace(std::shared_ptr<WlContext> context) : w_(std::move(context)) {}
     std::vector<RunningApplicationRef> runningApplications() override;
     RunningApplicationRef runningApplicationWithProcessIdentifier(pid_t pid) override;
@@ -62,14 +63,15 @@ public:
     bool launchApplication(const std::string& executablePath, uint32_t options) override;
     bool openFile(const std::string& path, const std::string& applicationPath) override;
     bool revealFile(const std::string& path) override;
-    std::optional<ApplicationBundleInfo> bundleInfoForIdentifier(const std::string& bundleIdentifier) override;
+    std::optional<ApplicationBundleInfo>
+    bundleInfoForIdentifier(const std::string& bundleIdentifier) override;
 
-private:
+  private:
     std::shared_ptr<WlContext> w_;
 };
 
 class WlInput final : public InputPort {
-public:
+  public:
     explicit WlInput(std::shared_ptr<WlContext> context) : w_(std::move(context)) {}
     // What the program last learnt: the modifiers of the binding that began a switch, then
     // those its overlay surface's keyboard reports.
@@ -82,19 +84,19 @@ public:
     bool isKeyHeldElsewhere(const InterceptedKey&) override { return false; }
     KeyHolder keyHolder() override { return {}; }
 
-private:
+  private:
     std::shared_ptr<WlContext> w_;
 };
 
 // Wayland has no bell a client can ring: the beep is silent.
 class WlSound final : public SoundPort {
-public:
+  public:
     void beep() override {}
 };
 
 // Nothing to grant: the compositor's protocols are open to every client.
 class WlScripting final : public ScriptingPort {
-public:
+  public:
     bool enableAssistiveAccess() override { return false; }
     bool openAccessibilitySettings() override { return false; }
 };

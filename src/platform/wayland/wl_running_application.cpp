@@ -23,7 +23,8 @@ std::string executableOf(pid_t pid) {
 } // namespace
 
 WlRunningApplication::WlRunningApplication(std::weak_ptr<WlContext> context, pid_t pid, AppIdentity identity)
-    : context_(std::move(context)), pid_(pid), identity_(std::move(identity)), executable_(executableOf(pid)) {}
+    : context_(std::move(context)), pid_(pid), identity_(std::move(identity)),
+      executable_(executableOf(pid)) {}
 
 std::shared_ptr<WlContext> WlRunningApplication::live() const {
     if (terminated_.load()) return nullptr;
@@ -32,7 +33,9 @@ std::shared_ptr<WlContext> WlRunningApplication::live() const {
     return context;
 }
 
-ImageRef WlRunningApplication::icon() const { return std::make_shared<Image>(); }
+ImageRef WlRunningApplication::icon() const {
+    return std::make_shared<Image>();
+}
 
 bool WlRunningApplication::isHidden() const {
     auto context = live();
@@ -54,14 +57,15 @@ bool WlRunningApplication::activateWithOptions(uint32_t) {
     if (!context) return false;
     const auto windows = context->table.windowsOf(pid_);
     if (windows.empty()) return false;
-    context->session->activate(windows.front().number);  // the most recent one
+    context->session->activate(windows.front().number); // the most recent one
     return true;
 }
 
 bool WlRunningApplication::hide() {
     auto context = live();
     if (!context) return false;
-    for (const WlWindow& w : context->table.windowsOf(pid_)) context->session->setMinimized(w.number, true);
+    for (const WlWindow& w : context->table.windowsOf(pid_))
+        context->session->setMinimized(w.number, true);
     return true;
 }
 
@@ -78,7 +82,8 @@ bool WlRunningApplication::terminate() {
     if (!context) return false;
     const auto windows = context->table.windowsOf(pid_);
     if (windows.empty()) return ::kill(pid_, SIGTERM) == 0;
-    for (const WlWindow& w : windows) context->session->close(w.number);
+    for (const WlWindow& w : windows)
+        context->session->close(w.number);
     return true;
 }
 

@@ -17,7 +17,7 @@ namespace velora::wl {
 struct WlContext;
 
 class WlRunningApplication final : public RunningApplication {
-public:
+  public:
     WlRunningApplication(std::weak_ptr<WlContext> context, pid_t pid, AppIdentity identity);
 
     pid_t processIdentifier() const override { return pid_; }
@@ -46,7 +46,7 @@ public:
 
     void markTerminated() { terminated_.store(true); }
 
-private:
+  private:
     std::shared_ptr<WlContext> live() const;
 
     const std::weak_ptr<WlContext> context_;

@@ -20,8 +20,8 @@
 
 #include "platform/virtual_keys.h"
 #include "platform/wayland/sway_bindings.h"
-#include "platform/wayland/wl_keys.h"
 #include "platform/wayland/wl_context.h"
+#include "platform/wayland/wl_keys.h"
 #include "platform/wayland/wl_trace.h"
 #include "platform/x_keycodes.h"
 #include "wlr-foreign-toplevel-management-unstable-v1-client.h"
@@ -37,7 +37,9 @@ struct Toplevel {
     bool activated = false, minimized = false, maximized = false, fullscreen = false;
 };
 
-bool isModifierKey(int64_t vk) { return vk >= vk::Command && vk <= vk::Function; }
+bool isModifierKey(int64_t vk) {
+    return vk >= vk::Command && vk <= vk::Function;
+}
 
 } // namespace
 
@@ -125,11 +127,20 @@ void onState(void* data, zwlr_foreign_toplevel_handle_v1* h, wl_array* states) {
     const auto* begin = static_cast<const uint32_t*>(states->data);
     for (std::size_t i = 0; i < states->size / sizeof(uint32_t); ++i) {
         switch (begin[i]) {
-        case ZWLR_FOREIGN_TOPLEVEL_HANDLE_V1_STATE_ACTIVATED: t.activated = true; break;
-        case ZWLR_FOREIGN_TOPLEVEL_HANDLE_V1_STATE_MINIMIZED: t.minimized = true; break;
-        case ZWLR_FOREIGN_TOPLEVEL_HANDLE_V1_STATE_MAXIMIZED: t.maximized = true; break;
-        case ZWLR_FOREIGN_TOPLEVEL_HANDLE_V1_STATE_FULLSCREEN: t.fullscreen = true; break;
-        default: break;
+        case ZWLR_FOREIGN_TOPLEVEL_HANDLE_V1_STATE_ACTIVATED:
+            t.activated = true;
+            break;
+        case ZWLR_FOREIGN_TOPLEVEL_HANDLE_V1_STATE_MINIMIZED:
+            t.minimized = true;
+            break;
+        case ZWLR_FOREIGN_TOPLEVEL_HANDLE_V1_STATE_MAXIMIZED:
+            t.maximized = true;
+            break;
+        case ZWLR_FOREIGN_TOPLEVEL_HANDLE_V1_STATE_FULLSCREEN:
+            t.fullscreen = true;
+            break;
+        default:
+            break;
         }
     }
 }
@@ -174,7 +185,9 @@ const zwlr_foreign_toplevel_manager_v1_listener kManagerListener = {onToplevel, 
 uint64_t flagsOf(xkb_state* state) {
     if (!state) return 0;
     uint64_t flags = 0;
-    auto active = [state](const char* name) { return xkb_state_mod_name_is_active(state, name, XKB_STATE_MODS_EFFECTIVE) > 0; };
+    auto active = [state](const char* name) {
+        return xkb_state_mod_name_is_active(state, name, XKB_STATE_MODS_EFFECTIVE) > 0;
+    };
     if (active(XKB_MOD_NAME_SHIFT)) flags |= kEventFlagShift;
     if (active(XKB_MOD_NAME_CTRL)) flags |= kEventFlagControl;
     if (active(XKB_MOD_NAME_ALT)) flags |= kEventFlagCommand;
@@ -192,8 +205,8 @@ void onKeymap(void* data, wl_keyboard*, uint32_t format, int32_t fd, uint32_t si
     void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
     ::close(fd);
     if (map == MAP_FAILED) return;
-    xkb_keymap* keymap = xkb_keymap_new_from_string(s->xkb, static_cast<const char*>(map), XKB_KEYMAP_FORMAT_TEXT_V1,
-                                                    XKB_KEYMAP_COMPILE_NO_FLAGS);
+    xkb_keymap* keymap = xkb_keymap_new_from_string(s->xkb, static_cast<const char*>(map),
+                                                    XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS);
     ::munmap(map, size);
     if (!keymap) return;
     if (s->xkbState) xkb_state_unref(s->xkbState);
@@ -231,7 +244,9 @@ void onKey(void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t key, uint32_t 
     const xkb_keysym_t* syms = nullptr;
     const bool hasSym = s->keymap && xkb_keymap_key_get_syms_by_level(s->keymap, key + 8, 0, 0, &syms) > 0;
     // Modifiers arrive as their own event.
-    if (hasSym && ((syms[0] >= XKB_KEY_Shift_L && syms[0] <= XKB_KEY_Hyper_R) || syms[0] == XKB_KEY_ISO_Level3_Shift)) return;
+    if (hasSym &&
+        ((syms[0] >= XKB_KEY_Shift_L && syms[0] <= XKB_KEY_Hyper_R) || syms[0] == XKB_KEY_ISO_Level3_Shift))
+        return;
     const int64_t vk = virtualKeyOf(key + 8, hasSym ? syms[0] : XKB_KEY_NoSymbol);
     if (vk < 0 || isModifierKey(vk)) return;
     trace("key %lld %s", static_cast<long long>(vk), state == WL_KEYBOARD_KEY_STATE_PRESSED ? "down" : "up");
@@ -243,7 +258,8 @@ void onKey(void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t key, uint32_t 
     s->deliver({event});
 }
 
-void onModifiers(void* data, wl_keyboard*, uint32_t, uint32_t depressed, uint32_t latched, uint32_t locked, uint32_t group) {
+void onModifiers(void* data, wl_keyboard*, uint32_t, uint32_t depressed, uint32_t latched, uint32_t locked,
+                 uint32_t group) {
     auto* s = static_cast<WlSession::State*>(data);
     if (!s->xkbState) return;
     xkb_state_update_mask(s->xkbState, depressed, latched, locked, 0, 0, group);
@@ -319,7 +335,8 @@ void onGlobal(void* data, wl_registry* registry, uint32_t name, const char* inte
     } else if (i == zwlr_layer_shell_v1_interface.name && !s->layerShell)
         s->layerShell = static_cast<zwlr_layer_shell_v1*>(bind(&zwlr_layer_shell_v1_interface, 4));
     else if (i == zwlr_foreign_toplevel_manager_v1_interface.name && !s->toplevels) {
-        s->toplevels = static_cast<zwlr_foreign_toplevel_manager_v1*>(bind(&zwlr_foreign_toplevel_manager_v1_interface, 3));
+        s->toplevels = static_cast<zwlr_foreign_toplevel_manager_v1*>(
+            bind(&zwlr_foreign_toplevel_manager_v1_interface, 3));
         zwlr_foreign_toplevel_manager_v1_add_listener(s->toplevels, &kManagerListener, s);
     } else if (i == "zwlr_screencopy_manager_v1")
         s->hasScreencopy = true;
@@ -343,7 +360,8 @@ void WlSession::State::beginHold(uint64_t flags) {
                                                       ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "velora");
     zwlr_layer_surface_v1_add_listener(holdLayer, &kLayerListener, this);
     zwlr_layer_surface_v1_set_size(holdLayer, 1, 1);
-    zwlr_layer_surface_v1_set_keyboard_interactivity(holdLayer, ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_EXCLUSIVE);
+    zwlr_layer_surface_v1_set_keyboard_interactivity(holdLayer,
+                                                     ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_EXCLUSIVE);
     wl_surface_commit(holdSurface);
 }
 
@@ -352,7 +370,8 @@ void WlSession::State::endHold() {
         trace("hold ends");
         // Giving up the keyboard before the surface goes makes sway 1.7 hand it back to the
         // focused window; destroying an exclusive surface alone leaves no client with it.
-        zwlr_layer_surface_v1_set_keyboard_interactivity(holdLayer, ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_NONE);
+        zwlr_layer_surface_v1_set_keyboard_interactivity(holdLayer,
+                                                         ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_NONE);
         wl_surface_commit(holdSurface);
         zwlr_layer_surface_v1_destroy(holdLayer);
     }
@@ -382,13 +401,15 @@ void WlSession::State::handleBindingEvent(const std::string& payload) {
     if (!command) return;
     auto key = keyOfBindingCommand(*command);
     if (!key) return;
-    trace("binding %lld %#llx", static_cast<long long>(key->keyCode), static_cast<unsigned long long>(key->modifiers));
+    trace("binding %lld %#llx", static_cast<long long>(key->keyCode),
+          static_cast<unsigned long long>(key->modifiers));
     if (!holdLayer) beginHold(key->modifiers);
     KeyEvent event;
     event.type = KeyEventType::KeyDown;
     event.keyCode = key->keyCode;
     event.flags = holdHasKeyboard ? keyboardFlags : key->modifiers;
-    event.charactersIgnoringModifiers = charactersOf(keymap, xKeycodeForVirtualKey(key->keyCode), key->keyCode);
+    event.charactersIgnoringModifiers =
+        charactersOf(keymap, xKeycodeForVirtualKey(key->keyCode), key->keyCode);
     deliver({event});
 }
 
@@ -407,13 +428,15 @@ void WlSession::State::runWork() {
         std::lock_guard lock(mutex);
         batch.swap(work);
     }
-    for (auto& f : batch) f();
+    for (auto& f : batch)
+        f();
 }
 
 void WlSession::State::run() {
     const int displayFd = wl_display_get_fd(display);
     while (!stopping.load()) {
-        while (wl_display_prepare_read(display) != 0) wl_display_dispatch_pending(display);
+        while (wl_display_prepare_read(display) != 0)
+            wl_display_dispatch_pending(display);
         wl_display_flush(display);
         pollfd fds[3] = {{displayFd, POLLIN, 0}, {wakeFd, POLLIN, 0}, {events.fd(), POLLIN, 0}};
         const int ready = ::poll(fds, events.isOpen() ? 3 : 2, -1);
@@ -461,7 +484,8 @@ std::unique_ptr<WlSession> WlSession::connect(WlContext& context, Failure& failu
     wl_display* display = wl_display_connect(nullptr);
     if (!display) {
         failure = Failure::NoDisplay;
-        error = std::string("cannot connect to the Wayland display ") + (name && *name ? name : "(WAYLAND_DISPLAY is not set)");
+        error = std::string("cannot connect to the Wayland display ") +
+                (name && *name ? name : "(WAYLAND_DISPLAY is not set)");
         return nullptr;
     }
     std::unique_ptr<WlSession> session(new WlSession(context));
@@ -470,15 +494,16 @@ std::unique_ptr<WlSession> WlSession::connect(WlContext& context, Failure& failu
     s.xkb = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
     s.registry = wl_display_get_registry(display);
     wl_registry_add_listener(s.registry, &kRegistryListener, &s);
-    wl_display_roundtrip(display);  // the globals
-    wl_display_roundtrip(display);  // the toplevels and the seat's keyboard
-    wl_display_roundtrip(display);  // the toplevels' first state
+    wl_display_roundtrip(display); // the globals
+    wl_display_roundtrip(display); // the toplevels and the seat's keyboard
+    wl_display_roundtrip(display); // the toplevels' first state
     const char* swaySock = std::getenv("SWAYSOCK");
     std::string missing;
     if (!s.toplevels) missing += " wlr-foreign-toplevel-management";
     if (!s.layerShell) missing += " wlr-layer-shell";
     if (!s.compositor || !s.shm || !s.seat) missing += " a compositor, shared memory and a seat";
-    if (!swaySock || !context.ipc.connect(swaySock) || !s.events.connect(swaySock)) missing += " sway's IPC (SWAYSOCK)";
+    if (!swaySock || !context.ipc.connect(swaySock) || !s.events.connect(swaySock))
+        missing += " sway's IPC (SWAYSOCK)";
     if (!missing.empty()) {
         failure = Failure::Unsupported;
         error = "this Wayland compositor lacks what velora needs:" + missing;
@@ -501,7 +526,8 @@ std::unique_ptr<WlSession> WlSession::connect(WlContext& context, Failure& failu
 WlSession::~WlSession() {
     stop();
     State& s = *s_;
-    for (auto& [handle, t] : s.handles) zwlr_foreign_toplevel_handle_v1_destroy(handle);
+    for (auto& [handle, t] : s.handles)
+        zwlr_foreign_toplevel_handle_v1_destroy(handle);
     s.endHold();
     if (s.clearPixel) wl_buffer_destroy(s.clearPixel);
     if (s.keyboard) wl_keyboard_release(s.keyboard);
@@ -548,8 +574,10 @@ void WlSession::setMinimized(uint32_t number, bool minimized) {
     s_->post([s = s_.get(), number, minimized] {
         auto* h = s->handleOf(number);
         if (!h) return;
-        if (minimized) zwlr_foreign_toplevel_handle_v1_set_minimized(h);
-        else zwlr_foreign_toplevel_handle_v1_unset_minimized(h);
+        if (minimized)
+            zwlr_foreign_toplevel_handle_v1_set_minimized(h);
+        else
+            zwlr_foreign_toplevel_handle_v1_unset_minimized(h);
     });
 }
 

@@ -19,7 +19,7 @@ namespace velora::wl {
 struct WlContext;
 
 class WlSession {
-public:
+  public:
     enum class Failure { None, NoDisplay, Unsupported };
     // Connects and reads the compositor's globals and windows. Null with a reason and a
     // message (one line) when there is no compositor, or it lacks what the backend needs.
@@ -44,7 +44,7 @@ public:
 
     struct State;
 
-private:
+  private:
     explicit WlSession(WlContext& context);
     std::unique_ptr<State> s_;
 };

@@ -16,7 +16,8 @@ uint32_t WindowTable::add() {
 void WindowTable::update(uint32_t number, const std::string& appId, const std::string& title, bool activated,
                          bool minimized, bool maximized, bool fullscreen) {
     std::lock_guard lock(mutex_);
-    auto it = std::find_if(windows_.begin(), windows_.end(), [number](const WlWindow& w) { return w.number == number; });
+    auto it = std::find_if(windows_.begin(), windows_.end(),
+                           [number](const WlWindow& w) { return w.number == number; });
     if (it == windows_.end()) return;
     const bool becameActive = activated && !it->activated;
     if (it->activated != activated) ++focusChanges_;
@@ -31,7 +32,8 @@ void WindowTable::update(uint32_t number, const std::string& appId, const std::s
 
 void WindowTable::promote(uint32_t number) {
     std::lock_guard lock(mutex_);
-    auto it = std::find_if(windows_.begin(), windows_.end(), [number](const WlWindow& w) { return w.number == number; });
+    auto it = std::find_if(windows_.begin(), windows_.end(),
+                           [number](const WlWindow& w) { return w.number == number; });
     if (it != windows_.end()) std::rotate(windows_.begin(), it, it + 1);
 }
 
@@ -50,8 +52,10 @@ WindowTable::Changes WindowTable::applyViews(const std::vector<SwayView>& views)
     // First the same app_id and title, then (a title that changed since) the same app_id.
     // Windows are visited oldest first, so equal windows pair in the order they were made.
     std::vector<std::size_t> byAge(windows_.size());
-    for (std::size_t i = 0; i < byAge.size(); ++i) byAge[i] = i;
-    std::sort(byAge.begin(), byAge.end(), [this](std::size_t a, std::size_t b) { return windows_[a].number < windows_[b].number; });
+    for (std::size_t i = 0; i < byAge.size(); ++i)
+        byAge[i] = i;
+    std::sort(byAge.begin(), byAge.end(),
+              [this](std::size_t a, std::size_t b) { return windows_[a].number < windows_[b].number; });
     for (bool sameTitle : {true, false})
         for (std::size_t i : byAge) {
             if (match[i]) continue;
@@ -59,7 +63,8 @@ WindowTable::Changes WindowTable::applyViews(const std::vector<SwayView>& views)
             // A window already paired by its con id keeps its view whatever its title says.
             for (std::size_t v = 0; v < views.size(); ++v) {
                 if (used[v] || views[v].appId != w.appId) continue;
-                const bool same = w.conId != 0 ? views[v].conId == w.conId : (!sameTitle || views[v].title == w.title);
+                const bool same =
+                    w.conId != 0 ? views[v].conId == w.conId : (!sameTitle || views[v].title == w.title);
                 if (!same) continue;
                 used[v] = true;
                 match[i] = &views[v];
@@ -77,14 +82,16 @@ WindowTable::Changes WindowTable::applyViews(const std::vector<SwayView>& views)
     }
     Changes changes = diff(before);
     for (pid_t pid : changes.launched)
-        if (std::find(discovered_.begin(), discovered_.end(), pid) == discovered_.end()) discovered_.push_back(pid);
+        if (std::find(discovered_.begin(), discovered_.end(), pid) == discovered_.end())
+            discovered_.push_back(pid);
     return changes;
 }
 
 WindowTable::Changes WindowTable::diff(const std::vector<WlWindow>& before) const {
     Changes changes;
     auto known = [](const std::vector<WlWindow>& list, uint32_t number) {
-        return std::any_of(list.begin(), list.end(), [number](const WlWindow& w) { return w.number == number && w.pid > 0; });
+        return std::any_of(list.begin(), list.end(),
+                           [number](const WlWindow& w) { return w.number == number && w.pid > 0; });
     };
     for (const WlWindow& w : windows_)
         if (w.pid > 0 && !known(before, w.number)) changes.created.emplace_back(w.pid, w.number);
@@ -150,7 +157,8 @@ std::vector<pid_t> WindowTable::pidsInDiscoveryOrder() const {
 
 bool WindowTable::hasPid(pid_t pid) const {
     std::lock_guard lock(mutex_);
-    return pid > 0 && std::any_of(windows_.begin(), windows_.end(), [pid](const WlWindow& w) { return w.pid == pid; });
+    return pid > 0 &&
+           std::any_of(windows_.begin(), windows_.end(), [pid](const WlWindow& w) { return w.pid == pid; });
 }
 
 const WlWindow* WindowTable::activeLocked() const {

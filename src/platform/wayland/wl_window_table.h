@@ -31,7 +31,7 @@ struct WlWindow {
 };
 
 class WindowTable {
-public:
+  public:
     // What a change did to the set of windows and applications that have a pid, for the
     // notifications.
     struct Changes {
@@ -67,14 +67,14 @@ public:
     // Grows with every change of the activated window.
     uint64_t focusChanges() const;
 
-private:
+  private:
     std::vector<pid_t> pidsLocked() const;
     const WlWindow* activeLocked() const;
     Changes diff(const std::vector<WlWindow>& before) const;
 
     mutable std::mutex mutex_;
-    std::vector<WlWindow> windows_;  // most recently activated first
-    std::vector<pid_t> discovered_;  // pids in the order they were first seen
+    std::vector<WlWindow> windows_; // most recently activated first
+    std::vector<pid_t> discovered_; // pids in the order they were first seen
     uint32_t next_ = 1;
     uint64_t focusChanges_ = 0;
 };

@@ -25,16 +25,23 @@ xcb_window_t windowOf(const AXElement& e) {
     return e.kind == AXElement::Kind::Child ? xcb_window_t(e.id >> 32) : xcb_window_t(e.id);
 }
 
-const bool* asBool(const AXValue& value) { return std::get_if<bool>(&value); }
+const bool* asBool(const AXValue& value) {
+    return std::get_if<bool>(&value);
+}
 
 } // namespace
 
-bool X11Accessibility::isAPIEnabled() { return !x_->lost.load() && x_->hasXInput && x_->keyboard.isOpen(); }
+bool X11Accessibility::isAPIEnabled() {
+    return !x_->lost.load() && x_->hasXInput && x_->keyboard.isOpen();
+}
 
 AXError X11Accessibility::setMessagingTimeout(const AXElement& element, float seconds) {
     switch (element.kind) {
-    case AXElement::Kind::None: return AXError::IllegalArgument;
-    case AXElement::Kind::SystemWide: x_->responsiveness.setTimeout(0, seconds); return AXError::Success;
+    case AXElement::Kind::None:
+        return AXError::IllegalArgument;
+    case AXElement::Kind::SystemWide:
+        x_->responsiveness.setTimeout(0, seconds);
+        return AXError::Success;
     default:
         if (element.pid <= 0) return AXError::IllegalArgument;
         x_->responsiveness.setTimeout(element.pid, seconds);
@@ -42,24 +49,30 @@ AXError X11Accessibility::setMessagingTimeout(const AXElement& element, float se
     }
 }
 
-AXElement X11Accessibility::createSystemWide() { return AXElement{AXElement::Kind::SystemWide, 0, 0}; }
+AXElement X11Accessibility::createSystemWide() {
+    return AXElement{AXElement::Kind::SystemWide, 0, 0};
+}
 
 AXElement X11Accessibility::createApplication(pid_t pid) {
     if (!x_->cache.hasPid(pid)) return {};
     return AXElement{AXElement::Kind::Application, pid, uint64_t(pid)};
 }
 
-std::optional<uint64_t> X11Accessibility::focusChangeCount() { return x_->cache.focusChanges(); }
+std::optional<uint64_t> X11Accessibility::focusChangeCount() {
+    return x_->cache.focusChanges();
+}
 
 AXError X11Accessibility::answers(pid_t pid, bool mayPing) {
     if (x_->lost.load()) return AXError::InvalidUIElement;
     return x_->responsiveness.check(pid, x_->pingableWindowsOf(pid),
-                                    mayPing ? Responsiveness::Mode::MayPing : Responsiveness::Mode::KnownOnly);
+                                    mayPing ? Responsiveness::Mode::MayPing
+                                            : Responsiveness::Mode::KnownOnly);
 }
 
 AXError X11Accessibility::copyAttributeValue(const AXElement& e, const std::string& attribute, AXValue& out) {
     switch (e.kind) {
-    case AXElement::Kind::None: return AXError::IllegalArgument;
+    case AXElement::Kind::None:
+        return AXError::IllegalArgument;
     case AXElement::Kind::SystemWide: {
         // The desktop itself answers this one, from the cache.
         if (attribute != ax::FocusedApplication) return AXError::AttributeUnsupported;
@@ -68,14 +81,18 @@ AXError X11Accessibility::copyAttributeValue(const AXElement& e, const std::stri
         out = AXElement{AXElement::Kind::Application, pid, uint64_t(pid)};
         return AXError::Success;
     }
-    case AXElement::Kind::Application: return applicationAttribute(e, attribute, out);
-    case AXElement::Kind::Window: return windowAttribute(e, attribute, out);
-    case AXElement::Kind::Child: return partAttribute(e, attribute, out);
+    case AXElement::Kind::Application:
+        return applicationAttribute(e, attribute, out);
+    case AXElement::Kind::Window:
+        return windowAttribute(e, attribute, out);
+    case AXElement::Kind::Child:
+        return partAttribute(e, attribute, out);
     }
     return AXError::Failure;
 }
 
-AXError X11Accessibility::applicationAttribute(const AXElement& e, const std::string& attribute, AXValue& out) {
+AXError X11Accessibility::applicationAttribute(const AXElement& e, const std::string& attribute,
+                                               AXValue& out) {
     if (!x_->cache.hasPid(e.pid)) return AXError::InvalidUIElement;
     // The focused-window poll asks this five times a second: it is answered from the cache
     // and what is known of the application, without a ping.
@@ -101,7 +118,8 @@ AXError X11Accessibility::applicationAttribute(const AXElement& e, const std::st
     }
     if (attribute == ax::Windows) {
         std::vector<AXElement> windows;
-        for (const ClientInfo& info : x_->cache.clientsOf(e.pid)) windows.push_back(windowElement(info));
+        for (const ClientInfo& info : x_->cache.clientsOf(e.pid))
+            windows.push_back(windowElement(info));
         out = std::move(windows);
         return AXError::Success;
     }
@@ -125,10 +143,22 @@ AXError X11Accessibility::windowAttribute(const AXElement& e, const std::string&
     }
     if (AXError err = answers(info->pid, true); err != AXError::Success) return err;
     const Atoms& atoms = x_->atoms;
-    if (attribute == ax::Role) { out = std::string(ax::RoleWindow); return AXError::Success; }
-    if (attribute == ax::Subrole) { out = info->subrole(atoms); return AXError::Success; }
-    if (attribute == ax::Title) { out = info->title(); return AXError::Success; }
-    if (attribute == ax::Minimized) { out = x_->cache.isMinimized(*info); return AXError::Success; }
+    if (attribute == ax::Role) {
+        out = std::string(ax::RoleWindow);
+        return AXError::Success;
+    }
+    if (attribute == ax::Subrole) {
+        out = info->subrole(atoms);
+        return AXError::Success;
+    }
+    if (attribute == ax::Title) {
+        out = info->title();
+        return AXError::Success;
+    }
+    if (attribute == ax::Minimized) {
+        out = x_->cache.isMinimized(*info);
+        return AXError::Success;
+    }
     if (attribute == ax::Focused || attribute == ax::Frontmost) {
         out = x_->cache.activeWindow() == window;
         return AXError::Success;
@@ -136,8 +166,10 @@ AXError X11Accessibility::windowAttribute(const AXElement& e, const std::string&
     if (attribute == ax::Position || attribute == ax::SizeAttr) {
         auto place = windowPlace(x_->c, x_->root, window);
         if (!place) return AXError::InvalidUIElement;
-        if (attribute == ax::Position) out = Point{place->bounds.x, place->bounds.y};
-        else out = Size{place->bounds.width, place->bounds.height};
+        if (attribute == ax::Position)
+            out = Point{place->bounds.x, place->bounds.y};
+        else
+            out = Size{place->bounds.width, place->bounds.height};
         return AXError::Success;
     }
     if (attribute == ax::CloseButton) {
@@ -182,7 +214,8 @@ AXError X11Accessibility::partAttribute(const AXElement& e, const std::string& a
     return AXError::AttributeUnsupported;
 }
 
-AXError X11Accessibility::setAttributeValue(const AXElement& e, const std::string& attribute, const AXValue& value) {
+AXError X11Accessibility::setAttributeValue(const AXElement& e, const std::string& attribute,
+                                            const AXValue& value) {
     const bool* on = asBool(value);
     if (e.kind == AXElement::Kind::Application) {
         if (!x_->cache.hasPid(e.pid)) return AXError::InvalidUIElement;
@@ -193,7 +226,8 @@ AXError X11Accessibility::setAttributeValue(const AXElement& e, const std::strin
             if (auto app = x_->apps.find(e.pid)) app->activateWithOptions(kActivateIgnoringOtherApps);
         return AXError::Success;
     }
-    if (e.kind != AXElement::Kind::Window) return e.isNull() ? AXError::IllegalArgument : AXError::AttributeUnsupported;
+    if (e.kind != AXElement::Kind::Window)
+        return e.isNull() ? AXError::IllegalArgument : AXError::AttributeUnsupported;
     const xcb_window_t window = windowOf(e);
     auto info = x_->cache.client(window);
     if (!info) return AXError::InvalidUIElement;
@@ -202,8 +236,10 @@ AXError X11Accessibility::setAttributeValue(const AXElement& e, const std::strin
     if (attribute == ax::Frontmost || attribute == ax::Focused) {
         if (*on) x_->activateWindow(window);
     } else if (attribute == ax::Minimized) {
-        if (*on) x_->actions.minimize(window);
-        else if (x_->cache.isMinimized(*info)) x_->actions.restore(window);
+        if (*on)
+            x_->actions.minimize(window);
+        else if (x_->cache.isMinimized(*info))
+            x_->actions.restore(window);
     } else {
         return AXError::AttributeUnsupported;
     }
@@ -223,12 +259,15 @@ AXError X11Accessibility::performAction(const AXElement& e, const std::string& a
         return AXError::Success;
     }
     const uint64_t part = e.id & 0xFFFFFFFFu;
-    if (action != ax::ActionPress || (part != kCloseButton && part != kMinimizeButton)) return AXError::ActionUnsupported;
+    if (action != ax::ActionPress || (part != kCloseButton && part != kMinimizeButton))
+        return AXError::ActionUnsupported;
     if (part == kCloseButton) {
         if (!info->deleteWindow) return AXError::ActionUnsupported;
-        if (!info->allows(x_->atoms._NET_WM_ACTION_CLOSE)) return AXError::Success;  // a disabled button
-        if (x_->cache.root().supports(x_->atoms._NET_CLOSE_WINDOW)) x_->actions.close(window);
-        else x_->actions.deleteWindow(window);
+        if (!info->allows(x_->atoms._NET_WM_ACTION_CLOSE)) return AXError::Success; // a disabled button
+        if (x_->cache.root().supports(x_->atoms._NET_CLOSE_WINDOW))
+            x_->actions.close(window);
+        else
+            x_->actions.deleteWindow(window);
     } else {
         if (!info->canMinimize(x_->atoms)) return AXError::ActionUnsupported;
         if (!info->allows(x_->atoms._NET_WM_ACTION_MINIMIZE)) return AXError::Success;
@@ -240,7 +279,8 @@ AXError X11Accessibility::performAction(const AXElement& e, const std::string& a
 AXError X11Accessibility::getPid(const AXElement& e, pid_t& out) {
     switch (e.kind) {
     case AXElement::Kind::None:
-    case AXElement::Kind::SystemWide: return AXError::IllegalArgument;
+    case AXElement::Kind::SystemWide:
+        return AXError::IllegalArgument;
     case AXElement::Kind::Application:
         if (!x_->cache.hasPid(e.pid)) return AXError::InvalidUIElement;
         out = e.pid;

@@ -19,7 +19,7 @@ namespace velora::x11 {
 struct X11Context;
 
 class X11Accessibility final : public AccessibilityPort {
-public:
+  public:
     explicit X11Accessibility(std::shared_ptr<X11Context> context) : x_(std::move(context)) {}
 
     // Granted when the server offers what the backend needs (XKB, XInput 2.1).
@@ -28,13 +28,14 @@ public:
     AXElement createSystemWide() override;
     AXElement createApplication(pid_t pid) override;
     AXError copyAttributeValue(const AXElement& element, const std::string& attribute, AXValue& out) override;
-    AXError setAttributeValue(const AXElement& element, const std::string& attribute, const AXValue& value) override;
+    AXError setAttributeValue(const AXElement& element, const std::string& attribute,
+                              const AXValue& value) override;
     AXError performAction(const AXElement& element, const std::string& action) override;
     AXError getPid(const AXElement& element, pid_t& out) override;
     std::shared_ptr<AXObserver> createObserver(pid_t pid, AXObserverCallback callback) override;
     std::optional<uint64_t> focusChangeCount() override;
 
-private:
+  private:
     AXError applicationAttribute(const AXElement& e, const std::string& attribute, AXValue& out);
     AXError windowAttribute(const AXElement& e, const std::string& attribute, AXValue& out);
     AXError partAttribute(const AXElement& e, const std::string& attribute, AXValue& out);

@@ -15,10 +15,13 @@ bool ClientInfo::hasState(xcb_atom_t state) const {
     return std::find(netState.begin(), netState.end(), state) != netState.end();
 }
 
-bool ClientInfo::hasType(xcb_atom_t type) const { return std::find(types.begin(), types.end(), type) != types.end(); }
+bool ClientInfo::hasType(xcb_atom_t type) const {
+    return std::find(types.begin(), types.end(), type) != types.end();
+}
 
 bool ClientInfo::allows(xcb_atom_t action) const {
-    return !hasAllowedActions || std::find(allowedActions.begin(), allowedActions.end(), action) != allowedActions.end();
+    return !hasAllowedActions ||
+           std::find(allowedActions.begin(), allowedActions.end(), action) != allowedActions.end();
 }
 
 bool ClientInfo::isMinimized(xcb_atom_t hiddenState, xcb_atom_t shadedState, bool managerSetsHidden) const {
@@ -66,10 +69,12 @@ bool ClientInfo::canMinimize(const Atoms& atoms) const {
 }
 
 std::vector<xcb_atom_t> ClientReader::trackedProperties() const {
-    return {atoms_._NET_WM_NAME,        XCB_ATOM_WM_NAME,        XCB_ATOM_WM_CLASS,
-            atoms_._NET_WM_PID,         atoms_.WM_CLIENT_MACHINE, atoms_._NET_WM_DESKTOP,
-            atoms_._NET_WM_STATE,       atoms_._NET_WM_WINDOW_TYPE, atoms_.WM_PROTOCOLS,
-            atoms_._NET_WM_ALLOWED_ACTIONS, XCB_ATOM_WM_HINTS,     atoms_.WM_STATE,
+    return {atoms_._NET_WM_NAME,      XCB_ATOM_WM_NAME,
+            XCB_ATOM_WM_CLASS,        atoms_._NET_WM_PID,
+            atoms_.WM_CLIENT_MACHINE, atoms_._NET_WM_DESKTOP,
+            atoms_._NET_WM_STATE,     atoms_._NET_WM_WINDOW_TYPE,
+            atoms_.WM_PROTOCOLS,      atoms_._NET_WM_ALLOWED_ACTIONS,
+            XCB_ATOM_WM_HINTS,        atoms_.WM_STATE,
             XCB_ATOM_WM_TRANSIENT_FOR};
 }
 
@@ -95,7 +100,9 @@ void ClientReader::apply(ClientInfo& info, xcb_atom_t property, const xcb_get_pr
         info.types = values32(reply);
     } else if (property == atoms_.WM_PROTOCOLS) {
         const auto protocols = values32(reply);
-        const auto has = [&](xcb_atom_t a) { return std::find(protocols.begin(), protocols.end(), a) != protocols.end(); };
+        const auto has = [&](xcb_atom_t a) {
+            return std::find(protocols.begin(), protocols.end(), a) != protocols.end();
+        };
         info.deleteWindow = has(atoms_.WM_DELETE_WINDOW);
         info.ping = has(atoms_._NET_WM_PING);
         info.takeFocus = has(atoms_.WM_TAKE_FOCUS);
@@ -120,9 +127,9 @@ bool ClientReader::load(xcb_window_t window, ClientInfo& out) const {
     cookies.reserve(properties.size());
     auto attributes = xcb_get_window_attributes(c_, window);
     for (xcb_atom_t p : properties)
-        cookies.push_back(requestProperty(c_, window, p, p == atoms_._NET_WM_NAME || p == XCB_ATOM_WM_NAME
-                                                             ? uint32_t(kMaxTextBytes / 4)
-                                                             : kMaxListUnits));
+        cookies.push_back(requestProperty(
+            c_, window, p,
+            p == atoms_._NET_WM_NAME || p == XCB_ATOM_WM_NAME ? uint32_t(kMaxTextBytes / 4) : kMaxListUnits));
     const bool alive = takeReply(c_, attributes, xcb_get_window_attributes_reply) != nullptr;
     out.window = window;
     for (std::size_t i = 0; i < properties.size(); ++i) {
@@ -139,8 +146,8 @@ bool ClientReader::refresh(ClientInfo& info, xcb_atom_t property) const {
     const auto properties = trackedProperties();
     if (std::find(properties.begin(), properties.end(), property) == properties.end()) return false;
     const bool text = property == atoms_._NET_WM_NAME || property == XCB_ATOM_WM_NAME;
-    auto reply = takeProperty(c_, requestProperty(c_, info.window, property,
-                                                  text ? uint32_t(kMaxTextBytes / 4) : kMaxListUnits));
+    auto reply = takeProperty(
+        c_, requestProperty(c_, info.window, property, text ? uint32_t(kMaxTextBytes / 4) : kMaxListUnits));
     apply(info, property, reply.get());
     return true;
 }
@@ -161,7 +168,8 @@ pid_t ClientReader::resourceOwner(xcb_window_t window) const {
     xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
     auto reply = takeReply(c_, xcb_res_query_client_ids(c_, 1, &spec), xcb_res_query_client_ids_reply);
     if (!reply) return 0;
-    for (auto it = xcb_res_query_client_ids_ids_iterator(reply.get()); it.rem; xcb_res_client_id_value_next(&it)) {
+    for (auto it = xcb_res_query_client_ids_ids_iterator(reply.get()); it.rem;
+         xcb_res_client_id_value_next(&it)) {
         if (!(it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID)) continue;
         if (xcb_res_client_id_value_value_length(it.data) < 1) continue;
         uint32_t pid = 0;

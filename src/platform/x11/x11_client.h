@@ -24,29 +24,29 @@ inline constexpr int32_t kDesktopLayer = -2147483623;
 inline constexpr int32_t kFloatingLayer = 3;
 inline constexpr int32_t kDockLayer = 20;
 inline constexpr int32_t kStatusLayer = 25;
-inline constexpr int32_t kPopUpLayer = 101;  // override-redirect windows: menus, panels, tips
+inline constexpr int32_t kPopUpLayer = 101; // override-redirect windows: menus, panels, tips
 
 struct ClientInfo {
     xcb_window_t window = kNoWindow;
     xcb_window_t frame = kNoWindow;  // the root's child that holds it (itself when not reparented)
-    std::string netName, wmName;            // _NET_WM_NAME, WM_NAME (valid UTF-8, cut to size)
-    std::string instance, className;        // WM_CLASS
-    uint32_t netWmPid = 0;                  // _NET_WM_PID, 0 when not set
-    std::string clientMachine;              // WM_CLIENT_MACHINE
-    pid_t resourcePid = 0;                  // from the X resource extension, 0 when unknown
+    std::string netName, wmName;     // _NET_WM_NAME, WM_NAME (valid UTF-8, cut to size)
+    std::string instance, className; // WM_CLASS
+    uint32_t netWmPid = 0;           // _NET_WM_PID, 0 when not set
+    std::string clientMachine;       // WM_CLIENT_MACHINE
+    pid_t resourcePid = 0;           // from the X resource extension, 0 when unknown
     bool hasDesktop = false;
-    uint32_t desktop = 0;                   // _NET_WM_DESKTOP (0xFFFFFFFF: every desktop)
-    std::vector<xcb_atom_t> netState;       // _NET_WM_STATE
-    std::vector<xcb_atom_t> types;          // _NET_WM_WINDOW_TYPE, most preferred first
-    bool deleteWindow = false, ping = false, takeFocus = false;  // WM_PROTOCOLS
+    uint32_t desktop = 0;                                       // _NET_WM_DESKTOP (0xFFFFFFFF: every desktop)
+    std::vector<xcb_atom_t> netState;                           // _NET_WM_STATE
+    std::vector<xcb_atom_t> types;                              // _NET_WM_WINDOW_TYPE, most preferred first
+    bool deleteWindow = false, ping = false, takeFocus = false; // WM_PROTOCOLS
     bool hasAllowedActions = false;
     std::vector<xcb_atom_t> allowedActions; // _NET_WM_ALLOWED_ACTIONS
     bool acceptsInput = true;               // WM_HINTS input field
     bool hasWmState = false;
-    uint32_t wmState = kWithdrawnState;     // WM_STATE
+    uint32_t wmState = kWithdrawnState; // WM_STATE
     xcb_window_t transientFor = kNoWindow;
-    uint64_t discovered = 0;                // order in which the backend first saw it
-    pid_t pid = 0;                          // the owner as resolved when it was first seen
+    uint64_t discovered = 0; // order in which the backend first saw it
+    pid_t pid = 0;           // the owner as resolved when it was first seen
 
     // _NET_WM_NAME, else WM_NAME.
     const std::string& title() const { return netName.empty() ? wmName : netName; }
@@ -74,8 +74,9 @@ struct ClientInfo {
 // Reads a client's properties and keeps them up to date. The requests of one load are sent
 // together so that the load costs one round trip (plus one for the frame and the owner).
 class ClientReader {
-public:
-    ClientReader(xcb_connection_t* c, const Atoms& atoms, xcb_window_t root) : c_(c), atoms_(atoms), root_(root) {}
+  public:
+    ClientReader(xcb_connection_t* c, const Atoms& atoms, xcb_window_t root)
+        : c_(c), atoms_(atoms), root_(root) {}
 
     // Everything about a window; false when the window has gone.
     bool load(xcb_window_t window, ClientInfo& out) const;
@@ -89,7 +90,7 @@ public:
     // The properties refresh() keeps.
     std::vector<xcb_atom_t> trackedProperties() const;
 
-private:
+  private:
     void apply(ClientInfo& info, xcb_atom_t property, const xcb_get_property_reply_t* reply) const;
 
     xcb_connection_t* c_;

@@ -34,7 +34,8 @@ std::shared_ptr<X11RunningApplication> AppRegistry::remove(pid_t pid) {
 std::vector<pid_t> AppRegistry::pids() const {
     std::lock_guard lock(mutex_);
     std::vector<pid_t> out;
-    for (const auto& [pid, app] : apps_) out.push_back(pid);
+    for (const auto& [pid, app] : apps_)
+        out.push_back(pid);
     return out;
 }
 
@@ -44,13 +45,15 @@ void AppRegistry::clear() {
         std::lock_guard lock(mutex_);
         gone.swap(apps_);
     }
-    for (auto& [pid, app] : gone) app->markTerminated();
+    for (auto& [pid, app] : gone)
+        app->markTerminated();
 }
 
 X11Context::X11Context(xcb_connection_t* connection, xcb_screen_t* s, MainThreadPort& main)
     : c(connection), screen(s), root(s->root), mainThread(main), cache([&main] { return main.now(); }),
-      actions(connection, atoms, s->root), responsiveness(actions, [&main] { return main.now(); }), keyboard(connection), grabs(connection, s->root), taps(grabs),
-      pictures(connection, s->root), notifier(std::make_shared<DesktopNotifier>(main)) {}
+      actions(connection, atoms, s->root), responsiveness(actions, [&main] { return main.now(); }),
+      keyboard(connection), grabs(connection, s->root), taps(grabs), pictures(connection, s->root),
+      notifier(std::make_shared<DesktopNotifier>(main)) {}
 
 X11Context::~X11Context() {
     notifier->stop();

@@ -14,13 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/linux/desktop_notifier.h"
 #include "platform/main_thread.h"
 #include "platform/x11/x11_atoms.h"
 #include "platform/x11/x11_desktop_cache.h"
 #include "platform/x11/x11_event_tap.h"
 #include "platform/x11/x11_key_grabs.h"
 #include "platform/x11/x11_keyboard.h"
-#include "platform/linux/desktop_notifier.h"
 #include "platform/x11/x11_pictures.h"
 #include "platform/x11/x11_responsiveness.h"
 #include "platform/x11/x11_unmap_watch.h"
@@ -33,7 +33,7 @@ class X11RunningApplication;
 // The running applications: one object per process that owns managed windows, kept while it
 // does; a process that loses its last window is marked terminated and let go.
 class AppRegistry {
-public:
+  public:
     std::shared_ptr<X11RunningApplication> find(pid_t pid) const;
     void insert(pid_t pid, std::shared_ptr<X11RunningApplication> app);
     // Removes and marks terminated; the object, or null when there was none.
@@ -41,7 +41,7 @@ public:
     std::vector<pid_t> pids() const;
     void clear();
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::map<pid_t, std::shared_ptr<X11RunningApplication>> apps_;
 };
@@ -59,9 +59,9 @@ struct X11Context {
     Atoms atoms;
     std::string localHost;
     std::string displayName;
-    xcb_window_t ownWindow = kNoWindow;  // this program's own unmapped window
-    xcb_atom_t compositorSelection = XCB_ATOM_NONE;  // _NET_WM_CM_S<screen>: owned by a compositor
-    bool hasXInput = false;                    // XInput 2.1 raw events
+    xcb_window_t ownWindow = kNoWindow;             // this program's own unmapped window
+    xcb_atom_t compositorSelection = XCB_ATOM_NONE; // _NET_WM_CM_S<screen>: owned by a compositor
+    bool hasXInput = false;                         // XInput 2.1 raw events
     uint8_t xinputOpcode = 0;
 
     DesktopCache cache;

@@ -10,8 +10,8 @@
 #include "platform/x11/x11_accessibility.h"
 #include "platform/x11/x11_context.h"
 #include "platform/x11/x11_event_loop.h"
-#include "platform/x11/x11_reply.h"
 #include "platform/x11/x11_input.h"
+#include "platform/x11/x11_reply.h"
 #include "platform/x11/x11_scripting.h"
 #include "platform/x11/x11_sound.h"
 #include "platform/x11/x11_window_server.h"
@@ -46,13 +46,15 @@ bool setUpXInput(X11Context& x) {
     if (!ext || !ext->present) return false;
     x.xinputOpcode = ext->major_opcode;
     auto version = takeReply(x.c, xcb_input_xi_query_version(x.c, 2, 1), xcb_input_xi_query_version_reply);
-    return version && (version->major_version > 2 || (version->major_version == 2 && version->minor_version >= 1));
+    return version &&
+           (version->major_version > 2 || (version->major_version == 2 && version->minor_version >= 1));
 }
 
 // A compositing manager owns the selection named after the screen it composites.
 xcb_atom_t compositorSelection(xcb_connection_t* c, int screenNumber) {
     const std::string name = "_NET_WM_CM_S" + std::to_string(screenNumber);
-    auto reply = takeReply(c, xcb_intern_atom(c, 0, uint16_t(name.size()), name.c_str()), xcb_intern_atom_reply);
+    auto reply =
+        takeReply(c, xcb_intern_atom(c, 0, uint16_t(name.size()), name.c_str()), xcb_intern_atom_reply);
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
@@ -68,7 +70,8 @@ xcb_window_t makeOwnWindow(X11Context& x) {
 
 X11Desktop::X11Desktop() = default;
 
-std::unique_ptr<X11Desktop> X11Desktop::open(MainThreadPort& mainThread, std::string& error, const char* displayName) {
+std::unique_ptr<X11Desktop> X11Desktop::open(MainThreadPort& mainThread, std::string& error,
+                                             const char* displayName) {
     const char* name = displayName ? displayName : std::getenv("DISPLAY");
     const std::string shown = name && *name ? name : "(DISPLAY is not set)";
     int screenNumber = 0;
@@ -79,7 +82,8 @@ std::unique_ptr<X11Desktop> X11Desktop::open(MainThreadPort& mainThread, std::st
         return nullptr;
     }
     xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(c));
-    for (int i = 0; i < screenNumber && screens.rem; ++i) xcb_screen_next(&screens);
+    for (int i = 0; i < screenNumber && screens.rem; ++i)
+        xcb_screen_next(&screens);
     if (!screens.rem) {
         xcb_disconnect(c);
         error = "the X display " + shown + " has no screen " + std::to_string(screenNumber);
@@ -115,12 +119,24 @@ X11Desktop::~X11Desktop() {
     context_.reset();
 }
 
-AccessibilityPort& X11Desktop::accessibility() { return ports_->accessibility; }
-WindowServerPort& X11Desktop::windowServer() { return ports_->windowServer; }
-WorkspacePort& X11Desktop::workspace() { return ports_->workspace; }
-InputPort& X11Desktop::input() { return ports_->input; }
-SoundPort& X11Desktop::sound() { return ports_->sound; }
-ScriptingPort& X11Desktop::scripting() { return ports_->scripting; }
+AccessibilityPort& X11Desktop::accessibility() {
+    return ports_->accessibility;
+}
+WindowServerPort& X11Desktop::windowServer() {
+    return ports_->windowServer;
+}
+WorkspacePort& X11Desktop::workspace() {
+    return ports_->workspace;
+}
+InputPort& X11Desktop::input() {
+    return ports_->input;
+}
+SoundPort& X11Desktop::sound() {
+    return ports_->sound;
+}
+ScriptingPort& X11Desktop::scripting() {
+    return ports_->scripting;
+}
 
 Platform X11Desktop::platform(HttpPort* http, LoginItemsPort* loginItems) {
     Platform p;
@@ -140,13 +156,17 @@ void X11Desktop::setConnectionLostHandler(std::function<void(const std::string&)
     loop_->setConnectionLostHandler(std::move(handler));
 }
 
-bool X11Desktop::isConnected() const { return !context_->lost.load() && !xcb_connection_has_error(context_->c); }
+bool X11Desktop::isConnected() const {
+    return !context_->lost.load() && !xcb_connection_has_error(context_->c);
+}
 
 void X11Desktop::shutdown() {
     context_->taps.shutdown();
     context_->responsiveness.shutdown();
 }
 
-bool X11Desktop::sync(double timeoutSeconds) { return loop_->sync(timeoutSeconds); }
+bool X11Desktop::sync(double timeoutSeconds) {
+    return loop_->sync(timeoutSeconds);
+}
 
 } // namespace velora

@@ -27,7 +27,7 @@ class EventLoop;
 } // namespace x11
 
 class X11Desktop {
-public:
+  public:
     // Opens the display (DISPLAY when none is named) and reads the desktop as it is. Null,
     // with a message for the user in `error` (one line, without the program's name), when
     // the display cannot be opened.
@@ -47,8 +47,8 @@ public:
     Platform platform(HttpPort* http, LoginItemsPort* loginItems);
 
     // Called once, on the event loop's thread, when the connection to the X server breaks,
-    // with a message for the user (one line, without the program's name); every port then gives its neutral answers. Set after the
-    // loss, it is called at once.
+    // with a message for the user (one line, without the program's name); every port then gives its neutral
+    // answers. Set after the loss, it is called at once.
     void setConnectionLostHandler(std::function<void(const std::string& message)> handler);
     bool isConnected() const;
     // Ends the taps' run loops and wakes every waiting caller (the program is ending).
@@ -56,7 +56,7 @@ public:
     // Returns once the event loop has handled every event the server sent before the call.
     bool sync(double timeoutSeconds = 5.0);
 
-private:
+  private:
     X11Desktop();
     struct Ports;
 

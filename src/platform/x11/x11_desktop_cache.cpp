@@ -95,20 +95,23 @@ std::vector<xcb_window_t> DesktopCache::frontFirstLocked() const {
         auto frame = frameToClient_.find(*it);
         add(frame != frameToClient_.end() ? frame->second : *it);
     }
-    for (auto it = root_.stacking.rbegin(); it != root_.stacking.rend(); ++it) add(*it);
+    for (auto it = root_.stacking.rbegin(); it != root_.stacking.rend(); ++it)
+        add(*it);
     // Managed windows the stacking list does not name yet go last, oldest first.
     std::vector<const ClientInfo*> rest;
     for (const auto& [window, info] : clients_)
         if (std::find(order.begin(), order.end(), window) == order.end()) rest.push_back(&info);
     std::sort(rest.begin(), rest.end(), [](auto* a, auto* b) { return a->discovered < b->discovered; });
-    for (const ClientInfo* info : rest) order.push_back(info->window);
+    for (const ClientInfo* info : rest)
+        order.push_back(info->window);
     return order;
 }
 
 std::vector<ClientInfo> DesktopCache::clientsFrontFirst() const {
     std::lock_guard lock(mutex_);
     std::vector<ClientInfo> out;
-    for (xcb_window_t w : frontFirstLocked()) out.push_back(clients_.at(w));
+    for (xcb_window_t w : frontFirstLocked())
+        out.push_back(clients_.at(w));
     return out;
 }
 
@@ -135,9 +138,11 @@ xcb_window_t DesktopCache::mostRecentWindowOf(pid_t pid) const {
         return requested_;
     std::vector<xcb_window_t> candidates;
     for (xcb_window_t w : recency_)
-        if (auto it = clients_.find(w); it != clients_.end() && it->second.pid == pid) candidates.push_back(w);
+        if (auto it = clients_.find(w); it != clients_.end() && it->second.pid == pid)
+            candidates.push_back(w);
     for (xcb_window_t w : frontFirstLocked())
-        if (clients_.at(w).pid == pid && std::find(candidates.begin(), candidates.end(), w) == candidates.end())
+        if (clients_.at(w).pid == pid &&
+            std::find(candidates.begin(), candidates.end(), w) == candidates.end())
             candidates.push_back(w);
     if (candidates.empty()) return kNoWindow;
     for (xcb_window_t w : candidates) {
@@ -158,7 +163,8 @@ std::vector<pid_t> DesktopCache::pidsFrontToBack() const {
     // stacking order says nothing of use there. Applications never active follow it.
     for (xcb_window_t w : recency_)
         if (auto it = clients_.find(w); it != clients_.end()) add(it->second.pid);
-    for (xcb_window_t w : frontFirstLocked()) add(clients_.at(w).pid);
+    for (xcb_window_t w : frontFirstLocked())
+        add(clients_.at(w).pid);
     return out;
 }
 
@@ -171,17 +177,20 @@ std::vector<pid_t> DesktopCache::pidsInDiscoveryOrder() const {
         if (!inserted) it->second = std::min(it->second, info.discovered);
     }
     std::vector<std::pair<uint64_t, pid_t>> order;
-    for (auto [pid, when] : first) order.emplace_back(when, pid);
+    for (auto [pid, when] : first)
+        order.emplace_back(when, pid);
     std::sort(order.begin(), order.end());
     std::vector<pid_t> out;
-    for (auto [when, pid] : order) out.push_back(pid);
+    for (auto [when, pid] : order)
+        out.push_back(pid);
     return out;
 }
 
 bool DesktopCache::hasPid(pid_t pid) const {
     std::lock_guard lock(mutex_);
     if (pid <= 0) return false;
-    return std::any_of(clients_.begin(), clients_.end(), [&](const auto& kv) { return kv.second.pid == pid; });
+    return std::any_of(clients_.begin(), clients_.end(),
+                       [&](const auto& kv) { return kv.second.pid == pid; });
 }
 
 xcb_window_t DesktopCache::clientOfFrame(xcb_window_t frame) const {
@@ -223,8 +232,10 @@ void DesktopCache::noteActivationRequest(xcb_window_t window, bool takesFocus) {
 
 void DesktopCache::noteHidden(pid_t pid, std::vector<xcb_window_t> windows) {
     std::lock_guard lock(mutex_);
-    if (windows.empty()) hidden_.erase(pid);
-    else hidden_[pid] = std::move(windows);
+    if (windows.empty())
+        hidden_.erase(pid);
+    else
+        hidden_[pid] = std::move(windows);
 }
 
 std::vector<xcb_window_t> DesktopCache::takeHidden(pid_t pid) {
@@ -313,8 +324,10 @@ std::optional<ClientInfo> DesktopCache::removeClient(xcb_window_t window) {
     ClientInfo info = std::move(it->second);
     clients_.erase(it);
     for (auto f = frameToClient_.begin(); f != frameToClient_.end();) {
-        if (f->second == window) f = frameToClient_.erase(f);
-        else ++f;
+        if (f->second == window)
+            f = frameToClient_.erase(f);
+        else
+            ++f;
     }
     recency_.erase(std::remove(recency_.begin(), recency_.end(), window), recency_.end());
     if (focuslessActive_ == window) focuslessActive_ = kNoWindow;

@@ -22,18 +22,18 @@
 namespace velora::x11 {
 
 struct RootState {
-    xcb_window_t active = kNoWindow;  // _NET_ACTIVE_WINDOW as the manager last set it
-    std::vector<xcb_window_t> clientList;   // _NET_CLIENT_LIST (mapping order)
-    std::vector<xcb_window_t> stacking;     // _NET_CLIENT_LIST_STACKING (bottom first)
+    xcb_window_t active = kNoWindow;      // _NET_ACTIVE_WINDOW as the manager last set it
+    std::vector<xcb_window_t> clientList; // _NET_CLIENT_LIST (mapping order)
+    std::vector<xcb_window_t> stacking;   // _NET_CLIENT_LIST_STACKING (bottom first)
     uint32_t currentDesktop = 0;
     uint32_t desktops = 1;
-    std::vector<xcb_atom_t> supported;      // _NET_SUPPORTED
+    std::vector<xcb_atom_t> supported; // _NET_SUPPORTED
 
     bool supports(xcb_atom_t atom) const;
 };
 
 class DesktopCache {
-public:
+  public:
     // `clock` gives the time in seconds (the main thread's clock; a test's own).
     explicit DesktopCache(std::function<double()> clock) : now_(std::move(clock)) {}
 
@@ -71,8 +71,8 @@ public:
     bool hasPid(pid_t pid) const;
     // The managed window a root child (frame) holds.
     xcb_window_t clientOfFrame(xcb_window_t frame) const;
-    std::map<xcb_window_t, xcb_window_t> frames() const;   // frame -> client
-    std::map<xcb_window_t, pid_t> popUps() const;           // mapped override-redirect windows
+    std::map<xcb_window_t, xcb_window_t> frames() const; // frame -> client
+    std::map<xcb_window_t, pid_t> popUps() const;        // mapped override-redirect windows
     bool isPopUp(xcb_window_t window) const;
 
     // --- what this program asked for
@@ -100,11 +100,11 @@ public:
     // The stacking order of the root's children, kept from structure notifications (some
     // managers, fluxbox among them, do not keep _NET_CLIENT_LIST_STACKING in step).
     void resetRootStack(std::vector<xcb_window_t> bottomFirst);
-    void rootChildOnTop(xcb_window_t window);     // created, or reparented to the root
+    void rootChildOnTop(xcb_window_t window); // created, or reparented to the root
     void rootChildAtBottom(xcb_window_t window);
-    void rootChildAbove(xcb_window_t window, xcb_window_t sibling);  // sibling none: at the bottom
+    void rootChildAbove(xcb_window_t window, xcb_window_t sibling); // sibling none: at the bottom
     void rootChildGone(xcb_window_t window);
-    std::vector<xcb_window_t> rootStack() const;  // bottom first
+    std::vector<xcb_window_t> rootStack() const; // bottom first
     void setPopUp(xcb_window_t window, pid_t pid);
     void erasePopUp(xcb_window_t window);
     // Every window, list and flag forgotten (the connection is gone).
@@ -117,7 +117,7 @@ public:
     // Destroyed windows remembered.
     static constexpr std::size_t kRememberedDestroyed = 512;
 
-private:
+  private:
     std::vector<xcb_window_t> frontFirstLocked() const;
     xcb_window_t activeLocked() const;
     void touchLocked(xcb_window_t window);
@@ -134,14 +134,14 @@ private:
     std::map<xcb_window_t, pid_t> popUps_;
     std::deque<xcb_window_t> destroyedOrder_;
     std::set<xcb_window_t> destroyed_;
-    std::vector<xcb_window_t> recency_;  // most recently active first
-    std::vector<xcb_window_t> rootStack_;  // the root's children, bottom first
+    std::vector<xcb_window_t> recency_;   // most recently active first
+    std::vector<xcb_window_t> rootStack_; // the root's children, bottom first
     xcb_window_t focuslessActive_ = kNoWindow;
-    xcb_window_t activeBeforeZero_ = kNoWindow;  // what was active when the property became 0
+    xcb_window_t activeBeforeZero_ = kNoWindow; // what was active when the property became 0
     double zeroSince_ = 0;
-    xcb_window_t requested_ = kNoWindow;  // this program's last activation request, and when
+    xcb_window_t requested_ = kNoWindow; // this program's last activation request, and when
     double requestedAt_ = 0;
-    bool requestPending_ = false;  // not yet reported active by the manager
+    bool requestPending_ = false; // not yet reported active by the manager
     std::map<pid_t, std::vector<xcb_window_t>> hidden_;
     uint64_t nextDiscovery_ = 0;
     xcb_window_t focusSeen_ = kNoWindow;

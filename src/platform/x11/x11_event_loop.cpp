@@ -1,10 +1,10 @@
 #include "platform/x11/x11_event_loop.h"
 
-#define explicit explicit_  // xkb.h names a field after the C++ keyword
+#define explicit explicit_ // xkb.h names a field after the C++ keyword
 #include <xcb/xkb.h>
 #undef explicit
-#include <xcb/xinput.h>
 #include <xcb/damage.h>
+#include <xcb/xinput.h>
 
 #include <algorithm>
 #include <chrono>
@@ -24,7 +24,9 @@ EventLoop::EventLoop(std::shared_ptr<X11Context> context)
           return layout ? layout->characters(keycode) : std::string();
       }) {}
 
-EventLoop::~EventLoop() { stop(); }
+EventLoop::~EventLoop() {
+    stop();
+}
 
 void EventLoop::selectInput() {
     const uint32_t rootMask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
@@ -88,9 +90,9 @@ bool EventLoop::sync(double timeoutSeconds) {
     xcb_send_event(x_.c, 0, x_.ownWindow, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&e));
     xcb_flush(x_.c);
     std::unique_lock lock(mutex_);
-    return synced_.wait_for(lock, std::chrono::duration<double>(timeoutSeconds),
-                            [&] { return syncSeen_ >= token || !running_; }) &&
-           running_;
+    return synced_.wait_for(lock, std::chrono::duration<double>(timeoutSeconds), [&] {
+        return syncSeen_ >= token || !running_;
+    }) && running_;
 }
 
 void EventLoop::setConnectionLostHandler(std::function<void(const std::string&)> handler) {
@@ -152,11 +154,14 @@ void EventLoop::connectionLost() {
 void EventLoop::handle(const xcb_generic_event_t* event) {
     const uint8_t type = event->response_type & 0x7F;
     switch (type) {
-    case 0: return;  // an error of a request nobody waits for: a window that went away
+    case 0:
+        return; // an error of a request nobody waits for: a window that went away
     case XCB_PROPERTY_NOTIFY: {
         const auto* e = reinterpret_cast<const xcb_property_notify_event_t*>(event);
-        if (e->window == x_.root) onRootProperty(e->atom);
-        else onClientProperty(e->window, e->atom);
+        if (e->window == x_.root)
+            onRootProperty(e->atom);
+        else
+            onClientProperty(e->window, e->atom);
         return;
     }
     case XCB_CREATE_NOTIFY: {
@@ -167,8 +172,10 @@ void EventLoop::handle(const xcb_generic_event_t* event) {
     case XCB_CIRCULATE_NOTIFY: {
         const auto* e = reinterpret_cast<const xcb_circulate_notify_event_t*>(event);
         if (e->event != x_.root) return;
-        if (e->place == XCB_PLACE_ON_TOP) x_.cache.rootChildOnTop(e->window);
-        else x_.cache.rootChildAtBottom(e->window);
+        if (e->place == XCB_PLACE_ON_TOP)
+            x_.cache.rootChildOnTop(e->window);
+        else
+            x_.cache.rootChildAtBottom(e->window);
         return;
     }
     case XCB_DESTROY_NOTIFY: {
@@ -190,7 +197,8 @@ void EventLoop::handle(const xcb_generic_event_t* event) {
         if (e->event == x_.root) {
             x_.cache.erasePopUp(e->window);
             x_.unmaps.seen();
-        } else if (e->event == e->window) x_.pictures.hidden(e->window);  // a client
+        } else if (e->event == e->window)
+            x_.pictures.hidden(e->window); // a client
         return;
     }
     case XCB_MAP_NOTIFY: {
@@ -229,8 +237,8 @@ void EventLoop::handle(const xcb_generic_event_t* event) {
     }
     case XCB_CLIENT_MESSAGE: {
         const auto* e = reinterpret_cast<const xcb_client_message_event_t*>(event);
-        if (e->type == x_.atoms.WM_PROTOCOLS && e->format == 32 && e->data.data32[0] == x_.atoms._NET_WM_PING &&
-            e->window == x_.root) {
+        if (e->type == x_.atoms.WM_PROTOCOLS && e->format == 32 &&
+            e->data.data32[0] == x_.atoms._NET_WM_PING && e->window == x_.root) {
             x_.responsiveness.answered(e->data.data32[2]);
         } else if (e->type == x_.atoms._VELORA_WAKE && e->data.data32[0] != 0) {
             std::lock_guard lock(mutex_);
@@ -256,9 +264,12 @@ void EventLoop::handle(const xcb_generic_event_t* event) {
         if (e->request != XCB_MAPPING_POINTER) keyboardChanged();
         return;
     }
-    case XCB_GE_GENERIC: onGeneric(event); return;
+    case XCB_GE_GENERIC:
+        onGeneric(event);
+        return;
     default:
-        if (x_.keyboard.isOpen() && type == x_.keyboard.firstEvent()) onXkb(event);
+        if (x_.keyboard.isOpen() && type == x_.keyboard.firstEvent())
+            onXkb(event);
         else if (type != 0 && type == x_.pictures.damageEvent())
             x_.pictures.damaged(reinterpret_cast<const xcb_damage_notify_event_t*>(event)->drawable);
         return;
@@ -268,7 +279,8 @@ void EventLoop::handle(const xcb_generic_event_t* event) {
 void EventLoop::readRoot() {
     const xcb_atom_t props[] = {x_.atoms._NET_SUPPORTED, x_.atoms._NET_NUMBER_OF_DESKTOPS,
                                 x_.atoms._NET_CURRENT_DESKTOP, x_.atoms._NET_CLIENT_LIST_STACKING};
-    for (xcb_atom_t p : props) onRootProperty(p);
+    for (xcb_atom_t p : props)
+        onRootProperty(p);
     refreshClientList();
     onRootProperty(x_.atoms._NET_ACTIVE_WINDOW);
 }
@@ -328,14 +340,14 @@ void EventLoop::addClient(xcb_window_t window) {
     const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     xcb_change_window_attributes(x_.c, window, XCB_CW_EVENT_MASK, &mask);
     ClientInfo info;
-    if (!reader_.load(window, info)) return;  // gone already
+    if (!reader_.load(window, info)) return; // gone already
     info.pid = info.ownerPid(x_.localHost);
     const pid_t pid = info.pid;
     // The application exists before its window shows in the cache, so that whoever finds
     // the window also finds its application.
     if (pid > 0 && !x_.apps.find(pid)) {
-        auto app = std::make_shared<X11RunningApplication>(context_, pid,
-                                                           identifyApplication(info.instance, info.className));
+        auto app = std::make_shared<X11RunningApplication>(
+            context_, pid, identifyApplication(info.instance, info.className));
         // The theme icon is looked up ahead, on the main thread, for whoever asks later.
         x_.mainThread.performAsync([weak = std::weak_ptr<X11RunningApplication>(app)] {
             if (auto live = weak.lock()) live->resolveThemeIcon();
@@ -392,7 +404,8 @@ void EventLoop::readExistingRootChildren() {
     const int count = xcb_query_tree_children_length(tree.get());
     x_.cache.resetRootStack(std::vector<xcb_window_t>(children, children + count));
     std::vector<xcb_get_window_attributes_cookie_t> cookies;
-    for (int i = 0; i < count; ++i) cookies.push_back(xcb_get_window_attributes(x_.c, children[i]));
+    for (int i = 0; i < count; ++i)
+        cookies.push_back(xcb_get_window_attributes(x_.c, children[i]));
     for (int i = 0; i < count; ++i) {
         auto attributes = takeReply(x_.c, cookies[std::size_t(i)], xcb_get_window_attributes_reply);
         if (attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE)
@@ -400,7 +413,9 @@ void EventLoop::readExistingRootChildren() {
     }
 }
 
-void EventLoop::deliver(const std::vector<KeyEvent>& events) { x_.taps.deliver(events); }
+void EventLoop::deliver(const std::vector<KeyEvent>& events) {
+    x_.taps.deliver(events);
+}
 
 void EventLoop::onKey(bool press, uint8_t keycode, uint32_t time) {
     // Before the tap hears of it: whatever the key causes carries its time.
@@ -437,7 +452,8 @@ void EventLoop::onXkb(const xcb_generic_event_t* event) {
         x_.keyboard.reload();
         keyboardChanged();
         return;
-    default: return;
+    default:
+        return;
     }
 }
 

@@ -19,7 +19,7 @@
 namespace velora::x11 {
 
 class EventLoop {
-public:
+  public:
     explicit EventLoop(std::shared_ptr<X11Context> context);
     ~EventLoop();
     EventLoop(const EventLoop&) = delete;
@@ -36,7 +36,7 @@ public:
     // later; set after the loss, it is called at once.
     void setConnectionLostHandler(std::function<void(const std::string&)> handler);
 
-private:
+  private:
     void run();
     void handle(const xcb_generic_event_t* event);
     void connectionLost();
@@ -66,15 +66,15 @@ private:
     KeyTracker tracker_;
     std::thread thread_;
     std::atomic<bool> stopping_{false};
-    uint64_t focusChangesSeen_ = 0;  // the event thread's own
+    uint64_t focusChangesSeen_ = 0; // the event thread's own
 
     std::mutex mutex_;
     std::condition_variable synced_;
-    uint32_t syncSent_ = 0, syncSeen_ = 0;  // guarded by mutex_
-    bool running_ = false;                  // guarded by mutex_
-    bool lostReported_ = false;             // guarded by mutex_
-    std::string lostMessage_;               // guarded by mutex_
-    std::function<void(const std::string&)> lostHandler_;  // guarded by mutex_
+    uint32_t syncSent_ = 0, syncSeen_ = 0;                // guarded by mutex_
+    bool running_ = false;                                // guarded by mutex_
+    bool lostReported_ = false;                           // guarded by mutex_
+    std::string lostMessage_;                             // guarded by mutex_
+    std::function<void(const std::string&)> lostHandler_; // guarded by mutex_
 };
 
 } // namespace velora::x11

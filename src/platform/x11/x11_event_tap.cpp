@@ -21,7 +21,9 @@ void TapHub::remove(X11EventTap* tap) {
     updateGrabs();
 }
 
-TapHub::~TapHub() { shutdown(); }
+TapHub::~TapHub() {
+    shutdown();
+}
 
 void TapHub::updateGrabs() {
     std::lock_guard applying(applying_);
@@ -46,7 +48,8 @@ void TapHub::updateGrabs() {
     for (std::size_t i = 0; i < tapKeys.size(); ++i) {
         for (const InterceptedKey& key : tapKeys[i].second) {
             const std::set<KeyGrab> grabs = grabsFor({key}, map);
-            if (std::none_of(grabs.begin(), grabs.end(), [&](const KeyGrab& g) { return refused.count(g) > 0; }))
+            if (std::none_of(grabs.begin(), grabs.end(),
+                             [&](const KeyGrab& g) { return refused.count(g) > 0; }))
                 continue;
             refusedKeys[i].push_back(key);
             givenUp.insert(grabs.begin(), grabs.end());
@@ -65,7 +68,8 @@ void TapHub::updateGrabs() {
             retrier_ = std::thread([this] { retryLoop(); });
     }
     // Taps cannot go away meanwhile: removing one waits for the applying lock.
-    for (std::size_t i = 0; i < tapKeys.size(); ++i) tapKeys[i].first->setRefused(std::move(refusedKeys[i]));
+    for (std::size_t i = 0; i < tapKeys.size(); ++i)
+        tapKeys[i].first->setRefused(std::move(refusedKeys[i]));
 }
 
 void TapHub::retryLoop() {
@@ -118,22 +122,29 @@ void TapHub::shutdown() {
     std::thread retrier;
     {
         std::lock_guard lock(mutex_);
-        for (X11EventTap* tap : taps_) tap->wake();
+        for (X11EventTap* tap : taps_)
+            tap->wake();
         retryWake_.notify_all();
         retrier = std::move(retrier_);
     }
-    if (retrier.joinable() && retrier.get_id() != std::this_thread::get_id()) retrier.join();
-    else if (retrier.joinable()) retrier.detach();
+    if (retrier.joinable() && retrier.get_id() != std::this_thread::get_id())
+        retrier.join();
+    else if (retrier.joinable())
+        retrier.detach();
 }
 
-bool TapHub::isShutDown() const { return down_.load(); }
+bool TapHub::isShutDown() const {
+    return down_.load();
+}
 
 X11EventTap::X11EventTap(TapHub& hub, std::shared_ptr<const void> owner, EventTapCallback callback)
     : owner_(std::move(owner)), hub_(hub), callback_(std::move(callback)) {
     hub_.add(this);
 }
 
-X11EventTap::~X11EventTap() { hub_.remove(this); }
+X11EventTap::~X11EventTap() {
+    hub_.remove(this);
+}
 
 bool X11EventTap::enabled() const {
     std::lock_guard lock(mutex_);
@@ -174,7 +185,9 @@ void X11EventTap::setRefusalObserver(RefusalObserver observer) {
     observer_ = std::move(observer);
 }
 
-void X11EventTap::retryRefusedKeys() { hub_.retryRefused(); }
+void X11EventTap::retryRefusedKeys() {
+    hub_.retryRefused();
+}
 
 void X11EventTap::setRefused(std::vector<InterceptedKey> refused) {
     RefusalObserver observer;

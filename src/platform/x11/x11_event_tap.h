@@ -28,7 +28,7 @@ namespace velora::x11 {
 class X11EventTap;
 
 class TapHub {
-public:
+  public:
     static constexpr double kRetrySeconds = 2.0;
 
     explicit TapHub(KeyGrabs& grabs) : grabs_(grabs) {}
@@ -52,22 +52,22 @@ public:
     void shutdown();
     bool isShutDown() const;
 
-private:
+  private:
     void retryLoop();
 
     KeyGrabs& grabs_;
-    std::mutex applying_;  // one grab update at a time, taken before mutex_
+    std::mutex applying_; // one grab update at a time, taken before mutex_
     mutable std::mutex mutex_;
     std::vector<X11EventTap*> taps_;
     ModifierMap map_;
     std::set<KeyGrab> refused_;
     std::condition_variable retryWake_;
-    std::thread retrier_;  // started at the first refusal; ended by shutdown
-    std::atomic<bool> down_{false};  // read by taps without the hub's lock (lock order: hub, then tap)
+    std::thread retrier_;           // started at the first refusal; ended by shutdown
+    std::atomic<bool> down_{false}; // read by taps without the hub's lock (lock order: hub, then tap)
 };
 
 class X11EventTap final : public EventTap {
-public:
+  public:
     // `owner` keeps the hub (and the connection under it) alive while the tap lives, so a
     // tap may outlive the desktop that made it.
     X11EventTap(TapHub& hub, std::shared_ptr<const void> owner, EventTapCallback callback);
@@ -83,7 +83,7 @@ public:
     // Events queued and not yet delivered are dropped beyond this many.
     static constexpr std::size_t kMaxQueued = 4096;
 
-private:
+  private:
     friend class TapHub;
     bool enabled() const;
     std::vector<InterceptedKey> keys() const;

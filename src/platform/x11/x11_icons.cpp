@@ -10,9 +10,11 @@ namespace {
 constexpr uint32_t kLargestSide = 1024;
 
 ImageRef imageOf(std::vector<QImage> reps) {
-    reps.erase(std::remove_if(reps.begin(), reps.end(), [](const QImage& i) { return i.isNull(); }), reps.end());
+    reps.erase(std::remove_if(reps.begin(), reps.end(), [](const QImage& i) { return i.isNull(); }),
+               reps.end());
     if (reps.empty()) return nullptr;
-    std::sort(reps.begin(), reps.end(), [](const QImage& a, const QImage& b) { return a.width() < b.width(); });
+    std::sort(reps.begin(), reps.end(),
+              [](const QImage& a, const QImage& b) { return a.width() < b.width(); });
     const QImage& largest = reps.back();
     return std::make_shared<Image>(std::move(reps), Size{double(largest.width()), double(largest.height())});
 }
@@ -30,7 +32,8 @@ ImageRef iconFromNetWmIcon(const std::vector<uint32_t>& data) {
         QImage rep(int(w), int(h), QImage::Format_ARGB32);
         for (uint32_t y = 0; y < h; ++y) {
             auto* line = reinterpret_cast<QRgb*>(rep.scanLine(int(y)));
-            for (uint32_t x = 0; x < w; ++x) line[x] = data[i + 2 + std::size_t(y) * w + x];
+            for (uint32_t x = 0; x < w; ++x)
+                line[x] = data[i + 2 + std::size_t(y) * w + x];
         }
         reps.push_back(rep.convertToFormat(QImage::Format_ARGB32_Premultiplied));
         i += 2 + count;

@@ -17,7 +17,9 @@ std::unique_ptr<EventTap> X11Input::createEventTap(EventTapCallback callback) {
     return std::make_unique<X11EventTap>(x_->taps, x_, std::move(callback));
 }
 
-std::shared_ptr<const KeyboardLayout> X11Input::currentKeyboardLayout() { return x_->keyboard.layout(); }
+std::shared_ptr<const KeyboardLayout> X11Input::currentKeyboardLayout() {
+    return x_->keyboard.layout();
+}
 
 bool X11Input::isKeyHeldElsewhere(const InterceptedKey& key) {
     if (x_->lost.load()) return false;
@@ -28,16 +30,19 @@ KeyHolder X11Input::keyHolder() {
     KeyHolder holder;
     if (x_->lost.load()) return holder;
     uint32_t check = kNoWindow;
-    if (!firstValue32(takeProperty(x_->c, requestProperty(x_->c, x_->root, x_->atoms._NET_SUPPORTING_WM_CHECK)).get(),
-                      check) ||
+    if (!firstValue32(
+            takeProperty(x_->c, requestProperty(x_->c, x_->root, x_->atoms._NET_SUPPORTING_WM_CHECK)).get(),
+            check) ||
         check == kNoWindow)
         return holder;
     holder.name = textValue(takeProperty(x_->c, requestProperty(x_->c, check, x_->atoms._NET_WM_NAME)).get());
-    holder.configFile = textValue(takeProperty(x_->c, requestProperty(x_->c, x_->root, x_->atoms._OB_CONFIG_FILE)).get());
+    holder.configFile =
+        textValue(takeProperty(x_->c, requestProperty(x_->c, x_->root, x_->atoms._OB_CONFIG_FILE)).get());
     holder.pid = ClientReader(x_->c, x_->atoms, x_->root).resourceOwner(check);
     if (holder.pid == 0) {
         uint32_t pid = 0;
-        if (firstValue32(takeProperty(x_->c, requestProperty(x_->c, check, x_->atoms._NET_WM_PID)).get(), pid))
+        if (firstValue32(takeProperty(x_->c, requestProperty(x_->c, check, x_->atoms._NET_WM_PID)).get(),
+                         pid))
             holder.pid = pid;
     }
     return holder;

@@ -11,7 +11,7 @@ namespace velora::x11 {
 struct X11Context;
 
 class X11Input final : public InputPort {
-public:
+  public:
     explicit X11Input(std::shared_ptr<X11Context> context) : x_(std::move(context)) {}
 
     uint64_t currentModifierFlags() override;
@@ -26,7 +26,7 @@ public:
     // configuration file openbox names on the root (_OB_CONFIG_FILE).
     KeyHolder keyHolder() override;
 
-private:
+  private:
     std::shared_ptr<X11Context> x_;
 };
 

@@ -16,7 +16,8 @@ std::set<KeyGrab> grabsFor(const std::vector<InterceptedKey>& keys, const Modifi
             continue;
         }
         const uint16_t mods = map.stateForFlags(key.modifiers & kEventFlagsTrackedMask);
-        for (uint16_t lock : locks) out.insert({code, uint16_t(mods | lock)});
+        for (uint16_t lock : locks)
+            out.insert({code, uint16_t(mods | lock)});
     }
     return out;
 }
@@ -27,8 +28,10 @@ std::set<KeyGrab> KeyGrabs::apply(const std::set<KeyGrab>& wanted) {
     // taken again: a grab with AnyModifier and grabs with given modifiers on one key do not
     // come apart cleanly.
     std::map<uint8_t, std::set<uint16_t>> before, after;
-    for (const KeyGrab& g : held_) before[g.keycode].insert(g.modifiers);
-    for (const KeyGrab& g : wanted) after[g.keycode].insert(g.modifiers);
+    for (const KeyGrab& g : held_)
+        before[g.keycode].insert(g.modifiers);
+    for (const KeyGrab& g : wanted)
+        after[g.keycode].insert(g.modifiers);
     std::set<uint8_t> changed;
     for (auto& [code, mods] : before)
         if (after[code] != mods) changed.insert(code);
@@ -41,8 +44,9 @@ std::set<KeyGrab> KeyGrabs::apply(const std::set<KeyGrab>& wanted) {
     };
     std::vector<Pending> pending;
     const auto grab = [&](uint8_t code, uint16_t mods) {
-        pending.push_back({{code, mods},
-                           xcb_grab_key_checked(c_, 0, root_, mods, code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)});
+        pending.push_back(
+            {{code, mods},
+             xcb_grab_key_checked(c_, 0, root_, mods, code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)});
     };
     for (uint8_t code : changed) {
         const std::set<uint16_t>& was = before[code];
@@ -50,10 +54,13 @@ std::set<KeyGrab> KeyGrabs::apply(const std::set<KeyGrab>& wanted) {
         if (was.count(XCB_MOD_MASK_ANY) || will.count(XCB_MOD_MASK_ANY)) {
             xcb_ungrab_key(c_, code, root_, XCB_MOD_MASK_ANY);
             for (auto it = held_.begin(); it != held_.end();) {
-                if (it->keycode == code) it = held_.erase(it);
-                else ++it;
+                if (it->keycode == code)
+                    it = held_.erase(it);
+                else
+                    ++it;
             }
-            for (uint16_t mods : will) grab(code, mods);
+            for (uint16_t mods : will)
+                grab(code, mods);
             continue;
         }
         // Only the combinations that come or go: the others stay held throughout, so that
@@ -68,8 +75,10 @@ std::set<KeyGrab> KeyGrabs::apply(const std::set<KeyGrab>& wanted) {
     }
     std::set<KeyGrab> refused;
     for (const Pending& p : pending) {
-        if (succeeded(c_, p.cookie)) held_.insert(p.grab);
-        else refused.insert(p.grab);
+        if (succeeded(c_, p.cookie))
+            held_.insert(p.grab);
+        else
+            refused.insert(p.grab);
     }
     xcb_flush(c_);
     return refused;
@@ -85,8 +94,10 @@ bool KeyGrabs::canTake(const std::set<KeyGrab>& grabs) {
     }
     bool all = true;
     for (const auto& [g, cookie] : tried) {
-        if (succeeded(c_, cookie)) xcb_ungrab_key(c_, g.keycode, root_, g.modifiers);
-        else all = false;
+        if (succeeded(c_, cookie))
+            xcb_ungrab_key(c_, g.keycode, root_, g.modifiers);
+        else
+            all = false;
     }
     xcb_flush(c_);
     return all;

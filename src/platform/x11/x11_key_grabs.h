@@ -29,7 +29,7 @@ struct KeyGrab {
 std::set<KeyGrab> grabsFor(const std::vector<InterceptedKey>& keys, const ModifierMap& map);
 
 class KeyGrabs {
-public:
+  public:
     KeyGrabs(xcb_connection_t* c, xcb_window_t root) : c_(c), root_(root) {}
 
     // Makes the grabs those of the set, touching only the keys whose grabs change. Returns
@@ -40,7 +40,7 @@ public:
     // at once; those held already count as takeable.
     bool canTake(const std::set<KeyGrab>& grabs);
 
-private:
+  private:
     xcb_connection_t* c_;
     xcb_window_t root_;
     mutable std::mutex mutex_;

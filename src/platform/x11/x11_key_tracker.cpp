@@ -6,7 +6,9 @@ namespace velora::x11 {
 
 KeyTracker::KeyTracker(CharacterLookup characters) : characters_(std::move(characters)) {}
 
-void KeyTracker::resetModifierState(uint16_t xMods) { flags_ = map_.flagsForState(xMods); }
+void KeyTracker::resetModifierState(uint16_t xMods) {
+    flags_ = map_.flagsForState(xMods);
+}
 
 KeyEvent KeyTracker::flagsChanged(uint8_t keycode) const {
     KeyEvent e;
@@ -39,7 +41,7 @@ std::vector<KeyEvent> KeyTracker::key(bool press, uint8_t keycode, uint32_t time
     if (press) {
         bool repeat = false;
         if (held_[keycode]) {
-            if (lastPress_[keycode] == time) return {};  // the same press seen twice
+            if (lastPress_[keycode] == time) return {}; // the same press seen twice
             repeat = time - lastPress_[keycode] < kRepeatGapMs;
         }
         held_[keycode] = true;

@@ -21,7 +21,7 @@
 namespace velora::x11 {
 
 class KeyTracker {
-public:
+  public:
     // The characters of a key at level 0 of the current layout.
     using CharacterLookup = std::function<std::string(uint8_t keycode)>;
 
@@ -46,7 +46,7 @@ public:
     // 660 ms by default).
     static constexpr uint32_t kRepeatGapMs = 1000;
 
-private:
+  private:
     KeyEvent flagsChanged(uint8_t keycode) const;
     // A key-down or key-up of that key with the flags now held and its characters.
     KeyEvent keyEvent(KeyEventType type, uint8_t keycode) const;

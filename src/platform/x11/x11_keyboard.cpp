@@ -1,6 +1,6 @@
 #include "platform/x11/x11_keyboard.h"
 
-#define explicit explicit_  // xkb.h names a field after the C++ keyword
+#define explicit explicit_ // xkb.h names a field after the C++ keyword
 #include <xcb/xkb.h>
 #undef explicit
 #include <xkbcommon/xkbcommon-x11.h>
@@ -29,10 +29,10 @@ bool Keyboard::open() {
     // Modifier and group changes, keymap changes, a new keyboard.
     constexpr uint16_t kEvents = XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY |
                                  XCB_XKB_EVENT_TYPE_STATE_NOTIFY;
-    constexpr uint16_t kMapParts =
-        XCB_XKB_MAP_PART_KEY_TYPES | XCB_XKB_MAP_PART_KEY_SYMS | XCB_XKB_MAP_PART_MODIFIER_MAP |
-        XCB_XKB_MAP_PART_EXPLICIT_COMPONENTS | XCB_XKB_MAP_PART_KEY_ACTIONS | XCB_XKB_MAP_PART_VIRTUAL_MODS |
-        XCB_XKB_MAP_PART_VIRTUAL_MOD_MAP;
+    constexpr uint16_t kMapParts = XCB_XKB_MAP_PART_KEY_TYPES | XCB_XKB_MAP_PART_KEY_SYMS |
+                                   XCB_XKB_MAP_PART_MODIFIER_MAP | XCB_XKB_MAP_PART_EXPLICIT_COMPONENTS |
+                                   XCB_XKB_MAP_PART_KEY_ACTIONS | XCB_XKB_MAP_PART_VIRTUAL_MODS |
+                                   XCB_XKB_MAP_PART_VIRTUAL_MOD_MAP;
     constexpr uint16_t kStateParts = XCB_XKB_STATE_PART_MODIFIER_BASE | XCB_XKB_STATE_PART_MODIFIER_LATCH |
                                      XCB_XKB_STATE_PART_MODIFIER_LOCK | XCB_XKB_STATE_PART_MODIFIER_STATE |
                                      XCB_XKB_STATE_PART_GROUP_BASE | XCB_XKB_STATE_PART_GROUP_LATCH |
@@ -58,7 +58,7 @@ bool Keyboard::open() {
 
 void Keyboard::loadLocked(uint32_t group) {
     xkb_keymap* keymap = xkb_x11_keymap_new_from_device(context_, c_, device_, XKB_KEYMAP_COMPILE_NO_FLAGS);
-    if (!keymap) return;  // keep the previous one
+    if (!keymap) return; // keep the previous one
     const xkb_layout_index_t layouts = xkb_keymap_num_layouts(keymap);
     layout_ = std::make_shared<XkbKeyboardLayout>(keymap, layouts > 0 && group < layouts ? group : 0);
     xkb_keymap_unref(keymap);
@@ -106,11 +106,18 @@ ModifierMap Keyboard::modifierMap() const {
                 case XKB_KEY_Alt_L:
                 case XKB_KEY_Alt_R:
                 case XKB_KEY_Meta_L:
-                case XKB_KEY_Meta_R: alt |= uint16_t(1u << mod); break;
+                case XKB_KEY_Meta_R:
+                    alt |= uint16_t(1u << mod);
+                    break;
                 case XKB_KEY_Super_L:
-                case XKB_KEY_Super_R: super |= uint16_t(1u << mod); break;
-                case XKB_KEY_Num_Lock: numLock |= uint16_t(1u << mod); break;
-                default: break;
+                case XKB_KEY_Super_R:
+                    super |= uint16_t(1u << mod);
+                    break;
+                case XKB_KEY_Num_Lock:
+                    numLock |= uint16_t(1u << mod);
+                    break;
+                default:
+                    break;
                 }
             }
         }

@@ -17,7 +17,7 @@ struct xkb_context;
 namespace velora::x11 {
 
 class Keyboard {
-public:
+  public:
     explicit Keyboard(xcb_connection_t* c) : c_(c) {}
     ~Keyboard();
     Keyboard(const Keyboard&) = delete;
@@ -42,7 +42,7 @@ public:
     // The live effective modifier state, asked of the server; false when it did not answer.
     bool liveModifiers(uint16_t& out) const;
 
-private:
+  private:
     void loadLocked(uint32_t group);
 
     xcb_connection_t* c_;

@@ -24,12 +24,12 @@ std::u16string utf16(char32_t cp) {
 
 char32_t spacingCharacterOfDeadKey(uint32_t keysym) {
     constexpr std::pair<uint32_t, char32_t> kDead[] = {
-        {XKB_KEY_dead_grave, U'`'},       {XKB_KEY_dead_acute, U'\u00B4'},
-        {XKB_KEY_dead_circumflex, U'^'},  {XKB_KEY_dead_tilde, U'~'},
-        {XKB_KEY_dead_macron, U'\u00AF'}, {XKB_KEY_dead_breve, U'\u02D8'},
-        {XKB_KEY_dead_abovedot, U'\u02D9'}, {XKB_KEY_dead_diaeresis, U'\u00A8'},
+        {XKB_KEY_dead_grave, U'`'},          {XKB_KEY_dead_acute, U'\u00B4'},
+        {XKB_KEY_dead_circumflex, U'^'},     {XKB_KEY_dead_tilde, U'~'},
+        {XKB_KEY_dead_macron, U'\u00AF'},    {XKB_KEY_dead_breve, U'\u02D8'},
+        {XKB_KEY_dead_abovedot, U'\u02D9'},  {XKB_KEY_dead_diaeresis, U'\u00A8'},
         {XKB_KEY_dead_abovering, U'\u02DA'}, {XKB_KEY_dead_doubleacute, U'\u02DD'},
-        {XKB_KEY_dead_caron, U'\u02C7'},  {XKB_KEY_dead_cedilla, U'\u00B8'},
+        {XKB_KEY_dead_caron, U'\u02C7'},     {XKB_KEY_dead_cedilla, U'\u00B8'},
         {XKB_KEY_dead_ogonek, U'\u02DB'},
     };
     for (auto [sym, ch] : kDead)
@@ -43,7 +43,9 @@ XkbKeyboardLayout::XkbKeyboardLayout(xkb_keymap* keymap, uint32_t layoutIndex)
     identifier_ = name ? name : "layout " + std::to_string(layout_);
 }
 
-XkbKeyboardLayout::~XkbKeyboardLayout() { xkb_keymap_unref(keymap_); }
+XkbKeyboardLayout::~XkbKeyboardLayout() {
+    xkb_keymap_unref(keymap_);
+}
 
 std::u16string XkbKeyboardLayout::translate(uint16_t keyCode, uint32_t modifierState, uint32_t&) const {
     const uint8_t x = xKeycodeForVirtualKey(keyCode);
@@ -57,7 +59,8 @@ std::u16string XkbKeyboardLayout::translate(uint16_t keyCode, uint32_t modifierS
     };
     if (modifierState & kShiftBit) depressed |= bit(XKB_MOD_NAME_SHIFT);
     if (modifierState & kControlBit) depressed |= bit(XKB_MOD_NAME_CTRL);
-    if (modifierState & kOptionBit) depressed |= bit("Mod5");  // the third level, where Option's characters live
+    if (modifierState & kOptionBit)
+        depressed |= bit("Mod5"); // the third level, where Option's characters live
     if (modifierState & kCapsBit) locked |= bit(XKB_MOD_NAME_CAPS);
     xkb_state_update_mask(state, depressed, 0, locked, 0, 0, layout_);
     const xkb_keysym_t sym = xkb_state_key_get_one_sym(state, x);

@@ -12,7 +12,7 @@ struct xkb_keymap;
 namespace velora::x11 {
 
 class XkbKeyboardLayout final : public KeyboardLayout {
-public:
+  public:
     // Takes a reference on the keymap.
     XkbKeyboardLayout(xkb_keymap* keymap, uint32_t layoutIndex);
     ~XkbKeyboardLayout() override;
@@ -31,7 +31,7 @@ public:
     uint32_t layoutIndex() const { return layout_; }
     xkb_keymap* keymap() const { return keymap_; }
 
-private:
+  private:
     xkb_keymap* keymap_;
     uint32_t layout_;
     std::string identifier_;

@@ -13,8 +13,8 @@ inline constexpr uint16_t kXShift = 1 << 0, kXLock = 1 << 1, kXControl = 1 << 2;
 inline constexpr uint16_t kXMod1 = 1 << 3, kXMod2 = 1 << 4, kXMod4 = 1 << 6;
 
 struct ModifierMap {
-    uint16_t commandMask = kXMod1;  // Alt
-    uint16_t optionMask = kXMod4;   // Super
+    uint16_t commandMask = kXMod1; // Alt
+    uint16_t optionMask = kXMod4;  // Super
     uint16_t numLockMask = kXMod2;
     // The modifier bits that each X key code sets; 0 for ordinary keys.
     std::array<uint16_t, 256> keyMasks{};

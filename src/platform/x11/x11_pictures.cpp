@@ -20,7 +20,8 @@ bool Pictures::start() {
     if (!ext || !ext->present) return false;
     auto version = takeReply(c_, xcb_composite_query_version(c_, 0, 2), xcb_composite_query_version_reply);
     if (!version || (version->major_version == 0 && version->minor_version < 2)) return false;
-    const bool ok = succeeded(c_, xcb_composite_redirect_subwindows_checked(c_, root_, XCB_COMPOSITE_REDIRECT_AUTOMATIC));
+    const bool ok =
+        succeeded(c_, xcb_composite_redirect_subwindows_checked(c_, root_, XCB_COMPOSITE_REDIRECT_AUTOMATIC));
     // Without Damage every capture counts as needed; pictures still work.
     const xcb_query_extension_reply_t* damage = xcb_get_extension_data(c_, &xcb_damage_id);
     if (ok && damage && damage->present) {
@@ -67,7 +68,7 @@ std::optional<uint64_t> Pictures::contentsVersion(xcb_window_t window) const {
 
 void Pictures::shown(xcb_window_t window) {
     std::lock_guard lock(mutex_);
-    if (available_) stale_.insert(window);  // a window shown again has a new backing pixmap
+    if (available_) stale_.insert(window); // a window shown again has a new backing pixmap
     changed(window);
 }
 
@@ -77,10 +78,10 @@ void Pictures::hidden(xcb_window_t window) {
 }
 
 void Pictures::gone(xcb_window_t window) {
-    std::shared_ptr<const Named> previous;  // released after the lock
+    std::shared_ptr<const Named> previous; // released after the lock
     std::lock_guard lock(mutex_);
     stale_.erase(window);
-    followed_.erase(window);  // the server drops the Damage object with the window
+    followed_.erase(window); // the server drops the Damage object with the window
     auto it = kept_.find(window);
     if (it == kept_.end()) return;
     previous = std::move(it->second);
@@ -98,7 +99,7 @@ bool Pictures::needsNaming(xcb_window_t window, uint16_t width, uint16_t height)
 void Pictures::keep(xcb_window_t window, uint16_t width, uint16_t height) {
     if (!available()) return;
     const xcb_pixmap_t pixmap = xcb_generate_id(c_);
-    if (!succeeded(c_, xcb_composite_name_window_pixmap_checked(c_, window, pixmap))) return;  // not viewable
+    if (!succeeded(c_, xcb_composite_name_window_pixmap_checked(c_, window, pixmap))) return; // not viewable
     auto named = std::shared_ptr<const Named>(new Named{c_, pixmap, width, height});
     std::shared_ptr<const Named> previous;
     std::lock_guard lock(mutex_);
@@ -121,12 +122,16 @@ namespace {
 
 // The image format of a Z-pixmap reply of that depth and size; false when the reply cannot
 // hold one (too short, or a depth other than 24 and 32).
-bool zPixmapFormat(std::size_t length, uint16_t width, uint16_t height, uint8_t depth, QImage::Format& format) {
+bool zPixmapFormat(std::size_t length, uint16_t width, uint16_t height, uint8_t depth,
+                   QImage::Format& format) {
     if (width == 0 || height == 0) return false;
     if (length < std::size_t(width) * 4 * height) return false;
-    if (depth == 24) format = QImage::Format_RGB32;
-    else if (depth == 32) format = QImage::Format_ARGB32_Premultiplied;
-    else return false;
+    if (depth == 24)
+        format = QImage::Format_RGB32;
+    else if (depth == 32)
+        format = QImage::Format_ARGB32_Premultiplied;
+    else
+        return false;
     return true;
 }
 
@@ -134,16 +139,18 @@ bool zPixmapFormat(std::size_t length, uint16_t width, uint16_t height, uint8_t 
 // drawn as it is, the picture would come out fully transparent.
 void makeOpaque(uint8_t* data, std::size_t pixels) {
     auto* pixel = reinterpret_cast<uint32_t*>(data);
-    for (std::size_t i = 0; i < pixels; ++i) pixel[i] |= 0xff000000u;
+    for (std::size_t i = 0; i < pixels; ++i)
+        pixel[i] |= 0xff000000u;
 }
 
 } // namespace
 
-QImage imageFromZPixmap(const uint8_t* data, std::size_t length, uint16_t width, uint16_t height, uint8_t depth) {
+QImage imageFromZPixmap(const uint8_t* data, std::size_t length, uint16_t width, uint16_t height,
+                        uint8_t depth) {
     QImage::Format format;
     if (!data || !zPixmapFormat(length, width, height, depth, format)) return {};
     QImage view(data, width, height, qsizetype(std::size_t(width) * 4), format);
-    QImage image = view.copy();  // the reply's memory goes away with the reply
+    QImage image = view.copy(); // the reply's memory goes away with the reply
     if (depth == 24) makeOpaque(image.bits(), std::size_t(width) * height);
     return image;
 }
@@ -151,11 +158,13 @@ QImage imageFromZPixmap(const uint8_t* data, std::size_t length, uint16_t width,
 QImage Pictures::read(xcb_drawable_t drawable, uint16_t width, uint16_t height) const {
     if (width == 0 || height == 0) return {};
     if (xcb_get_setup(c_)->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST) return {};
-    auto reply = takeReply(c_, xcb_get_image(c_, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, 0, 0, width, height, ~0u),
-                           xcb_get_image_reply);
+    auto reply =
+        takeReply(c_, xcb_get_image(c_, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, 0, 0, width, height, ~0u),
+                  xcb_get_image_reply);
     if (!reply) return {};
     QImage::Format format;
-    if (!zPixmapFormat(std::size_t(xcb_get_image_data_length(reply.get())), width, height, reply->depth, format))
+    if (!zPixmapFormat(std::size_t(xcb_get_image_data_length(reply.get())), width, height, reply->depth,
+                       format))
         return {};
     // The image keeps the reply and frees it with its pixels, rather than copying them: a
     // picture is a quarter of a megabyte for a small window, and the copy (with the page
@@ -163,8 +172,9 @@ QImage Pictures::read(xcb_drawable_t drawable, uint16_t width, uint16_t height) 
     const bool opaque = reply->depth == 24;
     xcb_get_image_reply_t* owned = reply.release();
     if (opaque) makeOpaque(xcb_get_image_data(owned), std::size_t(width) * height);
-    return QImage(xcb_get_image_data(owned), width, height, qsizetype(std::size_t(width) * 4), format,
-                  [](void* r) { std::free(r); }, owned);
+    return QImage(
+        xcb_get_image_data(owned), width, height, qsizetype(std::size_t(width) * 4), format,
+        [](void* r) { std::free(r); }, owned);
 }
 
 QImage Pictures::capture(xcb_window_t window, Size size) const {

@@ -29,7 +29,7 @@
 namespace velora::x11 {
 
 class Pictures {
-public:
+  public:
     Pictures(xcb_connection_t* c, xcb_window_t root) : c_(c), root_(root) {}
     ~Pictures() { clear(); }
     Pictures(const Pictures&) = delete;
@@ -63,7 +63,7 @@ public:
     // The window's pixels at the given size; null when there are none to be had.
     QImage capture(xcb_window_t window, Size size) const;
 
-private:
+  private:
     struct Named {
         xcb_connection_t* c;
         xcb_pixmap_t pixmap;
@@ -76,21 +76,22 @@ private:
     xcb_window_t root_;
     mutable std::mutex mutex_;
     bool available_ = false;
-    std::map<xcb_window_t, std::shared_ptr<const Named>> kept_;  // window -> its last named pixmap
-    std::set<xcb_window_t> stale_;  // shown again since its pixmap was named
+    std::map<xcb_window_t, std::shared_ptr<const Named>> kept_; // window -> its last named pixmap
+    std::set<xcb_window_t> stale_;                              // shown again since its pixmap was named
     struct Followed {
-        uint32_t damage;   // the Damage object on the window
-        uint64_t version;  // contents version, from versions_
+        uint32_t damage;  // the Damage object on the window
+        uint64_t version; // contents version, from versions_
     };
     std::map<xcb_window_t, Followed> followed_;
     uint64_t versions_ = 0;
     std::atomic<uint8_t> damageEvent_{0};
 
-    void changed(xcb_window_t window);  // under mutex_
+    void changed(xcb_window_t window); // under mutex_
 };
 
 // An image of a ZPixmap reply's data (32 bits per pixel, least significant byte first);
 // null for other depths and layouts.
-QImage imageFromZPixmap(const uint8_t* data, std::size_t length, uint16_t width, uint16_t height, uint8_t depth);
+QImage imageFromZPixmap(const uint8_t* data, std::size_t length, uint16_t width, uint16_t height,
+                        uint8_t depth);
 
 } // namespace velora::x11

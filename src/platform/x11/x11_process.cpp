@@ -25,11 +25,14 @@ ProcessState processState(pid_t pid) {
     if (close == std::string_view::npos || close + 2 >= stat.size()) return ProcessState::Unknown;
     switch (stat[close + 2]) {
     case 'T':
-    case 't': return ProcessState::Stopped;
+    case 't':
+        return ProcessState::Stopped;
     case 'Z':
     case 'X':
-    case 'x': return ProcessState::Gone;
-    default: return ProcessState::Running;
+    case 'x':
+        return ProcessState::Gone;
+    default:
+        return ProcessState::Running;
     }
 }
 

@@ -69,9 +69,9 @@ AXError Responsiveness::check(pid_t pid, const std::vector<xcb_window_t>& pingab
         actions_.ping(window, nextToken_++);
     }
     const double sentAt = p.sentAt;
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                              std::chrono::duration<double>(sentAt + limit - t));
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                               std::chrono::duration<double>(sentAt + limit - t));
     const bool ok = answer_.wait_until(lock, deadline, [&] {
         auto it = pings_.find(window);
         return down_ || it == pings_.end() || it->second.answeredAt >= sentAt;

@@ -23,7 +23,7 @@
 namespace velora::x11 {
 
 class Responsiveness {
-public:
+  public:
     // `clock` gives the time in seconds (the main thread's clock; a test's own).
     Responsiveness(const WindowActions& actions, std::function<double()> clock)
         : actions_(actions), now_(std::move(clock)) {}
@@ -42,8 +42,8 @@ public:
     float timeout(pid_t pid) const;
 
     enum class Mode {
-        MayPing,    // may ping and wait up to the time-out
-        KnownOnly,  // answers from what is known already (stopped, an unanswered ping)
+        MayPing,   // may ping and wait up to the time-out
+        KnownOnly, // answers from what is known already (stopped, an unanswered ping)
     };
     // Success, or CannotComplete for an application that does not answer. `pingable` are the
     // application's windows that list _NET_WM_PING. Never called on the event loop's thread.
@@ -56,7 +56,7 @@ public:
     // Wakes every waiter; later checks do not wait.
     void shutdown();
 
-private:
+  private:
     bool stopped(pid_t pid, Mode mode);
 
     struct Ping {
@@ -72,7 +72,7 @@ private:
     std::map<xcb_window_t, Ping> pings_;
     float defaultTimeout_ = kDefaultTimeout;
     std::map<pid_t, float> timeouts_;
-    std::map<pid_t, double> runningSeenAt_;  // last read of /proc that found the process not stopped
+    std::map<pid_t, double> runningSeenAt_; // last read of /proc that found the process not stopped
     uint32_t nextToken_ = 1;
     bool down_ = false;
 };

@@ -13,8 +13,10 @@
 
 namespace velora::x11 {
 
-X11RunningApplication::X11RunningApplication(std::weak_ptr<X11Context> context, pid_t pid, AppIdentity identity)
-    : context_(std::move(context)), pid_(pid), identity_(std::move(identity)), executable_(x11::executablePath(pid)) {}
+X11RunningApplication::X11RunningApplication(std::weak_ptr<X11Context> context, pid_t pid,
+                                             AppIdentity identity)
+    : context_(std::move(context)), pid_(pid), identity_(std::move(identity)),
+      executable_(x11::executablePath(pid)) {}
 
 std::shared_ptr<X11Context> X11RunningApplication::live() const {
     if (terminated_.load()) return nullptr;
@@ -32,7 +34,7 @@ ImageRef X11RunningApplication::icon() const {
     if (!found) found = themeIcon();
     if (!found) {
         std::lock_guard lock(themeMutex_);
-        if (!themeResolved_) return std::make_shared<Image>();  // asked again later
+        if (!themeResolved_) return std::make_shared<Image>(); // asked again later
         found = std::make_shared<Image>();
     }
     std::lock_guard lock(iconMutex_);
@@ -44,8 +46,8 @@ ImageRef X11RunningApplication::netWmIcon() const {
     auto context = context_.lock();
     if (!context || context->lost.load()) return nullptr;
     for (const ClientInfo& info : context->cache.clientsOf(pid_)) {
-        auto reply =
-            takeProperty(context->c, requestProperty(context->c, info.window, context->atoms._NET_WM_ICON, kMaxIconUnits));
+        auto reply = takeProperty(
+            context->c, requestProperty(context->c, info.window, context->atoms._NET_WM_ICON, kMaxIconUnits));
         if (ImageRef image = iconFromNetWmIcon(values32(reply.get()))) return image;
     }
     return nullptr;

@@ -12,15 +12,15 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/workspace.h"
 #include "platform/linux/app_identity.h"
+#include "platform/workspace.h"
 
 namespace velora::x11 {
 
 struct X11Context;
 
 class X11RunningApplication final : public RunningApplication {
-public:
+  public:
     X11RunningApplication(std::weak_ptr<X11Context> context, pid_t pid, AppIdentity identity);
 
     pid_t processIdentifier() const override { return pid_; }
@@ -38,7 +38,7 @@ public:
 
     bool isHidden() const override;
     bool isActive() const override;
-    bool isFinishedLaunching() const override { return true; }  // it has mapped a managed window
+    bool isFinishedLaunching() const override { return true; } // it has mapped a managed window
     bool isTerminated() const override { return terminated_.load(); }
 
     // Activates its most recent window; with kActivateAllWindows its other windows are raised
@@ -54,7 +54,7 @@ public:
 
     void markTerminated() { terminated_.store(true); }
 
-private:
+  private:
     std::shared_ptr<X11Context> live() const;
 
     const std::weak_ptr<X11Context> context_;
@@ -67,11 +67,11 @@ private:
     ImageRef themeIcon() const;
 
     mutable std::mutex iconMutex_;
-    mutable ImageRef icon_;  // guarded by iconMutex_
+    mutable ImageRef icon_; // guarded by iconMutex_
     mutable std::mutex themeMutex_;
     mutable std::condition_variable themeResolvedChanged_;
-    mutable bool themeResolved_ = false;  // guarded by themeMutex_
-    mutable ImageRef themeIcon_;          // guarded by themeMutex_
+    mutable bool themeResolved_ = false; // guarded by themeMutex_
+    mutable ImageRef themeIcon_;         // guarded by themeMutex_
 };
 
 } // namespace velora::x11

@@ -8,7 +8,7 @@
 namespace velora::x11 {
 
 class X11Scripting final : public ScriptingPort {
-public:
+  public:
     bool enableAssistiveAccess() override { return false; }
     bool openAccessibilitySettings() override { return false; }
 };

@@ -8,11 +8,11 @@
 namespace velora::x11 {
 
 class X11Sound final : public SoundPort {
-public:
+  public:
     explicit X11Sound(xcb_connection_t* c) : c_(c) {}
     void beep() override;
 
-private:
+  private:
     xcb_connection_t* c_;
 };
 

@@ -11,7 +11,7 @@
 namespace velora::x11 {
 
 class UnmapWatch {
-public:
+  public:
     uint64_t count() const {
         std::lock_guard lock(mutex_);
         return count_;
@@ -38,7 +38,7 @@ public:
         return changed_.wait_until(lock, deadline, [&] { return count_ != seenBefore || down_; });
     }
 
-private:
+  private:
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     uint64_t count_ = 0;

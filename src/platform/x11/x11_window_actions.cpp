@@ -29,7 +29,8 @@ void WindowActions::toRoot(xcb_window_t window, xcb_atom_t type, uint32_t d0, ui
                    reinterpret_cast<const char*>(&e));
 }
 
-void WindowActions::toClient(xcb_window_t window, xcb_atom_t type, uint32_t d0, uint32_t d1, uint32_t d2) const {
+void WindowActions::toClient(xcb_window_t window, xcb_atom_t type, uint32_t d0, uint32_t d1,
+                             uint32_t d2) const {
     const uint32_t data[5] = {d0, d1, d2, 0, 0};
     const xcb_client_message_event_t e = message(window, type, data);
     xcb_send_event(c_, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&e));

@@ -15,8 +15,9 @@
 namespace velora::x11 {
 
 class WindowActions {
-public:
-    WindowActions(xcb_connection_t* c, const Atoms& atoms, xcb_window_t root) : c_(c), atoms_(atoms), root_(root) {}
+  public:
+    WindowActions(xcb_connection_t* c, const Atoms& atoms, xcb_window_t root)
+        : c_(c), atoms_(atoms), root_(root) {}
 
     // _NET_ACTIVE_WINDOW as a pager would ask (source 2), which managers honour without
     // focus-stealing checks; it also brings back a minimised window.
@@ -43,7 +44,7 @@ public:
     // The time the requests carry: the last user event's, CurrentTime (0) before the first.
     uint32_t userTime() const { return userTime_.load(std::memory_order_relaxed); }
 
-private:
+  private:
     void toRoot(xcb_window_t window, xcb_atom_t type, uint32_t d0, uint32_t d1 = 0, uint32_t d2 = 0,
                 uint32_t d3 = 0, uint32_t d4 = 0) const;
     void toClient(xcb_window_t window, xcb_atom_t type, uint32_t d0, uint32_t d1 = 0, uint32_t d2 = 0) const;

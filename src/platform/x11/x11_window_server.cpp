@@ -33,12 +33,12 @@ WindowInfoList X11WindowServer::copyWindowInfo(uint32_t option, uint32_t) {
 
     struct Entry {
         xcb_window_t window;
-        const ClientInfo* client;  // null for a pop-up
+        const ClientInfo* client; // null for a pop-up
         pid_t popUpOwner;
     };
     std::vector<Entry> entries;
     std::set<xcb_window_t> listed;
-    for (int i = count - 1; i >= 0; --i) {  // the tree lists the bottom child first
+    for (int i = count - 1; i >= 0; --i) { // the tree lists the bottom child first
         const xcb_window_t child = children[i];
         xcb_window_t client = child;
         if (auto f = frames.find(child); f != frames.end()) client = f->second;
@@ -48,18 +48,20 @@ WindowInfoList X11WindowServer::copyWindowInfo(uint32_t option, uint32_t) {
             entries.push_back({child, nullptr, p->second});
         }
     }
-    for (xcb_window_t w : clientOrder)  // managed windows whose frame the tree did not show
+    for (xcb_window_t w : clientOrder) // managed windows whose frame the tree did not show
         if (listed.insert(w).second) entries.push_back({w, &clients.at(w), 0});
 
     std::vector<xcb_window_t> windows;
-    for (const Entry& e : entries) windows.push_back(e.window);
+    for (const Entry& e : entries)
+        windows.push_back(e.window);
     const auto places = windowPlaces(x_->c, x_->root, windows);
 
     auto list = std::make_shared<std::vector<WindowInfo>>();
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const Entry& e = entries[i];
-        if (!places[i]) continue;  // gone meanwhile
-        if ((option & kWindowListExcludeDesktopElements) && e.client && e.client->isDesktopElement(x_->atoms)) continue;
+        if (!places[i]) continue; // gone meanwhile
+        if ((option & kWindowListExcludeDesktopElements) && e.client && e.client->isDesktopElement(x_->atoms))
+            continue;
         WindowInfo info;
         info.number = e.window;
         info.bounds = places[i]->bounds;
@@ -98,7 +100,8 @@ std::vector<uint32_t> X11WindowServer::spaceWindowList(int32_t space) {
     std::vector<uint32_t> out;
     if (space < 1 || uint32_t(space) > x_->cache.root().desktops) return out;
     for (const ClientInfo& info : x_->cache.clientsFrontFirst())
-        if (info.hasDesktop && (info.isSticky() || info.desktop == uint32_t(space - 1))) out.push_back(info.window);
+        if (info.hasDesktop && (info.isSticky() || info.desktop == uint32_t(space - 1)))
+            out.push_back(info.window);
     return out;
 }
 
@@ -115,16 +118,21 @@ std::optional<uint64_t> X11WindowServer::windowContentsVersion(uint32_t number) 
 
 int32_t X11WindowServer::windowLevelForKey(int key) {
     switch (key) {
-    case kNormalWindowLevelKey: return 0;
-    case kFloatingWindowLevelKey: return kFloatingLayer;
-    case kStatusWindowLevelKey: return kStatusLayer;
-    default: return 0;
+    case kNormalWindowLevelKey:
+        return 0;
+    case kFloatingWindowLevelKey:
+        return kFloatingLayer;
+    case kStatusWindowLevelKey:
+        return kStatusLayer;
+    default:
+        return 0;
     }
 }
 
 bool X11WindowServer::compositingActive() {
     if (x_->lost.load() || x_->compositorSelection == XCB_ATOM_NONE) return false;
-    auto owner = takeReply(x_->c, xcb_get_selection_owner(x_->c, x_->compositorSelection), xcb_get_selection_owner_reply);
+    auto owner = takeReply(x_->c, xcb_get_selection_owner(x_->c, x_->compositorSelection),
+                           xcb_get_selection_owner_reply);
     return owner && owner->owner != XCB_WINDOW_NONE;
 }
 
@@ -133,15 +141,16 @@ bool X11WindowServer::waitUntilOffScreen(uint32_t windowNumber, double timeout) 
     if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         if (auto* x11 = gui->nativeInterface<QNativeInterface::QX11Application>())
             if (xcb_connection_t* qt = x11->connection()) xcb_flush(qt);
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(timeout));
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                               std::chrono::duration<double>(timeout));
     for (;;) {
         if (x_->lost.load()) return true;
         // Counted before asking, so that an unmap handled between the answer and the wait
         // ends the wait.
         const uint64_t seen = x_->unmaps.count();
-        auto attributes = takeReply(x_->c, xcb_get_window_attributes(x_->c, windowNumber),
-                                    xcb_get_window_attributes_reply);
+        auto attributes =
+            takeReply(x_->c, xcb_get_window_attributes(x_->c, windowNumber), xcb_get_window_attributes_reply);
         if (!attributes || attributes->map_state == XCB_MAP_STATE_UNMAPPED) return true;
         if (!x_->unmaps.waitPast(seen, deadline)) return false;
     }

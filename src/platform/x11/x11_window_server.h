@@ -16,7 +16,7 @@ namespace velora::x11 {
 struct X11Context;
 
 class X11WindowServer final : public WindowServerPort {
-public:
+  public:
     explicit X11WindowServer(std::shared_ptr<X11Context> context) : x_(std::move(context)) {}
 
     WindowInfoList copyWindowInfo(uint32_t option, uint32_t relativeToWindow) override;
@@ -33,7 +33,7 @@ public:
     // the window is still mapped, again after each unmap the event loop sees.
     bool waitUntilOffScreen(uint32_t windowNumber, double timeout) override;
 
-private:
+  private:
     std::shared_ptr<X11Context> x_;
 };
 

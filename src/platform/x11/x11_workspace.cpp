@@ -2,9 +2,9 @@
 
 #include <filesystem>
 
+#include "platform/linux/app_identity.h"
 #include "platform/linux/file_viewer.h"
 #include "platform/linux/spawn.h"
-#include "platform/linux/app_identity.h"
 #include "platform/x11/x11_context.h"
 #include "platform/x11/x11_running_application.h"
 
@@ -17,16 +17,22 @@ std::vector<RunningApplicationRef> X11Workspace::runningApplications() {
     return out;
 }
 
-RunningApplicationRef X11Workspace::runningApplicationWithProcessIdentifier(pid_t pid) { return x_->apps.find(pid); }
+RunningApplicationRef X11Workspace::runningApplicationWithProcessIdentifier(pid_t pid) {
+    return x_->apps.find(pid);
+}
 
 std::vector<pid_t> X11Workspace::processesInFrontToBackOrder() {
     if (x_->lost.load()) return {};
     return x_->cache.pidsFrontToBack();
 }
 
-void X11Workspace::addObserver(WorkspaceObserver* observer) { x_->notifier->addWorkspaceObserver(observer); }
+void X11Workspace::addObserver(WorkspaceObserver* observer) {
+    x_->notifier->addWorkspaceObserver(observer);
+}
 
-void X11Workspace::removeObserver(WorkspaceObserver* observer) { x_->notifier->removeWorkspaceObserver(observer); }
+void X11Workspace::removeObserver(WorkspaceObserver* observer) {
+    x_->notifier->removeWorkspaceObserver(observer);
+}
 
 bool X11Workspace::launchApplication(const std::string& executablePath, uint32_t) {
     if (executablePath.empty()) return false;
@@ -39,9 +45,12 @@ bool X11Workspace::openFile(const std::string& path, const std::string& applicat
     return spawnDetached({applicationPath, path});
 }
 
-bool X11Workspace::revealFile(const std::string& path) { return revealInFileViewer(path); }
+bool X11Workspace::revealFile(const std::string& path) {
+    return revealInFileViewer(path);
+}
 
-std::optional<ApplicationBundleInfo> X11Workspace::bundleInfoForIdentifier(const std::string& bundleIdentifier) {
+std::optional<ApplicationBundleInfo>
+X11Workspace::bundleInfoForIdentifier(const std::string& bundleIdentifier) {
     if (bundleIdentifier.empty()) return std::nullopt;
     if (auto info = bundleInfoOfEntry(bundleIdentifier)) return info;
     for (pid_t pid : x_->apps.pids()) {

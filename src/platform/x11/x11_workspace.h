@@ -13,7 +13,7 @@ namespace velora::x11 {
 struct X11Context;
 
 class X11Workspace final : public WorkspacePort {
-public:
+  public:
     explicit X11Workspace(std::shared_ptr<X11Context> context) : x_(std::move(context)) {}
 
     std::vector<RunningApplicationRef> runningApplications() override;
@@ -26,9 +26,10 @@ public:
     bool revealFile(const std::string& path) override;
     // The desktop entry with that id; else, for a running application known by its class
     // name, its program.
-    std::optional<ApplicationBundleInfo> bundleInfoForIdentifier(const std::string& bundleIdentifier) override;
+    std::optional<ApplicationBundleInfo>
+    bundleInfoForIdentifier(const std::string& bundleIdentifier) override;
 
-private:
+  private:
     std::shared_ptr<X11Context> x_;
 };
 

@@ -24,7 +24,8 @@ xcb_atom_t atom(xcb_connection_t* c, const char* name) {
     return a;
 }
 
-void setText(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property, xcb_atom_t type, const std::string& text) {
+void setText(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property, xcb_atom_t type,
+             const std::string& text) {
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, property, type, 8, uint32_t(text.size()), text.data());
 }
 
@@ -39,7 +40,8 @@ int main(int argc, char** argv) {
     if (xcb_connection_has_error(c)) return 1;
     xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
     const xcb_atom_t protocols = atom(c, "WM_PROTOCOLS"), deleteWindow = atom(c, "WM_DELETE_WINDOW");
-    const xcb_atom_t netName = atom(c, "_NET_WM_NAME"), utf8 = atom(c, "UTF8_STRING"), netPid = atom(c, "_NET_WM_PID");
+    const xcb_atom_t netName = atom(c, "_NET_WM_NAME"), utf8 = atom(c, "UTF8_STRING"),
+                     netPid = atom(c, "_NET_WM_PID");
     // Soft colours, one per window, so the windows tell apart in pictures.
     const uint32_t colours[] = {0xc8ddf0, 0xf0dcc8, 0xd2ecd0, 0xe6d4ee};
     const std::string wmClass = std::string("velora-e2e-windows") + '\0' + "VeloraE2EWindows" + '\0';
@@ -49,9 +51,9 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const xcb_window_t w = xcb_generate_id(c);
         const uint32_t values[] = {colours[(i - 1) % 4], XCB_EVENT_MASK_STRUCTURE_NOTIFY};
-        xcb_create_window(c, XCB_COPY_FROM_PARENT, w, screen->root, int16_t(40 * i), int16_t(40 * i), 360, 240, 0,
-                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK,
-                          values);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, w, screen->root, int16_t(40 * i), int16_t(40 * i), 360,
+                          240, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+                          XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
         setText(c, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, argv[i]);
         setText(c, w, netName, utf8, argv[i]);
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,

@@ -23,7 +23,8 @@ bool writeFile(const std::string& path, const std::string& data) {
 }
 
 bool stdinIsDevNull() {
-    struct stat in{}, null{};
+    struct stat in {
+    }, null{};
     return ::fstat(0, &in) == 0 && ::stat("/dev/null", &null) == 0 && S_ISCHR(in.st_mode) &&
            in.st_rdev == null.st_rdev;
 }

@@ -15,8 +15,7 @@ namespace {
 struct Freed {
     void operator()(void* p) const { std::free(p); }
 };
-template <typename T>
-using Reply = std::unique_ptr<T, Freed>;
+template <typename T> using Reply = std::unique_ptr<T, Freed>;
 
 } // namespace
 
@@ -28,7 +27,8 @@ XDisplay::XDisplay(const char* name) {
         return;
     }
     auto it = xcb_setup_roots_iterator(xcb_get_setup(c_));
-    for (int i = 0; i < screen_ && it.rem; ++i) xcb_screen_next(&it);
+    for (int i = 0; i < screen_ && it.rem; ++i)
+        xcb_screen_next(&it);
     screenInfo_ = it.data;
     root_ = screenInfo_->root;
 }
@@ -43,7 +43,9 @@ xcb_atom_t XDisplay::atom(const char* name) {
     return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
-void XDisplay::sync() { std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr)); }
+void XDisplay::sync() {
+    std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+}
 
 std::vector<uint32_t> XDisplay::cardinals(xcb_window_t w, xcb_atom_t property, xcb_atom_t type) {
     Reply<xcb_get_property_reply_t> r(
@@ -58,7 +60,9 @@ xcb_window_t XDisplay::activeWindow() {
     return v.empty() ? 0 : v.front();
 }
 
-std::vector<xcb_window_t> XDisplay::clientList() { return cardinals(root_, atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW); }
+std::vector<xcb_window_t> XDisplay::clientList() {
+    return cardinals(root_, atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW);
+}
 
 std::vector<xcb_window_t> XDisplay::clientsBottomFirst() {
     const auto parentOf = [&](xcb_window_t w) {
@@ -68,7 +72,8 @@ std::vector<xcb_window_t> XDisplay::clientsBottomFirst() {
     std::map<xcb_window_t, xcb_window_t> clientOfFrame;
     for (xcb_window_t client : clientList()) {
         xcb_window_t w = client;
-        for (xcb_window_t p = parentOf(w); p && p != root_; p = parentOf(w)) w = p;
+        for (xcb_window_t p = parentOf(w); p && p != root_; p = parentOf(w))
+            w = p;
         clientOfFrame[w] = client;
     }
     std::vector<xcb_window_t> out;
@@ -124,9 +129,13 @@ void XDisplay::sendToRoot(xcb_window_t w, const char* type, uint32_t data0, uint
 }
 
 // Source indication 2: from a pager or other direct user action.
-void XDisplay::closeWindow(xcb_window_t w) { sendToRoot(w, "_NET_CLOSE_WINDOW", serverTime(), 2); }
+void XDisplay::closeWindow(xcb_window_t w) {
+    sendToRoot(w, "_NET_CLOSE_WINDOW", serverTime(), 2);
+}
 
-void XDisplay::activateWindow(xcb_window_t w) { sendToRoot(w, "_NET_ACTIVE_WINDOW", 2, serverTime()); }
+void XDisplay::activateWindow(xcb_window_t w) {
+    sendToRoot(w, "_NET_ACTIVE_WINDOW", 2, serverTime());
+}
 
 uint32_t XDisplay::serverTime() {
     if (!clockWindow_) {
@@ -136,7 +145,8 @@ uint32_t XDisplay::serverTime() {
                           XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
     }
     // Appending nothing changes nothing, yet the server reports the change with its time.
-    xcb_change_property(c_, XCB_PROP_MODE_APPEND, clockWindow_, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 0, nullptr);
+    xcb_change_property(c_, XCB_PROP_MODE_APPEND, clockWindow_, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 0,
+                        nullptr);
     xcb_flush(c_);
     // This connection selects no other events, so the notice is the next one.
     while (xcb_generic_event_t* e = xcb_wait_for_event(c_)) {
@@ -148,7 +158,9 @@ uint32_t XDisplay::serverTime() {
     return XCB_CURRENT_TIME;
 }
 
-void XDisplay::moveToDesktop(xcb_window_t w, uint32_t desktop) { sendToRoot(w, "_NET_WM_DESKTOP", desktop, 2); }
+void XDisplay::moveToDesktop(xcb_window_t w, uint32_t desktop) {
+    sendToRoot(w, "_NET_WM_DESKTOP", desktop, 2);
+}
 
 std::vector<xcb_window_t> XDisplay::rootChildren() {
     Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c_, xcb_query_tree(c_, root_), nullptr));
@@ -214,7 +226,8 @@ std::vector<xcb_window_t> XDisplay::popupsOf(pid_t wanted) {
 }
 
 void XDisplay::key(uint8_t xKeycode, bool press) {
-    xcb_test_fake_input(c_, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, xKeycode, XCB_CURRENT_TIME, root_, 0, 0, 0);
+    xcb_test_fake_input(c_, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, xKeycode, XCB_CURRENT_TIME, root_, 0, 0,
+                        0);
     sync();
 }
 
@@ -225,7 +238,8 @@ bool XDisplay::grabKeyboard(bool grab) {
         return true;
     }
     Reply<xcb_grab_keyboard_reply_t> r(xcb_grab_keyboard_reply(
-        c_, xcb_grab_keyboard(c_, 0, root_, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr));
+        c_, xcb_grab_keyboard(c_, 0, root_, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+        nullptr));
     return r && r->status == XCB_GRAB_STATUS_SUCCESS;
 }
 
@@ -247,8 +261,9 @@ std::vector<xcb_keycode_t> XDisplay::keycodesOf(uint32_t keysym) {
 bool XDisplay::canGrab(uint32_t keysym, uint16_t modifiers) {
     const auto codes = keycodesOf(keysym);
     if (codes.empty()) return false;
-    Reply<xcb_generic_error_t> error(xcb_request_check(
-        c_, xcb_grab_key_checked(c_, 0, root_, modifiers, codes.front(), XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)));
+    Reply<xcb_generic_error_t> error(
+        xcb_request_check(c_, xcb_grab_key_checked(c_, 0, root_, modifiers, codes.front(),
+                                                   XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)));
     if (error) return false;
     xcb_ungrab_key(c_, codes.front(), root_, modifiers);
     xcb_flush(c_);
@@ -290,7 +305,8 @@ QImage XDisplay::screenshot() {
     QImage image = QImage(xcb_get_image_data(r.get()), w, h, w * 4, QImage::Format_RGB32).copy();
     for (int y = 0; y < h; ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < w; ++x) line[x] |= 0xff000000u;
+        for (int x = 0; x < w; ++x)
+            line[x] |= 0xff000000u;
     }
     return image;
 }

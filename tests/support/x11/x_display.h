@@ -17,7 +17,7 @@
 namespace velora::test {
 
 class XDisplay {
-public:
+  public:
     // The server named by `name`, or by DISPLAY when null; ok() is false when unreachable.
     explicit XDisplay(const char* name = nullptr);
     ~XDisplay();
@@ -84,7 +84,7 @@ public:
     // The whole screen as the server shows it.
     QImage screenshot();
 
-private:
+  private:
     std::vector<uint32_t> cardinals(xcb_window_t w, xcb_atom_t property, xcb_atom_t type);
     std::vector<xcb_keycode_t> keycodesOf(uint32_t keysym);
     void sendToRoot(xcb_window_t w, const char* type, uint32_t data0, uint32_t data1);
