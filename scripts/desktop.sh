@@ -60,7 +60,19 @@ start() {
       sleep 0.05
     done
     if ! kill -0 "$wmPid" 2>/dev/null; then
-      failure="$wm ended at its start on :$n: $(grep -v '^$' "$home/wm.log" | tail -n1)"; fail "${pids[@]}"
+      failure="$wm ended at its start on :$n: $(grep -v '^$' "$home/wm.log" | tail -n1)"
+      # A manager that cannot open a display xdpyinfo just opened met another server behind
+      # the same number (one outside this machine's /tmp answers on its abstract socket). A
+      # new server keeps the old one's number taken, so it gets another.
+      if [ -z "${VELORA_DESKTOP_SHADOWED:-}" ] && grep -qiE "open the display|connect to X ?server" "$home/wm.log"; then
+        echo "desktop.sh: $failure; another server answers on :$n, starting one on another display" >&2
+        unset 'pids[-1]'
+        local shadowed=("${pids[@]}")
+        VELORA_DESKTOP_SHADOWED=1 start "$wm" "$@"
+        VELORA_DESKTOP_PIDS="${shadowed[*]}" stop
+        return
+      fi
+      fail "${pids[@]}"
     fi
     if [ -z "$claimed" ]; then
       failure="$wm did not claim the screen of :$n within 20 s"; fail "${pids[@]}"

@@ -3,6 +3,7 @@
 #   clang-format (.clang-format) on every C++ file under src, tests, bench and fuzz;
 #   clang-tidy (.clang-tidy, warnings as errors) on every translation unit under src.
 # Usage: scripts/lint.sh [BUILD_DIR]   (a configured tree with compile_commands.json; default build)
+#        scripts/lint.sh --format       the clang-format check alone
 #        scripts/lint.sh --fix          reformats the files in place instead of checking them
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,8 +16,10 @@ if [ "${1:-}" = "--fix" ]; then
   exit 0
 fi
 
+format_only=""
+[ "${1:-}" = "--format" ] && { format_only=1; shift; }
 build=${1:-build}
-if [ ! -f "$build/compile_commands.json" ]; then
+if [ -z "$format_only" ] && [ ! -f "$build/compile_commands.json" ]; then
   echo "lint.sh: $build/compile_commands.json is missing: configure that tree first" >&2
   exit 2
 fi
@@ -26,6 +29,7 @@ if ! clang-format --dry-run -Werror "${sources[@]}"; then
   echo "lint.sh: files above differ from .clang-format (scripts/lint.sh --fix reformats them)" >&2
   exit 1
 fi
+[ -n "$format_only" ] && exit 0
 
 mapfile -t units < <(git ls-files 'src/*.cpp')
 echo "lint: clang-tidy on ${#units[@]} translation units"

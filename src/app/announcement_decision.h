@@ -9,7 +9,7 @@ namespace velora {
 
 inline constexpr const char* kAnnouncementMarker = "Announcement happenedqk58041:";
 inline constexpr const char* kAnnouncementPrefix = "Announcement happenedqk58041: ";
-inline constexpr std::size_t kMaxAnnouncementBytes = 64 * 1024;
+inline constexpr std::size_t kMaxAnnouncementBytes = std::size_t{64} * 1024;
 
 // The text of a server's answer: none unless the status is 2xx and the body is not empty,
 // at most kMaxAnnouncementBytes long, valid UTF-8 and free of NUL characters (binary data is

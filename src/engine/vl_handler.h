@@ -147,7 +147,7 @@ class VLHandler final : public PanelSession, public SGHotKeyCenterDelegate {
     // The polling operation, on the calling thread (a thread of its own, started by the cycle
     // actions): waits out the display delay, then shows the panel or switches at once. This
     // form polls for the current session.
-    void instantActivate(bool forward, VLCandidateList candidates);
+    void instantActivate(bool forward, const VLCandidateList& candidates);
     // The modifiers were released (or a double click, a drop, hide others): activates the
     // selection and hides the panel. Any thread; the work is done on the main thread.
     void endHandling() override;

@@ -19,7 +19,7 @@ void VLHandler::startPolling(bool forward, VLCandidateList candidates, uint64_t 
     });
 }
 
-void VLHandler::instantActivate(bool forward, VLCandidateList candidates) {
+void VLHandler::instantActivate(bool forward, const VLCandidateList& candidates) {
     instantActivate(forward, candidates, session_.load());
 }
 

@@ -11,10 +11,11 @@ QImage Image::bestRepresentation(Size forSize) const {
         }
         bool bigEnough = rep.width() >= forSize.width && rep.height() >= forSize.height;
         bool bestBigEnough = best->width() >= forSize.width && best->height() >= forSize.height;
-        if (bigEnough && (!bestBigEnough || rep.width() * rep.height() < best->width() * best->height()))
-            best = &rep;
-        else if (!bigEnough && !bestBigEnough && rep.width() * rep.height() > best->width() * best->height())
-            best = &rep;
+        const bool smallerBigEnough =
+            bigEnough && (!bestBigEnough || rep.width() * rep.height() < best->width() * best->height());
+        const bool largerOfTheSmall =
+            !bigEnough && !bestBigEnough && rep.width() * rep.height() > best->width() * best->height();
+        if (smallerBigEnough || largerOfTheSmall) best = &rep;
     }
     return best ? *best : QImage();
 }

@@ -95,7 +95,7 @@ void DBPrefsWindowController::addView(QWidget* view, const QString& label) {
 
 void DBPrefsWindowController::addView(QWidget* view, const QString& label, const QIcon& image) {
     if (!view) throw std::logic_error("Attempted to add a nil view when calling -addView:label:image:.");
-    const QString identifier = label;
+    const QString& identifier = label;
     toolbarIdentifiers_.append(identifier);
     toolbarViews_[identifier] = view;
     auto* item = new QAction(image, label, this);

@@ -7,12 +7,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/system_text.h"
+
 namespace velora {
 
 namespace {
 
 std::string describe(const std::string& what, const std::filesystem::path& path, int error) {
-    return what + " " + path.string() + ": " + std::strerror(error);
+    return what + " " + path.string() + ": " + errorText(error);
 }
 
 // Creates the missing folders of the path, each with mode 0700.

@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/system_text.h"
 #include "settings/atomic_file.h"
 
 namespace velora {
@@ -25,7 +26,7 @@ std::unique_ptr<UserDefaults> standardStore;
 
 std::filesystem::path homeFolder() {
     if (const char* home = std::getenv("HOME"); home && *home) return home;
-    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return pw->pw_dir;
+    if (std::string home = passwordHomeFolder(); !home.empty()) return home;
     return ".";
 }
 
@@ -34,13 +35,13 @@ std::filesystem::path homeFolder() {
 std::optional<std::string> readWholeFile(const std::filesystem::path& file, std::string& reason) {
     const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        if (errno != ENOENT && errno != ENOTDIR) reason = std::strerror(errno);
+        if (errno != ENOENT && errno != ENOTDIR) reason = errorText(errno);
         return std::nullopt;
     }
     struct stat st {};
     std::string bytes;
     if (::fstat(fd, &st) != 0) {
-        reason = std::strerror(errno);
+        reason = errorText(errno);
     } else if (!S_ISREG(st.st_mode)) {
         reason = "not a regular file";
     } else {
@@ -50,7 +51,7 @@ std::optional<std::string> readWholeFile(const std::filesystem::path& file, std:
             const ssize_t n = ::read(fd, buffer, sizeof buffer);
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) {
-                reason = std::strerror(errno);
+                reason = errorText(errno);
                 break;
             }
             if (n == 0) break;
@@ -128,7 +129,7 @@ void UserDefaults::load() {
     values_ = *root->asDictionary();
 }
 
-bool UserDefaults::setDamagedFileAside(std::string reason) {
+bool UserDefaults::setDamagedFileAside(const std::string& reason) {
     const std::filesystem::path aside = damagedName(file_);
     if (::rename(file_.c_str(), aside.c_str()) == 0) {
         damagedFileInTheWay_.clear();
@@ -142,7 +143,7 @@ bool UserDefaults::setDamagedFileAside(std::string reason) {
         std::fprintf(stderr,
                      "velora: the settings file %s could not be read (%s) nor moved aside (%s); the "
                      "settings start empty and it will not be overwritten\n",
-                     file_.c_str(), reason.c_str(), std::strerror(errno));
+                     file_.c_str(), reason.c_str(), errorText(errno).c_str());
         damagedFileInTheWay_ = reason;
     }
     return false;

@@ -58,7 +58,7 @@ class UserDefaults {
   private:
     void load();
     // Moves an unreadable file aside; false when it stays in the way. Called with mutex_ held.
-    bool setDamagedFileAside(std::string reason);
+    bool setDamagedFileAside(const std::string& reason);
     void reportWriteFailure(const std::string& message);
 
     std::filesystem::path file_;

@@ -139,6 +139,7 @@ int main(int argc, char** argv) {
     // and each keeps its freed memory: the short-lived threads of switches and the picture
     // threads would each hold on to some. Two arenas are plenty for a program that is
     // mostly idle.
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): no other thread runs yet
     mallopt(M_ARENA_MAX, 2);
     if (const std::optional<int> code = handleOptions(argc, argv)) return *code;
 
@@ -164,7 +165,9 @@ int main(int argc, char** argv) {
 #endif
     // Qt's own windows cannot yet be placed as the switcher needs them on Wayland (the panel
     // would become an ordinary tiled window that takes the focus): there Qt draws off screen.
-    if (onWayland && !isSet(std::getenv("QT_QPA_PLATFORM"))) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // No other thread runs yet, so changing the environment is safe here.
+    if (onWayland && !isSet(std::getenv("QT_QPA_PLATFORM")))
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1); // NOLINT(concurrency-mt-unsafe)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("velora"));

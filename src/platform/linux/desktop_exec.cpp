@@ -23,9 +23,9 @@ std::optional<std::vector<std::string>> splitExec(std::string_view exec) {
         if (quoted) {
             if (c == '"') {
                 quoted = false;
-            } else if (c == '\\' && i + 1 < exec.size() && needsEscapeInQuotes(exec[i + 1])) {
-                word += exec[++i];
-            } else if (c == '%' && i + 1 < exec.size() && exec[i + 1] == '%') {
+            } else if (i + 1 < exec.size() && ((c == '\\' && needsEscapeInQuotes(exec[i + 1])) ||
+                                               (c == '%' && exec[i + 1] == '%'))) {
+                // An escaped character, or "%%" for a literal percent sign.
                 word += exec[++i];
             } else {
                 word += c;

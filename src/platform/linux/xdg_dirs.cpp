@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "base/system_text.h"
+
 namespace velora {
 
 namespace {
@@ -20,7 +22,7 @@ std::filesystem::path absoluteFromEnvironment(const char* name) {
 
 std::filesystem::path homeDirectory() {
     if (auto home = absoluteFromEnvironment("HOME"); !home.empty()) return home;
-    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) return pw->pw_dir;
+    if (std::string home = passwordHomeFolder(); !home.empty()) return home;
     return "/";
 }
 

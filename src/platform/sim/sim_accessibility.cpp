@@ -294,6 +294,7 @@ class SimAccessibility final : public AccessibilityPort {
         }
         if (attr == ax::Children) {
             std::vector<AXElement> kids;
+            kids.reserve(std::size_t(std::max(sp.childCount, 0)));
             for (int i = 0; i < sp.childCount; ++i)
                 kids.push_back(childElement(w, kFirstChild + uint64_t(i)));
             out = std::move(kids);

@@ -69,7 +69,7 @@ void collectViews(const QJsonObject& node, int32_t workspace, std::vector<SwayVi
         out.push_back(std::move(view));
     }
     for (const char* key : {"nodes", "floating_nodes"})
-        for (const QJsonValue& child : node.value(QLatin1String(key)).toArray())
+        for (const auto& child : node.value(QLatin1String(key)).toArray())
             collectViews(child.toObject(), workspace, out);
 }
 

@@ -160,6 +160,7 @@ AXError WlAccessibility::applicationAttribute(const AXElement& e, const std::str
     }
     if (attribute == ax::Windows) {
         std::vector<AXElement> elements;
+        elements.reserve(windows.size());
         for (const WlWindow& w : windows)
             elements.push_back(windowElement(w));
         out = std::move(elements);

@@ -186,6 +186,7 @@ AXError X11Accessibility::windowAttribute(const AXElement& e, const std::string&
         auto tree = takeReply(x_->c, xcb_query_tree(x_->c, window), xcb_query_tree_reply);
         if (!tree) return AXError::InvalidUIElement;
         std::vector<AXElement> children;
+        children.reserve(std::size_t(xcb_query_tree_children_length(tree.get())));
         const xcb_window_t* kids = xcb_query_tree_children(tree.get());
         for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i)
             children.push_back(partElement(*info, kids[i]));

@@ -14,7 +14,7 @@ bool Atoms::intern(xcb_connection_t* c) {
     };
     std::vector<Pending> pending;
 #define VELORA_X11_ATOM_REQUEST(name)                                                                        \
-    pending.push_back({&name, xcb_intern_atom(c, 0, uint16_t(std::strlen(#name)), #name)});
+    pending.push_back({&(name), xcb_intern_atom(c, 0, uint16_t(std::strlen(#name)), #name)});
     VELORA_X11_ATOMS(VELORA_X11_ATOM_REQUEST)
 #undef VELORA_X11_ATOM_REQUEST
     bool all = true;

@@ -177,10 +177,12 @@ std::vector<pid_t> DesktopCache::pidsInDiscoveryOrder() const {
         if (!inserted) it->second = std::min(it->second, info.discovered);
     }
     std::vector<std::pair<uint64_t, pid_t>> order;
+    order.reserve(first.size());
     for (auto [pid, when] : first)
         order.emplace_back(when, pid);
     std::sort(order.begin(), order.end());
     std::vector<pid_t> out;
+    out.reserve(order.size());
     for (auto [when, pid] : order)
         out.push_back(pid);
     return out;

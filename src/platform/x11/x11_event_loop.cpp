@@ -1,8 +1,15 @@
 #include "platform/x11/x11_event_loop.h"
 
+#ifdef __clang__
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wkeyword-macro"
+#endif
 #define explicit explicit_ // xkb.h names a field after the C++ keyword
 #include <xcb/xkb.h>
 #undef explicit
+#ifdef __clang__
+#pragma clang diagnostic pop
+#endif
 #include <xcb/damage.h>
 #include <xcb/xinput.h>
 
@@ -404,6 +411,7 @@ void EventLoop::readExistingRootChildren() {
     const int count = xcb_query_tree_children_length(tree.get());
     x_.cache.resetRootStack(std::vector<xcb_window_t>(children, children + count));
     std::vector<xcb_get_window_attributes_cookie_t> cookies;
+    cookies.reserve(std::size_t(count));
     for (int i = 0; i < count; ++i)
         cookies.push_back(xcb_get_window_attributes(x_.c, children[i]));
     for (int i = 0; i < count; ++i) {

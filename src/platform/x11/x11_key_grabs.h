@@ -21,6 +21,7 @@ namespace velora::x11 {
 struct KeyGrab {
     uint8_t keycode = 0;
     uint16_t modifiers = 0;
+    // NOLINTNEXTLINE(modernize-use-nullptr): clang-tidy 14 misreads a defaulted comparison
     friend auto operator<=>(const KeyGrab&, const KeyGrab&) = default;
 };
 

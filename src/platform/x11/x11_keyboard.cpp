@@ -1,8 +1,15 @@
 #include "platform/x11/x11_keyboard.h"
 
+#ifdef __clang__
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wkeyword-macro"
+#endif
 #define explicit explicit_ // xkb.h names a field after the C++ keyword
 #include <xcb/xkb.h>
 #undef explicit
+#ifdef __clang__
+#pragma clang diagnostic pop
+#endif
 #include <xkbcommon/xkbcommon-x11.h>
 #include <xkbcommon/xkbcommon.h>
 

@@ -52,6 +52,7 @@ WindowInfoList X11WindowServer::copyWindowInfo(uint32_t option, uint32_t) {
         if (listed.insert(w).second) entries.push_back({w, &clients.at(w), 0});
 
     std::vector<xcb_window_t> windows;
+    windows.reserve(entries.size());
     for (const Entry& e : entries)
         windows.push_back(e.window);
     const auto places = windowPlaces(x_->c, x_->root, windows);
