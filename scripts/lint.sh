@@ -34,7 +34,7 @@ fi
 mapfile -t units < <(git ls-files 'src/*.cpp')
 echo "lint: clang-tidy on ${#units[@]} translation units"
 # GCC-only warning options in the compile commands mean nothing to clang.
-run-clang-tidy -quiet -p "$build" -j "$(nproc)" -warnings-as-errors='*' \
+run-clang-tidy -quiet -p "$build" -j "$(nproc)" \
   -extra-arg=-Wno-unknown-warning-option "${units[@]/#/$(pwd)/}" >"$build/clang-tidy.log" 2>&1 || {
   grep -E 'error:|warning:' "$build/clang-tidy.log" | grep -v 'warnings generated' | sort -u >&2
   echo "lint.sh: clang-tidy found the problems above (full log: $build/clang-tidy.log)" >&2

@@ -177,12 +177,25 @@ bool DesktopSession::restartVelora(const std::map<std::string, PlistValue>& sett
     for (const auto& [key, value] : settings)
         merged[key] = value;
     test::writeFile(settingsFile(), PlistValue(merged).toXml());
+    const std::size_t recentBefore = marks("recent:").size();
     launchVelora();
     const uint16_t alt = x_->modifierMaskOf(0xffe9 /* Alt_L */);
     if (!velora_ || !waitFor([&] { return !velora_->running() || !x_->canGrab(0xff09 /* Tab */, alt); }) ||
         !velora_->running()) {
         ADD_FAILURE() << "velora did not come back holding Alt-Tab";
         return false;
+    }
+    // A new start knows nothing of the order of use until its focus poll has found the focused
+    // window: a switch before that would start from another window.
+    if (const xcb_window_t active = x_->activeWindow(); active != 0) {
+        const std::string wanted = "recent:" + std::to_string(active);
+        if (!waitFor([&] {
+                const auto found = marks("recent:");
+                return found.size() > recentBefore && found.back() == wanted;
+            })) {
+            ADD_FAILURE() << "the restarted velora does not find the focused window " << titleOf(active);
+            return false;
+        }
     }
     return true;
 }
