@@ -40,7 +40,7 @@ xvfb() {
   rm -f "$numberFile"
   [ -n "$n" ] || { echo "screens.sh: Xvfb did not start" >&2; exit 1; }
   export DISPLAY=":$n"
-  openbox --config-file scripts/desktop/openbox-rc.xml >/dev/null 2>&1 & pids+=($!)
+  openbox --config-file "$root/scripts/desktop/openbox-rc.xml" >/dev/null 2>&1 & pids+=($!)  # absolute: openbox reads it after leaving the working folder
   for _ in $(seq 200); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return; sleep 0.05; done
   echo "screens.sh: openbox did not claim $DISPLAY" >&2; exit 1
 }

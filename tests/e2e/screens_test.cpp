@@ -72,6 +72,7 @@ TEST_F(Screens, ThePanelShowsWhollyOnTheMonitorOfTheFocusedWindowWhereverThePoin
 
     // A panel wider than a monitor is cut down to that monitor, not spread over both.
     ASSERT_TRUE(restartVelora({{"windowWidth", PlistValue(2000.0)}}));
+    activateInOrder({left, right}); // the new start learns the order of use again
     activated = activations();
     panel = holdSwitch();
     EXPECT_TRUE(second.contains(panel) && panel.width() == second.width())
