@@ -105,7 +105,7 @@ struct WlSession::State {
     void beginHold(uint64_t flags);
     void endHold();
     void setKeyboardFlags(uint64_t flags);
-    void deliver(std::vector<KeyEvent> events) { context.taps.deliver(events); }
+    void deliver(const std::vector<KeyEvent>& events) { context.taps.deliver(events); }
     void loseCompositor(const std::string& message);
 };
 
