@@ -52,3 +52,8 @@ echo "== fuzzing, short form (build-fuzz)"
 scripts/fuzz.sh --seconds 20
 echo "== soak, short form"
 scripts/soak.sh --short
+
+# The sources against .clang-format and .clang-tidy (warnings as errors), on the compile
+# commands of the sanitizer tree, which holds the generated protocol headers.
+echo "== lint (clang-format, clang-tidy)"
+scripts/lint.sh build-asan
