@@ -36,7 +36,6 @@ eval "$(scripts/desktop.sh start fluxbox)"
 dbus-run-session -- ctest --test-dir build-asan --output-on-failure -j "$jobs" -L x11
 scripts/desktop.sh stop
 scripts/screens.sh build-asan  # two monitors, HiDPI, a compositor: desktops of their own
-scripts/conflicts-test.sh build-asan  # hot keys held by fluxbox with its stock keys
 scripts/test-wm-matrix.sh build-asan  # the end-to-end subset under each window manager
 
 echo "== Wayland: end to end on a headless sway" && scripts/test-wayland.sh build-asan
