@@ -18,7 +18,7 @@ struct WindowState {
     pid_t pid = 0;
     WindowSpec spec;
     bool destroyed = false;
-    uint64_t contentsVersion = 0; // raised by every change of the spec (a redraw)
+    uint64_t contentsVersion = 0; // raised by every update of the window (a redraw)
 };
 
 struct AppState {
