@@ -1,10 +1,7 @@
 #include "platform/wayland/wl_ports.h"
 
-#include <filesystem>
-
 #include "platform/ax_names.h"
 #include "platform/linux/app_identity.h"
-#include "platform/linux/file_viewer.h"
 #include "platform/linux/spawn.h"
 #include "platform/virtual_keys.h"
 #include "platform/wayland/wl_context.h"
@@ -374,36 +371,6 @@ void WlWorkspace::addObserver(WorkspaceObserver* observer) {
 }
 void WlWorkspace::removeObserver(WorkspaceObserver* observer) {
     w_->notifier->removeWorkspaceObserver(observer);
-}
-
-bool WlWorkspace::launchApplication(const std::string& executablePath, uint32_t) {
-    if (executablePath.empty()) return false;
-    return spawnDetached({executablePath});
-}
-
-bool WlWorkspace::openFile(const std::string& path, const std::string& applicationPath) {
-    if (path.empty()) return false;
-    if (applicationPath.empty()) return openWithDefaultApplication(path);
-    return spawnDetached({applicationPath, path});
-}
-
-bool WlWorkspace::revealFile(const std::string& path) {
-    return revealInFileViewer(path);
-}
-
-std::optional<ApplicationBundleInfo>
-WlWorkspace::bundleInfoForIdentifier(const std::string& bundleIdentifier) {
-    if (bundleIdentifier.empty()) return std::nullopt;
-    if (auto info = bundleInfoOfEntry(bundleIdentifier)) return info;
-    for (const RunningApplicationRef& app : runningApplications()) {
-        if (app->bundleIdentifier() != bundleIdentifier) continue;
-        ApplicationBundleInfo info;
-        info.path = app->executablePath();
-        info.name = app->localizedName();
-        if (!info.path.empty()) info.executable = std::filesystem::path(info.path).filename().string();
-        return info;
-    }
-    return std::nullopt;
 }
 
 // --- input

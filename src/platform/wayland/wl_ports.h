@@ -6,6 +6,7 @@
 
 #include "platform/accessibility.h"
 #include "platform/input.h"
+#include "platform/linux/linux_workspace.h"
 #include "platform/services.h"
 #include "platform/window_server.h"
 #include "platform/workspace.h"
@@ -52,7 +53,7 @@ class WlWindowServer final : public WindowServerPort {
     std::shared_ptr<WlContext> w_;
 };
 
-class WlWorkspace final : public WorkspacePort {
+class WlWorkspace final : public LinuxWorkspace {
   public:
     explicit WlWorkspace(std::shared_ptr<WlContext> context) : w_(std::move(context)) {}
     std::vector<RunningApplicationRef> runningApplications() override;
@@ -60,11 +61,6 @@ class WlWorkspace final : public WorkspacePort {
     std::vector<pid_t> processesInFrontToBackOrder() override;
     void addObserver(WorkspaceObserver* observer) override;
     void removeObserver(WorkspaceObserver* observer) override;
-    bool launchApplication(const std::string& executablePath, uint32_t options) override;
-    bool openFile(const std::string& path, const std::string& applicationPath) override;
-    bool revealFile(const std::string& path) override;
-    std::optional<ApplicationBundleInfo>
-    bundleInfoForIdentifier(const std::string& bundleIdentifier) override;
 
   private:
     std::shared_ptr<WlContext> w_;

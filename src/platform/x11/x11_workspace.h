@@ -6,13 +6,13 @@
 
 #include <memory>
 
-#include "platform/workspace.h"
+#include "platform/linux/linux_workspace.h"
 
 namespace velora::x11 {
 
 struct X11Context;
 
-class X11Workspace final : public WorkspacePort {
+class X11Workspace final : public LinuxWorkspace {
   public:
     explicit X11Workspace(std::shared_ptr<X11Context> context) : x_(std::move(context)) {}
 
@@ -21,13 +21,6 @@ class X11Workspace final : public WorkspacePort {
     std::vector<pid_t> processesInFrontToBackOrder() override;
     void addObserver(WorkspaceObserver* observer) override;
     void removeObserver(WorkspaceObserver* observer) override;
-    bool launchApplication(const std::string& executablePath, uint32_t options) override;
-    bool openFile(const std::string& path, const std::string& applicationPath) override;
-    bool revealFile(const std::string& path) override;
-    // The desktop entry with that id; else, for a running application known by its class
-    // name, its program.
-    std::optional<ApplicationBundleInfo>
-    bundleInfoForIdentifier(const std::string& bundleIdentifier) override;
 
   private:
     std::shared_ptr<X11Context> x_;
