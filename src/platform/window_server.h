@@ -38,6 +38,10 @@ inline constexpr uint32_t kNullWindowID = 0;
 inline constexpr int kNormalWindowLevelKey = 4;
 inline constexpr int kFloatingWindowLevelKey = 5;
 inline constexpr int kStatusWindowLevelKey = 9;
+// The levels the desktop backends report for them, on the scale of the window list's layers
+// (WindowInfo::layer): normal windows 0, windows kept above 3, status windows 25.
+inline constexpr int32_t kFloatingWindowLevel = 3;
+inline constexpr int32_t kStatusWindowLevel = 25;
 
 class WindowServerPort {
   public:
@@ -64,7 +68,16 @@ class WindowServerPort {
         return std::nullopt;
     }
 
-    virtual int32_t windowLevelForKey(int key) = 0;
+    virtual int32_t windowLevelForKey(int key) {
+        switch (key) {
+        case kFloatingWindowLevelKey:
+            return kFloatingWindowLevel;
+        case kStatusWindowLevelKey:
+            return kStatusWindowLevel;
+        default:
+            return 0;
+        }
+    }
 
     // Whether a compositing manager blends translucent windows with what lies under them
     // (X11: the _NET_WM_CM_S<screen> selection has an owner). Without one, translucent

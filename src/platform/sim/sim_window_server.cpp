@@ -76,19 +76,6 @@ class SimWindowServer final : public WindowServerPort {
         return w->contentsVersion;
     }
 
-    int32_t windowLevelForKey(int key) override {
-        switch (key) {
-        case kNormalWindowLevelKey:
-            return 0;
-        case kFloatingWindowLevelKey:
-            return 3;
-        case kStatusWindowLevelKey:
-            return 25;
-        default:
-            return 0;
-        }
-    }
-
     // The simulated server takes a window off at once; the call is recorded, so that tests
     // see where it came among the requests.
     bool waitUntilOffScreen(uint32_t number, double) override {

@@ -334,19 +334,6 @@ QImage WlWindowServer::captureWindow(uint32_t, Size) {
     return {};
 }
 
-int32_t WlWindowServer::windowLevelForKey(int key) {
-    switch (key) {
-    case kNormalWindowLevelKey:
-        return 0;
-    case kFloatingWindowLevelKey:
-        return 3;
-    case kStatusWindowLevelKey:
-        return 25;
-    default:
-        return 0;
-    }
-}
-
 // --- workspace
 
 std::vector<RunningApplicationRef> WlWorkspace::runningApplications() {

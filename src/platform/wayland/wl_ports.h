@@ -46,7 +46,6 @@ class WlWindowServer final : public WindowServerPort {
     std::vector<uint32_t> spaceWindowList(int32_t space) override;
     // No pictures yet: the panel shows the application's icon.
     QImage captureWindow(uint32_t windowNumber, Size size) override;
-    int32_t windowLevelForKey(int key) override;
     bool compositingActive() override { return true; } // every Wayland compositor blends
 
   private:

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/window_server.h"
 #include "platform/x11/x11_atoms.h"
 
 namespace velora::x11 {
@@ -21,9 +22,9 @@ inline constexpr uint32_t kWithdrawnState = 0, kNormalState = 1, kIconicState = 
 
 // Window layers of the window list, on the scale of the window levels.
 inline constexpr int32_t kDesktopLayer = -2147483623;
-inline constexpr int32_t kFloatingLayer = 3;
+inline constexpr int32_t kFloatingLayer = kFloatingWindowLevel;
 inline constexpr int32_t kDockLayer = 20;
-inline constexpr int32_t kStatusLayer = 25;
+inline constexpr int32_t kStatusLayer = kStatusWindowLevel;
 inline constexpr int32_t kPopUpLayer = 101; // override-redirect windows: menus, panels, tips
 
 struct ClientInfo {

@@ -117,19 +117,6 @@ std::optional<uint64_t> X11WindowServer::windowContentsVersion(uint32_t number) 
     return x_->pictures.contentsVersion(number);
 }
 
-int32_t X11WindowServer::windowLevelForKey(int key) {
-    switch (key) {
-    case kNormalWindowLevelKey:
-        return 0;
-    case kFloatingWindowLevelKey:
-        return kFloatingLayer;
-    case kStatusWindowLevelKey:
-        return kStatusLayer;
-    default:
-        return 0;
-    }
-}
-
 bool X11WindowServer::compositingActive() {
     if (x_->lost.load() || x_->compositorSelection == XCB_ATOM_NONE) return false;
     auto owner = takeReply(x_->c, xcb_get_selection_owner(x_->c, x_->compositorSelection),

@@ -25,7 +25,6 @@ class X11WindowServer final : public WindowServerPort {
     std::vector<uint32_t> spaceWindowList(int32_t space) override;
     QImage captureWindow(uint32_t windowNumber, Size size) override;
     std::optional<uint64_t> windowContentsVersion(uint32_t windowNumber) override;
-    int32_t windowLevelForKey(int key) override;
     // One round trip: asked when the panel is about to show, so a compositor started or
     // ended meanwhile is seen without watching the selection.
     bool compositingActive() override;
