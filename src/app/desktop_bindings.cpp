@@ -1,5 +1,7 @@
 #include "app/desktop_bindings.h"
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -79,8 +81,11 @@ std::optional<QString> readText(const QString& path) {
     return QString::fromUtf8(f.readAll());
 }
 
+// Keeps the file's permissions (a private keys file stays private); a new file gets 0644.
 QString writeText(const QString& path, const QString& text) {
-    const std::string error = writeFileAtomically(path.toStdString(), text.toUtf8().toStdString(), 0644);
+    struct stat st {};
+    const mode_t mode = ::stat(path.toLocal8Bit().constData(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+    const std::string error = writeFileAtomically(path.toStdString(), text.toUtf8().toStdString(), mode);
     return QString::fromStdString(error);
 }
 

@@ -45,9 +45,14 @@ void KeyConflicts::update(const std::map<std::string, SGHotKeyRef>& hotKeys) {
         refused.push_back({identifier, {key.modifiers, key.keyCode}});
     }
     KeyHolder holder;
+    if (!refused.empty()) holder = input().keyHolder();
+    // Hot keys are registered again on every settings change, and the refused list is reported
+    // at every switch: most updates find what the last one found.
+    if (refused == lastRefused_ && holder.name == lastHolder_) return;
+    lastRefused_ = refused;
+    lastHolder_ = holder.name;
     bool confirmed = false;
     if (!refused.empty()) {
-        holder = input().keyHolder();
         std::vector<Shortcut> all;
         all.reserve(refused.size());
         for (const auto& r : refused)

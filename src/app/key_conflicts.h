@@ -59,6 +59,10 @@ class KeyConflicts : public QObject {
     std::map<std::string, QString> notes_;
     std::set<std::pair<uint64_t, int64_t>> told_;
     std::map<std::string, std::pair<uint64_t, int64_t>> notedKeys_; // the combinations of notes_
+    // What the last update found held and by whom: an update that finds the same skips the
+    // desktop's settings, which are read through files and programs.
+    std::vector<std::pair<std::string, Shortcut>> lastRefused_;
+    std::string lastHolder_;
 };
 
 // The holder as a sentence subject: "Fluxbox (the window manager)" when the manager's own

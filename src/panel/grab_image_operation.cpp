@@ -14,11 +14,11 @@ ImageRef GrabImageOperation::picture(const VLElement& window) {
     const int32_t number = window.wid();
     const PictureKey key = PictureKey::of(box_.value_or(Size{}), badges);
     const bool cached = cache_ && number > 0;
-    if (cached)
-        if (ImageRef kept = cache_->current(uint32_t(number), key)) return kept;
     // Asked before the read: a change during the read makes the kept picture stale at once.
     const std::optional<uint64_t> version =
         cached ? windowServer().windowContentsVersion(uint32_t(number)) : std::nullopt;
+    if (cached)
+        if (ImageRef kept = cache_->current(uint32_t(number), key, version)) return kept;
     ImageRef picture = window.grabWindow(box_);
     if (!picture || isCancelled()) return nullptr;
     picture = badgedImage(picture, badges);

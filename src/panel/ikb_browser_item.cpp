@@ -73,13 +73,6 @@ void IKBBrowserItem::empty() {
     setImage(nullptr);
 }
 
-ImageRef IKBBrowserItem::badgeImage(const ImageRef& picture) const {
-    if (!isWindow() || !picture) return picture;
-    const BadgeOptions options = badgeOptions();
-    if (!options.spaceBadge && !options.appBadge) return picture;
-    return badgedImage(picture, options);
-}
-
 bool IKBBrowserItem::claimGrab() {
     if (grabQueued_.exchange(true)) return false;
     grabTried_.store(true);

@@ -72,14 +72,13 @@ class IKBBrowserItem final : public ImageFlowItem, public std::enable_shared_fro
     // Drops the picture; the title and references stay.
     void empty();
 
-    // The picture with the space and application badges the settings ask for (window items;
-    // others get the picture back). Pure: stores nothing. Any thread.
-    ImageRef badgeImage(const ImageRef& picture) const;
-    // The badges that badgeImage draws now (reads the window's space and application icon).
+    // The space and application badges the settings ask for on the item's picture now (reads
+    // the window's space and application icon); badgedImage draws them. Any thread.
     BadgeOptions badgeOptions() const;
     // Marks a grab as queued for the item; false when one is queued or running already.
     bool claimGrab();
-    // The grab has run (or was dropped unrun): a later refresh may queue another.
+    // The grab has run: a later refresh may queue another. (A grab cancelled before it ran
+    // leaves the claim set; the panel is hidden after every cancel, which empties the items.)
     void grabEnded() { grabQueued_.store(false); }
     // Whether a grab was ever queued for the item.
     bool grabTried() const { return grabTried_.load(); }

@@ -217,11 +217,9 @@ void IKBController::refreshPictures() {
         if (tried && !(window->wid() > 0 && cache.changedSince(uint32_t(window->wid())))) continue;
         if (!item->claimGrab()) continue;
         if (first && !tried) {
-            // Pictures of windows that are gone are let go of once per filling.
-            cache.retainOnly([](uint32_t n) {
-                Rect bounds;
-                return windowServer().windowBounds(n, bounds);
-            });
+            // Pictures of windows that are gone are let go of once per filling: the server no
+            // longer follows their drawing (no round trip, unlike asking for their bounds).
+            cache.retainOnly([](uint32_t n) { return windowServer().windowContentsVersion(n).has_value(); });
             first = false;
         }
         session_.queue().addOperation(GrabImageOperation::operationWithItem(item, box, &cache));

@@ -41,7 +41,10 @@ std::size_t bytesOf(const ImageRef& picture) {
 } // namespace
 
 ImageRef PictureCache::current(uint32_t window, const PictureKey& key) {
-    const std::optional<uint64_t> now = windowServer().windowContentsVersion(window);
+    return current(window, key, windowServer().windowContentsVersion(window));
+}
+
+ImageRef PictureCache::current(uint32_t window, const PictureKey& key, std::optional<uint64_t> now) {
     std::lock_guard lock(mutex_);
     auto it = entries_.find(window);
     if (it == entries_.end()) return nullptr;
@@ -65,8 +68,9 @@ bool PictureCache::changedSince(uint32_t window) const {
 
 void PictureCache::keep(uint32_t window, ImageRef picture, std::optional<uint64_t> version,
                         const PictureKey& key) {
-    if (!picture) return;
-    ImageRef previous; // let go of after the lock
+    if (!picture || !version) return;
+    ImageRef previous;                 // let go of after the lock
+    std::vector<ImageRef> evicted;     // likewise
     std::lock_guard lock(mutex_);
     Entry& e = entries_[window];
     previous = std::move(e.picture);
@@ -77,7 +81,7 @@ void PictureCache::keep(uint32_t window, ImageRef picture, std::optional<uint64_
     e.bytes = bytesOf(e.picture);
     e.lastUse = ++uses_;
     bytes_ += e.bytes;
-    evict();
+    evict(evicted);
 }
 
 void PictureCache::forget(uint32_t window) {
@@ -97,12 +101,13 @@ void PictureCache::clear() {
     bytes_ = 0;
 }
 
-void PictureCache::evict() {
+void PictureCache::evict(std::vector<ImageRef>& evicted) {
     while (bytes_ > limit_ && !entries_.empty()) {
         auto oldest = std::min_element(entries_.begin(), entries_.end(), [](const auto& a, const auto& b) {
             return a.second.lastUse < b.second.lastUse;
         });
         bytes_ -= oldest->second.bytes;
+        evicted.push_back(std::move(oldest->second.picture));
         entries_.erase(oldest);
     }
 }

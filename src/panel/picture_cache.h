@@ -41,13 +41,17 @@ class PictureCache {
     // The process's cache of the switch panel.
     static PictureCache& shared();
 
-    // The kept picture of the window, when it was made for that key and the window has not
-    // changed since; null when it has to be read.
+    // The kept picture of the window, when it was made for that key and the window is still at
+    // the contents version `now` it was read at; null when it has to be read.
+    ImageRef current(uint32_t window, const PictureKey& key, std::optional<uint64_t> now);
+    // The same at the window's version as the window server tells it now.
     ImageRef current(uint32_t window, const PictureKey& key);
     // Whether the window changed since its picture was kept (false without a kept picture, or
     // when the window server does not follow its changes): a live panel reads it again.
     bool changedSince(uint32_t window) const;
-    // Keeps a picture read at the given contents version (asked for before the read).
+    // Keeps a picture read at the given contents version (asked for before the read). Without
+    // a version (the server does not follow the window's drawing) nothing is kept: such a
+    // picture could never be known current.
     void keep(uint32_t window, ImageRef picture, std::optional<uint64_t> version, const PictureKey& key);
     void forget(uint32_t window);
     void clear();
@@ -66,7 +70,7 @@ class PictureCache {
         std::size_t bytes = 0;
         uint64_t lastUse = 0;
     };
-    void evict(); // under mutex_
+    void evict(std::vector<ImageRef>& evicted); // under mutex_; the caller frees them after it
 
     const std::size_t limit_;
     mutable std::mutex mutex_;

@@ -76,7 +76,8 @@ class EventTap {
     // impossible. A refused key is taken as soon as the desktop gives it (the backend retries
     // on its own), and the list shrinks.
     virtual std::vector<InterceptedKey> refusedKeys() const = 0;
-    // The observer runs on any thread, with no lock of the tap held; it must return quickly.
+    // The observer runs on any thread, while the backend may be applying grabs: it must return
+    // quickly and must not call back into the tap (hand the work to another thread).
     virtual void setRefusalObserver(RefusalObserver observer) = 0;
     // Tries the refused keys again now (another program was just asked to let them go).
     virtual void retryRefusedKeys() = 0;

@@ -11,6 +11,7 @@
 #include <limits>
 
 #include "settings/decimal_text.h"
+#include "settings/xml_text.h"
 
 namespace velora {
 
@@ -75,8 +76,7 @@ std::optional<QString> decodedText(std::string_view text, std::string& reason, s
         line = bad < 0 ? 1 : 1 + static_cast<size_t>(QStringView(decoded).left(bad).count(u'\n'));
         return std::nullopt;
     }
-    for (QChar& c : decoded)
-        if (c.unicode() < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') c = QChar::ReplacementCharacter;
+    replaceWhatXmlCannotHold(decoded);
     return decoded;
 }
 

@@ -7,6 +7,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "settings/xml_text.h"
+
 namespace velora {
 
 namespace {
@@ -101,13 +103,12 @@ class Writer {
         }
     }
 
-    // Text XML can hold: malformed UTF-8, NUL and the other control characters XML 1.0 has
-    // no form for become U+FFFD. A carriage return is written as a reference, since a reader
-    // turns a literal one into a line feed.
+    // Text XML can hold: malformed UTF-8 and what XML 1.0 has no form for (NUL, the other
+    // control characters, U+FFFE, U+FFFF) become U+FFFD. A carriage return is written as a
+    // reference, since a reader turns a literal one into a line feed.
     void text(const QString& element, const std::string& raw) {
         QString value = QString::fromUtf8(raw.data(), static_cast<qsizetype>(raw.size()));
-        for (QChar& c : value)
-            if (c.unicode() < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') c = QChar::ReplacementCharacter;
+        replaceWhatXmlCannotHold(value);
         xml_.writeStartElement(element);
         qsizetype from = 0;
         for (qsizetype cr = value.indexOf(u'\r'); cr >= 0; cr = value.indexOf(u'\r', from)) {

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "app/desktop_bindings.h"
+#include "support/file_text.h"
 #include "support/temp_dir.h"
 
 namespace velora::test {
@@ -16,18 +17,6 @@ namespace {
 
 const Shortcut kAltTab{kEventFlagCommand, 48};
 const Shortcut kAltShiftTab{kEventFlagCommand | kEventFlagShift, 48};
-
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void writeFile(const std::filesystem::path& path, const std::string& text) {
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path) << text;
-}
 
 class DesktopBindingsTest : public ::testing::Test {
   protected:

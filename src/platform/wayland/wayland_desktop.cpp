@@ -118,10 +118,9 @@ bool WaylandDesktop::isConnected() const {
 void WaylandDesktop::shutdown() {
     context_->taps.shutdown();
     context_->notifier->stop();
-}
-
-bool WaylandDesktop::sync(double timeoutSeconds) {
-    return session_->sync(timeoutSeconds);
+    // Hands the keyboard back and flushes before the program ends: a process that exits
+    // holding an exclusive overlay leaves no window with the keyboard on sway.
+    session_->stop();
 }
 
 } // namespace velora

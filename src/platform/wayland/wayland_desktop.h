@@ -44,7 +44,6 @@ class WaylandDesktop {
     bool isConnected() const;
     // Removes the compositor bindings, gives the keyboard back and ends the taps.
     void shutdown();
-    bool sync(double timeoutSeconds = 5.0);
 
   private:
     WaylandDesktop();

@@ -55,7 +55,6 @@ struct WlSession::State {
     wl_keyboard* keyboard = nullptr;
     zwlr_layer_shell_v1* layerShell = nullptr;
     zwlr_foreign_toplevel_manager_v1* toplevels = nullptr;
-    bool hasScreencopy = false;
     std::map<zwlr_foreign_toplevel_handle_v1*, Toplevel> handles;
     bool viewsDirty = false;
     // The window last asked to activate, until the compositor reports a change of focus:
@@ -338,8 +337,7 @@ void onGlobal(void* data, wl_registry* registry, uint32_t name, const char* inte
         s->toplevels = static_cast<zwlr_foreign_toplevel_manager_v1*>(
             bind(&zwlr_foreign_toplevel_manager_v1_interface, 3));
         zwlr_foreign_toplevel_manager_v1_add_listener(s->toplevels, &kManagerListener, s);
-    } else if (i == "zwlr_screencopy_manager_v1")
-        s->hasScreencopy = true;
+    }
 }
 void onGlobalRemove(void*, wl_registry*, uint32_t) {}
 const wl_registry_listener kRegistryListener = {onGlobal, onGlobalRemove};
@@ -583,21 +581,6 @@ void WlSession::setMinimized(uint32_t number, bool minimized) {
 
 void WlSession::releaseKeyboard() {
     s_->post([s = s_.get()] { s->endHold(); });
-}
-
-bool WlSession::sync(double timeoutSeconds) {
-    if (s_->context.lost.load() || !s_->thread.joinable()) return false;
-    auto done = std::make_shared<std::pair<std::mutex, std::condition_variable>>();
-    auto flag = std::make_shared<bool>(false);
-    s_->post([s = s_.get(), done, flag] {
-        wl_display_roundtrip(s->display);
-        s->context.refreshViews();
-        std::lock_guard lock(done->first);
-        *flag = true;
-        done->second.notify_all();
-    });
-    std::unique_lock lock(done->first);
-    return done->second.wait_for(lock, std::chrono::duration<double>(timeoutSeconds), [&] { return *flag; });
 }
 
 void WlSession::setLostHandler(std::function<void(const std::string&)> handler) {

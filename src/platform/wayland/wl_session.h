@@ -37,8 +37,6 @@ class WlSession {
     void close(uint32_t number);
     void setMinimized(uint32_t number, bool minimized);
     void releaseKeyboard();
-    // Returns once the thread has handled what the compositor sent before the call.
-    bool sync(double timeoutSeconds);
     // Called once, on the event thread, when the compositor goes away.
     void setLostHandler(std::function<void(const std::string&)> handler);
 

@@ -84,6 +84,9 @@ WindowTable::Changes WindowTable::applyViews(const std::vector<SwayView>& views)
     for (pid_t pid : changes.launched)
         if (std::find(discovered_.begin(), discovered_.end(), pid) == discovered_.end())
             discovered_.push_back(pid);
+    // Ended programs leave the order (a pid may come back as another program).
+    for (pid_t pid : changes.terminated)
+        std::erase(discovered_, pid);
     return changes;
 }
 

@@ -67,6 +67,7 @@ void TapHub::updateGrabs() {
         if (!refused_.empty() && !retrier_.joinable() && !down_.load())
             retrier_ = std::thread([this] { retryLoop(); });
     }
+    retryWake_.notify_all();
     // Taps cannot go away meanwhile: removing one waits for the applying lock.
     for (std::size_t i = 0; i < tapKeys.size(); ++i)
         tapKeys[i].first->setRefused(std::move(refusedKeys[i]));
@@ -75,6 +76,9 @@ void TapHub::updateGrabs() {
 void TapHub::retryLoop() {
     std::unique_lock lock(mutex_);
     while (!down_.load()) {
+        // With nothing refused the thread sleeps until something is: no timer runs on a
+        // desktop without conflicts.
+        retryWake_.wait(lock, [&] { return down_.load() || !refused_.empty(); });
         retryWake_.wait_for(lock, std::chrono::duration<double>(kRetrySeconds), [&] { return down_.load(); });
         if (down_.load() || refused_.empty()) continue;
         lock.unlock();
