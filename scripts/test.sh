@@ -9,7 +9,6 @@ root=$(pwd)
 jobs=$(nproc)
 
 scripts/deps.sh
-scripts/lint.sh --format
 
 echo "== program (build/velora)"
 scripts/build.sh build -DVELORA_BUILD_TESTS=OFF -DVELORA_WERROR=ON

@@ -69,8 +69,8 @@ bool PictureCache::changedSince(uint32_t window) const {
 void PictureCache::keep(uint32_t window, ImageRef picture, std::optional<uint64_t> version,
                         const PictureKey& key) {
     if (!picture || !version) return;
-    ImageRef previous;                 // let go of after the lock
-    std::vector<ImageRef> evicted;     // likewise
+    ImageRef previous;             // let go of after the lock
+    std::vector<ImageRef> evicted; // likewise
     std::lock_guard lock(mutex_);
     Entry& e = entries_[window];
     previous = std::move(e.picture);

@@ -1,7 +1,6 @@
 #include "settings/atomic_file.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>

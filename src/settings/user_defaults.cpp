@@ -8,7 +8,6 @@
 #include <ctime>
 #include <fcntl.h>
 #include <memory>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -1,6 +1,5 @@
 #include "platform/linux/xdg_dirs.h"
 
-#include <pwd.h>
 #include <unistd.h>
 
 #include <cstdlib>
