@@ -35,4 +35,4 @@ done
 
 export VELORA_E2E_WM_HOME=$home
 export QT_QPA_PLATFORM=offscreen
-dbus-run-session -- ctest --test-dir "$build" --output-on-failure -R '^HeldKeys\.'
+dbus-run-session --config-file=tests/support/dbus-session.conf -- ctest --test-dir "$build" --output-on-failure -R '^HeldKeys\.'

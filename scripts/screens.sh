@@ -26,7 +26,7 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
 run() {  # the test $2 on the desktop named $1 (DISPLAY set)
   echo "== screens: $1${3:+ ($3)}"
-  VELORA_SCREENS_DESKTOP=$1 dbus-run-session -- ctest --test-dir "$tree" --output-on-failure -R "^Screens\\.$2"
+  VELORA_SCREENS_DESKTOP=$1 dbus-run-session --config-file=tests/support/dbus-session.conf -- ctest --test-dir "$tree" --output-on-failure -R "^Screens\\.$2"
 }
 
 # A plain Xvfb screen of the given size with openbox.

@@ -27,12 +27,12 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export QT_QPA_PLATFORM=offscreen  # suites that need the X server set their own
 # Tests on the X display take turns (they hold the lock "x11display"); the rest run beside
 # them. Every test runs once: no retries.
-dbus-run-session -- ctest --test-dir build-asan --output-on-failure -j "$jobs"
+dbus-run-session --config-file=tests/support/dbus-session.conf -- ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
 echo "== X11 tests again under a second window manager (fluxbox)"
 scripts/desktop.sh stop
 eval "$(scripts/desktop.sh start fluxbox)"
-dbus-run-session -- ctest --test-dir build-asan --output-on-failure -j "$jobs" -L x11
+dbus-run-session --config-file=tests/support/dbus-session.conf -- ctest --test-dir build-asan --output-on-failure -j "$jobs" -L x11
 scripts/desktop.sh stop
 scripts/screens.sh build-asan  # two monitors, HiDPI, a compositor: desktops of their own
 scripts/test-wm-matrix.sh build-asan  # the end-to-end subset under each window manager
@@ -42,7 +42,7 @@ echo "== Wayland: end to end on a headless sway" && scripts/test-wayland.sh buil
 echo "== threaded core under ThreadSanitizer (build-tsan)"
 VELORA_TARGET=threaded_tests scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DVELORA_SANITIZE=thread -DVELORA_WERROR=ON
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/sanitizers/tsan.supp"
-dbus-run-session -- ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L threaded
+dbus-run-session --config-file=tests/support/dbus-session.conf -- ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L threaded
 
 # Reliability: the readers of outside input fuzzed for a short while, then a short soak on a
 # desktop of its own (the long forms: scripts/fuzz.sh --seconds 120, scripts/soak.sh --long).

@@ -23,8 +23,9 @@ class TrayIcon : public DesktopSession, public ::testing::WithParamInterface<Tra
         if (IsSkipped() || HasFatalFailure()) return;
         // A bus of the test's own: a watcher elsewhere on the session bus never takes the icon
         // from the tray under test, and the host started here is the only one velora sees.
-        bus_ = ChildProcess::start({"dbus-daemon", "--session", "--nofork", "--print-address=1"}, {},
-                                   home() / "bus.address");
+        bus_ = ChildProcess::start(
+            {"dbus-daemon", "--config-file=" VELORA_TEST_BUS_CONFIG, "--nofork", "--print-address=1"}, {},
+            home() / "bus.address");
         ASSERT_TRUE(bus_) << "cannot start dbus-daemon";
         std::string address;
         ASSERT_TRUE(waitFor([&] {

@@ -30,7 +30,8 @@ QDBusConnection privateSessionBus() {
     static const std::unique_ptr<test::ChildProcess> daemon = [] {
         const std::string address = "unix:path=" + socket.string();
         ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
-        return test::ChildProcess::start({"dbus-daemon", "--session", "--nofork", "--address=" + address});
+        return test::ChildProcess::start(
+            {"dbus-daemon", "--config-file=" VELORA_TEST_BUS_CONFIG, "--nofork", "--address=" + address});
     }();
     for (int i = 0; i < 1000 && daemon && !std::filesystem::exists(socket); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
