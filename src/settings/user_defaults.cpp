@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "base/system_text.h"
+#include "base/xdg_dirs.h"
 #include "settings/atomic_file.h"
 
 namespace velora {
@@ -22,12 +23,6 @@ constexpr mode_t kFileMode = 0600;
 
 std::mutex standardMutex;
 std::unique_ptr<UserDefaults> standardStore;
-
-std::filesystem::path homeFolder() {
-    if (const char* home = std::getenv("HOME"); home && *home) return home;
-    if (std::string home = passwordHomeFolder(); !home.empty()) return home;
-    return ".";
-}
 
 // The file's bytes; none with the reason when it cannot be read, or with an empty reason when
 // there is no file.
@@ -94,14 +89,7 @@ void UserDefaults::resetStandard(const std::filesystem::path& file) {
 }
 
 std::filesystem::path UserDefaults::defaultLocation() {
-    std::filesystem::path config;
-    // Relative values are to be ignored.
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') {
-        config = xdg;
-    } else {
-        config = homeFolder() / ".config";
-    }
-    return config / "velora" / "defaults.plist";
+    return xdgConfigHome() / "velora" / "defaults.plist";
 }
 
 UserDefaults::UserDefaults(std::filesystem::path file) : file_(std::move(file)) {

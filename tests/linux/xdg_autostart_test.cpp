@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "linux_test_support.h"
+#include "settings/user_defaults.h"
 #include "support/temp_dir.h"
 
 namespace velora {
@@ -85,6 +86,16 @@ TEST_F(XdgAutostartTest, ForeignEntriesKeepTheirNamesAndAreNeverOverwritten) {
     EXPECT_TRUE(items.remove("velora-4.desktop"));
     EXPECT_EQ(ids(), (std::vector<std::string>{"velora-2.desktop", "velora-3.desktop", "velora.desktop"}));
     EXPECT_TRUE(std::filesystem::exists(config / "outside.desktop"));
+}
+
+// The settings file and the login entry follow one rule for the home: a relative HOME or
+// XDG_CONFIG_HOME counts for neither, so both land in the same absolute config folder.
+TEST(OneHome, TheSettingsFileAndTheLoginEntryShareTheConfigFolder) {
+    test::ScopedEnv home{"HOME", "relative/home"};
+    test::ScopedEnv configHome{"XDG_CONFIG_HOME", "relative/config"};
+    const std::filesystem::path config = XdgAutostart::directory().parent_path();
+    EXPECT_TRUE(config.is_absolute()) << config;
+    EXPECT_EQ(UserDefaults::defaultLocation(), config / "velora" / "defaults.plist");
 }
 
 } // namespace

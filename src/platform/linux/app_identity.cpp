@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "base/xdg_dirs.h"
 #include "platform/linux/desktop_entries.h"
 #include "platform/linux/desktop_exec.h"
-#include "platform/linux/xdg_dirs.h"
 
 namespace velora {
 

@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <set>
 
+#include "base/xdg_dirs.h"
 #include "platform/linux/desktop_file.h"
-#include "platform/linux/xdg_dirs.h"
 
 namespace velora {
 

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "platform/linux/xdg_dirs.h"
+#include "base/xdg_dirs.h"
 
 namespace velora {
 

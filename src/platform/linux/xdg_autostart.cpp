@@ -1,18 +1,14 @@
 #include "platform/linux/xdg_autostart.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <QString>
 #include <algorithm>
-#include <cerrno>
 #include <set>
 
+#include "base/utf8_text.h"
+#include "base/xdg_dirs.h"
 #include "platform/linux/desktop_exec.h"
 #include "platform/linux/desktop_file.h"
 #include "platform/linux/program_search.h"
-#include "platform/linux/xdg_dirs.h"
+#include "settings/atomic_file.h"
 
 namespace velora {
 
@@ -50,34 +46,6 @@ std::optional<int> slotOf(const std::string& name) {
 
 std::string slotName(int slot) {
     return slot == 1 ? "velora.desktop" : "velora-" + std::to_string(slot) + ".desktop";
-}
-
-bool isValidUtf8(const std::string& s) {
-    QByteArray bytes = QByteArray::fromRawData(s.data(), qsizetype(s.size()));
-    return QString::fromUtf8(bytes).toUtf8() == bytes;
-}
-
-bool writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data.remove_prefix(size_t(n));
-    }
-    return true;
-}
-
-// Temporary file beside the target (same file system, so the rename is atomic), hidden and
-// without the .desktop suffix so that no reader takes it for an entry.
-bool writeAtomically(const fs::path& target, std::string_view contents) {
-    std::string temp = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
-    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-    bool ok = ::fchmod(fd, 0644) == 0 && writeAll(fd, contents) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) ::unlink(temp.c_str());
-    return ok;
 }
 
 std::string entryText(const std::string& programPath) {
@@ -133,7 +101,7 @@ bool XdgAutostart::insert(const std::string& programPath) {
     if (!ours)
         while (taken.count(slot))
             ++slot;
-    return writeAtomically(dir / slotName(slot), entryText(program));
+    return writeFileAtomically(dir / slotName(slot), entryText(program), 0644).empty();
 }
 
 bool XdgAutostart::remove(const std::string& id) {

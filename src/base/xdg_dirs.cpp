@@ -1,4 +1,4 @@
-#include "platform/linux/xdg_dirs.h"
+#include "base/xdg_dirs.h"
 
 #include <unistd.h>
 
