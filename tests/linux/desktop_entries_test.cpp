@@ -1,10 +1,12 @@
 #include "platform/linux/desktop_entries.h"
 
 #include <atomic>
+#include <chrono>
 #include <gtest/gtest.h>
 #include <thread>
 
 #include "linux_test_support.h"
+#include "platform/linux/app_identity.h"
 #include "support/temp_dir.h"
 
 namespace velora {
@@ -88,6 +90,24 @@ TEST_F(DesktopEntriesTest, TheIndexIsBuiltOnceWhenManyThreadsAskFirst) {
     for (auto& t : threads)
         t.join();
     EXPECT_EQ(missing, 0);
+}
+
+// An application installed while velora runs is known at its next lookup, also in a sub-folder,
+// and its file is the one the index read.
+TEST_F(DesktopEntriesTest, AnEntryAddedLaterIsFoundByItsFile) {
+    writeFile(first / "editor.desktop", app("Editor"));
+    writeFile(second / "kde/other.desktop", app("Other"));
+    // Folders changed long ago, so that only the change below can tell the index it is stale.
+    for (const auto& folder : {first, second, second / "kde"})
+        std::filesystem::last_write_time(folder, std::filesystem::file_time_type::clock::now() -
+                                                     std::chrono::hours(1));
+    EXPECT_EQ(identifyApplication("editor", "Editor").bundlePath, (first / "editor.desktop").string());
+    EXPECT_EQ(identifyApplication("viewer", "kde-viewer").name, "kde-viewer");
+
+    writeFile(second / "kde/viewer.desktop", app("Viewer"));
+    const AppIdentity viewer = identifyApplication("viewer", "kde-viewer");
+    EXPECT_EQ(viewer.name, "Viewer");
+    EXPECT_EQ(viewer.bundlePath, (second / "kde/viewer.desktop").string());
 }
 
 } // namespace

@@ -1,9 +1,7 @@
 #include "platform/linux/app_identity.h"
 
-#include <algorithm>
 #include <filesystem>
 
-#include "base/xdg_dirs.h"
 #include "platform/linux/desktop_entries.h"
 #include "platform/linux/desktop_exec.h"
 
@@ -25,32 +23,6 @@ std::optional<std::string> programOf(const std::string& exec) {
     return std::filesystem::path(words->front()).filename().string();
 }
 
-// The file of a desktop entry: the entry's id is its path below "applications" with '/'
-// turned into '-', so each '-' may stand for a folder; the earliest data folder wins.
-std::string entryFile(const std::string& id) {
-    namespace fs = std::filesystem;
-    std::vector<fs::path> roots{xdgDataHome()};
-    for (const fs::path& d : xdgDataDirs())
-        roots.push_back(d);
-    std::vector<std::string> candidates{id};
-    for (std::size_t i = 0; i < candidates.size() && candidates.size() < 16; ++i) {
-        const std::string c = candidates[i]; // a copy: push_back below may move the vector
-        for (std::size_t dash = c.find('-'); dash != std::string::npos; dash = c.find('-', dash + 1)) {
-            std::string nested = c;
-            nested[dash] = '/';
-            if (std::find(candidates.begin(), candidates.end(), nested) == candidates.end())
-                candidates.push_back(nested);
-        }
-    }
-    std::error_code ec;
-    for (const fs::path& root : roots)
-        for (const std::string& c : candidates) {
-            const fs::path file = root / "applications" / c;
-            if (fs::is_regular_file(file, ec)) return file.string();
-        }
-    return {};
-}
-
 } // namespace
 
 AppIdentity identifyApplication(const std::string& instance, const std::string& className) {
@@ -59,7 +31,7 @@ AppIdentity identifyApplication(const std::string& instance, const std::string& 
         if (auto entry = DesktopEntries::shared().forWMClass(instance, className)) {
             id.bundleIdentifier = withoutSuffix(entry->id);
             id.name = entry->name.empty() ? className : entry->name;
-            id.bundlePath = entryFile(entry->id);
+            id.bundlePath = entry->file;
             id.iconName = entry->iconName.empty() ? instance : entry->iconName;
             id.exec = entry->exec;
             return id;
@@ -75,7 +47,7 @@ std::optional<ApplicationBundleInfo> bundleInfoOfEntry(const std::string& id) {
     auto entry = DesktopEntries::shared().forId(id);
     if (!entry) return std::nullopt;
     ApplicationBundleInfo info;
-    info.path = entryFile(entry->id);
+    info.path = entry->file;
     if (!entry->name.empty()) {
         info.displayName = entry->name;
         info.name = entry->name;

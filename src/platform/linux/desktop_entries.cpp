@@ -1,7 +1,12 @@
 #include "platform/linux/desktop_entries.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cstdint>
+#include <ctime>
 #include <filesystem>
+#include <optional>
 #include <set>
 
 #include "base/xdg_dirs.h"
@@ -38,9 +43,32 @@ std::string_view stem(std::string_view id) {
     return id;
 }
 
-// The .desktop files below a folder with their ids, in name order.
+// A folder as the index saw it: its modification time, or none when it did not exist.
+struct FolderStamp {
+    fs::path folder;
+    std::optional<std::pair<std::int64_t, std::int64_t>> modified; // seconds, nanoseconds
+
+    static FolderStamp of(const fs::path& folder) {
+        struct stat st {};
+        if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return {folder, std::nullopt};
+        return {folder, std::pair<std::int64_t, std::int64_t>(st.st_mtim.tv_sec, st.st_mtim.tv_nsec)};
+    }
+    bool operator==(const FolderStamp&) const = default;
+};
+
+// The data directories whose "applications" folders hold the entries, most important first.
+std::vector<fs::path> dataDirectories() {
+    std::vector<fs::path> dirs{xdgDataHome()};
+    for (auto& d : xdgDataDirs())
+        dirs.push_back(d);
+    return dirs;
+}
+
+// The .desktop files below a folder with their ids, in name order; each folder read is
+// stamped.
 void collectFiles(const fs::path& dir, const std::string& idPrefix, int depth,
-                  std::vector<std::pair<std::string, fs::path>>& out) {
+                  std::vector<std::pair<std::string, fs::path>>& out, std::vector<FolderStamp>& stamps) {
+    stamps.push_back(FolderStamp::of(dir));
     std::error_code ec;
     std::vector<fs::directory_entry> children;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
@@ -50,7 +78,7 @@ void collectFiles(const fs::path& dir, const std::string& idPrefix, int depth,
     for (const auto& child : children) {
         std::string name = child.path().filename().string();
         if (child.is_directory(ec)) {
-            if (depth < kMaxDepth) collectFiles(child.path(), idPrefix + name + "-", depth + 1, out);
+            if (depth < kMaxDepth) collectFiles(child.path(), idPrefix + name + "-", depth + 1, out, stamps);
         } else if (name.size() > kSuffix.size() && name.ends_with(kSuffix) && child.is_regular_file(ec)) {
             out.emplace_back(idPrefix + name, child.path());
         }
@@ -71,6 +99,7 @@ std::optional<Record> readEntry(const std::string& id, const fs::path& file, con
     r.entry.iconName = desktop->value(kGroup, "Icon").value_or("");
     r.entry.path = desktop->value(kGroup, "Path").value_or("");
     r.entry.startupWMClass = desktop->value(kGroup, "StartupWMClass").value_or("");
+    r.entry.file = file.string();
     r.noDisplay = desktop->boolean(kGroup, "NoDisplay");
     return r;
 }
@@ -79,13 +108,26 @@ std::optional<Record> readEntry(const std::string& id, const fs::path& file, con
 
 struct DesktopEntries::Index {
     std::vector<Record> records; // ordered by id
+    std::vector<fs::path> dataDirs;
+    std::string locale;
+    std::vector<FolderStamp> stamps; // every folder read, in reading order
+    // A folder changed within the file system's time resolution of the scan: a change right
+    // after it could leave the same time, so the next lookup reads the folders again.
+    bool racy = false;
+
+    // Whether the environment and the folders are as the index read them.
+    bool isCurrent() const {
+        if (racy || dataDirectories() != dataDirs || messagesLocale() != locale) return false;
+        return std::all_of(stamps.begin(), stamps.end(),
+                           [](const FolderStamp& s) { return FolderStamp::of(s.folder) == s; });
+    }
 
     static std::shared_ptr<const Index> scan() {
         auto index = std::make_shared<Index>();
-        std::string locale = messagesLocale();
-        std::vector<fs::path> dataDirs{xdgDataHome()};
-        for (auto& d : xdgDataDirs())
-            dataDirs.push_back(d);
+        index->locale = messagesLocale();
+        index->dataDirs = dataDirectories();
+        const std::string& locale = index->locale;
+        const std::vector<fs::path>& dataDirs = index->dataDirs;
 
         std::set<fs::path> seenDirs;
         std::set<std::string, std::less<>> claimed;
@@ -93,7 +135,7 @@ struct DesktopEntries::Index {
             fs::path apps = (dataDir / "applications").lexically_normal();
             if (!seenDirs.insert(apps).second) continue;
             std::vector<std::pair<std::string, fs::path>> files;
-            collectFiles(apps, "", 0, files);
+            collectFiles(apps, "", 0, files, index->stamps);
             for (const auto& [id, file] : files) {
                 // The first file with an id owns it, whether or not it is a usable entry.
                 if (!claimed.insert(id).second) continue;
@@ -102,6 +144,11 @@ struct DesktopEntries::Index {
         }
         std::sort(index->records.begin(), index->records.end(),
                   [](const Record& a, const Record& b) { return a.entry.id < b.entry.id; });
+        constexpr std::int64_t kResolutionSeconds = 2; // generous: coarse clocks, network file systems
+        const std::int64_t now = std::time(nullptr);
+        index->racy = std::any_of(index->stamps.begin(), index->stamps.end(), [now](const FolderStamp& s) {
+            return s.modified && s.modified->first >= now - kResolutionSeconds;
+        });
         return index;
     }
 
@@ -124,7 +171,7 @@ DesktopEntries& DesktopEntries::shared() {
 
 std::shared_ptr<const DesktopEntries::Index> DesktopEntries::index() {
     std::lock_guard lock(mutex_);
-    if (!index_) index_ = Index::scan();
+    if (!index_ || !index_->isCurrent()) index_ = Index::scan();
     return index_;
 }
 

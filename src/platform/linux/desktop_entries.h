@@ -12,8 +12,11 @@
 // - name is Name[locale] for the current messages locale when the file has one, else Name.
 //   Values are unescaped; exec is the Exec value as written (see desktop_exec.h).
 //
-// The index is built on first use and kept until rescan(), which reads the environment and
-// the folders again. Every call is thread-safe.
+// The index is built on first use and kept while it is current: each lookup compares the
+// data directories named by the environment and the modification times of the folders the
+// index read (a file added, removed or renamed changes its folder's) and reads them again
+// when any differs. A file rewritten in place without a rename is seen at its folder's next
+// change, or at rescan(). Every call is thread-safe.
 
 #include <memory>
 #include <mutex>
@@ -25,6 +28,7 @@ namespace velora {
 
 struct DesktopEntry {
     std::string id, name, exec, iconName, path, startupWMClass;
+    std::string file; // the .desktop file the entry was read from
 };
 
 class DesktopEntries {
