@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <gtest/gtest.h>
@@ -20,12 +19,6 @@ template <typename Condition> bool spinUntil(Condition done) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     return true;
-}
-
-void spinFor(int milliseconds) {
-    QEventLoop loop;
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 // Handed-over work runs on the main thread in each sender's order; a synchronous call
@@ -103,7 +96,9 @@ TEST(QtMainThreadTest, TimersFireOnTheMainThreadUnlessInvalidated) {
     }).join();
     EXPECT_EQ(fired, 0);
     ASSERT_TRUE(spinUntil([&] { return fired >= 2; }));
-    spinFor(100); // the cancelled timer's time has passed
+    std::atomic<bool> later{false}; // due after the cancelled timer, so its time has passed
+    TimerRef marker = main.scheduleTimer(0.06, [&] { later = true; });
+    ASSERT_TRUE(spinUntil([&] { return later.load(); }));
     EXPECT_EQ(fired, 2);
     EXPECT_EQ(offMain, 0);
     EXPECT_GE(firedAfter, 0.010) << "interval cut short";
@@ -118,7 +113,7 @@ TEST(QtMainThreadTest, WakeUpsEndTheSleepsThatAskForThemAndShutdownReleasesEvery
     const uint64_t seen = main.wakeCount();
     std::atomic<bool> woken{false};
     std::thread waker([&] { woken = main.sleepUnlessWoken(3600, seen); });
-    spinFor(20);
+    ASSERT_TRUE(spinUntil([&] { return main.waitingThreads() == 1; }));
     main.wakeSleepers();
     waker.join();
     EXPECT_TRUE(woken);
@@ -127,13 +122,19 @@ TEST(QtMainThreadTest, WakeUpsEndTheSleepsThatAskForThemAndShutdownReleasesEvery
     std::atomic<bool> slept{true}, ran{false};
     std::thread sleeper([&] { slept = main.sleepFor(3600); });
     std::thread waiter([&] { main.performSync([&] { ran = true; }); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(20)); // the event loop does not turn
+    // Both are waiting; the event loop does not turn meanwhile.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (main.waitingThreads() < 2 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    ASSERT_EQ(main.waitingThreads(), 2);
     main.shutdown();
     sleeper.join();
     waiter.join();
     EXPECT_FALSE(slept);
     EXPECT_FALSE(main.sleepFor(3600));
-    spinFor(20);
+    std::atomic<bool> behind{false};
+    main.performAsync([&] { behind = true; }); // queued behind the dropped work
+    ASSERT_TRUE(spinUntil([&] { return behind.load(); }));
     EXPECT_FALSE(ran);
 }
 

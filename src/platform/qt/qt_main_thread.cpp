@@ -124,10 +124,12 @@ void QtMainThread::performSync(std::function<void()> work) {
         syncFinished_.notify_all();
     });
     std::unique_lock lock(mutex_);
+    ++waiting_;
     syncFinished_.wait(lock, [&] {
         return job->state == SyncJob::State::done ||
                (job->state == SyncJob::State::pending && shuttingDown_.load());
     });
+    --waiting_;
     if (job->state == SyncJob::State::pending) job->state = SyncJob::State::dropped;
 }
 
@@ -147,7 +149,9 @@ bool QtMainThread::sleepFor(double seconds) {
     if (seconds > 0.0) {
         // Capped (about three years) so that the deadline cannot overflow the clock.
         auto duration = std::chrono::duration<double>(std::min(seconds, 1.0e8));
+        ++waiting_;
         shutdownSignal_.wait_for(lock, duration, [&] { return shuttingDown_.load(); });
+        --waiting_;
     }
     return !shuttingDown_.load();
 }
@@ -169,14 +173,20 @@ bool QtMainThread::sleepUnlessWoken(double seconds, uint64_t seenWakeCount) {
     std::unique_lock lock(mutex_);
     if (seconds > 0.0) {
         auto duration = std::chrono::duration<double>(std::min(seconds, 1.0e8));
+        ++waiting_;
         shutdownSignal_.wait_for(lock, duration,
                                  [&] { return shuttingDown_.load() || wakes_.load() != seenWakeCount; });
+        --waiting_;
     }
     return !shuttingDown_.load();
 }
 
 double QtMainThread::now() const {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+int QtMainThread::waitingThreads() const {
+    return waiting_.load();
 }
 
 bool QtMainThread::isShuttingDown() const {

@@ -49,6 +49,9 @@ class QtMainThread final : public MainThreadPort {
 
     // Ends sleeps and pending waits (see above). Callable from any thread, more than once.
     void shutdown();
+    // Threads now blocked in sleepFor, sleepUnlessWoken or performSync (counted under the lock
+    // they wait with, so a thread counted here is reached by the next wake-up or shutdown).
+    int waitingThreads() const;
 
   private:
     struct SyncJob;
@@ -64,6 +67,7 @@ class QtMainThread final : public MainThreadPort {
     std::condition_variable syncFinished_;    // a SyncJob changed state
     std::condition_variable shutdownSignal_;  // wakes sleepFor and sleepUnlessWoken
     std::atomic<uint64_t> wakes_{0};          // changed under mutex_
+    std::atomic<int> waiting_{0};             // changed under mutex_
     std::atomic<bool> shuttingDown_{false};
 };
 
