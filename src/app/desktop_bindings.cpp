@@ -428,10 +428,16 @@ std::optional<PlistValue> BindingRelease::apply(QString* error) const {
             *error = QStringLiteral("Nothing to change: the shortcut is not bound where Velora looks.");
         return std::nullopt;
     }
+    // The changes go one by one, each recorded once made: when one fails the rest are not
+    // tried, and the record holds exactly what was changed, so that it can be undone.
     PlistValue::Array edits;
-    // Edits of one file are made together, in one write.
+    QStringList done;
+    QString failed;
+    // Edits of one file are made together, in one write; its changes count once written.
     std::map<QString, QString> contents;
-    for (const FileEdit& f : p.files) {
+    std::map<QString, std::pair<PlistValue::Array, QStringList>> fileEdits;
+    for (std::size_t i = 0; i < p.files.size(); ++i) {
+        const FileEdit& f = p.files[i];
         QString& text = contents.try_emplace(f.path, f.before).first->second;
         // What precedes the edit, so that a removal goes back in the same place.
         QString context;
@@ -451,16 +457,20 @@ std::optional<PlistValue> BindingRelease::apply(QString* error) const {
         d["old"] = PlistValue(f.oldText.toStdString());
         d["new"] = PlistValue(f.newText.toStdString());
         d["context"] = PlistValue(context.toStdString());
-        edits.push_back(PlistValue(std::move(d)));
+        auto& [fileRecord, fileChanges] = fileEdits[f.path];
+        fileRecord.push_back(PlistValue(std::move(d)));
+        fileChanges << p.changes.value(qsizetype(i));
     }
     for (const auto& [path, text] : contents) {
-        const QString failed = writeText(path, text);
-        if (!failed.isEmpty()) {
-            if (error) *error = failed;
-            return std::nullopt;
-        }
+        failed = writeText(path, text);
+        if (!failed.isEmpty()) break;
+        auto& [fileRecord, fileChanges] = fileEdits[path];
+        for (PlistValue& e : fileRecord)
+            edits.push_back(std::move(e));
+        done << fileChanges;
     }
-    for (const SettingEdit& s : p.settings) {
+    for (std::size_t i = 0; i < p.settings.size() && failed.isEmpty(); ++i) {
+        const SettingEdit& s = p.settings[i];
         QStringList argv =
             s.tool == QLatin1String("gsettings")
                 ? QStringList{QStringLiteral("gsettings"), QStringLiteral("set"), s.group, s.key, s.newValue}
@@ -472,8 +482,8 @@ std::optional<PlistValue> BindingRelease::apply(QString* error) const {
                               QStringLiteral("-r")};
         auto r = env_.run(argv);
         if (!r || r->exitCode != 0) {
-            if (error) *error = QStringLiteral("%1 failed").arg(argv.join(QLatin1Char(' ')));
-            return std::nullopt;
+            failed = QStringLiteral("%1 failed").arg(argv.join(QLatin1Char(' ')));
+            break;
         }
         PlistValue::Dictionary d;
         d["kind"] = PlistValue(s.tool.toStdString());
@@ -482,11 +492,19 @@ std::optional<PlistValue> BindingRelease::apply(QString* error) const {
         d["old"] = PlistValue(s.oldValue.toStdString());
         d["type"] = PlistValue(s.type.toStdString());
         edits.push_back(PlistValue(std::move(d)));
+        done << p.changes.value(qsizetype(p.files.size() + i));
     }
-    reload(kind_, holder_, env_, error);
+    if (error)
+        *error = failed.isEmpty() && edits.empty()
+                     ? QStringLiteral("Nothing to change: the settings changed meanwhile.")
+                     : failed;
+    if (edits.empty()) return std::nullopt;
+    QString reloadError;
+    if (!reload(kind_, holder_, env_, &reloadError) && error)
+        *error = failed.isEmpty() ? reloadError : failed + QStringLiteral("; ") + reloadError;
     PlistValue::Dictionary record;
     record["manager"] = PlistValue(holder_.name);
-    record["description"] = PlistValue(p.changes.join(QStringLiteral("; ")).toStdString());
+    record["description"] = PlistValue(done.join(QStringLiteral("; ")).toStdString());
     record["edits"] = PlistValue(std::move(edits));
     return PlistValue(std::move(record));
 }
@@ -561,8 +579,13 @@ bool restoreBindings(const PlistValue& record, const KeyHolder& holder, const Bi
             }
         }
     }
+    // The manager whose settings were changed reloads them, if it is the one running now;
+    // another reads them when it next starts.
+    const std::string* manager = record["manager"].asString();
+    const WindowManagerKind freed = windowManagerKind(manager ? *manager : std::string());
     QString reloadError;
-    if (!reload(windowManagerKind(holder.name), holder, env, &reloadError)) problems << reloadError;
+    if (freed == windowManagerKind(holder.name) && !reload(freed, holder, env, &reloadError))
+        problems << reloadError;
     if (error) *error = problems.join(QStringLiteral("; "));
     return ok;
 }

@@ -30,15 +30,29 @@ void TapHub::updateGrabs() {
     std::set<KeyGrab> wanted;
     ModifierMap map;
     std::vector<std::pair<X11EventTap*, std::vector<InterceptedKey>>> tapKeys;
+    bool switching = false;
     {
         std::lock_guard lock(mutex_);
         map = map_;
         const bool down = down_.load();
         for (X11EventTap* tap : taps_) {
             tapKeys.emplace_back(tap, down || !tap->enabled() ? std::vector<InterceptedKey>() : tap->keys());
-            const auto more = grabsFor(tapKeys.back().second, map_);
-            wanted.insert(more.begin(), more.end());
+            for (const InterceptedKey& key : tapKeys.back().second)
+                switching = switching || key.anyModifiers;
         }
+        keyboardWanted_ = switching;
+    }
+    if (!switching)
+        grabs_.ungrabKeyboard();
+    else if (!grabs_.holdsKeyboard())
+        grabs_.grabKeyboard(keyTime_ ? keyTime_() : XCB_CURRENT_TIME);
+    // Under the keyboard grab the switch's keys are taken already.
+    if (grabs_.holdsKeyboard())
+        for (auto& [tap, keys] : tapKeys)
+            std::erase_if(keys, [](const InterceptedKey& key) { return key.anyModifiers; });
+    for (const auto& [tap, keys] : tapKeys) {
+        const auto more = grabsFor(keys, map);
+        wanted.insert(more.begin(), more.end());
     }
     const std::set<KeyGrab> refused = grabs_.apply(wanted);
     // A key refused under one lock state is given up under all of them: held under some and
@@ -64,6 +78,7 @@ void TapHub::updateGrabs() {
     {
         std::lock_guard lock(mutex_);
         refused_ = givenUp;
+        failed_ = refused;
         if (!refused_.empty() && !retrier_.joinable() && !down_.load())
             retrier_ = std::thread([this] { retryLoop(); });
     }
@@ -81,8 +96,12 @@ void TapHub::retryLoop() {
         retryWake_.wait(lock, [&] { return down_.load() || !refused_.empty(); });
         retryWake_.wait_for(lock, std::chrono::duration<double>(kRetrySeconds), [&] { return down_.load(); });
         if (down_.load() || refused_.empty()) continue;
+        const std::set<KeyGrab> failed = failed_;
+        const bool keyboard = keyboardWanted_;
         lock.unlock();
-        updateGrabs();
+        // Only a change on the server's side is worth an update: a grab it refused is free
+        // now, or the keyboard a switch wants is.
+        if (grabs_.canTakeAny(failed) || (keyboard && !grabs_.holdsKeyboard())) updateGrabs();
         lock.lock();
     }
 }
