@@ -7,10 +7,12 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <fstream>
 #include <map>
 #include <signal.h>
+#include <thread>
 
 #include "prefs/recorder_keys.h"
 #include "settings/atomic_file.h"
@@ -82,9 +84,18 @@ std::optional<QString> readText(const QString& path) {
 }
 
 // Keeps the file's permissions (a private keys file stays private); a new file gets 0644.
-QString writeText(const QString& path, const QString& text) {
+// fluxbox rereads its keys file on reconfigure only when the file's change time differs from
+// the one it loaded, in whole seconds: a file written in the second it was last changed
+// would look unchanged. Such a write (`newChangeTime`) waits for the next second then (at
+// most 1 s).
+QString writeText(const QString& path, const QString& text, bool newChangeTime = false) {
     struct stat st {};
-    const mode_t mode = ::stat(path.toLocal8Bit().constData(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+    const bool exists = ::stat(path.toLocal8Bit().constData(), &st) == 0;
+    const mode_t mode = exists ? (st.st_mode & 07777) : 0644;
+    if (exists && newChangeTime)
+        while (std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()) <= st.st_ctime &&
+               std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()) >= st.st_ctime - 1)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
     const std::string error = writeFileAtomically(path.toStdString(), text.toUtf8().toStdString(), mode);
     return QString::fromStdString(error);
 }
@@ -462,7 +473,7 @@ std::optional<PlistValue> BindingRelease::apply(QString* error) const {
         fileChanges << p.changes.value(qsizetype(i));
     }
     for (const auto& [path, text] : contents) {
-        failed = writeText(path, text);
+        failed = writeText(path, text, kind_ == WindowManagerKind::Fluxbox);
         if (!failed.isEmpty()) break;
         auto& [fileRecord, fileChanges] = fileEdits[path];
         for (PlistValue& e : fileRecord)
@@ -527,6 +538,8 @@ bool restoreBindings(const PlistValue& record, const KeyHolder& holder, const Bi
         const std::string* s = d[key].asString();
         return s ? QString::fromStdString(*s) : QString();
     };
+    const std::string* manager = record["manager"].asString();
+    const WindowManagerKind freed = windowManagerKind(manager ? *manager : std::string());
     bool ok = true;
     QStringList problems;
     // Undone last first, so that edits of one file unwind in order.
@@ -553,7 +566,7 @@ bool restoreBindings(const PlistValue& record, const KeyHolder& holder, const Bi
                 else
                     text.insert(at + context.size(), oldText);
             }
-            const QString failed = writeText(path, text);
+            const QString failed = writeText(path, text, freed == WindowManagerKind::Fluxbox);
             if (!failed.isEmpty()) {
                 problems << failed;
                 ok = false;
@@ -581,8 +594,6 @@ bool restoreBindings(const PlistValue& record, const KeyHolder& holder, const Bi
     }
     // The manager whose settings were changed reloads them, if it is the one running now;
     // another reads them when it next starts.
-    const std::string* manager = record["manager"].asString();
-    const WindowManagerKind freed = windowManagerKind(manager ? *manager : std::string());
     QString reloadError;
     if (freed == windowManagerKind(holder.name) && !reload(freed, holder, env, &reloadError))
         problems << reloadError;
