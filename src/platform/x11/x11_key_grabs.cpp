@@ -113,7 +113,14 @@ bool KeyGrabs::canTakeAny(const std::set<KeyGrab>& grabs) {
     for (const auto& [g, cookie] : tried) {
         if (!succeeded(c_, cookie)) continue;
         any = true;
-        if (!held_.count(g)) xcb_ungrab_key(c_, g.keycode, root_, g.modifiers);
+        if (held_.count(g)) continue;
+        xcb_ungrab_key(c_, g.keycode, root_, g.modifiers);
+        // Letting go of AnyModifier lets go of the key's other grabs too: those held come back.
+        if (g.modifiers == XCB_MOD_MASK_ANY)
+            for (const KeyGrab& h : held_)
+                if (h.keycode == g.keycode)
+                    xcb_grab_key(c_, 0, root_, h.modifiers, h.keycode, XCB_GRAB_MODE_ASYNC,
+                                 XCB_GRAB_MODE_ASYNC);
     }
     xcb_flush(c_);
     return any;
