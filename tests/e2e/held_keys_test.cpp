@@ -180,9 +180,10 @@ TEST_F(HeldKeys, KeysOfAShownSwitchUnderTheStockManagerNeverReachTheFocusedClien
 TEST_F(HeldKeys, StockWindowManagerIsNamedItsFreeButtonFreesAltTabAndVeloraTakesIt) {
     useStockManager();
     if (IsSkipped() || HasFatalFailure()) return;
-    if (!manager->boundText.empty())
+    if (!manager->boundText.empty()) {
         ASSERT_NE(stockConfig.value_or("").find(manager->boundText), std::string::npos)
             << "not " << manager->name << "'s stock configuration";
+    }
     // Plain shells: their prompt shows no folder.
     const xcb_window_t a = startXterm("stock-a", "exec sh");
     const xcb_window_t b = startXterm("stock-b", "exec sh");
@@ -218,8 +219,9 @@ TEST_F(HeldKeys, StockWindowManagerIsNamedItsFreeButtonFreesAltTabAndVeloraTakes
     const std::string edited = test::readFile(configFile);
     EXPECT_NE(edited.find(manager->presentAfter), std::string::npos) << edited;
     EXPECT_EQ(edited.find(manager->absentAfter), std::string::npos) << edited;
-    if (stockConfig)
+    if (stockConfig) {
         EXPECT_EQ(edited.size(), stockConfig->size() + 4) << "only the four Tab lines are commented out";
+    }
 
     // The manager lets go on its reload; velora takes Alt+Tab without a restart and switches on it.
     ASSERT_TRUE(waitFor([&] { return logHas("Alt+Tab is free now"); })) << veloraLog();
