@@ -211,9 +211,6 @@ TapVerdict SGHotKeyCenter::handleKeyDown(const KeyEvent& event) {
         if (!event.isAutoRepeat || repeatFires()) fire(hotKey);
         return TapVerdict::Swallow;
     }
-    // A command key the desktop refused reaches the focused client whatever the verdict:
-    // acting on it too would make both act.
-    if (isRefusedKey({comparableKeyCode(event.keyCode), 0, true})) return TapVerdict::Pass;
     SGHotKeyCenterDelegate* delegate = delegate_.load(std::memory_order_acquire);
     return delegate && delegate->shouldHandleKey(event) ? TapVerdict::Swallow : TapVerdict::Pass;
 }
