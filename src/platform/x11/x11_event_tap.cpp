@@ -40,7 +40,6 @@ void TapHub::updateGrabs() {
             for (const InterceptedKey& key : tapKeys.back().second)
                 switching = switching || key.anyModifiers;
         }
-        keyboardWanted_ = switching;
     }
     if (!switching)
         grabs_.ungrabKeyboard();
@@ -79,7 +78,8 @@ void TapHub::updateGrabs() {
         std::lock_guard lock(mutex_);
         refused_ = givenUp;
         failed_ = refused;
-        if (!refused_.empty() && !retrier_.joinable() && !down_.load())
+        keyboardMissing_ = switching && !grabs_.holdsKeyboard();
+        if ((!refused_.empty() || keyboardMissing_) && !retrier_.joinable() && !down_.load())
             retrier_ = std::thread([this] { retryLoop(); });
     }
     retryWake_.notify_all();
@@ -93,15 +93,21 @@ void TapHub::retryLoop() {
     while (!down_.load()) {
         // With nothing refused the thread sleeps until something is: no timer runs on a
         // desktop without conflicts.
-        retryWake_.wait(lock, [&] { return down_.load() || !refused_.empty(); });
-        retryWake_.wait_for(lock, std::chrono::duration<double>(kRetrySeconds), [&] { return down_.load(); });
-        if (down_.load() || refused_.empty()) continue;
+        retryWake_.wait(lock, [&] { return down_.load() || !refused_.empty() || keyboardMissing_; });
+        // The keyboard a switch wants is asked for again soon: the client that holds it (icewm
+        // between the Super key's press and the next key) lets go within moments.
+        const double interval = keyboardMissing_ ? kKeyboardRetrySeconds : kRetrySeconds;
+        retryWake_.wait_for(lock, std::chrono::duration<double>(interval), [&] { return down_.load(); });
+        if (down_.load()) continue;
         const std::set<KeyGrab> failed = failed_;
-        const bool keyboard = keyboardWanted_;
+        const bool keyboard = keyboardMissing_;
         lock.unlock();
-        // Only a change on the server's side is worth an update: a grab it refused is free
-        // now, or the keyboard a switch wants is.
-        if (grabs_.canTakeAny(failed) || (keyboard && !grabs_.holdsKeyboard())) updateGrabs();
+        // Only a change on the server's side is worth an update: the keyboard a switch wants
+        // is free now, or a grab the server refused is. (A keyboard taken just after the
+        // switch ended is let go by the update.)
+        if ((keyboard && grabs_.grabKeyboard(keyTime_ ? keyTime_() : XCB_CURRENT_TIME)) ||
+            (!failed.empty() && grabs_.canTakeAny(failed)))
+            updateGrabs();
         lock.lock();
     }
 }

@@ -16,8 +16,9 @@
 // Keys intercepted with any modifiers are the keys of a switch under way. While a tap wants
 // any, the hub holds the whole keyboard (KeyGrabs::grabKeyboard) with the time of the latest
 // key, and those keys are the active grab's: they are neither grabbed one by one nor ever
-// refused. When the server refuses the keyboard, they are grabbed one by one as before, and
-// those refused are reported, so the tap's owner can leave them to the client they reach.
+// refused. When the server refuses the keyboard (another client holds it), they are grabbed
+// one by one as before, and the keyboard is asked for again every kKeyboardRetrySeconds
+// until the switch ends or the server gives it.
 
 #include <atomic>
 #include <condition_variable>
@@ -39,6 +40,8 @@ class X11EventTap;
 class TapHub {
   public:
     static constexpr double kRetrySeconds = 2.0;
+    // While a switch wants the keyboard and another client holds it.
+    static constexpr double kKeyboardRetrySeconds = 0.05;
 
     // `keyTime` gives the server time of the latest key event (the time of a keyboard grab).
     TapHub(KeyGrabs& grabs, std::function<uint32_t()> keyTime)
@@ -72,9 +75,9 @@ class TapHub {
     mutable std::mutex mutex_;
     std::vector<X11EventTap*> taps_;
     ModifierMap map_;
-    std::set<KeyGrab> refused_; // every grab of the keys given up
-    std::set<KeyGrab> failed_;  // those of them the server refused
-    bool keyboardWanted_ = false;
+    std::set<KeyGrab> refused_;    // every grab of the keys given up
+    std::set<KeyGrab> failed_;     // those of them the server refused
+    bool keyboardMissing_ = false; // wanted, and refused by the server
     std::condition_variable retryWake_;
     std::thread retrier_;           // started at the first refusal; ended by shutdown
     std::atomic<bool> down_{false}; // read by taps without the hub's lock (lock order: hub, then tap)
