@@ -96,9 +96,10 @@ void TapHub::retryLoop() {
         retryWake_.wait(lock, [&] { return down_.load() || !refused_.empty() || keyboardMissing_; });
         // The keyboard a switch wants is asked for again soon: the client that holds it (icewm
         // between the Super key's press and the next key) lets go within moments.
-        const double interval = keyboardMissing_ ? kKeyboardRetrySeconds : kRetrySeconds;
-        retryWake_.wait_for(lock, std::chrono::duration<double>(interval), [&] { return down_.load(); });
-        if (down_.load()) continue;
+        const bool soon = keyboardMissing_;
+        retryWake_.wait_for(lock, std::chrono::duration<double>(soon ? kKeyboardRetrySeconds : kRetrySeconds),
+                            [&] { return down_.load() || keyboardMissing_ != soon; });
+        if (down_.load() || keyboardMissing_ != soon) continue;
         const std::set<KeyGrab> failed = failed_;
         const bool keyboard = keyboardMissing_;
         lock.unlock();
