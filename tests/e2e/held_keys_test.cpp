@@ -107,13 +107,8 @@ TEST_F(HeldKeys, ASecondClientHoldingAltTabKeepsItAndVeloraTakesItOnceLetGo) {
     ASSERT_TRUE(holder &&
                 waitFor([&] { return test::readFile(holderLog).find("held") != std::string::npos; }));
 
-    ASSERT_TRUE(startVeloraConfigured());
-    ASSERT_TRUE(waitFor([&] { return logHas("Alt+Tab held by"); })) << veloraLog();
-    // The alert is velora's one window; it is closed without a choice.
-    ASSERT_TRUE(waitFor([&] { return !veloraWindows().empty(); }));
-    for (xcb_window_t w : veloraWindows())
-        x_->closeWindow(w);
-    ASSERT_TRUE(waitFor([&] { return veloraWindows().empty(); }));
+    startAndDismissTheAlert();
+    if (HasFatalFailure()) return;
     activateInOrder({b, a});
 
     // Alt+Tab reaches the holder, and velora does not switch: while velora's own switch on
