@@ -260,10 +260,7 @@ void EventLoop::handle(const xcb_generic_event_t* event) {
         // keys that follow reach the focused client (and the raw events resume). Keys under
         // the keyboard grab of a switch under way leave that grab alone.
         const auto* e = reinterpret_cast<const xcb_key_press_event_t*>(event);
-        if (type == XCB_KEY_PRESS && !x_.grabs.holdsKeyboard()) {
-            xcb_ungrab_keyboard(x_.c, e->time);
-            xcb_flush(x_.c);
-        }
+        if (type == XCB_KEY_PRESS) x_.grabs.releasePassiveGrab(e->time);
         onKey(type == XCB_KEY_PRESS, e->detail, e->time);
         return;
     }

@@ -129,19 +129,36 @@ bool KeyGrabs::canTakeAny(const std::set<KeyGrab>& grabs) {
 bool KeyGrabs::grabKeyboard(uint32_t time) {
     std::lock_guard lock(mutex_);
     keyboard_.store(true);
-    const xcb_grab_keyboard_cookie_t cookie =
-        xcb_grab_keyboard(c_, 0, root_, time, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
-    const auto reply = takeReply(c_, cookie, xcb_grab_keyboard_reply);
+    auto reply =
+        takeReply(c_, xcb_grab_keyboard(c_, 0, root_, time, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                  xcb_grab_keyboard_reply);
+    // A key this program has not read yet may have activated one of its passive grabs since
+    // that time (the server then refuses the older time): the switch wants the keyboard now,
+    // and the server still refuses it while another client holds it.
+    if (reply && reply->status == XCB_GRAB_STATUS_INVALID_TIME)
+        reply = takeReply(
+            c_, xcb_grab_keyboard(c_, 0, root_, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+            xcb_grab_keyboard_reply);
     const bool held = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
     if (!held) keyboard_.store(false);
     return held;
+}
+
+void KeyGrabs::releasePassiveGrab(uint32_t time) {
+    std::lock_guard lock(mutex_);
+    if (keyboard_.load()) return;
+    xcb_ungrab_keyboard(c_, time);
+    xcb_flush(c_);
 }
 
 void KeyGrabs::ungrabKeyboard() {
     std::lock_guard lock(mutex_);
     if (!keyboard_.exchange(false)) return;
     xcb_ungrab_keyboard(c_, XCB_CURRENT_TIME);
-    xcb_flush(c_);
+    // A round trip, so that the keyboard is free for every client once this returns: the
+    // server orders no requests across connections, and a client that acts on the end of a
+    // switch (types, grabs) could otherwise reach it before the ungrab and be refused.
+    takeReply(c_, xcb_get_input_focus(c_), xcb_get_input_focus_reply);
 }
 
 std::set<KeyGrab> KeyGrabs::current() const {

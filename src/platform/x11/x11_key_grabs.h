@@ -52,10 +52,16 @@ class KeyGrabs {
     bool canTakeAny(const std::set<KeyGrab>& grabs);
 
     // The active grab of the keyboard, with the server time of the key that started the
-    // switch. False when the server refuses it (another client holds the keyboard, as a
-    // window manager does during its own Alt-Tab; or the time is older than its grab).
+    // switch (at the current time when a grab of this program's own passive grabs is newer).
+    // False when the server refuses it: another client holds the keyboard, as a window
+    // manager does during its own Alt-Tab.
     bool grabKeyboard(uint32_t time);
+    // Returns once the server has let the keyboard go.
     void ungrabKeyboard();
+    // Lets go of the keyboard that a passive grab took at the key press of that time, unless
+    // a switch holds the keyboard: checked and sent under the lock grabKeyboard takes, so the
+    // release never reaches the server after a switch's grab (of the same time) and ends it.
+    void releasePassiveGrab(uint32_t time);
     // True from the moment the grab is asked for until it is refused or let go: key events
     // that arrive meanwhile belong to it and must not end it.
     bool holdsKeyboard() const { return keyboard_.load(); }
