@@ -10,17 +10,12 @@ command -v Xvfb >/dev/null || { echo "conflicts-test.sh: Xvfb is missing" >&2; e
 command -v fluxbox >/dev/null || { echo "conflicts-test.sh: fluxbox is missing" >&2; exit 1; }
 
 home=$(mktemp -d)
+. scripts/xserver.sh
 pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$home"; }
-trap cleanup EXIT
-
-numberFile="$home/display"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$numberFile" >/dev/null 2>&1 &
-pids+=($!)
-n=""
-for _ in $(seq 200); do n=$(head -n1 "$numberFile" 2>/dev/null || true); [ -n "$n" ] && break; sleep 0.05; done
-[ -n "$n" ] || { echo "conflicts-test.sh: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$n"
+trap 'xserver_stop "${pids[@]}"; rm -rf "$home"' EXIT
+xserver_start Xvfb -screen 0 1280x800x24 || { echo "conflicts-test.sh: $xserver_failure" >&2; exit 1; }
+pids+=("$XSERVER_PID")
+export DISPLAY=$XSERVER_DISPLAY
 
 HOME=$home fluxbox >"$home/fluxbox.log" 2>&1 &
 pids+=($!)

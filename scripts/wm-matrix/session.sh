@@ -18,28 +18,29 @@ if [ "${1:-}" != --on-the-bus ]; then
   # with it instead of losing their display first.
   name=$1
   home=$(mktemp -d)
-  numberFile=$home/display
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp +extension Composite +extension RANDR \
-    3>"$numberFile" >/dev/null 2>&1 &
-  xvfb=$!
-  trap 'kill $xvfb 2>/dev/null || true; wait $xvfb 2>/dev/null || true; rm -rf "$home"' EXIT
-  n=""
-  # The number is whole once its line ends (":2" may still become ":21").
-  for _ in $(seq 200); do
-    [ "$(wc -l <"$numberFile")" -ge 1 ] && { n=$(head -n1 "$numberFile"); break; }
-    sleep 0.05
-  done
-  [ -n "$n" ] || fail "Xvfb did not start"
-  for _ in $(seq 100); do xprop -display ":$n" -root >/dev/null 2>&1 && break; sleep 0.05; done
-  xprop -display ":$n" -root >/dev/null 2>&1 || fail "Xvfb said :$n, which cannot be reached"
+  . "$here/../xserver.sh"
+  servers=()
+  trap 'xserver_stop "${servers[@]}"; rm -rf "$home"' EXIT
+  xserver_start Xvfb -screen 0 1280x800x24 +extension Composite +extension RANDR || fail "$xserver_failure"
+  servers+=("$XSERVER_PID")
   # The bus's services (dconf, xfconfd, kglobalaccel) see the same home and runtime folder
   # as the manager: dconf tells its readers of a change through a file there.
-  export DISPLAY=:$n HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share
+  export DISPLAY=$XSERVER_DISPLAY HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share
   export XDG_CACHE_HOME=$home/.cache XDG_RUNTIME_DIR=$home/run
   mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
   chmod 700 "$XDG_RUNTIME_DIR"
   status=0
   dbus-run-session -- "$here/session.sh" --on-the-bus "$@" || status=$?
+  if [ $status = 75 ]; then
+    # The manager could not open the display the server had just answered on: another
+    # server took the number's place. The first server stays up to keep the number taken.
+    echo "wm-matrix: $name: $DISPLAY was not this session's, starting on another display" >&2
+    xserver_start Xvfb -screen 0 1280x800x24 +extension Composite +extension RANDR || fail "$xserver_failure"
+    servers+=("$XSERVER_PID")
+    export DISPLAY=$XSERVER_DISPLAY
+    status=0
+    dbus-run-session -- "$here/session.sh" --on-the-bus "$@" || status=$?
+  fi
   exit $status
 fi
 shift
@@ -50,12 +51,9 @@ sloppy=""
 [ "$wm" != "$name" ] && sloppy=1
 shift
 
+. "$here/../xserver.sh"
 pids=()
-cleanup() {
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[$i]}" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-}
-trap cleanup EXIT
+trap 'xserver_stop "${pids[@]}"' EXIT
 log=$HOME/wm.log
 
 # The manager's process id once it runs (some are started through a session script).
@@ -93,7 +91,16 @@ case "$wm" in
 esac
 managerPid=$!
 pids+=("$managerPid")
-waitFor 30 claimed || { cat "$log" >&2; fail "did not claim the screen of $DISPLAY"; }
+managerRuns() { kill -0 "$managerPid" 2>/dev/null; }
+waitFor 30 eval 'claimed || ! managerRuns'
+if ! claimed; then
+  if ! managerRuns && grep -qiE "open (the )?display|connect to X ?server" "$log"; then
+    cat "$log" >&2; exit 75
+  fi
+  cat "$log" >&2
+  managerRuns || fail "ended at its start on $DISPLAY"
+  fail "did not claim the screen of $DISPLAY within 30 s"
+fi
 
 # The keys the manager holds by default, freed as its users are told to.
 case "$wm" in
