@@ -13,12 +13,8 @@ tests=$build/tests/e2e/velora_e2e_tests
 [ -x "$tests" ] || { echo "test-wm-matrix: $tests is not built" >&2; exit 1; }
 # icewm, kwin, marco and mutter start and switch, yet a key pressed during a shown switch
 # reaches the focused client there (docs/desktops.md): they run when named in
-# VELORA_WM_MATRIX, and join the default list once that is mended. i3 passes most runs but one
-# held Alt-Tab in about three ended on the window before (a focus under the pointer still
-# races the activation there): it too runs when named, until that race is found. xfwm4 once
-# could not open the display the session had just reached with xprop ("cannot open display:
-# :0", both its runs in one matrix): named only, until that is understood.
-read -r -a runs <<<"${VELORA_WM_MATRIX:-openbox fluxbox openbox-sloppy fluxbox-sloppy}"
+# VELORA_WM_MATRIX, and join the default list once that is mended.
+read -r -a runs <<<"${VELORA_WM_MATRIX:-openbox fluxbox xfwm4 i3 openbox-sloppy fluxbox-sloppy xfwm4-sloppy}"
 
 package() {
   case "$1" in
