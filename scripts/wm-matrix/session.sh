@@ -13,6 +13,60 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 fail() { echo "wm-matrix: ${name:-$1}: $*" >&2; exit 1; }
 
+# The keys the manager holds by default, freed as its users are told to.
+freeKeys() {
+  case "$1" in
+    openbox)
+      # rc.xml binds A-Tab and A-S-Tab: a copy of the stock file without them, then reconfigure.
+      mkdir -p "$XDG_CONFIG_HOME/openbox"
+      sed -e '/<keybind key="A-Tab">/,/<\/keybind>/d' -e '/<keybind key="A-S-Tab">/,/<\/keybind>/d' \
+        /etc/xdg/openbox/rc.xml >"$XDG_CONFIG_HOME/openbox/rc.xml"
+      openbox --reconfigure ;;
+    xfwm4)
+      for key in '<Alt>Tab' '<Alt><Shift>Tab' '<Super>Tab'; do
+        waitFor 10 xfconf-query -c xfce4-keyboard-shortcuts -p "/xfwm4/custom/$key" >/dev/null 2>&1 ||
+          fail "xfconf has no /xfwm4/custom/$key"
+        xfconf-query -c xfce4-keyboard-shortcuts -p "/xfwm4/custom/$key" -r
+      done ;;
+    icewm)
+      # QuickSwitch=0 lets go of Alt-Tab and Alt-Shift-Tab; KeySysSwitchClass holds Alt-`.
+      mkdir -p "$HOME/.icewm"
+      printf 'QuickSwitch=0\nKeySysSwitchClass=""\n' >"$HOME/.icewm/preferences"
+      icewm -r >>"$log" 2>&1 ;;
+    kwin)
+      # kglobalaccel holds the four "Walk Through Windows" shortcuts; the shortcut settings set
+      # them to none through its D-Bus interface, and so does this.
+      waitFor 20 gdbus introspect --session --dest org.kde.kglobalaccel --object-path /component/kwin >/dev/null 2>&1 ||
+        fail "kglobalaccel did not come up"
+      for action in "Walk Through Windows" "Walk Through Windows (Reverse)" \
+        "Walk Through Windows of Current Application" "Walk Through Windows of Current Application (Reverse)"; do
+        gdbus call --session --dest org.kde.kglobalaccel --object-path /kglobalaccel \
+          --method org.kde.KGlobalAccel.setForeignShortcut "['kwin', '$action', 'KWin', '$action']" '@ai []' >/dev/null
+      done ;;
+    marco)
+      gsettings set org.mate.Marco.global-keybindings switch-windows disabled
+      gsettings set org.mate.Marco.global-keybindings switch-group disabled
+      # Alt-Escape cycles windows; Escape is the key that cancels a switch.
+      gsettings set org.mate.Marco.global-keybindings cycle-windows disabled ;;
+    mutter)
+      for key in switch-applications switch-applications-backward switch-group switch-group-backward \
+        switch-windows switch-windows-backward; do
+        gsettings set org.gnome.desktop.wm.keybindings "$key" '[]'
+      done ;;
+  esac
+}
+waitFor() { # seconds, condition...
+  local tries=$(($1 * 20)); shift
+  for _ in $(seq "$tries"); do "$@" && return 0; sleep 0.05; done
+  return 1
+}
+
+if [ "${1:-}" = --free-keys ]; then
+  log=$HOME/wm.log
+  freeKeys "$2"
+  exit 0
+fi
+
 if [ "${1:-}" != --on-the-bus ]; then
   # The display outlives the bus: services the bus started (kglobalaccel, xfconfd) then end
   # with it instead of losing their display first.
@@ -59,12 +113,6 @@ log=$HOME/wm.log
 # The manager's process id once it runs (some are started through a session script).
 managerPid=""
 claimed() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
-waitFor() { # seconds, condition...
-  local tries=$(($1 * 20)); shift
-  for _ in $(seq "$tries"); do "$@" && return 0; sleep 0.05; done
-  return 1
-}
-
 case "$wm" in
   openbox) openbox >"$log" 2>&1 & ;;
   fluxbox)
@@ -102,46 +150,16 @@ if ! claimed; then
   fail "did not claim the screen of $DISPLAY within 30 s"
 fi
 
-# The keys the manager holds by default, freed as its users are told to.
-case "$wm" in
-  openbox)
-    # rc.xml binds A-Tab and A-S-Tab: a copy of the stock file without them, then reconfigure.
-    mkdir -p "$XDG_CONFIG_HOME/openbox"
-    sed -e '/<keybind key="A-Tab">/,/<\/keybind>/d' -e '/<keybind key="A-S-Tab">/,/<\/keybind>/d' \
-      /etc/xdg/openbox/rc.xml >"$XDG_CONFIG_HOME/openbox/rc.xml"
-    openbox --reconfigure ;;
-  xfwm4)
-    for key in '<Alt>Tab' '<Alt><Shift>Tab' '<Super>Tab'; do
-      waitFor 10 xfconf-query -c xfce4-keyboard-shortcuts -p "/xfwm4/custom/$key" >/dev/null 2>&1 ||
-        fail "xfconf has no /xfwm4/custom/$key"
-      xfconf-query -c xfce4-keyboard-shortcuts -p "/xfwm4/custom/$key" -r
-    done ;;
-  icewm)
-    # QuickSwitch=0 lets go of Alt-Tab and Alt-Shift-Tab; KeySysSwitchClass holds Alt-`.
-    mkdir -p "$HOME/.icewm"
-    printf 'QuickSwitch=0\nKeySysSwitchClass=""\n' >"$HOME/.icewm/preferences"
-    icewm -r >>"$log" 2>&1 ;;
-  kwin)
-    # kglobalaccel holds the four "Walk Through Windows" shortcuts; the shortcut settings set
-    # them to none through its D-Bus interface, and so does this.
-    waitFor 20 gdbus introspect --session --dest org.kde.kglobalaccel --object-path /component/kwin >/dev/null 2>&1 ||
-      fail "kglobalaccel did not come up"
-    for action in "Walk Through Windows" "Walk Through Windows (Reverse)" \
-      "Walk Through Windows of Current Application" "Walk Through Windows of Current Application (Reverse)"; do
-      gdbus call --session --dest org.kde.kglobalaccel --object-path /kglobalaccel \
-        --method org.kde.KGlobalAccel.setForeignShortcut "['kwin', '$action', 'KWin', '$action']" '@ai []' >/dev/null
-    done ;;
-  marco)
-    gsettings set org.mate.Marco.global-keybindings switch-windows disabled
-    gsettings set org.mate.Marco.global-keybindings switch-group disabled
-    # Alt-Escape cycles windows; Escape is the key that cancels a switch.
-    gsettings set org.mate.Marco.global-keybindings cycle-windows disabled ;;
-  mutter)
-    for key in switch-applications switch-applications-backward switch-group switch-group-backward \
-      switch-windows switch-windows-backward; do
-      gsettings set org.gnome.desktop.wm.keybindings "$key" '[]'
-    done ;;
-esac
+# The keys the manager holds by default: freed now for the runs that need them free from the
+# start; the main run frees them while velora runs (after its alert), with this script's
+# --free-keys, and velora must take them without a restart. fluxbox is freed before its start
+# (its reload on SIGUSR2 does not always let go of a key on a fluxbox just started); mutter
+# takes its keys through XInput 2 and refuses no grab, so velora has nothing to tell there.
+if [ -n "$sloppy" ] || [ "$wm" = fluxbox ] || [ "$wm" = i3 ] || [ "$wm" = mutter ]; then
+  freeKeys "$wm"
+else
+  export VELORA_WM_FREE_KEYS="$here/session.sh --free-keys $wm"
+fi
 
 # Focus that follows the mouse, where asked for.
 if [ -n "$sloppy" ]; then
