@@ -136,7 +136,8 @@ TEST_F(UnderTheWindowManager, SwitchesCommandsAndTypingWorkAndTheManagerHasNoCom
             << "velora did not take the " << held << " freed keys:\n"
             << veloraLog();
     } else {
-        ASSERT_TRUE(waitFor([&] { return cycleKeysFree(); })) << manager << " still holds one of the cycle keys";
+        ASSERT_TRUE(waitFor([&] { return cycleKeysFree(); }))
+            << manager << " still holds one of the cycle keys";
         ASSERT_TRUE(startVelora());
     }
     const std::filesystem::path typed = home() / "typed.txt";

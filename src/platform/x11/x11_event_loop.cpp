@@ -16,8 +16,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <string>
 #include <set>
+#include <string>
 
 #include "platform/linux/app_identity.h"
 #include "platform/trace.h"
