@@ -49,7 +49,7 @@ start() {
       # A manager that cannot open a display xdpyinfo just opened met another server behind
       # the same number (one outside this machine's /tmp answers on its abstract socket). A
       # new server keeps the old one's number taken, so it gets another.
-      if [ -z "${VELORA_DESKTOP_SHADOWED:-}" ] && grep -qiE "open the display|connect to X ?server" "$home/wm.log"; then
+      if [ -z "${VELORA_DESKTOP_SHADOWED:-}" ] && grep -qiE "open (the )?display|connect to (the )?(X ?server|display)" "$home/wm.log"; then
         echo "desktop.sh: $failure; another server answers on :$n, starting one on another display" >&2
         unset 'pids[-1]'
         local shadowed=("${pids[@]}")

@@ -33,7 +33,10 @@ xserver_answers_as() {
 xserver_start_one() {
   local server=$1; shift
   local numberFile; numberFile=$(mktemp)
-  "$server" -displayfd 3 -nolisten tcp "$@" 3>"$numberFile" >/dev/null 2>&1 &
+  # -noreset: by default a server resets when its last client leaves, and a client that
+  # connects during the reset is turned away ("cannot open display"): the check below is
+  # such a last client, and the window manager comes next.
+  "$server" -displayfd 3 -nolisten tcp -noreset "$@" 3>"$numberFile" >/dev/null 2>&1 &
   XSERVER_PID=$!
   XSERVER_DISPLAY=""
   local n=""

@@ -33,7 +33,7 @@ Section "Screen"
 EndSection
 CONF
   . "$here/../xserver.sh"
-  if ! xserver_start Xorg -noreset -config "$dir/xorg.conf" -logfile "$dir/Xorg.log"; then
+  if ! xserver_start Xorg -config "$dir/xorg.conf" -logfile "$dir/Xorg.log"; then
     echo "two-monitors.sh: $xserver_failure (Xorg with the dummy driver needs root; see $dir/Xorg.log)" >&2; exit 1
   fi
   local pids=("$XSERVER_PID") n=${XSERVER_DISPLAY#:}

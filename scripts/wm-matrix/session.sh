@@ -142,7 +142,7 @@ pids+=("$managerPid")
 managerRuns() { kill -0 "$managerPid" 2>/dev/null; }
 waitFor 30 eval 'claimed || ! managerRuns'
 if ! claimed; then
-  if ! managerRuns && grep -qiE "open (the )?display|connect to X ?server" "$log"; then
+  if ! managerRuns && grep -qiE "open (the )?display|connect to (the )?(X ?server|display)" "$log"; then
     cat "$log" >&2; exit 75
   fi
   cat "$log" >&2
