@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The window-manager matrix: under each manager, started one after the other as its users
 # start it (scripts/wm-matrix/session.sh), one velora session runs what users do most
-# (tests/e2e/window_manager_test.cpp): quick and held switches in the three modes, a switch
+# (tests/e2e/window_manager_test.cpp): the manager's own bindings told and then freed while
+# velora runs, quick and held switches in the three modes, a switch
 # ended with the pointer where the panel was, Escape, a command key, typing outside a switch,
 # and no complaint in the manager's log. The managers with a sloppy focus are run once more
 # with it switched on, for the pointer check alone.

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # One window manager as its users start it, on a throwaway Xvfb desktop with a session bus of
 # its own and a fresh home: the manager's own default configuration, key bindings and focus
-# model. Where the manager keeps one of Velora's cycle keys for itself, the key is freed
-# first with the command its documentation gives users (xfconf-query, gsettings, its own
-# configuration file and reload, kglobalaccel's D-Bus interface). Then the command given runs
-# with DISPLAY set, VELORA_WM naming the manager and VELORA_WM_LOG its log.
+# model. Then the command given runs with DISPLAY set, VELORA_WM naming the manager and
+# VELORA_WM_LOG its log. Where the manager keeps some of Velora's cycle keys for itself, they
+# are freed with the command its documentation gives users (xfconf-query, gsettings, its own
+# configuration file and reload, kglobalaccel's D-Bus interface): before the command runs, or,
+# for the main run of a manager that refuses velora's grabs, by the command itself through
+# VELORA_WM_FREE_KEYS (this script's --free-keys), once velora has said who holds them.
 #   scripts/wm-matrix/session.sh MANAGER[-sloppy] COMMAND...
+#   scripts/wm-matrix/session.sh --free-keys MANAGER    (inside a session: frees its keys)
 # MANAGER: openbox fluxbox xfwm4 i3 icewm kwin marco mutter. With -sloppy (openbox, xfwm4,
 # fluxbox) the focus follows the mouse, switched on as the manager's users switch it on.
 set -euo pipefail

@@ -1,5 +1,6 @@
 // What a user does most, in one velora session under the window manager that the matrix
-// (scripts/test-wm-matrix.sh) started as its users run it: quick and held switches in the
+// (scripts/test-wm-matrix.sh) started as its users run it: keys the manager holds told and,
+// once freed with its documented command, taken without a restart; quick and held switches in the
 // three modes, a switch ended with the pointer where the panel was (focus that follows the
 // mouse must not win), Escape, a command key (comma), and typing outside a switch. At the end the
 // manager's log must hold no complaint about a request (activations, closes) timed 0.
