@@ -89,9 +89,10 @@ if [ "${1:-}" != --on-the-bus ]; then
   status=0
   dbus-run-session -- "$here/session.sh" --on-the-bus "$@" || status=$?
   if [ $status = 75 ]; then
-    # The manager could not open the display the server had just answered on: another
-    # server took the number's place. The first server stays up to keep the number taken.
-    echo "wm-matrix: $name: $DISPLAY was not this session's, starting on another display" >&2
+    # The manager could not open the display the server had just answered on (a server
+    # that resets, or another one answering there): once more on a new server, the first
+    # staying up to keep its number taken.
+    echo "wm-matrix: $name could not open $DISPLAY, starting on another display" >&2
     xserver_start Xvfb -screen 0 1280x800x24 +extension Composite +extension RANDR || fail "$xserver_failure"
     servers+=("$XSERVER_PID")
     export DISPLAY=$XSERVER_DISPLAY
