@@ -126,20 +126,5 @@ TEST_F(HotKeyCenterTest, InterceptedKeysFollowRegistrationsAndCommandKeys) {
     EXPECT_THAT(sim.interceptedKeys(), IsEmpty());
 }
 
-TEST_F(HotKeyCenterTest, InvokeRunsTheActionItFoundFromAZeroIntervalTimer) {
-    int runs = 0;
-    SGHotKey hotKey("KeyCycleAppForward", SGKeyCombo::keyComboWithKeyCode(vk::Tab, kCommandKeyModifier),
-                    [&runs] { ++runs; });
-    hotKey.invoke();
-    hotKey.setAction([&runs] { runs += 10; });
-    EXPECT_EQ(runs, 0); // never inside the caller
-    hotKey.invoke();
-    hotKey.setAction(nullptr);
-    sim.pump();
-    EXPECT_EQ(runs, 11); // each invocation runs the action it found
-    hotKey.invoke();     // no action: nothing to run
-    EXPECT_EQ(sim.pump(), 0);
-}
-
 } // namespace
 } // namespace velora
