@@ -169,5 +169,20 @@ TEST_F(ControllerTest, ApplicationCommandsSpareTheFinderAndActOnEveryWindowOfThe
     EXPECT_FALSE(sim.windowExists(w1) || sim.windowExists(w2));
 }
 
+// With re-opening on, activating an application's item also starts its program again (a new
+// window where the program makes one when started while it runs).
+TEST_F(ControllerTest, ActivatingAnApplicationReOpensItOnlyWhenTheSettingsAsk) {
+    auto w = appsWithWindows({"Editor"})[0];
+    IKBBrowserItemRef editor = IKBBrowserItem::itemWithRunningApplication(app(w.pid), *controller);
+    editor->activate();
+    EXPECT_EQ(sim.countCalls("launch"), 0);
+    VLSettings::shared().shouldReOpen = 1;
+    sim.clearCalls();
+    editor->activate();
+    EXPECT_EQ(sim.countCalls("activate"), 1);
+    ASSERT_EQ(sim.countCalls("launch"), 1);
+    EXPECT_EQ(sim.calls().back().detail.rfind("/usr/bin/org.example.Editor ", 0), 0u);
+}
+
 } // namespace
 } // namespace velora

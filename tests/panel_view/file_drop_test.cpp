@@ -4,10 +4,8 @@
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QEventLoop>
 #include <QLayout>
 #include <QMimeData>
-#include <QTimer>
 
 #include "fake_flow_data.h"
 #include "panel/cover_flow_loader.h"
@@ -64,11 +62,6 @@ class ViewDropTest : public ::testing::Test {
     bool enter(const QMimeData& mime) { return send<QDragEnterEvent>(mime); }
     bool move(const QMimeData& mime) { return send<QDragMoveEvent>(mime); }
     bool drop(const QMimeData& mime) { return send<QDropEvent>(mime); }
-    static void wait(int msec) {
-        QEventLoop loop;
-        QTimer::singleShot(msec, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
 
     test::FakeFlowData data;
     test::RecordingDestination destination;
@@ -106,20 +99,6 @@ TEST_F(ViewDropTest, TextIsRefusedWhateverTheDestinationSaysAndARefusedPrepareSt
     EXPECT_TRUE(enter(files));
     EXPECT_FALSE(drop(files));
     EXPECT_TRUE(destination.performed.empty());
-}
-
-TEST_F(ViewDropTest, ARestingDragKeepsGettingUpdatesUntilItLeaves) {
-    ASSERT_TRUE(enter(files));
-    wait(IKBImageFlowView::kPeriodicDragUpdateMs * 6);
-    const size_t resting = destination.updated.size();
-    EXPECT_GE(resting, 2u);
-    for (const DraggingInfo& update : destination.updated)
-        EXPECT_EQ(update.location, destination.entered[0].location);
-
-    QDragLeaveEvent leave;
-    QCoreApplication::sendEvent(view, &leave);
-    wait(IKBImageFlowView::kPeriodicDragUpdateMs * 3);
-    EXPECT_EQ(destination.updated.size(), resting) << "no updates once the drag has left";
 }
 
 } // namespace
