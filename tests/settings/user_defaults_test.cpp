@@ -105,6 +105,19 @@ TEST_F(UserDefaultsFile, AFullDiskLeavesTheOldFileWholeAndIsReportedOncePerRunOf
     EXPECT_EQ(reports, 2);
 }
 
+// A save whose temporary file cannot be made fails and is told: here the name (250 bytes, a
+// valid file name) leaves no room for the temporary file's suffix, which fails for root too,
+// as a folder without write permission fails for a user.
+TEST_F(UserDefaultsFile, ASaveThatCannotCreateItsFileFailsAndIsTold) {
+    UserDefaults defaults(dir / std::string(250, 'd'));
+    int reports = 0;
+    defaults.setWriteFailureHandler([&](const std::string&) { ++reports; });
+    defaults.setInteger("a", 1);
+    stderrOf([&] { EXPECT_FALSE(defaults.synchronize()); });
+    EXPECT_EQ(reports, 1);
+    EXPECT_TRUE(files().empty());
+}
+
 // Readers see whole values and a whole file while two threads change and save; the file
 // ends with the latest value of each.
 TEST_F(UserDefaultsFile, ReadersSeeWholeValuesWhileOtherThreadsWrite) {
