@@ -4,8 +4,11 @@
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLayout>
 #include <QMimeData>
+#include <QTimer>
 
 #include "fake_flow_data.h"
 #include "panel/cover_flow_loader.h"
@@ -99,6 +102,24 @@ TEST_F(ViewDropTest, TextIsRefusedWhateverTheDestinationSaysAndARefusedPrepareSt
     EXPECT_TRUE(enter(files));
     EXPECT_FALSE(drop(files));
     EXPECT_TRUE(destination.performed.empty());
+}
+
+// Resting over a cell, the drag keeps reaching the destination (which ends the switch on a
+// window held over long enough); leaving stops the updates.
+TEST_F(ViewDropTest, ARestingDragKeepsGettingUpdatesUntilItLeaves) {
+    ASSERT_TRUE(enter(files));
+    QElapsedTimer waited;
+    waited.start();
+    while (destination.updated.size() < 2 && waited.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    ASSERT_GE(destination.updated.size(), 2u);
+    for (const DraggingInfo& update : destination.updated)
+        EXPECT_EQ(update.location, destination.entered[0].location);
+
+    QDragLeaveEvent leave;
+    QCoreApplication::sendEvent(view, &leave);
+    for (const QTimer* timer : view->findChildren<QTimer*>())
+        EXPECT_FALSE(timer->isActive() && timer->interval() == IKBImageFlowView::kPeriodicDragUpdateMs);
 }
 
 } // namespace
