@@ -194,7 +194,12 @@ int main(int argc, char** argv) {
     velora::SingleInstance instance(velora::SingleInstance::socketName(
         onWayland ? QStringLiteral("wayland-") + QString::fromLocal8Bit(waylandDisplay)
                   : QString::fromLocal8Bit(display)));
-    if (instance.notifyRunningInstance()) return 0;
+    // A start that reached the running program ends at once: it holds nothing to write, and
+    // the teardown of Qt's Wayland connection would only free what the process gives back.
+    if (instance.notifyRunningInstance()) {
+        std::fflush(stdout);
+        ::_exit(0);
+    }
 
     velora::QtMainThread mainThread;
     std::string error;

@@ -11,6 +11,9 @@
 #include "platform/wayland/wl_session.h"
 #include "platform/wayland/wl_trace.h"
 
+// The shared trace, named before wl's own trace() comes into scope.
+namespace marks = velora::trace;
+
 namespace velora {
 
 using namespace wl;
@@ -44,9 +47,9 @@ class BindingSync {
                 if (auto c = bindCommand(key)) commands += *c + ";";
         bound_ = keys;
         if (commands.empty()) return;
-        trace::mark("bindings");
+        marks::mark("bindings");
         auto reply = context->ipc.request(SwayMessage::RunCommand, commands);
-        trace("bindings: %s -> %s", commands.c_str(), reply ? reply->c_str() : "(no answer)");
+        wl::trace("bindings: %s -> %s", commands.c_str(), reply ? reply->c_str() : "(no answer)");
     }
 
     void forget() { bound_.clear(); }
