@@ -89,6 +89,20 @@ void reportLoss(const std::string& message) {
     std::fflush(stderr);
 }
 
+// Qt's Wayland client ends the process with _exit(1) when its connection breaks, right after
+// it warns: the warning is the last moment to tell the user and to write the settings.
+QtMessageHandler qtMessages = nullptr;
+void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtWarningMsg && (message.startsWith(QLatin1String("The Wayland connection broke")) ||
+                                 message.startsWith(QLatin1String("The Wayland connection experienced")))) {
+        reportLoss("lost the connection to the Wayland compositor");
+        velora::UserDefaults::standard().synchronize();
+        std::fflush(stdout);
+        return;
+    }
+    if (qtMessages) qtMessages(type, context, message);
+}
+
 // Registered with atexit once the desktop is open: only exit() from elsewhere gets here.
 void endIfTheDesktopIsGone() {
     if (desktopGone && desktopGone()) finish(1);
@@ -231,6 +245,7 @@ int main(int argc, char** argv) {
                 return true;
             },
             ports, shutdownDesktop, http, loginItems);
+        qtMessages = qInstallMessageHandler(onQtMessage);
         wayland->start();
     }
 #endif
