@@ -184,5 +184,19 @@ TEST_F(ControllerTest, ActivatingAnApplicationReOpensItOnlyWhenTheSettingsAsk) {
     EXPECT_EQ(sim.calls().back().detail.rfind("/usr/bin/org.example.Editor ", 0), 0u);
 }
 
+TEST_F(ControllerTest, MinimisingAnApplicationWithoutAWindowThatCanBeMinimisedBeepsAndFadesNothing) {
+    sim::WindowSpec fixed;
+    fixed.minimizeEnabled = false;
+    auto [one, w] = appWithWindow("org.example.one", "One", fixed);
+    VLWindowManager::sharedManager();
+    controller->setMode(IKBController::kModeApplications);
+    controller->populateItems({app(one)});
+    view.setSelectedIndex(0);
+    controller->minimizeWindow();
+    EXPECT_EQ(sim.beeps(), 1);
+    EXPECT_FALSE(sim.window(w).minimized);
+    EXPECT_EQ(fadedItems(), std::vector<bool>{false});
+}
+
 } // namespace
 } // namespace velora
