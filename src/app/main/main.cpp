@@ -89,6 +89,7 @@ void reportLoss(const std::string& message) {
     std::fflush(stderr);
 }
 
+#ifdef VELORA_WITH_WAYLAND
 // Qt's Wayland client ends the process with _exit(1) when its connection breaks, right after
 // it warns: the warning is the last moment to tell the user and to write the settings.
 QtMessageHandler qtMessages = nullptr;
@@ -102,6 +103,7 @@ void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
     }
     if (qtMessages) qtMessages(type, context, message);
 }
+#endif
 
 // Registered with atexit once the desktop is open: only exit() from elsewhere gets here.
 void endIfTheDesktopIsGone() {
