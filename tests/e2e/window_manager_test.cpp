@@ -97,6 +97,14 @@ class UnderTheWindowManager : public DesktopSession {
         xdotool({"mousemove", "0", "0"});
     }
 
+    // icewm and mutter grab the Super key alone and let the key after it go again with a
+    // replay, which the server checks against grabs below the root only while the pointer
+    // rests over a window (desktops.md): under a manager holding Super, it rests over one.
+    void restThePointerOverAWindowWhereTheManagerHoldsSuper(xcb_window_t window) {
+        if (x_->canGrab(kSuperL, XCB_MOD_MASK_ANY)) return;
+        xdotool({"mousemove", "--window", std::to_string(window), "20", "20"});
+    }
+
     std::string manager;
 };
 
@@ -107,6 +115,7 @@ TEST_F(UnderTheWindowManager, SwitchesCommandsAndTypingWorkAndTheManagerHasNoCom
     const xcb_window_t yew = startXterm("Yew"), xi = startXterm("Xi", "cat > '" + typed.string() + "'");
     const auto pine = startWindowClient({"Pine 1", "Pine 2", "Pine 3"});
     ASSERT_TRUE(yew && xi && pine.size() == 3);
+    restThePointerOverAWindowWhereTheManagerHoldsSuper(xi);
 
     {
         SCOPED_TRACE("quick and held switches in the three modes");
@@ -145,6 +154,7 @@ TEST_F(UnderTheWindowManager, SwitchesCommandsAndTypingWorkAndTheManagerHasNoCom
     {
         SCOPED_TRACE("a held switch ended with the pointer where the panel was");
         endWithThePointerWhereThePanelWas(yew, xi);
+        restThePointerOverAWindowWhereTheManagerHoldsSuper(xi);
     }
 
     {
