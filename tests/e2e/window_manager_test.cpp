@@ -78,7 +78,8 @@ class UnderTheWindowManager : public DesktopSession {
     bool managerCaughtUp(xcb_window_t window) {
         if (manager == "i3") return x_->i3Sync();
         x_->setState(window, "_NET_WM_STATE_DEMANDS_ATTENTION", true);
-        const bool answered = waitFor([&] { return x_->hasState(window, "_NET_WM_STATE_DEMANDS_ATTENTION"); });
+        const bool answered =
+            waitFor([&] { return x_->hasState(window, "_NET_WM_STATE_DEMANDS_ATTENTION"); });
         x_->setState(window, "_NET_WM_STATE_DEMANDS_ATTENTION", false);
         return answered;
     }
