@@ -130,6 +130,7 @@ bool KeyGrabs::canTake(const std::set<KeyGrab>& grabs) {
 bool KeyGrabs::canTakeAny(const std::set<KeyGrab>& grabs) {
     std::lock_guard lock(mutex_);
     std::vector<std::pair<KeyGrab, xcb_void_cookie_t>> tried;
+    tried.reserve(grabs.size());
     for (const KeyGrab& g : grabs)
         tried.emplace_back(g, xcb_grab_key_checked(c_, 0, root_, g.modifiers, g.keycode, XCB_GRAB_MODE_ASYNC,
                                                    XCB_GRAB_MODE_ASYNC));
