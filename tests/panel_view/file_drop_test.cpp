@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLayout>
 #include <QMimeData>
@@ -13,6 +12,7 @@
 #include "fake_flow_data.h"
 #include "panel/cover_flow_loader.h"
 #include "panel/file_drop.h"
+#include "support/wait.h"
 
 namespace velora {
 namespace {
@@ -108,10 +108,8 @@ TEST_F(ViewDropTest, TextIsRefusedWhateverTheDestinationSaysAndARefusedPrepareSt
 // window held over long enough); leaving stops the updates.
 TEST_F(ViewDropTest, ARestingDragKeepsGettingUpdatesUntilItLeaves) {
     ASSERT_TRUE(enter(files));
-    QElapsedTimer waited;
-    waited.start();
-    while (destination.updated.size() < 2 && waited.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    test::waitFor([&] { return destination.updated.size() >= 2; }, std::chrono::seconds(10),
+                  [] { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100); });
     ASSERT_GE(destination.updated.size(), 2u);
     for (const DraggingInfo& update : destination.updated)
         EXPECT_EQ(update.location, destination.entered[0].location);
