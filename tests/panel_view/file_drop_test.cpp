@@ -5,7 +5,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEventLoop>
-#include <QLayout>
 #include <QMimeData>
 #include <QTimer>
 
@@ -39,21 +38,15 @@ TEST(UriList, FileUrlsBecomeLocalPathsByteForByte) {
     EXPECT_TRUE(filenamesFromUriList("relative/path\r\nfile://\r\n").empty());
 }
 
-class ViewDropTest : public ::testing::Test {
+class ViewDropTest : public test::PanelViewTest {
   protected:
     ViewDropTest() : data(5) {
-        outlets = loadCoverFlow();
-        view = outlets.browserView;
-        outlets.window->setFrame(Rect{0, 0, 637, 437}, false);
-        outlets.window->layout()->activate();
-        view->setSelectionAnimationDuration(0);
         view->setDataSource(&data);
         view->setDraggingDestinationDelegate(&destination);
         view->setSelectedIndex(1);
         files.setData(QStringLiteral("text/uri-list"), "file:///tmp/one\r\nfile:///tmp/t%C3%BCo%FE\r\n");
         text.setText(QStringLiteral("just words"));
     }
-    ~ViewDropTest() override { delete outlets.window; }
 
     QPoint over() const { return view->cellRect(1).center().toPoint(); }
     // Sends the event to the view; whether the view accepted it.
@@ -68,8 +61,6 @@ class ViewDropTest : public ::testing::Test {
 
     test::FakeFlowData data;
     test::RecordingDestination destination;
-    CoverFlowOutlets outlets;
-    IKBImageFlowView* view = nullptr;
     QMimeData files, text;
 };
 
