@@ -14,6 +14,10 @@
 //             it first in the recency order
 //   activate:W
 //             this program asked the window manager to activate window W (X11)
+//   reported:W
+//             the window manager reported window W active (X11, _NET_ACTIVE_WINDOW; 0: none)
+//   hold      the panel is about to be hidden: the active window stands until the next
+//             activation request (X11)
 //   beep      the program beeped (a command that cannot be done)
 //   end:quick, end:activate, end:cancel
 //             a switch ended: released before its panel showed, released with the panel up,
