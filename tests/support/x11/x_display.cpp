@@ -4,10 +4,12 @@
 #include <xcb/xtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <thread>
 
 namespace velora::test {
 
@@ -188,6 +190,35 @@ uint32_t XDisplay::serverTime() {
 
 void XDisplay::moveToDesktop(xcb_window_t w, uint32_t desktop) {
     sendToRoot(w, "_NET_WM_DESKTOP", desktop, 2);
+}
+
+void XDisplay::setState(xcb_window_t w, const char* state, bool on) {
+    sendToRoot(w, "_NET_WM_STATE", on ? 1 : 0, atom(state));
+}
+
+bool XDisplay::hasState(xcb_window_t w, const char* state) {
+    const auto states = cardinals(w, atom("_NET_WM_STATE"), XCB_ATOM_ATOM);
+    return std::find(states.begin(), states.end(), atom(state)) != states.end();
+}
+
+bool XDisplay::i3Sync() {
+    serverTime(); // makes the clock window, which receives the answer
+    const uint32_t token = serverTime();
+    const xcb_atom_t type = atom("I3_SYNC");
+    sendToRoot(root_, "I3_SYNC", clockWindow_, token);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        Reply<xcb_generic_event_t> event(xcb_poll_for_event(c_));
+        if (!event) {
+            if (xcb_connection_has_error(c_)) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            continue;
+        }
+        if ((event->response_type & 0x7F) != XCB_CLIENT_MESSAGE) continue;
+        const auto* m = reinterpret_cast<const xcb_client_message_event_t*>(event.get());
+        if (m->type == type && m->data.data32[1] == token) return true;
+    }
+    return false;
 }
 
 std::vector<xcb_window_t> XDisplay::rootChildren() {

@@ -63,6 +63,13 @@ class XDisplay {
     uint32_t serverTime();
     // Asks the manager to move the window to a desktop (from 0; 0xFFFFFFFF: all of them).
     void moveToDesktop(xcb_window_t w, uint32_t desktop);
+    // Asks the manager to add or remove a state of the window's (_NET_WM_STATE_...), and
+    // whether the manager says the window has it.
+    void setState(xcb_window_t w, const char* state, bool on);
+    bool hasState(xcb_window_t w, const char* state);
+    // i3's sync protocol (I3_SYNC): true once i3 answers, having handled every event queued
+    // for it before; false after 10 s without an answer.
+    bool i3Sync();
     std::vector<xcb_window_t> rootChildren();
     bool isViewable(xcb_window_t w);
     bool isOverrideRedirect(xcb_window_t w);
