@@ -48,6 +48,16 @@ class XDisplay {
     void closeWindow(xcb_window_t w);
     // Asks the manager to activate the window, as a pager would (source 2).
     void activateWindow(xcb_window_t w);
+    // A top-level window of this process (with _NET_WM_PID), mapped: painted in one colour
+    // by the server, taking the input focus, closing by WM_DELETE_WINDOW (and any protocols
+    // added); it hears its exposures and structure changes.
+    struct ClientWindow {
+        std::string title, instance, windowClass; // WM_CLASS is instance and class
+        uint32_t colour = 0;
+        QRect geometry;
+        std::vector<xcb_atom_t> moreProtocols;
+    };
+    xcb_window_t createClientWindow(const ClientWindow& spec);
     // The server's time now (a property change on a window of this connection's). The
     // requests above carry it, as EWMH asks: managers complain about requests timed 0.
     uint32_t serverTime();
