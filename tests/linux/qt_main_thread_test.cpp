@@ -120,10 +120,7 @@ TEST(QtMainThreadTest, WakeUpsEndTheSleepsThatAskForThemAndShutdownReleasesEvery
     std::thread sleeper([&] { slept = main.sleepFor(3600); });
     std::thread waiter([&] { main.performSync([&] { ran = true; }); });
     // Both are waiting; the event loop does not turn meanwhile.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (main.waitingThreads() < 2 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::yield();
-    ASSERT_EQ(main.waitingThreads(), 2);
+    ASSERT_TRUE(test::waitFor([&] { return main.waitingThreads() == 2; }));
     main.shutdown();
     sleeper.join();
     waiter.join();
