@@ -243,7 +243,7 @@ int main(int argc, char** argv) {
     // The panel's window and view, loaded once for the life of the process.
     velora::VLHandler::setCoverFlowLoader([] {
         velora::CoverFlowOutlets outlets = velora::loadCoverFlow();
-        return velora::VLPanelOutlets{outlets.window, outlets.browserView};
+        return velora::VLPanelOutlets{outlets.panel, outlets.browserView};
     });
     velora::VLHandler::setAnnounceCheck(
         [] { velora::checkForAnnounce(velora::announcementURL(), VELORA_ANNOUNCE_TIMEOUT_MS); });

@@ -15,13 +15,14 @@ using namespace wl;
 
 struct WaylandDesktop::Ports {
     explicit Ports(const std::shared_ptr<WlContext>& c)
-        : accessibility(c), windowServer(c), workspace(c), input(c) {}
+        : accessibility(c), windowServer(c), workspace(c), input(c), panelSurface(c) {}
     WlAccessibility accessibility;
     WlWindowServer windowServer;
     WlWorkspace workspace;
     WlInput input;
     WlSound sound;
     WlScripting scripting;
+    WlPanelSurface panelSurface;
 };
 
 namespace {
@@ -100,6 +101,7 @@ Platform WaylandDesktop::platform(HttpPort* http, LoginItemsPort* loginItems) {
     p.mainThread = mainThread_;
     p.http = http;
     p.sound = &ports_->sound;
+    p.panelSurface = &ports_->panelSurface;
     return p;
 }
 
