@@ -92,9 +92,9 @@ std::vector<SwayOutput> parseSwayOutputs(const std::string& json) {
         const QJsonObject rect = o.value(QStringLiteral("rect")).toObject();
         SwayOutput out;
         out.name = o.value(QStringLiteral("name")).toString().toStdString();
-        out.rect = Rect{rect.value(QStringLiteral("x")).toDouble(), rect.value(QStringLiteral("y")).toDouble(),
-                        rect.value(QStringLiteral("width")).toDouble(),
-                        rect.value(QStringLiteral("height")).toDouble()};
+        out.rect = Rect{
+            rect.value(QStringLiteral("x")).toDouble(), rect.value(QStringLiteral("y")).toDouble(),
+            rect.value(QStringLiteral("width")).toDouble(), rect.value(QStringLiteral("height")).toDouble()};
         out.scale = o.value(QStringLiteral("scale")).toDouble(1.0);
         out.focused = o.value(QStringLiteral("focused")).toBool();
         outputs.push_back(std::move(out));

@@ -28,7 +28,8 @@ void onBuffer(void* data, zwlr_screencopy_frame_v1*, uint32_t format, uint32_t w
     f->owner->frameBuffer(f, format, width, height, stride);
 }
 void onFlags(void* data, zwlr_screencopy_frame_v1*, uint32_t flags) {
-    static_cast<ScreenCapture::Frame*>(data)->yInverted = (flags & ZWLR_SCREENCOPY_FRAME_V1_FLAGS_Y_INVERT) != 0;
+    static_cast<ScreenCapture::Frame*>(data)->yInverted =
+        (flags & ZWLR_SCREENCOPY_FRAME_V1_FLAGS_Y_INVERT) != 0;
 }
 void onReady(void* data, zwlr_screencopy_frame_v1*, uint32_t, uint32_t, uint32_t) {
     auto* f = static_cast<ScreenCapture::Frame*>(data);
@@ -42,7 +43,7 @@ void onFailed(void* data, zwlr_screencopy_frame_v1*) {
 void onDamage(void*, zwlr_screencopy_frame_v1*, uint32_t, uint32_t, uint32_t, uint32_t) {}
 void onDmabuf(void*, zwlr_screencopy_frame_v1*, uint32_t, uint32_t, uint32_t) {}
 void onBufferDone(void*, zwlr_screencopy_frame_v1*) {}
-const zwlr_screencopy_frame_v1_listener kFrameListener = {onBuffer, onFlags, onReady,     onFailed,
+const zwlr_screencopy_frame_v1_listener kFrameListener = {onBuffer, onFlags,  onReady,     onFailed,
                                                           onDamage, onDmabuf, onBufferDone};
 
 QImage::Format qtFormat(uint32_t shmFormat) {
@@ -75,6 +76,9 @@ QImage cutWindow(const QImage& output, const Rect& outputFrame, const Rect& wind
         .scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
         .convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
+
+ScreenCapture::ScreenCapture(wl_shm* shm, zwlr_screencopy_manager_v1* manager)
+    : shm_(shm), manager_(manager) {}
 
 ScreenCapture::~ScreenCapture() {
     for (auto& f : frames_)
@@ -152,9 +156,11 @@ QImage ScreenCapture::picture(uint32_t window, Size size) {
         if (centre.x < frame.x || centre.y < frame.y || centre.x >= frame.x + frame.width ||
             centre.y >= frame.y + frame.height)
             continue;
-        const QImage output = image; // shared, not copied: cut outside the lock
+        // Copies that share the pixels: the cut is made outside the lock.
+        const QImage output = image;
+        const Rect outputFrame = frame;
         lock.unlock();
-        return cutWindow(output, frame, rect, size);
+        return cutWindow(output, outputFrame, rect, size);
     }
     return {};
 }

@@ -40,7 +40,7 @@ class ScreenCapture {
         Rect frame; // logical
     };
 
-    ScreenCapture(wl_shm* shm, zwlr_screencopy_manager_v1* manager) : shm_(shm), manager_(manager) {}
+    ScreenCapture(wl_shm* shm, zwlr_screencopy_manager_v1* manager);
     ~ScreenCapture();
     ScreenCapture(const ScreenCapture&) = delete;
     ScreenCapture& operator=(const ScreenCapture&) = delete;

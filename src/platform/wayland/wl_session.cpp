@@ -301,8 +301,8 @@ const wl_seat_listener kSeatListener = {onCapabilities, onSeatName};
 
 // --- outputs: their names (to match sway's outputs) and scales
 
-void onOutputGeometry(void*, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t, const char*, const char*,
-                      int32_t) {}
+void onOutputGeometry(void*, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t, const char*,
+                      const char*, int32_t) {}
 void onOutputMode(void*, wl_output*, uint32_t, int32_t, int32_t, int32_t) {}
 void onOutputDone(void*, wl_output*) {}
 void onOutputScale(void* data, wl_output* output, int32_t factor) {
@@ -374,7 +374,8 @@ void onGlobal(void* data, wl_registry* registry, uint32_t name, const char* inte
             bind(&zwlr_foreign_toplevel_manager_v1_interface, 3));
         zwlr_foreign_toplevel_manager_v1_add_listener(s->toplevels, &kManagerListener, s);
     } else if (i == zwlr_screencopy_manager_v1_interface.name && !s->screencopy) {
-        s->screencopy = static_cast<zwlr_screencopy_manager_v1*>(bind(&zwlr_screencopy_manager_v1_interface, 1));
+        s->screencopy =
+            static_cast<zwlr_screencopy_manager_v1*>(bind(&zwlr_screencopy_manager_v1_interface, 1));
     } else if (i == wl_output_interface.name && version >= 4) {
         auto* output = static_cast<wl_output*>(bind(&wl_output_interface, 4));
         {

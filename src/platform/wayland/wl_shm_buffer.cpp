@@ -22,7 +22,8 @@ ShmBuffer* ShmBuffer::create(wl_shm* shm, int width, int height, uint32_t format
     const int fd = memfd_create("velora-buffer", MFD_CLOEXEC);
     if (fd < 0) return nullptr;
     void* data = MAP_FAILED;
-    if (ftruncate(fd, off_t(size)) == 0) data = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (ftruncate(fd, off_t(size)) == 0)
+        data = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     if (data == MAP_FAILED) {
         ::close(fd);
         return nullptr;
