@@ -35,6 +35,7 @@ eval "$(scripts/desktop.sh start fluxbox)"
 dbus-run-session -- ctest --test-dir build-asan --output-on-failure -j "$jobs" -L x11
 scripts/desktop.sh stop
 scripts/screens.sh build-asan  # two monitors, HiDPI, a compositor: desktops of their own
+scripts/conflicts-test.sh build-asan  # keys held by fluxbox, openbox, icewm with their stock keys
 scripts/test-wm-matrix.sh build-asan  # the end-to-end subset under each window manager
 
 echo "== Wayland: end to end on a headless sway" && scripts/test-wayland.sh build-asan

@@ -7,10 +7,12 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <fstream>
 #include <map>
 #include <signal.h>
+#include <thread>
 
 #include "prefs/recorder_keys.h"
 #include "settings/atomic_file.h"
@@ -82,9 +84,18 @@ std::optional<QString> readText(const QString& path) {
 }
 
 // Keeps the file's permissions (a private keys file stays private); a new file gets 0644.
-QString writeText(const QString& path, const QString& text) {
+// fluxbox rereads its keys file on reconfigure only when the file's change time differs from
+// the one it loaded, in whole seconds: a file written in the second it was last changed
+// would look unchanged. Such a write (`newChangeTime`) waits for the next second then (at
+// most 1 s).
+QString writeText(const QString& path, const QString& text, bool newChangeTime = false) {
     struct stat st {};
-    const mode_t mode = ::stat(path.toLocal8Bit().constData(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+    const bool exists = ::stat(path.toLocal8Bit().constData(), &st) == 0;
+    const mode_t mode = exists ? (st.st_mode & 07777) : 0644;
+    if (exists && newChangeTime)
+        while (std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()) <= st.st_ctime &&
+               std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()) >= st.st_ctime - 1)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
     const std::string error = writeFileAtomically(path.toStdString(), text.toUtf8().toStdString(), mode);
     return QString::fromStdString(error);
 }
@@ -428,10 +439,16 @@ std::optional<PlistValue> BindingRelease::apply(QString* error) const {
             *error = QStringLiteral("Nothing to change: the shortcut is not bound where Velora looks.");
         return std::nullopt;
     }
+    // The changes go one by one, each recorded once made: when one fails the rest are not
+    // tried, and the record holds exactly what was changed, so that it can be undone.
     PlistValue::Array edits;
-    // Edits of one file are made together, in one write.
+    QStringList done;
+    QString failed;
+    // Edits of one file are made together, in one write; its changes count once written.
     std::map<QString, QString> contents;
-    for (const FileEdit& f : p.files) {
+    std::map<QString, std::pair<PlistValue::Array, QStringList>> fileEdits;
+    for (std::size_t i = 0; i < p.files.size(); ++i) {
+        const FileEdit& f = p.files[i];
         QString& text = contents.try_emplace(f.path, f.before).first->second;
         // What precedes the edit, so that a removal goes back in the same place.
         QString context;
@@ -451,16 +468,20 @@ std::optional<PlistValue> BindingRelease::apply(QString* error) const {
         d["old"] = PlistValue(f.oldText.toStdString());
         d["new"] = PlistValue(f.newText.toStdString());
         d["context"] = PlistValue(context.toStdString());
-        edits.push_back(PlistValue(std::move(d)));
+        auto& [fileRecord, fileChanges] = fileEdits[f.path];
+        fileRecord.push_back(PlistValue(std::move(d)));
+        fileChanges << p.changes.value(qsizetype(i));
     }
     for (const auto& [path, text] : contents) {
-        const QString failed = writeText(path, text);
-        if (!failed.isEmpty()) {
-            if (error) *error = failed;
-            return std::nullopt;
-        }
+        failed = writeText(path, text, kind_ == WindowManagerKind::Fluxbox);
+        if (!failed.isEmpty()) break;
+        auto& [fileRecord, fileChanges] = fileEdits[path];
+        for (PlistValue& e : fileRecord)
+            edits.push_back(std::move(e));
+        done << fileChanges;
     }
-    for (const SettingEdit& s : p.settings) {
+    for (std::size_t i = 0; i < p.settings.size() && failed.isEmpty(); ++i) {
+        const SettingEdit& s = p.settings[i];
         QStringList argv =
             s.tool == QLatin1String("gsettings")
                 ? QStringList{QStringLiteral("gsettings"), QStringLiteral("set"), s.group, s.key, s.newValue}
@@ -472,8 +493,8 @@ std::optional<PlistValue> BindingRelease::apply(QString* error) const {
                               QStringLiteral("-r")};
         auto r = env_.run(argv);
         if (!r || r->exitCode != 0) {
-            if (error) *error = QStringLiteral("%1 failed").arg(argv.join(QLatin1Char(' ')));
-            return std::nullopt;
+            failed = QStringLiteral("%1 failed").arg(argv.join(QLatin1Char(' ')));
+            break;
         }
         PlistValue::Dictionary d;
         d["kind"] = PlistValue(s.tool.toStdString());
@@ -482,11 +503,19 @@ std::optional<PlistValue> BindingRelease::apply(QString* error) const {
         d["old"] = PlistValue(s.oldValue.toStdString());
         d["type"] = PlistValue(s.type.toStdString());
         edits.push_back(PlistValue(std::move(d)));
+        done << p.changes.value(qsizetype(p.files.size() + i));
     }
-    reload(kind_, holder_, env_, error);
+    if (error)
+        *error = failed.isEmpty() && edits.empty()
+                     ? QStringLiteral("Nothing to change: the settings changed meanwhile.")
+                     : failed;
+    if (edits.empty()) return std::nullopt;
+    QString reloadError;
+    if (!reload(kind_, holder_, env_, &reloadError) && error)
+        *error = failed.isEmpty() ? reloadError : failed + QStringLiteral("; ") + reloadError;
     PlistValue::Dictionary record;
     record["manager"] = PlistValue(holder_.name);
-    record["description"] = PlistValue(p.changes.join(QStringLiteral("; ")).toStdString());
+    record["description"] = PlistValue(done.join(QStringLiteral("; ")).toStdString());
     record["edits"] = PlistValue(std::move(edits));
     return PlistValue(std::move(record));
 }
@@ -509,6 +538,8 @@ bool restoreBindings(const PlistValue& record, const KeyHolder& holder, const Bi
         const std::string* s = d[key].asString();
         return s ? QString::fromStdString(*s) : QString();
     };
+    const std::string* manager = record["manager"].asString();
+    const WindowManagerKind freed = windowManagerKind(manager ? *manager : std::string());
     bool ok = true;
     QStringList problems;
     // Undone last first, so that edits of one file unwind in order.
@@ -535,7 +566,7 @@ bool restoreBindings(const PlistValue& record, const KeyHolder& holder, const Bi
                 else
                     text.insert(at + context.size(), oldText);
             }
-            const QString failed = writeText(path, text);
+            const QString failed = writeText(path, text, freed == WindowManagerKind::Fluxbox);
             if (!failed.isEmpty()) {
                 problems << failed;
                 ok = false;
@@ -561,8 +592,11 @@ bool restoreBindings(const PlistValue& record, const KeyHolder& holder, const Bi
             }
         }
     }
+    // The manager whose settings were changed reloads them, if it is the one running now;
+    // another reads them when it next starts.
     QString reloadError;
-    if (!reload(windowManagerKind(holder.name), holder, env, &reloadError)) problems << reloadError;
+    if (freed == windowManagerKind(holder.name) && !reload(freed, holder, env, &reloadError))
+        problems << reloadError;
     if (error) *error = problems.join(QStringLiteral("; "));
     return ok;
 }

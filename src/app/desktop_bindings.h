@@ -66,8 +66,9 @@ class BindingRelease {
     // manager's settings do not bind these shortcuts where Velora looks).
     QString description() const;
     bool canApply() const { return !description().isEmpty(); }
-    // Makes the change and asks the manager to reload. The record of what changed, or none
-    // with the reason in error.
+    // Makes the changes and asks the manager to reload. The record of what changed (when one
+    // change fails, of those made before it, with the reason in error), or none with the
+    // reason in error when nothing changed.
     std::optional<PlistValue> apply(QString* error) const;
 
   private:
@@ -80,7 +81,8 @@ class BindingRelease {
     BindingEnvironment env_;
 };
 
-// Undoes a record made by apply() and asks the manager (the current holder) to reload.
+// Undoes a record made by apply() and asks the manager it was made for to reload, when that
+// is the one running now (the holder); another reads its settings when it next starts.
 // False with the reason when something could not be put back.
 bool restoreBindings(const PlistValue& record, const KeyHolder& holder, const BindingEnvironment& env,
                      QString* error);

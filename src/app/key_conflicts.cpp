@@ -150,11 +150,11 @@ void KeyConflicts::free(const std::vector<Shortcut>& shortcuts) {
     BindingRelease release(windowManagerKind(holder.name), holder, shortcuts, env_);
     QString error;
     std::optional<PlistValue> record = release.apply(&error);
+    const QString description = record ? recordDescription(*record) : QString();
     if (record) {
         UserDefaults& d = UserDefaults::standard();
         PlistValue::Array records;
         if (const PlistValue::Array* old = d.objectForKey(kReleasedBindingsKey).asArray()) records = *old;
-        const QString description = recordDescription(*record);
         records.push_back(std::move(*record));
         d.setObject(kReleasedBindingsKey, PlistValue(std::move(records)));
         d.synchronize();
@@ -162,11 +162,17 @@ void KeyConflicts::free(const std::vector<Shortcut>& shortcuts) {
                      description.toUtf8().constData());
         SGHotKeyCenter::sharedCenter().retryRefusedKeys();
     }
-    if (!record || !error.isEmpty())
+    if (!record || !error.isEmpty()) {
+        const QString outcome = record ? QStringLiteral("Velora made these changes before that, which "
+                                                        "\"Restore the desktop's shortcuts\" in the "
+                                                        "preferences undoes: %1.")
+                                             .arg(description)
+                                       : QStringLiteral("Nothing was changed.");
         presentAlertSheet(createAlert(QStringLiteral("The shortcut could not be freed"),
-                                      error + QStringLiteral("\n\nNothing else was changed."),
-                                      {QStringLiteral("Okay")}, false),
+                                      error + QStringLiteral("\n\n") + outcome, {QStringLiteral("Okay")},
+                                      false),
                           nullptr);
+    }
 }
 
 std::vector<PlistValue> KeyConflicts::releasedBindings() const {

@@ -129,7 +129,6 @@ void buildGeneral(PreferencesInterface& ui) {
     }
     grid->addWidget(new QLabel(QStringLiteral("Back, during a switch:")), line, 0, Qt::AlignRight);
     grid->addWidget(recorder(ui, kKeyUniversalBackward), line, 1);
-    conflictLabel(kKeyUniversalBackward, 1);
     line += 2;
     grid->addWidget(
         note(QStringLiteral("Click a field and press the new shortcut. Backspace clears it, Escape keeps "

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include "app/desktop_bindings.h"
@@ -26,9 +27,11 @@ class DesktopBindingsTest : public ::testing::Test {
         e.systemRoot = QString::fromStdString((dir.path() / "root").string());
         e.run = [this](const QStringList& argv) -> std::optional<CommandResult> {
             ran.push_back(argv.join(QLatin1Char('|')).toStdString());
-            auto answer = answers.find(argv.join(QLatin1Char('|')).toStdString());
-            return CommandResult{0, answer == answers.end() ? QString()
-                                                            : QString::fromStdString(answer->second)};
+            const std::string joined = argv.join(QLatin1Char('|')).toStdString();
+            auto answer = answers.find(joined);
+            return CommandResult{failing.count(joined) ? 1 : 0, answer == answers.end()
+                                                                    ? QString()
+                                                                    : QString::fromStdString(answer->second)};
         };
         e.signal = [](int64_t, int) { return true; };
         return e;
@@ -37,6 +40,7 @@ class DesktopBindingsTest : public ::testing::Test {
 
     TempDir dir;
     std::map<std::string, std::string> answers; // argv joined by '|' -> standard output
+    std::set<std::string> failing;              // argv joined by '|' that exit with 1
     std::vector<std::string> ran;
 };
 
@@ -77,6 +81,19 @@ TEST_F(DesktopBindingsTest, SettingsStoresLoseOnlyTheHeldShortcutAndGetTheirOldV
             "gsettings|set|org.gnome.desktop.wm.keybindings|switch-applications-backward|['<Shift><Alt>Tab']",
             "gsettings|set|org.gnome.desktop.wm.keybindings|switch-applications|['<Super>Tab', "
             "'<Alt>Tab']"}));
+
+    // One change of several fails: the record holds those made before it, and only those
+    // are put back.
+    failing.insert("gsettings|set|org.gnome.desktop.wm.keybindings|switch-applications-backward|@as []");
+    QString error;
+    record = mutter.apply(&error);
+    ASSERT_TRUE(record);
+    EXPECT_TRUE(error.contains(QLatin1String("switch-applications-backward"))) << error.toStdString();
+    ran.clear();
+    EXPECT_TRUE(restoreBindings(*record, {"GNOME Shell", 0, {}}, env(), nullptr));
+    EXPECT_EQ(ran,
+              (std::vector<std::string>{"gsettings|set|org.gnome.desktop.wm.keybindings|switch-applications|"
+                                        "['<Super>Tab', '<Alt>Tab']"}));
 
     // xfwm4: the custom property is removed, and set again with its old value.
     const std::string channel = "xfconf-query|-c|xfce4-keyboard-shortcuts|";
@@ -134,8 +151,11 @@ TEST_F(DesktopBindingsTest, ConfigurationFilesChangeOnlyTheNamedPartsAndRestoreB
     // A setting the user adds meanwhile survives the undo.
     writeFile(home() / ".icewm/preferences",
               readFile(home() / ".icewm/preferences") + "\nTaskBarAutoHide=1\n");
-    EXPECT_TRUE(restoreBindings(*record, {"IceWM 3.3", 0, {}}, env(), nullptr));
+    // Undone under another manager: icewm's file goes back; neither manager is told to reload.
+    ran.clear();
+    EXPECT_TRUE(restoreBindings(*record, {"Openbox", 0, {}}, env(), nullptr));
     EXPECT_EQ(readFile(home() / ".icewm/preferences"), prefs + "\nTaskBarAutoHide=1\n");
+    EXPECT_TRUE(ran.empty()) << ran.front();
 
     // Nothing to change: no button, no write.
     EXPECT_TRUE(BindingRelease(WindowManagerKind::IceWM, {"IceWM", 0, {}}, {{kEventFlagOption, 48}}, env())

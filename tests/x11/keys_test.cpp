@@ -1,5 +1,6 @@
-// The event tap: every key is seen, intercepted keys never reach the focused client, the
-// others arrive unchanged, and releasing the modifiers is noticed even under a grab.
+// The event tap: every key is seen, intercepted keys never reach the focused client (during
+// a switch no key does), the others arrive unchanged, and releasing the modifiers is noticed
+// even under a grab.
 #include <mutex>
 
 #include "platform/virtual_keys.h"
@@ -53,7 +54,7 @@ TEST_F(KeysTest, InterceptedKeysNeverReachTheFocusedClientAndTheTapSeesEveryKeyO
                         "stty -echo; : > '" + ready.string() + "'; exec cat > '" + typed.string() + "'"});
     const uint32_t window = waitForWindowOf(xterm.pid());
     ASSERT_TRUE(window);
-    eventTap->setInterceptedKeys({{vk::Q, 0, false}, {vk::Escape, 0, true}});
+    eventTap->setInterceptedKeys({{vk::Q, 0, false}});
     ASSERT_TRUE(focus(window));
     ASSERT_TRUE(eventually([&] { return std::filesystem::exists(ready); })) << "the shell did not start";
 
@@ -63,8 +64,15 @@ TEST_F(KeysTest, InterceptedKeysNeverReachTheFocusedClientAndTheTapSeesEveryKeyO
         tap(key, modifiers);
     };
     type(vk::A);
-    type(vk::Q);                   // intercepted
-    type(vk::Escape, {vk::Shift}); // intercepted whatever the modifiers
+    type(vk::Q); // intercepted
+    // A switch's keys (any modifiers): the whole keyboard is the tap's until they go.
+    eventTap->setInterceptedKeys({{vk::Q, 0, false}, {vk::Escape, 0, true}});
+    EXPECT_FALSE(display->grabKeyboard(true)) << "the keyboard is not held during a switch";
+    type(vk::Escape, {vk::Shift});
+    type(vk::C);
+    eventTap->setInterceptedKeys({{vk::Q, 0, false}});
+    EXPECT_TRUE(display->grabKeyboard(true)) << "the keyboard is still held after the switch";
+    display->grabKeyboard(false);
     type(vk::B);
     type(vk::Q, {vk::Shift}); // Shift-Q is not Q alone: it passes
     type(vk::Return);
@@ -76,11 +84,15 @@ TEST_F(KeysTest, InterceptedKeysNeverReachTheFocusedClientAndTheTapSeesEveryKeyO
     EXPECT_EQ(count(KeyEventType::KeyDown, vk::Q, 0), 1);
     EXPECT_EQ(count(KeyEventType::KeyUp, vk::Q, 0), 1);
     EXPECT_EQ(count(KeyEventType::KeyDown, vk::Escape, kEventFlagShift), 1);
+    EXPECT_EQ(count(KeyEventType::KeyDown, vk::C, 0), 1);
     EXPECT_EQ(count(KeyEventType::KeyDown, vk::Q, kEventFlagShift), 1);
 }
 
 TEST_F(KeysTest, ReleasingTheModifiersIsNoticedWhileAnotherClientGrabsTheKeyboard) {
     ASSERT_TRUE(display->grabKeyboard(true));
+    // A switch cannot have the keyboard now: its keys are grabbed one by one instead.
+    eventTap->setInterceptedKeys({{vk::Escape, 0, true}});
+    EXPECT_TRUE(eventTap->refusedKeys().empty());
     key(vk::Command, true);
     key(vk::Shift, true);
     EXPECT_TRUE(eventually([&] { return sawFlags(kEventFlagCommand | kEventFlagShift); }));

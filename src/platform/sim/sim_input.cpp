@@ -50,12 +50,17 @@ class SimEventTap final : public EventTap {
         std::vector<InterceptedKey> refused;
         {
             std::lock_guard lock(s_.mutex);
-            refused = s_.refusedKeys();
-            if (refused == refused_) return;
-            refused_ = refused;
-            observer = observer_;
+            observer = takeRefusalChange(refused);
         }
         if (observer) observer(std::move(refused));
+    }
+    // With the desktop's lock held: the observer to tell of a change (and the new list), or
+    // none. The observer may be called after the tap is gone; the tap may not.
+    RefusalObserver takeRefusalChange(std::vector<InterceptedKey>& refused) {
+        refused = s_.refusedKeys();
+        if (refused == refused_) return {};
+        refused_ = refused;
+        return observer_;
     }
 
     void run() override {
@@ -265,12 +270,14 @@ void SimDesktop::releaseKeyHeldElsewhere(const InterceptedKey& key) {
 }
 
 void SimDesktop::retryTap() {
-    SimEventTap* tap = nullptr;
+    // The tap may end as soon as the lock is let go: it is used under the lock only.
+    RefusalObserver observer;
+    std::vector<InterceptedKey> refused;
     {
         std::lock_guard lock(state_->mutex);
-        tap = state_->tap;
+        if (state_->tap) observer = state_->tap->takeRefusalChange(refused);
     }
-    if (tap) tap->updateRefused();
+    if (observer) observer(std::move(refused));
 }
 
 void SimDesktop::setKeyHolder(KeyHolder holder) {

@@ -52,8 +52,8 @@ void AppRegistry::clear() {
 X11Context::X11Context(xcb_connection_t* connection, xcb_screen_t* s, MainThreadPort& main)
     : c(connection), screen(s), root(s->root), mainThread(main), cache([&main] { return main.now(); }),
       actions(connection, atoms, s->root), responsiveness(actions, [&main] { return main.now(); }),
-      keyboard(connection), grabs(connection, s->root), taps(grabs), pictures(connection, s->root),
-      notifier(std::make_shared<DesktopNotifier>(main)) {}
+      keyboard(connection), grabs(connection, s->root), taps(grabs, [this] { return actions.userTime(); }),
+      pictures(connection, s->root), notifier(std::make_shared<DesktopNotifier>(main)) {}
 
 X11Context::~X11Context() {
     notifier->stop();

@@ -257,9 +257,10 @@ void EventLoop::handle(const xcb_generic_event_t* event) {
     case XCB_KEY_PRESS:
     case XCB_KEY_RELEASE: {
         // Keys under this program's passive grabs: the grab is let go at once, so that the
-        // keys that follow reach the focused client (and the raw events resume).
+        // keys that follow reach the focused client (and the raw events resume). Keys under
+        // the keyboard grab of a switch under way leave that grab alone.
         const auto* e = reinterpret_cast<const xcb_key_press_event_t*>(event);
-        if (type == XCB_KEY_PRESS) {
+        if (type == XCB_KEY_PRESS && !x_.grabs.holdsKeyboard()) {
             xcb_ungrab_keyboard(x_.c, e->time);
             xcb_flush(x_.c);
         }

@@ -30,15 +30,28 @@ void TapHub::updateGrabs() {
     std::set<KeyGrab> wanted;
     ModifierMap map;
     std::vector<std::pair<X11EventTap*, std::vector<InterceptedKey>>> tapKeys;
+    bool switching = false;
     {
         std::lock_guard lock(mutex_);
         map = map_;
         const bool down = down_.load();
         for (X11EventTap* tap : taps_) {
             tapKeys.emplace_back(tap, down || !tap->enabled() ? std::vector<InterceptedKey>() : tap->keys());
-            const auto more = grabsFor(tapKeys.back().second, map_);
-            wanted.insert(more.begin(), more.end());
+            for (const InterceptedKey& key : tapKeys.back().second)
+                switching = switching || key.anyModifiers;
         }
+    }
+    if (!switching)
+        grabs_.ungrabKeyboard();
+    else if (!grabs_.holdsKeyboard())
+        grabs_.grabKeyboard(keyTime_ ? keyTime_() : XCB_CURRENT_TIME);
+    // Under the keyboard grab the switch's keys are taken already.
+    if (grabs_.holdsKeyboard())
+        for (auto& [tap, keys] : tapKeys)
+            std::erase_if(keys, [](const InterceptedKey& key) { return key.anyModifiers; });
+    for (const auto& [tap, keys] : tapKeys) {
+        const auto more = grabsFor(keys, map);
+        wanted.insert(more.begin(), more.end());
     }
     const std::set<KeyGrab> refused = grabs_.apply(wanted);
     // A key refused under one lock state is given up under all of them: held under some and
@@ -64,7 +77,9 @@ void TapHub::updateGrabs() {
     {
         std::lock_guard lock(mutex_);
         refused_ = givenUp;
-        if (!refused_.empty() && !retrier_.joinable() && !down_.load())
+        failed_ = refused;
+        keyboardMissing_ = switching && !grabs_.holdsKeyboard();
+        if ((!refused_.empty() || keyboardMissing_) && !retrier_.joinable() && !down_.load())
             retrier_ = std::thread([this] { retryLoop(); });
     }
     retryWake_.notify_all();
@@ -78,11 +93,22 @@ void TapHub::retryLoop() {
     while (!down_.load()) {
         // With nothing refused the thread sleeps until something is: no timer runs on a
         // desktop without conflicts.
-        retryWake_.wait(lock, [&] { return down_.load() || !refused_.empty(); });
-        retryWake_.wait_for(lock, std::chrono::duration<double>(kRetrySeconds), [&] { return down_.load(); });
-        if (down_.load() || refused_.empty()) continue;
+        retryWake_.wait(lock, [&] { return down_.load() || !refused_.empty() || keyboardMissing_; });
+        // The keyboard a switch wants is asked for again soon: the client that holds it (icewm
+        // between the Super key's press and the next key) lets go within moments.
+        const bool soon = keyboardMissing_;
+        retryWake_.wait_for(lock, std::chrono::duration<double>(soon ? kKeyboardRetrySeconds : kRetrySeconds),
+                            [&] { return down_.load() || keyboardMissing_ != soon; });
+        if (down_.load() || keyboardMissing_ != soon) continue;
+        const std::set<KeyGrab> failed = failed_;
+        const bool keyboard = keyboardMissing_;
         lock.unlock();
-        updateGrabs();
+        // Only a change on the server's side is worth an update: the keyboard a switch wants
+        // is free now, or a grab the server refused is. (A keyboard taken just after the
+        // switch ended is let go by the update.)
+        if ((keyboard && grabs_.grabKeyboard(keyTime_ ? keyTime_() : XCB_CURRENT_TIME)) ||
+            (!failed.empty() && grabs_.canTakeAny(failed)))
+            updateGrabs();
         lock.lock();
     }
 }

@@ -10,10 +10,20 @@
 // for every tap that wants it. Refused keys are tried again when the window manager changes
 // (its check window), when the keyboard mapping changes, when a tap asks, and every
 // kRetrySeconds while any is refused: X tells no one when another client lets a grab go.
+// The timed retry first asks the server for the grabs it refused, and changes nothing while
+// it still refuses them all, so a lasting conflict never lets go of a held grab.
+//
+// Keys intercepted with any modifiers are the keys of a switch under way. While a tap wants
+// any, the hub holds the whole keyboard (KeyGrabs::grabKeyboard) with the time of the latest
+// key, and those keys are the active grab's: they are neither grabbed one by one nor ever
+// refused. When the server refuses the keyboard (another client holds it), they are grabbed
+// one by one as before, and the keyboard is asked for again every kKeyboardRetrySeconds
+// until the switch ends or the server gives it.
 
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -30,8 +40,12 @@ class X11EventTap;
 class TapHub {
   public:
     static constexpr double kRetrySeconds = 2.0;
+    // While a switch wants the keyboard and another client holds it.
+    static constexpr double kKeyboardRetrySeconds = 0.05;
 
-    explicit TapHub(KeyGrabs& grabs) : grabs_(grabs) {}
+    // `keyTime` gives the server time of the latest key event (the time of a keyboard grab).
+    TapHub(KeyGrabs& grabs, std::function<uint32_t()> keyTime)
+        : grabs_(grabs), keyTime_(std::move(keyTime)) {}
     ~TapHub();
 
     void add(X11EventTap* tap);
@@ -56,11 +70,14 @@ class TapHub {
     void retryLoop();
 
     KeyGrabs& grabs_;
+    const std::function<uint32_t()> keyTime_;
     std::mutex applying_; // one grab update at a time, taken before mutex_
     mutable std::mutex mutex_;
     std::vector<X11EventTap*> taps_;
     ModifierMap map_;
-    std::set<KeyGrab> refused_;
+    std::set<KeyGrab> refused_;    // every grab of the keys given up
+    std::set<KeyGrab> failed_;     // those of them the server refused
+    bool keyboardMissing_ = false; // wanted, and refused by the server
     std::condition_variable retryWake_;
     std::thread retrier_;           // started at the first refusal; ended by shutdown
     std::atomic<bool> down_{false}; // read by taps without the hub's lock (lock order: hub, then tap)

@@ -103,6 +103,47 @@ bool KeyGrabs::canTake(const std::set<KeyGrab>& grabs) {
     return all;
 }
 
+bool KeyGrabs::canTakeAny(const std::set<KeyGrab>& grabs) {
+    std::lock_guard lock(mutex_);
+    std::vector<std::pair<KeyGrab, xcb_void_cookie_t>> tried;
+    for (const KeyGrab& g : grabs)
+        tried.emplace_back(g, xcb_grab_key_checked(c_, 0, root_, g.modifiers, g.keycode, XCB_GRAB_MODE_ASYNC,
+                                                   XCB_GRAB_MODE_ASYNC));
+    bool any = false;
+    for (const auto& [g, cookie] : tried) {
+        if (!succeeded(c_, cookie)) continue;
+        any = true;
+        if (held_.count(g)) continue;
+        xcb_ungrab_key(c_, g.keycode, root_, g.modifiers);
+        // Letting go of AnyModifier lets go of the key's other grabs too: those held come back.
+        if (g.modifiers == XCB_MOD_MASK_ANY)
+            for (const KeyGrab& h : held_)
+                if (h.keycode == g.keycode)
+                    xcb_grab_key(c_, 0, root_, h.modifiers, h.keycode, XCB_GRAB_MODE_ASYNC,
+                                 XCB_GRAB_MODE_ASYNC);
+    }
+    xcb_flush(c_);
+    return any;
+}
+
+bool KeyGrabs::grabKeyboard(uint32_t time) {
+    std::lock_guard lock(mutex_);
+    keyboard_.store(true);
+    const xcb_grab_keyboard_cookie_t cookie =
+        xcb_grab_keyboard(c_, 0, root_, time, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    const auto reply = takeReply(c_, cookie, xcb_grab_keyboard_reply);
+    const bool held = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
+    if (!held) keyboard_.store(false);
+    return held;
+}
+
+void KeyGrabs::ungrabKeyboard() {
+    std::lock_guard lock(mutex_);
+    if (!keyboard_.exchange(false)) return;
+    xcb_ungrab_keyboard(c_, XCB_CURRENT_TIME);
+    xcb_flush(c_);
+}
+
 std::set<KeyGrab> KeyGrabs::current() const {
     std::lock_guard lock(mutex_);
     return held_;

@@ -3,9 +3,16 @@
 // focused client before it can see them. Each combination is grabbed under the four lock
 // states (none, Caps Lock, NumLock, both) so that a lock key does not let it through; a key
 // meant for any modifiers is grabbed with AnyModifier.
+//
+// While a switch runs the whole keyboard is grabbed too (an active grab on the root): window
+// managers that bind a key with AnyModifier (icewm, KWin, marco) make the server refuse the
+// passive grab of that key with every modifier, and without the active grab such a key would
+// reach the focused client and the switcher alike. The server drops the grab with this
+// client, so a crash never leaves the keyboard held.
 
 #include <xcb/xcb.h>
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -40,12 +47,25 @@ class KeyGrabs {
     // Whether every one of the grabs could be taken now: those not held are tried and let go
     // at once; those held already count as takeable.
     bool canTake(const std::set<KeyGrab>& grabs);
+    // Whether any of the grabs could be taken now (tried and let go at once). A grab the
+    // server still refuses costs one request and takes nothing, not even for an instant.
+    bool canTakeAny(const std::set<KeyGrab>& grabs);
+
+    // The active grab of the keyboard, with the server time of the key that started the
+    // switch. False when the server refuses it (another client holds the keyboard, as a
+    // window manager does during its own Alt-Tab; or the time is older than its grab).
+    bool grabKeyboard(uint32_t time);
+    void ungrabKeyboard();
+    // True from the moment the grab is asked for until it is refused or let go: key events
+    // that arrive meanwhile belong to it and must not end it.
+    bool holdsKeyboard() const { return keyboard_.load(); }
 
   private:
     xcb_connection_t* c_;
     xcb_window_t root_;
     mutable std::mutex mutex_;
     std::set<KeyGrab> held_;
+    std::atomic<bool> keyboard_{false};
 };
 
 } // namespace velora::x11
