@@ -85,17 +85,21 @@ ScreenCapture::~ScreenCapture() {
         zwlr_screencopy_frame_v1_destroy(f->frame);
 }
 
-void ScreenCapture::begin(std::map<uint32_t, Rect> windows) {
+void ScreenCapture::begin() {
     std::lock_guard lock(mutex_);
     ++generation_;
-    for (const auto& [number, rect] : windows)
-        versions_[number] = generation_;
-    windows_ = std::move(windows);
+    windows_.clear();
     outputs_.clear();
     pending_ = -1;
 }
 
-void ScreenCapture::readOutputs(const std::vector<Output>& outputs) {
+void ScreenCapture::read(std::map<uint32_t, Rect> windows, const std::vector<Output>& outputs) {
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& [number, rect] : windows)
+            versions_[number] = generation_;
+        windows_ = std::move(windows);
+    }
     int started = 0;
     for (const Output& o : outputs) {
         if (!o.output || !manager_) continue;
@@ -165,8 +169,10 @@ QImage ScreenCapture::picture(uint32_t window, Size size) {
     return {};
 }
 
-std::optional<uint64_t> ScreenCapture::version(uint32_t window) const {
-    std::lock_guard lock(mutex_);
+std::optional<uint64_t> ScreenCapture::version(uint32_t window) {
+    std::unique_lock lock(mutex_);
+    // Which windows the reading sees is known a moment after it begins.
+    done_.wait_for(lock, kWaitLimit, [this] { return pending_ != -1; });
     auto it = versions_.find(window);
     if (it == versions_.end()) return std::nullopt;
     return it->second;

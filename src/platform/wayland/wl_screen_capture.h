@@ -45,14 +45,14 @@ class ScreenCapture {
     ScreenCapture(const ScreenCapture&) = delete;
     ScreenCapture& operator=(const ScreenCapture&) = delete;
 
-    // Event thread. A new reading for these windows (visible now, with their rectangles);
-    // the outputs follow (readOutputs) once known.
-    void begin(std::map<uint32_t, Rect> windows);
-    void readOutputs(const std::vector<Output>& outputs);
+    // Event thread. A new reading begins: pictures and versions wait for it from now on.
+    void begin();
+    // Reads the outputs for the windows visible now (with their rectangles).
+    void read(std::map<uint32_t, Rect> windows, const std::vector<Output>& outputs);
 
     // Any thread.
     QImage picture(uint32_t window, Size size);
-    std::optional<uint64_t> version(uint32_t window) const;
+    std::optional<uint64_t> version(uint32_t window);
 
     // Listener entry points (event thread).
     struct Frame;
@@ -70,7 +70,7 @@ class ScreenCapture {
     mutable std::mutex mutex_;
     std::condition_variable done_;
     uint64_t generation_ = 0;
-    int pending_ = 0; // outputs still being read; -1 until they are known
+    int pending_ = 0; // outputs still being read; -1 until the windows and outputs are known
     std::map<uint32_t, Rect> windows_;
     std::map<uint32_t, uint64_t> versions_;
     std::vector<std::pair<Rect, QImage>> outputs_; // the latest reading

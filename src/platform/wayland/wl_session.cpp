@@ -468,21 +468,23 @@ void WlSession::State::handleBindingEvent(const std::string& payload) {
     event.charactersIgnoringModifiers =
         charactersOf(keymap, xKeycodeForVirtualKey(key->keyCode), key->keyCode);
     deliver({event});
-    // After the key is on its way: the outputs are asked of sway's IPC.
+    // After the key is on its way: the windows and outputs are asked of sway's IPC.
     if (begins) readOutputsForPictures();
 }
 
 // A switch begins: the screen is read for pictures before the panel can cover any of it.
 void WlSession::State::beginPictures() {
-    if (!capture) return;
-    std::map<uint32_t, Rect> visible;
-    for (const WlWindow& w : context.table.frontToBack())
-        if (w.visible && !w.minimized) visible.emplace(w.number, w.bounds);
-    capture->begin(std::move(visible));
+    if (capture) capture->begin();
 }
 
 void WlSession::State::readOutputsForPictures() {
     if (!capture) return;
+    // Rectangles and visibility change without a toplevel event (a move, a float): the tree
+    // is read now.
+    context.refreshViews();
+    std::map<uint32_t, Rect> visible;
+    for (const WlWindow& w : context.table.frontToBack())
+        if (w.visible && !w.minimized) visible.emplace(w.number, w.bounds);
     std::vector<ScreenCapture::Output> targets;
     if (auto reply = context.ipc.request(SwayMessage::GetOutputs, "")) {
         std::lock_guard lock(outputsMutex);
@@ -490,7 +492,7 @@ void WlSession::State::readOutputsForPictures() {
             for (const auto& [output, state] : outputs)
                 if (state.name == o.name) targets.push_back({output, o.rect});
     }
-    capture->readOutputs(targets);
+    capture->read(std::move(visible), targets);
 }
 
 void WlSession::State::loseCompositor(const std::string& message) {
