@@ -27,6 +27,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://github.com/velora/velora)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Loaded at run time, not linked: Qt's Wayland platform (the preferences window on Wayland)
+# and libcanberra with a sound theme (the beep on Wayland). Without them the program still
+# runs, with the preferences off screen and no sound on Wayland.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, libcanberra0, sound-theme-freedesktop")
 # The long description; CPack puts the summary above it and indents its lines.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Velora switches between applications and windows on an X11 desktop. Hold a
 modifier and press a hot key: a selection cycles through the running

@@ -17,6 +17,7 @@ for wm in $managers; do
   command -v "$program" >/dev/null || { echo "conflicts-test.sh: $program is missing" >&2; exit 1; }
 done
 
+. scripts/xserver.sh
 pids=()
 homes=()
 cleanup() {
@@ -34,14 +35,10 @@ for test in KeysOfAShownSwitchUnderTheStockManagerNeverReachTheFocusedClient \
   echo "== held keys under $wm (stock configuration): $test"
   home=$(mktemp -d)
   homes+=("$home")
-  numberFile="$home/display"
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$numberFile" >/dev/null 2>&1 &
-  xvfb=$!
+  xserver_start Xvfb -screen 0 1280x800x24 || { echo "conflicts-test.sh: $xserver_failure" >&2; exit 1; }
+  xvfb=$XSERVER_PID
   pids+=("$xvfb")
-  n=""
-  for _ in $(seq 200); do n=$(head -n1 "$numberFile" 2>/dev/null || true); [ -n "$n" ] && break; sleep 0.05; done
-  [ -n "$n" ] || { echo "conflicts-test.sh: Xvfb did not start" >&2; exit 1; }
-  export DISPLAY=":$n"
+  export DISPLAY=$XSERVER_DISPLAY
 
   case $wm in
     icewm) HOME=$home setsid icewm-session >"$home/wm.log" 2>&1 & ;;
@@ -59,7 +56,7 @@ for test in KeysOfAShownSwitchUnderTheStockManagerNeverReachTheFocusedClient \
   VELORA_E2E_WM=$wm VELORA_E2E_WM_HOME=$home QT_QPA_PLATFORM=offscreen \
     dbus-run-session -- ctest --test-dir "$build" --output-on-failure -R "^HeldKeys\.$test\$"
   kill -- "-$session" 2>/dev/null || true
-  kill "$xvfb" 2>/dev/null || true
-  wait "$session" "$xvfb" 2>/dev/null || true
+  wait "$session" 2>/dev/null || true
+  xserver_stop "$xvfb"
 done
 done

@@ -13,6 +13,8 @@ packages=(
   xvfb openbox fluxbox xterm x11-apps x11-utils x11-xkb-utils picom wmctrl xdotool libxres1 libxtst6
   fonts-dejavu-core dbus dbus-x11 imagemagick python3
   libwayland-dev libwayland-bin wayland-protocols sway foot wtype grim
+  # Qt's windows on Wayland, and the beep there (the sound theme through libcanberra).
+  qt6-wayland libcanberra0 sound-theme-freedesktop
   # The package check (scripts/test-package.sh) and the tray tests.
   trayer lintian desktop-file-utils appstream man-db groff-base file debootstrap
   # The window-manager matrix (scripts/test-wm-matrix.sh): each manager with what its

@@ -18,27 +18,12 @@ fail() {
 start() {
   local wm=${1:-openbox}; shift || true
   local pids=()
-  # The server picks a free display itself (-displayfd), so that desktops started at the same
-  # moment by others never share one.
-  local numberFile; numberFile=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp +extension Composite +extension RANDR \
-    3>"$numberFile" >/dev/null 2>&1 &
-  pids+=($!)
-  local n=""
-  for _ in $(seq 400); do
-    n=$(head -n1 "$numberFile"); [ -n "$n" ] && break
-    kill -0 "${pids[0]}" 2>/dev/null || break
-    sleep 0.05
-  done
-  rm -f "$numberFile"
-  if [ -z "$n" ]; then
-    if kill -0 "${pids[0]}" 2>/dev/null; then failure="Xvfb did not start within 20 s"
-    else failure="Xvfb ended at its start"; fi
-    fail "${pids[@]}"
+  . "$here/xserver.sh"
+  if ! xserver_start Xvfb -screen 0 1280x800x24 +extension Composite +extension RANDR; then
+    failure=$xserver_failure; fail
   fi
-  if ! xdpyinfo -display ":$n" >/dev/null 2>&1; then
-    failure="Xvfb on :$n does not accept connections"; fail "${pids[@]}"
-  fi
+  pids+=("$XSERVER_PID")
+  local n=${XSERVER_DISPLAY#:}
   export DISPLAY=":$n"
   local home; home=$(mktemp -d)
   case "$wm" in
@@ -64,7 +49,7 @@ start() {
       # A manager that cannot open a display xdpyinfo just opened met another server behind
       # the same number (one outside this machine's /tmp answers on its abstract socket). A
       # new server keeps the old one's number taken, so it gets another.
-      if [ -z "${VELORA_DESKTOP_SHADOWED:-}" ] && grep -qiE "open the display|connect to X ?server" "$home/wm.log"; then
+      if [ -z "${VELORA_DESKTOP_SHADOWED:-}" ] && grep -qiE "open (the )?display|connect to (the )?(X ?server|display)" "$home/wm.log"; then
         echo "desktop.sh: $failure; another server answers on :$n, starting one on another display" >&2
         unset 'pids[-1]'
         local shadowed=("${pids[@]}")
@@ -84,18 +69,11 @@ start() {
   echo "export VELORA_DESKTOP_WM=$wm"
 }
 
-# Ends the processes in the reverse order of their start, each waited out (at most 10 s, then
-# SIGKILL): the clients and the manager while their server still runs. A manager whose server
-# went first can outlive it and take the next server that gets the same display number, and
-# the manager started there then finds the screen taken.
+# Ends what start began, the clients and the manager before their server.
 stop() {
-  local p pids=(${VELORA_DESKTOP_PIDS:-})
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    p=${pids[i]}
-    kill "$p" 2>/dev/null || continue
-    for _ in $(seq 200); do kill -0 "$p" 2>/dev/null || break; sleep 0.05; done
-    kill -KILL "$p" 2>/dev/null || true
-  done
+  . "$here/xserver.sh"
+  # shellcheck disable=SC2086
+  xserver_stop ${VELORA_DESKTOP_PIDS:-}
 }
 
 cmd=${1:-}; shift || true

@@ -31,21 +31,17 @@ run() {  # the test $2 on the desktop named $1 (DISPLAY set)
 
 # A plain Xvfb screen of the given size with openbox.
 xvfb() {
-  local size=$1 numberFile; numberFile=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp +extension Composite +extension RANDR \
-    3>"$numberFile" >/dev/null 2>&1 &
-  pids+=($!)
-  local n=""
-  for _ in $(seq 200); do n=$(head -n1 "$numberFile"); [ -n "$n" ] && break; sleep 0.05; done
-  rm -f "$numberFile"
-  [ -n "$n" ] || { echo "screens.sh: Xvfb did not start" >&2; exit 1; }
-  export DISPLAY=":$n"
+  xserver_start Xvfb -screen 0 "${1}x24" +extension Composite +extension RANDR ||
+    { echo "screens.sh: $xserver_failure" >&2; exit 1; }
+  pids+=("$XSERVER_PID")
+  export DISPLAY=$XSERVER_DISPLAY
   openbox --config-file "$root/scripts/desktop/openbox-rc.xml" >/dev/null 2>&1 & pids+=($!)  # absolute: openbox reads it after leaving the working folder
   for _ in $(seq 200); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return; sleep 0.05; done
   echo "screens.sh: openbox did not claim $DISPLAY" >&2; exit 1
 }
+. scripts/xserver.sh
 pids=()
-stop() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; pids=(); }
+stop() { xserver_stop "${pids[@]}"; pids=(); }
 trap 'stop; scripts/desktop/two-monitors.sh stop' EXIT
 
 eval "$(scripts/desktop/two-monitors.sh start openbox)"

@@ -3,7 +3,9 @@
 # wtype for keys (the virtual-keyboard protocol) and sway's tree as the truth.
 #   scripts/test-wayland.sh [BUILD_DIR]        (default build-asan; the tree must be built)
 # sway refuses to run as root: as root, the session runs as an unprivileged user made for it.
-# With VELORA_UPDATE_DOCS_IMAGES=1 the panel's screenshot replaces docs/images/panel-sway.png.
+# The program's shared trace marks (VELORA_TRACE_FD, src/platform/trace.h) tell when it has
+# bound its keys, taken a focus change in, or beeped.
+# With VELORA_UPDATE_DOCS_IMAGES=1 the screenshots replace docs/images/preferences-sway.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-asan}
@@ -22,7 +24,7 @@ if [ "$(id -u)" -eq 0 ]; then
 else
   user=$(id -un)
 fi
-runtime=$work/runtime home=$work/home out=$work/out
+runtime=$work/runtime home=$work/home out=$work/out trace=$work/out/trace
 mkdir -p "$runtime" "$home" "$out"
 chmod 700 "$runtime"
 # The checkout may not be readable by that user: the program is copied where it can run it.
@@ -49,6 +51,7 @@ cleanup() {
   [ -n "${sway_pid:-}" ] && kill "$sway_pid" 2>/dev/null || true
   if [ $status -ne 0 ]; then
     echo "--- velora's output"; cat "$out/velora.log" 2>/dev/null | tail -40
+    echo "--- velora's trace"; tail -20 "$trace" 2>/dev/null
     echo "--- sway's output"; tail -20 "$out/sway.log" 2>/dev/null
   fi
   rm -rf "$work"
@@ -64,8 +67,6 @@ as_user() {
   if [ "$(id -u)" -eq 0 ]; then runuser -u "$user" -- env -i "${session_env[@]}" "$@"
   else env -i "${session_env[@]}" "$@"; fi
 }
-
-
 
 # Polls a condition (a command) every 50 ms for at most $2 seconds (default 20).
 wait_for() {
@@ -88,12 +89,26 @@ sway_pid=$(basename "$sock" .sock); sway_pid=${sway_pid##*.}
 session_env+=(WAYLAND_DISPLAY=wayland-1 SWAYSOCK="$sock")
 
 sw() { as_user swaymsg "$@"; }
+# A keyboard for the whole session, as a real seat has: without one, each wtype's keyboard
+# appears and goes with it, and clients (Qt among them) get a keyboard of their own only
+# after its first keys were sent.
+as_user wtype -s 100000000 &
+pids+=($!)
+wait_for 'sw -t get_inputs | grep -q "\"type\": \"keyboard\""' 20 || fail "the session's keyboard did not appear"
 # Title of the focused window, or nothing.
 focused() {
   sw -t get_tree | python3 -c '
 import json, sys
 def walk(n):
     if n.get("focused") and n.get("pid"): print(n.get("name"))
+    for c in n.get("nodes", []) + n.get("floating_nodes", []): walk(c)
+walk(json.load(sys.stdin))'
+}
+focused_app() {
+  sw -t get_tree | python3 -c '
+import json, sys
+def walk(n):
+    if n.get("focused") and n.get("pid"): print(n.get("app_id"))
     for c in n.get("nodes", []) + n.get("floating_nodes", []): walk(c)
 walk(json.load(sys.stdin))'
 }
@@ -105,19 +120,48 @@ def walk(n):
     for c in n.get("nodes", []) + n.get("floating_nodes", []): walk(c)
 walk(json.load(sys.stdin))'
 }
-has_window() { titles | grep -qx "$1"; }
+# "x,y wxh" of the first window of the app_id (grim's geometry), or nothing.
+app_rect() {
+  sw -t get_tree | python3 -c '
+import json, sys
+def walk(n):
+    if n.get("pid") and n.get("app_id") == sys.argv[1]:
+        r = n["rect"]; print("%d,%d %dx%d" % (r["x"], r["y"], r["width"], r["height"])); sys.exit()
+    for c in n.get("nodes", []) + n.get("floating_nodes", []): walk(c)
+walk(json.load(sys.stdin))' "$1"
+}
+# The number of trace marks of a kind, and the last "recent:W" mark.
+marks() { grep -c "^$1 " "$trace" 2>/dev/null || true; }
+last_recent() { grep "^recent:" "$trace" 2>/dev/null | tail -n1 | cut -d" " -f1; }
+wait_marks() { wait_for "[ \$(marks $1) -ge $2 ]" "${3:-20}"; }
+has_window() { titles | grep -x "$1" >/dev/null; } # all of it read: no broken pipe
 # Keys through one virtual keyboard; it lives a moment after the last key, as a real
 # keyboard does, so that the compositor's modifier state is that of its last event.
 keys() { as_user wtype "$@" -s 300; }
-# The order of use, oldest first: each window is focused and the program is given a moment
-# to see it (setting up the desktop, never what a test checks).
+# The order of use, oldest first: each window is focused and the program has taken the focus
+# in (its "recent:W" mark names the window; each title's W is learnt the first time).
+declare -A window_mark=()
 use_in_order() {
-  local t
+  local t before
   for t in "$@"; do
+    [ "$(focused)" = "$t" ] && continue
+    before=$(last_recent)
     sw "[title=\"^$t\$\"] focus" >/dev/null
     wait_for '[ "$(focused)" = "$t" ]' 10 || fail "could not focus $t"
-    sleep 1
+    if [ -n "${window_mark[$t]:-}" ]; then
+      wait_for '[ "$(last_recent)" = "${window_mark[$t]}" ]' 10 || fail "velora did not see $t focused"
+    else
+      wait_for 'new_mark "$before"' 10 || fail "velora did not see $t focused"
+      window_mark[$t]=$(last_recent)
+    fi
   done
+}
+# The last "recent:W" mark names a window no title has yet (the periodic polls repeat known ones).
+new_mark() {
+  local m v
+  m=$(last_recent)
+  [ -n "$m" ] && [ "$m" != "$1" ] || return 1
+  for v in "${window_mark[@]}"; do [ "$v" != "$m" ] || return 1; done
 }
 expect_focus() {
   local name=$1 expected=$2
@@ -155,15 +199,43 @@ as_user "$work/velora" --help | grep -q "GNOME and KDE Plasma on Wayland are not
 echo "ok   an unsupported compositor: one clear line, status 1; --help says the same"
 
 # --- the program
-# The trace tells when the hot keys have become sway bindings.
+# The backend's own log (VELORA_WAYLAND_TRACE) is for diagnosis: shown when a test fails.
 session_env+=(VELORA_WAYLAND_TRACE=1)
-as_user "$work/velora" >"$out/velora.log" 2>&1 &
-velora_pid=$!
-pids+=($velora_pid)
+start_velora() {
+  : >"$trace"
+  as_user env VELORA_TRACE_FD=3 "$work/velora" >"$out/velora.log" 2>&1 3>>"$trace" &
+  velora_pid=$!
+  pids+=($velora_pid)
+}
+start_velora
 running() { kill -0 "$velora_pid" 2>/dev/null || fail "velora ended: $(tail -5 "$out/velora.log")"; }
-wait_for 'grep -q "bindings: .*Mod1+Tab nop velora" "$out/velora.log"' 60 ||
-  { running; fail "velora did not bind its hot keys"; }
-echo "ok   velora binds its six cycle keys in sway"
+wait_marks hotkeys 1 60 || { running; fail "velora did not register its hot keys"; }
+echo "ok   velora registers its hot keys (the switches below use them as sway bindings)"
+
+# --- the preferences: on the first run they open with a welcome alert, as windows of their own
+# on sway that get typing while they have the focus; a recorded shortcut changes sway's binding
+wait_for 'titles | grep -x Velora >/dev/null && [ "$(focused_app)" = velora ]' 20 ||
+  fail "FAIL the welcome alert did not show on sway (focused: '$(focused)')"
+keys -k Return
+wait_for '! titles | grep -x Velora >/dev/null && [ "$(focused_app)" = velora ]' 20 ||
+  fail "FAIL the welcome alert did not close, or the preferences lost the focus"
+as_user grim -g "$(app_rect velora)" "$out/preferences-sway.png"
+if [ "${VELORA_UPDATE_DOCS_IMAGES:-0}" = 1 ]; then cp "$out/preferences-sway.png" docs/images/; fi
+echo "ok   the preferences window and the welcome alert show on sway; Return answers the alert"
+# Tab past the three check boxes and the Super-Tab recorder to the Super-Shift-Tab one; Space
+# starts recording, Super+A is recorded and registered.
+registered=$(marks hotkeys)
+keys -k Tab -k Tab -k Tab -k Tab -k Tab -k space
+keys -M logo -k a -m logo
+wait_marks hotkeys $((registered + 1)) || fail "FAIL the shortcut typed in the preferences was not recorded"
+if sw "unbindsym Mod4+Shift+Tab" | grep -q '"success": true'; then fail "FAIL the replaced Super-Shift-Tab is still bound"; fi
+echo "ok   a shortcut recorded in the preferences replaces sway's binding"
+lines=$(wc -l <"$trace")
+keys -M ctrl -k w -m ctrl
+wait_for '[ -z "$(app_rect velora)" ]' 20 || fail "FAIL Ctrl+W did not close the preferences"
+# The poll that follows names the window that has the focus now.
+wait_for '[ -n "$(tail -n +$((lines + 1)) "$trace" | grep "^recent:")" ]' 20 || fail "velora did not poll the focus"
+window_mark[$(focused)]=$(last_recent)
 
 # --- switches (defaults: Alt-Tab all windows, Super-Tab applications, Alt-` the active
 # application's windows; Shift goes backward)
@@ -269,6 +341,28 @@ expect_focus "quick Alt-Tab, then typing" beta
 wait_for '[ -e "$out/typed-after-switch" ]' 20 || fail "FAIL typing after a switch did not reach the new focus"
 echo "ok   typing after a switch reaches the newly focused terminal"
 
+# --- minimise and hide: sway has no minimised state; velora says so once and beeps
+use_in_order gamma2 gamma1 beta alpha
+beeps=$(marks beep)
+keys -M alt -k Tab -s 700 -k m -s 300 -k h -s 300 -m alt
+wait_marks beep $((beeps + 2)) || fail "FAIL m and h on sway did not beep (beeps: $(marks beep))"
+[ "$(grep -c "^velora: sway has no minimised state" "$out/velora.log")" -eq 1 ] ||
+  fail "FAIL not one line saying sway cannot minimise: $(grep '^velora:' "$out/velora.log")"
+has_window beta || fail "FAIL minimise or hide lost the window"
+echo "ok   m and h on sway: one line says sway has no minimised state, each beeps"
+
+# --- a configuration reload drops run-time bindings: velora binds its keys again
+bound=$(marks bindings)
+sw reload >/dev/null
+wait_marks bindings $((bound + 1)) || fail "FAIL velora did not bind again after sway's reload"
+use_in_order beta alpha
+keys -M alt -k Tab -m alt
+expect_focus "quick Alt-Tab after sway reloaded its configuration" beta
+
+use_in_order alpha gamma2 beta gamma1
+keys -M logo -k a -m logo
+expect_focus "the recorded Super+A is sway's binding: the least recent application" alpha
+
 # --- commands inside a switch
 use_in_order gamma2 gamma1 beta alpha
 keys -M alt -k Tab -s 700 -k w -s 300 -m alt
@@ -283,6 +377,12 @@ has_window alpha || fail "FAIL q closed another application's window"
 echo "ok   q closes every window of the selected application"
 running
 
+# --- a second start opens the preferences where there is no tray
+as_user "$work/velora" >"$out/second.log" 2>&1 || fail "FAIL the second start failed: $(cat "$out/second.log")"
+wait_for '[ -n "$(app_rect velora)" ] && [ "$(focused_app)" = velora ]' 20 ||
+  fail "FAIL a second start did not open the preferences (focused: '$(focused)')"
+echo "ok   a second start opens the preferences (sway without a tray)"
+
 # --- the end: the bindings go with the program
 # (runuser forwards a signal it receives and then ends by it: the program itself is signalled)
 program_pid=$velora_pid
@@ -295,11 +395,8 @@ if sw "unbindsym Mod1+Tab" | grep -q '"success": true'; then fail "FAIL velora l
 echo "ok   quitting removes the bindings"
 
 # --- losing the compositor ends the program with one line, status 1, the settings intact
-: >"$out/velora.log"
-as_user "$work/velora" >"$out/velora.log" 2>&1 &
-velora_pid=$!
-pids+=($velora_pid)
-wait_for 'grep -q "bindings: .*Mod1+Tab nop velora" "$out/velora.log"' 60 || fail "velora did not start again"
+start_velora
+wait_marks bindings 1 60 || fail "velora did not start again"
 kill -TERM "$sway_pid"
 status=0
 wait "$velora_pid" || status=$?

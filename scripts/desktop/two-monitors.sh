@@ -32,23 +32,18 @@ Section "Screen"
   EndSubSection
 EndSection
 CONF
-  local numberFile="$dir/display"
-  Xorg -displayfd 3 -noreset -nolisten tcp -config "$dir/xorg.conf" -logfile "$dir/Xorg.log" \
-    3>"$numberFile" >/dev/null 2>&1 &
-  local pids=($!)
-  local n=""
-  for _ in $(seq 200); do n=$(head -n1 "$numberFile" 2>/dev/null || true); [ -n "$n" ] && break; sleep 0.05; done
-  if [ -z "$n" ]; then
-    kill "${pids[@]}" 2>/dev/null || true
-    echo "two-monitors.sh: Xorg with the dummy driver did not start (root? see $dir/Xorg.log)" >&2; exit 1
+  . "$here/../xserver.sh"
+  if ! xserver_start Xorg -config "$dir/xorg.conf" -logfile "$dir/Xorg.log"; then
+    echo "two-monitors.sh: $xserver_failure (Xorg with the dummy driver needs root; see $dir/Xorg.log)" >&2; exit 1
   fi
+  local pids=("$XSERVER_PID") n=${XSERVER_DISPLAY#:}
   export DISPLAY=":$n"
   xrandr --newmode "1280x800_60" 83.50 1280 1352 1480 1680 800 803 809 831 -hsync +vsync
   xrandr --addmode DUMMY0 1280x800_60
   xrandr --addmode DUMMY1 1280x800_60
   xrandr --output DUMMY0 --mode 1280x800_60 --pos 0x0 --primary --output DUMMY1 --mode 1280x800_60 --pos 1280x0
   if [ "$(xrandr --listactivemonitors | head -n1)" != "Monitors: 2" ]; then
-    kill "${pids[@]}" 2>/dev/null || true
+    xserver_stop "${pids[@]}"
     echo "two-monitors.sh: the server does not show two monitors (see $dir/Xorg.log)" >&2; exit 1
   fi
   case "$wm" in
@@ -62,7 +57,7 @@ CONF
       xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && { claimed=1; break; }
       sleep 0.05
     done
-    [ -n "$claimed" ] || { kill "${pids[@]}"; echo "two-monitors.sh: $wm did not claim :$n" >&2; exit 1; }
+    [ -n "$claimed" ] || { xserver_stop "${pids[@]}"; echo "two-monitors.sh: $wm did not claim :$n" >&2; exit 1; }
   fi
   echo "export DISPLAY=:$n"
   echo "export VELORA_DESKTOP_PIDS='${pids[*]}'"
@@ -71,7 +66,9 @@ CONF
 }
 
 stop() {
-  for p in ${VELORA_DESKTOP_PIDS:-}; do kill "$p" 2>/dev/null || true; done
+  . "$here/../xserver.sh"
+  # shellcheck disable=SC2086
+  xserver_stop ${VELORA_DESKTOP_PIDS:-}
   case "${VELORA_DESKTOP_DIR:-}" in /tmp/*) rm -rf "$VELORA_DESKTOP_DIR" ;; esac
 }
 

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # One window manager as its users start it, on a throwaway Xvfb desktop with a session bus of
 # its own and a fresh home: the manager's own default configuration, key bindings and focus
-# model. Where the manager keeps one of Velora's cycle keys for itself, the key is freed
-# first with the command its documentation gives users (xfconf-query, gsettings, its own
-# configuration file and reload, kglobalaccel's D-Bus interface). Then the command given runs
-# with DISPLAY set, VELORA_WM naming the manager and VELORA_WM_LOG its log.
+# model. Then the command given runs with DISPLAY set, VELORA_WM naming the manager and
+# VELORA_WM_LOG its log. Where the manager keeps some of Velora's cycle keys for itself, they
+# are freed with the command its documentation gives users (xfconf-query, gsettings, its own
+# configuration file and reload, kglobalaccel's D-Bus interface): before the command runs, or,
+# for the main run of a manager that refuses velora's grabs, by the command itself through
+# VELORA_WM_FREE_KEYS (this script's --free-keys), once velora has said who holds them.
 #   scripts/wm-matrix/session.sh MANAGER[-sloppy] COMMAND...
+#   scripts/wm-matrix/session.sh --free-keys MANAGER    (inside a session: frees its keys)
 # MANAGER: openbox fluxbox xfwm4 i3 icewm kwin marco mutter. With -sloppy (openbox, xfwm4,
 # fluxbox) the focus follows the mouse, switched on as the manager's users switch it on.
 set -euo pipefail
@@ -13,33 +16,89 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 fail() { echo "wm-matrix: ${name:-$1}: $*" >&2; exit 1; }
 
+# The keys the manager holds by default, freed as its users are told to.
+freeKeys() {
+  case "$1" in
+    openbox)
+      # rc.xml binds A-Tab and A-S-Tab: a copy of the stock file without them, then reconfigure.
+      mkdir -p "$XDG_CONFIG_HOME/openbox"
+      sed -e '/<keybind key="A-Tab">/,/<\/keybind>/d' -e '/<keybind key="A-S-Tab">/,/<\/keybind>/d' \
+        /etc/xdg/openbox/rc.xml >"$XDG_CONFIG_HOME/openbox/rc.xml"
+      openbox --reconfigure ;;
+    xfwm4)
+      for key in '<Alt>Tab' '<Alt><Shift>Tab' '<Super>Tab'; do
+        waitFor 10 xfconf-query -c xfce4-keyboard-shortcuts -p "/xfwm4/custom/$key" >/dev/null 2>&1 ||
+          fail "xfconf has no /xfwm4/custom/$key"
+        xfconf-query -c xfce4-keyboard-shortcuts -p "/xfwm4/custom/$key" -r
+      done ;;
+    icewm)
+      # QuickSwitch=0 lets go of Alt-Tab and Alt-Shift-Tab; KeySysSwitchClass holds Alt-`.
+      mkdir -p "$HOME/.icewm"
+      printf 'QuickSwitch=0\nKeySysSwitchClass=""\n' >"$HOME/.icewm/preferences"
+      icewm -r >>"$log" 2>&1 ;;
+    kwin)
+      # kglobalaccel holds the four "Walk Through Windows" shortcuts; the shortcut settings set
+      # them to none through its D-Bus interface, and so does this.
+      waitFor 20 gdbus introspect --session --dest org.kde.kglobalaccel --object-path /component/kwin >/dev/null 2>&1 ||
+        fail "kglobalaccel did not come up"
+      for action in "Walk Through Windows" "Walk Through Windows (Reverse)" \
+        "Walk Through Windows of Current Application" "Walk Through Windows of Current Application (Reverse)"; do
+        gdbus call --session --dest org.kde.kglobalaccel --object-path /kglobalaccel \
+          --method org.kde.KGlobalAccel.setForeignShortcut "['kwin', '$action', 'KWin', '$action']" '@ai []' >/dev/null
+      done ;;
+    marco)
+      gsettings set org.mate.Marco.global-keybindings switch-windows disabled
+      gsettings set org.mate.Marco.global-keybindings switch-group disabled
+      # Alt-Escape cycles windows; Escape is the key that cancels a switch.
+      gsettings set org.mate.Marco.global-keybindings cycle-windows disabled ;;
+    mutter)
+      for key in switch-applications switch-applications-backward switch-group switch-group-backward \
+        switch-windows switch-windows-backward; do
+        gsettings set org.gnome.desktop.wm.keybindings "$key" '[]'
+      done ;;
+  esac
+}
+waitFor() { # seconds, condition...
+  local tries=$(($1 * 20)); shift
+  for _ in $(seq "$tries"); do "$@" && return 0; sleep 0.05; done
+  return 1
+}
+
+if [ "${1:-}" = --free-keys ]; then
+  log=$HOME/wm.log
+  freeKeys "$2"
+  exit 0
+fi
+
 if [ "${1:-}" != --on-the-bus ]; then
   # The display outlives the bus: services the bus started (kglobalaccel, xfconfd) then end
   # with it instead of losing their display first.
   name=$1
   home=$(mktemp -d)
-  numberFile=$home/display
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp +extension Composite +extension RANDR \
-    3>"$numberFile" >/dev/null 2>&1 &
-  xvfb=$!
-  trap 'kill $xvfb 2>/dev/null || true; wait $xvfb 2>/dev/null || true; rm -rf "$home"' EXIT
-  n=""
-  # The number is whole once its line ends (":2" may still become ":21").
-  for _ in $(seq 200); do
-    [ "$(wc -l <"$numberFile")" -ge 1 ] && { n=$(head -n1 "$numberFile"); break; }
-    sleep 0.05
-  done
-  [ -n "$n" ] || fail "Xvfb did not start"
-  for _ in $(seq 100); do xprop -display ":$n" -root >/dev/null 2>&1 && break; sleep 0.05; done
-  xprop -display ":$n" -root >/dev/null 2>&1 || fail "Xvfb said :$n, which cannot be reached"
+  . "$here/../xserver.sh"
+  servers=()
+  trap 'xserver_stop "${servers[@]}"; rm -rf "$home"' EXIT
+  xserver_start Xvfb -screen 0 1280x800x24 +extension Composite +extension RANDR || fail "$xserver_failure"
+  servers+=("$XSERVER_PID")
   # The bus's services (dconf, xfconfd, kglobalaccel) see the same home and runtime folder
   # as the manager: dconf tells its readers of a change through a file there.
-  export DISPLAY=:$n HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share
+  export DISPLAY=$XSERVER_DISPLAY HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share
   export XDG_CACHE_HOME=$home/.cache XDG_RUNTIME_DIR=$home/run
   mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
   chmod 700 "$XDG_RUNTIME_DIR"
   status=0
   dbus-run-session -- "$here/session.sh" --on-the-bus "$@" || status=$?
+  if [ $status = 75 ]; then
+    # The manager could not open the display the server had just answered on (a server
+    # that resets, or another one answering there): once more on a new server, the first
+    # staying up to keep its number taken.
+    echo "wm-matrix: $name could not open $DISPLAY, starting on another display" >&2
+    xserver_start Xvfb -screen 0 1280x800x24 +extension Composite +extension RANDR || fail "$xserver_failure"
+    servers+=("$XSERVER_PID")
+    export DISPLAY=$XSERVER_DISPLAY
+    status=0
+    dbus-run-session -- "$here/session.sh" --on-the-bus "$@" || status=$?
+  fi
   exit $status
 fi
 shift
@@ -50,23 +109,14 @@ sloppy=""
 [ "$wm" != "$name" ] && sloppy=1
 shift
 
+. "$here/../xserver.sh"
 pids=()
-cleanup() {
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[$i]}" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-}
-trap cleanup EXIT
+trap 'xserver_stop "${pids[@]}"' EXIT
 log=$HOME/wm.log
 
 # The manager's process id once it runs (some are started through a session script).
 managerPid=""
 claimed() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
-waitFor() { # seconds, condition...
-  local tries=$(($1 * 20)); shift
-  for _ in $(seq "$tries"); do "$@" && return 0; sleep 0.05; done
-  return 1
-}
-
 case "$wm" in
   openbox) openbox >"$log" 2>&1 & ;;
   fluxbox)
@@ -93,48 +143,27 @@ case "$wm" in
 esac
 managerPid=$!
 pids+=("$managerPid")
-waitFor 30 claimed || { cat "$log" >&2; fail "did not claim the screen of $DISPLAY"; }
+managerRuns() { kill -0 "$managerPid" 2>/dev/null; }
+waitFor 30 eval 'claimed || ! managerRuns'
+if ! claimed; then
+  if ! managerRuns && grep -qiE "open (the )?display|connect to (the )?(X ?server|display)" "$log"; then
+    cat "$log" >&2; exit 75
+  fi
+  cat "$log" >&2
+  managerRuns || fail "ended at its start on $DISPLAY"
+  fail "did not claim the screen of $DISPLAY within 30 s"
+fi
 
-# The keys the manager holds by default, freed as its users are told to.
-case "$wm" in
-  openbox)
-    # rc.xml binds A-Tab and A-S-Tab: a copy of the stock file without them, then reconfigure.
-    mkdir -p "$XDG_CONFIG_HOME/openbox"
-    sed -e '/<keybind key="A-Tab">/,/<\/keybind>/d' -e '/<keybind key="A-S-Tab">/,/<\/keybind>/d' \
-      /etc/xdg/openbox/rc.xml >"$XDG_CONFIG_HOME/openbox/rc.xml"
-    openbox --reconfigure ;;
-  xfwm4)
-    for key in '<Alt>Tab' '<Alt><Shift>Tab' '<Super>Tab'; do
-      waitFor 10 xfconf-query -c xfce4-keyboard-shortcuts -p "/xfwm4/custom/$key" >/dev/null 2>&1 ||
-        fail "xfconf has no /xfwm4/custom/$key"
-      xfconf-query -c xfce4-keyboard-shortcuts -p "/xfwm4/custom/$key" -r
-    done ;;
-  icewm)
-    # QuickSwitch=0 lets go of Alt-Tab and Alt-Shift-Tab; KeySysSwitchClass holds Alt-`.
-    mkdir -p "$HOME/.icewm"
-    printf 'QuickSwitch=0\nKeySysSwitchClass=""\n' >"$HOME/.icewm/preferences"
-    icewm -r >>"$log" 2>&1 ;;
-  kwin)
-    # kglobalaccel holds the four "Walk Through Windows" shortcuts; the shortcut settings set
-    # them to none through its D-Bus interface, and so does this.
-    waitFor 20 gdbus introspect --session --dest org.kde.kglobalaccel --object-path /component/kwin >/dev/null 2>&1 ||
-      fail "kglobalaccel did not come up"
-    for action in "Walk Through Windows" "Walk Through Windows (Reverse)" \
-      "Walk Through Windows of Current Application" "Walk Through Windows of Current Application (Reverse)"; do
-      gdbus call --session --dest org.kde.kglobalaccel --object-path /kglobalaccel \
-        --method org.kde.KGlobalAccel.setForeignShortcut "['kwin', '$action', 'KWin', '$action']" '@ai []' >/dev/null
-    done ;;
-  marco)
-    gsettings set org.mate.Marco.global-keybindings switch-windows disabled
-    gsettings set org.mate.Marco.global-keybindings switch-group disabled
-    # Alt-Escape cycles windows; Escape is the key that cancels a switch.
-    gsettings set org.mate.Marco.global-keybindings cycle-windows disabled ;;
-  mutter)
-    for key in switch-applications switch-applications-backward switch-group switch-group-backward \
-      switch-windows switch-windows-backward; do
-      gsettings set org.gnome.desktop.wm.keybindings "$key" '[]'
-    done ;;
-esac
+# The keys the manager holds by default: freed now for the runs that need them free from the
+# start; the main run frees them while velora runs (after its alert), with this script's
+# --free-keys, and velora must take them without a restart. fluxbox is freed before its start
+# (its reload on SIGUSR2 does not always let go of a key on a fluxbox just started); mutter
+# takes its keys through XInput 2 and refuses no grab, so velora has nothing to tell there.
+if [ -n "$sloppy" ] || [ "$wm" = fluxbox ] || [ "$wm" = i3 ] || [ "$wm" = mutter ]; then
+  freeKeys "$wm"
+else
+  export VELORA_WM_FREE_KEYS="$here/session.sh --free-keys $wm"
+fi
 
 # Focus that follows the mouse, where asked for.
 if [ -n "$sloppy" ]; then

@@ -260,6 +260,9 @@ void VeloraController::registerHotKeys() {
         if (i != kUniversalBackward) center.registerHotKey(hotKeys_[i]);
     }
     refreshKeyConflicts();
+    // An open window shows what is registered now (on the first run it opened before).
+    if (PrefsController::hasSharedPrefsWindowController())
+        PrefsController::sharedPrefsWindowController().reloadRecorders();
     trace::mark("hotkeys");
 }
 

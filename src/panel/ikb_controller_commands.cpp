@@ -30,6 +30,11 @@ void IKBController::applicationCommand(AppCommand command) {
         sound().beep();
         return;
     }
+    // An application that cannot be hidden (a desktop without the minimised state) stays as it is.
+    if (command == AppCommand::Hide && !app->hide()) {
+        sound().beep();
+        return;
+    }
     // The fade comes first, so the panel shows the effect before the application answers.
     if (item->isWindow())
         fadeWindowsWithPID(app->processIdentifier());
@@ -43,8 +48,7 @@ void IKBController::applicationCommand(AppCommand command) {
         app->forceTerminate();
         break;
     case AppCommand::Hide:
-        app->hide();
-        break;
+        break; // done above
     }
 }
 
@@ -66,10 +70,18 @@ void IKBController::minimizeWindow() {
         if (!app) return;
         VLElementRef systemWide = VLElement::systemWideElement();
         systemWide->setMessagingTimeout(kMinimizeAllTimeout);
+        bool minimized = false;
         for (const VLElementRef& window :
              VLWindowManager::sharedManager().windowsForPID(app->processIdentifier()))
-            window->minimizeWindow();
+            if (window->isMinimizable()) {
+                window->minimizeWindow();
+                minimized = true;
+            }
         systemWide->setMessagingTimeout(kDefaultMessagingTimeout);
+        if (!minimized) {
+            sound().beep();
+            return;
+        }
         item->fadeImage(true);
         return;
     }

@@ -12,12 +12,19 @@ constexpr double kConfirmTimeout = 0.25;
 }
 
 void hideAndConfirm(QWidget& window) {
-    const bool wasShown = window.isVisible();
-    window.hide();
     // A window never shown has no native window to wait for (and asking for its id would
     // make one).
-    if (!wasShown || !window.windowHandle() || !hasPlatform() || !platform().windowServer) return;
-    platform().windowServer->waitUntilOffScreen(uint32_t(window.winId()), kConfirmTimeout);
+    const bool confirm =
+        window.isVisible() && window.windowHandle() && hasPlatform() && platform().windowServer;
+    if (!confirm) {
+        window.hide();
+        return;
+    }
+    const auto number = uint32_t(window.winId());
+    // Qt may send the unmap at once: the focus it moves must already count as passing.
+    platform().windowServer->willTakeOffScreen(number);
+    window.hide();
+    platform().windowServer->waitUntilOffScreen(number, kConfirmTimeout);
 }
 
 } // namespace velora

@@ -9,7 +9,8 @@ class QWidget;
 namespace velora {
 
 // Hides the top-level widget and waits (at most a quarter of a second) until the window
-// server has taken its window off the screen.
+// server has taken its window off the screen. What the window manager reports active
+// meanwhile, and until the next activation request, is not taken for the user's choice.
 void hideAndConfirm(QWidget& window);
 
 } // namespace velora

@@ -84,6 +84,13 @@ class WindowServerPort {
     // pixels show as black, so windows draw an opaque background instead.
     virtual bool compositingActive() { return false; }
 
+    // Before this program hides one of its own windows: what the window manager reports
+    // active from now until this program's next activation request (at most a second) is
+    // passing, caused by the hiding, and not taken for the active window or for recent use
+    // (X11: the window under the pointer is entered as the window goes, and a manager whose
+    // focus follows the mouse focuses it, possibly before the activation request is sent).
+    virtual void willTakeOffScreen(uint32_t windowNumber) { (void)windowNumber; }
+
     // After this program hid one of its own windows: returns once the window server has
     // taken it off the screen, so that what that causes comes before any request sent
     // afterwards (X11: the window under the pointer is entered, and a manager whose focus

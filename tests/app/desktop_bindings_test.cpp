@@ -44,18 +44,6 @@ class DesktopBindingsTest : public ::testing::Test {
     std::vector<std::string> ran;
 };
 
-TEST_F(DesktopBindingsTest, AcceleratorsReadAsTheManagersWriteThem) {
-    EXPECT_EQ(parseGtkAccelerator("<Alt>Tab"), kAltTab);
-    EXPECT_EQ(parseGtkAccelerator("<Shift><Alt>Tab"), kAltShiftTab);
-    EXPECT_EQ(parseGtkAccelerator("<Super>Above_Tab"), (Shortcut{kEventFlagOption, 50}));
-    EXPECT_EQ(parseFluxboxKeys("Mod1 Shift Tab"), kAltShiftTab);
-    EXPECT_EQ(parseOpenboxKey("S-A-Tab"), kAltShiftTab);
-    EXPECT_EQ(parseOpenboxKey("W-grave"), (Shortcut{kEventFlagOption, 50}));
-    EXPECT_FALSE(parseGtkAccelerator("<Hyper>Tab"));
-    EXPECT_FALSE(parseGtkAccelerator("disabled"));
-    EXPECT_FALSE(parseFluxboxKeys("OnDesktop Mouse3"));
-}
-
 TEST_F(DesktopBindingsTest, SettingsStoresLoseOnlyTheHeldShortcutAndGetTheirOldValuesBack) {
     // mutter: a list keeps its other entries; keys that do not bind the shortcut are untouched.
     const std::string get = "gsettings|get|org.gnome.desktop.wm.keybindings|";

@@ -16,6 +16,9 @@ TEST_F(Startup, FirstStartWelcomesLaterStartsKeepTheUsersChoicesButReplaceAPanel
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_TRUE(alerts[0].sheet);
     EXPECT_EQ(alerts[0].title, "Welcome to Velora!");
+    // The window opened before the hot keys were registered, yet shows them.
+    EXPECT_EQ(PrefsController::sharedPrefsWindowController().keyCycleAppForward()->displayedText(),
+              "Super+Tab");
 
     defaults().setInteger("startAtLogin", 0);
     defaults().setFloat("windowWidth", 0.0f);

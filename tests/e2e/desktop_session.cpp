@@ -113,18 +113,20 @@ bool DesktopSession::startVelora(const std::vector<std::string>& shown) {
         ADD_FAILURE() << "velora did not open its preferences and welcome sheet on the first start";
         return false;
     }
-    const bool closed = waitFor([&] {
+    const bool closed = closeVeloraWindows();
+    if (!closed) ADD_FAILURE() << "velora's first-start windows do not close";
+    return closed && velora_->running();
+}
+
+bool DesktopSession::closeVeloraWindows() {
+    return waitFor([&] {
         const auto windows = veloraWindows();
         if (windows.empty()) return true;
-        // The sheet first (the newest window), then the preferences it blocked; each close is
-        // asked again should the window still be listed after a while.
         const xcb_window_t newest = windows.back();
         x_->closeWindow(newest);
         waitFor([&] { return std::ranges::count(veloraWindows(), newest) == 0; }, 5s);
         return veloraWindows().empty();
     });
-    if (!closed) ADD_FAILURE() << "velora's first-start windows do not close";
-    return closed && velora_->running();
 }
 
 bool DesktopSession::startVeloraConfigured() {

@@ -74,6 +74,10 @@ class DesktopSession : public ::testing::Test {
     std::filesystem::path home() const { return home_; }
     // Managed windows that belong to the velora process.
     std::vector<xcb_window_t> veloraWindows();
+    // Closes velora's windows through the manager, newest first (a sheet before the window
+    // it blocks), each asked again should it still be listed after a while; false when some
+    // stay.
+    bool closeVeloraWindows();
 
     // Starts a client and waits for its managed window with this title; 0 on failure.
     xcb_window_t startClient(const std::vector<std::string>& argv, const std::string& title);

@@ -158,13 +158,8 @@ TEST_P(TrayIcon, HidingTheIconFromThePreferencesRemovesItAndASecondStartOpensThe
     // in", the second "Hide the menu icon".
     xdotool({"key", "Tab", "Tab", "space"});
     ASSERT_TRUE(waitFor([&] { return icon() == 0; })) << "the icon stays after Hide the menu icon";
-    // The preferences, and whatever they opened on top, newest first.
-    ASSERT_TRUE(waitFor([&] {
-        const auto windows = veloraWindows();
-        if (!windows.empty()) x_->closeWindow(windows.back());
-        return waitFor([&] { return veloraWindows().size() < windows.size(); }, 2s) &&
-               veloraWindows().empty();
-    })) << "velora's windows do not close";
+    // The preferences, and whatever they opened on top.
+    ASSERT_TRUE(closeVeloraWindows()) << "velora's windows do not close";
 
     auto second = ChildProcess::start({VELORA_PROGRAM}, environment(), home() / "second.log");
     ASSERT_TRUE(second);

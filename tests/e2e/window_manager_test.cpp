@@ -1,5 +1,6 @@
 // What a user does most, in one velora session under the window manager that the matrix
-// (scripts/test-wm-matrix.sh) started as its users run it: quick and held switches in the
+// (scripts/test-wm-matrix.sh) started as its users run it: keys the manager holds told and,
+// once freed with its documented command, taken without a restart; quick and held switches in the
 // three modes, a switch ended with the pointer where the panel was (focus that follows the
 // mouse must not win), Escape, a command key (comma), and typing outside a switch. At the end the
 // manager's log must hold no complaint about a request (activations, closes) timed 0.
@@ -100,9 +101,46 @@ class UnderTheWindowManager : public DesktopSession {
     std::string manager;
 };
 
+// Counts the lines of velora's output that hold `text`.
+std::size_t linesWith(const std::string& output, const std::string& text) {
+    std::size_t count = 0;
+    for (std::size_t at = output.find(text); at != std::string::npos; at = output.find(text, at + 1))
+        ++count;
+    return count;
+}
+
 TEST_F(UnderTheWindowManager, SwitchesCommandsAndTypingWorkAndTheManagerHasNoComplaint) {
-    ASSERT_TRUE(waitFor([&] { return cycleKeysFree(); })) << manager << " still holds one of the cycle keys";
-    ASSERT_TRUE(startVelora());
+    if (const char* freeKeys = std::getenv("VELORA_WM_FREE_KEYS")) {
+        // The manager holds some of the cycle keys with its stock bindings: velora says so,
+        // the user frees them with the manager's documented command, and velora takes them
+        // without a restart.
+        SCOPED_TRACE("the manager's own bindings: velora tells, then takes the keys once freed");
+        std::size_t held = 0;
+        const uint16_t alt = x_->modifierMaskOf(kAltL), super = x_->modifierMaskOf(kSuperL),
+                       shift = XCB_MOD_MASK_SHIFT;
+        for (auto [sym, mods] : {std::pair{kTab, alt}, std::pair{kTab, uint16_t(alt | shift)},
+                                 std::pair{kTab, super}, std::pair{kTab, uint16_t(super | shift)},
+                                 std::pair{kGrave, alt}, std::pair{kGrave, uint16_t(alt | shift)}})
+            if (!x_->canGrab(sym, mods)) ++held;
+        ASSERT_GT(held, 0u) << manager << " holds none of the cycle keys";
+        ASSERT_TRUE(startVelora());
+        EXPECT_TRUE(waitFor([&] { return veloraLog().find(" held by ") != std::string::npos; }))
+            << "velora does not say that " << manager << " holds its keys";
+        // The alert (a window of velora's) goes, as a user would close it.
+        EXPECT_TRUE(waitFor([&] {
+            for (xcb_window_t w : veloraWindows())
+                x_->closeWindow(w);
+            return veloraWindows().empty();
+        })) << "velora's alert does not close";
+        ASSERT_EQ(std::system(freeKeys), 0) << freeKeys;
+        ASSERT_TRUE(waitFor([&] { return linesWith(veloraLog(), " is free now") >= held; }))
+            << "velora did not take the " << held << " freed keys:\n"
+            << veloraLog();
+    } else {
+        ASSERT_TRUE(waitFor([&] { return cycleKeysFree(); }))
+            << manager << " still holds one of the cycle keys";
+        ASSERT_TRUE(startVelora());
+    }
     const std::filesystem::path typed = home() / "typed.txt";
     const xcb_window_t yew = startXterm("Yew"), xi = startXterm("Xi", "cat > '" + typed.string() + "'");
     const auto pine = startWindowClient({"Pine 1", "Pine 2", "Pine 3"});

@@ -1,5 +1,6 @@
 // The cycle actions: the quick switch over refused candidates, steps and the backward key, an
-// empty candidate list, mode changes and presses during the display delay.
+// empty candidate list and mode changes. (A press during the display delay is among the
+// stress test's random steps, which check that every hold ends in exactly one outcome.)
 #include "engine_fixture.h"
 #include "model/filter_levels.h"
 
@@ -104,21 +105,6 @@ TEST_P(ModeChangeTest, RefillsOrReshowsThePanelAndTheReleaseSwitchesOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(, ModeChangeTest, ::testing::Bool());
-
-TEST_F(CycleOrderTest, APressDuringTheDelayStartsAFurtherSwitchThatAloneDecides) {
-    std::vector<pid_t> p = applications({"A", "B", "C"});
-    start();
-    hold();
-    press(&VLHandler::KeyCycleAppForward);
-    nextPoll();
-    engine->KeyCycleAppForward(); // a further switch, the selection back at its start
-    EXPECT_EQ(selectedTitle(), "B");
-    release();
-    settle();
-    EXPECT_EQ(activations(p[1], "3"), 1); // one switch, not one per press
-    EXPECT_EQ(sim.countCalls("activate"), 1);
-    EXPECT_TRUE(panel().browserData().empty());
-}
 
 } // namespace
 } // namespace velora

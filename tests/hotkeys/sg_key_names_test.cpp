@@ -1,22 +1,16 @@
-// Key names: the layout translator (its cache per layout, dead keys, threads), the shipped
-// key-code table, and the table lookups.
+// Key names: the layout translator (its cache per layout, dead keys, threads) and the shipped
+// key-code table.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <thread>
 #include <vector>
 
 #include "fake_keyboard.h"
 #include "hotkeys/sg_key_code_translator.h"
-#include "hotkeys/sg_key_codes_table.h"
 #include "hotkeys/sg_key_combo.h"
-#include "support/temp_dir.h"
 
 namespace velora {
 namespace {
-
-using Dict = PlistValue::Dictionary;
-using Array = PlistValue::Array;
 
 TEST(SGKeyCodeTranslator, TranslatesTheFirstCharacter) {
     SGKeyCodeTranslator translator(test::usLayout());
@@ -92,40 +86,6 @@ TEST(SGKeyNames, FixedNamesFromTheShippedTableOthersFromTheLayoutUpperCased) {
     desktop.input.setLayout(
         std::make_shared<test::FakeLayout>("fr", std::map<uint16_t, std::u16string>{{0, u"q"}}));
     EXPECT_EQ(SGKeyCombo::stringForKeyCode(0), "Q");
-}
-
-TEST(SGKeyNames, LegacyAndNewTableLookups) {
-    test::FakeDesktop desktop;
-    desktop.input.setLayout(test::usLayout());
-    const PlistValue legacy(Dict{{"48", "Tab"}, {"1", int64_t{5}}});
-    EXPECT_EQ(SGKeyCombo::stringForKeyCodeInLegacyMap(48, legacy), "Tab");
-    EXPECT_EQ(SGKeyCombo::stringForKeyCodeInLegacyMap(122, legacy), "7A"); // hex when unnamed
-    EXPECT_EQ(SGKeyCombo::stringForKeyCodeInLegacyMap(1, legacy), "1");
-    EXPECT_EQ(SGKeyCombo::stringForKeyCodeInLegacyMap(-1, legacy), "FFFFFFFF");
-    EXPECT_EQ(SGKeyCombo::stringForKeyCodeInLegacyMap(48, PlistValue()), "30");
-
-    const PlistValue table(Dict{{"version", 1},
-                                {"unmappedKeys", Dict{{"48", "\u21E5"}, {"83", "fixed"}}},
-                                {"padKeys", Array{"83", "84", "0"}},
-                                {"padKeyString", "Num"}});
-    EXPECT_EQ(SGKeyCombo::stringForKeyCodeInNewMap(48, table), "\u21E5");
-    // A fixed name stands alone, even for a keypad key.
-    EXPECT_EQ(SGKeyCombo::stringForKeyCodeInNewMap(83, table), "fixed");
-    EXPECT_EQ(SGKeyCombo::stringForKeyCodeInNewMap(84, table), "Num 2");
-    EXPECT_EQ(SGKeyCombo::stringForKeyCodeInNewMap(0, table), "Num A");
-    EXPECT_EQ(SGKeyCombo::stringForKeyCodeInNewMap(1, table), "S");
-    // Without a prefix the separating space stays.
-    const PlistValue bare(Dict{{"version", 2}, {"padKeys", Array{"84"}}});
-    EXPECT_EQ(SGKeyCombo::stringForKeyCodeInNewMap(84, bare), " 2");
-}
-
-TEST(SGKeyCodesTableDeathTest, AMissingOrDamagedTableIsAnAssertionFailure) {
-    EXPECT_DEATH(readKeyCodesTable(QStringLiteral(":/velora/NoSuchTable.plist")),
-                 "Contents of SGKeyCodes is nil");
-    test::TempDir dir;
-    std::ofstream(dir / "SGKeyCodes.plist") << "<plist><dict><key>version</key>";
-    EXPECT_DEATH(readKeyCodesTable(QString::fromStdString((dir / "SGKeyCodes.plist").string())),
-                 "SGKeyCodes is not a property list");
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// Window records: attributes read from their sources, and pictures.
+// Window records: attributes read from their sources.
 #include "model_fixture.h"
 
 namespace velora {
@@ -26,26 +26,6 @@ TEST_F(ModelTest, AttributesNeedAMatchAndALiveApplication) {
     EXPECT_EQ(unmatched->getTitle(), std::nullopt); // no pid: no running application to vouch for it
     sim.terminateApplication(pid);
     EXPECT_EQ(r->getTitle(), std::nullopt);
-}
-
-TEST_F(ModelTest, GrabWindowNeedsFivePointsAndAWindowNumber) {
-    sim::WindowSpec narrow, small;
-    narrow.size = Size{4.9, 480};
-    small.size = Size{5, 120};
-    small.color = QColor(10, 200, 30);
-    small.title = "Small";
-    auto [pid, wn] = appWithWindow("org.example.a", "Narrow", narrow);
-    const uint32_t ws = sim.addWindow(pid, small);
-
-    EXPECT_EQ(record(pid, ws)->grabWindow(), nullptr); // not matched
-    EXPECT_EQ(matched(pid, wn)->grabWindow(), nullptr);
-    EXPECT_EQ(sim.countCalls("capture"), 0);
-    ImageRef picture = matched(pid, ws)->grabWindow();
-    ASSERT_NE(picture, nullptr);
-    EXPECT_EQ(picture->size(), (Size{5, 120}));
-    EXPECT_EQ(picture->representations().front().pixelColor(2, 60), QColor(10, 200, 30));
-    sim.updateWindow(ws, [](sim::WindowSpec& s) { s.captureFails = true; });
-    EXPECT_EQ(matched(pid, ws)->grabWindow(), nullptr);
 }
 
 } // namespace

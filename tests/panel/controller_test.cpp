@@ -169,5 +169,34 @@ TEST_F(ControllerTest, ApplicationCommandsSpareTheFinderAndActOnEveryWindowOfThe
     EXPECT_FALSE(sim.windowExists(w1) || sim.windowExists(w2));
 }
 
+// With re-opening on, activating an application's item also starts its program again (a new
+// window where the program makes one when started while it runs).
+TEST_F(ControllerTest, ActivatingAnApplicationReOpensItOnlyWhenTheSettingsAsk) {
+    auto w = appsWithWindows({"Editor"})[0];
+    IKBBrowserItemRef editor = IKBBrowserItem::itemWithRunningApplication(app(w.pid), *controller);
+    editor->activate();
+    EXPECT_EQ(sim.countCalls("launch"), 0);
+    VLSettings::shared().shouldReOpen = 1;
+    sim.clearCalls();
+    editor->activate();
+    EXPECT_EQ(sim.countCalls("activate"), 1);
+    ASSERT_EQ(sim.countCalls("launch"), 1);
+    EXPECT_EQ(sim.calls().back().detail.rfind("/usr/bin/org.example.Editor ", 0), 0u);
+}
+
+TEST_F(ControllerTest, MinimisingAnApplicationWithoutAWindowThatCanBeMinimisedBeepsAndFadesNothing) {
+    sim::WindowSpec fixed;
+    fixed.minimizeEnabled = false;
+    auto [one, w] = appWithWindow("org.example.one", "One", fixed);
+    VLWindowManager::sharedManager();
+    controller->setMode(IKBController::kModeApplications);
+    controller->populateItems({app(one)});
+    view.setSelectedIndex(0);
+    controller->minimizeWindow();
+    EXPECT_EQ(sim.beeps(), 1);
+    EXPECT_FALSE(sim.window(w).minimized);
+    EXPECT_EQ(fadedItems(), std::vector<bool>{false});
+}
+
 } // namespace
 } // namespace velora

@@ -101,39 +101,6 @@ TEST(BadgeDrawing, PlateTopRightAndIconInTheMiddleScaleWithTheLongerSide) {
     EXPECT_GT(labelWidths[1], labelWidths[0] * 3 / 2) << "two digits are wider than one";
 }
 
-TEST(BadgeDrawing, NothingToDrawKeepsTheVeryPicture) {
-    const ImageRef picture = solidPicture(1000, 600, kPicture);
-    struct Case {
-        const char* what;
-        void (*change)(BadgeOptions&);
-    };
-    const Case cases[] = {
-        {"options off", [](BadgeOptions& o) { o.spaceBadge = o.appBadge = false; }},
-        {"space badge only, no number",
-         [](BadgeOptions& o) {
-             o.appBadge = false;
-             o.spaceNumber = 40;
-         }},
-        {"icon badge only, no icon",
-         [](BadgeOptions& o) {
-             o.spaceBadge = false;
-             o.appIcon = nullptr;
-         }},
-        {"no plate", [](BadgeOptions& o) { o.plate = nullptr; }},
-        {"tiny plate", [](BadgeOptions& o) { o.plate = solidPicture(4, 4, Qt::black); }},
-    };
-    for (const Case& c : cases) {
-        BadgeOptions options = bothOn(3);
-        c.change(options);
-        EXPECT_EQ(badgedImage(picture, options), picture) << c.what;
-    }
-    // Without a number to draw the plate is never looked at: the icon still comes.
-    BadgeOptions noNumber = bothOn(0);
-    noNumber.plate = nullptr;
-    EXPECT_NE(badgedImage(picture, noNumber), picture);
-    EXPECT_EQ(badgedImage(nullptr, bothOn(3)), nullptr);
-}
-
 TEST(BadgeDrawing, FadingHalvesOpacityOnceAndNeverCompoundsNorTouchesTinyPictures) {
     const ImageRef picture = solidPicture(1000, 600, kPicture);
     const ImageRef once = fadedImage(picture, picture->size());

@@ -1,9 +1,8 @@
 // The panel window: its flags whatever the interface file says, hidden after loading, the
-// background for the compositing state and what accessibility clients see of it. Activation
+// background for the compositing state. Activation
 // on a real desktop is checked by the X11 suite.
 #include <gtest/gtest.h>
 
-#include <QAccessible>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QLayout>
@@ -97,15 +96,6 @@ TEST_F(PanelWindowTest, BackgroundFollowsTheCompositorAtEachShowingFromHidden) {
     window.makeKeyAndOrderFront();
     EXPECT_FALSE(window.isTranslucent());
     window.orderOut();
-}
-
-TEST_F(PanelWindowTest, AccessibilityClientsSeeNothing) {
-    QAccessibleInterface* panel = QAccessible::queryAccessibleInterface(outlets.window);
-    ASSERT_NE(panel, nullptr);
-    EXPECT_EQ(panel->role(), QAccessible::NoRole);
-    EXPECT_TRUE(panel->state().invisible);
-    EXPECT_EQ(panel->childCount(), 0);
-    EXPECT_TRUE(panel->text(QAccessible::Name).isEmpty());
 }
 
 } // namespace

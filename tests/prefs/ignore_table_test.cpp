@@ -143,22 +143,5 @@ TEST_F(IgnoreTableTest, AnApplicationWithoutBundleIdentifierCannotBeFiltered) {
     table.cancelFilter();
 }
 
-TEST_F(IgnoreTableTest, RowNamesComeFromTheBundleInOrderThenThePathThenTheRunningAppThenUnknown) {
-    sim.installBundle("a.display", {"/opt/A.app", "Display A", "Name A", "exe-a"});
-    sim.installBundle("b.name", {"/opt/B.app", std::nullopt, "Name B", "exe-b"});
-    sim.installBundle("c.exe", {"/opt/C.app", std::nullopt, std::nullopt, "exe-c"});
-    sim.installBundle("d.path",
-                      {"/usr/share/applications/d-viewer.desktop", std::nullopt, std::nullopt, std::nullopt});
-    const std::pair<const char*, const char*> names[] = {{"All applications", "All applications"},
-                                                         {"a.display", "Display A"},
-                                                         {"b.name", "Name B"},
-                                                         {"c.exe", "exe-c"},
-                                                         {"d.path", "d-viewer"},
-                                                         {"org.example.editor", "Editor"},
-                                                         {"not.installed", "Unknown"}};
-    for (auto [key, name] : names)
-        EXPECT_EQ(IgnoreTable::displayNameForKey(key), name) << key;
-}
-
 } // namespace
 } // namespace velora

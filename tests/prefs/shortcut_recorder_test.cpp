@@ -13,27 +13,6 @@ namespace {
 
 using test::pressKey;
 
-TEST(RecorderKeys, TheClearCombinationHasNoModifiersAndCapsLockIsNeverStored) {
-    EXPECT_EQ(carbonToCocoaFlags(-1), 0u); // not all of them
-    EXPECT_EQ(cocoaToCarbonFlags(kEventFlagAlphaShift | kEventFlagNumericPad), 0);
-}
-
-TEST(RecorderKeys, CombinationsAreNamedTheDesktopWay) {
-    const struct {
-        uint64_t flags;
-        int64_t key;
-        const char* name;
-    } cases[] = {
-        {carbonToCocoaFlags(2560), vk::Tab, "Super+Shift+Tab"},
-        {carbonToCocoaFlags(0x1B00), vk::Q, "Super+Ctrl+Alt+Shift+Q"},
-        {0, vk::Keypad7, "Keypad 7"},
-        {0, vk::Delete, "Backspace"},
-        {kEventFlagCommand, -1, ""},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(displayNameForCombination(c.flags, c.key), c.name) << c.name;
-}
-
 TEST(RecorderKeys, QtKeysBecomeVirtualKeysByTheirUSCharacter) {
     const struct {
         int qtKey;
@@ -43,9 +22,8 @@ TEST(RecorderKeys, QtKeysBecomeVirtualKeysByTheirUSCharacter) {
         {Qt::Key_Backtab, false, vk::Tab},      // what Shift+Tab arrives as
         {Qt::Key_AsciiTilde, false, vk::Grave}, // Shift+`
         {Qt::Key_Exclam, false, vk::Key1},      // Shift+1
-        {Qt::Key_7, true, vk::Keypad7},         {Qt::Key_7, false, vk::Key7},
-        {Qt::Key_Backspace, false, vk::Delete}, {Qt::Key_Delete, false, vk::ForwardDelete},
-        {Qt::Key_F12, false, vk::F12},          {Qt::Key_MediaPlay, false, -1},
+        {Qt::Key_7, true, vk::Keypad7},         {Qt::Key_Backspace, false, vk::Delete},
+        {Qt::Key_MediaPlay, false, -1},
     };
     for (const auto& c : cases)
         EXPECT_EQ(virtualKeyForQtKey(c.qtKey, c.keypad), c.key) << std::hex << c.qtKey;
@@ -59,11 +37,8 @@ TEST(RecorderKeys, ControlOnlyMeansCtrlWithNoOtherModifierAndCapsLockOff) {
         bool controlOnly;
     } cases[] = {
         {Qt::ControlModifier, 0, true},
-        {Qt::ControlModifier | Qt::KeypadModifier, 0, true},
         {Qt::ControlModifier | Qt::ShiftModifier, 0, false},
         {Qt::ControlModifier, 0x2, false}, // Caps Lock
-        {Qt::AltModifier, 0, false},
-        {Qt::NoModifier, 0, false},
     };
     for (const auto& c : cases) {
         QKeyEvent event(QEvent::KeyPress, Qt::Key_W, c.modifiers, 0, 0, c.xState);

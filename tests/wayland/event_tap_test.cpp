@@ -13,8 +13,9 @@ namespace {
 TEST(TapHub, BindingsFollowTheEnabledTapsAndTheEndOfASwitchGivesTheKeyboardBack) {
     TapHub hub;
     std::vector<InterceptedKey> bound;
-    int releases = 0;
-    hub.setHooks({[&](const std::vector<InterceptedKey>& keys) { bound = keys; }, [&] { ++releases; }});
+    int releases = 0, forgets = 0;
+    hub.setHooks({[&](const std::vector<InterceptedKey>& keys) { bound = keys; }, [&] { ++releases; },
+                  [&] { ++forgets; }});
     const InterceptedKey altTab{vk::Tab, kEventFlagCommand, false}, escape{vk::Escape, 0, true};
     {
         WlEventTap tap(hub, nullptr, [](const KeyEvent&) { return TapVerdict::Pass; });
@@ -29,6 +30,10 @@ TEST(TapHub, BindingsFollowTheEnabledTapsAndTheEndOfASwitchGivesTheKeyboardBack)
         EXPECT_TRUE(bound.empty());
         tap.setEnabled(true);
         EXPECT_EQ(bound, std::vector<InterceptedKey>{altTab});
+        bound.clear();
+        hub.bindAgain(); // the compositor dropped them: all are bound again
+        EXPECT_EQ(forgets, 1);
+        EXPECT_EQ(bound, std::vector<InterceptedKey>{altTab});
     }
     EXPECT_TRUE(bound.empty()); // a tap that goes takes its bindings along
 }
@@ -36,7 +41,7 @@ TEST(TapHub, BindingsFollowTheEnabledTapsAndTheEndOfASwitchGivesTheKeyboardBack)
 TEST(TapHub, EventsReachTheTapsThreadAndShutdownEndsItsLoopAndEveryBinding) {
     TapHub hub;
     std::vector<InterceptedKey> bound;
-    hub.setHooks({[&](const std::vector<InterceptedKey>& keys) { bound = keys; }, [] {}});
+    hub.setHooks({[&](const std::vector<InterceptedKey>& keys) { bound = keys; }, [] {}, [] {}});
     std::vector<int64_t> seen;
     WlEventTap tap(hub, nullptr, [&](const KeyEvent& e) {
         seen.push_back(e.keyCode);

@@ -1,6 +1,8 @@
 // sway's IPC as the backend reads it, and the hot keys as the bindings it writes.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "platform/virtual_keys.h"
 #include "platform/wayland/sway_bindings.h"
 #include "platform/wayland/sway_ipc.h"
@@ -50,6 +52,8 @@ TEST(SwayTree, ARefusalOrGarbageGivesNoViews) {
     EXPECT_TRUE(parseSwayTree(R"([{"success": false}])").empty());
     EXPECT_TRUE(parseSwayTree("{\"nodes\": [").empty());
     EXPECT_FALSE(bindingEventCommand(R"({"change": "run", "binding": {"symbol": "Tab"}})"));
+    EXPECT_TRUE(isReloadEvent(R"({"change": "reload", "old": null, "current": null})"));
+    EXPECT_FALSE(isReloadEvent(R"({"change": "focus", "current": {"name": "1"}})"));
     EXPECT_EQ(bindingEventCommand(R"({"change": "run", "binding": {"command": "nop velora 48 1048576"}})"),
               "nop velora 48 1048576");
 }
@@ -121,6 +125,25 @@ TEST(ForeignKeymap, KeysAreTheirSymbolOnAUsLayoutWhateverTheirCode) {
     EXPECT_EQ(virtualKeyOf(9, XKB_KEY_eacute), vk::Escape);
     EXPECT_EQ(keysymNameOfVirtualKey(vk::Tab), "Tab");
     EXPECT_EQ(keysymNameOfVirtualKey(vk::Comma), "comma");
+}
+
+TEST(ForeignKeymap, KeypadAndHighFunctionKeysHaveTheirOwnKeysymsBothWays) {
+    // The keypad's keys are not the main row's, and F13-F20 exist: each binds by its keysym
+    // and comes back from the overlay's keyboard as the same key.
+    const std::pair<int64_t, xkb_keysym_t> keys[] = {
+        {vk::Keypad1, XKB_KEY_KP_1}, {vk::KeypadPlus, XKB_KEY_KP_Add}, {vk::KeypadEnter, XKB_KEY_KP_Enter},
+        {vk::F13, XKB_KEY_F13},      {vk::F17, XKB_KEY_F17},           {90, XKB_KEY_F20},
+    };
+    for (auto [code, sym] : keys) {
+        char name[64] = {};
+        xkb_keysym_get_name(sym, name, sizeof name);
+        EXPECT_EQ(keysymNameOfVirtualKey(code), std::string(name)) << code;
+        EXPECT_EQ(virtualKeyOf(200, sym), code) << name;
+    }
+    EXPECT_EQ(bindCommand(InterceptedKey{vk::Keypad1, kEventFlagCommand, false}),
+              "bindsym --no-repeat Mod1+KP_1 nop velora 83 1048576");
+    // Without NumLock the keypad's 1 shows KP_End: its position (evdev 79 + 8), not the main row.
+    EXPECT_EQ(virtualKeyOf(87, XKB_KEY_KP_End), vk::Keypad1);
 }
 
 } // namespace

@@ -79,6 +79,30 @@ TEST_F(DesktopCacheTest, AWindowRefusingTheFocusCountsAsActiveUntilTheManagerMov
         << "the window active only before the request counts as recent";
 }
 
+// Hiding the panel enters the window under the pointer, and a manager whose focus follows
+// the mouse (i3) focuses and reports it, before or after the activation request goes out:
+// either way that window is neither active nor recent (the next held switch would pick it).
+TEST_F(DesktopCacheTest, AFocusThatThePanelsHidingMovedIsNeitherActiveNorRecent) {
+    cache.setActive(21);
+    cache.setActive(10);
+    const uint64_t changes = cache.focusChanges();
+    cache.holdActive();
+    cache.setActive(20); // reported before the request
+    EXPECT_EQ(cache.activeWindow(), 10u);
+    EXPECT_EQ(cache.focusChanges(), changes);
+    cache.noteActivationRequest(21, true);
+    cache.setActive(21);
+    // Escape: the request names the window active before; the report of the pointer's
+    // window comes after it.
+    cache.holdActive();
+    cache.noteActivationRequest(21, true);
+    cache.setActive(20);
+    EXPECT_EQ(cache.activeWindow(), 21u);
+    cache.setActive(21);
+    now += DesktopCache::kRequestStandsSeconds;
+    EXPECT_EQ(cache.mostRecentWindowOf(200), 21u) << "the pointer's window was learnt as recent";
+}
+
 TEST_F(DesktopCacheTest, AnInstantWithoutAnActiveWindowKeepsThePreviousOne) {
     cache.setActive(10);
     cache.setActive(0);

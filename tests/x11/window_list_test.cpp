@@ -77,22 +77,5 @@ TEST_F(WindowListTest, ADesktopEntryMatchingTheClassNamesTheApplication) {
     EXPECT_EQ(application->bundlePath(), file.string());
 }
 
-TEST_F(WindowListTest, CompositingIsActiveWhileTheCompositorSelectionHasAnOwner) {
-    xcb_connection_t* c = display->connection();
-    const xcb_atom_t selection = display->atom(("_NET_WM_CM_S" + std::to_string(display->screen())).c_str());
-    auto& ws = desktop->windowServer();
-    ASSERT_FALSE(ws.compositingActive()) << "the test desktop runs no compositor";
-    // A pretend compositor: the selection goes with its owner's window.
-    const xcb_window_t owner = xcb_generate_id(c);
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, owner, display->root(), -1, -1, 1, 1, 0,
-                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
-    xcb_set_selection_owner(c, owner, selection, XCB_CURRENT_TIME);
-    display->sync();
-    EXPECT_TRUE(ws.compositingActive());
-    xcb_destroy_window(c, owner);
-    display->sync();
-    EXPECT_FALSE(ws.compositingActive());
-}
-
 } // namespace
 } // namespace velora::test

@@ -89,6 +89,22 @@ void reportLoss(const std::string& message) {
     std::fflush(stderr);
 }
 
+#ifdef VELORA_WITH_WAYLAND
+// Qt's Wayland client ends the process with _exit(1) when its connection breaks, right after
+// it warns: the warning is the last moment to tell the user and to write the settings.
+QtMessageHandler qtMessages = nullptr;
+void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtWarningMsg && (message.startsWith(QLatin1String("The Wayland connection broke")) ||
+                                 message.startsWith(QLatin1String("The Wayland connection experienced")))) {
+        reportLoss("lost the connection to the Wayland compositor");
+        velora::UserDefaults::standard().synchronize();
+        std::fflush(stdout);
+        return;
+    }
+    if (qtMessages) qtMessages(type, context, message);
+}
+#endif
+
 // Registered with atexit once the desktop is open: only exit() from elsewhere gets here.
 void endIfTheDesktopIsGone() {
     if (desktopGone && desktopGone()) finish(1);
@@ -100,6 +116,20 @@ constexpr const char* kWhereVeloraWorks =
 
 bool isSet(const char* value) {
     return value && *value;
+}
+
+// What the program needs of the desktop it opened, the same for X11 and Wayland: the loss
+// handler, the settings written out when the desktop goes, the ports and the shutdown.
+template <class Desktop>
+void adoptDesktop(Desktop& desktop, const std::function<void(const std::string&)>& onLoss,
+                  std::function<bool()> gone, velora::Platform& ports, std::function<void()>& shutdown,
+                  velora::QtHttp& http, velora::XdgAutostart& loginItems) {
+    desktop.setConnectionLostHandler(onLoss);
+    velora::UserDefaults::standard(); // made before the handler, so it outlives the handler's run
+    desktopGone = std::move(gone);
+    std::atexit(endIfTheDesktopIsGone);
+    ports = desktop.platform(&http, &loginItems);
+    shutdown = [&desktop] { desktop.shutdown(); };
 }
 
 // The options: --help and --version end the program at once (0), anything else is a bad
@@ -163,11 +193,12 @@ int main(int argc, char** argv) {
         return 1;
     }
 #endif
-    // Qt's own windows cannot yet be placed as the switcher needs them on Wayland (the panel
-    // would become an ordinary tiled window that takes the focus): there Qt draws off screen.
+    // On Wayland the preferences window, the alerts and the About window are ordinary windows
+    // of Qt's own Wayland connection, beside the backend's (off screen when Qt's Wayland
+    // plugin is missing; never through Xwayland). The panel is not one of them (see below).
     // No other thread runs yet, so changing the environment is safe here.
     if (onWayland && !isSet(std::getenv("QT_QPA_PLATFORM")))
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1); // NOLINT(concurrency-mt-unsafe)
+        ::setenv("QT_QPA_PLATFORM", "wayland;offscreen", 1); // NOLINT(concurrency-mt-unsafe)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("velora"));
@@ -179,7 +210,12 @@ int main(int argc, char** argv) {
     velora::SingleInstance instance(velora::SingleInstance::socketName(
         onWayland ? QStringLiteral("wayland-") + QString::fromLocal8Bit(waylandDisplay)
                   : QString::fromLocal8Bit(display)));
-    if (instance.notifyRunningInstance()) return 0;
+    // A start that reached the running program ends at once: it holds nothing to write, and
+    // the teardown of Qt's Wayland connection would only free what the process gives back.
+    if (instance.notifyRunningInstance()) {
+        std::fflush(stdout);
+        ::_exit(0);
+    }
 
     velora::QtMainThread mainThread;
     std::string error;
@@ -203,16 +239,15 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "velora: %s\n", error.c_str());
             return 1;
         }
-        wayland->setConnectionLostHandler(onLoss);
-        velora::UserDefaults::standard(); // made before the handler, so it outlives the handler's run
-        desktopGone = [desktop = wayland.get()] {
-            if (desktop->isConnected()) return false;
-            reportLoss("lost the connection to the Wayland compositor");
-            return true;
-        };
-        std::atexit(endIfTheDesktopIsGone);
-        ports = wayland->platform(&http, &loginItems);
-        shutdownDesktop = [desktop = wayland.get()] { desktop->shutdown(); };
+        adoptDesktop(
+            *wayland, onLoss,
+            [desktop = wayland.get()] {
+                if (desktop->isConnected()) return false;
+                reportLoss("lost the connection to the Wayland compositor");
+                return true;
+            },
+            ports, shutdownDesktop, http, loginItems);
+        qtMessages = qInstallMessageHandler(onQtMessage);
         wayland->start();
     }
 #endif
@@ -224,18 +259,16 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "velora: %s\n", error.c_str());
             return 1;
         }
-        desktop->setConnectionLostHandler(onLoss);
-        velora::UserDefaults::standard(); // made before the handler, so it outlives the handler's run
-        desktopGone = [x11 = desktop.get()] {
-            // Qt may see the end first; the desktop's loop needs a moment to see it too.
-            if (x11->isConnected() && x11->sync(1.0)) return false; // some other exit
-            const char* name = std::getenv("DISPLAY");
-            reportLoss(std::string("lost the connection to the X display ") + (name ? name : ""));
-            return true;
-        };
-        std::atexit(endIfTheDesktopIsGone);
-        ports = desktop->platform(&http, &loginItems);
-        shutdownDesktop = [x11 = desktop.get()] { x11->shutdown(); };
+        adoptDesktop(
+            *desktop, onLoss,
+            [x11 = desktop.get()] {
+                // Qt may see the end first; the desktop's loop needs a moment to see it too.
+                if (x11->isConnected() && x11->sync(1.0)) return false; // some other exit
+                const char* name = std::getenv("DISPLAY");
+                reportLoss(std::string("lost the connection to the X display ") + (name ? name : ""));
+                return true;
+            },
+            ports, shutdownDesktop, http, loginItems);
     }
 #endif
     velora::installPlatform(&ports);
@@ -243,6 +276,8 @@ int main(int argc, char** argv) {
     // The panel's window and view, loaded once for the life of the process.
     velora::VLHandler::setCoverFlowLoader([] {
         velora::CoverFlowOutlets outlets = velora::loadCoverFlow();
+        // On Wayland a SurfacePanelWindow over the widget: the panel never becomes an ordinary
+        // window, which the compositor would tile and focus.
         return velora::VLPanelOutlets{outlets.panel, outlets.browserView};
     });
     velora::VLHandler::setAnnounceCheck(

@@ -112,6 +112,12 @@ std::optional<std::string> bindingEventCommand(const std::string& json) {
     return command.toString().toStdString();
 }
 
+bool isReloadEvent(const std::string& json) {
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(json));
+    return doc.isObject() &&
+           doc.object().value(QStringLiteral("change")).toString() == QLatin1String("reload");
+}
+
 SwayIpc::~SwayIpc() {
     close();
 }

@@ -42,8 +42,12 @@ std::vector<SwayOutput> parseSwayOutputs(const std::string& json);
 std::vector<SwayView> parseSwayTree(const std::string& json);
 // The command of a "binding" event ("nop velora 48 1048576"); none for another event.
 std::optional<std::string> bindingEventCommand(const std::string& json);
+// A "workspace" event of the change "reload": the configuration was read again, and the
+// bindings added at run time are gone.
+bool isReloadEvent(const std::string& json);
 
 enum class SwayMessage : uint32_t { RunCommand = 0, Subscribe = 2, GetOutputs = 3, GetTree = 4 };
+inline constexpr uint32_t kSwayEventWorkspace = 0x80000000;
 inline constexpr uint32_t kSwayEventBinding = 0x80000005;
 
 // One connection. Requests from any thread, one at a time.

@@ -3,11 +3,16 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/linux/theme_sound.h"
+#include "platform/trace.h"
 #include "platform/wayland/sway_bindings.h"
 #include "platform/wayland/wl_context.h"
 #include "platform/wayland/wl_ports.h"
 #include "platform/wayland/wl_session.h"
 #include "platform/wayland/wl_trace.h"
+
+// The shared trace, named before wl's own trace() comes into scope.
+namespace marks = velora::trace;
 
 namespace velora {
 
@@ -20,7 +25,7 @@ struct WaylandDesktop::Ports {
     WlWindowServer windowServer;
     WlWorkspace workspace;
     WlInput input;
-    WlSound sound;
+    ThemeSound sound; // Wayland has no bell a client can ring
     WlScripting scripting;
     WlPanelSurface panelSurface;
 };
@@ -43,9 +48,12 @@ class BindingSync {
                 if (auto c = bindCommand(key)) commands += *c + ";";
         bound_ = keys;
         if (commands.empty()) return;
+        marks::mark("bindings");
         auto reply = context->ipc.request(SwayMessage::RunCommand, commands);
-        trace("bindings: %s -> %s", commands.c_str(), reply ? reply->c_str() : "(no answer)");
+        wl::trace("bindings: %s -> %s", commands.c_str(), reply ? reply->c_str() : "(no answer)");
     }
+
+    void forget() { bound_.clear(); }
 
   private:
     std::weak_ptr<WlContext> context_;
@@ -73,6 +81,7 @@ std::unique_ptr<WaylandDesktop> WaylandDesktop::open(MainThreadPort& mainThread,
     context->taps.setHooks(TapHub::Hooks{
         [bindings](const std::vector<InterceptedKey>& keys) { bindings->apply(keys); },
         [s] { s->releaseKeyboard(); },
+        [bindings] { bindings->forget(); },
     });
     desktop->context_ = context;
     desktop->session_ = std::move(session);

@@ -35,9 +35,14 @@ struct WlContext : std::enable_shared_from_this<WlContext> {
     TapHub taps;
     std::atomic<uint64_t> liveFlags{0};
     std::atomic<bool> lost{false};
+    // sway has no minimised state: it ignores set_minimized. The first time a window is to
+    // be minimised or an application hidden, the user reads one line saying so.
+    bool canMinimize = false;
+    void noteCannotMinimize();
     WlSession* session = nullptr; // set while the session lives
 
   private:
+    std::atomic<bool> minimizeNoted_{false};
     std::mutex appsMutex_;
     std::map<pid_t, std::shared_ptr<WlRunningApplication>> apps_;
 };

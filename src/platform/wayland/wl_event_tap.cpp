@@ -26,6 +26,14 @@ void TapHub::remove(WlEventTap* tap) {
 }
 
 void TapHub::keysChanged() {
+    update(false);
+}
+
+void TapHub::bindAgain() {
+    update(true);
+}
+
+void TapHub::update(bool forget) {
     std::lock_guard applying(applying_);
     std::vector<InterceptedKey> exact;
     bool switchKeys = false;
@@ -47,6 +55,7 @@ void TapHub::keysChanged() {
         hadSwitchKeys_ = switchKeys;
         hooks = hooks_;
     }
+    if (forget && hooks.forgetBindings) hooks.forgetBindings();
     if (hooks.bind) hooks.bind(exact);
     if (release && hooks.releaseKeyboard) hooks.releaseKeyboard();
 }

@@ -29,17 +29,22 @@ class TapHub {
         std::function<void(const std::vector<InterceptedKey>& keys)> bind;
         // The switch's keys were withdrawn: give the keyboard back.
         std::function<void()> releaseKeyboard;
+        // The compositor dropped every binding (a configuration reload): none is bound now.
+        std::function<void()> forgetBindings;
     };
     void setHooks(Hooks hooks);
 
     void add(WlEventTap* tap);
     void remove(WlEventTap* tap);
     void keysChanged();
+    // The compositor dropped the bindings: binds the keys again.
+    void bindAgain();
     void deliver(const std::vector<KeyEvent>& events);
     void shutdown();
     bool isShutDown() const;
 
   private:
+    void update(bool forget);
     std::mutex applying_; // one binding update at a time, taken before mutex_
     mutable std::mutex mutex_;
     std::vector<WlEventTap*> taps_;

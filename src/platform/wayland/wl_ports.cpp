@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "platform/ax_names.h"
 #include "platform/linux/app_identity.h"
@@ -44,6 +45,13 @@ void WlContext::announce(const WindowTable::Changes& changes) {
         if (app) app->markTerminated();
         notifier->applicationTerminated(pid);
     }
+}
+
+void WlContext::noteCannotMinimize() {
+    if (minimizeNoted_.exchange(true)) return;
+    std::fprintf(stderr, "velora: sway has no minimised state: windows cannot be minimised or hidden here "
+                         "(the minimise and hide keys beep)\n");
+    std::fflush(stderr);
 }
 
 std::shared_ptr<WlRunningApplication> WlContext::application(pid_t pid) {
@@ -131,7 +139,10 @@ AXError WlAccessibility::copyAttributeValue(const AXElement& e, const std::strin
             return AXError::Success;
         }
         if (attribute == ax::Enabled) {
-            out = true;
+            // Asked only when the minimise key is pressed.
+            const bool minimize = (e.id & 0xFFFFFFFFu) == kMinimizeButton;
+            if (minimize && !w_->canMinimize) w_->noteCannotMinimize();
+            out = !minimize || w_->canMinimize;
             return AXError::Success;
         }
         return AXError::AttributeUnsupported;

@@ -101,12 +101,6 @@ class WlPanelSurface final : public PanelSurfacePort {
     std::shared_ptr<WlContext> w_;
 };
 
-// Wayland has no bell a client can ring: the beep is silent.
-class WlSound final : public SoundPort {
-  public:
-    void beep() override {}
-};
-
 // Nothing to grant: the compositor's protocols are open to every client.
 class WlScripting final : public ScriptingPort {
   public:

@@ -66,6 +66,10 @@ bool WlRunningApplication::activateWithOptions(uint32_t) {
 bool WlRunningApplication::hide() {
     auto context = live();
     if (!context) return false;
+    if (!context->canMinimize) {
+        context->noteCannotMinimize();
+        return false;
+    }
     for (const WlWindow& w : context->table.windowsOf(pid_))
         context->session->setMinimized(w.number, true);
     return true;

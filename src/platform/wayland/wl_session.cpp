@@ -549,6 +549,10 @@ void WlSession::State::run() {
                 return;
             }
             if (type == kSwayEventBinding) handleBindingEvent(*payload);
+            if (type == kSwayEventWorkspace && isReloadEvent(*payload)) {
+                trace("configuration reloaded: binding again");
+                context.taps.bindAgain();
+            }
         }
         if (viewsDirty) {
             viewsDirty = false;
@@ -591,7 +595,8 @@ std::unique_ptr<WlSession> WlSession::connect(WlContext& context, Failure& failu
         error = "this Wayland compositor lacks what velora needs:" + missing;
         return nullptr;
     }
-    s.events.send(SwayMessage::Subscribe, R"(["binding"])");
+    // "workspace" for its "reload" change: a reload drops the bindings added at run time.
+    s.events.send(SwayMessage::Subscribe, R"(["binding", "workspace"])");
     uint32_t type = 0;
     auto reply = s.events.read(type);
     if (!reply || reply->find("true") == std::string::npos) {

@@ -227,9 +227,20 @@ void DesktopCache::noteActivationRequest(xcb_window_t window, bool takesFocus) {
     touchLocked(window);
     requested_ = window;
     requestedAt_ = now_();
-    requestPending_ = takesFocus && root_.active != window;
+    // Also when the window is the one reported active: a focus the panel's hiding moved may
+    // be reported after the request, and the manager then reports the window once more.
+    requestPending_ = takesFocus;
     focuslessActive_ = takesFocus ? kNoWindow : window;
     noteFocusLocked();
+}
+
+void DesktopCache::holdActive() {
+    std::lock_guard lock(mutex_);
+    const xcb_window_t active = activeLocked();
+    if (active == kNoWindow || active == focuslessActive_) return;
+    requested_ = active;
+    requestedAt_ = now_();
+    requestPending_ = true;
 }
 
 void DesktopCache::noteHidden(pid_t pid, std::vector<xcb_window_t> windows) {

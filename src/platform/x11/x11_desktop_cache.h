@@ -76,7 +76,15 @@ class DesktopCache {
     bool isPopUp(xcb_window_t window) const;
 
     // --- what this program asked for
+    // A request for a window that takes the focus stands as the active window until the
+    // manager reports that window (at most kRequestStandsSeconds): what it reports meanwhile
+    // stems from before the request and is not recent use.
     void noteActivationRequest(xcb_window_t window, bool takesFocus);
+    // This program is about to hide one of its windows, and an activation request may
+    // follow: until it does (at most kRequestStandsSeconds) the window active now stands as
+    // above, so that a focus the hiding moves (the pointer's window entered, under a focus
+    // that follows the mouse) is not learnt, even when its report comes before the request.
+    void holdActive();
     // The windows that hiding the application minimised, for unhiding.
     void noteHidden(pid_t pid, std::vector<xcb_window_t> windows);
     std::vector<xcb_window_t> takeHidden(pid_t pid);

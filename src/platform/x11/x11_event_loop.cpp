@@ -17,8 +17,10 @@
 #include <chrono>
 #include <cstring>
 #include <set>
+#include <string>
 
 #include "platform/linux/app_identity.h"
+#include "platform/trace.h"
 #include "platform/x11/x11_properties.h"
 #include "platform/x11/x11_running_application.h"
 
@@ -302,6 +304,7 @@ void EventLoop::onRootProperty(xcb_atom_t atom) {
     } else if (atom == x_.atoms._NET_ACTIVE_WINDOW) {
         uint32_t active = kNoWindow;
         firstValue32(read().get(), active);
+        if (trace::enabled()) trace::mark(("reported:" + std::to_string(active)).c_str());
         x_.cache.setActive(active);
     } else if (atom == x_.atoms._NET_CURRENT_DESKTOP) {
         uint32_t current = 0;

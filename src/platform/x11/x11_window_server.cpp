@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 
+#include "platform/trace.h"
 #include "platform/x11/x11_context.h"
 #include "platform/x11/x11_geometry.h"
 #include "platform/x11/x11_reply.h"
@@ -122,6 +123,12 @@ bool X11WindowServer::compositingActive() {
     auto owner = takeReply(x_->c, xcb_get_selection_owner(x_->c, x_->compositorSelection),
                            xcb_get_selection_owner_reply);
     return owner && owner->owner != XCB_WINDOW_NONE;
+}
+
+void X11WindowServer::willTakeOffScreen(uint32_t) {
+    if (x_->lost.load()) return;
+    x_->cache.holdActive();
+    if (trace::enabled()) trace::mark("hold");
 }
 
 bool X11WindowServer::waitUntilOffScreen(uint32_t windowNumber, double timeout) {

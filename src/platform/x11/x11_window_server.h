@@ -30,6 +30,7 @@ class X11WindowServer final : public WindowServerPort {
     bool compositingActive() override;
     // Flushes Qt's own connection (which unmapped the window), then asks the server whether
     // the window is still mapped, again after each unmap the event loop sees.
+    void willTakeOffScreen(uint32_t windowNumber) override;
     bool waitUntilOffScreen(uint32_t windowNumber, double timeout) override;
 
   private:
