@@ -12,11 +12,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build-asan}
 tests=$build/tests/e2e/velora_e2e_tests
 [ -x "$tests" ] || { echo "test-wm-matrix: $tests is not built" >&2; exit 1; }
-# icewm and mutter start and switch, yet the Tab of a held Super+Tab reaches the focused
-# client there (both grab the Super key for their own menu or overview and pass on the key
-# that follows, docs/desktops.md): they run when named in VELORA_WM_MATRIX, and join the
-# default list once that is mended.
-read -r -a runs <<<"${VELORA_WM_MATRIX:-openbox fluxbox xfwm4 i3 kwin marco openbox-sloppy fluxbox-sloppy xfwm4-sloppy}"
+read -r -a runs <<<"${VELORA_WM_MATRIX:-openbox fluxbox xfwm4 i3 icewm kwin marco mutter openbox-sloppy fluxbox-sloppy xfwm4-sloppy}"
 
 package() {
   case "$1" in

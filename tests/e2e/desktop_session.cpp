@@ -13,15 +13,6 @@
 
 namespace velora::e2e {
 
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(50ms);
-    }
-    return true;
-}
-
 double whiteShare(const QImage& image, const QRect& area) {
     int white = 0, all = 0;
     for (int y = area.top(); y <= area.bottom(); y += 2)
@@ -94,14 +85,23 @@ const std::vector<std::string>& DesktopSession::ownApplications() {
     return classes;
 }
 
+namespace {
+
+// Filters that block every application but these (level 3 blocks, 2 is the default).
+PlistValue onlyThese(const std::vector<std::string>& applications) {
+    PlistValue::Dictionary filters{{"All applications", PlistValue(int64_t(3))}};
+    for (const std::string& application : applications)
+        filters[application] = PlistValue(int64_t(2));
+    return PlistValue(std::move(filters));
+}
+
+} // namespace
+
 bool DesktopSession::startVelora(const std::vector<std::string>& shown) {
     if (!shown.empty()) {
-        PlistValue::Dictionary filters{{"All applications", PlistValue(int64_t(3))}}; // blocks
-        for (const std::string& application : shown)
-            filters[application] = PlistValue(int64_t(2)); // the default
-        PlistValue::Dictionary settings{{"filters", PlistValue(std::move(filters))}};
         std::filesystem::create_directories(settingsFile().parent_path());
-        test::writeFile(settingsFile(), PlistValue(std::move(settings)).toXml());
+        test::writeFile(settingsFile(),
+                        PlistValue(PlistValue::Dictionary{{"filters", onlyThese(shown)}}).toXml());
     }
     launchVelora();
     if (!velora_) {
@@ -130,18 +130,11 @@ bool DesktopSession::closeVeloraWindows() {
 }
 
 bool DesktopSession::startVeloraConfigured() {
-    std::filesystem::create_directories(home_ / ".config");
-    std::filesystem::create_directories(home_ / "run");
-    ::chmod((home_ / "run").c_str(), 0700);
     {
         UserDefaults settings(settingsFile());
         settings.setBool("firstRun2", true);
         settings.setInteger("startAtLogin", 0);
-        // Only the tests' own clients take part in switches, as in startVelora.
-        PlistValue::Dictionary filters{{"All applications", PlistValue(int64_t(3))}};
-        for (const std::string& application : ownApplications())
-            filters[application] = PlistValue(int64_t(2));
-        settings.setObject("filters", PlistValue(std::move(filters)));
+        settings.setObject("filters", onlyThese(ownApplications()));
         const struct {
             const char* identifier;
             int64_t keyCode, modifiers;
@@ -190,11 +183,7 @@ bool DesktopSession::restartVelora(const std::map<std::string, PlistValue>& sett
     // A new start knows nothing of the order of use until its focus poll has found the focused
     // window: a switch before that would start from another window.
     if (const xcb_window_t active = x_->activeWindow(); active != 0) {
-        const std::string wanted = "recent:" + std::to_string(active);
-        if (!waitFor([&] {
-                const auto found = marks("recent:");
-                return found.size() > recentBefore && found.back() == wanted;
-            })) {
+        if (!waitFor([&] { return isRecent(active, recentBefore); })) {
             ADD_FAILURE() << "the restarted velora does not find the focused window " << titleOf(active);
             return false;
         }
@@ -251,7 +240,6 @@ void DesktopSession::activate(xcb_window_t w) {
     // Until velora's focus poll has found the window: a manager may focus a new window a
     // moment after listing it (fluxbox), and other programs' windows may take the focus, so
     // the window is activated again whenever it has lost the focus meanwhile.
-    const std::string wanted = "recent:" + std::to_string(w);
     bool active = false;
     const bool recent = waitFor([&] {
         if (x_->activeWindow() != w) {
@@ -259,19 +247,15 @@ void DesktopSession::activate(xcb_window_t w) {
             if (!waitFor([&] { return x_->activeWindow() == w; }, 2s)) return false;
         }
         active = true;
-        const auto found = marks("recent:");
-        return !found.empty() && found.back() == wanted;
+        return isRecent(w);
     });
     EXPECT_TRUE(active) << "the manager does not activate " << titleOf(w);
     EXPECT_TRUE(recent) << "the switcher's focus poll does not find " << titleOf(w);
 }
 
-bool DesktopSession::waitForRecent(xcb_window_t w) {
-    const std::string wanted = "recent:" + std::to_string(w);
-    return waitFor([&] {
-        const auto found = marks("recent:");
-        return !found.empty() && found.back() == wanted;
-    });
+bool DesktopSession::isRecent(xcb_window_t w, std::size_t pollsBefore) {
+    const auto found = marks("recent:");
+    return found.size() > pollsBefore && found.back() == "recent:" + std::to_string(w);
 }
 
 std::vector<std::string> DesktopSession::marks(const std::string& prefix) {

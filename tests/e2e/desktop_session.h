@@ -24,19 +24,19 @@
 #include "settings/plist_value.h"
 #include "support/child_process.h"
 #include "support/temp_dir.h"
+#include "support/wait.h"
 #include "support/x11/x_display.h"
 
 namespace velora::e2e {
 
 using test::ChildProcess;
 using test::runToEnd;
+using test::waitFor;
 
 using namespace std::chrono_literals;
 
 // Waits that survive a loaded machine; they end as soon as the condition holds.
 inline constexpr std::chrono::milliseconds kLongWait = 30s;
-
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = kLongWait);
 
 // The share of the area in near-white pixels. The panel itself is dark; the pictures of
 // xterms and of the clock are mostly white, so a panel without pictures has next to none.
@@ -91,8 +91,13 @@ class DesktopSession : public ::testing::Test {
     // switcher's focused-window poll has put it first (its trace says so), so that recency
     // follows the calls.
     void activate(xcb_window_t w);
+    // Whether the switcher's latest focused-window poll, one after the first `pollsBefore`,
+    // found `w`.
+    bool isRecent(xcb_window_t w, std::size_t pollsBefore = 0);
     // Waits until the switcher's latest focused-window poll found `w`; false on time-out.
-    bool waitForRecent(xcb_window_t w);
+    bool waitForRecent(xcb_window_t w) {
+        return waitFor([&] { return isRecent(w); });
+    }
     // The names of velora's trace marks so far that start with `prefix`, in order.
     std::vector<std::string> marks(const std::string& prefix);
     // Waits until velora has made the mark `name` `count` times; false on time-out.

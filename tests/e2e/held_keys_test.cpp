@@ -134,7 +134,7 @@ TEST_F(HeldKeys, ASecondClientHoldingAltTabKeepsItAndVeloraTakesItOnceLetGo) {
 
 // The managers bind Escape with some modifiers (icewm and openbox with AnyModifier), so the
 // server refuses velora's grab of Escape during a switch; the switch holds the keyboard
-// instead, and no key of it reaches the focused client.
+// instead, and no key of it reaches the focused client, nor the Tab that starts it.
 TEST_F(HeldKeys, KeysOfAShownSwitchUnderTheStockManagerNeverReachTheFocusedClient) {
     useStockManager();
     if (IsSkipped() || HasFatalFailure()) return;
@@ -148,6 +148,10 @@ TEST_F(HeldKeys, KeysOfAShownSwitchUnderTheStockManagerNeverReachTheFocusedClien
     startAndDismissTheAlert();
     if (HasFatalFailure()) return;
     activateInOrder({other, typist});
+    // icewm grabs the Super key and lets the Tab of Super+Tab go again with a replay, which the
+    // server checks against grabs below the root only while the pointer rests over a window
+    // (over the bare desktop that Tab reaches the client; see desktops.md).
+    xdotool({"mousemove", "--window", std::to_string(typist), "20", "20"});
 
     xdotool({"keydown", "super", "key", "Tab"});
     ASSERT_TRUE(waitForPanel());
@@ -169,9 +173,7 @@ TEST_F(HeldKeys, KeysOfAShownSwitchUnderTheStockManagerNeverReachTheFocusedClien
     xdotool({"key", "Return"});
     std::string text;
     waitFor([&] { return !(text = test::readFile(typed)).empty(); });
-    // (icewm grabs the Super key for its menu and hands the Tab of Super+Tab on to the client:
-    // that Tab is the hot key's, not the switch's; see desktops.md.)
-    EXPECT_EQ(text.find_first_of("\x1bw"), std::string::npos)
+    EXPECT_EQ(text.find_first_of("\t\x1bw"), std::string::npos)
         << "a key of the switch reached the client: " << text;
     EXPECT_TRUE(text.size() >= 6 && text.substr(text.size() - 6) == "after\n")
         << "typed keys were lost: " << text;

@@ -115,8 +115,24 @@ TEST_F(Screens, OnAScaledDesktopThePanelKeepsItsLogicalSizeAndDrawsAtTheScreensD
     ASSERT_FALSE(panel.isNull()) << "no panel";
     // The pictures arrive after the panel shows; the screen shows them at the next paint.
     EXPECT_TRUE(waitForMark("pictures")) << "the pictures never all arrived";
+    // The selected title ("HHHH", pure white) in the lower part of the panel: the first and
+    // last rows holding white, -1 when there is none yet.
+    const auto titleRows = [&](const QImage& shot) {
+        int top = -1, bottom = -1;
+        for (int y = panel.top() + panel.height() * 2 / 3; y < panel.bottom(); ++y)
+            for (int x = panel.left(); x < panel.right(); ++x)
+                if (shot.pixel(x, y) == qRgb(255, 255, 255)) {
+                    if (top < 0) top = y;
+                    bottom = y;
+                    break;
+                }
+        return std::pair{top, bottom};
+    };
     QImage shot;
-    waitFor([&] { return !(shot = x_->screenshot()).isNull() && whiteShare(shot, panel) > 0.08; });
+    waitFor([&] {
+        return !(shot = x_->screenshot()).isNull() && whiteShare(shot, panel) > 0.08 &&
+               titleRows(shot).first >= 0;
+    });
     release();
     ASSERT_FALSE(shot.isNull());
     x_->setDesktopColour(0);
@@ -128,16 +144,9 @@ TEST_F(Screens, OnAScaledDesktopThePanelKeepsItsLogicalSizeAndDrawsAtTheScreensD
     EXPECT_LE(std::abs(panel.center().y() - 800), 2);
     EXPECT_GT(whiteShare(shot, panel), 0.08) << "the panel shows no window pictures";
 
-    // The selected title ("HHHH", pure white) in the lower part of the panel: its capitals are
-    // drawn at the screen's density, twice the 13 device pixels they have on a 96 dpi screen.
-    int top = -1, bottom = -1;
-    for (int y = panel.top() + panel.height() * 2 / 3; y < panel.bottom(); ++y)
-        for (int x = panel.left(); x < panel.right(); ++x)
-            if (shot.pixel(x, y) == qRgb(255, 255, 255)) {
-                if (top < 0) top = y;
-                bottom = y;
-                break;
-            }
+    // The title's capitals are drawn at the screen's density, twice the 13 device pixels they
+    // have on a 96 dpi screen.
+    const auto [top, bottom] = titleRows(shot);
     ASSERT_GE(top, 0) << "no title";
     EXPECT_GE(bottom - top + 1, 24) << "the title is drawn at the logical size: " << bottom - top + 1;
     // Sharp, not a small drawing stretched: the plate's straight left edge goes from the

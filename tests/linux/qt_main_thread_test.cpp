@@ -9,17 +9,14 @@
 #include <thread>
 #include <vector>
 
+#include "support/wait.h"
+
 namespace velora {
 namespace {
 
 // Turns the event loop until the condition holds; false after thirty seconds.
-template <typename Condition> bool spinUntil(Condition done) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
+bool spinUntil(const std::function<bool()>& done) {
+    return test::waitFor(done, std::chrono::seconds(30), [] { QCoreApplication::processEvents(); });
 }
 
 void spinFor(int milliseconds) {

@@ -2,12 +2,16 @@
 // A data source, delegate and dragging destination that record what the view asks of them.
 
 #include <QImage>
+#include <QLayout>
+
+#include <gtest/gtest.h>
 
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "panel/cover_flow_loader.h"
 #include "panel/image_flow_view.h"
 #include "support/solid_picture.h"
 
@@ -76,6 +80,20 @@ struct RecordingDestination : DraggingDestination {
         performed.push_back(info);
         return true;
     }
+};
+
+// A test on the panel's view, laid out at the default panel size, selecting without animation.
+class PanelViewTest : public ::testing::Test {
+  protected:
+    PanelViewTest() {
+        outlets.window->setFrame(Rect{0, 0, 637, 437}, false);
+        outlets.window->layout()->activate();
+        view->setSelectionAnimationDuration(0);
+    }
+    ~PanelViewTest() override { delete outlets.window; }
+
+    CoverFlowOutlets outlets = loadCoverFlow();
+    IKBImageFlowView* view = outlets.browserView;
 };
 
 } // namespace velora::test

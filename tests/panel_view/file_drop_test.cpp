@@ -4,15 +4,14 @@
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QElapsedTimer>
 #include <QEventLoop>
-#include <QLayout>
 #include <QMimeData>
 #include <QTimer>
 
 #include "fake_flow_data.h"
 #include "panel/cover_flow_loader.h"
 #include "panel/file_drop.h"
+#include "support/wait.h"
 
 namespace velora {
 namespace {
@@ -39,21 +38,15 @@ TEST(UriList, FileUrlsBecomeLocalPathsByteForByte) {
     EXPECT_TRUE(filenamesFromUriList("relative/path\r\nfile://\r\n").empty());
 }
 
-class ViewDropTest : public ::testing::Test {
+class ViewDropTest : public test::PanelViewTest {
   protected:
     ViewDropTest() : data(5) {
-        outlets = loadCoverFlow();
-        view = outlets.browserView;
-        outlets.window->setFrame(Rect{0, 0, 637, 437}, false);
-        outlets.window->layout()->activate();
-        view->setSelectionAnimationDuration(0);
         view->setDataSource(&data);
         view->setDraggingDestinationDelegate(&destination);
         view->setSelectedIndex(1);
         files.setData(QStringLiteral("text/uri-list"), "file:///tmp/one\r\nfile:///tmp/t%C3%BCo%FE\r\n");
         text.setText(QStringLiteral("just words"));
     }
-    ~ViewDropTest() override { delete outlets.window; }
 
     QPoint over() const { return view->cellRect(1).center().toPoint(); }
     // Sends the event to the view; whether the view accepted it.
@@ -68,8 +61,6 @@ class ViewDropTest : public ::testing::Test {
 
     test::FakeFlowData data;
     test::RecordingDestination destination;
-    CoverFlowOutlets outlets;
-    IKBImageFlowView* view = nullptr;
     QMimeData files, text;
 };
 
@@ -108,10 +99,8 @@ TEST_F(ViewDropTest, TextIsRefusedWhateverTheDestinationSaysAndARefusedPrepareSt
 // window held over long enough); leaving stops the updates.
 TEST_F(ViewDropTest, ARestingDragKeepsGettingUpdatesUntilItLeaves) {
     ASSERT_TRUE(enter(files));
-    QElapsedTimer waited;
-    waited.start();
-    while (destination.updated.size() < 2 && waited.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    test::waitFor([&] { return destination.updated.size() >= 2; }, std::chrono::seconds(10),
+                  [] { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100); });
     ASSERT_GE(destination.updated.size(), 2u);
     for (const DraggingInfo& update : destination.updated)
         EXPECT_EQ(update.location, destination.entered[0].location);

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QLayout>
 #include <QMouseEvent>
 
 #include <algorithm>
@@ -18,17 +17,8 @@ namespace {
 using test::FakeFlowData;
 using test::solidPicture;
 
-class FlowViewTest : public ::testing::Test {
+class FlowViewTest : public test::PanelViewTest {
   protected:
-    FlowViewTest() {
-        outlets = loadCoverFlow();
-        view = outlets.browserView;
-        outlets.window->setFrame(Rect{0, 0, 637, 437}, false);
-        outlets.window->layout()->activate();
-        view->setSelectionAnimationDuration(0);
-    }
-    ~FlowViewTest() override { delete outlets.window; }
-
     // Items with pictures, or none when count is 0, and the view selecting the given one.
     FakeFlowData& fill(int count, unsigned selected = 0) {
         data = std::make_unique<FakeFlowData>(count);
@@ -54,8 +44,6 @@ class FlowViewTest : public ::testing::Test {
         QCoreApplication::sendEvent(view, &event);
     }
 
-    CoverFlowOutlets outlets;
-    IKBImageFlowView* view = nullptr;
     std::unique_ptr<FakeFlowData> data;
 };
 

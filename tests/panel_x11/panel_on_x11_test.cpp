@@ -5,9 +5,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QThread>
 #include <QWindow>
 
 #include <algorithm>
@@ -17,6 +15,7 @@
 #include "../panel_view/fake_flow_data.h"
 #include "panel/cover_flow_loader.h"
 #include "support/child_process.h"
+#include "support/wait.h"
 #include "support/x11/x_display.h"
 
 namespace velora {
@@ -26,14 +25,8 @@ using namespace velora::test;
 
 // Processes events until the condition holds or the time is up.
 bool waitFor(const std::function<bool()>& condition, int msec = 5000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > msec) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(20);
-    }
-    return true;
+    return test::waitFor(condition, std::chrono::milliseconds(msec),
+                         [] { QCoreApplication::processEvents(); });
 }
 
 class PanelOnX11 : public ::testing::Test {

@@ -48,7 +48,9 @@ class LoopbackHttpServer {
 
     LoopbackHttpServer() {
         listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address = loopback();
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof address;
         ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
         ::listen(listener_, 8);
@@ -83,25 +85,7 @@ class LoopbackHttpServer {
         return requests_;
     }
 
-    // A port on which nothing listens.
-    static int refusedPort() {
-        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address = loopback();
-        socklen_t length = sizeof address;
-        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-        ::close(fd);
-        return ntohs(address.sin_port);
-    }
-
   private:
-    static sockaddr_in loopback() {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        return address;
-    }
-
     void serve() {
         for (;;) {
             int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "support/file_text.h"
+#include "support/wait.h"
 #include "x11_fixture.h"
 
 namespace velora::test {
@@ -21,13 +22,14 @@ std::string startPrivateServer(std::unique_ptr<ChildProcess>& server, const std:
     server = ChildProcess::start(
         {"Xvfb", "-displayfd", "1", "-noreset", "-nolisten", "tcp", "-screen", "0", "320x240x24"}, {}, log);
     std::string number;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (server && number.empty() && std::chrono::steady_clock::now() < end) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        std::istringstream lines(readFile(log));
-        for (std::string line; std::getline(lines, line) && number.empty();)
-            if (!line.empty() && line.find_first_not_of("0123456789") == std::string::npos) number = line;
-    }
+    waitFor(
+        [&] {
+            std::istringstream lines(readFile(log));
+            for (std::string line; server && std::getline(lines, line) && number.empty();)
+                if (!line.empty() && line.find_first_not_of("0123456789") == std::string::npos) number = line;
+            return !number.empty();
+        },
+        std::chrono::seconds(10));
     return number.empty() ? std::string() : ":" + number;
 }
 
@@ -64,9 +66,7 @@ TEST(X11Program, LosingTheServerEndsTheProgramWithAMessageAndLeavesTheSettingsIn
         return std::any_of(children.begin(), children.end(),
                            [&](xcb_window_t w) { return probe.isViewable(w); });
     };
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!shownWindow() && velora.running() && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    waitFor([&] { return shownWindow() || !velora.running(); });
     ASSERT_TRUE(velora.running()) << "the program ended before the server did:\n" << readFile(log);
     ASSERT_TRUE(shownWindow()) << "the program shows no window";
 

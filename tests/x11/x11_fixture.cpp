@@ -8,6 +8,7 @@
 
 #include "platform/ax_names.h"
 #include "platform/x11/x11_keycodes.h"
+#include "support/wait.h"
 
 namespace velora::test {
 
@@ -20,29 +21,10 @@ FakeWindow::FakeWindow(const Options& options) {
     protocols_ = x_.atom("WM_PROTOCOLS");
     ping_ = x_.atom("_NET_WM_PING");
     wake_ = x_.atom("_VELORA_TEST_WAKE");
-    const xcb_atom_t deleteWindow = x_.atom("WM_DELETE_WINDOW");
-    const xcb_atom_t pidAtom = x_.atom("_NET_WM_PID");
-
-    window_ = xcb_generate_id(c_);
-    const uint32_t values[] = {options.color, XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY};
-    xcb_create_window(c_, XCB_COPY_FROM_PARENT, window_, root_, 100, 100, 200, 150, 0,
-                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
-                      XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
-    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, netWmName_, utf8_, 8,
-                        uint32_t(options.title.size()), options.title.data());
-    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
-                        uint32_t(options.title.size()), options.title.data());
-    const std::string wmClass("fake\0VeloraFake\0", 16);
-    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
-                        uint32_t(wmClass.size()), wmClass.data());
-    std::vector<xcb_atom_t> protocols{deleteWindow};
-    if (options.listsPing) protocols.push_back(ping_);
-    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, protocols_, XCB_ATOM_ATOM, 32,
-                        uint32_t(protocols.size()), protocols.data());
-    const uint32_t pid = uint32_t(getpid());
-    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, pidAtom, XCB_ATOM_CARDINAL, 32, 1, &pid);
-    xcb_map_window(c_, window_);
-    xcb_flush(c_);
+    std::vector<xcb_atom_t> more;
+    if (options.listsPing) more.push_back(ping_);
+    window_ = x_.createClientWindow(
+        {options.title, "fake", "VeloraFake", options.color, QRect(100, 100, 200, 150), more});
     thread_ = std::thread([this] { serve(); });
 }
 
@@ -50,7 +32,7 @@ void FakeWindow::repaint(uint32_t color) {
     if (!c_) return;
     xcb_change_window_attributes(c_, window_, XCB_CW_BACK_PIXEL, &color);
     xcb_clear_area(c_, 0, window_, 0, 0, 0, 0);
-    std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+    x_.sync();
 }
 
 FakeWindow::~FakeWindow() {
@@ -123,13 +105,7 @@ void X11Test::TearDown() {
 }
 
 bool X11Test::eventually(const std::function<bool()>& condition, double seconds) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    for (;;) {
-        mainThread.pump();
-        if (condition()) return true;
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    return waitFor(condition, std::chrono::milliseconds(int64_t(seconds * 1000)), [&] { mainThread.pump(); });
 }
 
 uint32_t X11Test::waitForWindowOf(pid_t pid, double seconds) {

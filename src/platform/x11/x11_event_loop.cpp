@@ -175,7 +175,10 @@ void EventLoop::handle(const xcb_generic_event_t* event) {
     }
     case XCB_CREATE_NOTIFY: {
         const auto* e = reinterpret_cast<const xcb_create_notify_event_t*>(event);
-        if (e->parent == x_.root) x_.cache.rootChildOnTop(e->window);
+        if (e->parent == x_.root) {
+            x_.cache.rootChildOnTop(e->window);
+            x_.grabs.addRootChild(e->window);
+        }
         return;
     }
     case XCB_CIRCULATE_NOTIFY: {
@@ -193,6 +196,7 @@ void EventLoop::handle(const xcb_generic_event_t* event) {
             x_.cache.rootChildGone(e->window);
             x_.cache.erasePopUp(e->window);
             x_.unmaps.seen();
+            x_.grabs.removeRootChild(e->window, false);
         }
         x_.pictures.gone(e->window);
         if (x_.cache.isClient(e->window)) {
@@ -238,8 +242,10 @@ void EventLoop::handle(const xcb_generic_event_t* event) {
             // No longer a child of the root: not a frame, not a pop-up.
             x_.cache.rootChildGone(e->window);
             x_.cache.erasePopUp(e->window);
+            x_.grabs.removeRootChild(e->window, true);
         } else if (e->event == x_.root) {
             x_.cache.rootChildOnTop(e->window);
+            x_.grabs.addRootChild(e->window);
         }
         if (x_.cache.isClient(e->window)) x_.cache.setFrame(e->window, reader_.findFrame(e->window));
         return;
@@ -414,6 +420,8 @@ void EventLoop::readExistingRootChildren() {
     const xcb_window_t* children = xcb_query_tree_children(tree.get());
     const int count = xcb_query_tree_children_length(tree.get());
     x_.cache.resetRootStack(std::vector<xcb_window_t>(children, children + count));
+    for (int i = 0; i < count; ++i)
+        x_.grabs.addRootChild(children[i]);
     std::vector<xcb_get_window_attributes_cookie_t> cookies;
     cookies.reserve(std::size_t(count));
     for (int i = 0; i < count; ++i)

@@ -5,6 +5,19 @@
 
 namespace velora::x11 {
 
+namespace {
+
+// The grabs the root's children mirror: the hot keys, with their given modifiers. Keys with
+// AnyModifier belong to a switch under way, which holds the keyboard.
+std::set<KeyGrab> mirrored(const std::set<KeyGrab>& grabs) {
+    std::set<KeyGrab> out;
+    for (const KeyGrab& g : grabs)
+        if (g.modifiers != XCB_MOD_MASK_ANY) out.insert(g);
+    return out;
+}
+
+} // namespace
+
 std::set<KeyGrab> grabsFor(const std::vector<InterceptedKey>& keys, const ModifierMap& map) {
     std::set<KeyGrab> out;
     const uint16_t locks[4] = {0, kXLock, map.numLockMask, uint16_t(kXLock | map.numLockMask)};
@@ -24,6 +37,7 @@ std::set<KeyGrab> grabsFor(const std::vector<InterceptedKey>& keys, const Modifi
 
 std::set<KeyGrab> KeyGrabs::apply(const std::set<KeyGrab>& wanted) {
     std::lock_guard lock(mutex_);
+    const std::set<KeyGrab> mirroredBefore = mirrored(held_);
     // Keys whose set of grabs changes with AnyModifier involved are released altogether and
     // taken again: a grab with AnyModifier and grabs with given modifiers on one key do not
     // come apart cleanly.
@@ -79,6 +93,16 @@ std::set<KeyGrab> KeyGrabs::apply(const std::set<KeyGrab>& wanted) {
             held_.insert(p.grab);
         else
             refused.insert(p.grab);
+    }
+    // The children follow without checking: one that went away or whose owner grabbed the key
+    // on it first answers with an error nobody waits for.
+    const std::set<KeyGrab> mirroredAfter = mirrored(held_);
+    for (xcb_window_t w : rootChildren_) {
+        for (const KeyGrab& g : mirroredBefore)
+            if (!mirroredAfter.count(g)) xcb_ungrab_key(c_, g.keycode, w, g.modifiers);
+        for (const KeyGrab& g : mirroredAfter)
+            if (!mirroredBefore.count(g))
+                xcb_grab_key(c_, 0, w, g.modifiers, g.keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
     }
     xcb_flush(c_);
     return refused;
@@ -141,6 +165,23 @@ void KeyGrabs::ungrabKeyboard() {
     std::lock_guard lock(mutex_);
     if (!keyboard_.exchange(false)) return;
     xcb_ungrab_keyboard(c_, XCB_CURRENT_TIME);
+    xcb_flush(c_);
+}
+
+void KeyGrabs::addRootChild(xcb_window_t window) {
+    std::lock_guard lock(mutex_);
+    if (!rootChildren_.insert(window).second) return;
+    for (const KeyGrab& g : mirrored(held_))
+        xcb_grab_key(c_, 0, window, g.modifiers, g.keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    xcb_flush(c_);
+}
+
+void KeyGrabs::removeRootChild(xcb_window_t window, bool stillExists) {
+    std::lock_guard lock(mutex_);
+    if (!rootChildren_.erase(window) || !stillExists) return;
+    // Below a frame now: a grab left there would take the key from its client whenever the
+    // root's grab of it is gone.
+    xcb_ungrab_key(c_, XCB_GRAB_ANY, window, XCB_MOD_MASK_ANY);
     xcb_flush(c_);
 }
 

@@ -9,6 +9,14 @@
 // passive grab of that key with every modifier, and without the active grab such a key would
 // reach the focused client and the switcher alike. The server drops the grab with this
 // client, so a crash never leaves the keyboard held.
+//
+// The hot keys are grabbed on every child of the root as well (frames, pop-ups). A window
+// manager that grabs a modifier alone synchronously (icewm and mutter, the Super key) lets the
+// next key go with AllowEvents(ReplayKeyboard), and the server then delivers it again ignoring
+// every passive grab on the root: without the grabs below the root, the Tab of Super+Tab
+// reached the focused client. Outside a replay the root's grab always comes first, so these
+// grabs take nothing the root's grab does not. The server checks them on a replay only while
+// the pointer rests over some child of the root (see desktops.md).
 
 #include <xcb/xcb.h>
 
@@ -60,11 +68,17 @@ class KeyGrabs {
     // that arrive meanwhile belong to it and must not end it.
     bool holdsKeyboard() const { return keyboard_.load(); }
 
+    // A child of the root appeared (or was there at start): it gets the held hot keys.
+    void addRootChild(xcb_window_t window);
+    // It is gone, or no longer a child of the root (its grabs are let go then).
+    void removeRootChild(xcb_window_t window, bool stillExists);
+
   private:
     xcb_connection_t* c_;
     xcb_window_t root_;
     mutable std::mutex mutex_;
     std::set<KeyGrab> held_;
+    std::set<xcb_window_t> rootChildren_;
     std::atomic<bool> keyboard_{false};
 };
 

@@ -1,12 +1,15 @@
 #include "x_display.h"
 
+#include <unistd.h>
 #include <xcb/xtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <thread>
 
 namespace velora::test {
 
@@ -137,6 +140,33 @@ void XDisplay::activateWindow(xcb_window_t w) {
     sendToRoot(w, "_NET_ACTIVE_WINDOW", 2, serverTime());
 }
 
+xcb_window_t XDisplay::createClientWindow(const ClientWindow& spec) {
+    const xcb_window_t w = xcb_generate_id(c_);
+    const uint32_t values[] = {spec.colour, XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY};
+    const QRect& g = spec.geometry;
+    xcb_create_window(c_, XCB_COPY_FROM_PARENT, w, root_, int16_t(g.x()), int16_t(g.y()), uint16_t(g.width()),
+                      uint16_t(g.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+                      XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
+    const auto text = [&](xcb_atom_t property, xcb_atom_t type, const std::string& value) {
+        xcb_change_property(c_, XCB_PROP_MODE_REPLACE, w, property, type, 8, uint32_t(value.size()),
+                            value.data());
+    };
+    text(XCB_ATOM_WM_NAME, XCB_ATOM_STRING, spec.title);
+    text(atom("_NET_WM_NAME"), atom("UTF8_STRING"), spec.title);
+    text(XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, spec.instance + '\0' + spec.windowClass + '\0');
+    std::vector<xcb_atom_t> protocols{atom("WM_DELETE_WINDOW")};
+    protocols.insert(protocols.end(), spec.moreProtocols.begin(), spec.moreProtocols.end());
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, w, atom("WM_PROTOCOLS"), XCB_ATOM_ATOM, 32,
+                        uint32_t(protocols.size()), protocols.data());
+    const uint32_t pid = uint32_t(::getpid());
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, w, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
+    const uint32_t hints[9] = {1 /* InputHint */, 1 /* takes input */};
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 32, 9, hints);
+    xcb_map_window(c_, w);
+    xcb_flush(c_);
+    return w;
+}
+
 uint32_t XDisplay::serverTime() {
     if (!clockWindow_) {
         clockWindow_ = xcb_generate_id(c_);
@@ -160,6 +190,35 @@ uint32_t XDisplay::serverTime() {
 
 void XDisplay::moveToDesktop(xcb_window_t w, uint32_t desktop) {
     sendToRoot(w, "_NET_WM_DESKTOP", desktop, 2);
+}
+
+void XDisplay::setState(xcb_window_t w, const char* state, bool on) {
+    sendToRoot(w, "_NET_WM_STATE", on ? 1 : 0, atom(state));
+}
+
+bool XDisplay::hasState(xcb_window_t w, const char* state) {
+    const auto states = cardinals(w, atom("_NET_WM_STATE"), XCB_ATOM_ATOM);
+    return std::find(states.begin(), states.end(), atom(state)) != states.end();
+}
+
+bool XDisplay::i3Sync() {
+    serverTime(); // makes the clock window, which receives the answer
+    const uint32_t token = serverTime();
+    const xcb_atom_t type = atom("I3_SYNC");
+    sendToRoot(root_, "I3_SYNC", clockWindow_, token);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        Reply<xcb_generic_event_t> event(xcb_poll_for_event(c_));
+        if (!event) {
+            if (xcb_connection_has_error(c_)) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            continue;
+        }
+        if ((event->response_type & 0x7F) != XCB_CLIENT_MESSAGE) continue;
+        const auto* m = reinterpret_cast<const xcb_client_message_event_t*>(event.get());
+        if (m->type == type && m->data.data32[1] == token) return true;
+    }
+    return false;
 }
 
 std::vector<xcb_window_t> XDisplay::rootChildren() {

@@ -48,11 +48,28 @@ class XDisplay {
     void closeWindow(xcb_window_t w);
     // Asks the manager to activate the window, as a pager would (source 2).
     void activateWindow(xcb_window_t w);
+    // A top-level window of this process (with _NET_WM_PID), mapped: painted in one colour
+    // by the server, taking the input focus, closing by WM_DELETE_WINDOW (and any protocols
+    // added); it hears its exposures and structure changes.
+    struct ClientWindow {
+        std::string title, instance, windowClass; // WM_CLASS is instance and class
+        uint32_t colour = 0;
+        QRect geometry;
+        std::vector<xcb_atom_t> moreProtocols;
+    };
+    xcb_window_t createClientWindow(const ClientWindow& spec);
     // The server's time now (a property change on a window of this connection's). The
     // requests above carry it, as EWMH asks: managers complain about requests timed 0.
     uint32_t serverTime();
     // Asks the manager to move the window to a desktop (from 0; 0xFFFFFFFF: all of them).
     void moveToDesktop(xcb_window_t w, uint32_t desktop);
+    // Asks the manager to add or remove a state of the window's (_NET_WM_STATE_...), and
+    // whether the manager says the window has it.
+    void setState(xcb_window_t w, const char* state, bool on);
+    bool hasState(xcb_window_t w, const char* state);
+    // i3's sync protocol (I3_SYNC): true once i3 answers, having handled every event queued
+    // for it before; false after 10 s without an answer.
+    bool i3Sync();
     std::vector<xcb_window_t> rootChildren();
     bool isViewable(xcb_window_t w);
     bool isOverrideRedirect(xcb_window_t w);
