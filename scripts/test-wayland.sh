@@ -178,12 +178,12 @@ as_user foot --server="$runtime/foot.sock" >/dev/null 2>&1 &
 pids+=($!)
 wait_for '[ -S "$runtime/foot.sock" ]' 20 || fail "the foot server did not start"
 for t in alpha beta; do
-  as_user foot -T "$t" >/dev/null 2>&1 &
+  as_user foot -D "$home" -T "$t" >/dev/null 2>&1 &
   pids+=($!)
   wait_for "has_window $t" 20 || fail "foot $t did not show"
 done
 for t in gamma1 gamma2; do
-  as_user footclient --server-socket="$runtime/foot.sock" -T "$t" >/dev/null 2>&1 &
+  as_user footclient --server-socket="$runtime/foot.sock" -D "$home" -T "$t" >/dev/null 2>&1 &
   pids+=($!)
   wait_for "has_window $t" 20 || fail "footclient $t did not show"
 done
@@ -266,6 +266,66 @@ expect_focus "quick Alt-\`: the active application's other window" gamma2
 use_in_order gamma1 gamma2
 keys -M alt -k grave -s 700 -m alt
 expect_focus "held Alt-\`: the same" gamma1
+
+# --- the panel: a held switch shows it on an overlay surface centred on the output, drawn by
+# the panel view, with the picture of a visible window in its cell (a terminal in a colour
+# nothing else shows, floating away from the panel: its hue appears inside the panel)
+tint=d33682
+as_user foot -D "$home" -T tinted -o "colors.background=$tint" >/dev/null 2>&1 &
+pids+=($!)
+wait_for "has_window tinted" 20 || fail "foot tinted did not show"
+# Floating in a corner, away from where the panel shows.
+sw '[title="^tinted$"] floating enable, resize set 240 160, move position 16 16' >/dev/null
+# Used just before the window focused now: the switch selects it.
+for t in tinted gamma2; do
+  sw "[title=\"^$t\$\"] focus" >/dev/null
+  wait_for '[ "$(focused)" = "$t" ]' 10 || fail "could not focus $t"
+done
+as_user grim -t ppm "$out/before.ppm"
+shown_before=$(grep -c "panel shown" "$out/velora.log" || true)
+# The modifier is held for four seconds, as a user would; everything below waits on what it sees.
+as_user wtype -M alt -k Tab -s 4000 -m alt -s 300 &
+typer=$!
+wait_for '[ "$(grep -c "panel shown" "$out/velora.log")" -gt "$shown_before" ]' 10 ||
+  fail "FAIL a held switch did not show the panel"
+panel_size=$(grep "panel shown" "$out/velora.log" | tail -n1 | sed -E 's/.*panel shown ([0-9]+x[0-9]+).*/\1/')
+# Pixels of its hue inside the panel (its rounded corners left out) where the screen
+# before the switch had another colour.
+tinted_in_panel() {
+  as_user grim -t ppm "$out/during.ppm" && python3 - "$out/before.ppm" "$out/during.ppm" "$panel_size" <<'PY'
+import sys
+def ppm(path):
+    data = open(path, "rb").read()
+    fields, pos = [], 0
+    while len(fields) < 4:
+        while data[pos:pos + 1].isspace(): pos += 1
+        end = pos
+        while not data[end:end + 1].isspace(): end += 1
+        fields.append(data[pos:end]); pos = end
+    return int(fields[1]), int(fields[2]), data[pos + 1:]
+w, h, before = ppm(sys.argv[1]); _, _, during = ppm(sys.argv[2])
+pw, ph = map(int, sys.argv[3].split("x"))
+near = lambda px: px[0] > 100 and px[0] > px[1] + 60 and px[2] > px[1] + 30  # the tint, shaded or not
+x0, y0 = (w - pw) // 2 + 24, (h - ph) // 2 + 24
+count = 0
+for y in range(y0, y0 + ph - 48):
+    for x in range(x0, x0 + pw - 48, 2):
+        i = 3 * (y * w + x)
+        if near(during[i:i + 3]) and not near(before[i:i + 3]): count += 1
+sys.exit(0 if count >= 100 else 1)
+PY
+}
+wait_for tinted_in_panel 3 || fail "FAIL the panel ($panel_size) shows no picture of the visible window"
+echo "ok   a held switch shows the panel centred on the output, with the picture of a visible window"
+if [ "${VELORA_UPDATE_DOCS_IMAGES:-0}" = 1 ]; then
+  as_user grim "$out/panel.png" && cp "$out/panel.png" docs/images/panel-sway.png
+fi
+wait "$typer"
+wait_for '[ "$(grep -c "panel hidden" "$out/velora.log")" -ge "$(grep -c "panel shown" "$out/velora.log")" ]' 10 ||
+  fail "FAIL the panel stayed after the switch ended"
+echo "ok   the panel goes when the switch ends"
+sw '[title="^tinted$"] kill' >/dev/null
+wait_for '! has_window tinted' 20 || fail "foot tinted did not close"
 
 # Escape, then typing on the same keyboard: the keyboard is back with the focused terminal
 # (its shell runs what is typed).

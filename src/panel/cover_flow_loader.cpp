@@ -1,5 +1,7 @@
 #include "panel/cover_flow_loader.h"
 
+#include "panel/surface_panel_window.h"
+#include "platform/platform.h"
 #include "ui_CoverFlow.h"
 
 namespace velora {
@@ -9,7 +11,10 @@ CoverFlowOutlets loadCoverFlow() {
     Ui::CoverFlow ui;
     ui.setupUi(window);
     window->awakeFromNib();
-    return CoverFlowOutlets{window, ui.browserView};
+    PanelWindow* panel = window;
+    if (hasPlatform() && platform().panelSurface)
+        panel = new SurfacePanelWindow(*window, *platform().panelSurface);
+    return CoverFlowOutlets{window, ui.browserView, panel};
 }
 
 } // namespace velora

@@ -6,6 +6,7 @@
 #include "platform/accessibility.h"
 #include "platform/input.h"
 #include "platform/main_thread.h"
+#include "platform/panel_surface.h"
 #include "platform/services.h"
 #include "platform/window_server.h"
 #include "platform/workspace.h"
@@ -22,6 +23,8 @@ struct Platform {
     MainThreadPort* mainThread = nullptr;
     HttpPort* http = nullptr;
     SoundPort* sound = nullptr;
+    // Only where the panel cannot be a toolkit window (Wayland); null elsewhere.
+    PanelSurfacePort* panelSurface = nullptr;
 };
 
 // Installs the backend's ports; nullptr uninstalls. Not thread-safe: done once, before any

@@ -1,3 +1,4 @@
+#include "platform/linux/theme_icon_slot.h"
 #include "platform/linux/theme_icons.h"
 
 #include <gtest/gtest.h>
@@ -31,7 +32,7 @@ QRgb colourOf(const ImageRef& image) {
 
 // The theme GTK's settings name comes before hicolor, hicolor before the pixmaps folder; the
 // data folders are the XDG ones. (The lookup is prepared once per process: one test.)
-TEST(ThemeIcons, TheUsersThemeFirstThenHicolorThenPixmaps) {
+TEST(ThemeIcons, TheUsersThemeFirstThenHicolorThenPixmapsLookedUpOnTheMainThreadForAnyThread) {
     test::TempDir dir;
     const QRgb red = qRgb(255, 0, 0), blue = qRgb(0, 0, 255), green = qRgb(0, 255, 0);
     const auto home = dir / "home", system = dir / "system", config = dir / "config";
@@ -55,6 +56,12 @@ TEST(ThemeIcons, TheUsersThemeFirstThenHicolorThenPixmaps) {
     EXPECT_EQ(themeIcon("../pixmaps/only-pixmap"), nullptr);
     // Off the main thread there is no lookup at all.
     EXPECT_EQ(std::async(std::launch::async, [] { return themeIcon("both"); }).get(), nullptr);
+
+    // An application's icon: a picture thread gets what the main thread looks up.
+    ThemeIconSlot slot("both");
+    auto waiting = std::async(std::launch::async, [&slot] { return slot.get(false); });
+    slot.resolve();
+    EXPECT_EQ(colourOf(waiting.get()), red);
 }
 
 } // namespace

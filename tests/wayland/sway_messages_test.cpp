@@ -7,6 +7,7 @@
 #include "platform/wayland/sway_bindings.h"
 #include "platform/wayland/sway_ipc.h"
 #include "platform/wayland/wl_keys.h"
+#include "platform/wayland/wl_screen_capture.h"
 
 namespace velora::wl {
 namespace {
@@ -55,6 +56,38 @@ TEST(SwayTree, ARefusalOrGarbageGivesNoViews) {
     EXPECT_FALSE(isReloadEvent(R"({"change": "focus", "current": {"name": "1"}})"));
     EXPECT_EQ(bindingEventCommand(R"({"change": "run", "binding": {"command": "nop velora 48 1048576"}})"),
               "nop velora 48 1048576");
+}
+
+TEST(SwayOutputs, ActiveOutputsWithRectangleScaleAndFocus) {
+    const auto outputs = parseSwayOutputs(R"([
+        {"name": "HEADLESS-1", "active": true, "focused": false, "scale": 1.5,
+         "rect": {"x": 0, "y": 0, "width": 1280, "height": 800}},
+        {"name": "HEADLESS-2", "active": false, "rect": {"x": 0, "y": 0, "width": 0, "height": 0}},
+        {"name": "DP-1", "active": true, "focused": true, "scale": 2.0,
+         "rect": {"x": 1280, "y": 0, "width": 960, "height": 540}}])");
+    ASSERT_EQ(outputs.size(), 2u);
+    EXPECT_EQ(outputs[0].scale, 1.5);
+    EXPECT_FALSE(outputs[0].focused);
+    EXPECT_EQ(outputs[1].name, "DP-1");
+    EXPECT_EQ(outputs[1].rect, (Rect{1280, 0, 960, 540}));
+    EXPECT_TRUE(outputs[1].focused);
+    EXPECT_TRUE(parseSwayOutputs(R"({"success": false})").empty());
+}
+
+// A window's picture is its rectangle of the output's reading, in the reading's pixels (here
+// twice the logical ones), at the size asked for; a window off the output has none.
+TEST(WindowPictures, CutFromTheOutputByTheWindowsLogicalRectangle) {
+    QImage output(400, 200, QImage::Format_RGB32);
+    output.fill(Qt::red);
+    for (int y = 0; y < 200; ++y)
+        for (int x = 200; x < 400; ++x)
+            output.setPixel(x, y, qRgb(0, 0, 255));
+    const Rect outputFrame{1000, 0, 200, 100};
+    const QImage picture = cutWindow(output, outputFrame, Rect{1100, 0, 100, 100}, Size{50, 50});
+    ASSERT_EQ(picture.size(), QSize(50, 50));
+    EXPECT_EQ(picture.pixel(0, 0), qRgb(0, 0, 255));
+    EXPECT_EQ(picture.pixel(49, 49), qRgb(0, 0, 255));
+    EXPECT_TRUE(cutWindow(output, outputFrame, Rect{0, 0, 100, 100}, Size{50, 50}).isNull());
 }
 
 TEST(SwayBindings, EachHotKeyBindsByItsUsKeysymAndItsCommandNamesItBack) {

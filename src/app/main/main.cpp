@@ -274,12 +274,11 @@ int main(int argc, char** argv) {
     velora::installPlatform(&ports);
 
     // The panel's window and view, loaded once for the life of the process.
-    velora::VLHandler::setCoverFlowLoader([onWayland] {
+    velora::VLHandler::setCoverFlowLoader([] {
         velora::CoverFlowOutlets outlets = velora::loadCoverFlow();
-        // On Wayland the panel never becomes an ordinary window, which the compositor would
-        // tile and focus: it is laid out and painted without a window of its own.
-        if (onWayland) outlets.window->setAttribute(Qt::WA_DontShowOnScreen);
-        return velora::VLPanelOutlets{outlets.window, outlets.browserView};
+        // On Wayland a SurfacePanelWindow over the widget: the panel never becomes an ordinary
+        // window, which the compositor would tile and focus.
+        return velora::VLPanelOutlets{outlets.panel, outlets.browserView};
     });
     velora::VLHandler::setAnnounceCheck(
         [] { velora::checkForAnnounce(velora::announcementURL(), VELORA_ANNOUNCE_TIMEOUT_MS); });

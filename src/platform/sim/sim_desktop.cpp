@@ -178,9 +178,11 @@ SimDesktop::SimDesktop() : state_(std::make_unique<State>()) {
     s.scripting = makeScripting(s);
     s.httpPort = makeHttp(s);
     s.sound = makeSound(s);
-    s.platform = Platform{s.accessibility.get(), s.windowServer.get(),   s.workspace.get(),
-                          s.input.get(),         s.loginItemsPort.get(), s.scripting.get(),
-                          s.mainThread.get(),    s.httpPort.get(),       s.sound.get()};
+    s.platform = Platform{s.accessibility.get(),  s.windowServer.get(),
+                          s.workspace.get(),      s.input.get(),
+                          s.loginItemsPort.get(), s.scripting.get(),
+                          s.mainThread.get(),     s.httpPort.get(),
+                          s.sound.get(),          nullptr}; // no panel surface: the panel is a Qt window here
 }
 
 SimDesktop::~SimDesktop() {

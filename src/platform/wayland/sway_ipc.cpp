@@ -83,6 +83,25 @@ std::vector<SwayView> parseSwayTree(const std::string& json) {
     return views;
 }
 
+std::vector<SwayOutput> parseSwayOutputs(const std::string& json) {
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(json));
+    std::vector<SwayOutput> outputs;
+    for (const auto& value : doc.array()) {
+        const QJsonObject o = value.toObject();
+        if (!o.value(QStringLiteral("active")).toBool()) continue;
+        const QJsonObject rect = o.value(QStringLiteral("rect")).toObject();
+        SwayOutput out;
+        out.name = o.value(QStringLiteral("name")).toString().toStdString();
+        out.rect = Rect{
+            rect.value(QStringLiteral("x")).toDouble(), rect.value(QStringLiteral("y")).toDouble(),
+            rect.value(QStringLiteral("width")).toDouble(), rect.value(QStringLiteral("height")).toDouble()};
+        out.scale = o.value(QStringLiteral("scale")).toDouble(1.0);
+        out.focused = o.value(QStringLiteral("focused")).toBool();
+        outputs.push_back(std::move(out));
+    }
+    return outputs;
+}
+
 std::optional<std::string> bindingEventCommand(const std::string& json) {
     const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(json));
     if (!doc.isObject()) return std::nullopt;

@@ -28,6 +28,16 @@ struct SwayView {
     bool focused = false;
 };
 
+// One output of get_outputs.
+struct SwayOutput {
+    std::string name;
+    Rect rect; // in the layout's coordinates
+    double scale = 1;
+    bool focused = false;
+};
+
+// The active outputs of a get_outputs reply, in its order; empty for another reply.
+std::vector<SwayOutput> parseSwayOutputs(const std::string& json);
 // The views of a get_tree reply, in tree order; empty for a reply that is not a tree.
 std::vector<SwayView> parseSwayTree(const std::string& json);
 // The command of a "binding" event ("nop velora 48 1048576"); none for another event.
@@ -36,7 +46,7 @@ std::optional<std::string> bindingEventCommand(const std::string& json);
 // bindings added at run time are gone.
 bool isReloadEvent(const std::string& json);
 
-enum class SwayMessage : uint32_t { RunCommand = 0, Subscribe = 2, GetTree = 4 };
+enum class SwayMessage : uint32_t { RunCommand = 0, Subscribe = 2, GetOutputs = 3, GetTree = 4 };
 inline constexpr uint32_t kSwayEventWorkspace = 0x80000000;
 inline constexpr uint32_t kSwayEventBinding = 0x80000005;
 

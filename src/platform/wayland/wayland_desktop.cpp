@@ -20,13 +20,14 @@ using namespace wl;
 
 struct WaylandDesktop::Ports {
     explicit Ports(const std::shared_ptr<WlContext>& c)
-        : accessibility(c), windowServer(c), workspace(c), input(c) {}
+        : accessibility(c), windowServer(c), workspace(c), input(c), panelSurface(c) {}
     WlAccessibility accessibility;
     WlWindowServer windowServer;
     WlWorkspace workspace;
     WlInput input;
     ThemeSound sound; // Wayland has no bell a client can ring
     WlScripting scripting;
+    WlPanelSurface panelSurface;
 };
 
 namespace {
@@ -109,6 +110,7 @@ Platform WaylandDesktop::platform(HttpPort* http, LoginItemsPort* loginItems) {
     p.mainThread = mainThread_;
     p.http = http;
     p.sound = &ports_->sound;
+    p.panelSurface = &ports_->panelSurface;
     return p;
 }
 

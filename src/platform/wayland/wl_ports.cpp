@@ -1,5 +1,7 @@
 #include "platform/wayland/wl_ports.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "platform/ax_names.h"
@@ -64,7 +66,13 @@ std::shared_ptr<WlRunningApplication> WlContext::application(pid_t pid) {
     auto app =
         std::make_shared<WlRunningApplication>(weak_from_this(), pid, identifyApplication(appId, appId));
     std::lock_guard lock(appsMutex_);
-    return apps_.emplace(pid, std::move(app)).first->second;
+    auto [it, made] = apps_.emplace(pid, std::move(app));
+    // The theme icon is looked up ahead, on the main thread, for whoever asks later.
+    if (made)
+        mainThread.performAsync([weak = std::weak_ptr<WlRunningApplication>(it->second)] {
+            if (auto live = weak.lock()) live->resolveThemeIcon();
+        });
+    return it->second;
 }
 
 // --- accessibility
@@ -342,8 +350,40 @@ std::vector<uint32_t> WlWindowServer::spaceWindowList(int32_t space) {
     return out;
 }
 
-QImage WlWindowServer::captureWindow(uint32_t, Size) {
-    return {};
+QImage WlWindowServer::captureWindow(uint32_t windowNumber, Size size) {
+    if (w_->lost.load() || !w_->session) return {};
+    return w_->session->windowPicture(windowNumber, size);
+}
+
+std::optional<uint64_t> WlWindowServer::windowContentsVersion(uint32_t windowNumber) {
+    if (w_->lost.load() || !w_->session) return std::nullopt;
+    return w_->session->windowPictureVersion(windowNumber);
+}
+
+// --- the panel
+
+std::optional<PanelOutput> WlPanelSurface::panelOutput() {
+    if (w_->lost.load() || !w_->session) return std::nullopt;
+    auto reply = w_->ipc.request(SwayMessage::GetOutputs, "");
+    if (!reply) return std::nullopt;
+    const auto outputs = parseSwayOutputs(*reply);
+    for (const SwayOutput& o : outputs) {
+        if (!o.focused) continue;
+        // wl_output.scale is the integer the compositor draws clients at; sway's own scale may
+        // be fractional, and rounds up to it.
+        int scale = w_->session->outputScale(o.name);
+        if (scale <= 0) scale = std::max(1, int(std::ceil(o.scale)));
+        return PanelOutput{o.rect, scale};
+    }
+    return std::nullopt;
+}
+
+void WlPanelSurface::present(const QImage& image) {
+    if (!w_->lost.load() && w_->session) w_->session->showPanel(image);
+}
+
+void WlPanelSurface::withdraw() {
+    if (!w_->lost.load() && w_->session) w_->session->hidePanel();
 }
 
 // --- workspace

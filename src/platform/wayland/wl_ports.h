@@ -7,6 +7,7 @@
 #include "platform/accessibility.h"
 #include "platform/input.h"
 #include "platform/linux/linux_workspace.h"
+#include "platform/panel_surface.h"
 #include "platform/services.h"
 #include "platform/window_server.h"
 #include "platform/workspace.h"
@@ -44,8 +45,12 @@ class WlWindowServer final : public WindowServerPort {
     bool windowBounds(uint32_t windowNumber, Rect& out) override;
     int32_t windowSpace(uint32_t windowNumber) override;
     std::vector<uint32_t> spaceWindowList(int32_t space) override;
-    // No pictures yet: the panel shows the application's icon.
+    // Cut from the reading of the screen when the switch began (wl_screen_capture.h); null for
+    // a window not visible then.
     QImage captureWindow(uint32_t windowNumber, Size size) override;
+    // The number of the last reading that saw the window: its pictures stay current while it
+    // is out of sight.
+    std::optional<uint64_t> windowContentsVersion(uint32_t windowNumber) override;
     bool compositingActive() override { return true; } // every Wayland compositor blends
 
   private:
@@ -78,6 +83,19 @@ class WlInput final : public InputPort {
     // A compositor tells no client who else binds a key.
     bool isKeyHeldElsewhere(const InterceptedKey&) override { return false; }
     KeyHolder keyHolder() override { return {}; }
+
+  private:
+    std::shared_ptr<WlContext> w_;
+};
+
+// The panel on an overlay layer surface of the focused output (wl_panel_layer.h).
+class WlPanelSurface final : public PanelSurfacePort {
+  public:
+    explicit WlPanelSurface(std::shared_ptr<WlContext> context) : w_(std::move(context)) {}
+    // sway's focused output, at the scale the compositor gives it.
+    std::optional<PanelOutput> panelOutput() override;
+    void present(const QImage& image) override;
+    void withdraw() override;
 
   private:
     std::shared_ptr<WlContext> w_;

@@ -23,8 +23,8 @@ std::string executableOf(pid_t pid) {
 } // namespace
 
 WlRunningApplication::WlRunningApplication(std::weak_ptr<WlContext> context, pid_t pid, AppIdentity identity)
-    : context_(std::move(context)), pid_(pid), identity_(std::move(identity)),
-      executable_(executableOf(pid)) {}
+    : context_(std::move(context)), pid_(pid), identity_(std::move(identity)), executable_(executableOf(pid)),
+      theme_(identity_.iconName) {}
 
 std::shared_ptr<WlContext> WlRunningApplication::live() const {
     if (terminated_.load()) return nullptr;
@@ -34,7 +34,9 @@ std::shared_ptr<WlContext> WlRunningApplication::live() const {
 }
 
 ImageRef WlRunningApplication::icon() const {
-    return std::make_shared<Image>();
+    auto context = context_.lock();
+    ImageRef found = theme_.get(context && context->mainThread.isMainThread());
+    return found ? found : std::make_shared<Image>();
 }
 
 bool WlRunningApplication::isHidden() const {

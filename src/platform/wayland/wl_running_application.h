@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "platform/linux/app_identity.h"
+#include "platform/linux/theme_icon_slot.h"
 #include "platform/workspace.h"
 
 namespace velora::wl {
@@ -23,8 +24,11 @@ class WlRunningApplication final : public RunningApplication {
     pid_t processIdentifier() const override { return pid_; }
     std::string bundleIdentifier() const override { return identity_.bundleIdentifier; }
     std::string localizedName() const override { return identity_.name; }
-    // An empty image: the icon theme is not read on Wayland yet.
+    // The theme icon of its desktop entry (or of its app_id); an empty image (never null) when
+    // there is none. Looked up on the main thread (resolveThemeIcon, queued when the
+    // application is seen); another thread waits a little for it.
     ImageRef icon() const override;
+    void resolveThemeIcon() const { theme_.resolve(); }
     std::string bundlePath() const override { return identity_.bundlePath; }
     std::string executablePath() const override { return executable_; }
 
@@ -54,6 +58,7 @@ class WlRunningApplication final : public RunningApplication {
     const AppIdentity identity_;
     const std::string executable_;
     std::atomic<bool> terminated_{false};
+    mutable ThemeIconSlot theme_;
 };
 
 } // namespace velora::wl

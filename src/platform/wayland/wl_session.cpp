@@ -22,10 +22,13 @@
 #include "platform/wayland/sway_bindings.h"
 #include "platform/wayland/wl_context.h"
 #include "platform/wayland/wl_keys.h"
+#include "platform/wayland/wl_panel_layer.h"
+#include "platform/wayland/wl_screen_capture.h"
 #include "platform/wayland/wl_trace.h"
 #include "platform/x_keycodes.h"
 #include "wlr-foreign-toplevel-management-unstable-v1-client.h"
 #include "wlr-layer-shell-unstable-v1-client.h"
+#include "wlr-screencopy-unstable-v1-client.h"
 
 namespace velora::wl {
 
@@ -35,6 +38,12 @@ struct Toplevel {
     uint32_t number = 0;
     std::string title, appId;
     bool activated = false, minimized = false, maximized = false, fullscreen = false;
+};
+
+struct OutputState {
+    uint32_t globalName = 0;
+    std::string name;
+    int scale = 1;
 };
 
 bool isModifierKey(int64_t vk) {
@@ -55,6 +64,11 @@ struct WlSession::State {
     wl_keyboard* keyboard = nullptr;
     zwlr_layer_shell_v1* layerShell = nullptr;
     zwlr_foreign_toplevel_manager_v1* toplevels = nullptr;
+    zwlr_screencopy_manager_v1* screencopy = nullptr;
+    std::map<wl_output*, OutputState> outputs;
+    std::mutex outputsMutex; // guards `outputs` for readers on other threads
+    std::unique_ptr<PanelLayer> panel;
+    std::unique_ptr<ScreenCapture> capture;
     std::map<zwlr_foreign_toplevel_handle_v1*, Toplevel> handles;
     bool viewsDirty = false;
     // The window last asked to activate, until the compositor reports a change of focus:
@@ -101,6 +115,8 @@ struct WlSession::State {
     void run();
     void runWork();
     void handleBindingEvent(const std::string& payload);
+    void beginPictures();
+    void readOutputsForPictures();
     void beginHold(uint64_t flags);
     void endHold();
     void setKeyboardFlags(uint64_t flags);
@@ -283,6 +299,26 @@ void onCapabilities(void* data, wl_seat* seat, uint32_t caps) {
 void onSeatName(void*, wl_seat*, const char*) {}
 const wl_seat_listener kSeatListener = {onCapabilities, onSeatName};
 
+// --- outputs: their names (to match sway's outputs) and scales
+
+void onOutputGeometry(void*, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t, const char*,
+                      const char*, int32_t) {}
+void onOutputMode(void*, wl_output*, uint32_t, int32_t, int32_t, int32_t) {}
+void onOutputDone(void*, wl_output*) {}
+void onOutputScale(void* data, wl_output* output, int32_t factor) {
+    auto* s = static_cast<WlSession::State*>(data);
+    std::lock_guard lock(s->outputsMutex);
+    s->outputs[output].scale = std::max(1, factor);
+}
+void onOutputName(void* data, wl_output* output, const char* name) {
+    auto* s = static_cast<WlSession::State*>(data);
+    std::lock_guard lock(s->outputsMutex);
+    s->outputs[output].name = name ? name : "";
+}
+void onOutputDescription(void*, wl_output*, const char*) {}
+const wl_output_listener kOutputListener = {onOutputGeometry, onOutputMode, onOutputDone,
+                                            onOutputScale,    onOutputName, onOutputDescription};
+
 // --- the hold surface
 
 void onLayerConfigure(void* data, zwlr_layer_surface_v1* layer, uint32_t serial, uint32_t, uint32_t) {
@@ -337,9 +373,28 @@ void onGlobal(void* data, wl_registry* registry, uint32_t name, const char* inte
         s->toplevels = static_cast<zwlr_foreign_toplevel_manager_v1*>(
             bind(&zwlr_foreign_toplevel_manager_v1_interface, 3));
         zwlr_foreign_toplevel_manager_v1_add_listener(s->toplevels, &kManagerListener, s);
+    } else if (i == zwlr_screencopy_manager_v1_interface.name && !s->screencopy) {
+        s->screencopy =
+            static_cast<zwlr_screencopy_manager_v1*>(bind(&zwlr_screencopy_manager_v1_interface, 1));
+    } else if (i == wl_output_interface.name && version >= 4) {
+        auto* output = static_cast<wl_output*>(bind(&wl_output_interface, 4));
+        {
+            std::lock_guard lock(s->outputsMutex);
+            s->outputs[output].globalName = name;
+        }
+        wl_output_add_listener(output, &kOutputListener, s);
     }
 }
-void onGlobalRemove(void*, wl_registry*, uint32_t) {}
+void onGlobalRemove(void* data, wl_registry*, uint32_t name) {
+    auto* s = static_cast<WlSession::State*>(data);
+    std::lock_guard lock(s->outputsMutex);
+    for (auto it = s->outputs.begin(); it != s->outputs.end(); ++it)
+        if (it->second.globalName == name) {
+            wl_output_release(it->first);
+            s->outputs.erase(it);
+            return;
+        }
+}
 const wl_registry_listener kRegistryListener = {onGlobal, onGlobalRemove};
 
 } // namespace
@@ -401,7 +456,11 @@ void WlSession::State::handleBindingEvent(const std::string& payload) {
     if (!key) return;
     trace("binding %lld %#llx", static_cast<long long>(key->keyCode),
           static_cast<unsigned long long>(key->modifiers));
-    if (!holdLayer) beginHold(key->modifiers);
+    const bool begins = !holdLayer;
+    if (begins) {
+        beginPictures();
+        beginHold(key->modifiers);
+    }
     KeyEvent event;
     event.type = KeyEventType::KeyDown;
     event.keyCode = key->keyCode;
@@ -409,6 +468,31 @@ void WlSession::State::handleBindingEvent(const std::string& payload) {
     event.charactersIgnoringModifiers =
         charactersOf(keymap, xKeycodeForVirtualKey(key->keyCode), key->keyCode);
     deliver({event});
+    // After the key is on its way: the windows and outputs are asked of sway's IPC.
+    if (begins) readOutputsForPictures();
+}
+
+// A switch begins: the screen is read for pictures before the panel can cover any of it.
+void WlSession::State::beginPictures() {
+    if (capture) capture->begin();
+}
+
+void WlSession::State::readOutputsForPictures() {
+    if (!capture) return;
+    // Rectangles and visibility change without a toplevel event (a move, a float): the tree
+    // is read now.
+    context.refreshViews();
+    std::map<uint32_t, Rect> visible;
+    for (const WlWindow& w : context.table.frontToBack())
+        if (w.visible && !w.minimized) visible.emplace(w.number, w.bounds);
+    std::vector<ScreenCapture::Output> targets;
+    if (auto reply = context.ipc.request(SwayMessage::GetOutputs, "")) {
+        std::lock_guard lock(outputsMutex);
+        for (const SwayOutput& o : parseSwayOutputs(*reply))
+            for (const auto& [output, state] : outputs)
+                if (state.name == o.name) targets.push_back({output, o.rect});
+    }
+    capture->read(std::move(visible), targets);
 }
 
 void WlSession::State::loseCompositor(const std::string& message) {
@@ -520,6 +604,7 @@ std::unique_ptr<WlSession> WlSession::connect(WlContext& context, Failure& failu
         error = "sway's IPC refused the subscription to binding events";
         return nullptr;
     }
+    if (s.screencopy) s.capture = std::make_unique<ScreenCapture>(s.shm, s.screencopy);
     s.wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     context.refreshViews();
     failure = Failure::None;
@@ -532,6 +617,11 @@ WlSession::~WlSession() {
     for (auto& [handle, t] : s.handles)
         zwlr_foreign_toplevel_handle_v1_destroy(handle);
     s.endHold();
+    s.panel.reset();
+    s.capture.reset();
+    for (auto& [output, state] : s.outputs)
+        wl_output_release(output);
+    if (s.screencopy) zwlr_screencopy_manager_v1_destroy(s.screencopy);
     if (s.clearPixel) wl_buffer_destroy(s.clearPixel);
     if (s.keyboard) wl_keyboard_release(s.keyboard);
     if (s.xkbState) xkb_state_unref(s.xkbState);
@@ -549,6 +639,7 @@ void WlSession::stop() {
     if (!s_->thread.joinable()) return;
     s_->post([this] {
         s_->endHold();
+        if (s_->panel) s_->panel->hide();
         s_->stopping.store(true);
     });
     s_->thread.join();
@@ -586,6 +677,34 @@ void WlSession::setMinimized(uint32_t number, bool minimized) {
 
 void WlSession::releaseKeyboard() {
     s_->post([s = s_.get()] { s->endHold(); });
+}
+
+void WlSession::showPanel(const QImage& image) {
+    s_->post([s = s_.get(), image] {
+        if (!s->panel) s->panel = std::make_unique<PanelLayer>(s->compositor, s->shm, s->layerShell);
+        s->panel->show(image);
+    });
+}
+
+void WlSession::hidePanel() {
+    s_->post([s = s_.get()] {
+        if (s->panel) s->panel->hide();
+    });
+}
+
+QImage WlSession::windowPicture(uint32_t number, Size size) {
+    return s_->capture ? s_->capture->picture(number, size) : QImage();
+}
+
+std::optional<uint64_t> WlSession::windowPictureVersion(uint32_t number) {
+    return s_->capture ? s_->capture->version(number) : std::nullopt;
+}
+
+int WlSession::outputScale(const std::string& name) {
+    std::lock_guard lock(s_->outputsMutex);
+    for (const auto& [output, state] : s_->outputs)
+        if (state.name == name) return state.scale;
+    return 0;
 }
 
 void WlSession::setLostHandler(std::function<void(const std::string&)> handler) {

@@ -12,7 +12,12 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+
+#include <QImage>
+
+#include "platform/geometry.h"
 
 namespace velora::wl {
 
@@ -37,6 +42,16 @@ class WlSession {
     void close(uint32_t number);
     void setMinimized(uint32_t number, bool minimized);
     void releaseKeyboard();
+    // The switch panel on its overlay surface (wl_panel_layer.h): shows or replaces the image,
+    // or takes it away.
+    void showPanel(const QImage& image);
+    void hidePanel();
+    // The window's picture from the reading of the screen when the switch began
+    // (wl_screen_capture.h), and the version of the last reading that saw it.
+    QImage windowPicture(uint32_t number, Size size);
+    std::optional<uint64_t> windowPictureVersion(uint32_t number);
+    // The scale the compositor gives the named output (wl_output.scale); 0 when unknown.
+    int outputScale(const std::string& name);
     // Called once, on the event thread, when the compositor goes away.
     void setLostHandler(std::function<void(const std::string&)> handler);
 

@@ -149,6 +149,7 @@ Platform X11Desktop::platform(HttpPort* http, LoginItemsPort* loginItems) {
     p.mainThread = mainThread_;
     p.http = http;
     p.sound = &ports_->sound;
+    p.panelSurface = nullptr; // the panel is a Qt window (override-redirect) on X11
     return p;
 }
 

@@ -3,9 +3,7 @@
 #include <signal.h>
 
 #include <algorithm>
-#include <chrono>
 
-#include "platform/linux/theme_icons.h"
 #include "platform/x11/x11_context.h"
 #include "platform/x11/x11_icons.h"
 #include "platform/x11/x11_process.h"
@@ -16,7 +14,7 @@ namespace velora::x11 {
 X11RunningApplication::X11RunningApplication(std::weak_ptr<X11Context> context, pid_t pid,
                                              AppIdentity identity)
     : context_(std::move(context)), pid_(pid), identity_(std::move(identity)),
-      executable_(x11::executablePath(pid)) {}
+      executable_(x11::executablePath(pid)), theme_(identity_.iconName) {}
 
 std::shared_ptr<X11Context> X11RunningApplication::live() const {
     if (terminated_.load()) return nullptr;
@@ -31,10 +29,12 @@ ImageRef X11RunningApplication::icon() const {
         if (icon_) return icon_;
     }
     ImageRef found = netWmIcon();
-    if (!found) found = themeIcon();
     if (!found) {
-        std::lock_guard lock(themeMutex_);
-        if (!themeResolved_) return std::make_shared<Image>(); // asked again later
+        auto context = context_.lock();
+        found = theme_.get(context && context->mainThread.isMainThread());
+    }
+    if (!found) {
+        if (!theme_.isResolved()) return std::make_shared<Image>(); // asked again later
         found = std::make_shared<Image>();
     }
     std::lock_guard lock(iconMutex_);
@@ -51,29 +51,6 @@ ImageRef X11RunningApplication::netWmIcon() const {
         if (ImageRef image = iconFromNetWmIcon(values32(reply.get()))) return image;
     }
     return nullptr;
-}
-
-void X11RunningApplication::resolveThemeIcon() const {
-    {
-        std::lock_guard lock(themeMutex_);
-        if (themeResolved_) return;
-    }
-    ImageRef image = velora::themeIcon(identity_.iconName);
-    std::lock_guard lock(themeMutex_);
-    if (themeResolved_) return;
-    themeIcon_ = std::move(image);
-    themeResolved_ = true;
-    themeResolvedChanged_.notify_all();
-}
-
-ImageRef X11RunningApplication::themeIcon() const {
-    auto context = context_.lock();
-    if (context && context->mainThread.isMainThread()) resolveThemeIcon();
-    std::unique_lock lock(themeMutex_);
-    // The lookup was queued when the application was seen; the main thread may be waiting for
-    // this thread's work, so the wait is bounded.
-    themeResolvedChanged_.wait_for(lock, std::chrono::seconds(1), [this] { return themeResolved_; });
-    return themeIcon_;
 }
 
 bool X11RunningApplication::isHidden() const {

@@ -8,11 +8,11 @@
 #include <sys/types.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 
 #include "platform/linux/app_identity.h"
+#include "platform/linux/theme_icon_slot.h"
 #include "platform/workspace.h"
 
 namespace velora::x11 {
@@ -32,7 +32,7 @@ class X11RunningApplication final : public RunningApplication {
     // thread is busy, rather than block it.
     ImageRef icon() const override;
     // Looks up the theme icon now. Main thread only; queued there when the application is seen.
-    void resolveThemeIcon() const;
+    void resolveThemeIcon() const { theme_.resolve(); }
     std::string bundlePath() const override { return identity_.bundlePath; }
     std::string executablePath() const override { return executable_; }
 
@@ -63,15 +63,10 @@ class X11RunningApplication final : public RunningApplication {
     const std::string executable_;
     std::atomic<bool> terminated_{false};
     ImageRef netWmIcon() const;
-    // The theme icon once resolved (may be null); waits for the main thread's lookup.
-    ImageRef themeIcon() const;
 
     mutable std::mutex iconMutex_;
     mutable ImageRef icon_; // guarded by iconMutex_
-    mutable std::mutex themeMutex_;
-    mutable std::condition_variable themeResolvedChanged_;
-    mutable bool themeResolved_ = false; // guarded by themeMutex_
-    mutable ImageRef themeIcon_;         // guarded by themeMutex_
+    mutable ThemeIconSlot theme_;
 };
 
 } // namespace velora::x11

@@ -1,0 +1,35 @@
+#pragma once
+// Panel-surface port: the switch panel shown by the desktop itself, as an image, where a
+// toolkit window cannot be placed above every window without taking the focus (Wayland: a
+// layer surface; Qt has no layer-shell integration). The panel's widgets are drawn into an
+// image and handed here. Desktops whose toolkit windows can be the panel (X11) have none.
+
+#include <optional>
+
+#include <QImage>
+
+#include "platform/geometry.h"
+
+namespace velora {
+
+// The output the panel is shown on: its area in the desktop's logical coordinates and the
+// factor between its pixels and logical ones (a buffer drawn at that factor is sharp).
+struct PanelOutput {
+    Rect frame;
+    int scale = 1;
+};
+
+class PanelSurfacePort {
+  public:
+    virtual ~PanelSurfacePort() = default;
+    // The output the desktop shows the panel on (the focused one); none when none is known.
+    virtual std::optional<PanelOutput> panelOutput() = 0;
+    // Shows the image centred on that output, above every window, without taking the
+    // keyboard; a later image replaces it. Its logical size is its pixel size divided by its
+    // device pixel ratio, which is the output's scale. Any thread.
+    virtual void present(const QImage& image) = 0;
+    // Takes the panel off the screen. Any thread.
+    virtual void withdraw() = 0;
+};
+
+} // namespace velora
