@@ -5,6 +5,10 @@
 #   hidpi         Xvfb 2560x1600 with Xft.dpi: 192, then again with QT_SCALE_FACTOR=2
 # (The compositor test starts picom itself and runs with the other X11 tests.)
 # Runs the tests of an existing sanitizer tree (build-asan, or the directory given).
+# With VELORA_COMPOSITOR set, runs the compositor test alone, under that compositor:
+#   picom  started by the test on Xvfb under openbox, as in the X11 tests
+#   xfwm4  xfwm4's own, with its stock settings (scripts/wm-matrix/session.sh starts it)
+#   kwin   KWin's own (kwin_x11), with its stock settings, likewise
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -42,6 +46,30 @@ xvfb() {
 . scripts/xserver.sh
 pids=()
 stop() { xserver_stop "${pids[@]}"; pids=(); }
+
+compositorTest=UnderACompositorTheCornersShowTheWindowBehindAndThePlateIsTranslucent
+case "${VELORA_COMPOSITOR:-}" in
+  "") ;;
+  picom)
+    trap stop EXIT
+    xvfb 1280x800
+    run composited "$compositorTest" picom
+    exit ;;
+  xfwm4 | kwin)
+    # The manager as its users start it; the keys it holds (Alt-Tab among them) are freed
+    # the way its users are told to before velora starts.
+    echo "== screens: composited ($VELORA_COMPOSITOR)"
+    export VELORA_COMPOSITOR
+    exec scripts/wm-matrix/session.sh "$VELORA_COMPOSITOR" bash -c '
+      ${VELORA_WM_FREE_KEYS:-:}
+      status=0
+      dbus-run-session --config-file=tests/support/dbus-session.conf -- \
+        ctest --test-dir "$1" ${VELORA_CTEST_ARGS:-} --output-on-failure -R "^Screens\.$2" || status=$?
+      [ $status = 0 ] || { echo "== the manager'"'"'s log:"; cat "$VELORA_WM_LOG"; }
+      exit $status' screens "$tree" "$compositorTest" ;;
+  *) echo "screens.sh: VELORA_COMPOSITOR is picom, xfwm4 or kwin, not $VELORA_COMPOSITOR" >&2; exit 2 ;;
+esac
+
 trap 'stop; scripts/desktop/two-monitors.sh stop' EXIT
 
 eval "$(scripts/desktop/two-monitors.sh start openbox)"
