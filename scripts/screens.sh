@@ -64,7 +64,7 @@ case "${VELORA_COMPOSITOR:-}" in
       ${VELORA_WM_FREE_KEYS:-:}
       status=0
       dbus-run-session --config-file=tests/support/dbus-session.conf -- \
-        ctest --test-dir "$1" ${VELORA_CTEST_ARGS:-} --output-on-failure -R "^Screens\.$2" || status=$?
+        ctest --test-dir "$1" --output-on-failure -R "^Screens\.$2" || status=$?
       [ $status = 0 ] || { echo "== the manager'"'"'s log:"; cat "$VELORA_WM_LOG"; }
       exit $status' screens "$tree" "$compositorTest" ;;
   *) echo "screens.sh: VELORA_COMPOSITOR is picom, xfwm4 or kwin, not $VELORA_COMPOSITOR" >&2; exit 2 ;;
