@@ -185,7 +185,8 @@ TEST_F(Screens, UnderACompositorTheCornersShowTheWindowBehindAndThePlateIsTransl
         if (compositing()) GTEST_SKIP() << "a compositor runs on this desktop already";
         ASSERT_TRUE(startVelora());
         // No shadows or fading: the pixels around the panel are the window behind it.
-        picom = ChildProcess::start({"picom", "--config", "/dev/null", "--backend", "xrender"}, environment());
+        picom =
+            ChildProcess::start({"picom", "--config", "/dev/null", "--backend", "xrender"}, environment());
         ASSERT_TRUE(picom) << "cannot start picom";
         ASSERT_TRUE(waitFor([&] { return compositing() || !picom->running(); }) && picom->running())
             << "picom did not take over the screen";
