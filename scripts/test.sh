@@ -35,6 +35,7 @@ eval "$(scripts/desktop.sh start fluxbox)"
 dbus-run-session --config-file=tests/support/dbus-session.conf -- ctest --test-dir build-asan --output-on-failure -j "$jobs" -L x11
 scripts/desktop.sh stop
 scripts/screens.sh build-asan  # two monitors, HiDPI, a compositor: desktops of their own
+for c in xfwm4 kwin; do VELORA_COMPOSITOR=$c scripts/screens.sh build-asan; done  # their own compositors
 scripts/conflicts-test.sh build-asan  # keys held by fluxbox, openbox, icewm with their stock keys
 scripts/test-wm-matrix.sh build-asan  # the end-to-end subset under each window manager
 
