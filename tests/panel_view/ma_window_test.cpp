@@ -1,13 +1,16 @@
 // The panel window: its flags whatever the interface file says, hidden after loading, the
-// background for the compositing state. Activation
-// on a real desktop is checked by the X11 suite.
+// background for the compositing state; and the panel where the desktop shows it from an image
+// (Wayland). Activation on a real desktop is checked by the X11 suite, the layer surface on a
+// real sway by scripts/test-wayland.sh.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QGuiApplication>
 #include <QLayout>
+#include <QWindow>
 
 #include <memory>
+#include <vector>
 
 #include "panel/cover_flow_loader.h"
 #include "platform/platform.h"
@@ -28,20 +31,32 @@ struct CompositingOnly : WindowServerPort {
     bool compositingActive() override { return compositing; }
 };
 
+// The desktop's panel surface: a 1280x800 output at scale 2, recording what it is given.
+struct RecordingSurface : PanelSurfacePort {
+    std::optional<PanelOutput> panelOutput() override { return PanelOutput{Rect{0, 0, 1280, 800}, 2}; }
+    void present(const QImage& image) override { images.push_back(image); }
+    void withdraw() override { ++withdrawn; }
+    std::vector<QImage> images;
+    int withdrawn = 0;
+};
+
 class PanelWindowTest : public ::testing::Test {
   protected:
-    PanelWindowTest() {
-        ports.windowServer = &server;
-        installPlatform(&ports);
-        outlets = loadCoverFlow();
-        owner.reset(outlets.window);
-    }
     ~PanelWindowTest() override {
         owner.reset();
         installPlatform(nullptr);
     }
+    // The panel as the program loads it, shown through the desktop's surface when given one.
+    void load(PanelSurfacePort* surface = nullptr) {
+        ports.windowServer = &server;
+        ports.panelSurface = surface;
+        installPlatform(&ports);
+        outlets = loadCoverFlow();
+        owner.reset(outlets.window);
+    }
 
     CompositingOnly server;
+    RecordingSurface surface;
     Platform ports;
     CoverFlowOutlets outlets;
     std::unique_ptr<MAWindow> owner;
@@ -53,6 +68,7 @@ bool isPanel(const QWidget& window) {
 }
 
 TEST_F(PanelWindowTest, APanelWhateverTheInterfaceFileSaysHiddenUntilShownAndNeverGrabbing) {
+    load();
     EXPECT_TRUE(isPanel(*outlets.window));
     EXPECT_FALSE(outlets.window->isVisible());
     EXPECT_GE(outlets.window->layout()->indexOf(outlets.browserView), 0);
@@ -73,6 +89,7 @@ TEST_F(PanelWindowTest, APanelWhateverTheInterfaceFileSaysHiddenUntilShownAndNev
 }
 
 TEST_F(PanelWindowTest, BackgroundFollowsTheCompositorAtEachShowingFromHidden) {
+    load();
     MAWindow& window = *outlets.window;
     window.setFrame(Rect{0, 0, 300, 200}, true);
 
@@ -96,6 +113,35 @@ TEST_F(PanelWindowTest, BackgroundFollowsTheCompositorAtEachShowingFromHidden) {
     window.makeKeyAndOrderFront();
     EXPECT_FALSE(window.isTranslucent());
     window.orderOut();
+}
+
+TEST_F(PanelWindowTest, OnASurfaceDrawnAtTheOutputsScaleCentredRedrawnOnChangeWithoutAWindow) {
+    server.compositing = true;
+    load(&surface);
+    PanelWindow& panel = *outlets.panel;
+    ASSERT_NE(static_cast<void*>(&panel), static_cast<void*>(static_cast<PanelWindow*>(outlets.window)));
+
+    panel.setFrame(Rect{0, 0, 400, 200}, true);
+    panel.centerOnScreen(panel.screenFor(std::nullopt));
+    EXPECT_EQ(panel.frame(), (Rect{440, 300, 400, 200}));
+    panel.makeKeyAndOrderFront();
+    ASSERT_EQ(surface.images.size(), 1u);
+    const QImage& image = surface.images[0];
+    EXPECT_EQ(image.size(), QSize(800, 400));
+    EXPECT_EQ(image.devicePixelRatio(), 2.0);
+    EXPECT_GT(qAlpha(image.pixel(400, 200)), 0) << "the plate is drawn";
+    EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << "its corners are round";
+    EXPECT_TRUE(panel.isVisible());
+    EXPECT_FALSE(outlets.window->windowHandle() && outlets.window->windowHandle()->isVisible());
+
+    outlets.browserView->update();
+    for (int i = 0; i < 50 && surface.images.size() < 2; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(surface.images.size(), 2u) << "a change of the view draws the panel again";
+
+    panel.orderOut();
+    EXPECT_FALSE(panel.isVisible());
+    EXPECT_EQ(surface.withdrawn, 1);
 }
 
 } // namespace
