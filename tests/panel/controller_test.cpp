@@ -136,6 +136,9 @@ TEST_F(ControllerTest, ApplicationCommandsSpareTheFinderAndActOnEveryWindowOfThe
     pid_t hidden = sim.addApplication(spec);
     pid_t two = sim.addApplication({});
     uint32_t w1 = sim.addWindow(two), w2 = sim.addWindow(two);
+    sim::WindowSpec fixed;
+    fixed.minimizeEnabled = false;
+    auto [one, w3] = appWithWindow("org.example.one", "One", fixed);
     VLWindowManager::sharedManager(); // lists every window
     controller->setMode(IKBController::kModeApplications);
     controller->populateItems({app(finder), app(hidden), app(two)});
@@ -167,6 +170,14 @@ TEST_F(ControllerTest, ApplicationCommandsSpareTheFinderAndActOnEveryWindowOfThe
     view.setSelectedIndex(2);
     controller->closeWindow();
     EXPECT_FALSE(sim.windowExists(w1) || sim.windowExists(w2));
+
+    // No window of the application can be minimised: a beep, and nothing fades.
+    controller->populateItems({app(one)});
+    view.setSelectedIndex(0);
+    controller->minimizeWindow();
+    EXPECT_EQ(sim.beeps(), 3);
+    EXPECT_FALSE(sim.window(w3).minimized);
+    EXPECT_EQ(fadedItems(), std::vector<bool>{false});
 }
 
 // With re-opening on, activating an application's item also starts its program again (a new
@@ -182,20 +193,6 @@ TEST_F(ControllerTest, ActivatingAnApplicationReOpensItOnlyWhenTheSettingsAsk) {
     EXPECT_EQ(sim.countCalls("activate"), 1);
     ASSERT_EQ(sim.countCalls("launch"), 1);
     EXPECT_EQ(sim.calls().back().detail.rfind("/usr/bin/org.example.Editor ", 0), 0u);
-}
-
-TEST_F(ControllerTest, MinimisingAnApplicationWithoutAWindowThatCanBeMinimisedBeepsAndFadesNothing) {
-    sim::WindowSpec fixed;
-    fixed.minimizeEnabled = false;
-    auto [one, w] = appWithWindow("org.example.one", "One", fixed);
-    VLWindowManager::sharedManager();
-    controller->setMode(IKBController::kModeApplications);
-    controller->populateItems({app(one)});
-    view.setSelectedIndex(0);
-    controller->minimizeWindow();
-    EXPECT_EQ(sim.beeps(), 1);
-    EXPECT_FALSE(sim.window(w).minimized);
-    EXPECT_EQ(fadedItems(), std::vector<bool>{false});
 }
 
 } // namespace
