@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <atomic>
-#include <chrono>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <thread>
@@ -28,10 +27,8 @@ TEST(SingleInstance, ASocketLeftByAProgramThatDiedIsTakenOverThenEachLaterStartH
     ::close(fd);
 
     const QString name = QString::fromStdString(path);
-    const auto before = std::chrono::steady_clock::now();
-    EXPECT_FALSE(SingleInstance(name).notifyRunningInstance(2000));
-    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(1))
-        << "waited on a dead socket";
+    // No time-out: a wait on the dead socket would hang the test.
+    EXPECT_FALSE(SingleInstance(name).notifyRunningInstance(-1));
     SingleInstance fresh(name);
     int reopens = 0;
     ASSERT_TRUE(fresh.listen([&] { ++reopens; }));

@@ -1,11 +1,13 @@
 // Start-up: the permission check, the first-run settings, the settings written at every
-// start, the welcome sheet.
+// start, the welcome sheet, the login entry. (The status item in real trays is checked end to
+// end.)
 #include "app_fixture.h"
 
 namespace velora::test {
 namespace {
 
 using Startup = AppTest;
+using LoginItems = AppTest;
 
 TEST_F(Startup, FirstStartWelcomesLaterStartsKeepTheUsersChoicesButReplaceAPanelSizeOfZero) {
     ASSERT_TRUE(startController());
@@ -52,6 +54,22 @@ TEST_F(Startup, WithoutAccessTheUserEnablesItOrQuits) {
     ASSERT_TRUE(startController());
     EXPECT_EQ(terminations, 2);
     EXPECT_EQ(registered().size(), 6u);
+}
+
+// Duplicates of our entry, e.g. from older versions, all go when the setting is off.
+TEST_F(LoginItems, InsertedOnceRemovedExactlyAndForeignEntriesSurvive) {
+    sim.addLoginItem("helper.desktop", std::string("/usr/bin/velora-helper"));
+    sim.addLoginItem("broken.desktop", std::nullopt);
+    ASSERT_TRUE(startController());
+    settingsChanged();
+    EXPECT_EQ(sim.loginItemList().size(), 3u);
+    sim.addLoginItem("velora-old.desktop", std::string("/usr/bin/velora"));
+    defaults().setInteger("startAtLogin", 0);
+    settingsChanged();
+    std::vector<std::string> left;
+    for (const LoginItem& item : sim.loginItemList())
+        left.push_back(item.id);
+    EXPECT_EQ(left, (std::vector<std::string>{"helper.desktop", "broken.desktop"}));
 }
 
 } // namespace
