@@ -1,15 +1,20 @@
-// A second start of the program while one runs: it reaches the first, which re-opens, and
-// it ends; a socket left behind by a program that died does not stop a new start.
+// How a run of the program begins and ends. A second start while one runs reaches the first,
+// which re-opens, and ends; a socket left behind by a program that died does not stop a new
+// start. A termination signal ends the event loop with status 0, as "Quit" does, and more
+// than one signal on the way is still one ending.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QTimer>
 #include <atomic>
+#include <csignal>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
 
 #include "app/single_instance.h"
+#include "app/termination_signals.h"
 #include "support/temp_dir.h"
 
 namespace velora {
@@ -44,6 +49,19 @@ TEST(SingleInstance, ASocketLeftByAProgramThatDiedIsTakenOverThenEachLaterStartH
         EXPECT_EQ(reached, 1);
     }
     EXPECT_EQ(reopens, 2);
+}
+
+TEST(TerminationSignals, EachEndsTheEventLoopCleanly) {
+    quitOnTerminationSignals();
+    quitOnTerminationSignals(); // a second call changes nothing
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        QTimer::singleShot(0, [sig] {
+            std::raise(sig);
+            std::raise(sig);
+        });
+        QTimer::singleShot(5000, [] { QCoreApplication::exit(7); });
+        EXPECT_EQ(QCoreApplication::exec(), 0) << "signal " << sig;
+    }
 }
 
 } // namespace
