@@ -12,7 +12,6 @@
 #include <chrono>
 #include <future>
 #include <memory>
-#include <thread>
 
 #include "linux_test_support.h"
 #include "support/child_process.h"
@@ -33,8 +32,7 @@ QDBusConnection privateSessionBus() {
         return test::ChildProcess::start(
             {"dbus-daemon", "--config-file=" VELORA_TEST_BUS_CONFIG, "--nofork", "--address=" + address});
     }();
-    for (int i = 0; i < 1000 && daemon && !std::filesystem::exists(socket); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (daemon) test::waitFor([] { return std::filesystem::exists(socket); }, std::chrono::seconds(10));
     return QDBusConnection::sessionBus();
 }
 

@@ -6,10 +6,10 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/file_text.h"
+#include "support/wait.h"
 
 namespace velora::test {
 
@@ -40,9 +40,8 @@ struct RecordedRun {
 
 inline std::optional<RecordedRun> recordedRun(const std::filesystem::path& dir, const std::string& name) {
     const std::filesystem::path args = dir / (name + ".args");
-    for (int i = 0; i < 1000 && !std::filesystem::exists(args); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    if (!std::filesystem::exists(args)) return std::nullopt;
+    if (!waitFor([&] { return std::filesystem::exists(args); }, std::chrono::seconds(10)))
+        return std::nullopt;
     RecordedRun run{{}, readFile(dir / (name + ".info"))};
     const std::string raw = readFile(args);
     for (size_t start = 0, end; (end = raw.find('\0', start)) != std::string::npos; start = end + 1)
