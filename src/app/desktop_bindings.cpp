@@ -503,7 +503,7 @@ std::optional<PlistValue> BindingRelease::apply(QString* error) const {
         d["old"] = PlistValue(s.oldValue.toStdString());
         d["type"] = PlistValue(s.type.toStdString());
         edits.push_back(PlistValue(std::move(d)));
-        done << p.changes.value(qsizetype(p.files.size() + i));
+        done << p.changes.value(qsizetype(p.files.size()) + qsizetype(i));
     }
     if (error)
         *error = failed.isEmpty() && edits.empty()
