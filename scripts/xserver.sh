@@ -13,7 +13,7 @@
 #       Ends the processes in the reverse order of the list, each waited out (at most 10 s,
 #       then SIGKILL): clients and the window manager before the server they use. A manager
 #       whose server went first can outlive it and take the next server that gets the same
-#       display number.
+#       display number. A negative PID names a process group, ended as a whole.
 
 # Whether the listening sockets named for display $1 all belong to process $2 (the abstract
 # one is where clients connect first), and the display accepts a client.
@@ -78,9 +78,9 @@ xserver_stop() {
   local pids=("$@") p i
   for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
     p=${pids[i]}
-    kill "$p" 2>/dev/null || continue
-    for _ in $(seq 200); do kill -0 "$p" 2>/dev/null || break; sleep 0.05; done
-    kill -KILL "$p" 2>/dev/null || true
+    kill -- "$p" 2>/dev/null || continue
+    for _ in $(seq 200); do kill -0 -- "$p" 2>/dev/null || break; sleep 0.05; done
+    kill -KILL -- "$p" 2>/dev/null || true
     wait "$p" 2>/dev/null || true
   done
 }
