@@ -95,23 +95,16 @@ sw() { as_user swaymsg "$@"; }
 as_user wtype -s 100000000 &
 pids+=($!)
 wait_for 'sw -t get_inputs | grep -q "\"type\": \"keyboard\""' 20 || fail "the session's keyboard did not appear"
-# Title of the focused window, or nothing.
+# A field of the focused window (its title by default), or nothing.
 focused() {
   sw -t get_tree | python3 -c '
 import json, sys
 def walk(n):
-    if n.get("focused") and n.get("pid"): print(n.get("name"))
+    if n.get("focused") and n.get("pid"): print(n.get(sys.argv[1]))
     for c in n.get("nodes", []) + n.get("floating_nodes", []): walk(c)
-walk(json.load(sys.stdin))'
+walk(json.load(sys.stdin))' "${1:-name}"
 }
-focused_app() {
-  sw -t get_tree | python3 -c '
-import json, sys
-def walk(n):
-    if n.get("focused") and n.get("pid"): print(n.get("app_id"))
-    for c in n.get("nodes", []) + n.get("floating_nodes", []): walk(c)
-walk(json.load(sys.stdin))'
-}
+focused_app() { focused app_id; }
 titles() {
   sw -t get_tree | python3 -c '
 import json, sys
