@@ -16,6 +16,7 @@ struct ScreenCapture::Frame {
     Rect outputFrame;
     std::unique_ptr<ShmBuffer> buffer;
     bool yInverted = false;
+    uint64_t generation = 0; // the reading it belongs to: a late frame of an earlier one is dropped
 };
 
 namespace {
@@ -93,11 +94,15 @@ void ScreenCapture::begin() {
     pending_ = -1;
 }
 
-void ScreenCapture::read(std::map<uint32_t, Rect> windows, const std::vector<Output>& outputs) {
+void ScreenCapture::read(std::map<uint32_t, Rect> windows, const std::set<uint32_t>& known,
+                         const std::vector<Output>& outputs) {
+    uint64_t generation = 0;
     {
         std::lock_guard lock(mutex_);
+        generation = generation_;
+        std::erase_if(versions_, [&known](const auto& entry) { return !known.contains(entry.first); });
         for (const auto& [number, rect] : windows)
-            versions_[number] = generation_;
+            versions_[number] = generation;
         windows_ = std::move(windows);
     }
     int started = 0;
@@ -106,6 +111,7 @@ void ScreenCapture::read(std::map<uint32_t, Rect> windows, const std::vector<Out
         auto f = std::make_unique<Frame>();
         f->owner = this;
         f->outputFrame = o.frame;
+        f->generation = generation;
         f->frame = zwlr_screencopy_manager_v1_capture_output(manager_, 0, o.output);
         zwlr_screencopy_frame_v1_add_listener(f->frame, &kFrameListener, f.get());
         frames_.push_back(std::move(f));
@@ -118,7 +124,10 @@ void ScreenCapture::read(std::map<uint32_t, Rect> windows, const std::vector<Out
 }
 
 void ScreenCapture::frameBuffer(Frame* f, uint32_t format, uint32_t width, uint32_t height, uint32_t stride) {
-    if (f->buffer || qtFormat(format) == QImage::Format_Invalid) return; // one buffer, a format Qt reads
+    if (f->buffer) return;
+    // Version 1 offers one buffer: in a format Qt cannot read, the output is not read at all
+    // (left pending, every picture would wait out its limit).
+    if (qtFormat(format) == QImage::Format_Invalid) return frameFailed(f);
     f->buffer.reset(ShmBuffer::create(shm_, int(width), int(height), format, int(stride)));
     if (f->buffer)
         zwlr_screencopy_frame_v1_copy(f->frame, f->buffer->buffer());
@@ -142,9 +151,11 @@ void ScreenCapture::frameFailed(Frame* f) {
 
 void ScreenCapture::finish(Frame* f, QImage image) {
     const Rect frame = f->outputFrame;
+    const uint64_t generation = f->generation;
     zwlr_screencopy_frame_v1_destroy(f->frame);
     std::erase_if(frames_, [f](const std::unique_ptr<Frame>& p) { return p.get() == f; });
     std::lock_guard lock(mutex_);
+    if (generation != generation_) return;
     if (!image.isNull()) outputs_.emplace_back(frame, std::move(image));
     if (pending_ > 0 && --pending_ == 0) done_.notify_all();
 }

@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include <QImage>
@@ -47,8 +48,10 @@ class ScreenCapture {
 
     // Event thread. A new reading begins: pictures and versions wait for it from now on.
     void begin();
-    // Reads the outputs for the windows visible now (with their rectangles).
-    void read(std::map<uint32_t, Rect> windows, const std::vector<Output>& outputs);
+    // Reads the outputs for the windows visible now (with their rectangles); the windows no
+    // longer `known` lose their version, so their kept pictures can go.
+    void read(std::map<uint32_t, Rect> windows, const std::set<uint32_t>& known,
+              const std::vector<Output>& outputs);
 
     // Any thread.
     QImage picture(uint32_t window, Size size);

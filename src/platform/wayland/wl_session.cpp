@@ -15,6 +15,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -483,8 +484,11 @@ void WlSession::State::readOutputsForPictures() {
     // is read now.
     context.refreshViews();
     std::map<uint32_t, Rect> visible;
-    for (const WlWindow& w : context.table.frontToBack())
+    std::set<uint32_t> known;
+    for (const WlWindow& w : context.table.frontToBack()) {
+        known.insert(w.number);
         if (w.visible && !w.minimized) visible.emplace(w.number, w.bounds);
+    }
     std::vector<ScreenCapture::Output> targets;
     if (auto reply = context.ipc.request(SwayMessage::GetOutputs, "")) {
         std::lock_guard lock(outputsMutex);
@@ -492,7 +496,7 @@ void WlSession::State::readOutputsForPictures() {
             for (const auto& [output, state] : outputs)
                 if (state.name == o.name) targets.push_back({output, o.rect});
     }
-    capture->read(std::move(visible), targets);
+    capture->read(std::move(visible), known, targets);
 }
 
 void WlSession::State::loseCompositor(const std::string& message) {
