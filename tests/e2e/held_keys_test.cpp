@@ -75,9 +75,7 @@ class HeldKeys : public DesktopSession {
         ASSERT_TRUE(startVeloraConfigured());
         ASSERT_TRUE(waitFor([&] { return logHas("Alt+Tab held by"); })) << veloraLog();
         ASSERT_TRUE(waitFor([&] { return !veloraWindows().empty(); }));
-        for (xcb_window_t w : veloraWindows())
-            x_->closeWindow(w);
-        ASSERT_TRUE(waitFor([&] { return veloraWindows().empty(); }));
+        ASSERT_TRUE(closeVeloraWindows());
     }
 
     void TearDown() override {

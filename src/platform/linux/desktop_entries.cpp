@@ -147,7 +147,10 @@ struct DesktopEntries::Index {
         constexpr std::int64_t kResolutionSeconds = 2; // generous: coarse clocks, network file systems
         const std::int64_t now = std::time(nullptr);
         index->racy = std::any_of(index->stamps.begin(), index->stamps.end(), [now](const FolderStamp& s) {
-            return s.modified && s.modified->first >= now - kResolutionSeconds;
+            // Bounded on both sides: a folder stamped in the future (clock skew) is not racy
+            // forever, which would make every lookup read the folders again.
+            return s.modified && s.modified->first >= now - kResolutionSeconds &&
+                   s.modified->first <= now + kResolutionSeconds;
         });
         return index;
     }
