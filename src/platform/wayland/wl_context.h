@@ -11,6 +11,7 @@
 #include "platform/main_thread.h"
 #include "platform/wayland/sway_ipc.h"
 #include "platform/wayland/wl_event_tap.h"
+#include "platform/wayland/wl_switch_reading.h"
 #include "platform/wayland/wl_window_table.h"
 
 namespace velora::wl {
@@ -32,6 +33,7 @@ struct WlContext : std::enable_shared_from_this<WlContext> {
     WindowTable table;
     std::shared_ptr<DesktopNotifier> notifier;
     SwayIpc ipc; // requests (commands, the tree)
+    SwitchReading switchReading; // the tree and outputs read when the running switch began
     TapHub taps;
     std::atomic<uint64_t> liveFlags{0};
     std::atomic<bool> lost{false};

@@ -11,6 +11,7 @@
 #include "platform/wayland/wl_context.h"
 #include "platform/wayland/wl_running_application.h"
 #include "platform/wayland/wl_session.h"
+#include "platform/wayland/wl_trace.h"
 
 namespace velora::wl {
 
@@ -19,6 +20,7 @@ namespace velora::wl {
 void WlContext::refreshViews() {
     if (lost.load()) return;
     auto reply = ipc.request(SwayMessage::GetTree, "");
+    trace("tree read");
     if (!reply) return;
     announce(table.applyViews(parseSwayTree(*reply)));
 }
@@ -316,7 +318,9 @@ std::shared_ptr<AXObserver> WlAccessibility::createObserver(pid_t pid, AXObserve
 
 WindowInfoList WlWindowServer::copyWindowInfo(uint32_t, uint32_t) {
     if (w_->lost.load()) return nullptr;
-    w_->refreshViews(); // rectangles change without a toplevel event
+    // Rectangles change without a toplevel event: the tree is read now, unless it was read
+    // for the switch that has just begun.
+    if (!w_->switchReading.takeTree()) w_->refreshViews();
     auto list = std::make_shared<std::vector<WindowInfo>>();
     for (const WlWindow& w : w_->table.frontToBack()) {
         WindowInfo info;
@@ -364,7 +368,9 @@ std::optional<uint64_t> WlWindowServer::windowContentsVersion(uint32_t windowNum
 
 std::optional<PanelOutput> WlPanelSurface::panelOutput() {
     if (w_->lost.load() || !w_->session) return std::nullopt;
-    auto reply = w_->ipc.request(SwayMessage::GetOutputs, "");
+    // The output focused when the switch began, as its pictures were read.
+    auto reply = w_->switchReading.outputs();
+    if (!reply) reply = w_->ipc.request(SwayMessage::GetOutputs, "");
     if (!reply) return std::nullopt;
     const auto outputs = parseSwayOutputs(*reply);
     for (const SwayOutput& o : outputs) {

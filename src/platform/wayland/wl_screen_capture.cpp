@@ -141,6 +141,7 @@ void ScreenCapture::frameReady(Frame* f) {
         image = QImage(b->data(), b->width(), b->height(), b->stride(), qtFormat(b->format())).copy();
         if (f->yInverted) image = image.mirrored(false, true);
     }
+    trace("an output was read");
     finish(f, std::move(image));
 }
 
@@ -162,8 +163,9 @@ void ScreenCapture::finish(Frame* f, QImage image) {
 
 QImage ScreenCapture::picture(uint32_t window, Size size) {
     std::unique_lock lock(mutex_);
-    done_.wait_for(lock, kWaitLimit, [this] { return pending_ == 0; });
+    const bool read = done_.wait_for(lock, kWaitLimit, [this] { return pending_ == 0; });
     auto it = windows_.find(window);
+    trace("picture of %u: %s", window, !read ? "the reading is late" : it == windows_.end() ? "not visible" : "cut");
     if (it == windows_.end()) return {};
     const Rect rect = it->second;
     const Point centre{rect.x + rect.width / 2, rect.y + rect.height / 2};
@@ -183,7 +185,8 @@ QImage ScreenCapture::picture(uint32_t window, Size size) {
 std::optional<uint64_t> ScreenCapture::version(uint32_t window) {
     std::unique_lock lock(mutex_);
     // Which windows the reading sees is known a moment after it begins.
-    done_.wait_for(lock, kWaitLimit, [this] { return pending_ != -1; });
+    if (!done_.wait_for(lock, kWaitLimit, [this] { return pending_ != -1; }))
+        trace("version of %u: the reading is late", window);
     auto it = versions_.find(window);
     if (it == versions_.end()) return std::nullopt;
     return it->second;

@@ -117,7 +117,7 @@ struct WlSession::State {
     void runWork();
     void handleBindingEvent(const std::string& payload);
     void beginPictures();
-    void readOutputsForPictures();
+    void readAtSwitchStart();
     void beginHold(uint64_t flags);
     void endHold();
     void setKeyboardFlags(uint64_t flags);
@@ -430,6 +430,7 @@ void WlSession::State::endHold() {
         zwlr_layer_surface_v1_destroy(holdLayer);
     }
     if (holdSurface) wl_surface_destroy(holdSurface);
+    context.switchReading.end();
     holdLayer = nullptr;
     holdSurface = nullptr;
     holdHasKeyboard = false;
@@ -459,6 +460,7 @@ void WlSession::State::handleBindingEvent(const std::string& payload) {
           static_cast<unsigned long long>(key->modifiers));
     const bool begins = !holdLayer;
     if (begins) {
+        context.switchReading.begin();
         beginPictures();
         beginHold(key->modifiers);
     }
@@ -470,7 +472,7 @@ void WlSession::State::handleBindingEvent(const std::string& payload) {
         charactersOf(keymap, xKeycodeForVirtualKey(key->keyCode), key->keyCode);
     deliver({event});
     // After the key is on its way: the windows and outputs are asked of sway's IPC.
-    if (begins) readOutputsForPictures();
+    if (begins) readAtSwitchStart();
 }
 
 // A switch begins: the screen is read for pictures before the panel can cover any of it.
@@ -478,11 +480,14 @@ void WlSession::State::beginPictures() {
     if (capture) capture->begin();
 }
 
-void WlSession::State::readOutputsForPictures() {
-    if (!capture) return;
+// The tree and the outputs, once for the switch (wl_switch_reading.h), and the pictures.
+void WlSession::State::readAtSwitchStart() {
     // Rectangles and visibility change without a toplevel event (a move, a float): the tree
     // is read now.
     context.refreshViews();
+    auto outputsReply = context.ipc.request(SwayMessage::GetOutputs, "");
+    context.switchReading.done(outputsReply);
+    if (!capture) return;
     std::map<uint32_t, Rect> visible;
     std::set<uint32_t> known;
     for (const WlWindow& w : context.table.frontToBack()) {
@@ -490,9 +495,9 @@ void WlSession::State::readOutputsForPictures() {
         if (w.visible && !w.minimized) visible.emplace(w.number, w.bounds);
     }
     std::vector<ScreenCapture::Output> targets;
-    if (auto reply = context.ipc.request(SwayMessage::GetOutputs, "")) {
+    if (outputsReply) {
         std::lock_guard lock(outputsMutex);
-        for (const SwayOutput& o : parseSwayOutputs(*reply))
+        for (const SwayOutput& o : parseSwayOutputs(*outputsReply))
             for (const auto& [output, state] : outputs)
                 if (state.name == o.name) targets.push_back({output, o.rect});
     }
@@ -503,6 +508,7 @@ void WlSession::State::loseCompositor(const std::string& message) {
     if (lostReported) return;
     lostReported = true;
     context.lost.store(true);
+    context.switchReading.end();
     if (lostHandler) lostHandler(message);
 }
 

@@ -1,5 +1,6 @@
 #include "platform/wayland/wl_trace.h"
 
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -25,7 +26,12 @@ void trace(const char* format, ...) {
     va_start(args, format);
     std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
-    std::fprintf(stderr, "velora-wayland: %s\n", line);
+    // Milliseconds of the steady clock: the order and distance of events across threads.
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now().time_since_epoch())
+                        .count();
+    std::fprintf(stderr, "velora-wayland: %lld.%03lld %s\n", static_cast<long long>(ms / 1000),
+                 static_cast<long long>(ms % 1000), line);
     std::fflush(stderr);
 }
 
