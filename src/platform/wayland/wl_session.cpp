@@ -164,8 +164,17 @@ void onDone(void* data, zwlr_foreign_toplevel_handle_v1* h) {
     auto* s = static_cast<WlSession::State*>(data);
     const Toplevel& t = s->handles[h];
     const uint64_t focusChanges = s->context.table.focusChanges();
+    const std::optional<WlWindow> before = s->context.table.window(t.number);
     s->context.table.update(t.number, t.appId, t.title, t.activated, t.minimized, t.maximized, t.fullscreen);
-    s->viewsDirty = true;
+    // While a switch holds the keyboard, sway re-announces every window (its overlay takes the
+    // activation of the focused one, the panel's surface rearranges the output) without a
+    // change the table keeps: the layout is the one read when the switch began
+    // (readAtSwitchStart), and a window list reads the tree for itself.
+    const bool unchanged = s->holdLayer && before && (before->activated || !t.activated) &&
+                           before->title == t.title && before->appId == t.appId &&
+                           before->minimized == t.minimized && before->maximized == t.maximized &&
+                           before->fullscreen == t.fullscreen;
+    if (!unchanged) s->viewsDirty = true;
     // The focus poll sleeps until woken by a focus change.
     if (s->context.table.focusChanges() != focusChanges) {
         s->activationPending = 0;
