@@ -8,6 +8,8 @@
 #   keyboard (Alt-Tab, held until the panel shows, then released) and leaves screenshots in
 #   out/ (panel.png with the panel up, after-switch.png). Ends with 1 when the switch did not
 #   change the active window.
+# - `scripts/run.sh --sway` without a display: the same demo on a headless sway with foot
+#   terminals (scripts/run-sway.sh): out/panel-sway.png, out/after-switch-sway.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -16,6 +18,9 @@ mkdir -p out
 
 if [ -n "${WAYLAND_DISPLAY:-}" ] || [ -n "${DISPLAY:-}" ]; then
   exec build/velora "$@"
+fi
+if [ "${1:-}" = --sway ]; then
+  exec scripts/run-sway.sh build
 fi
 
 eval "$(scripts/desktop.sh start openbox)"
