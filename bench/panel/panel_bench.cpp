@@ -56,7 +56,12 @@ void PanelFrame(benchmark::State& state) {
     state.counters["frame_bytes"] = double(surface.bytes);
     state.SetLabel(state.range(0) == 100 ? "opaque" : "faded");
 }
-BENCHMARK(PanelFrame)->Args({100, 1})->Args({50, 1})->Args({100, 2})->Args({50, 2})->Unit(benchmark::kMicrosecond);
+BENCHMARK(PanelFrame)
+    ->Args({100, 1})
+    ->Args({50, 1})
+    ->Args({100, 2})
+    ->Args({50, 2})
+    ->Unit(benchmark::kMicrosecond);
 
 } // namespace
 } // namespace velora

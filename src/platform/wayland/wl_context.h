@@ -32,7 +32,7 @@ struct WlContext : std::enable_shared_from_this<WlContext> {
     MainThreadPort& mainThread;
     WindowTable table;
     std::shared_ptr<DesktopNotifier> notifier;
-    SwayIpc ipc; // requests (commands, the tree)
+    SwayIpc ipc;                 // requests (commands, the tree)
     SwitchReading switchReading; // the tree and outputs read when the running switch began
     TapHub taps;
     std::atomic<uint64_t> liveFlags{0};

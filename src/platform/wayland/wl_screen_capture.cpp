@@ -165,7 +165,10 @@ QImage ScreenCapture::picture(uint32_t window, Size size) {
     std::unique_lock lock(mutex_);
     const bool read = done_.wait_for(lock, kWaitLimit, [this] { return pending_ == 0; });
     auto it = windows_.find(window);
-    trace("picture of %u: %s", window, !read ? "the reading is late" : it == windows_.end() ? "not visible" : "cut");
+    trace("picture of %u: %s", window,
+          !read                  ? "the reading is late"
+          : it == windows_.end() ? "not visible"
+                                 : "cut");
     if (it == windows_.end()) return {};
     const Rect rect = it->second;
     const Point centre{rect.x + rect.width / 2, rect.y + rect.height / 2};
