@@ -120,6 +120,23 @@ void PrefsController::reloadRecorders() {
             show(label, !text.isEmpty());
         }
     }
+    // Where the desktop's configuration binds the hot keys: each line under its recorder.
+    const std::map<std::string, HotKeyConfigLine> lines = applicationDelegate_->hotKeyConfigLines();
+    for (const auto& [identifier, label] : interface_->configLines) {
+        auto line = lines.find(identifier);
+        const QString text = line == lines.end() ? QString() : QString::fromStdString(line->second.text);
+        label->setText(text);
+        show(label, !text.isEmpty());
+        show(interface_->copyButtons[identifier], !text.isEmpty());
+    }
+    if (!lines.empty()) {
+        const HotKeyConfigLine& any = lines.begin()->second;
+        interface_->configLinesNote->setText(
+            QStringLiteral("%1 takes no key bindings from programs: add the line under each shortcut to %2, "
+                           "then reload its configuration. The lines change with the shortcuts.")
+                .arg(QString::fromStdString(any.desktop), QString::fromStdString(any.place)));
+    }
+    show(interface_->configLinesNote, !lines.empty());
     const QStringList released = applicationDelegate_->releasedBindings();
     interface_->releasedBindings->setText(
         QStringLiteral("Velora changed the desktop's settings to free shortcuts: ") +

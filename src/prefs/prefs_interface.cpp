@@ -1,6 +1,9 @@
 #include "prefs/prefs_interface.h"
 
+#include <QClipboard>
+#include <QFontDatabase>
 #include <QFormLayout>
+#include <QGuiApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -97,8 +100,12 @@ void buildGeneral(PreferencesInterface& ui) {
     auto* backward = new QLabel(QStringLiteral("Backward"));
     for (QLabel* heading : {forward, backward})
         heading->setAlignment(Qt::AlignCenter);
-    grid->addWidget(forward, 0, 1);
-    grid->addWidget(backward, 0, 2);
+    ui.configLinesNote = note(QString());
+    ui.configLinesNote->setObjectName(QStringLiteral("configLinesNote"));
+    ui.configLinesNote->hide();
+    grid->addWidget(ui.configLinesNote, 0, 0, 1, 4);
+    grid->addWidget(forward, 1, 1);
+    grid->addWidget(backward, 1, 2);
     struct Row {
         const char* label;
         const char* forward;
@@ -109,7 +116,27 @@ void buildGeneral(PreferencesInterface& ui) {
         {"All windows:", kKeyCycleWindowForward, kKeyCycleWindowBackward},
         {"Windows of the application:", kKeyCycleAppWindowForward, kKeyCycleAppWindowBackward},
     };
-    int line = 1;
+    int line = 2;
+    // The line spans both recorders' columns, its Copy button beside it.
+    auto configLine = [&](const char* identifier, int row) {
+        auto* label = new QLabel;
+        label->setObjectName(QStringLiteral("configLine-") + QString::fromLatin1(identifier));
+        label->setTextFormat(Qt::PlainText);
+        label->setWordWrap(true);
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        label->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        label->hide();
+        ui.configLines[identifier] = label;
+        grid->addWidget(label, row, 1, 1, 2);
+        auto* copy = new QPushButton(QStringLiteral("Copy"));
+        copy->setObjectName(QStringLiteral("copyConfigLine-") + QString::fromLatin1(identifier));
+        copy->setToolTip(QStringLiteral("Copies the line to the clipboard"));
+        copy->hide();
+        QObject::connect(copy, &QPushButton::clicked, label,
+                         [label] { QGuiApplication::clipboard()->setText(label->text()); });
+        ui.copyButtons[identifier] = copy;
+        grid->addWidget(copy, row, 3, Qt::AlignTop);
+    };
     auto conflictLabel = [&](const char* identifier, int column) {
         auto* label = new QLabel;
         label->setObjectName(QStringLiteral("conflict-") + QString::fromLatin1(identifier));
@@ -125,7 +152,9 @@ void buildGeneral(PreferencesInterface& ui) {
         grid->addWidget(recorder(ui, row.backward), line, 2);
         conflictLabel(row.forward, 1);
         conflictLabel(row.backward, 2);
-        line += 2;
+        configLine(row.forward, line + 2);
+        configLine(row.backward, line + 3);
+        line += 4;
     }
     grid->addWidget(new QLabel(QStringLiteral("Back, during a switch:")), line, 0, Qt::AlignRight);
     grid->addWidget(recorder(ui, kKeyUniversalBackward), line, 1);
@@ -134,7 +163,7 @@ void buildGeneral(PreferencesInterface& ui) {
         note(QStringLiteral("Click a field and press the new shortcut. Backspace clears it, Escape keeps "
                             "the old one. The last one may be a single key: while a switch runs, it "
                             "moves the selection back.")),
-        line, 0, 1, 3);
+        line, 0, 1, 4);
     ++line;
     ui.releasedBindings = note(QString());
     ui.releasedBindings->setObjectName(QStringLiteral("releasedBindings"));

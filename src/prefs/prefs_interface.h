@@ -33,6 +33,11 @@ struct PreferencesInterface {
     std::map<std::string, SRRecorderControl*> recorders;
     // Under each recorder: which program holds its shortcut (hidden when none does).
     std::map<std::string, QLabel*> conflictLabels;
+    // On a desktop whose own configuration binds the hot keys: where the lines go, and under
+    // each row of recorders the line of each with its Copy button (hidden when there is none).
+    QLabel* configLinesNote = nullptr;
+    std::map<std::string, QLabel*> configLines;
+    std::map<std::string, QPushButton*> copyButtons;
     // The changes made to the desktop's settings to free shortcuts, and their undo.
     QLabel* releasedBindings = nullptr;
     QPushButton* restoreBindings = nullptr;

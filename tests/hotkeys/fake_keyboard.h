@@ -47,6 +47,9 @@ class FakeInput : public InputPort {
     }
     bool isKeyHeldElsewhere(const InterceptedKey&) override { return false; }
     KeyHolder keyHolder() override { return {}; }
+    std::optional<HotKeyConfigLine> hotKeyConfigLine(const InterceptedKey&, const std::string&) override {
+        return std::nullopt;
+    }
     void setLayout(std::shared_ptr<const KeyboardLayout> layout) {
         std::lock_guard lock(mutex_);
         layout_ = std::move(layout);
