@@ -115,8 +115,8 @@ TEST(SwayBindings, CommandsThatAreNotOursOrOutOfRangeAreRefused) {
     EXPECT_FALSE(bindCommand(InterceptedKey{vk::Function, kEventFlagCommand, false}));
 }
 
-// sway runs a request's commands in order and stops at the first that fails: this reply of
-// sway 1.7 to four commands holds two results.
+// sway runs a request's commands in order and stops at the first it cannot parse: this reply
+// of sway 1.7 to four commands holds two results.
 constexpr const char* kStoppedReply = R"([ { "success": true },
   { "success": false, "parse_error": true, "error": "Unknown key or button 'Nonexist'" } ])";
 

@@ -1,8 +1,9 @@
 #pragma once
 // Keeps sway's bindings equal to the hot keys: binds what is new, unbinds what went, through
-// run_command requests. sway runs a request's commands in order and stops at the first that
-// fails (the reply then holds one result fewer than commands per command skipped), so what
-// follows a failure is sent again. A key sway refuses to bind stays unbound (unbinding it
+// run_command requests. sway runs a request's commands in order and stops at the first it
+// cannot parse (an unknown key: the reply then ends with that command's result), so what
+// follows it is sent again; other failures (an unbinding of a binding that is gone) do not
+// stop the rest. A key sway refuses to bind stays unbound (unbinding it
 // later would remove a binding of the user's configuration) and is tried again at the next
 // change.
 
