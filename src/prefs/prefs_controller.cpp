@@ -81,6 +81,11 @@ void PrefsController::showWindow() {
     window();
     reloadControls();
     DBPrefsWindowController::showWindow();
+    // Rows shown before the window first showed were not counted yet (a layout counts only
+    // widgets that are shown): the pane is fitted again now that they are.
+    if (!interface_) return;
+    fitPane(interface_->general);
+    if (currentView() == interface_->general) displayViewForIdentifier(QStringLiteral("General"), false);
 }
 
 void PrefsController::reloadControls() {
@@ -125,9 +130,10 @@ void PrefsController::reloadRecorders() {
     for (const auto& [identifier, label] : interface_->configLines) {
         auto line = lines.find(identifier);
         const QString text = line == lines.end() ? QString() : QString::fromStdString(line->second.text);
+        QWidget* row = label->parentWidget();
+        if (label->text() != text) resized = resized || row->isVisibleTo(row->parentWidget()); // it wraps anew
         label->setText(text);
-        show(label, !text.isEmpty());
-        show(interface_->copyButtons[identifier], !text.isEmpty());
+        show(row, !text.isEmpty());
     }
     if (!lines.empty()) {
         const HotKeyConfigLine& any = lines.begin()->second;

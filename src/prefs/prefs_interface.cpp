@@ -1,6 +1,7 @@
 #include "prefs/prefs_interface.h"
 
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QFontDatabase>
 #include <QFormLayout>
 #include <QGuiApplication>
@@ -103,7 +104,7 @@ void buildGeneral(PreferencesInterface& ui) {
     ui.configLinesNote = note(QString());
     ui.configLinesNote->setObjectName(QStringLiteral("configLinesNote"));
     ui.configLinesNote->hide();
-    grid->addWidget(ui.configLinesNote, 0, 0, 1, 4);
+    grid->addWidget(ui.configLinesNote, 0, 0, 1, 3);
     grid->addWidget(forward, 1, 1);
     grid->addWidget(backward, 1, 2);
     struct Row {
@@ -117,25 +118,28 @@ void buildGeneral(PreferencesInterface& ui) {
         {"Windows of the application:", kKeyCycleAppWindowForward, kKeyCycleAppWindowBackward},
     };
     int line = 2;
-    // The line spans both recorders' columns, its Copy button beside it.
+    // The line takes the whole row, its Copy button at the end.
     auto configLine = [&](const char* identifier, int row) {
+        auto* holder = new QWidget;
+        auto* across = new QHBoxLayout(holder);
+        across->setContentsMargins(0, 0, 0, 0);
         auto* label = new QLabel;
         label->setObjectName(QStringLiteral("configLine-") + QString::fromLatin1(identifier));
         label->setTextFormat(Qt::PlainText);
         label->setWordWrap(true);
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
         label->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-        label->hide();
         ui.configLines[identifier] = label;
-        grid->addWidget(label, row, 1, 1, 2);
+        across->addWidget(label, 1);
         auto* copy = new QPushButton(QStringLiteral("Copy"));
         copy->setObjectName(QStringLiteral("copyConfigLine-") + QString::fromLatin1(identifier));
         copy->setToolTip(QStringLiteral("Copies the line to the clipboard"));
-        copy->hide();
         QObject::connect(copy, &QPushButton::clicked, label,
                          [label] { QGuiApplication::clipboard()->setText(label->text()); });
         ui.copyButtons[identifier] = copy;
-        grid->addWidget(copy, row, 3, Qt::AlignTop);
+        across->addWidget(copy, 0, Qt::AlignTop);
+        grid->addWidget(holder, row, 0, 1, 3);
+        holder->hide(); // the row shows only with a line
     };
     auto conflictLabel = [&](const char* identifier, int column) {
         auto* label = new QLabel;
@@ -163,7 +167,7 @@ void buildGeneral(PreferencesInterface& ui) {
         note(QStringLiteral("Click a field and press the new shortcut. Backspace clears it, Escape keeps "
                             "the old one. The last one may be a single key: while a switch runs, it "
                             "moves the selection back.")),
-        line, 0, 1, 4);
+        line, 0, 1, 3);
     ++line;
     ui.releasedBindings = note(QString());
     ui.releasedBindings->setObjectName(QStringLiteral("releasedBindings"));
@@ -303,6 +307,9 @@ void buildUpdates(PreferencesInterface& ui) {
 
 void fitPane(QWidget* pane) {
     pane->setFixedWidth(kPaneWidth);
+    // Sizes as they will be drawn: a wrapped line's new text announces its new size through a
+    // posted layout request.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     QLayout* layout = pane->layout();
     layout->activate();
     const int height = layout->hasHeightForWidth() ? layout->totalHeightForWidth(kPaneWidth)

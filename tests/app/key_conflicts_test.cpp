@@ -42,7 +42,7 @@ class KeyConflictsTest : public AppTest {
                 if (button->property("veloraAnswer").toInt() == kAlertFirstButtonReturn + clickButton)
                     button->click();
         });
-        sim.setKeyHolder({"Fluxbox", 4242, {}});
+        sim.setKeyHolder({"Fluxbox", 4242, {}, {}});
         sim.holdKeyElsewhere(altTab);
         sim.holdKeyElsewhere(altShiftTab);
     }

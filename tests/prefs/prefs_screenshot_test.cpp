@@ -73,7 +73,9 @@ TEST_F(PrefsScreenshotTest, GeneralWithTheLinesToPaste) {
     const QImage shot = prefs.window()->grab().toImage();
     EXPECT_GT(shot.height(), prefs.toolbar()->height());
     const QString folder = qEnvironmentVariable("VELORA_SCREENSHOT_DIR");
-    if (!folder.isEmpty()) EXPECT_TRUE(shot.save(folder + "/prefs-general-niri.png"));
+    if (!folder.isEmpty()) {
+        EXPECT_TRUE(shot.save(folder + "/prefs-general-niri.png"));
+    }
     prefs.setApplicationDelegate(nullptr);
 }
 
