@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QToolBar>
 
 #include "app_fixture.h"
 #include "hotkeys/sg_key_combo.h"
