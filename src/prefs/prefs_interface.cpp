@@ -136,7 +136,6 @@ void buildGeneral(PreferencesInterface& ui) {
         copy->setToolTip(QStringLiteral("Copies the line to the clipboard"));
         QObject::connect(copy, &QPushButton::clicked, label,
                          [label] { QGuiApplication::clipboard()->setText(label->text()); });
-        ui.copyButtons[identifier] = copy;
         across->addWidget(copy, 0, Qt::AlignTop);
         grid->addWidget(holder, row, 0, 1, 3);
         holder->hide(); // the row shows only with a line

@@ -34,11 +34,10 @@ struct PreferencesInterface {
     // Under each recorder: which program holds its shortcut (hidden when none does).
     std::map<std::string, QLabel*> conflictLabels;
     // On a desktop whose own configuration binds the hot keys: where the lines go, and under
-    // each row of recorders the line of each with its Copy button, in a row of their own (the
+    // each row of recorders the line of each, in a row of its own with a Copy button (the
     // label's parent, hidden when there is no line).
     QLabel* configLinesNote = nullptr;
     std::map<std::string, QLabel*> configLines;
-    std::map<std::string, QPushButton*> copyButtons;
     // The changes made to the desktop's settings to free shortcuts, and their undo.
     QLabel* releasedBindings = nullptr;
     QPushButton* restoreBindings = nullptr;
