@@ -8,6 +8,9 @@
 // platform and starts the application controller. A second start on the same display reaches
 // the running program (which may show its preferences) and ends with 0.
 //
+// `velora --trigger NAME` is handled first, without Qt: it hands a hot key press to the
+// running program (trigger_client.h) and ends.
+//
 // SIGTERM, SIGINT and SIGHUP end it like "Quit".
 // Exit codes: 0 normal end (also a second start that reached the first), 1 no desktop, an
 // unsupported Wayland compositor, the X server or the compositor lost, or no accessibility
@@ -29,8 +32,10 @@
 #include <string>
 
 #include "app/announcements.h"
+#include "app/instance_socket.h"
 #include "app/single_instance.h"
 #include "app/termination_signals.h"
+#include "app/trigger_client.h"
 #include "app/velora_controller.h"
 #include "engine/vl_handler.h"
 #include "panel/cover_flow_loader.h"
@@ -57,12 +62,16 @@ void printUsage() {
                 "Hold the modifier and press the hot key to cycle through applications (Super-Tab),\n"
                 "all windows (Alt-Tab) or the active application's windows (Alt-`).\n"
                 "\n"
-                "  --help       show this help and exit\n"
-                "  --version    show the version and exit\n"
+                "  --help            show this help and exit\n"
+                "  --version         show the version and exit\n"
+                "  --trigger NAME    press the hot key NAME in the running velora and exit; for\n"
+                "                    a compositor's key bindings. NAME is one of applications,\n"
+                "                    windows, application-windows, each also with -backward\n"
                 "\n"
-                "On Wayland, velora works on sway (through its IPC; see the documentation for\n"
-                "Hyprland, niri, labwc, river and wayfire); GNOME and KDE Plasma on Wayland are not\n"
-                "supported: log in to their X11 session instead.\n"
+                "On Wayland, velora works on sway (through its IPC) and on other wlroots\n"
+                "compositors (wayfire, Hyprland, niri, labwc, river) whose key bindings run\n"
+                "velora --trigger (see the documentation); GNOME and KDE Plasma on Wayland are\n"
+                "not supported: log in to their X11 session instead.\n"
                 "\n"
                 "Settings live in $XDG_CONFIG_HOME/velora/defaults.plist and are edited in the\n"
                 "preferences window (status icon menu, or start velora again while it runs).\n");
@@ -170,6 +179,8 @@ int main(int argc, char** argv) {
     // threads would each hold on to some. Two arenas are plenty for a program that is
     // mostly idle.
     // NOLINTNEXTLINE(concurrency-mt-unsafe): no other thread runs yet
+    // A press from a compositor's binding: no Qt, nothing else (it must cost little).
+    if (const std::optional<int> code = velora::runTriggerIfAsked(argc, argv)) return *code;
     mallopt(M_ARENA_MAX, 2);
     if (const std::optional<int> code = handleOptions(argc, argv)) return *code;
 
@@ -207,9 +218,8 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("velora"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    velora::SingleInstance instance(velora::SingleInstance::socketName(
-        onWayland ? QStringLiteral("wayland-") + QString::fromLocal8Bit(waylandDisplay)
-                  : QString::fromLocal8Bit(display)));
+    velora::SingleInstance instance(
+        velora::SingleInstance::socketName(QString::fromStdString(velora::instanceDisplayTag())));
     // A start that reached the running program ends at once: it holds nothing to write, and
     // the teardown of Qt's Wayland connection would only free what the process gives back.
     if (instance.notifyRunningInstance()) {
@@ -292,7 +302,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "velora: accessibility access is not available; ending\n");
         finish(1);
     }
-    if (!instance.listen([&controller] { controller.applicationShouldHandleReopen(); }))
+    if (!instance.listen(
+            [&controller] { controller.applicationShouldHandleReopen(); },
+            [&controller](const std::string& name) { return controller.pressHotKeyNamed(name); }))
         std::fprintf(stderr,
                      "velora: cannot listen for later starts; a second velora will not find this one\n");
 

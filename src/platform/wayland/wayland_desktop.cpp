@@ -1,6 +1,7 @@
 #include "platform/wayland/wayland_desktop.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "platform/linux/theme_sound.h"
@@ -38,7 +39,8 @@ class BindingSync {
     explicit BindingSync(std::weak_ptr<WlContext> context) : context_(std::move(context)) {}
     void apply(const std::vector<InterceptedKey>& keys) {
         auto context = context_.lock();
-        if (!context || context->lost.load()) return;
+        // Without sway's IPC the compositor's own configuration binds the keys.
+        if (!context || context->lost.load() || !context->hasSwayIpc) return;
         std::string commands;
         for (const InterceptedKey& key : bound_)
             if (std::find(keys.begin(), keys.end(), key) == keys.end())
@@ -86,6 +88,11 @@ std::unique_ptr<WaylandDesktop> WaylandDesktop::open(MainThreadPort& mainThread,
     desktop->context_ = context;
     desktop->session_ = std::move(session);
     desktop->ports_ = std::make_unique<Ports>(context);
+    if (!context->hasSwayIpc)
+        std::fprintf(stderr,
+                     "velora: this compositor takes no key bindings from programs: the hot keys are its own "
+                     "bindings running 'velora --trigger NAME' (the lines for its configuration: "
+                     "Preferences, or the documentation's wayland.md)\n");
     failure = Failure::None;
     return desktop;
 }

@@ -83,6 +83,8 @@ class WlInput final : public InputPort {
     // A compositor tells no client who else binds a key.
     bool isKeyHeldElsewhere(const InterceptedKey&) override { return false; }
     KeyHolder keyHolder() override { return {}; }
+    // Taken as a binding of the compositor that fired: the same path as sway's binding event.
+    bool pressKeyFromBinding(const InterceptedKey& key) override;
 
   private:
     std::shared_ptr<WlContext> w_;
@@ -92,7 +94,8 @@ class WlInput final : public InputPort {
 class WlPanelSurface final : public PanelSurfacePort {
   public:
     explicit WlPanelSurface(std::shared_ptr<WlContext> context) : w_(std::move(context)) {}
-    // sway's focused output, at the scale the compositor gives it.
+    // sway's focused output, at the scale the compositor gives it; without sway's IPC the
+    // output of the activated window (the one the compositor puts the panel on).
     std::optional<PanelOutput> panelOutput() override;
     void present(const QImage& image) override;
     void withdraw() override;

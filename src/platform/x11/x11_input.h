@@ -25,6 +25,8 @@ class X11Input final : public InputPort {
     // process behind that window (the resource extension, else its _NET_WM_PID), and the
     // configuration file openbox names on the root (_OB_CONFIG_FILE).
     KeyHolder keyHolder() override;
+    // The tap sees every key on X11: a compositor-style trigger is not needed.
+    bool pressKeyFromBinding(const InterceptedKey&) override { return false; }
 
   private:
     std::shared_ptr<X11Context> x_;
