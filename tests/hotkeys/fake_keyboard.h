@@ -47,6 +47,7 @@ class FakeInput : public InputPort {
     }
     bool isKeyHeldElsewhere(const InterceptedKey&) override { return false; }
     KeyHolder keyHolder() override { return {}; }
+    bool pressKeyFromBinding(const InterceptedKey&) override { return false; }
     void setLayout(std::shared_ptr<const KeyboardLayout> layout) {
         std::lock_guard lock(mutex_);
         layout_ = std::move(layout);
