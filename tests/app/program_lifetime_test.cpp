@@ -8,12 +8,12 @@
 #include <QTimer>
 #include <atomic>
 #include <csignal>
+#include <string>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <string>
 #include <thread>
-#include <vector>
 #include <unistd.h>
+#include <vector>
 
 #include "app/instance_socket.h"
 #include "app/single_instance.h"
