@@ -120,8 +120,9 @@ void endIfTheDesktopIsGone() {
 }
 
 constexpr const char* kWhereVeloraWorks =
-    "velora works on X11 desktops and on Wayland with sway; GNOME and KDE Plasma on Wayland "
-    "are not supported (log in to their X11 session instead)";
+    "velora works on X11 desktops and on Wayland with sway and the other wlroots compositors "
+    "(wayfire, labwc, niri, river, Hyprland); GNOME and KDE Plasma on Wayland are not supported "
+    "(log in to their X11 session instead)";
 
 bool isSet(const char* value) {
     return value && *value;
