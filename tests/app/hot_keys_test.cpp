@@ -36,7 +36,7 @@ TEST_F(HotKeys, ATriggerPressesTheNamedHotKeyWithItsCurrentShortcut) {
     settingsChanged();
     const auto pressed = [this] {
         std::vector<std::string> out;
-        for (const Call& call : sim.calls())
+        for (const sim::Call& call : sim.calls())
             if (call.kind == "pressKeyFromBinding") out.push_back(call.detail);
         return out;
     };
