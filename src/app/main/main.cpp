@@ -175,13 +175,13 @@ std::optional<int> handleOptions(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A press from a compositor's binding: no Qt, nothing else (it must cost little).
+    if (const std::optional<int> code = velora::runTriggerIfAsked(argc, argv)) return *code;
     // glibc gives every thread that allocates an arena of its own (up to eight per core),
     // and each keeps its freed memory: the short-lived threads of switches and the picture
     // threads would each hold on to some. Two arenas are plenty for a program that is
     // mostly idle.
     // NOLINTNEXTLINE(concurrency-mt-unsafe): no other thread runs yet
-    // A press from a compositor's binding: no Qt, nothing else (it must cost little).
-    if (const std::optional<int> code = velora::runTriggerIfAsked(argc, argv)) return *code;
     mallopt(M_ARENA_MAX, 2);
     if (const std::optional<int> code = handleOptions(argc, argv)) return *code;
 

@@ -760,15 +760,13 @@ std::optional<PanelOutput> WlSession::focusedOutput() {
     const OutputState* found = nullptr;
     for (const auto& [output, state] : s_->outputs) {
         if (state.width <= 0 || state.height <= 0) continue;
-        if (output == s_->activeOutput)
-            return PanelOutput{Rect{double(state.x), double(state.y), double(state.width / state.scale),
-                                    double(state.height / state.scale)},
-                               state.scale};
-        if (!found) found = &state;
+        if (!found || output == s_->activeOutput) found = &state;
+        if (output == s_->activeOutput) break;
     }
     if (!found) return std::nullopt;
-    return PanelOutput{Rect{double(found->x), double(found->y), double(found->width / found->scale),
-                            double(found->height / found->scale)},
+    // The logical size: the mode's pixels at the output's scale.
+    const double scale = found->scale;
+    return PanelOutput{Rect{double(found->x), double(found->y), found->width / scale, found->height / scale},
                        found->scale};
 }
 
