@@ -27,7 +27,8 @@ runtime=$work/runtime home=$work/home out=$work/out trace=$work/out/trace
 mkdir -p "$runtime" "$home" "$out"
 chmod 700 "$runtime"
 # The checkout may not be readable by that user: the program is copied where it can run it.
-cp "$build/velora" "$work/velora"
+# (the executable and the program's library beside it)
+cp "$build/velora" "$build/libvelora-program.so" "$work/"
 cp tests/sanitizers/lsan.supp "$work/lsan.supp"
 chown -R "$user" "$runtime" "$home" "$out"
 cat >"$work/sway.conf" <<'EOF'
