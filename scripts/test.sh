@@ -40,6 +40,7 @@ scripts/conflicts-test.sh build-asan  # keys held by fluxbox, openbox, icewm wit
 scripts/test-wm-matrix.sh build-asan  # the end-to-end subset under each window manager
 
 echo "== Wayland: end to end on a headless sway" && scripts/test-wayland.sh build-asan
+echo "== Wayland: compositor bindings running velora --trigger (sway without its IPC)" && scripts/test-wayland-trigger.sh build-asan
 
 echo "== threaded core under ThreadSanitizer (build-tsan)"
 VELORA_TARGET=threaded_tests scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DVELORA_SANITIZE=thread -DVELORA_WERROR=ON

@@ -1,26 +1,14 @@
 #include "app/single_instance.h"
 
-#include <unistd.h>
-
-#include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QStandardPaths>
+
+#include "app/instance_socket.h"
 
 namespace velora {
 
-namespace {
-constexpr char kReopen[] = "reopen\n";
-}
-
 QString SingleInstance::socketName(const QString& display) {
-    QString folder = QString::fromLocal8Bit(qgetenv("XDG_RUNTIME_DIR"));
-    if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::tempPath();
-    QString tag = display;
-    for (QChar& c : tag)
-        if (!c.isLetterOrNumber() && c != QLatin1Char('.')) c = QLatin1Char('_');
-    return folder +
-           QStringLiteral("/velora-%1-%2").arg(::getuid()).arg(tag.isEmpty() ? QStringLiteral("none") : tag);
+    return QString::fromStdString(instanceSocketPath(display.toStdString()));
 }
 
 SingleInstance::SingleInstance(QString name) : name_(std::move(name)) {}
@@ -33,7 +21,7 @@ bool SingleInstance::notifyRunningInstance(int timeoutMs) {
     QLocalSocket socket;
     socket.connectToServer(name_);
     if (!socket.waitForConnected(timeoutMs)) return false;
-    socket.write(kReopen);
+    socket.write(QByteArray::fromStdString(std::string(kReopenRequest) + "\n"));
     socket.waitForBytesWritten(timeoutMs);
     // The answer tells that the running program has read the request.
     socket.waitForReadyRead(timeoutMs);
@@ -41,8 +29,22 @@ bool SingleInstance::notifyRunningInstance(int timeoutMs) {
     return true;
 }
 
-bool SingleInstance::listen(std::function<void()> onReopen) {
+std::optional<std::string> SingleInstance::answer(const std::string& line) {
+    if (line == kReopenRequest) {
+        if (onReopen_) onReopen_();
+        return std::string(kAnswerOk);
+    }
+    if (line.starts_with(kTriggerRequest)) {
+        const std::string refusal = onTrigger_ ? onTrigger_(line.substr(kTriggerRequest.size()))
+                                               : std::string("not ready for triggers yet");
+        return refusal.empty() ? std::string(kAnswerOk) : std::string(kAnswerError) + refusal;
+    }
+    return std::nullopt;
+}
+
+bool SingleInstance::listen(std::function<void()> onReopen, TriggerHandler onTrigger) {
     onReopen_ = std::move(onReopen);
+    onTrigger_ = std::move(onTrigger);
     server_ = std::make_unique<QLocalServer>();
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     if (!server_->listen(name_)) {
@@ -53,11 +55,24 @@ bool SingleInstance::listen(std::function<void()> onReopen) {
     connect(server_.get(), &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = server_->nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                if (!socket->readAll().contains("reopen")) return;
-                socket->write("ok\n");
+            // One request line per connection; it may arrive in pieces.
+            auto pending = std::make_shared<std::string>();
+            connect(socket, &QLocalSocket::readyRead, this, [this, socket, pending] {
+                pending->append(socket->readAll().toStdString());
+                const auto end = pending->find('\n');
+                if (end == std::string::npos) {
+                    if (pending->size() > kMaxRequestLine) socket->abort();
+                    return;
+                }
+                const auto reply = end <= kMaxRequestLine ? answer(pending->substr(0, end)) : std::nullopt;
+                pending->clear();
+                if (!reply) {
+                    socket->disconnectFromServer();
+                    return;
+                }
+                socket->write(QByteArray::fromStdString(*reply + "\n"));
                 socket->flush();
-                if (onReopen_) onReopen_();
+                socket->disconnectFromServer();
             });
         }
     });

@@ -356,6 +356,20 @@ bool VeloraController::applicationShouldHandleReopen() {
     return false;
 }
 
+std::string VeloraController::pressHotKeyNamed(const std::string& name) {
+    const auto identifier = hotKeyOfTriggerName(name);
+    if (!identifier) return "unknown hot key '" + name + "'";
+    SGHotKeyCenter& center = SGHotKeyCenter::sharedCenter();
+    // The recorder is waiting for keys; a switch now would take the keyboard from it.
+    if (center.isRecording()) return "a shortcut is being recorded; the trigger is ignored";
+    const SGHotKeyRef hotKey = center.hotKeyWithIdentifier(std::string(*identifier));
+    if (!hotKey) return "the hot key '" + name + "' has no shortcut in the preferences";
+    if (!input().pressKeyFromBinding(interceptedKeyFor(*hotKey)))
+        return "this desktop gives velora its keys directly: the trigger is not needed here";
+    trace::mark("trigger");
+    return {};
+}
+
 void VeloraController::applicationWillTerminate() {
     if (statusItem_) statusItem_->hide();
     statusItem_.reset();

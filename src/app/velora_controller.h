@@ -108,6 +108,10 @@ class VeloraController final : public QObject, public VLApplicationDelegate, pub
     bool checkAXAPI();
     // A second start of the program: true when it was handled here.
     bool applicationShouldHandleReopen();
+    // `velora --trigger NAME` reached the program: the cycle hot key of that name
+    // (hot_key_triggers.h) is pressed through the input port, with the key and modifiers it
+    // has now. Empty when taken; else why not, in one line for the user.
+    std::string pressHotKeyNamed(const std::string& name);
     void applicationWillTerminate();
 
     int32_t hideMenuIcon() const { return hideMenuIcon_; }

@@ -35,21 +35,18 @@ void IKBController::applicationCommand(AppCommand command) {
         sound().beep();
         return;
     }
+    // Nor one whose process the desktop does not tell (a Wayland compositor without an IPC):
+    // a kill is immediate, so doing it before the fade shows nothing different.
+    if (command == AppCommand::ForceQuit && !app->forceTerminate()) {
+        sound().beep();
+        return;
+    }
     // The fade comes first, so the panel shows the effect before the application answers.
     if (item->isWindow())
         fadeWindowsWithPID(app->processIdentifier());
     else
         item->fadeImage(true);
-    switch (command) {
-    case AppCommand::Quit:
-        app->terminate();
-        break;
-    case AppCommand::ForceQuit:
-        app->forceTerminate();
-        break;
-    case AppCommand::Hide:
-        break; // done above
-    }
+    if (command == AppCommand::Quit) app->terminate();
 }
 
 void IKBController::quitApp() {

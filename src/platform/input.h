@@ -133,6 +133,13 @@ class InputPort {
     // cannot be named there.
     virtual std::optional<HotKeyConfigLine> hotKeyConfigLine(const InterceptedKey& key,
                                                              const std::string& triggerName) = 0;
+
+    // A hot key pressed where only the desktop sees keys: a key binding of the desktop's own
+    // ran `velora --trigger` (a Wayland compositor that takes no bindings from programs).
+    // The backend takes it as a press of the key with its modifiers held, as it would a key
+    // its tap saw, and the switch then follows the keyboard as usual. False where the tap
+    // sees every key itself (X11): there the press is ignored. Any thread.
+    virtual bool pressKeyFromBinding(const InterceptedKey& key) = 0;
 };
 
 } // namespace velora

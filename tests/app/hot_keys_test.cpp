@@ -74,5 +74,35 @@ TEST_F(HotKeys, WhereTheDesktopBindsTheKeysEachRecorderShowsItsLineToCopyFollowi
     EXPECT_FALSE(line("KeyCycleWindowForward")->isVisible());
 }
 
+// `velora --trigger NAME` reaching the program: the named hot key is pressed through the input
+// port with the shortcut it has now, and the hot key center takes it as its own.
+TEST_F(HotKeys, ATriggerPressesTheNamedHotKeyWithItsCurrentShortcut) {
+    ASSERT_TRUE(startController());
+    defaults().setObject("KeyCycleWindowForward", SGKeyCombo(12, 4096).plistRepresentation());
+    defaults().setObject("KeyCycleAppBackward", SGKeyCombo::clearKeyCombo().plistRepresentation());
+    settingsChanged();
+    const auto pressed = [this] {
+        std::vector<std::string> out;
+        for (const sim::Call& call : sim.calls())
+            if (call.kind == "pressKeyFromBinding") out.push_back(call.detail);
+        return out;
+    };
+
+    // A desktop whose tap sees every key (X11) has no use for it: the user is told.
+    EXPECT_NE(controller->pressHotKeyNamed("windows"), "");
+    sim.setKeysFromBindings(true);
+    EXPECT_EQ(controller->pressHotKeyNamed("windows"), "");
+    EXPECT_EQ(pressed().back(), "12 " + std::to_string(kEventFlagControl));
+    EXPECT_TRUE(sim.deliveredKeys().empty()) << "the hot key center swallows its own hot key";
+
+    const std::size_t before = pressed().size();
+    EXPECT_NE(controller->pressHotKeyNamed("applications-backward"), "") << "no shortcut: nothing to press";
+    EXPECT_NE(controller->pressHotKeyNamed("sideways"), "");
+    SGHotKeyCenter::sharedCenter().setIsRecording(true);
+    EXPECT_NE(controller->pressHotKeyNamed("windows"), "") << "the recorder keeps the keyboard";
+    SGHotKeyCenter::sharedCenter().setIsRecording(false);
+    EXPECT_EQ(pressed().size(), before);
+}
+
 } // namespace
 } // namespace velora::test

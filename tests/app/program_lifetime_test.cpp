@@ -8,11 +8,14 @@
 #include <QTimer>
 #include <atomic>
 #include <csignal>
+#include <string>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
+#include "app/instance_socket.h"
 #include "app/single_instance.h"
 #include "app/termination_signals.h"
 #include "support/temp_dir.h"
@@ -49,6 +52,46 @@ TEST(SingleInstance, ASocketLeftByAProgramThatDiedIsTakenOverThenEachLaterStartH
         EXPECT_EQ(reached, 1);
     }
     EXPECT_EQ(reopens, 2);
+}
+
+// The socket's other request: a trigger from a compositor binding, answered with "ok" or the
+// reason it was refused; a line that is no request gets no answer. The client side is the
+// trigger's own, without Qt.
+TEST(SingleInstance, ATriggerIsAnsweredWithTheHandlersVerdict) {
+    test::TempDir dir;
+    const std::string path = (dir / "velora-trigger").string();
+    SingleInstance running(QString::fromStdString(path));
+    std::vector<std::string> names;
+    ASSERT_TRUE(running.listen([] {},
+                               [&names](const std::string& name) {
+                                   names.push_back(name);
+                                   return name == "windows" ? std::string() : std::string("not that one");
+                               }));
+    const auto ask = [&path](const std::string& request) {
+        std::optional<InstanceReply> reply;
+        std::atomic<bool> done{false};
+        std::thread client([&] {
+            reply = askRunningInstance(path, request, 3000);
+            done = true;
+        });
+        while (!done)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        client.join();
+        return reply ? reply->answer : std::string("(nobody listens)");
+    };
+    EXPECT_EQ(ask("trigger windows"), "ok");
+    EXPECT_EQ(ask("trigger sideways"), "error not that one");
+    EXPECT_EQ(ask("hello"), "");
+    EXPECT_EQ(ask(std::string(300, 'x')), "") << "an overlong line is dropped";
+    EXPECT_EQ(names, (std::vector<std::string>{"windows", "sideways"}));
+    EXPECT_FALSE(askRunningInstance((dir / "nobody").string(), "trigger windows", 100));
+}
+
+TEST(SingleInstance, TheSocketIsNamedByUserAndDisplayWithPlainCharactersOnly) {
+    const std::string path = instanceSocketPath("wayland-/odd name:1");
+    const std::string tail = "/velora-" + std::to_string(::getuid()) + "-wayland__odd_name_1";
+    ASSERT_GE(path.size(), tail.size());
+    EXPECT_EQ(path.substr(path.size() - tail.size()), tail);
 }
 
 TEST(TerminationSignals, EachEndsTheEventLoopCleanly) {

@@ -92,5 +92,33 @@ TEST_F(WindowTableTest, RecencyFollowsActivationAndARaiseAndTheLastActiveSurvive
     EXPECT_EQ(table.pidsInDiscoveryOrder(), (std::vector<pid_t>{100, 300}));
 }
 
+// Without the compositor's IPC: one application per app_id, numbered above any real pid (no
+// process may ever be signalled by it), windows kept apart by their nominal rectangles, and an
+// app_id that comes back after its last window went is a new application.
+TEST_F(WindowTableTest, WithoutAnIpcWindowsAreGroupedByAppIdUnderNumbersNoProcessHas) {
+    const uint32_t a = open("foot", "one");
+    const uint32_t b = open("foot", "two");
+    const uint32_t c = open("firefox", "News");
+    auto changes = table.groupByAppId();
+    const pid_t foot = table.window(a)->pid;
+    EXPECT_TRUE(WindowTable::isAppIdPid(foot));
+    EXPECT_EQ(table.window(b)->pid, foot);
+    EXPECT_NE(table.window(c)->pid, foot);
+    EXPECT_FALSE(table.window(a)->bounds == table.window(b)->bounds);
+    EXPECT_EQ(changes.launched.size(), 2u);
+    EXPECT_EQ(changes.created.size(), 3u);
+
+    table.remove(a);
+    changes = table.groupByAppId();
+    EXPECT_TRUE(changes.terminated.empty());
+    changes = table.remove(b);
+    EXPECT_EQ(changes.terminated, (std::vector<pid_t>{foot}));
+    table.groupByAppId();
+    const uint32_t d = open("foot", "three");
+    changes = table.groupByAppId();
+    EXPECT_NE(table.window(d)->pid, foot);
+    EXPECT_EQ(changes.launched, (std::vector<pid_t>{table.window(d)->pid}));
+}
+
 } // namespace
 } // namespace velora::wl

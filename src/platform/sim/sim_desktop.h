@@ -157,6 +157,9 @@ class SimDesktop {
     TapVerdict changeModifiers(uint64_t flags);
     // Whether createEventTap gives a tap (default true); false acts as a desktop without one.
     void setEventTapAvailable(bool available);
+    // Acts as a compositor whose key bindings run the trigger: pressKeyFromBinding is taken
+    // (the modifiers go down and the key goes through the tap). Off by default, as on X11.
+    void setKeysFromBindings(bool on);
     // The desktop turns the running tap off (reason: TapDisabledByTimeout or
     // TapDisabledByUserInput) and hands its callback the notice; later events go straight to
     // the focused application until the callback enables the tap again. Returns the notice's

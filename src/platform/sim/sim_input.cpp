@@ -173,6 +173,8 @@ class SimInput final : public InputPort {
                                 std::to_string(key.modifiers) + "+" + std::to_string(key.keyCode) +
                                     " velora --trigger " + triggerName};
     }
+    // As a compositor binding: the modifiers are down, then the key goes through the tap.
+    bool pressKeyFromBinding(const InterceptedKey& key) override;
 
   private:
     SimDesktop::State& s_;
@@ -203,10 +205,7 @@ TapVerdict throughTap(SimDesktop::State& s, std::unique_lock<std::recursive_mute
     return pending.verdict;
 }
 
-} // namespace
-
-TapVerdict SimDesktop::injectKey(const KeyEvent& event) {
-    State& s = *state_;
+TapVerdict inject(SimDesktop::State& s, const KeyEvent& event) {
     std::unique_lock lock(s.mutex);
     if (event.type == KeyEventType::FlagsChanged) s.modifierFlags = event.flags;
     TapVerdict verdict = TapVerdict::Pass;
@@ -214,6 +213,29 @@ TapVerdict SimDesktop::injectKey(const KeyEvent& event) {
     if (verdict == TapVerdict::Pass && event.type != KeyEventType::FlagsChanged)
         s.delivered.push_back(DeliveredKey{event, s.active});
     return verdict;
+}
+
+} // namespace
+
+bool SimInput::pressKeyFromBinding(const InterceptedKey& key) {
+    {
+        std::lock_guard lock(s_.mutex);
+        s_.record("pressKeyFromBinding", 0, 0,
+                  std::to_string(key.keyCode) + " " + std::to_string(key.modifiers));
+        if (!s_.keysFromBindings) return false;
+        s_.modifierFlags = key.modifiers;
+    }
+    KeyEvent e;
+    e.type = KeyEventType::KeyDown;
+    e.keyCode = key.keyCode;
+    e.flags = key.modifiers;
+    e.charactersIgnoringModifiers = vk::usLayoutCharacter(key.keyCode);
+    inject(s_, e);
+    return true;
+}
+
+TapVerdict SimDesktop::injectKey(const KeyEvent& event) {
+    return inject(*state_, event);
 }
 
 TapVerdict SimDesktop::pressKey(int64_t keyCode, uint64_t flags, bool autoRepeat) {
@@ -248,6 +270,11 @@ TapVerdict SimDesktop::changeModifiers(uint64_t flags) {
     e.type = KeyEventType::FlagsChanged;
     e.flags = flags;
     return injectKey(e);
+}
+
+void SimDesktop::setKeysFromBindings(bool on) {
+    std::lock_guard lock(state_->mutex);
+    state_->keysFromBindings = on;
 }
 
 void SimDesktop::setEventTapAvailable(bool available) {

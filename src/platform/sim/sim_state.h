@@ -95,6 +95,7 @@ struct SimDesktop::State {
     // Event tap.
     SimEventTap* tap = nullptr;
     bool tapAvailable = true;
+    bool keysFromBindings = false; // a compositor whose bindings run the trigger
     mutable std::condition_variable_any tapChanged;
 
     // Main thread and clock (own lock: sleepers must not hold the desktop's).

@@ -1,5 +1,6 @@
 #include "platform/wayland/wayland_desktop.h"
 
+#include <cstdio>
 #include <vector>
 
 #include "platform/linux/theme_sound.h"
@@ -61,14 +62,23 @@ std::unique_ptr<WaylandDesktop> WaylandDesktop::open(MainThreadPort& mainThread,
     context->session = session.get();
     auto bindings = bindingSync(context);
     WlSession* s = session.get();
+    // Without sway's IPC the compositor's own configuration binds the keys.
+    const bool bindsThroughIpc = context->hasSwayIpc;
     context->taps.setHooks(TapHub::Hooks{
-        [bindings](const std::vector<InterceptedKey>& keys) { return bindings->apply(keys); },
+        [bindings, bindsThroughIpc](const std::vector<InterceptedKey>& keys) {
+            return bindsThroughIpc ? bindings->apply(keys) : TapHub::Refusal{};
+        },
         [s] { s->releaseKeyboard(); },
         [bindings] { bindings->forget(); },
     });
     desktop->context_ = context;
     desktop->session_ = std::move(session);
     desktop->ports_ = std::make_unique<Ports>(context);
+    if (!context->hasSwayIpc)
+        std::fprintf(stderr,
+                     "velora: this compositor takes no key bindings from programs: the hot keys are its own "
+                     "bindings running 'velora --trigger NAME' (the lines for its configuration: "
+                     "Preferences, or the documentation's wayland.md)\n");
     failure = Failure::None;
     return desktop;
 }

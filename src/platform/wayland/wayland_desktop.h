@@ -1,6 +1,7 @@
 #pragma once
-// The Wayland desktop on a wlroots compositor with sway's IPC: one connection, one event
-// thread, and the ports over them. Used like the X11 desktop:
+// The Wayland desktop on a wlroots compositor (sway through its IPC; others through their own
+// key bindings running `velora --trigger`): one connection, one event thread, and the ports
+// over them. Used like the X11 desktop:
 //
 //   WaylandDesktop::Failure failure;
 //   auto desktop = WaylandDesktop::open(mainThread, failure, error);

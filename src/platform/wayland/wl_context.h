@@ -25,7 +25,8 @@ struct WlContext : std::enable_shared_from_this<WlContext> {
     explicit WlContext(MainThreadPort& main)
         : mainThread(main), notifier(std::make_shared<DesktopNotifier>(main)) {}
 
-    // The compositor's views joined into the table now; notifies what changed. Any thread.
+    // The compositor's views joined into the table now (without its IPC: the windows grouped
+    // by app_id); notifies what changed. Any thread.
     void refreshViews();
     // Notifies what a change of the table did.
     void announce(const WindowTable::Changes& changes);
@@ -34,7 +35,11 @@ struct WlContext : std::enable_shared_from_this<WlContext> {
     MainThreadPort& mainThread;
     WindowTable table;
     std::shared_ptr<DesktopNotifier> notifier;
-    SwayIpc ipc;                 // requests (commands, the tree)
+    SwayIpc ipc; // requests (commands, the tree)
+    // sway's IPC is there: pids, rectangles, bindings added at run time. Without it the hot
+    // keys come from the compositor's own bindings running `velora --trigger`. Set once, at
+    // connection.
+    bool hasSwayIpc = false;
     SwitchReading switchReading; // the tree and outputs read when the running switch began
     TapHub taps;
     std::atomic<uint64_t> liveFlags{0};
@@ -45,10 +50,13 @@ struct WlContext : std::enable_shared_from_this<WlContext> {
     // be minimised or an application hidden, the user reads one line saying so.
     bool canMinimize = false;
     void noteCannotMinimize();
+    // Without a pid no process can be killed: said once, the first time it is asked for.
+    void noteCannotForceQuit();
     WlSession* session = nullptr; // set while the session lives
 
   private:
     std::atomic<bool> minimizeNoted_{false};
+    std::atomic<bool> forceQuitNoted_{false};
     std::mutex appsMutex_;
     std::map<pid_t, std::shared_ptr<WlRunningApplication>> apps_;
 };

@@ -19,6 +19,10 @@ namespace velora::wl {
 
 void WlContext::refreshViews() {
     if (lost.load()) return;
+    if (!hasSwayIpc) {
+        announce(table.groupByAppId());
+        return;
+    }
     auto reply = ipc.request(SwayMessage::GetTree, "");
     trace("tree read");
     if (!reply) return;
@@ -53,6 +57,13 @@ void WlContext::noteCannotMinimize() {
     if (minimizeNoted_.exchange(true)) return;
     std::fprintf(stderr, "velora: sway has no minimised state: windows cannot be minimised or hidden here "
                          "(the minimise and hide keys beep)\n");
+    std::fflush(stderr);
+}
+
+void WlContext::noteCannotForceQuit() {
+    if (forceQuitNoted_.exchange(true)) return;
+    std::fprintf(stderr, "velora: this compositor does not tell which process owns a window: applications "
+                         "cannot be force-quit here (the force quit key beeps)\n");
     std::fflush(stderr);
 }
 
@@ -368,6 +379,7 @@ std::optional<uint64_t> WlWindowServer::windowContentsVersion(uint32_t windowNum
 
 std::optional<PanelOutput> WlPanelSurface::panelOutput() {
     if (w_->lost.load() || !w_->session) return std::nullopt;
+    if (!w_->hasSwayIpc) return w_->session->focusedOutput();
     // The output focused when the switch began, as its pictures were read.
     auto reply = w_->switchReading.outputs();
     if (!reply) reply = w_->ipc.request(SwayMessage::GetOutputs, "");
@@ -456,11 +468,17 @@ KeyHolder WlInput::keyHolder() {
 }
 
 std::optional<HotKeyConfigLine> WlInput::hotKeyConfigLine(const InterceptedKey& key, const std::string& triggerName) {
-    if (w_->compositor == Compositor::Sway || key.anyModifiers) return std::nullopt;
+    if (w_->hasSwayIpc || key.anyModifiers) return std::nullopt;
     auto line = triggerBindingLine(w_->compositor, key.keyCode, key.modifiers, triggerName);
     if (!line) return std::nullopt;
     return HotKeyConfigLine{std::string(compositorName(w_->compositor)),
                             std::string(configurationPlace(w_->compositor)), *line};
+}
+
+bool WlInput::pressKeyFromBinding(const InterceptedKey& key) {
+    if (w_->lost.load() || !w_->session) return false;
+    w_->session->pressBoundKey(key.keyCode, key.modifiers);
+    return true;
 }
 
 std::shared_ptr<const KeyboardLayout> WlInput::currentKeyboardLayout() {

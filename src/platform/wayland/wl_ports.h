@@ -84,10 +84,12 @@ class WlInput final : public InputPort {
     bool isKeyHeldElsewhere(const InterceptedKey&) override { return false; }
     // The compositor itself, with its reason, when it refused a binding; else no one.
     KeyHolder keyHolder() override;
-    // The line for the running compositor (compositor_config.h), except on sway, which takes
-    // the bindings through its IPC.
+    // The line for the running compositor (compositor_config.h), except where sway's IPC
+    // takes the bindings.
     std::optional<HotKeyConfigLine> hotKeyConfigLine(const InterceptedKey& key,
                                                      const std::string& triggerName) override;
+    // Taken as a binding of the compositor that fired: the same path as sway's binding event.
+    bool pressKeyFromBinding(const InterceptedKey& key) override;
 
   private:
     std::shared_ptr<WlContext> w_;
@@ -97,7 +99,8 @@ class WlInput final : public InputPort {
 class WlPanelSurface final : public PanelSurfacePort {
   public:
     explicit WlPanelSurface(std::shared_ptr<WlContext> context) : w_(std::move(context)) {}
-    // sway's focused output, at the scale the compositor gives it.
+    // sway's focused output, at the scale the compositor gives it; without sway's IPC the
+    // output of the activated window (the one the compositor puts the panel on).
     std::optional<PanelOutput> panelOutput() override;
     void present(const QImage& image) override;
     void withdraw() override;

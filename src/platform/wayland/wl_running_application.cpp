@@ -14,6 +14,7 @@ namespace velora::wl {
 namespace {
 
 std::string executableOf(pid_t pid) {
+    if (WindowTable::isAppIdPid(pid)) return {}; // no process is known
     char buffer[PATH_MAX] = {};
     const std::string link = "/proc/" + std::to_string(pid) + "/exe";
     const ssize_t n = ::readlink(link.c_str(), buffer, sizeof buffer - 1);
@@ -87,14 +88,19 @@ bool WlRunningApplication::terminate() {
     auto context = live();
     if (!context) return false;
     const auto windows = context->table.windowsOf(pid_);
-    if (windows.empty()) return ::kill(pid_, SIGTERM) == 0;
+    if (windows.empty()) return !WindowTable::isAppIdPid(pid_) && ::kill(pid_, SIGTERM) == 0;
     for (const WlWindow& w : windows)
         context->session->close(w.number);
     return true;
 }
 
 bool WlRunningApplication::forceTerminate() {
-    if (!live()) return false;
+    auto context = live();
+    if (!context) return false;
+    if (WindowTable::isAppIdPid(pid_)) {
+        context->noteCannotForceQuit();
+        return false;
+    }
     return ::kill(pid_, SIGKILL) == 0;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // A running application of the Wayland desktop: a process (as the compositor's IPC tells it)
-// that owns toplevels. Its identity comes from the desktop entry its app_id names; its actions
+// that owns toplevels, or, without the IPC, the toplevels of one app_id (no process: force
+// quit fails). Its identity comes from the desktop entry its app_id names; its actions
 // are requests to the compositor for its windows. After its last window has gone it is
 // terminated: every action is refused and the queries answer as of that moment.
 
@@ -45,7 +46,7 @@ class WlRunningApplication final : public RunningApplication {
     bool unhide() override;
     // Asks each window to close, so that the application may ask to save.
     bool terminate() override;
-    // SIGKILL.
+    // SIGKILL; false without a process.
     bool forceTerminate() override;
 
     void markTerminated() { terminated_.store(true); }

@@ -39,12 +39,14 @@ struct Toplevel {
     uint32_t number = 0;
     std::string title, appId;
     bool activated = false, minimized = false, maximized = false, fullscreen = false;
+    wl_output* output = nullptr; // the output it entered last
 };
 
 struct OutputState {
     uint32_t globalName = 0;
     std::string name;
     int scale = 1;
+    int32_t x = 0, y = 0, width = 0, height = 0; // position, current mode (pixels)
 };
 
 bool isModifierKey(int64_t vk) {
@@ -67,7 +69,8 @@ struct WlSession::State {
     zwlr_foreign_toplevel_manager_v1* toplevels = nullptr;
     zwlr_screencopy_manager_v1* screencopy = nullptr;
     std::map<wl_output*, OutputState> outputs;
-    std::mutex outputsMutex; // guards `outputs` for readers on other threads
+    std::mutex outputsMutex;           // guards `outputs` and `activeOutput` for readers on other threads
+    wl_output* activeOutput = nullptr; // the activated window's output
     std::unique_ptr<PanelLayer> panel;
     std::unique_ptr<ScreenCapture> capture;
     std::map<zwlr_foreign_toplevel_handle_v1*, Toplevel> handles;
@@ -116,6 +119,7 @@ struct WlSession::State {
     void run();
     void runWork();
     void handleBindingEvent(const std::string& payload);
+    void pressBoundKey(int64_t keyCode, uint64_t modifiers);
     void beginPictures();
     void readAtSwitchStart();
     void beginHold(uint64_t flags);
@@ -135,8 +139,13 @@ void onTitle(void* data, zwlr_foreign_toplevel_handle_v1* h, const char* title) 
 void onAppId(void* data, zwlr_foreign_toplevel_handle_v1* h, const char* appId) {
     static_cast<WlSession::State*>(data)->handles[h].appId = appId ? appId : "";
 }
-void onOutputEnter(void*, zwlr_foreign_toplevel_handle_v1*, wl_output*) {}
-void onOutputLeave(void*, zwlr_foreign_toplevel_handle_v1*, wl_output*) {}
+void onOutputEnter(void* data, zwlr_foreign_toplevel_handle_v1* h, wl_output* output) {
+    static_cast<WlSession::State*>(data)->handles[h].output = output;
+}
+void onOutputLeave(void* data, zwlr_foreign_toplevel_handle_v1* h, wl_output* output) {
+    Toplevel& t = static_cast<WlSession::State*>(data)->handles[h];
+    if (t.output == output) t.output = nullptr;
+}
 void onState(void* data, zwlr_foreign_toplevel_handle_v1* h, wl_array* states) {
     Toplevel& t = static_cast<WlSession::State*>(data)->handles[h];
     t.activated = t.minimized = t.maximized = t.fullscreen = false;
@@ -175,6 +184,10 @@ void onDone(void* data, zwlr_foreign_toplevel_handle_v1* h) {
                            before->minimized == t.minimized && before->maximized == t.maximized &&
                            before->fullscreen == t.fullscreen;
     if (!unchanged) s->viewsDirty = true;
+    if (t.activated && t.output) {
+        std::lock_guard lock(s->outputsMutex);
+        s->activeOutput = t.output;
+    }
     // The focus poll sleeps until woken by a focus change.
     if (s->context.table.focusChanges() != focusChanges) {
         s->activationPending = 0;
@@ -311,9 +324,20 @@ const wl_seat_listener kSeatListener = {onCapabilities, onSeatName};
 
 // --- outputs: their names (to match sway's outputs) and scales
 
-void onOutputGeometry(void*, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t, const char*,
-                      const char*, int32_t) {}
-void onOutputMode(void*, wl_output*, uint32_t, int32_t, int32_t, int32_t) {}
+void onOutputGeometry(void* data, wl_output* output, int32_t x, int32_t y, int32_t, int32_t, int32_t,
+                      const char*, const char*, int32_t) {
+    auto* s = static_cast<WlSession::State*>(data);
+    std::lock_guard lock(s->outputsMutex);
+    s->outputs[output].x = x;
+    s->outputs[output].y = y;
+}
+void onOutputMode(void* data, wl_output* output, uint32_t flags, int32_t width, int32_t height, int32_t) {
+    if (!(flags & WL_OUTPUT_MODE_CURRENT)) return;
+    auto* s = static_cast<WlSession::State*>(data);
+    std::lock_guard lock(s->outputsMutex);
+    s->outputs[output].width = width;
+    s->outputs[output].height = height;
+}
 void onOutputDone(void*, wl_output*) {}
 void onOutputScale(void* data, wl_output* output, int32_t factor) {
     auto* s = static_cast<WlSession::State*>(data);
@@ -400,6 +424,7 @@ void onGlobalRemove(void* data, wl_registry*, uint32_t name) {
     std::lock_guard lock(s->outputsMutex);
     for (auto it = s->outputs.begin(); it != s->outputs.end(); ++it)
         if (it->second.globalName == name) {
+            if (s->activeOutput == it->first) s->activeOutput = nullptr;
             wl_output_release(it->first);
             s->outputs.erase(it);
             return;
@@ -467,18 +492,24 @@ void WlSession::State::handleBindingEvent(const std::string& payload) {
     if (!key) return;
     trace("binding %lld %#llx", static_cast<long long>(key->keyCode),
           static_cast<unsigned long long>(key->modifiers));
+    pressBoundKey(key->keyCode, key->modifiers);
+}
+
+// A compositor binding fired (sway's event, or a trigger run by the compositor's own
+// binding): the key goes to the taps with the binding's modifiers, and a switch that begins
+// takes the keyboard.
+void WlSession::State::pressBoundKey(int64_t keyCode, uint64_t modifiers) {
     const bool begins = !holdLayer;
     if (begins) {
         context.switchReading.begin();
         beginPictures();
-        beginHold(key->modifiers);
+        beginHold(modifiers);
     }
     KeyEvent event;
     event.type = KeyEventType::KeyDown;
-    event.keyCode = key->keyCode;
-    event.flags = holdHasKeyboard ? keyboardFlags : key->modifiers;
-    event.charactersIgnoringModifiers =
-        charactersOf(keymap, xKeycodeForVirtualKey(key->keyCode), key->keyCode);
+    event.keyCode = keyCode;
+    event.flags = holdHasKeyboard ? keyboardFlags : modifiers;
+    event.charactersIgnoringModifiers = charactersOf(keymap, xKeycodeForVirtualKey(keyCode), keyCode);
     deliver({event});
     // After the key is on its way: the windows and outputs are asked of sway's IPC.
     if (begins) readAtSwitchStart();
@@ -494,7 +525,8 @@ void WlSession::State::readAtSwitchStart() {
     // Rectangles and visibility change without a toplevel event (a move, a float): the tree
     // is read now.
     context.refreshViews();
-    auto outputsReply = context.ipc.request(SwayMessage::GetOutputs, "");
+    std::optional<std::string> outputsReply;
+    if (context.hasSwayIpc) outputsReply = context.ipc.request(SwayMessage::GetOutputs, "");
     context.switchReading.done(outputsReply);
     if (!capture) return;
     std::map<uint32_t, Rect> visible;
@@ -602,17 +634,29 @@ std::unique_ptr<WlSession> WlSession::connect(WlContext& context, Failure& failu
     wl_display_roundtrip(display); // the globals
     wl_display_roundtrip(display); // the toplevels and the seat's keyboard
     wl_display_roundtrip(display); // the toplevels' first state
+    // Without SWAYSOCK the compositor is another wlroots one: the keys come from its own
+    // bindings running `velora --trigger`, and windows are grouped by app_id.
     const char* swaySock = std::getenv("SWAYSOCK");
+    const bool withSway = swaySock && *swaySock;
     std::string missing;
     if (!s.toplevels) missing += " wlr-foreign-toplevel-management";
     if (!s.layerShell) missing += " wlr-layer-shell";
     if (!s.compositor || !s.shm || !s.seat) missing += " a compositor, shared memory and a seat";
-    if (!swaySock || !context.ipc.connect(swaySock) || !s.events.connect(swaySock))
+    if (withSway && (!context.ipc.connect(swaySock) || !s.events.connect(swaySock)))
         missing += " sway's IPC (SWAYSOCK)";
     if (!missing.empty()) {
         failure = Failure::Unsupported;
         error = "this Wayland compositor lacks what velora needs:" + missing;
         return nullptr;
+    }
+    context.hasSwayIpc = withSway;
+    if (!withSway) {
+        // Compositors other than sway honour set_minimized.
+        context.canMinimize = true;
+        s.wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        context.refreshViews();
+        failure = Failure::None;
+        return session;
     }
     // "workspace" for its "reload" change: a reload drops the bindings added at run time.
     s.events.send(SwayMessage::Subscribe, R"(["binding", "workspace"])");
@@ -717,6 +761,29 @@ QImage WlSession::windowPicture(uint32_t number, Size size) {
 
 std::optional<uint64_t> WlSession::windowPictureVersion(uint32_t number) {
     return s_->capture ? s_->capture->version(number) : std::nullopt;
+}
+
+void WlSession::pressBoundKey(int64_t keyCode, uint64_t modifiers) {
+    s_->post([s = s_.get(), keyCode, modifiers] {
+        trace("trigger %lld %#llx", static_cast<long long>(keyCode),
+              static_cast<unsigned long long>(modifiers));
+        s->pressBoundKey(keyCode, modifiers);
+    });
+}
+
+std::optional<PanelOutput> WlSession::focusedOutput() {
+    std::lock_guard lock(s_->outputsMutex);
+    const OutputState* found = nullptr;
+    for (const auto& [output, state] : s_->outputs) {
+        if (state.width <= 0 || state.height <= 0) continue;
+        if (!found || output == s_->activeOutput) found = &state;
+        if (output == s_->activeOutput) break;
+    }
+    if (!found) return std::nullopt;
+    // The logical size: the mode's pixels at the output's scale.
+    const double scale = found->scale;
+    return PanelOutput{Rect{double(found->x), double(found->y), found->width / scale, found->height / scale},
+                       found->scale};
 }
 
 int WlSession::outputScale(const std::string& name) {

@@ -5,9 +5,10 @@
 // surface while a switch runs. Other threads ask it for work (activate, close, minimise,
 // give the keyboard back) through a queue that wakes its poll.
 //
-// Supported: compositors that offer zwlr_foreign_toplevel_manager_v1 and zwlr_layer_shell_v1
-// and sway's IPC ($SWAYSOCK), which tells each window's pid and rectangle and takes the hot
-// keys as bindings.
+// Supported: compositors that offer zwlr_foreign_toplevel_manager_v1 and zwlr_layer_shell_v1.
+// With sway's IPC ($SWAYSOCK) each window's pid and rectangle are known and the hot keys are
+// bindings added at run time; without it windows are grouped by app_id and the hot keys come
+// from the compositor's own bindings running `velora --trigger` (pressBoundKey).
 
 #include <atomic>
 #include <functional>
@@ -18,6 +19,7 @@
 #include <QImage>
 
 #include "platform/geometry.h"
+#include "platform/panel_surface.h"
 
 namespace velora::wl {
 
@@ -42,6 +44,8 @@ class WlSession {
     void close(uint32_t number);
     void setMinimized(uint32_t number, bool minimized);
     void releaseKeyboard();
+    // A binding of the compositor fired for the key (a trigger): as sway's binding event.
+    void pressBoundKey(int64_t keyCode, uint64_t modifiers);
     // The switch panel on its overlay surface (wl_panel_layer.h): shows or replaces the image,
     // or takes it away.
     void showPanel(const QImage& image);
@@ -52,6 +56,8 @@ class WlSession {
     std::optional<uint64_t> windowPictureVersion(uint32_t number);
     // The scale the compositor gives the named output (wl_output.scale); 0 when unknown.
     int outputScale(const std::string& name);
+    // The output of the activated window (else the first output), from wl_output alone.
+    std::optional<PanelOutput> focusedOutput();
     // Called once, on the event thread, when the compositor goes away.
     void setLostHandler(std::function<void(const std::string&)> handler);
 

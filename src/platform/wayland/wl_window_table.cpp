@@ -5,6 +5,11 @@
 
 namespace velora::wl {
 
+namespace {
+// The nominal size of a window whose rectangle the compositor does not tell.
+constexpr double kNominalWidth = 800, kNominalHeight = 600;
+} // namespace
+
 uint32_t WindowTable::add() {
     std::lock_guard lock(mutex_);
     WlWindow window;
@@ -85,6 +90,28 @@ WindowTable::Changes WindowTable::applyViews(const std::vector<SwayView>& views)
         if (std::find(discovered_.begin(), discovered_.end(), pid) == discovered_.end())
             discovered_.push_back(pid);
     // Ended programs leave the order (a pid may come back as another program).
+    for (pid_t pid : changes.terminated)
+        std::erase(discovered_, pid);
+    return changes;
+}
+
+WindowTable::Changes WindowTable::groupByAppId() {
+    std::lock_guard lock(mutex_);
+    const std::vector<WlWindow> before = windows_;
+    for (WlWindow& w : windows_) {
+        auto [it, made] = appIdPids_.try_emplace(w.appId, nextAppIdPid_);
+        if (made) ++nextAppIdPid_;
+        w.pid = it->second;
+        w.bounds = Rect{double(w.number), 0, kNominalWidth, kNominalHeight};
+        w.visible = !w.minimized;
+    }
+    std::erase_if(appIdPids_, [this](const auto& entry) {
+        return std::none_of(windows_.begin(), windows_.end(),
+                            [&entry](const WlWindow& w) { return w.appId == entry.first; });
+    });
+    Changes changes = diff(before);
+    for (pid_t pid : changes.launched)
+        discovered_.push_back(pid);
     for (pid_t pid : changes.terminated)
         std::erase(discovered_, pid);
     return changes;

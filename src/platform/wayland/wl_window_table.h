@@ -9,6 +9,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -52,6 +53,13 @@ class WindowTable {
     void promote(uint32_t number);
     // Pairs toplevels with the compositor's views (see above).
     Changes applyViews(const std::vector<SwayView>& views);
+    // Without the compositor's IPC (no pid, no rectangle): each app_id is one application,
+    // numbered from kAppIdPidBase up, above any process number the kernel gives, and each
+    // window gets a nominal rectangle of its own (x = its number) so that the windows stay
+    // apart. An app_id whose windows have all gone gets a new number when it comes back.
+    Changes groupByAppId();
+    static constexpr pid_t kAppIdPidBase = pid_t(1) << 30;
+    static bool isAppIdPid(pid_t pid) { return pid >= kAppIdPidBase; }
 
     std::optional<WlWindow> window(uint32_t number) const;
     // Windows with a pid, most recently activated first.
@@ -77,6 +85,8 @@ class WindowTable {
     std::vector<pid_t> discovered_; // pids in the order they were first seen
     uint32_t next_ = 1;
     uint64_t focusChanges_ = 0;
+    std::map<std::string, pid_t> appIdPids_; // groupByAppId's numbers of the app_ids seen
+    pid_t nextAppIdPid_ = kAppIdPidBase;
 };
 
 } // namespace velora::wl

@@ -29,6 +29,8 @@ class X11Input final : public InputPort {
     std::optional<HotKeyConfigLine> hotKeyConfigLine(const InterceptedKey&, const std::string&) override {
         return std::nullopt;
     }
+    // The tap sees every key on X11: a compositor-style trigger is not needed.
+    bool pressKeyFromBinding(const InterceptedKey&) override { return false; }
 
   private:
     std::shared_ptr<X11Context> x_;
