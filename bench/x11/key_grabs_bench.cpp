@@ -60,8 +60,8 @@ class Desktop {
     // A new window of the other client's.
     xcb_window_t newWindow() {
         const xcb_window_t w = xcb_generate_id(owner_);
-        xcb_create_window(owner_, XCB_COPY_FROM_PARENT, w, root_, 0, 0, 64, 64, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                          XCB_COPY_FROM_PARENT, 0, nullptr);
+        xcb_create_window(owner_, XCB_COPY_FROM_PARENT, w, root_, 0, 0, 64, 64, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
         syncOwner();
         return w;
     }
@@ -73,7 +73,9 @@ class Desktop {
     void sync() const { std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr)); }
 
   private:
-    void syncOwner() const { std::free(xcb_get_input_focus_reply(owner_, xcb_get_input_focus(owner_), nullptr)); }
+    void syncOwner() const {
+        std::free(xcb_get_input_focus_reply(owner_, xcb_get_input_focus(owner_), nullptr));
+    }
 
     bool ok_ = false;
     xcb_connection_t* owner_ = nullptr;

@@ -75,7 +75,8 @@ void SGHotKeyCenter::unregisterHotKey(const SGHotKeyRef& hotKey) {
     publishInterceptedKeys();
 }
 
-void SGHotKeyCenter::replaceHotKeys(const std::vector<SGHotKeyRef>& old, const std::vector<SGHotKeyRef>& fresh) {
+void SGHotKeyCenter::replaceHotKeys(const std::vector<SGHotKeyRef>& old,
+                                    const std::vector<SGHotKeyRef>& fresh) {
     std::lock_guard lock(configMutex_);
     for (const SGHotKeyRef& hotKey : old)
         if (hotKey) registry_.replace(hotKey, false);

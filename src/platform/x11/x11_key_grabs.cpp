@@ -58,9 +58,9 @@ std::set<KeyGrab> KeyGrabs::apply(const std::set<KeyGrab>& wanted) {
         for (auto& [code, mods] : after)
             if (before[code] != mods) changed.insert(code);
         const auto grab = [&](uint8_t code, uint16_t mods) {
-            pending.push_back({{code, mods},
-                               xcb_grab_key_checked(c_, 0, root_, mods, code, XCB_GRAB_MODE_ASYNC,
-                                                    XCB_GRAB_MODE_ASYNC)});
+            pending.push_back(
+                {{code, mods},
+                 xcb_grab_key_checked(c_, 0, root_, mods, code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)});
         };
         for (uint8_t code : changed) {
             const std::set<uint16_t>& was = before[code];
