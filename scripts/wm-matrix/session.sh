@@ -161,5 +161,5 @@ fi
 export VELORA_WM=$name VELORA_WM_LOG=$log
 status=0
 "$@" || status=$?
-kill -0 "$managerPid" 2>/dev/null || { echo "wm-matrix: $wm ended during the run" >&2; status=1; }
+kill -0 "$managerPid" 2>/dev/null || { echo "wm-matrix: $wm ended during the run; its log:" >&2; cat "$log" >&2; status=1; }
 exit $status
