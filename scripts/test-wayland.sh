@@ -216,13 +216,21 @@ as_user grim -g "$(app_rect velora)" "$out/preferences-sway.png"
 if [ "${VELORA_UPDATE_DOCS_IMAGES:-0}" = 1 ]; then cp "$out/preferences-sway.png" docs/images/; fi
 echo "ok   the preferences window and the welcome alert show on sway; Return answers the alert"
 # Tab past the three check boxes and the Super-Tab recorder to the Super-Shift-Tab one; Space
-# starts recording, Super+A is recorded and registered.
+# starts recording and withdraws sway's bindings, so Super+Tab (a hot key) reaches the field
+# (which refuses it: another recorder has it) instead of starting a switch; Super+A is
+# recorded and registered.
 registered=$(marks hotkeys)
+bound=$(marks bindings)
+fired=$(grep -c "^velora-wayland: binding " "$out/velora.log" || true)
 keys -k Tab -k Tab -k Tab -k Tab -k Tab -k space
+wait_marks bindings $((bound + 1)) || fail "FAIL recording did not withdraw sway's bindings"
+keys -M logo -k Tab -m logo
 keys -M logo -k a -m logo
 wait_marks hotkeys $((registered + 1)) || fail "FAIL the shortcut typed in the preferences was not recorded"
+[ "$(grep -c "^velora-wayland: binding " "$out/velora.log" || true)" = "$fired" ] ||
+  fail "FAIL a hot key pressed while recording fired sway's binding"
 if sw "unbindsym Mod4+Shift+Tab" | grep -q '"success": true'; then fail "FAIL the replaced Super-Shift-Tab is still bound"; fi
-echo "ok   a shortcut recorded in the preferences replaces sway's binding"
+echo "ok   a shortcut recorded in the preferences replaces sway's binding; hot keys reach the recorder"
 lines=$(wc -l <"$trace")
 keys -M ctrl -k w -m ctrl
 wait_for '[ -z "$(app_rect velora)" ]' 20 || fail "FAIL Ctrl+W did not close the preferences"

@@ -51,8 +51,11 @@ void KeyConflicts::update(const std::map<std::string, SGHotKeyRef>& hotKeys) {
     if (refused == lastRefused_ && holder.name == lastHolder_) return;
     lastRefused_ = refused;
     lastHolder_ = holder.name;
+    // The desktop itself refused the keys (sway cannot make the binding): no one is to be
+    // asked to let them go, so the notes say so and there is no alert.
+    const bool desktopRefused = !holder.refusal.empty();
     bool confirmed = false;
-    if (!refused.empty()) {
+    if (!refused.empty() && !desktopRefused) {
         std::vector<Shortcut> all;
         all.reserve(refused.size());
         for (const auto& r : refused)
@@ -62,9 +65,17 @@ void KeyConflicts::update(const std::map<std::string, SGHotKeyRef>& hotKeys) {
         confirmed = BindingRelease(windowManagerKind(holder.name), holder, all, env_).canApply();
     }
     for (const auto& [identifier, shortcut] : refused) {
-        notes[identifier] = confirmed ? QStringLiteral("Held by %1").arg(QString::fromStdString(holder.name))
-                                      : QStringLiteral("Held by another program");
+        const QString name = QString::fromStdString(holder.name);
+        notes[identifier] = desktopRefused ? QStringLiteral("Refused by %1").arg(name)
+                            : confirmed    ? QStringLiteral("Held by %1").arg(name)
+                                           : QStringLiteral("Held by another program");
         if (!told_.insert({shortcut.flags, shortcut.keyCode}).second) continue;
+        if (desktopRefused) {
+            std::fprintf(stderr, "velora: %s refused %s: %s\n", holder.name.c_str(),
+                         displayNameForCombination(shortcut.flags, shortcut.keyCode).toUtf8().constData(),
+                         holder.refusal.c_str());
+            continue;
+        }
         fresh.push_back(shortcut);
         freshNames << displayNameForCombination(shortcut.flags, shortcut.keyCode);
     }

@@ -3,6 +3,8 @@
 //
 // - After every registration and every change of the keys the desktop refused, the
 //   controller hands over its hot keys; those whose key is refused are the conflicts.
+// - Where the desktop itself refused the keys and said why (sway cannot make a binding), the
+//   notes say "Refused by sway" and the reason goes to standard error once; no alert.
 // - A conflict is told once per run and combination, in one alert for all that are new: the
 //   shortcuts, who holds them (X tells no one who holds a key: the window manager is named
 //   as the holder when its own settings bind the shortcut, as the likely one otherwise), how

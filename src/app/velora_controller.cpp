@@ -12,6 +12,8 @@
 
 #include "app/alert_builder.h"
 #include "engine/vl_handler.h"
+#include "hotkeys/hot_key_matching.h"
+#include "hotkeys/hot_key_triggers.h"
 #include "hotkeys/sg_hot_key_center.h"
 #include "platform/platform.h"
 #include "platform/trace.h"
@@ -283,6 +285,18 @@ QString VeloraController::shortcutHeldElsewhere(int64_t keyCode, uint64_t flags,
     const InterceptedKey key{keyCode, flags & kEventFlagsTrackedMask, anyModifiers};
     return input().isKeyHeldElsewhere(key) ? conflicts_->heldElsewhereReason({key.modifiers, keyCode})
                                            : QString();
+}
+
+std::map<std::string, HotKeyConfigLine> VeloraController::hotKeyConfigLines() {
+    std::map<std::string, HotKeyConfigLine> out;
+    for (std::size_t i = 0; i < hotKeys_.size(); ++i) {
+        if (i == kUniversalBackward || !hotKeys_[i] || !hotKeys_[i]->keyCombo().isValidHotKeyCombo()) continue;
+        const std::optional<std::string_view> trigger = triggerNameOfHotKey(kIdentifiers[i]);
+        if (!trigger) continue;
+        if (auto line = input().hotKeyConfigLine(interceptedKeyFor(*hotKeys_[i]), std::string(*trigger)))
+            out[kIdentifiers[i]] = std::move(*line);
+    }
+    return out;
 }
 
 QStringList VeloraController::releasedBindings() {

@@ -79,6 +79,8 @@ class VeloraController final : public QObject, public VLApplicationDelegate, pub
     void shortcutIsRecording(bool recording) override;
     std::map<std::string, QString> keyConflictNotes() override;
     QString shortcutHeldElsewhere(int64_t keyCode, uint64_t flags, bool anyModifiers) override;
+    // The desktop's lines for the registered cycle keys, each running `velora --trigger NAME`.
+    std::map<std::string, HotKeyConfigLine> hotKeyConfigLines() override;
     QStringList releasedBindings() override;
     bool restoreReleasedBindings(QString* error) override;
 

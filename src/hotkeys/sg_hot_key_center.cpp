@@ -158,7 +158,9 @@ bool SGHotKeyCenter::isRecording() const {
     return isRecording_.load();
 }
 void SGHotKeyCenter::setIsRecording(bool recording) {
+    std::lock_guard lock(configMutex_);
     isRecording_.store(recording);
+    if (tap_) tap_->setRecording(recording);
 }
 
 int32_t SGHotKeyCenter::swallowedRepeat() const {
@@ -180,6 +182,7 @@ void SGHotKeyCenter::runTap() {
         std::lock_guard lock(configMutex_);
         tap_ = tap.get();
         tap_->setInterceptedKeys(interceptedKeys_);
+        if (isRecording_.load()) tap_->setRecording(true);
     }
     tap->setEnabled(true);
     tap->run();

@@ -97,7 +97,8 @@ class SGHotKeyCenter {
     void retryRefusedKeys();
 
     // While true every event passes untouched: no hot key fires, no key is offered to the
-    // delegate, no release is reported.
+    // delegate, no release is reported. The tap is told too: where the desktop matches the
+    // tap's keys before any window sees them, it withdraws them meanwhile.
     bool isRecording() const;
     void setIsRecording(bool recording);
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,17 @@ struct KeyHolder {
     int64_t pid = 0;  // 0 when unknown
     // The configuration file the manager reads, when it says (openbox: _OB_CONFIG_FILE).
     std::string configFile;
+    // Set when the desktop itself refused the keys and said why (sway's answer to a binding
+    // it cannot make); no other program holds them then.
+    std::string refusal;
+};
+
+// A line of the desktop's own configuration that makes a key run `velora --trigger NAME`.
+struct HotKeyConfigLine {
+    std::string desktop; // who reads it ("niri")
+    std::string place;   // where it goes ("the binds { } section of ~/.config/niri/config.kdl")
+    std::string text;    // the line (wayfire's takes two)
+    friend bool operator==(const HotKeyConfigLine&, const HotKeyConfigLine&) = default;
 };
 
 // Called with the intercepted keys the desktop refused, whenever that list changes.
@@ -81,6 +93,11 @@ class EventTap {
     virtual void setRefusalObserver(RefusalObserver observer) = 0;
     // Tries the refused keys again now (another program was just asked to let them go).
     virtual void retryRefusedKeys() = 0;
+    // A shortcut is being recorded: its keys must reach the recording window. Where a window
+    // cannot take the keyboard ahead of the tap's keys (a Wayland compositor matches its
+    // bindings before any client sees a key), the exact keys are withdrawn until recording
+    // ends; on X11 the recorder's keyboard grab already wins over the tap's key grabs.
+    virtual void setRecording(bool recording) = 0;
     // Runs the tap's loop on the calling thread, delivering events to the callback, until the
     // platform shuts down.
     virtual void run() = 0;
@@ -110,6 +127,12 @@ class InputPort {
     virtual bool isKeyHeldElsewhere(const InterceptedKey& key) = 0;
     // Who holds keys this program is refused, as far as the desktop can tell.
     virtual KeyHolder keyHolder() = 0;
+    // Where the desktop takes no key bindings from this program (a Wayland compositor other
+    // than sway), the line of its configuration that makes the key run `velora --trigger
+    // <triggerName>`; none where the program binds its keys itself (X11, sway) or the key
+    // cannot be named there.
+    virtual std::optional<HotKeyConfigLine> hotKeyConfigLine(const InterceptedKey& key,
+                                                             const std::string& triggerName) = 0;
 };
 
 } // namespace velora

@@ -201,7 +201,15 @@ void DBPrefsWindowController::displayViewForIdentifier(const QString& identifier
     QWidget* oldView = views.isEmpty() ? nullptr : views.takeLast();
     for (QWidget* stale : views)
         removeFromContent(stale);
-    if (newView == oldView) return;
+    if (newView == oldView) {
+        // The pane shown already: the window follows a change of its size (rows shown or
+        // hidden), unless an animation is under way.
+        if (viewAnimation_->state() == QAbstractAnimation::Running) return;
+        const QSize size = paneSize(newView);
+        newView->setGeometry(0, 0, size.width(), size.height());
+        setWindowFrame(frameForView(newView));
+        return;
+    }
     viewAnimation_->stop();
 
     const QSize size = paneSize(newView);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "hotkeys/sg_key_combo.h"
+#include "platform/input.h"
 
 class QObject;
 
@@ -36,6 +37,10 @@ class PrefsApplicationDelegate {
     virtual QString shortcutHeldElsewhere(int64_t /*keyCode*/, uint64_t /*flags*/, bool /*anyModifiers*/) {
         return {};
     }
+    // Where the desktop takes no key bindings from the program (a Wayland compositor other
+    // than sway): identifier -> the line of its configuration that binds the hot key's
+    // current shortcut. Empty where the program binds its keys itself.
+    virtual std::map<std::string, HotKeyConfigLine> hotKeyConfigLines() { return {}; }
     // What Velora changed in the desktop's settings to free shortcuts, one line each.
     virtual QStringList releasedBindings() { return {}; }
     // Puts those changes back; false with the reason when some could not be.

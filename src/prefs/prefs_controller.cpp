@@ -81,6 +81,11 @@ void PrefsController::showWindow() {
     window();
     reloadControls();
     DBPrefsWindowController::showWindow();
+    // Rows shown before the window first showed were not counted yet (a layout counts only
+    // widgets that are shown): the pane is fitted again now that they are.
+    if (!interface_) return;
+    fitPane(interface_->general);
+    if (currentView() == interface_->general) displayViewForIdentifier(QStringLiteral("General"), false);
 }
 
 void PrefsController::reloadControls() {
@@ -120,6 +125,24 @@ void PrefsController::reloadRecorders() {
             show(label, !text.isEmpty());
         }
     }
+    // Where the desktop's configuration binds the hot keys: each line under its recorder.
+    const std::map<std::string, HotKeyConfigLine> lines = applicationDelegate_->hotKeyConfigLines();
+    for (const auto& [identifier, label] : interface_->configLines) {
+        auto line = lines.find(identifier);
+        const QString text = line == lines.end() ? QString() : QString::fromStdString(line->second.text);
+        QWidget* row = label->parentWidget();
+        if (label->text() != text) resized = resized || row->isVisibleTo(row->parentWidget()); // it wraps anew
+        label->setText(text);
+        show(row, !text.isEmpty());
+    }
+    if (!lines.empty()) {
+        const HotKeyConfigLine& any = lines.begin()->second;
+        interface_->configLinesNote->setText(
+            QStringLiteral("%1 takes no key bindings from programs: add the line under each shortcut to %2, "
+                           "then reload its configuration. The lines change with the shortcuts.")
+                .arg(QString::fromStdString(any.desktop), QString::fromStdString(any.place)));
+    }
+    show(interface_->configLinesNote, !lines.empty());
     const QStringList released = applicationDelegate_->releasedBindings();
     interface_->releasedBindings->setText(
         QStringLiteral("Velora changed the desktop's settings to free shortcuts: ") +

@@ -1,6 +1,10 @@
 #include "prefs/prefs_interface.h"
 
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QFontDatabase>
 #include <QFormLayout>
+#include <QGuiApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -97,8 +101,12 @@ void buildGeneral(PreferencesInterface& ui) {
     auto* backward = new QLabel(QStringLiteral("Backward"));
     for (QLabel* heading : {forward, backward})
         heading->setAlignment(Qt::AlignCenter);
-    grid->addWidget(forward, 0, 1);
-    grid->addWidget(backward, 0, 2);
+    ui.configLinesNote = note(QString());
+    ui.configLinesNote->setObjectName(QStringLiteral("configLinesNote"));
+    ui.configLinesNote->hide();
+    grid->addWidget(ui.configLinesNote, 0, 0, 1, 3);
+    grid->addWidget(forward, 1, 1);
+    grid->addWidget(backward, 1, 2);
     struct Row {
         const char* label;
         const char* forward;
@@ -109,7 +117,29 @@ void buildGeneral(PreferencesInterface& ui) {
         {"All windows:", kKeyCycleWindowForward, kKeyCycleWindowBackward},
         {"Windows of the application:", kKeyCycleAppWindowForward, kKeyCycleAppWindowBackward},
     };
-    int line = 1;
+    int line = 2;
+    // The line takes the whole row, its Copy button at the end.
+    auto configLine = [&](const char* identifier, int row) {
+        auto* holder = new QWidget;
+        auto* across = new QHBoxLayout(holder);
+        across->setContentsMargins(0, 0, 0, 0);
+        auto* label = new QLabel;
+        label->setObjectName(QStringLiteral("configLine-") + QString::fromLatin1(identifier));
+        label->setTextFormat(Qt::PlainText);
+        label->setWordWrap(true);
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        label->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        ui.configLines[identifier] = label;
+        across->addWidget(label, 1);
+        auto* copy = new QPushButton(QStringLiteral("Copy"));
+        copy->setObjectName(QStringLiteral("copyConfigLine-") + QString::fromLatin1(identifier));
+        copy->setToolTip(QStringLiteral("Copies the line to the clipboard"));
+        QObject::connect(copy, &QPushButton::clicked, label,
+                         [label] { QGuiApplication::clipboard()->setText(label->text()); });
+        across->addWidget(copy, 0, Qt::AlignTop);
+        grid->addWidget(holder, row, 0, 1, 3);
+        holder->hide(); // the row shows only with a line
+    };
     auto conflictLabel = [&](const char* identifier, int column) {
         auto* label = new QLabel;
         label->setObjectName(QStringLiteral("conflict-") + QString::fromLatin1(identifier));
@@ -125,7 +155,9 @@ void buildGeneral(PreferencesInterface& ui) {
         grid->addWidget(recorder(ui, row.backward), line, 2);
         conflictLabel(row.forward, 1);
         conflictLabel(row.backward, 2);
-        line += 2;
+        configLine(row.forward, line + 2);
+        configLine(row.backward, line + 3);
+        line += 4;
     }
     grid->addWidget(new QLabel(QStringLiteral("Back, during a switch:")), line, 0, Qt::AlignRight);
     grid->addWidget(recorder(ui, kKeyUniversalBackward), line, 1);
@@ -274,6 +306,9 @@ void buildUpdates(PreferencesInterface& ui) {
 
 void fitPane(QWidget* pane) {
     pane->setFixedWidth(kPaneWidth);
+    // Sizes as they will be drawn: a wrapped line's new text announces its new size through a
+    // posted layout request.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     QLayout* layout = pane->layout();
     layout->activate();
     const int height = layout->hasHeightForWidth() ? layout->totalHeightForWidth(kPaneWidth)

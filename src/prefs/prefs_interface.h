@@ -33,6 +33,11 @@ struct PreferencesInterface {
     std::map<std::string, SRRecorderControl*> recorders;
     // Under each recorder: which program holds its shortcut (hidden when none does).
     std::map<std::string, QLabel*> conflictLabels;
+    // On a desktop whose own configuration binds the hot keys: where the lines go, and under
+    // each row of recorders the line of each, in a row of its own with a Copy button (the
+    // label's parent, hidden when there is no line).
+    QLabel* configLinesNote = nullptr;
+    std::map<std::string, QLabel*> configLines;
     // The changes made to the desktop's settings to free shortcuts, and their undo.
     QLabel* releasedBindings = nullptr;
     QPushButton* restoreBindings = nullptr;

@@ -50,7 +50,7 @@ TEST_F(DesktopBindingsTest, SettingsStoresLoseOnlyTheHeldShortcutAndGetTheirOldV
     answers[get + "switch-applications"] = "['<Super>Tab', '<Alt>Tab']\n";
     answers[get + "switch-windows"] = "@as []\n";
     answers[get + "switch-applications-backward"] = "['<Shift><Alt>Tab']\n";
-    BindingRelease mutter(WindowManagerKind::Mutter, {"GNOME Shell", 0, {}}, {kAltTab, kAltShiftTab}, env());
+    BindingRelease mutter(WindowManagerKind::Mutter, {"GNOME Shell", 0, {}, {}}, {kAltTab, kAltShiftTab}, env());
     ran.clear();
     auto record = mutter.apply(nullptr);
     ASSERT_TRUE(record);
@@ -62,7 +62,7 @@ TEST_F(DesktopBindingsTest, SettingsStoresLoseOnlyTheHeldShortcutAndGetTheirOldV
                   "gsettings|set|org.gnome.desktop.wm.keybindings|switch-applications|['<Super>Tab']",
                   "gsettings|set|org.gnome.desktop.wm.keybindings|switch-applications-backward|@as []"}));
     ran.clear();
-    EXPECT_TRUE(restoreBindings(*record, {"GNOME Shell", 0, {}}, env(), nullptr));
+    EXPECT_TRUE(restoreBindings(*record, {"GNOME Shell", 0, {}, {}}, env(), nullptr));
     EXPECT_EQ(
         ran,
         (std::vector<std::string>{
@@ -78,7 +78,7 @@ TEST_F(DesktopBindingsTest, SettingsStoresLoseOnlyTheHeldShortcutAndGetTheirOldV
     ASSERT_TRUE(record);
     EXPECT_TRUE(error.contains(QLatin1String("switch-applications-backward"))) << error.toStdString();
     ran.clear();
-    EXPECT_TRUE(restoreBindings(*record, {"GNOME Shell", 0, {}}, env(), nullptr));
+    EXPECT_TRUE(restoreBindings(*record, {"GNOME Shell", 0, {}, {}}, env(), nullptr));
     EXPECT_EQ(ran,
               (std::vector<std::string>{"gsettings|set|org.gnome.desktop.wm.keybindings|switch-applications|"
                                         "['<Super>Tab', '<Alt>Tab']"}));
@@ -88,11 +88,11 @@ TEST_F(DesktopBindingsTest, SettingsStoresLoseOnlyTheHeldShortcutAndGetTheirOldV
     answers[channel + "-l"] = "/commands/custom/<Alt>F2\n/xfwm4/custom/<Alt>Tab\n/xfwm4/custom/<Super>Tab\n";
     answers[channel + "-p|/xfwm4/custom/<Alt>Tab"] = "cycle_windows_key\n";
     ran.clear();
-    record = BindingRelease(WindowManagerKind::Xfwm4, {"Xfwm4", 0, {}}, {kAltTab}, env()).apply(nullptr);
+    record = BindingRelease(WindowManagerKind::Xfwm4, {"Xfwm4", 0, {}, {}}, {kAltTab}, env()).apply(nullptr);
     ASSERT_TRUE(record);
     EXPECT_EQ(ran.back(), channel + "-p|/xfwm4/custom/<Alt>Tab|-r");
     ran.clear();
-    EXPECT_TRUE(restoreBindings(*record, {"Xfwm4", 0, {}}, env(), nullptr));
+    EXPECT_TRUE(restoreBindings(*record, {"Xfwm4", 0, {}, {}}, env(), nullptr));
     EXPECT_EQ(ran, (std::vector<std::string>{channel +
                                              "-p|/xfwm4/custom/<Alt>Tab|-n|-t|string|-s|cycle_windows_key"}));
 }
@@ -105,7 +105,7 @@ TEST_F(DesktopBindingsTest, ConfigurationFilesChangeOnlyTheNamedPartsAndRestoreB
                               "  <keybind key=\"A-S-Tab\">\n    <action name=\"PreviousWindow\"/>\n  "
                               "</keybind>\n</keyboard>\n</openbox_config>\n";
     writeFile(dir.path() / "root/etc/xdg/openbox/rc.xml", stock);
-    BindingRelease openbox(WindowManagerKind::Openbox, {"Openbox", 0, {}}, {kAltTab, kAltShiftTab}, env());
+    BindingRelease openbox(WindowManagerKind::Openbox, {"Openbox", 0, {}, {}}, {kAltTab, kAltShiftTab}, env());
     EXPECT_NE(openbox.description().toStdString().find("remove the <keybind key=\"A-Tab\">"),
               std::string::npos);
     auto record = openbox.apply(nullptr);
@@ -115,14 +115,14 @@ TEST_F(DesktopBindingsTest, ConfigurationFilesChangeOnlyTheNamedPartsAndRestoreB
         "<openbox_config>\n<keyboard>\n  <keybind key=\"C-A-Left\">\n    <action name=\"GoToDesktop\"/>\n"
         "  </keybind>\n</keyboard>\n</openbox_config>\n");
     EXPECT_EQ(ran.back(), "openbox|--reconfigure");
-    EXPECT_TRUE(restoreBindings(*record, {"Openbox", 0, {}}, env(), nullptr));
+    EXPECT_TRUE(restoreBindings(*record, {"Openbox", 0, {}, {}}, env(), nullptr));
     EXPECT_EQ(readFile(home() / ".config/openbox/rc.xml"), stock);
 
     // openbox names the file it reads: a file of the user's is edited where it is.
     const std::string session =
         "<keyboard>\n  <keybind key=\"A-Tab\"><action name=\"NextWindow\"/></keybind>\n</keyboard>\n";
     writeFile(home() / ".config/openbox/session-rc.xml", session);
-    KeyHolder named{"Openbox", 0, (home() / ".config/openbox/session-rc.xml").string()};
+    KeyHolder named{"Openbox", 0, (home() / ".config/openbox/session-rc.xml").string(), {}};
     record = BindingRelease(WindowManagerKind::Openbox, named, {kAltTab}, env()).apply(nullptr);
     ASSERT_TRUE(record);
     EXPECT_EQ(readFile(home() / ".config/openbox/session-rc.xml"), "<keyboard>\n</keyboard>\n");
@@ -132,7 +132,7 @@ TEST_F(DesktopBindingsTest, ConfigurationFilesChangeOnlyTheNamedPartsAndRestoreB
     // icewm: a commented-out setting is replaced in place; other settings stay.
     const std::string prefs = "TaskBarClockLeds=0\n# QuickSwitch=1 # Alt+Tab\nShowTaskBar=1";
     writeFile(home() / ".icewm/preferences", prefs);
-    record = BindingRelease(WindowManagerKind::IceWM, {"IceWM 3.3", 0, {}}, {kAltTab}, env()).apply(nullptr);
+    record = BindingRelease(WindowManagerKind::IceWM, {"IceWM 3.3", 0, {}, {}}, {kAltTab}, env()).apply(nullptr);
     ASSERT_TRUE(record);
     EXPECT_EQ(readFile(home() / ".icewm/preferences"), "TaskBarClockLeds=0\nQuickSwitch=0\nShowTaskBar=1");
     EXPECT_EQ(ran.back(), "icewm|-r");
@@ -141,12 +141,12 @@ TEST_F(DesktopBindingsTest, ConfigurationFilesChangeOnlyTheNamedPartsAndRestoreB
               readFile(home() / ".icewm/preferences") + "\nTaskBarAutoHide=1\n");
     // Undone under another manager: icewm's file goes back; neither manager is told to reload.
     ran.clear();
-    EXPECT_TRUE(restoreBindings(*record, {"Openbox", 0, {}}, env(), nullptr));
+    EXPECT_TRUE(restoreBindings(*record, {"Openbox", 0, {}, {}}, env(), nullptr));
     EXPECT_EQ(readFile(home() / ".icewm/preferences"), prefs + "\nTaskBarAutoHide=1\n");
     EXPECT_TRUE(ran.empty()) << ran.front();
 
     // Nothing to change: no button, no write.
-    EXPECT_TRUE(BindingRelease(WindowManagerKind::IceWM, {"IceWM", 0, {}}, {{kEventFlagOption, 48}}, env())
+    EXPECT_TRUE(BindingRelease(WindowManagerKind::IceWM, {"IceWM", 0, {}, {}}, {{kEventFlagOption, 48}}, env())
                     .description()
                     .isEmpty());
 }

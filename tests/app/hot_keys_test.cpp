@@ -1,4 +1,12 @@
-// Hot key registration on every settings change.
+// Hot key registration on every settings change, and the lines to paste where the desktop's
+// configuration binds the keys.
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QToolBar>
+
 #include "app_fixture.h"
 #include "hotkeys/sg_key_combo.h"
 
@@ -25,6 +33,45 @@ TEST_F(HotKeys, SixCycleKeysRegisteredAndReplacedOnEveryChange) {
     EXPECT_FALSE(isRegistered("KeyUniversalBackward"));
     EXPECT_FALSE(isRegistered("KeyCycleWindowBackward"));
     EXPECT_EQ(controller->keyCycleAppForward()->keyCombo(), SGKeyCombo(12, 4096));
+}
+
+TEST_F(HotKeys, WhereTheDesktopBindsTheKeysEachRecorderShowsItsLineToCopyFollowingItsShortcut) {
+    sim.setConfigLineDesktop("niri");
+    ASSERT_TRUE(startController());
+    PrefsController& prefs = PrefsController::sharedPrefsWindowController();
+    prefs.showWindow();
+    const auto line = [&](const char* identifier) {
+        return prefs.window()->findChild<QLabel*>(QStringLiteral("configLine-") + identifier);
+    };
+    auto* note = prefs.window()->findChild<QLabel*>("configLinesNote");
+    ASSERT_TRUE(note && line("KeyCycleWindowForward"));
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_TRUE(note->text().startsWith("niri takes no key bindings from programs")) << note->text().toStdString();
+    // Alt+Tab, "All windows" forward: the port's line for the trigger of that hot key.
+    EXPECT_EQ(line("KeyCycleWindowForward")->text(), "1048576+48 velora --trigger windows");
+    EXPECT_EQ(line("KeyCycleAppWindowBackward")->text(), "1179648+50 velora --trigger application-windows-backward");
+    auto* copy = prefs.window()->findChild<QPushButton*>("copyConfigLine-KeyCycleWindowForward");
+    ASSERT_TRUE(copy && copy->isVisible());
+    copy->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "1048576+48 velora --trigger windows");
+
+    // A changed shortcut changes its line; a cleared one has none.
+    defaults().setObject("KeyCycleWindowForward", SGKeyCombo(12, 4096).plistRepresentation());
+    defaults().setObject("KeyCycleWindowBackward", SGKeyCombo::clearKeyCombo().plistRepresentation());
+    settingsChanged();
+    EXPECT_EQ(line("KeyCycleWindowForward")->text(), "262144+12 velora --trigger windows");
+    EXPECT_FALSE(line("KeyCycleWindowBackward")->isVisible());
+    EXPECT_FALSE(prefs.window()->findChild<QPushButton*>("copyConfigLine-KeyCycleWindowBackward")->isVisible());
+
+    // Where the program binds its keys itself (X11, sway) there is nothing to paste, and the
+    // open window shrinks to the pane without those rows.
+    const int tall = prefsWindow()->height();
+    EXPECT_GE(tall - prefs.toolbar()->height(), prefs.preferencesGeneral()->height());
+    sim.setConfigLineDesktop({});
+    settingsChanged();
+    EXPECT_LT(prefsWindow()->height(), tall);
+    EXPECT_FALSE(note->isVisible());
+    EXPECT_FALSE(line("KeyCycleWindowForward")->isVisible());
 }
 
 } // namespace

@@ -38,7 +38,7 @@ class KeyConflictsTest : public AppTest {
                 if (button->property("veloraAnswer").toInt() == kAlertFirstButtonReturn + clickButton)
                     button->click();
         });
-        sim.setKeyHolder({"Fluxbox", 4242, {}});
+        sim.setKeyHolder({"Fluxbox", 4242, {}, {}});
         sim.holdKeyElsewhere(altTab);
         sim.holdKeyElsewhere(altShiftTab);
     }
@@ -146,6 +146,22 @@ TEST_F(KeyConflictsTest, RecorderShowsTheHolderAndRefusesAHeldShortcutKeepingThe
     EXPECT_EQ(SGKeyCombo(defaults().objectForKey("KeyCycleAppForward")).keyCode(), 48)
         << "the stored one stays";
     recorder->cancelRecording();
+}
+
+TEST_F(KeyConflictsTest, KeysTheDesktopItselfRefusedAreNotedBesideTheRecorderWithoutAnAlert) {
+    // sway answers a binding it cannot make with its reason; no other program holds the key.
+    sim.setKeyHolder({"sway", 0, {}, "Unknown key or button 'F20'"});
+    ASSERT_TRUE(start());
+    ASSERT_TRUE(sim.pumpUntil([&] { return !controller->keyConflictNotes().empty(); }));
+    EXPECT_EQ(controller->keyConflictNotes().at("KeyCycleWindowForward"), "Refused by sway");
+    EXPECT_EQ(controller->keyConflictNotes().at("KeyCycleWindowBackward"), "Refused by sway");
+    sim.pump();
+    EXPECT_TRUE(alerts.empty()) << "there is nothing to free: " << alerts[0].text;
+    PrefsController& prefs = PrefsController::sharedPrefsWindowController();
+    prefs.showWindow();
+    QLabel* note = prefs.window()->findChild<QLabel*>("conflict-KeyCycleWindowForward");
+    ASSERT_NE(note, nullptr);
+    EXPECT_EQ(note->text(), "Refused by sway");
 }
 
 } // namespace

@@ -49,5 +49,35 @@ TEST_F(PrefsScreenshotTest, EveryPaneDraws) {
     prefs.setApplicationDelegate(nullptr);
 }
 
+// The General pane on a compositor whose configuration binds the keys (niri's lines).
+TEST_F(PrefsScreenshotTest, GeneralWithTheLinesToPaste) {
+    test::FakePrefsDelegate delegate;
+    const std::pair<const char*, const char*> lines[] = {
+        {kKeyCycleAppForward, "Super+Tab repeat=false { spawn \"velora\" \"--trigger\" \"applications\"; }"},
+        {kKeyCycleAppBackward,
+         "Super+Shift+Tab repeat=false { spawn \"velora\" \"--trigger\" \"applications-backward\"; }"},
+        {kKeyCycleWindowForward, "Alt+Tab repeat=false { spawn \"velora\" \"--trigger\" \"windows\"; }"},
+        {kKeyCycleWindowBackward,
+         "Alt+Shift+Tab repeat=false { spawn \"velora\" \"--trigger\" \"windows-backward\"; }"},
+        {kKeyCycleAppWindowForward,
+         "Alt+grave repeat=false { spawn \"velora\" \"--trigger\" \"application-windows\"; }"},
+        {kKeyCycleAppWindowBackward,
+         "Alt+Shift+grave repeat=false { spawn \"velora\" \"--trigger\" \"application-windows-backward\"; }"},
+    };
+    for (auto [identifier, text] : lines)
+        delegate.configLines[identifier] = {"niri", "the binds { } section of ~/.config/niri/config.kdl", text};
+    PrefsController& prefs = PrefsController::sharedPrefsWindowController();
+    prefs.setApplicationDelegate(&delegate);
+    prefs.showWindow();
+    prefs.displayViewForIdentifier(QStringLiteral("General"), false);
+    const QImage shot = prefs.window()->grab().toImage();
+    EXPECT_GT(shot.height(), prefs.toolbar()->height());
+    const QString folder = qEnvironmentVariable("VELORA_SCREENSHOT_DIR");
+    if (!folder.isEmpty()) {
+        EXPECT_TRUE(shot.save(folder + "/prefs-general-niri.png"));
+    }
+    prefs.setApplicationDelegate(nullptr);
+}
+
 } // namespace
 } // namespace velora

@@ -27,6 +27,7 @@ class FakePrefsDelegate : public PrefsApplicationDelegate {
     void updateState(QObject* sender) override { updateStateSenders.push_back(sender); }
     void updateWindowSize(QObject* sender) override { updateWindowSizeSenders.push_back(sender); }
     void shortcutIsRecording(bool recording) override { recordingFlags.push_back(recording); }
+    std::map<std::string, HotKeyConfigLine> hotKeyConfigLines() override { return configLines; }
 
     // The first-run combinations: Super+Tab, Alt+Tab, Alt+` and their Shift forms; no backward key.
     std::map<std::string, SGKeyCombo> keys = {
@@ -38,6 +39,7 @@ class FakePrefsDelegate : public PrefsApplicationDelegate {
         {kKeyCycleAppWindowBackward, SGKeyCombo::keyComboWithKeyCode(vk::Grave, 768)},
         {kKeyUniversalBackward, SGKeyCombo::clearKeyCombo()},
     };
+    std::map<std::string, HotKeyConfigLine> configLines;
     std::vector<QObject*> updateStateSenders;
     std::vector<QObject*> updateWindowSizeSenders;
     std::vector<bool> recordingFlags;

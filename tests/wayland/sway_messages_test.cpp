@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/virtual_keys.h"
+#include "platform/wayland/sway_binding_sync.h"
 #include "platform/wayland/sway_bindings.h"
 #include "platform/wayland/sway_ipc.h"
 #include "platform/wayland/wl_keys.h"
@@ -112,6 +113,40 @@ TEST(SwayBindings, CommandsThatAreNotOursOrOutOfRangeAreRefused) {
     EXPECT_FALSE(keyOfBindingCommand("nop velora 48 1")); // a flag outside the four modifiers
     // A key no US keysym names cannot become a binding.
     EXPECT_FALSE(bindCommand(InterceptedKey{vk::Function, kEventFlagCommand, false}));
+}
+
+// sway runs a request's commands in order and stops at the first it cannot parse: this reply
+// of sway 1.7 to four commands holds two results.
+constexpr const char* kStoppedReply = R"([ { "success": true },
+  { "success": false, "parse_error": true, "error": "Unknown key or button 'Nonexist'" } ])";
+
+TEST(SwayBindings, ARefusedBindingStaysUnboundAndWhatSwaySkippedAfterItIsSentAgain) {
+    EXPECT_EQ(parseCommandResults(kStoppedReply).size(), 2u);
+    EXPECT_EQ(parseCommandResults(kStoppedReply)[1].error, "Unknown key or button 'Nonexist'");
+    const InterceptedKey altTab{vk::Tab, kEventFlagCommand, false}, superF20{90, kEventFlagOption, false},
+        ctrlW{vk::W, kEventFlagControl, false};
+    // A sway that refuses Super+F20 and stops there, as the reply above shows.
+    std::vector<std::string> requests;
+    SwayBindingSync sync([&](const std::string& payload) -> std::optional<std::string> {
+        requests.push_back(payload);
+        std::string reply = "[";
+        for (std::size_t from = 0, to; (to = payload.find(';', from)) != std::string::npos; from = to + 1) {
+            if (payload.compare(from, to - from, *bindCommand(superF20)) == 0)
+                return reply + R"({"success": false, "error": "Unknown key"}])";
+            reply += R"({"success": true},)";
+        }
+        reply.back() = ']';
+        return reply;
+    });
+    const TapHub::Refusal refusal = sync.apply({altTab, superF20, ctrlW});
+    EXPECT_EQ(refusal.keys, std::vector<InterceptedKey>{superF20});
+    EXPECT_EQ(refusal.reason, "Unknown key");
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1], *bindCommand(ctrlW) + ";"); // skipped by sway, sent again
+    requests.clear();
+    // Going back to Alt+Tab alone unbinds Ctrl+W, never the key sway did not bind.
+    EXPECT_TRUE(sync.apply({altTab}).keys.empty());
+    EXPECT_EQ(requests, std::vector<std::string>{*unbindCommand(ctrlW) + ";"});
 }
 
 TEST(ForeignKeymap, KeysAreTheirSymbolOnAUsLayoutWhateverTheirCode) {

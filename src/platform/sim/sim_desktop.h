@@ -172,6 +172,11 @@ class SimDesktop {
     void holdKeyElsewhere(const InterceptedKey& key);
     void releaseKeyHeldElsewhere(const InterceptedKey& key);
     void setKeyHolder(KeyHolder holder);
+    // Whether the tap was last told that a shortcut is being recorded.
+    bool tapRecording() const;
+    // The desktop takes no bindings from the program: the input port answers configuration
+    // lines for it ("<flags>+<key code> velora --trigger NAME"); empty: none (the default).
+    void setConfigLineDesktop(std::string desktop);
     std::vector<InterceptedKey> refusedKeys() const;
     void setKeyboardLayout(std::shared_ptr<const KeyboardLayout> layout);
 

@@ -36,6 +36,10 @@ class SimEventTap final : public EventTap {
         std::lock_guard lock(s_.mutex);
         observer_ = std::move(observer);
     }
+    void setRecording(bool recording) override {
+        std::lock_guard lock(s_.mutex);
+        s_.tapRecording = recording;
+    }
     void retryRefusedKeys() override {
         {
             std::lock_guard lock(s_.mutex);
@@ -160,6 +164,15 @@ class SimInput final : public InputPort {
         std::lock_guard lock(s_.mutex);
         return s_.keyHolder;
     }
+    // "<flags>+<key code> velora --trigger NAME" for the desktop set by setConfigLineDesktop.
+    std::optional<HotKeyConfigLine> hotKeyConfigLine(const InterceptedKey& key,
+                                                     const std::string& triggerName) override {
+        std::lock_guard lock(s_.mutex);
+        if (s_.configLineDesktop.empty()) return std::nullopt;
+        return HotKeyConfigLine{s_.configLineDesktop, "its configuration",
+                                std::to_string(key.modifiers) + "+" + std::to_string(key.keyCode) +
+                                    " velora --trigger " + triggerName};
+    }
 
   private:
     SimDesktop::State& s_;
@@ -278,6 +291,16 @@ void SimDesktop::retryTap() {
         if (state_->tap) observer = state_->tap->takeRefusalChange(refused);
     }
     if (observer) observer(std::move(refused));
+}
+
+bool SimDesktop::tapRecording() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->tapRecording;
+}
+
+void SimDesktop::setConfigLineDesktop(std::string desktop) {
+    std::lock_guard lock(state_->mutex);
+    state_->configLineDesktop = std::move(desktop);
 }
 
 void SimDesktop::setKeyHolder(KeyHolder holder) {

@@ -76,6 +76,8 @@ struct SimDesktop::State {
     std::vector<InterceptedKey> intercepted;
     std::vector<InterceptedKey> heldElsewhere; // keys another program holds
     KeyHolder keyHolder;
+    bool tapRecording = false;     // the tap was told a shortcut is being recorded
+    std::string configLineDesktop; // a desktop whose configuration binds the hot keys
     // Of the intercepted keys, those another program holds.
     std::vector<InterceptedKey> refusedKeys() const;
     std::shared_ptr<const KeyboardLayout> layout;

@@ -112,6 +112,17 @@ std::optional<std::string> bindingEventCommand(const std::string& json) {
     return command.toString().toStdString();
 }
 
+std::vector<SwayCommandResult> parseCommandResults(const std::string& json) {
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(json));
+    std::vector<SwayCommandResult> out;
+    for (const QJsonValue& entry : doc.array()) {
+        const QJsonObject result = entry.toObject();
+        out.push_back({result.value(QStringLiteral("success")).toBool(),
+                       result.value(QStringLiteral("error")).toString().toStdString()});
+    }
+    return out;
+}
+
 bool isReloadEvent(const std::string& json) {
     const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(json));
     return doc.isObject() &&

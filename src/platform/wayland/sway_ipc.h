@@ -42,6 +42,12 @@ std::vector<SwayOutput> parseSwayOutputs(const std::string& json);
 std::vector<SwayView> parseSwayTree(const std::string& json);
 // The command of a "binding" event ("nop velora 48 1048576"); none for another event.
 std::optional<std::string> bindingEventCommand(const std::string& json);
+// The outcome of each command of a run_command reply, in order: success, or sway's error.
+struct SwayCommandResult {
+    bool success = false;
+    std::string error;
+};
+std::vector<SwayCommandResult> parseCommandResults(const std::string& json);
 // A "workspace" event of the change "reload": the configuration was read again, and the
 // bindings added at run time are gone.
 bool isReloadEvent(const std::string& json);

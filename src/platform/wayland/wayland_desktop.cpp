@@ -1,11 +1,10 @@
 #include "platform/wayland/wayland_desktop.h"
 
-#include <algorithm>
 #include <vector>
 
 #include "platform/linux/theme_sound.h"
 #include "platform/trace.h"
-#include "platform/wayland/sway_bindings.h"
+#include "platform/wayland/sway_binding_sync.h"
 #include "platform/wayland/wl_context.h"
 #include "platform/wayland/wl_ports.h"
 #include "platform/wayland/wl_session.h"
@@ -32,33 +31,17 @@ struct WaylandDesktop::Ports {
 
 namespace {
 
-// Keeps sway's bindings equal to the hot keys: binds what is new, unbinds what went.
-class BindingSync {
-  public:
-    explicit BindingSync(std::weak_ptr<WlContext> context) : context_(std::move(context)) {}
-    void apply(const std::vector<InterceptedKey>& keys) {
-        auto context = context_.lock();
-        if (!context || context->lost.load()) return;
-        std::string commands;
-        for (const InterceptedKey& key : bound_)
-            if (std::find(keys.begin(), keys.end(), key) == keys.end())
-                if (auto c = unbindCommand(key)) commands += *c + ";";
-        for (const InterceptedKey& key : keys)
-            if (std::find(bound_.begin(), bound_.end(), key) == bound_.end())
-                if (auto c = bindCommand(key)) commands += *c + ";";
-        bound_ = keys;
-        if (commands.empty()) return;
+// Binds through the IPC, with a trace mark for the tests and a line of the backend's log.
+std::shared_ptr<SwayBindingSync> bindingSync(const std::weak_ptr<WlContext>& weak) {
+    return std::make_shared<SwayBindingSync>([weak](const std::string& commands) -> std::optional<std::string> {
+        auto context = weak.lock();
+        if (!context || context->lost.load()) return std::nullopt;
         marks::mark("bindings");
         auto reply = context->ipc.request(SwayMessage::RunCommand, commands);
         wl::trace("bindings: %s -> %s", commands.c_str(), reply ? reply->c_str() : "(no answer)");
-    }
-
-    void forget() { bound_.clear(); }
-
-  private:
-    std::weak_ptr<WlContext> context_;
-    std::vector<InterceptedKey> bound_; // touched under the hub's binding lock only
-};
+        return reply;
+    });
+}
 
 } // namespace
 
@@ -76,10 +59,10 @@ std::unique_ptr<WaylandDesktop> WaylandDesktop::open(MainThreadPort& mainThread,
     std::unique_ptr<WaylandDesktop> desktop(new WaylandDesktop);
     desktop->mainThread_ = &mainThread;
     context->session = session.get();
-    auto bindings = std::make_shared<BindingSync>(context);
+    auto bindings = bindingSync(context);
     WlSession* s = session.get();
     context->taps.setHooks(TapHub::Hooks{
-        [bindings](const std::vector<InterceptedKey>& keys) { bindings->apply(keys); },
+        [bindings](const std::vector<InterceptedKey>& keys) { return bindings->apply(keys); },
         [s] { s->releaseKeyboard(); },
         [bindings] { bindings->forget(); },
     });

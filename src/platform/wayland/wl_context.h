@@ -3,12 +3,14 @@
 // the notifier, sway's IPC, the taps and the live modifier state.
 
 #include <atomic>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
 
 #include "platform/linux/desktop_notifier.h"
 #include "platform/main_thread.h"
+#include "platform/wayland/compositor_config.h"
 #include "platform/wayland/sway_ipc.h"
 #include "platform/wayland/wl_event_tap.h"
 #include "platform/wayland/wl_window_table.h"
@@ -35,6 +37,8 @@ struct WlContext : std::enable_shared_from_this<WlContext> {
     TapHub taps;
     std::atomic<uint64_t> liveFlags{0};
     std::atomic<bool> lost{false};
+    // The compositor the session runs, from its environment (set once, at the start).
+    Compositor compositor = detectCompositor([](const char* name) { return std::getenv(name); });
     // sway has no minimised state: it ignores set_minimized. The first time a window is to
     // be minimised or an application hidden, the user reads one line saying so.
     bool canMinimize = false;

@@ -35,29 +35,56 @@ void TapHub::bindAgain() {
 
 void TapHub::update(bool forget) {
     std::lock_guard applying(applying_);
-    std::vector<InterceptedKey> exact;
+    std::vector<InterceptedKey> exact, withheld;
     bool switchKeys = false;
     Hooks hooks;
     bool release = false;
+    Refusal before;
     {
         std::lock_guard lock(mutex_);
         if (!down_.load())
             for (WlEventTap* tap : taps_) {
                 if (!tap->enabled()) continue;
+                const bool recording = tap->recording();
                 for (const InterceptedKey& key : tap->keys()) {
+                    std::vector<InterceptedKey>& into = recording ? withheld : exact;
                     if (key.anyModifiers)
                         switchKeys = true;
-                    else if (std::find(exact.begin(), exact.end(), key) == exact.end())
-                        exact.push_back(key);
+                    else if (std::find(into.begin(), into.end(), key) == into.end())
+                        into.push_back(key);
                 }
             }
         release = hadSwitchKeys_ && !switchKeys;
         hadSwitchKeys_ = switchKeys;
         hooks = hooks_;
+        before = refusal_;
     }
     if (forget && hooks.forgetBindings) hooks.forgetBindings();
-    if (hooks.bind) hooks.bind(exact);
+    Refusal refused;
+    if (hooks.bind) refused = hooks.bind(exact);
+    // A key withheld while a shortcut is recorded keeps its refusal: it was not tried again.
+    for (const InterceptedKey& key : before.keys)
+        if (std::find(withheld.begin(), withheld.end(), key) != withheld.end() &&
+            std::find(exact.begin(), exact.end(), key) == exact.end()) {
+            refused.keys.push_back(key);
+            if (refused.reason.empty()) refused.reason = before.reason;
+        }
+    std::vector<RefusalObserver> observers;
+    {
+        std::lock_guard lock(mutex_);
+        if (refused.keys != refusal_.keys && !down_.load())
+            for (WlEventTap* tap : taps_)
+                if (RefusalObserver observer = tap->observer()) observers.push_back(std::move(observer));
+        refusal_ = refused;
+    }
+    for (const RefusalObserver& observer : observers)
+        observer(refused.keys);
     if (release && hooks.releaseKeyboard) hooks.releaseKeyboard();
+}
+
+TapHub::Refusal TapHub::refusal() const {
+    std::lock_guard lock(mutex_);
+    return refusal_;
 }
 
 void TapHub::deliver(const std::vector<KeyEvent>& events) {
@@ -109,9 +136,41 @@ void WlEventTap::setInterceptedKeys(std::vector<InterceptedKey> keys) {
     hub_.keysChanged();
 }
 
+void WlEventTap::setRecording(bool recording) {
+    {
+        std::lock_guard lock(mutex_);
+        if (recording_ == recording) return;
+        recording_ = recording;
+    }
+    hub_.keysChanged();
+}
+
+std::vector<InterceptedKey> WlEventTap::refusedKeys() const {
+    return hub_.refusal().keys;
+}
+
+void WlEventTap::setRefusalObserver(RefusalObserver observer) {
+    std::lock_guard lock(mutex_);
+    observer_ = std::move(observer);
+}
+
+void WlEventTap::retryRefusedKeys() {
+    hub_.keysChanged();
+}
+
 bool WlEventTap::enabled() const {
     std::lock_guard lock(mutex_);
     return enabled_;
+}
+
+bool WlEventTap::recording() const {
+    std::lock_guard lock(mutex_);
+    return recording_;
+}
+
+RefusalObserver WlEventTap::observer() const {
+    std::lock_guard lock(mutex_);
+    return observer_;
 }
 
 std::vector<InterceptedKey> WlEventTap::keys() const {

@@ -440,6 +440,23 @@ std::unique_ptr<EventTap> WlInput::createEventTap(EventTapCallback callback) {
     return std::make_unique<WlEventTap>(w_->taps, w_, std::move(callback));
 }
 
+KeyHolder WlInput::keyHolder() {
+    const TapHub::Refusal refusal = w_->taps.refusal();
+    if (refusal.keys.empty()) return {};
+    KeyHolder holder;
+    holder.name = std::string(compositorName(w_->compositor));
+    holder.refusal = refusal.reason.empty() ? "it refused the binding" : refusal.reason;
+    return holder;
+}
+
+std::optional<HotKeyConfigLine> WlInput::hotKeyConfigLine(const InterceptedKey& key, const std::string& triggerName) {
+    if (w_->compositor == Compositor::Sway || key.anyModifiers) return std::nullopt;
+    auto line = triggerBindingLine(w_->compositor, key.keyCode, key.modifiers, triggerName);
+    if (!line) return std::nullopt;
+    return HotKeyConfigLine{std::string(compositorName(w_->compositor)),
+                            std::string(configurationPlace(w_->compositor)), *line};
+}
+
 std::shared_ptr<const KeyboardLayout> WlInput::currentKeyboardLayout() {
     static const auto layout = std::make_shared<UsLayout>();
     return layout;

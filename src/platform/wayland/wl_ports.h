@@ -82,7 +82,12 @@ class WlInput final : public InputPort {
     std::shared_ptr<const KeyboardLayout> currentKeyboardLayout() override;
     // A compositor tells no client who else binds a key.
     bool isKeyHeldElsewhere(const InterceptedKey&) override { return false; }
-    KeyHolder keyHolder() override { return {}; }
+    // The compositor itself, with its reason, when it refused a binding; else no one.
+    KeyHolder keyHolder() override;
+    // The line for the running compositor (compositor_config.h), except on sway, which takes
+    // the bindings through its IPC.
+    std::optional<HotKeyConfigLine> hotKeyConfigLine(const InterceptedKey& key,
+                                                     const std::string& triggerName) override;
 
   private:
     std::shared_ptr<WlContext> w_;

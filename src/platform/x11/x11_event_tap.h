@@ -95,6 +95,8 @@ class X11EventTap final : public EventTap {
     std::vector<InterceptedKey> refusedKeys() const override;
     void setRefusalObserver(RefusalObserver observer) override;
     void retryRefusedKeys() override;
+    // The recorder grabs the keyboard, which X puts ahead of the tap's key grabs: nothing to do.
+    void setRecording(bool) override {}
     void run() override;
 
     // Events queued and not yet delivered are dropped beyond this many.

@@ -25,6 +25,10 @@ class X11Input final : public InputPort {
     // process behind that window (the resource extension, else its _NET_WM_PID), and the
     // configuration file openbox names on the root (_OB_CONFIG_FILE).
     KeyHolder keyHolder() override;
+    // The program grabs its keys itself.
+    std::optional<HotKeyConfigLine> hotKeyConfigLine(const InterceptedKey&, const std::string&) override {
+        return std::nullopt;
+    }
 
   private:
     std::shared_ptr<X11Context> x_;
