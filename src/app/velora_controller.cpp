@@ -251,16 +251,18 @@ std::map<std::string, SGKeyCombo> VeloraController::keysDictionary() {
 }
 
 void VeloraController::registerHotKeys() {
-    SGHotKeyCenter& center = SGHotKeyCenter::sharedCenter();
     hotKeysDictionary();
+    std::vector<SGHotKeyRef> old, fresh;
     for (std::size_t i = 0; i < hotKeys_.size(); ++i) {
-        center.unregisterHotKey(hotKeys_[i]);
+        old.push_back(hotKeys_[i]);
         SGKeyCombo combo(UserDefaults::standard().objectForKey(kIdentifiers[i]));
         const EngineAction action = kActions[i];
         hotKeys_[i] = std::make_shared<SGHotKey>(kIdentifiers[i], combo,
                                                  [action] { (VLHandler::sharedHandler().*action)(); });
-        if (i != kUniversalBackward) center.registerHotKey(hotKeys_[i]);
+        if (i != kUniversalBackward) fresh.push_back(hotKeys_[i]);
     }
+    // One change for all: the desktop takes the keys in one round, and keeps those that stay.
+    SGHotKeyCenter::sharedCenter().replaceHotKeys(old, fresh);
     refreshKeyConflicts();
     // An open window shows what is registered now (on the first run it opened before).
     if (PrefsController::hasSharedPrefsWindowController())
