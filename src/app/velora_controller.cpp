@@ -290,7 +290,8 @@ QString VeloraController::shortcutHeldElsewhere(int64_t keyCode, uint64_t flags,
 std::map<std::string, HotKeyConfigLine> VeloraController::hotKeyConfigLines() {
     std::map<std::string, HotKeyConfigLine> out;
     for (std::size_t i = 0; i < hotKeys_.size(); ++i) {
-        if (i == kUniversalBackward || !hotKeys_[i] || !hotKeys_[i]->keyCombo().isValidHotKeyCombo()) continue;
+        if (i == kUniversalBackward || !hotKeys_[i] || !hotKeys_[i]->keyCombo().isValidHotKeyCombo())
+            continue;
         const std::optional<std::string_view> trigger = triggerNameOfHotKey(kIdentifiers[i]);
         if (!trigger) continue;
         if (auto line = input().hotKeyConfigLine(interceptedKeyFor(*hotKeys_[i]), std::string(*trigger)))
