@@ -46,12 +46,8 @@ for test in KeysOfAShownSwitchUnderTheStockManagerNeverReachTheFocusedClient \
   esac
   session=$!
   pids+=("-$session")
-  started=""
-  for _ in $(seq 200); do
-    if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then started=1; break; fi
-    sleep 0.05
-  done
-  [ -n "$started" ] || { echo "conflicts-test.sh: $wm did not start on $DISPLAY" >&2; cat "$home/wm.log" >&2; exit 1; }
+  xserver_wait_for_manager "$session" ||
+    { echo "conflicts-test.sh: $wm $xserver_failure" >&2; cat "$home/wm.log" >&2; exit 1; }
 
   VELORA_E2E_WM=$wm VELORA_E2E_WM_HOME=$home QT_QPA_PLATFORM=offscreen \
     dbus-run-session --config-file=tests/support/dbus-session.conf -- ctest --test-dir "$build" --output-on-failure --no-tests=error -R "^HeldKeys\.$test\$"

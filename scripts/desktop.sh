@@ -35,33 +35,10 @@ start() {
     none) ;;
     *) failure="unknown window manager $wm"; fail "${pids[@]}" ;;
   esac
-  # Wait until the manager has claimed the screen (its check window names it), and give up
-  # at once when it has ended.
-  if [ "$wm" != none ]; then
-    local wmPid=${pids[-1]} claimed=""
-    for _ in $(seq 400); do
-      xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && { claimed=1; break; }
-      kill -0 "$wmPid" 2>/dev/null || break
-      sleep 0.05
-    done
-    if ! kill -0 "$wmPid" 2>/dev/null; then
-      failure="$wm ended at its start on :$n: $(grep -v '^$' "$home/wm.log" | tail -n1)"
-      # A manager that cannot open a display xdpyinfo just opened met another server behind
-      # the same number (one outside this machine's /tmp answers on its abstract socket). A
-      # new server keeps the old one's number taken, so it gets another.
-      if [ -z "${VELORA_DESKTOP_SHADOWED:-}" ] && grep -qiE "open (the )?display|connect to (the )?(X ?server|display)" "$home/wm.log"; then
-        echo "desktop.sh: $failure; another server answers on :$n, starting one on another display" >&2
-        unset 'pids[-1]'
-        local shadowed=("${pids[@]}")
-        VELORA_DESKTOP_SHADOWED=1 start "$wm" "$@"
-        VELORA_DESKTOP_PIDS="${shadowed[*]}" stop
-        return
-      fi
-      fail "${pids[@]}"
-    fi
-    if [ -z "$claimed" ]; then
-      failure="$wm did not claim the screen of :$n within 20 s"; fail "${pids[@]}"
-    fi
+  # Until the manager has claimed the screen; at once when it has ended.
+  if [ "$wm" != none ] && ! xserver_wait_for_manager "${pids[-1]}"; then
+    failure="$wm $xserver_failure: $(grep -v '^$' "$home/wm.log" | tail -n1)"
+    fail "${pids[@]}"
   fi
   for c in "$@"; do $c >/dev/null 2>&1 & pids+=($!); done
   echo "export DISPLAY=:$n"

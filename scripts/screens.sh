@@ -40,8 +40,7 @@ xvfb() {
   pids+=("$XSERVER_PID")
   export DISPLAY=$XSERVER_DISPLAY
   openbox --config-file "$root/scripts/desktop/openbox-rc.xml" >/dev/null 2>&1 & pids+=($!)  # absolute: openbox reads it after leaving the working folder
-  for _ in $(seq 200); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return; sleep 0.05; done
-  echo "screens.sh: openbox did not claim $DISPLAY" >&2; exit 1
+  xserver_wait_for_manager "${pids[-1]}" || { echo "screens.sh: openbox $xserver_failure" >&2; exit 1; }
 }
 . scripts/xserver.sh
 pids=()

@@ -14,6 +14,11 @@
 #       then SIGKILL): clients and the window manager before the server they use. A manager
 #       whose server went first can outlive it and take the next server that gets the same
 #       display number. A negative PID names a process group, ended as a whole.
+#   xserver_wait_for_manager PID [SECONDS]
+#       Waits until a window manager has claimed the screen of DISPLAY (the root names its
+#       check window, _NET_SUPPORTING_WM_CHECK), at most SECONDS (20). Returns 1 at once when
+#       process PID (the manager, or the script that starts it; "" for none) ends first, with
+#       the reason in xserver_failure.
 
 # Whether the listening sockets named for display $1 all belong to process $2 (the abstract
 # one is where clients connect first), and the display accepts a client.
@@ -83,4 +88,19 @@ xserver_stop() {
     kill -KILL -- "$p" 2>/dev/null || true
     wait "$p" 2>/dev/null || true
   done
+}
+
+xserver_wait_for_manager() {
+  local pid=$1 seconds=${2:-20}
+  xserver_failure=""
+  for _ in $(seq $((seconds * 20))); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    if [ -n "$pid" ] && ! kill -0 -- "$pid" 2>/dev/null; then
+      xserver_failure="ended at its start on $DISPLAY"
+      return 1
+    fi
+    sleep 0.05
+  done
+  xserver_failure="did not claim the screen of $DISPLAY within $seconds s"
+  return 1
 }

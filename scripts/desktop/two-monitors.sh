@@ -51,13 +51,8 @@ CONF
     none) ;;
     *) echo "two-monitors.sh: unknown window manager $wm" >&2; exit 2 ;;
   esac
-  if [ "$wm" != none ]; then
-    local claimed=""
-    for _ in $(seq 200); do
-      xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && { claimed=1; break; }
-      sleep 0.05
-    done
-    [ -n "$claimed" ] || { xserver_stop "${pids[@]}"; echo "two-monitors.sh: $wm did not claim :$n" >&2; exit 1; }
+  if [ "$wm" != none ] && ! xserver_wait_for_manager "${pids[-1]}"; then
+    xserver_stop "${pids[@]}"; echo "two-monitors.sh: $wm $xserver_failure" >&2; exit 1
   fi
   echo "export DISPLAY=:$n"
   echo "export VELORA_DESKTOP_PIDS='${pids[*]}'"

@@ -80,30 +80,17 @@ if [ "${1:-}" != --on-the-bus ]; then
   name=$1
   home=$(mktemp -d)
   . "$here/../xserver.sh"
-  servers=()
-  trap 'xserver_stop "${servers[@]}"; rm -rf "$home"' EXIT
+  XSERVER_PID=""
+  trap 'xserver_stop $XSERVER_PID; rm -rf "$home"' EXIT
   xserver_start Xvfb -screen 0 1280x800x24 +extension Composite +extension RANDR || fail "$xserver_failure"
-  servers+=("$XSERVER_PID")
   # The bus's services (dconf, xfconfd, kglobalaccel) see the same home and runtime folder
   # as the manager: dconf tells its readers of a change through a file there.
   export DISPLAY=$XSERVER_DISPLAY HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share
   export XDG_CACHE_HOME=$home/.cache XDG_RUNTIME_DIR=$home/run
   mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
   chmod 700 "$XDG_RUNTIME_DIR"
-  status=0
-  dbus-run-session -- "$here/session.sh" --on-the-bus "$@" || status=$?
-  if [ $status = 75 ]; then
-    # The manager could not open the display the server had just answered on (a server
-    # that resets, or another one answering there): once more on a new server, the first
-    # staying up to keep its number taken.
-    echo "wm-matrix: $name could not open $DISPLAY, starting on another display" >&2
-    xserver_start Xvfb -screen 0 1280x800x24 +extension Composite +extension RANDR || fail "$xserver_failure"
-    servers+=("$XSERVER_PID")
-    export DISPLAY=$XSERVER_DISPLAY
-    status=0
-    dbus-run-session -- "$here/session.sh" --on-the-bus "$@" || status=$?
-  fi
-  exit $status
+  dbus-run-session -- "$here/session.sh" --on-the-bus "$@"
+  exit
 fi
 shift
 
@@ -120,7 +107,6 @@ log=$HOME/wm.log
 
 # The manager's process id once it runs (some are started through a session script).
 managerPid=""
-claimed() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
 case "$wm" in
   openbox) openbox >"$log" 2>&1 & ;;
   fluxbox)
@@ -147,16 +133,7 @@ case "$wm" in
 esac
 managerPid=$!
 pids+=("$managerPid")
-managerRuns() { kill -0 "$managerPid" 2>/dev/null; }
-waitFor 30 eval 'claimed || ! managerRuns'
-if ! claimed; then
-  if ! managerRuns && grep -qiE "open (the )?display|connect to (the )?(X ?server|display)" "$log"; then
-    cat "$log" >&2; exit 75
-  fi
-  cat "$log" >&2
-  managerRuns || fail "ended at its start on $DISPLAY"
-  fail "did not claim the screen of $DISPLAY within 30 s"
-fi
+xserver_wait_for_manager "$managerPid" 30 || { cat "$log" >&2; fail "$xserver_failure"; }
 
 # The keys the manager holds by default: freed now for the runs that need them free from the
 # start; the main run frees them while velora runs (after its alert), with this script's
@@ -184,5 +161,5 @@ fi
 export VELORA_WM=$name VELORA_WM_LOG=$log
 status=0
 "$@" || status=$?
-kill -0 "$managerPid" 2>/dev/null || { echo "wm-matrix: $wm ended during the run" >&2; status=1; }
+kill -0 "$managerPid" 2>/dev/null || { echo "wm-matrix: $wm ended during the run; its log:" >&2; cat "$log" >&2; status=1; }
 exit $status

@@ -1,6 +1,7 @@
 #include "app/desktop_bindings.h"
 
 #include <sys/stat.h>
+#include <time.h>
 
 #include <QDir>
 #include <QFile>
@@ -87,15 +88,16 @@ std::optional<QString> readText(const QString& path) {
 // fluxbox rereads its keys file on reconfigure only when the file's change time differs from
 // the one it loaded, in whole seconds: a file written in the second it was last changed
 // would look unchanged. Such a write (`newChangeTime`) waits for the next second then (at
-// most 1 s).
+// most 1 s), on the clock the kernel stamps files with: the coarse real-time clock, which
+// lags the precise one by up to a tick.
 QString writeText(const QString& path, const QString& text, bool newChangeTime = false) {
     struct stat st {};
     const bool exists = ::stat(path.toLocal8Bit().constData(), &st) == 0;
     const mode_t mode = exists ? (st.st_mode & 07777) : 0644;
-    if (exists && newChangeTime)
-        while (std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()) <= st.st_ctime &&
-               std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()) >= st.st_ctime - 1)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    timespec now{};
+    while (exists && newChangeTime && ::clock_gettime(CLOCK_REALTIME_COARSE, &now) == 0 &&
+           now.tv_sec <= st.st_ctime && now.tv_sec >= st.st_ctime - 1)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     const std::string error = writeFileAtomically(path.toStdString(), text.toUtf8().toStdString(), mode);
     return QString::fromStdString(error);
 }
@@ -445,11 +447,16 @@ std::optional<PlistValue> BindingRelease::apply(QString* error) const {
     QStringList done;
     QString failed;
     // Edits of one file are made together, in one write; its changes count once written.
-    std::map<QString, QString> contents;
-    std::map<QString, std::pair<PlistValue::Array, QStringList>> fileEdits;
+    struct FileWrite {
+        QString text;
+        PlistValue::Array records;
+        QStringList changes;
+    };
+    std::map<QString, FileWrite> writes;
     for (std::size_t i = 0; i < p.files.size(); ++i) {
         const FileEdit& f = p.files[i];
-        QString& text = contents.try_emplace(f.path, f.before).first->second;
+        FileWrite& write = writes.try_emplace(f.path, FileWrite{f.before, {}, {}}).first->second;
+        QString& text = write.text;
         // What precedes the edit, so that a removal goes back in the same place.
         QString context;
         if (f.oldText.isEmpty()) {
@@ -468,17 +475,15 @@ std::optional<PlistValue> BindingRelease::apply(QString* error) const {
         d["old"] = PlistValue(f.oldText.toStdString());
         d["new"] = PlistValue(f.newText.toStdString());
         d["context"] = PlistValue(context.toStdString());
-        auto& [fileRecord, fileChanges] = fileEdits[f.path];
-        fileRecord.push_back(PlistValue(std::move(d)));
-        fileChanges << p.changes.value(qsizetype(i));
+        write.records.push_back(PlistValue(std::move(d)));
+        write.changes << p.changes.value(qsizetype(i));
     }
-    for (const auto& [path, text] : contents) {
-        failed = writeText(path, text, kind_ == WindowManagerKind::Fluxbox);
+    for (auto& [path, write] : writes) {
+        failed = writeText(path, write.text, kind_ == WindowManagerKind::Fluxbox);
         if (!failed.isEmpty()) break;
-        auto& [fileRecord, fileChanges] = fileEdits[path];
-        for (PlistValue& e : fileRecord)
+        for (PlistValue& e : write.records)
             edits.push_back(std::move(e));
-        done << fileChanges;
+        done << write.changes;
     }
     for (std::size_t i = 0; i < p.settings.size() && failed.isEmpty(); ++i) {
         const SettingEdit& s = p.settings[i];

@@ -251,16 +251,18 @@ std::map<std::string, SGKeyCombo> VeloraController::keysDictionary() {
 }
 
 void VeloraController::registerHotKeys() {
-    SGHotKeyCenter& center = SGHotKeyCenter::sharedCenter();
     hotKeysDictionary();
+    std::vector<SGHotKeyRef> old, fresh;
     for (std::size_t i = 0; i < hotKeys_.size(); ++i) {
-        center.unregisterHotKey(hotKeys_[i]);
+        old.push_back(hotKeys_[i]);
         SGKeyCombo combo(UserDefaults::standard().objectForKey(kIdentifiers[i]));
         const EngineAction action = kActions[i];
         hotKeys_[i] = std::make_shared<SGHotKey>(kIdentifiers[i], combo,
                                                  [action] { (VLHandler::sharedHandler().*action)(); });
-        if (i != kUniversalBackward) center.registerHotKey(hotKeys_[i]);
+        if (i != kUniversalBackward) fresh.push_back(hotKeys_[i]);
     }
+    // One change for all: the desktop takes the keys in one round, and keeps those that stay.
+    SGHotKeyCenter::sharedCenter().replaceHotKeys(old, fresh);
     refreshKeyConflicts();
     // An open window shows what is registered now (on the first run it opened before).
     if (PrefsController::hasSharedPrefsWindowController())
@@ -288,7 +290,8 @@ QString VeloraController::shortcutHeldElsewhere(int64_t keyCode, uint64_t flags,
 std::map<std::string, HotKeyConfigLine> VeloraController::hotKeyConfigLines() {
     std::map<std::string, HotKeyConfigLine> out;
     for (std::size_t i = 0; i < hotKeys_.size(); ++i) {
-        if (i == kUniversalBackward || !hotKeys_[i] || !hotKeys_[i]->keyCombo().isValidHotKeyCombo()) continue;
+        if (i == kUniversalBackward || !hotKeys_[i] || !hotKeys_[i]->keyCombo().isValidHotKeyCombo())
+            continue;
         const std::optional<std::string_view> trigger = triggerNameOfHotKey(kIdentifiers[i]);
         if (!trigger) continue;
         if (auto line = input().hotKeyConfigLine(interceptedKeyFor(*hotKeys_[i]), std::string(*trigger)))

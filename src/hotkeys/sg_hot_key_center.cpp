@@ -75,6 +75,16 @@ void SGHotKeyCenter::unregisterHotKey(const SGHotKeyRef& hotKey) {
     publishInterceptedKeys();
 }
 
+void SGHotKeyCenter::replaceHotKeys(const std::vector<SGHotKeyRef>& old,
+                                    const std::vector<SGHotKeyRef>& fresh) {
+    std::lock_guard lock(configMutex_);
+    for (const SGHotKeyRef& hotKey : old)
+        if (hotKey) registry_.replace(hotKey, false);
+    for (const SGHotKeyRef& hotKey : fresh)
+        if (hotKey) registry_.replace(hotKey, hotKey->keyCombo().isValidHotKeyCombo());
+    publishInterceptedKeys();
+}
+
 std::vector<SGHotKeyRef> SGHotKeyCenter::allHotKeys() const {
     return *registry_.snapshot();
 }

@@ -72,6 +72,9 @@ class SGHotKeyCenter {
     bool registerHotKey(const SGHotKeyRef& hotKey);
     // Harmless for a hot key that is not registered.
     void unregisterHotKey(const SGHotKeyRef& hotKey);
+    // Unregisters `old` and registers `fresh` (as above) in one change of the keys the tap
+    // takes: one round of grabs for them all, and a key in both stays taken throughout.
+    void replaceHotKeys(const std::vector<SGHotKeyRef>& old, const std::vector<SGHotKeyRef>& fresh);
     // A snapshot, in no defined order.
     std::vector<SGHotKeyRef> allHotKeys() const;
     // The first registered hot key with the identifier, or null.

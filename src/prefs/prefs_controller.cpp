@@ -131,7 +131,8 @@ void PrefsController::reloadRecorders() {
         auto line = lines.find(identifier);
         const QString text = line == lines.end() ? QString() : QString::fromStdString(line->second.text);
         QWidget* row = label->parentWidget();
-        if (label->text() != text) resized = resized || row->isVisibleTo(row->parentWidget()); // it wraps anew
+        if (label->text() != text)
+            resized = resized || row->isVisibleTo(row->parentWidget()); // it wraps anew
         label->setText(text);
         show(row, !text.isEmpty());
     }

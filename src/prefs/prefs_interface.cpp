@@ -4,9 +4,9 @@
 #include <QCoreApplication>
 #include <QFontDatabase>
 #include <QFormLayout>
-#include <QGuiApplication>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>

@@ -50,7 +50,8 @@ TEST_F(DesktopBindingsTest, SettingsStoresLoseOnlyTheHeldShortcutAndGetTheirOldV
     answers[get + "switch-applications"] = "['<Super>Tab', '<Alt>Tab']\n";
     answers[get + "switch-windows"] = "@as []\n";
     answers[get + "switch-applications-backward"] = "['<Shift><Alt>Tab']\n";
-    BindingRelease mutter(WindowManagerKind::Mutter, {"GNOME Shell", 0, {}, {}}, {kAltTab, kAltShiftTab}, env());
+    BindingRelease mutter(WindowManagerKind::Mutter, {"GNOME Shell", 0, {}, {}}, {kAltTab, kAltShiftTab},
+                          env());
     ran.clear();
     auto record = mutter.apply(nullptr);
     ASSERT_TRUE(record);
@@ -105,7 +106,8 @@ TEST_F(DesktopBindingsTest, ConfigurationFilesChangeOnlyTheNamedPartsAndRestoreB
                               "  <keybind key=\"A-S-Tab\">\n    <action name=\"PreviousWindow\"/>\n  "
                               "</keybind>\n</keyboard>\n</openbox_config>\n";
     writeFile(dir.path() / "root/etc/xdg/openbox/rc.xml", stock);
-    BindingRelease openbox(WindowManagerKind::Openbox, {"Openbox", 0, {}, {}}, {kAltTab, kAltShiftTab}, env());
+    BindingRelease openbox(WindowManagerKind::Openbox, {"Openbox", 0, {}, {}}, {kAltTab, kAltShiftTab},
+                           env());
     EXPECT_NE(openbox.description().toStdString().find("remove the <keybind key=\"A-Tab\">"),
               std::string::npos);
     auto record = openbox.apply(nullptr);
@@ -132,7 +134,8 @@ TEST_F(DesktopBindingsTest, ConfigurationFilesChangeOnlyTheNamedPartsAndRestoreB
     // icewm: a commented-out setting is replaced in place; other settings stay.
     const std::string prefs = "TaskBarClockLeds=0\n# QuickSwitch=1 # Alt+Tab\nShowTaskBar=1";
     writeFile(home() / ".icewm/preferences", prefs);
-    record = BindingRelease(WindowManagerKind::IceWM, {"IceWM 3.3", 0, {}, {}}, {kAltTab}, env()).apply(nullptr);
+    record =
+        BindingRelease(WindowManagerKind::IceWM, {"IceWM 3.3", 0, {}, {}}, {kAltTab}, env()).apply(nullptr);
     ASSERT_TRUE(record);
     EXPECT_EQ(readFile(home() / ".icewm/preferences"), "TaskBarClockLeds=0\nQuickSwitch=0\nShowTaskBar=1");
     EXPECT_EQ(ran.back(), "icewm|-r");
@@ -146,9 +149,10 @@ TEST_F(DesktopBindingsTest, ConfigurationFilesChangeOnlyTheNamedPartsAndRestoreB
     EXPECT_TRUE(ran.empty()) << ran.front();
 
     // Nothing to change: no button, no write.
-    EXPECT_TRUE(BindingRelease(WindowManagerKind::IceWM, {"IceWM", 0, {}, {}}, {{kEventFlagOption, 48}}, env())
-                    .description()
-                    .isEmpty());
+    EXPECT_TRUE(
+        BindingRelease(WindowManagerKind::IceWM, {"IceWM", 0, {}, {}}, {{kEventFlagOption, 48}}, env())
+            .description()
+            .isEmpty());
 }
 
 } // namespace

@@ -106,8 +106,12 @@ TEST_F(HotKeyCenterTest, InterceptedKeysFollowRegistrationsAndCommandKeys) {
     center().registerHotKey(appForward);
     EXPECT_THAT(sim.interceptedKeys(),
                 UnorderedElementsAre(InterceptedKey{vk::Tab, kEventFlagOption, false}, optionShiftGrave));
-    center().unregisterHotKey(appForward);
-    center().unregisterHotKey(windowBackward);
+    // Replaced together (the settings changed): the old ones go, an invalid new one is left out.
+    SGHotKeyRef windowForward = makeHotKey("KeyCycleWindowForward", vk::Grave, kCommandKeyModifier);
+    center().replaceHotKeys({appForward, windowBackward}, {windowForward, std::make_shared<SGHotKey>()});
+    EXPECT_THAT(sim.interceptedKeys(),
+                UnorderedElementsAre(InterceptedKey{vk::Grave, kEventFlagCommand, false}));
+    center().unregisterHotKey(windowForward);
     EXPECT_THAT(sim.interceptedKeys(), IsEmpty());
 }
 

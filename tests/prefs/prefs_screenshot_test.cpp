@@ -65,7 +65,8 @@ TEST_F(PrefsScreenshotTest, GeneralWithTheLinesToPaste) {
          "Alt+Shift+grave repeat=false { spawn \"velora\" \"--trigger\" \"application-windows-backward\"; }"},
     };
     for (auto [identifier, text] : lines)
-        delegate.configLines[identifier] = {"niri", "the binds { } section of ~/.config/niri/config.kdl", text};
+        delegate.configLines[identifier] = {"niri", "the binds { } section of ~/.config/niri/config.kdl",
+                                            text};
     PrefsController& prefs = PrefsController::sharedPrefsWindowController();
     prefs.setApplicationDelegate(&delegate);
     prefs.showWindow();

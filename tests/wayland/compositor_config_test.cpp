@@ -24,11 +24,13 @@ std::string line(Compositor c, int64_t key, uint64_t flags, const char* trigger)
 TEST(TriggerBindingLine, EachCompositorsSyntaxForAltTab) {
     EXPECT_EQ(line(Compositor::Sway, vk::Tab, kAlt, "windows"),
               "bindsym --no-repeat Mod1+Tab exec velora --trigger windows");
-    EXPECT_EQ(line(Compositor::Hyprland, vk::Tab, kAlt, "windows"), "bind = ALT, Tab, exec, velora --trigger windows");
+    EXPECT_EQ(line(Compositor::Hyprland, vk::Tab, kAlt, "windows"),
+              "bind = ALT, Tab, exec, velora --trigger windows");
     EXPECT_EQ(line(Compositor::Niri, vk::Tab, kAlt, "windows"),
               R"(Alt+Tab repeat=false { spawn "velora" "--trigger" "windows"; })");
-    EXPECT_EQ(line(Compositor::Labwc, vk::Tab, kAlt, "windows"),
-              R"(<keybind key="A-Tab"><action name="Execute" command="velora --trigger windows"/></keybind>)");
+    EXPECT_EQ(
+        line(Compositor::Labwc, vk::Tab, kAlt, "windows"),
+        R"(<keybind key="A-Tab"><action name="Execute" command="velora --trigger windows"/></keybind>)");
     EXPECT_EQ(line(Compositor::River, vk::Tab, kAlt, "windows"),
               "riverctl map normal Alt Tab spawn 'velora --trigger windows'");
     EXPECT_EQ(line(Compositor::Wayfire, vk::Tab, kAlt, "windows"),
@@ -45,8 +47,9 @@ TEST(TriggerBindingLine, ShiftedGraveKeypadAndHighFunctionKeys) {
     EXPECT_EQ(line(Compositor::River, vk::Tab, kCtrl | kShift, "windows-backward"),
               "riverctl map normal Control+Shift Tab spawn 'velora --trigger windows-backward'");
     // The key left of 1 by its keysym name; wayfire's option names take no hyphen.
-    EXPECT_EQ(line(Compositor::Labwc, vk::Grave, kAlt | kShift, "application-windows-backward"),
-              R"(<keybind key="A-S-grave"><action name="Execute" command="velora --trigger application-windows-backward"/></keybind>)");
+    EXPECT_EQ(
+        line(Compositor::Labwc, vk::Grave, kAlt | kShift, "application-windows-backward"),
+        R"(<keybind key="A-S-grave"><action name="Execute" command="velora --trigger application-windows-backward"/></keybind>)");
     EXPECT_EQ(line(Compositor::Wayfire, vk::Grave, kAlt | kShift, "application-windows-backward"),
               "binding_velora_application_windows_backward = <alt> <shift> KEY_GRAVE\n"
               "command_velora_application_windows_backward = velora --trigger application-windows-backward");
@@ -54,10 +57,13 @@ TEST(TriggerBindingLine, ShiftedGraveKeypadAndHighFunctionKeys) {
     EXPECT_EQ(line(Compositor::Niri, vk::Keypad1, kSuper | kCtrl, "applications"),
               R"(Super+Ctrl+KP_1 repeat=false { spawn "velora" "--trigger" "applications"; })");
     EXPECT_EQ(line(Compositor::Wayfire, vk::KeypadPlus, kCtrl, "applications"),
-              "binding_velora_applications = <ctrl> KEY_KPPLUS\ncommand_velora_applications = velora --trigger applications");
+              "binding_velora_applications = <ctrl> KEY_KPPLUS\ncommand_velora_applications = velora "
+              "--trigger applications");
     // F13 and F20 (a virtual key without a name); no modifier at all.
-    EXPECT_EQ(line(Compositor::Hyprland, vk::F13, 0, "windows"), "bind = , F13, exec, velora --trigger windows");
-    EXPECT_EQ(line(Compositor::River, 90, 0, "windows"), "riverctl map normal None F20 spawn 'velora --trigger windows'");
+    EXPECT_EQ(line(Compositor::Hyprland, vk::F13, 0, "windows"),
+              "bind = , F13, exec, velora --trigger windows");
+    EXPECT_EQ(line(Compositor::River, 90, 0, "windows"),
+              "riverctl map normal None F20 spawn 'velora --trigger windows'");
     EXPECT_EQ(line(Compositor::Wayfire, 90, kSuper, "windows"),
               "binding_velora_windows = <super> KEY_F20\ncommand_velora_windows = velora --trigger windows");
     // A key no compositor can name (the Fn key) has no line.

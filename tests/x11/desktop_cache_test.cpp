@@ -54,6 +54,26 @@ TEST_F(DesktopCacheTest, FrontToBackFollowsTheServersStackingAndPutsTheActiveFir
 // stands until the manager reports it, and a focus moved by the panel's hiding are checked
 // under the real managers by the window-manager matrix (window_manager_test.cpp under i3) and
 // by ActionsTest.AWindowThatRefusesTheFocus...
+
+// A request for the window active already: with no panel hidden nothing more is reported,
+// and the user's next choice counts at once; after a hold the request stands, and once it
+// lapses unanswered the manager's word counts again, as a change.
+TEST_F(DesktopCacheTest, ARequestForTheActiveWindowStandsOnlyWhileAReportMayFollow) {
+    cache.setActive(10);
+    cache.noteActivationRequest(10, true);
+    cache.setActive(20); // a click
+    EXPECT_EQ(cache.activeWindow(), 20u);
+    cache.holdActive();
+    cache.noteActivationRequest(20, true);
+    cache.setActive(21);
+    EXPECT_EQ(cache.activeWindow(), 20u);
+    const uint64_t changes = cache.focusChanges();
+    now += DesktopCache::kRequestStandsSeconds;
+    EXPECT_GT(cache.focusChanges(), changes);
+    EXPECT_EQ(cache.activeWindow(), 21u);
+    EXPECT_EQ(cache.mostRecentWindowOf(200), 21u);
+}
+
 TEST_F(DesktopCacheTest, AnInstantWithoutAnActiveWindowKeepsThePreviousOne) {
     cache.setActive(10);
     cache.setActive(0);

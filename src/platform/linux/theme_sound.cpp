@@ -12,7 +12,6 @@ struct ThemeSound::Canberra {
     using ChangeProps = int (*)(void*, ...);
     using Play = int (*)(void*, unsigned, ...);
     using Destroy = int (*)(void*);
-    void* library = nullptr;
     void* context = nullptr;
     Play play = nullptr;
     Destroy destroy = nullptr;
@@ -38,7 +37,7 @@ bool ThemeSound::load() {
     if (!create || !change || !play || !destroy || create(&context) != 0 || !context) return false;
     change(context, "application.name", "Velora", "application.id", "velora",
            static_cast<const char*>(nullptr));
-    canberra_ = new Canberra{library, context, play, destroy};
+    canberra_ = new Canberra{context, play, destroy};
     return true;
 }
 

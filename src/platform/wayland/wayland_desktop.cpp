@@ -34,14 +34,15 @@ namespace {
 
 // Binds through the IPC, with a trace mark for the tests and a line of the backend's log.
 std::shared_ptr<SwayBindingSync> bindingSync(const std::weak_ptr<WlContext>& weak) {
-    return std::make_shared<SwayBindingSync>([weak](const std::string& commands) -> std::optional<std::string> {
-        auto context = weak.lock();
-        if (!context || context->lost.load()) return std::nullopt;
-        marks::mark("bindings");
-        auto reply = context->ipc.request(SwayMessage::RunCommand, commands);
-        wl::trace("bindings: %s -> %s", commands.c_str(), reply ? reply->c_str() : "(no answer)");
-        return reply;
-    });
+    return std::make_shared<SwayBindingSync>(
+        [weak](const std::string& commands) -> std::optional<std::string> {
+            auto context = weak.lock();
+            if (!context || context->lost.load()) return std::nullopt;
+            marks::mark("bindings");
+            auto reply = context->ipc.request(SwayMessage::RunCommand, commands);
+            wl::trace("bindings: %s -> %s", commands.c_str(), reply ? reply->c_str() : "(no answer)");
+            return reply;
+        });
 }
 
 } // namespace

@@ -467,7 +467,8 @@ KeyHolder WlInput::keyHolder() {
     return holder;
 }
 
-std::optional<HotKeyConfigLine> WlInput::hotKeyConfigLine(const InterceptedKey& key, const std::string& triggerName) {
+std::optional<HotKeyConfigLine> WlInput::hotKeyConfigLine(const InterceptedKey& key,
+                                                          const std::string& triggerName) {
     if (w_->hasSwayIpc || key.anyModifiers) return std::nullopt;
     auto line = triggerBindingLine(w_->compositor, key.keyCode, key.modifiers, triggerName);
     if (!line) return std::nullopt;

@@ -74,7 +74,7 @@ void DesktopCache::noteFocusLocked() {
     if (window == focusSeen_ && pid == focusSeenPid_) return;
     focusSeen_ = window;
     focusSeenPid_ = pid;
-    focusChanges_.fetch_add(1);
+    ++focusChanges_;
 }
 
 pid_t DesktopCache::activePid() const {
@@ -224,14 +224,29 @@ void DesktopCache::touchLocked(xcb_window_t window) {
 void DesktopCache::noteActivationRequest(xcb_window_t window, bool takesFocus) {
     std::lock_guard lock(mutex_);
     if (!clients_.count(window)) return;
+    // A report from before this request may still come while a hold or an earlier request
+    // stands: a focus the panel's hiding moved, or the earlier request's window.
+    const bool reportsMayFollow = requestPendsLocked();
     touchLocked(window);
     requested_ = window;
     requestedAt_ = now_();
-    // Also when the window is the one reported active: a focus the panel's hiding moved may
-    // be reported after the request, and the manager then reports the window once more.
-    requestPending_ = takesFocus;
+    // For the window reported active already, the request stands only then: the manager
+    // reports it once more after such a report, and may report nothing otherwise.
+    requestPending_ = takesFocus && (root_.active != window || reportsMayFollow);
     focuslessActive_ = takesFocus ? kNoWindow : window;
     noteFocusLocked();
+}
+
+uint64_t DesktopCache::focusChanges() {
+    std::lock_guard lock(mutex_);
+    if (requestPending_ && now_() - requestedAt_ >= kRequestStandsSeconds) {
+        // The request lapsed without the manager reporting its window: what it reports is
+        // the active window again, and recent use.
+        requestPending_ = false;
+        if (clients_.count(root_.active)) touchLocked(root_.active);
+        noteFocusLocked();
+    }
+    return focusChanges_;
 }
 
 void DesktopCache::holdActive() {

@@ -7,7 +7,6 @@
 #include <sys/types.h>
 #include <xcb/xcb.h>
 
-#include <atomic>
 #include <deque>
 #include <functional>
 #include <map>
@@ -55,8 +54,9 @@ class DesktopCache {
     xcb_window_t activeWindow() const;
     pid_t activePid() const;
     // Grows whenever the active window or its owner changes (a lapse of the brief zero above
-    // counts as no change): the focused-window poll sleeps while it stands still.
-    uint64_t focusChanges() const { return focusChanges_.load(); }
+    // counts as no change; a request below that lapsed counts when this is next read): the
+    // focused-window poll sleeps while it stands still.
+    uint64_t focusChanges();
     // Managed windows, front first.
     std::vector<ClientInfo> clientsFrontFirst() const;
     std::vector<ClientInfo> clientsOf(pid_t pid) const;
@@ -154,7 +154,7 @@ class DesktopCache {
     uint64_t nextDiscovery_ = 0;
     xcb_window_t focusSeen_ = kNoWindow;
     pid_t focusSeenPid_ = 0;
-    std::atomic<uint64_t> focusChanges_{0};
+    uint64_t focusChanges_ = 0;
     xcb_atom_t hiddenState_ = XCB_ATOM_NONE, shadedState_ = XCB_ATOM_NONE;
 };
 

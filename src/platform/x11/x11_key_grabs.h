@@ -67,8 +67,9 @@ class KeyGrabs {
     // Returns once the server has let the keyboard go.
     void ungrabKeyboard();
     // Lets go of the keyboard that a passive grab took at the key press of that time, unless
-    // a switch holds the keyboard: checked and sent under the lock grabKeyboard takes, so the
-    // release never reaches the server after a switch's grab (of the same time) and ends it.
+    // a switch holds the keyboard: checked and sent under the lock under which grabKeyboard
+    // asks, so the release never reaches the server after a switch's grab (of the same time)
+    // and ends it. Never waits for the server (the event thread calls it on every key press).
     void releasePassiveGrab(uint32_t time);
     // True from the moment the grab is asked for until it is refused or let go: key events
     // that arrive meanwhile belong to it and must not end it.
@@ -82,8 +83,15 @@ class KeyGrabs {
   private:
     xcb_connection_t* c_;
     xcb_window_t root_;
+    // One change that waits for the server at a time (apply, the probes, the keyboard grab
+    // and its end); taken before mutex_. The event thread's calls (releasePassiveGrab, the
+    // root's children) never take it.
+    std::mutex serial_;
+    // The state and the requests that must reach the server in its order; never held while
+    // waiting for the server.
     mutable std::mutex mutex_;
-    std::set<KeyGrab> held_;
+    std::set<KeyGrab> held_;     // changed only under both locks
+    std::set<KeyGrab> mirrored_; // what every child of the root holds
     std::set<xcb_window_t> rootChildren_;
     std::atomic<bool> keyboard_{false};
 };

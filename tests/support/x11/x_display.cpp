@@ -9,7 +9,8 @@
 #include <cstring>
 #include <map>
 #include <memory>
-#include <thread>
+
+#include "support/wait.h"
 
 namespace velora::test {
 
@@ -206,19 +207,18 @@ bool XDisplay::i3Sync() {
     const uint32_t token = serverTime();
     const xcb_atom_t type = atom("I3_SYNC");
     sendToRoot(root_, "I3_SYNC", clockWindow_, token);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < deadline) {
-        Reply<xcb_generic_event_t> event(xcb_poll_for_event(c_));
-        if (!event) {
-            if (xcb_connection_has_error(c_)) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            continue;
-        }
-        if ((event->response_type & 0x7F) != XCB_CLIENT_MESSAGE) continue;
-        const auto* m = reinterpret_cast<const xcb_client_message_event_t*>(event.get());
-        if (m->type == type && m->data.data32[1] == token) return true;
-    }
-    return false;
+    bool answered = false;
+    waitFor(
+        [&] {
+            while (Reply<xcb_generic_event_t> event{xcb_poll_for_event(c_)}) {
+                if ((event->response_type & 0x7F) != XCB_CLIENT_MESSAGE) continue;
+                const auto* m = reinterpret_cast<const xcb_client_message_event_t*>(event.get());
+                if (m->type == type && m->data.data32[1] == token) return answered = true;
+            }
+            return xcb_connection_has_error(c_) != 0;
+        },
+        std::chrono::seconds(10));
+    return answered;
 }
 
 std::vector<xcb_window_t> XDisplay::rootChildren() {
