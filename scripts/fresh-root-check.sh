@@ -30,6 +30,15 @@ fi
 [ -n "$mirror" ] || { echo "fresh-root-check.sh: no Debian mirror configured in /etc/apt" >&2; exit 1; }
 
 root=${1:-$(mktemp -d /var/tmp/velora-fresh-root.XXXXXX)}
+root=$(realpath -m "$root")
+# A root left by an earlier run is removed first, never while anything is mounted beneath it.
+if [ -n "$(ls -A "$root" 2>/dev/null)" ]; then
+  if findmnt -rn -o TARGET | grep -q "^$root/"; then
+    echo "fresh-root-check.sh: something is still mounted under $root; unmount it first" >&2; exit 1
+  fi
+  rm -rf --one-file-system "$root"
+fi
+mkdir -p "$root"
 mounted=()
 cleanup() {
   for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do umount -l "${mounted[i]}" 2>/dev/null || true; done
@@ -50,6 +59,9 @@ done
 
 echo "== a clean clone of $(git -C "$repo" rev-parse --short HEAD)"
 git clone -q --no-local "$repo" "$root/velora"
+# A CI machine has git (it cloned the repository); minbase has not.
+chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive \
+  bash -c "apt-get update -qq && apt-get install -y -qq --no-install-recommends git ca-certificates >/dev/null"
 
 command=${CHECK_COMMAND:-bash .ci/run}
 echo "== $command inside the root ($(( $(date +%s) - start )) s so far)"
