@@ -10,8 +10,8 @@
 namespace velora {
 
 struct HotKeyTrigger {
-    std::string_view identifier;  // the hot key's identifier in the settings
-    std::string_view name;        // the argument of --trigger
+    std::string_view identifier; // the hot key's identifier in the settings
+    std::string_view name;       // the argument of --trigger
 };
 
 inline constexpr std::array<HotKeyTrigger, 6> kHotKeyTriggers{{
