@@ -1,4 +1,4 @@
-// Hot key registration on every settings change and the panel-size preview.
+// Hot key registration on every settings change.
 #include "app_fixture.h"
 #include "hotkeys/sg_key_combo.h"
 
@@ -25,25 +25,6 @@ TEST_F(HotKeys, SixCycleKeysRegisteredAndReplacedOnEveryChange) {
     EXPECT_FALSE(isRegistered("KeyUniversalBackward"));
     EXPECT_FALSE(isRegistered("KeyCycleWindowBackward"));
     EXPECT_EQ(controller->keyCycleAppForward()->keyCombo(), SGKeyCombo(12, 4096));
-}
-
-TEST_F(HotKeys, PreviewStaysUpUntilHalfASecondAfterTheLastChange) {
-    ASSERT_TRUE(startController());
-    const auto resizeThenWait = [&](float width, double seconds) {
-        defaults().setFloat("windowWidth", width);
-        controller->updateWindowSize(nullptr);
-        sim.advance(seconds);
-        sim.pump();
-    };
-    resizeThenWait(700.0f, 0.3);
-    EXPECT_FLOAT_EQ(VLHandler::sharedHandler().width(), 700.0f);
-    EXPECT_DOUBLE_EQ(window.alpha, 0.5);
-    resizeThenWait(720.0f, 0.3);
-    EXPECT_TRUE(window.visible) << "0.6 s after the first change, 0.3 s after the second";
-    sim.advance(0.25);
-    sim.pump();
-    EXPECT_FALSE(window.visible);
-    EXPECT_DOUBLE_EQ(window.alpha, 1.0);
 }
 
 } // namespace

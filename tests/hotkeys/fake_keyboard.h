@@ -1,13 +1,11 @@
 #pragma once
-// A desktop whose only port is input with a scriptable keyboard layout.
+// A scriptable keyboard layout for the simulated desktop's input port.
 
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "platform/input.h"
-#include "platform/platform.h"
 
 namespace velora::test {
 
@@ -37,56 +35,17 @@ class FakeLayout : public KeyboardLayout {
     std::map<uint16_t, std::u16string> keys_;
 };
 
-class FakeInput : public InputPort {
-  public:
-    uint64_t currentModifierFlags() override { return 0; }
-    std::unique_ptr<EventTap> createEventTap(EventTapCallback) override { return nullptr; }
-    std::shared_ptr<const KeyboardLayout> currentKeyboardLayout() override {
-        std::lock_guard lock(mutex_);
-        return layout_;
-    }
-    bool isKeyHeldElsewhere(const InterceptedKey&) override { return false; }
-    KeyHolder keyHolder() override { return {}; }
-    void setLayout(std::shared_ptr<const KeyboardLayout> layout) {
-        std::lock_guard lock(mutex_);
-        layout_ = std::move(layout);
-    }
-
-  private:
-    std::mutex mutex_;
-    std::shared_ptr<const KeyboardLayout> layout_;
-};
-
 // A US-like layout: letters, punctuation, a keypad digit and sign, characters beyond ASCII.
 inline std::shared_ptr<FakeLayout> usLayout(std::string id = "us") {
     return std::make_shared<FakeLayout>(std::move(id),
                                         std::map<uint16_t, std::u16string>{{0, u"a"},
-                                                                           {1, u"s"},
                                                                            {11, u"b"},
                                                                            {41, u";"},
                                                                            {67, u"*"},
                                                                            {83, u"1"},
-                                                                           {84, u"2"},
                                                                            {10, u"\u00A7"},
                                                                            {12, u"\u00DF"},
                                                                            {13, u"\U0001F600"}});
 }
-
-// Installs a platform with the fake input port for the test's span.
-class FakeDesktop {
-  public:
-    FakeDesktop() {
-        ports_.input = &input;
-        installPlatform(&ports_);
-    }
-    ~FakeDesktop() { installPlatform(nullptr); }
-    FakeDesktop(const FakeDesktop&) = delete;
-    FakeDesktop& operator=(const FakeDesktop&) = delete;
-
-    FakeInput input;
-
-  private:
-    Platform ports_;
-};
 
 } // namespace velora::test

@@ -39,14 +39,9 @@ class RecordingDelegate final : public SGHotKeyCenterDelegate {
 
 class HotKeyCenterTest : public SimTest {
   protected:
-    // withTap false: a desktop whose input port gives no event tap.
-    explicit HotKeyCenterTest(bool withTap = true) {
-        sim.setEventTapAvailable(withTap);
+    HotKeyCenterTest() {
         center().setDelegate(&delegate);
-        if (withTap)
-            EXPECT_TRUE(sim.waitForTap());
-        else
-            EXPECT_TRUE(sim.pumpUntil([this] { return sim.countCalls("createEventTap") == 1; }));
+        EXPECT_TRUE(sim.waitForTap());
     }
     ~HotKeyCenterTest() override { finish(); }
 

@@ -68,30 +68,19 @@ TEST_F(HotKeyCenterTest, KeysFireAHotKeyWhenTheHeldModifiersEqualItsCombination)
     EXPECT_EQ(sim.pressKey(vk::Grave, kEventFlagShift), TapVerdict::Pass);
 }
 
-TEST_F(HotKeyCenterTest, HotKeysAreRegisteredOnceByIdentityAndInvalidOnesAreRefused) {
+// A hot key is registered once however often it is registered; registered again with an
+// invalid combination it is removed, and nothing invalid is kept.
+TEST_F(HotKeyCenterTest, AHotKeyIsRegisteredOnceAndAnInvalidCombinationRemovesIt) {
     SGHotKeyRef hotKey = registerHotKey("KeyCycleAppForward", vk::Tab, kCommandKeyModifier);
     EXPECT_TRUE(center().registerHotKey(hotKey));
-    EXPECT_EQ(center().allHotKeys(), std::vector<SGHotKeyRef>{hotKey});
-    EXPECT_EQ(center().hotKeyWithIdentifier("KeyCycleAppForward"), hotKey);
-    EXPECT_EQ(center().hotKeyWithIdentifier("KeyCycleAppBackward"), nullptr);
-    // An equal but distinct hot key is another entry.
-    SGHotKeyRef twin = registerHotKey("KeyCycleAppForward", vk::Tab, kCommandKeyModifier);
-    EXPECT_EQ(center().allHotKeys().size(), 2u);
-    center().unregisterHotKey(twin);
-    center().unregisterHotKey(twin);
-    EXPECT_EQ(center().allHotKeys(), std::vector<SGHotKeyRef>{hotKey});
-
-    // Registering it with an invalid combination removes it.
+    EXPECT_EQ(center().allHotKeys().size(), 1u); // once by identity
     hotKey->setKeyCombo(SGKeyCombo::keyComboWithKeyCode(-1, 0));
     EXPECT_TRUE(center().registerHotKey(hotKey));
     EXPECT_TRUE(center().registerHotKey(nullptr));
-    EXPECT_TRUE(center().registerHotKey(std::make_shared<SGHotKey>())); // the clear combination
     EXPECT_TRUE(center().registerHotKey(makeHotKey("NegativeModifiers", vk::Tab, -1)));
-    center().unregisterHotKey(nullptr);
     EXPECT_THAT(center().allHotKeys(), IsEmpty());
     EXPECT_THAT(sim.interceptedKeys(), IsEmpty());
     EXPECT_EQ(sim.pressKey(vk::Tab, kEventFlagCommand), TapVerdict::Pass);
-    EXPECT_EQ(firings("KeyCycleAppForward"), 0);
 }
 
 TEST_F(HotKeyCenterTest, InterceptedKeysFollowRegistrationsAndCommandKeys) {

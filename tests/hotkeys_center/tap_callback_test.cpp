@@ -97,7 +97,8 @@ TEST_F(HotKeyCenterTest, RecordingPassesEverythingAndReportsNoRelease) {
     EXPECT_TRUE(delegate.offered().empty());
 }
 
-TEST_F(HotKeyCenterTest, RegistryChangesWhileKeysArrive) {
+TEST_F(HotKeyCenterTest, RegistryAndKeysHeldElsewhereChangeWhileKeysArrive) {
+    const InterceptedKey commandTab{vk::Tab, kEventFlagCommand, false};
     SGHotKeyRef hotKey = registerHotKey("CommandTab", vk::Tab, kCommandKeyModifier);
     RecordingDelegate other;
     constexpr int kPresses = 300;
@@ -118,8 +119,13 @@ TEST_F(HotKeyCenterTest, RegistryChangesWhileKeysArrive) {
         center().setCommandKeys(i % 2 ? std::vector<int64_t>{vk::Q} : std::vector<int64_t>{});
         center().setDelegate(i % 2 ? &other : &delegate);
         center().setIsRecording(i % 5 == 0);
+        // Held by another program now and then: the key passes unfired meanwhile.
+        if (i % 7 == 0)
+            sim.holdKeyElsewhere(commandTab);
+        else if (i % 7 == 3)
+            sim.releaseKeyHeldElsewhere(commandTab);
         (void)center().allHotKeys();
-        (void)center().hotKeyWithIdentifier("CommandTab");
+        (void)center().refusedKeys();
     }
     typist.join();
     center().setIsRecording(false);
@@ -145,31 +151,8 @@ TEST_F(HotKeyCenterTest, AKeyAnotherProgramHoldsPassesUnfiredAndIsTakenOnceLetGo
     EXPECT_TRUE(center().refusedKeys().empty());
     EXPECT_EQ(sim.pressKey(vk::Tab, kEventFlagCommand), TapVerdict::Swallow);
     EXPECT_EQ(firings("CommandTab"), 1);
-
-    // Held and let go again and again while keys arrive: every swallowed key fired once.
-    constexpr int kPresses = 200;
-    std::atomic<int> swallowed{0};
-    std::thread typist([&] {
-        for (int i = 0; i < kPresses; ++i)
-            if (sim.pressKey(vk::Tab, kEventFlagCommand) == TapVerdict::Swallow) ++swallowed;
-    });
-    for (int i = 0; i < kPresses; ++i) {
-        if (i % 2)
-            sim.releaseKeyHeldElsewhere(commandTab);
-        else
-            sim.holdKeyElsewhere(commandTab);
-        (void)center().refusedKeys();
-    }
-    typist.join();
     center().setRefusalListener(nullptr);
-    finish();
-    EXPECT_EQ(firings("CommandTab"), 1 + swallowed.load());
 }
-
-class CenterWithoutTapTest : public HotKeyCenterTest {
-  protected:
-    CenterWithoutTapTest() : HotKeyCenterTest(false) {}
-};
 
 } // namespace
 } // namespace velora

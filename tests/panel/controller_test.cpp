@@ -46,21 +46,6 @@ TEST_F(ControllerTest, ItemsKeepTheListsOrderSkipRefusedAndForeignMembersAndTheS
     EXPECT_EQ(sim.countCalls("activate"), 0);
 }
 
-TEST_F(ControllerTest, TheWindowListIsFetchedOnceAndOnlyWhenARecordNeedsMatching) {
-    auto w = appsWithWindows({"A", "B", "C"});
-    VLCandidateList matched = windowRecords(w);
-    sim.clearCalls();
-    controller->populateItems(matched);
-    EXPECT_EQ(sim.countCalls("windowList"), 0);
-
-    VLCandidateList fresh;
-    for (const auto& [pid, number] : w)
-        fresh.emplace_back(VLElement::elementWithElementRef(AXElement{AXElement::Kind::Window, pid, number}));
-    controller->populateItems(fresh);
-    EXPECT_EQ(sim.countCalls("windowList"), 1);
-    EXPECT_EQ(controller->browserData().size(), 3u);
-}
-
 TEST_F(ControllerTest, ShowingRecordsTheApplicationInFrontOnceAndHidingDropsEveryPicture) {
     auto w = appsWithWindows({"A", "B", "C"});
     sim.focusWindow(w[1].window);

@@ -125,26 +125,5 @@ TEST(BadgeDrawing, FadingHalvesOpacityOnceAndNeverCompoundsNorTouchesTinyPicture
     EXPECT_EQ(fadedImage(nullptr, Size{300, 300}), nullptr);
 }
 
-TEST(BadgeDrawing, IconsAreMeasuredInPointsAndFadedFromTheirLargestRepresentation) {
-    auto icon = [](std::vector<QSize> sizes, double ratio = 1) {
-        std::vector<QImage> images;
-        for (QSize s : sizes) {
-            images.emplace_back(s, QImage::Format_ARGB32_Premultiplied);
-            images.back().fill(s.width() >= 512 ? kIcon : QColor(Qt::green));
-            images.back().setDevicePixelRatio(ratio);
-        }
-        return std::make_shared<const Image>(std::move(images), Size{32, 32});
-    };
-    EXPECT_EQ(bestSizeForIcon(icon({{200, 200}}, 2)), (Size{100, 100}));
-    EXPECT_EQ(bestSizeForIcon(nullptr), (Size{0, 0}));
-
-    const ImageRef mixed = icon({{16, 16}, {512, 512}, {32, 32}});
-    ASSERT_EQ(bestSizeForIcon(mixed), (Size{512, 512}));
-    const QImage faded = pixels(fadedImage(mixed, Size{512, 512}));
-    ASSERT_EQ(faded.size(), QSize(512, 512));
-    EXPECT_NEAR(qRed(faded.pixel(256, 256)), 255, 2) << "drawn from the large representation";
-    EXPECT_NEAR(qAlpha(faded.pixel(256, 256)), 128, 1);
-}
-
 } // namespace
 } // namespace velora

@@ -64,7 +64,6 @@ struct FakeFlowData : ImageFlowDataSource, ImageFlowDelegate {
 // Accepts every file drag unless told otherwise, and records what it heard.
 struct RecordingDestination : DraggingDestination {
     DragOperation updateAnswer = kDragOperationEvery;
-    bool prepareAnswer = true;
     std::vector<DraggingInfo> entered, updated, performed;
 
     DragOperation draggingEntered(const DraggingInfo& info) override {
@@ -75,7 +74,7 @@ struct RecordingDestination : DraggingDestination {
         updated.push_back(info);
         return updateAnswer;
     }
-    bool prepareForDragOperation(const DraggingInfo&) override { return prepareAnswer; }
+    bool prepareForDragOperation(const DraggingInfo&) override { return true; }
     bool performDragOperation(const DraggingInfo& info) override {
         performed.push_back(info);
         return true;

@@ -45,7 +45,6 @@ class ViewDropTest : public test::PanelViewTest {
         view->setDraggingDestinationDelegate(&destination);
         view->setSelectedIndex(1);
         files.setData(QStringLiteral("text/uri-list"), "file:///tmp/one\r\nfile:///tmp/t%C3%BCo%FE\r\n");
-        text.setText(QStringLiteral("just words"));
     }
 
     QPoint over() const { return view->cellRect(1).center().toPoint(); }
@@ -61,7 +60,7 @@ class ViewDropTest : public test::PanelViewTest {
 
     test::FakeFlowData data;
     test::RecordingDestination destination;
-    QMimeData files, text;
+    QMimeData files;
 };
 
 TEST_F(ViewDropTest, FileDragsReachTheDestinationInWindowCoordinates) {
@@ -81,18 +80,6 @@ TEST_F(ViewDropTest, FileDragsReachTheDestinationInWindowCoordinates) {
     EXPECT_TRUE(drop(files));
     ASSERT_EQ(destination.performed.size(), 1u);
     EXPECT_EQ(destination.performed.front().filenames, info.filenames);
-}
-
-TEST_F(ViewDropTest, TextIsRefusedWhateverTheDestinationSaysAndARefusedPrepareStopsTheDrop) {
-    EXPECT_FALSE(enter(text));
-    ASSERT_EQ(destination.entered.size(), 1u) << "the destination still hears of the drag";
-    EXPECT_FALSE(drop(text));
-    EXPECT_TRUE(destination.performed.empty());
-
-    destination.prepareAnswer = false;
-    EXPECT_TRUE(enter(files));
-    EXPECT_FALSE(drop(files));
-    EXPECT_TRUE(destination.performed.empty());
 }
 
 // Resting over a cell, the drag keeps reaching the destination (which ends the switch on a

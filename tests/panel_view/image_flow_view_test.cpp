@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QMouseEvent>
 
-#include <algorithm>
 #include <memory>
 
 #include "fake_flow_data.h"
@@ -106,21 +105,6 @@ TEST_F(FlowViewTest, ReloadingOneCellReadsOnlyItAndFreeCacheReleasesEveryPicture
     EXPECT_TRUE(picture.expired());
     data->items[1]->picture = solidPicture(400, 300, Qt::yellow);
     EXPECT_GT(qRed(renderedCentre(1)), 200) << "the next paint reads again";
-}
-
-TEST_F(FlowViewTest, LongListsReadAndDrawOnlyTheCellsAroundTheSelection) {
-    fill(60, 30);
-    data->itemRequests.clear();
-    render();
-    ASSERT_FALSE(data->itemRequests.empty());
-    auto [low, high] = std::minmax_element(data->itemRequests.begin(), data->itemRequests.end());
-    EXPECT_GE(*low, 30 - FlowLayout::kSideCells - 1);
-    EXPECT_LE(*high, 30 + FlowLayout::kSideCells + 1);
-    // Moving on drops the faces left behind.
-    view->setSelectedIndex(55);
-    render();
-    EXPECT_LE(view->cachedFaceCount(), 2 * FlowLayout::kSideCells + 3);
-    EXPECT_EQ(cellAt(view->cellRect(55).center()), 55);
 }
 
 TEST_F(FlowViewTest, CellsWithoutPictureShowAPlaceholder) {

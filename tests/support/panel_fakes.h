@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <functional>
 #include <optional>
-#include <string>
 #include <vector>
 
 #include "panel/image_flow_view.h"
@@ -19,17 +18,13 @@ class FakeImageFlowView final : public ImageFlowView, private ImageFlowCacheMana
   public:
     void setDataSource(ImageFlowDataSource* source) override { dataSource = source; }
     void setDelegate(ImageFlowDelegate* d) override { delegate = d; }
-    void setDraggingDestinationDelegate(DraggingDestination* d) override { draggingDestination = d; }
+    void setDraggingDestinationDelegate(DraggingDestination*) override {}
 
     // Pulls every cell from the data source, as a drawn view does.
     void reloadData() override {
         ++reloads;
-        cellTitles.clear();
-        for (int i = 0; i < count(); ++i) {
-            auto item = dataSource->imageFlowItemAtIndex(*this, i);
-            cellTitles.push_back(item && item->imageTitle() ? *item->imageTitle() : std::string());
-            if (item) lastUID = item->imageUID();
-        }
+        for (int i = 0; i < count(); ++i)
+            dataSource->imageFlowItemAtIndex(*this, i);
     }
     void reloadCellDataAtIndex(int index) override { reloadedCells.push_back(index); }
 
@@ -53,23 +48,11 @@ class FakeImageFlowView final : public ImageFlowView, private ImageFlowCacheMana
     ImageFlowCacheManager& cacheManager() override { return *this; }
     void freeCache() override { ++cacheFrees; }
 
-    void setAlphaValue(double a) override {
-        alpha = a;
-        alphas.push_back(a);
-    }
+    void setAlphaValue(double a) override { alpha = a; }
     double alphaValue() const override { return alpha; }
 
-    bool enterFullScreenMode(int screen, uint32_t options) override {
-        fullScreen = true;
-        fullScreenScreen = screen;
-        fullScreenOptions = options;
-        ++fullScreenEntries;
-        return true;
-    }
-    void exitFullScreenMode() override {
-        fullScreen = false;
-        ++fullScreenExits;
-    }
+    bool enterFullScreenMode(int, uint32_t) override { return fullScreen = true; }
+    void exitFullScreenMode() override { fullScreen = false; }
     bool isInFullScreenMode() const override { return fullScreen; }
 
     int count() const {
@@ -78,40 +61,25 @@ class FakeImageFlowView final : public ImageFlowView, private ImageFlowCacheMana
 
     ImageFlowDataSource* dataSource = nullptr;
     ImageFlowDelegate* delegate = nullptr;
-    DraggingDestination* draggingDestination = nullptr;
     std::function<int64_t(Point)> cellAt;
     unsigned selected = 0;
     std::vector<unsigned> selections;
     std::vector<int> reloadedCells;
-    std::vector<std::string> cellTitles;
-    std::string lastUID;
     int reloads = 0;
     int cacheFrees = 0;
     double alpha = 1.0;
-    std::vector<double> alphas;
     bool fullScreen = false;
-    int fullScreenScreen = -1;
-    uint32_t fullScreenOptions = 0;
-    int fullScreenEntries = 0;
-    int fullScreenExits = 0;
 };
 
 class FakePanelWindow final : public PanelWindow {
   public:
     Rect frame() const override { return frame_; }
-    void setFrame(const Rect& f, bool display) override {
-        frame_ = f;
-        displayed = display;
-        ++frameChanges;
-    }
+    void setFrame(const Rect& f, bool) override { frame_ = f; }
     int screenFor(const std::optional<Rect>& focusedWindow) const override {
         askedFor = focusedWindow;
         return screenIndex;
     }
-    void centerOnScreen(int index) override {
-        ++centerings;
-        centeredOn = index;
-    }
+    void centerOnScreen(int index) override { centeredOn = index; }
     void makeKeyAndOrderFront() override {
         visible = true;
         ++orderFronts;
@@ -125,11 +93,8 @@ class FakePanelWindow final : public PanelWindow {
     void setAlphaValue(double a) override { alpha = a; }
 
     Rect frame_{40, 30, 10, 10};
-    bool displayed = false;
     bool visible = false;
     double alpha = 1.0;
-    int frameChanges = 0;
-    int centerings = 0;
     int screenIndex = 0; // what screenFor answers
     mutable std::optional<Rect> askedFor;
     int centeredOn = -1;

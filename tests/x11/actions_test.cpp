@@ -1,4 +1,4 @@
-// Activation of a window that refuses the focus, raising, force quitting and the time carried
+// Activation of a window that refuses the focus, force quitting and the time carried
 // by requests, on real clients. (Activation itself, quitting, closing, hiding and minimising
 // are driven through the whole program by the end-to-end suite.)
 #include <cstdlib>
@@ -24,9 +24,6 @@ class ActionsTest : public X11Test {
         auto it = std::find(order.begin(), order.end(), pid);
         return it == order.end() ? -1 : int(it - order.begin());
     }
-    RunningApplicationRef app(pid_t pid) {
-        return desktop->workspace().runningApplicationWithProcessIdentifier(pid);
-    }
 };
 
 TEST_F(ActionsTest, AWindowThatRefusesTheFocusStillCountsAsActivatedAndRaised) {
@@ -50,25 +47,6 @@ TEST_F(ActionsTest, AWindowThatRefusesTheFocusStillCountsAsActivatedAndRaised) {
     // Once the manager activates another window, that one is active again.
     ASSERT_TRUE(focus(term));
     EXPECT_TRUE(eventually([&] { return app(xterm.pid())->isActive() && !app(xclock.pid())->isActive(); }));
-}
-
-TEST_F(ActionsTest, RaisingAWindowAsTheSwitcherDoesStacksItOnTop) {
-    // The raise of a window record: "AXRaise", then "AXFrontmost" and "AXFocused". (fluxbox
-    // honours a bare raise only while no other window has the focus.)
-    ChildProcess a({"xclock"}), b({"xclock"}), other({"xterm", "-T", "velora-raise-focus"});
-    const uint32_t wa = waitForWindowOf(a.pid()), wb = waitForWindowOf(b.pid()),
-                   wo = waitForWindowOf(other.pid());
-    ASSERT_TRUE(wa && wb && wo);
-    ASSERT_TRUE(focus(wo));
-    ASSERT_TRUE(eventually([&] { return above(wb, wa) || above(wa, wb); }));
-    const uint32_t lower = above(wb, wa) ? wa : wb, upper = lower == wa ? wb : wa;
-    auto& ax = desktop->accessibility();
-    const AXElement element = windowElement(lower);
-    EXPECT_EQ(ax.performAction(element, ax::ActionRaise), AXError::Success);
-    EXPECT_EQ(ax.setAttributeValue(element, ax::Frontmost, true), AXError::Success);
-    EXPECT_EQ(ax.setAttributeValue(element, ax::Focused, true), AXError::Success);
-    EXPECT_TRUE(eventually([&] { return above(lower, upper) && above(lower, wo); }));
-    EXPECT_TRUE(app(lower == wa ? a.pid() : b.pid())->isActive());
 }
 
 TEST_F(ActionsTest, ForceQuitKillsAndATerminatedApplicationRefusesEveryAction) {
@@ -115,8 +93,7 @@ TEST_F(ActionsTest, ActivationAndCloseCarryTheTimeOfTheLastKey) {
     tap(vk::Shift);
     const uint32_t after = display->serverTime();
     ASSERT_TRUE(desktop->sync()); // the desktop has heard the key
-    auto app = desktop->workspace().runningApplicationWithProcessIdentifier(xterm.pid());
-    ASSERT_TRUE(app && app->activateWithOptions(kActivateIgnoringOtherApps));
+    ASSERT_TRUE(app(xterm.pid()) && app(xterm.pid())->activateWithOptions(kActivateIgnoringOtherApps));
     const auto activated = timeSent("_NET_ACTIVE_WINDOW", 1);
     ASSERT_TRUE(activated) << "no activation request seen";
     EXPECT_GE(*activated, before);

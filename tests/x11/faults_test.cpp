@@ -79,12 +79,8 @@ TEST_F(FaultsTest, TitleChangesArriveAndHugeOrBrokenTitlesAreCutAndRepaired) {
     EXPECT_EQ(x11::repairUtf8(t), t) << "not valid UTF-8";
     EXPECT_NE(t.find("\xEF\xBF\xBD"), std::string::npos) << "invalid bytes did not become U+FFFD";
     // The window list names it alike: the switcher matches its windows by name.
-    auto list = desktop->windowServer().copyWindowInfo(kWindowListExcludeDesktopElements, kNullWindowID);
-    ASSERT_TRUE(list);
-    for (const WindowInfo& info : *list)
-        if (info.number == fake.id()) {
-            EXPECT_EQ(info.name, t);
-        }
+    ASSERT_TRUE(listEntry(fake.id()));
+    EXPECT_EQ(listEntry(fake.id())->name, t);
 }
 
 // The focused-window poll runs five times a second: it must cost no round trip, so it answers

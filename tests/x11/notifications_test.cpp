@@ -2,17 +2,11 @@
 // and terminated.
 #include <unistd.h>
 
-#include <algorithm>
-
 #include "platform/ax_names.h"
 #include "x11_fixture.h"
 
 namespace velora::test {
 namespace {
-
-template <typename T> bool contains(const std::vector<T>& v, const T& x) {
-    return std::find(v.begin(), v.end(), x) != v.end();
-}
 
 using NotificationsTest = X11Test;
 
@@ -54,7 +48,7 @@ TEST_F(NotificationsTest, WindowsAndApplicationsComingAndGoingAreAnnouncedOnTheM
     EXPECT_TRUE(eventually([&] { return contains(recorder.launched, pid); }));
     xeyes.reset();
     EXPECT_TRUE(eventually([&] { return contains(recorder.terminated, pid); }));
-    EXPECT_EQ(desktop->workspace().runningApplicationWithProcessIdentifier(pid), nullptr);
+    EXPECT_EQ(app(pid), nullptr);
     desktop->workspace().removeObserver(&recorder);
 }
 

@@ -1,7 +1,5 @@
 // Window pictures through Composite: covered, minimised and off-desktop windows; a redraw
 // reported by Damage; and a window's space, its EWMH desktop numbered from 1.
-#include <algorithm>
-
 #include "platform/ax_names.h"
 #include "x11_fixture.h"
 
@@ -22,9 +20,6 @@ class PicturesTest : public X11Test {
             for (int x = 0; x < image.width(); x += 7)
                 if ((image.pixel(x, y) & 0xFFFFFF) != (colour & 0xFFFFFF)) return false;
         return true;
-    }
-    static bool contains(const std::vector<uint32_t>& v, uint32_t x) {
-        return std::find(v.begin(), v.end(), x) != v.end();
     }
 };
 
@@ -66,12 +61,8 @@ TEST_F(PicturesTest, AWindowOnAnotherDesktopIsInThatSpaceOffScreenAndStillPictur
     EXPECT_TRUE(eventually([&] { return ws.windowSpace(green.id()) == 3; }));
     EXPECT_TRUE(contains(ws.spaceWindowList(3), green.id()));
     EXPECT_FALSE(contains(ws.spaceWindowList(1), green.id()));
-    auto list = ws.copyWindowInfo(kWindowListExcludeDesktopElements, kNullWindowID);
-    ASSERT_TRUE(list);
-    auto it =
-        std::find_if(list->begin(), list->end(), [&](const WindowInfo& w) { return w.number == green.id(); });
-    ASSERT_NE(it, list->end());
-    EXPECT_FALSE(it->isOnscreen);
+    ASSERT_TRUE(listEntry(green.id()));
+    EXPECT_FALSE(listEntry(green.id())->isOnscreen);
     EXPECT_TRUE(allOf(picture(green.id()), 0x22AA44));
 
     // A window on every desktop is on each space, and counts as on the current one.

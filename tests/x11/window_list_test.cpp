@@ -9,20 +9,7 @@
 namespace velora::test {
 namespace {
 
-class WindowListTest : public X11Test {
-  protected:
-    std::optional<WindowInfo> entry(uint32_t window) {
-        WindowInfoList list =
-            desktop->windowServer().copyWindowInfo(kWindowListExcludeDesktopElements, kNullWindowID);
-        if (list)
-            for (const WindowInfo& info : *list)
-                if (info.number == window) return info;
-        return std::nullopt;
-    }
-    RunningApplicationRef app(pid_t pid) {
-        return desktop->workspace().runningApplicationWithProcessIdentifier(pid);
-    }
-};
+using WindowListTest = X11Test;
 
 TEST_F(WindowListTest, ClientsAppearAlikeInTheWindowListTheAccessibilityTreeAndTheServer) {
     const std::string name = "velora-list-" + std::to_string(getpid());
@@ -38,7 +25,7 @@ TEST_F(WindowListTest, ClientsAppearAlikeInTheWindowListTheAccessibilityTreeAndT
 
     // The window server's entry: the same owner, title and bounds (the matcher compares them
     // exactly), and the bounds the server gives the client.
-    std::optional<WindowInfo> info = entry(window);
+    std::optional<WindowInfo> info = listEntry(window);
     ASSERT_TRUE(info);
     EXPECT_EQ(info->ownerPID, xterm.pid());
     EXPECT_EQ(info->name, name);
@@ -58,8 +45,8 @@ TEST_F(WindowListTest, ClientsAppearAlikeInTheWindowListTheAccessibilityTreeAndT
     const uint32_t eyes = waitForWindowOf(xeyes.pid());
     ASSERT_NE(eyes, 0u);
     EXPECT_FALSE(display->pid(eyes));
-    ASSERT_TRUE(entry(eyes));
-    EXPECT_EQ(entry(eyes)->ownerPID, xeyes.pid());
+    ASSERT_TRUE(listEntry(eyes));
+    EXPECT_EQ(listEntry(eyes)->ownerPID, xeyes.pid());
 }
 
 TEST_F(WindowListTest, ADesktopEntryMatchingTheClassNamesTheApplication) {

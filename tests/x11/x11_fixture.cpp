@@ -137,6 +137,18 @@ AXElement X11Test::windowElement(uint32_t window) {
     return e;
 }
 
+std::optional<WindowInfo> X11Test::listEntry(uint32_t window) {
+    WindowInfoList list = desktop->windowServer().copyWindowInfo(kWindowListExcludeDesktopElements, kNullWindowID);
+    if (list)
+        for (const WindowInfo& info : *list)
+            if (info.number == window) return info;
+    return std::nullopt;
+}
+
+RunningApplicationRef X11Test::app(pid_t pid) {
+    return desktop->workspace().runningApplicationWithProcessIdentifier(pid);
+}
+
 std::optional<std::string> X11Test::title(const AXElement& element) {
     AXValue v;
     const bool read = desktop->accessibility().copyAttributeValue(element, ax::Title, v) == AXError::Success;

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -62,6 +63,10 @@ class FakeWindow {
     std::thread thread_;
 };
 
+template <typename T> bool contains(const std::vector<T>& v, const T& x) {
+    return std::find(v.begin(), v.end(), x) != v.end();
+}
+
 class X11Test : public ::testing::Test {
   protected:
     void SetUp() override;
@@ -74,6 +79,9 @@ class X11Test : public ::testing::Test {
     // The managed window with that X id, once the desktop knows it.
     bool waitForWindow(uint32_t window, double seconds = 15.0);
     AXElement windowElement(uint32_t window);
+    // The window server's entry for the window, if it lists it.
+    std::optional<WindowInfo> listEntry(uint32_t window);
+    RunningApplicationRef app(pid_t pid);
     std::optional<std::string> title(const AXElement& element);
     // Activates the window through the port and waits until the manager made it active.
     bool focus(uint32_t window);

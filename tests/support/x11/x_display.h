@@ -27,7 +27,6 @@ class XDisplay {
     bool ok() const { return c_ != nullptr; }
     xcb_connection_t* connection() const { return c_; }
     xcb_window_t root() const { return root_; }
-    int screen() const { return screen_; }
     xcb_atom_t atom(const char* name);
     // Waits until the server has handled every request sent so far.
     void sync();
