@@ -138,7 +138,8 @@ AXElement X11Test::windowElement(uint32_t window) {
 }
 
 std::optional<WindowInfo> X11Test::listEntry(uint32_t window) {
-    WindowInfoList list = desktop->windowServer().copyWindowInfo(kWindowListExcludeDesktopElements, kNullWindowID);
+    WindowInfoList list =
+        desktop->windowServer().copyWindowInfo(kWindowListExcludeDesktopElements, kNullWindowID);
     if (list)
         for (const WindowInfo& info : *list)
             if (info.number == window) return info;
