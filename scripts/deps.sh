@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format clang-tidy
+  git build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format clang-tidy
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6
   libxcb1-dev libxcb-composite0-dev libxcb-damage0-dev libxcb-xinput-dev
   libxcb-res0-dev libxcb-xkb-dev libxcb-xtest0-dev

@@ -5,9 +5,15 @@
 # scripts/test.sh run there by chroot (/proc, /sys, /dev, /dev/pts and /dev/shm bound in). Not
 # part of the test command; needs root and debootstrap.
 #   scripts/fresh-root-check.sh [DIR]   the root goes to DIR (default: a new temporary folder),
-#                                       which is removed afterwards unless KEEP_ROOT=1
+#                                       which is removed afterwards unless KEEP_ROOT=1; a root
+#                                       left there by an earlier run is removed first
 # CHECK_COMMAND replaces the command run inside (default: bash .ci/run, the README's test
 # command), e.g. CHECK_COMMAND=scripts/deps.sh to check the install steps alone.
+# REUSE_ROOT=1 keeps the root of an earlier KEEP_ROOT=1 run (what it installed and built stays)
+# and only brings its clone to the committed HEAD: to rerun one stage after a fix, e.g.
+#   KEEP_ROOT=1 REUSE_ROOT=1 CHECK_COMMAND="scripts/test-wayland.sh build-asan" scripts/fresh-root-check.sh DIR
+# The run is long (the whole test command on a machine's cores): on a shared machine run it
+# under nice.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 [ "$(id -u)" = 0 ] || { echo "fresh-root-check.sh: needs root (debootstrap, chroot, mounts)" >&2; exit 1; }
@@ -30,6 +36,19 @@ fi
 [ -n "$mirror" ] || { echo "fresh-root-check.sh: no Debian mirror configured in /etc/apt" >&2; exit 1; }
 
 root=${1:-$(mktemp -d /var/tmp/velora-fresh-root.XXXXXX)}
+root=$(realpath -m "$root")
+# Nothing may be mounted under the root when it is made or removed.
+if findmnt -rn -o TARGET | grep -q "^$root/"; then
+  echo "fresh-root-check.sh: something is still mounted under $root; unmount it first" >&2; exit 1
+fi
+reuse=0
+if [ "${REUSE_ROOT:-0}" = 1 ]; then
+  [ -d "$root/velora/.git" ] || { echo "fresh-root-check.sh: REUSE_ROOT=1, but $root holds no earlier run" >&2; exit 1; }
+  reuse=1
+elif [ -n "$(ls -A "$root" 2>/dev/null)" ]; then
+  rm -rf --one-file-system "$root" "$root.debootstrap.log"
+fi
+mkdir -p "$root"
 mounted=()
 cleanup() {
   for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do umount -l "${mounted[i]}" 2>/dev/null || true; done
@@ -38,9 +57,11 @@ cleanup() {
 trap cleanup EXIT
 
 start=$(date +%s)
-echo "== debootstrap bookworm (minbase) from $mirror into $root"
-debootstrap --variant=minbase bookworm "$root" "$mirror" >"$root.debootstrap.log" 2>&1 ||
-  { echo "fresh-root-check.sh: debootstrap failed (log: $root.debootstrap.log)" >&2; exit 1; }
+if [ "$reuse" = 0 ]; then
+  echo "== debootstrap bookworm (minbase) from $mirror into $root"
+  debootstrap --variant=minbase bookworm "$root" "$mirror" >"$root.debootstrap.log" 2>&1 ||
+    { echo "fresh-root-check.sh: debootstrap failed (log: $root.debootstrap.log)" >&2; exit 1; }
+fi
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 for d in proc sys dev dev/pts dev/shm; do
   mkdir -p "$root/$d"
@@ -48,8 +69,17 @@ for d in proc sys dev dev/pts dev/shm; do
   mounted+=("$root/$d")
 done
 
-echo "== a clean clone of $(git -C "$repo" rev-parse --short HEAD)"
-git clone -q --no-local "$repo" "$root/velora"
+if [ "$reuse" = 1 ]; then
+  echo "== the earlier clone brought to $(git -C "$repo" rev-parse --short HEAD)"
+  git -C "$root/velora" fetch -q "$repo" HEAD
+  git -C "$root/velora" reset -q --hard FETCH_HEAD
+else
+  echo "== a clean clone of $(git -C "$repo" rev-parse --short HEAD)"
+  git clone -q --no-local "$repo" "$root/velora"
+  # A CI machine has git (it cloned the repository); minbase has not.
+  chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive \
+    bash -c "apt-get update -qq && apt-get install -y -qq --no-install-recommends git ca-certificates >/dev/null"
+fi
 
 command=${CHECK_COMMAND:-bash .ci/run}
 echo "== $command inside the root ($(( $(date +%s) - start )) s so far)"

@@ -9,6 +9,7 @@ root=$(pwd)
 jobs=$(nproc)
 
 scripts/deps.sh
+scripts/lint.sh --format  # the style check in seconds, before the long builds (all of lint at the end)
 
 echo "== program (build/velora)"
 scripts/build.sh build -DVELORA_BUILD_TESTS=OFF -DVELORA_WERROR=ON

@@ -1,6 +1,5 @@
 // Renders an SVG file to a square PNG at the build, for the fixed-size icon folders of the
 // icon theme. Usage: velora_render_icon SVG SIZE PNG
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QString>
@@ -12,10 +11,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: velora_render_icon SVG SIZE PNG\n");
         return 2;
     }
-    // A GUI application without a display: the renderer needs Qt's GUI state, not a screen.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    int qtArgc = 1;
-    QGuiApplication app(qtArgc, argv);
+    // No application object: painting an SVG without text into an image needs no platform
+    // plug-in, so the build needs no display and no session (no XDG_RUNTIME_DIR).
     bool ok = false;
     const int size = QString::fromLocal8Bit(argv[2]).toInt(&ok);
     if (!ok || size < 1 || size > 4096) {
