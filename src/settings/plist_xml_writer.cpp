@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringDecoder>
 #include <QXmlStreamWriter>
 
 #include <charconv>
@@ -106,8 +107,11 @@ class Writer {
     // Text XML can hold: malformed UTF-8 and what XML 1.0 has no form for (NUL, the other
     // control characters, U+FFFE, U+FFFF) become U+FFFD. A carriage return is written as a
     // reference, since a reader turns a literal one into a line feed.
+    // A leading U+FEFF is text like any other (QString::fromUtf8 would drop it as a byte order
+    // mark, so a key starting with one came back as another key).
     void text(const QString& element, const std::string& raw) {
-        QString value = QString::fromUtf8(raw.data(), static_cast<qsizetype>(raw.size()));
+        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+        QString value = utf8(QByteArrayView(raw.data(), static_cast<qsizetype>(raw.size())));
         replaceWhatXmlCannotHold(value);
         xml_.writeStartElement(element);
         qsizetype from = 0;
