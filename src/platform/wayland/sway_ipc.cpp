@@ -115,7 +115,7 @@ std::optional<std::string> bindingEventCommand(const std::string& json) {
 std::vector<SwayCommandResult> parseCommandResults(const std::string& json) {
     const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(json));
     std::vector<SwayCommandResult> out;
-    for (const QJsonValue& entry : doc.array()) {
+    for (const auto& entry : doc.array()) {
         const QJsonObject result = entry.toObject();
         out.push_back({result.value(QStringLiteral("success")).toBool(),
                        result.value(QStringLiteral("error")).toString().toStdString()});
