@@ -149,10 +149,32 @@ QStringList modifierList(uint64_t flags, const ModifierNames& names) {
     return out;
 }
 
-bool hasToken(const char* list, const char* token) {
+bool hasToken(const char* list, std::string_view token) {
     if (!list) return false;
     const QStringList tokens = QString::fromUtf8(list).split(QLatin1Char(':'));
-    return tokens.contains(QString::fromLatin1(token), Qt::CaseInsensitive);
+    return tokens.contains(QString::fromLatin1(token.data(), qsizetype(token.size())), Qt::CaseInsensitive);
+}
+
+// Each compositor's name (as it writes it, and as XDG_CURRENT_DESKTOP names it) and where its
+// key bindings go.
+struct CompositorInfo {
+    Compositor compositor;
+    std::string_view name;
+    std::string_view place;
+};
+constexpr CompositorInfo kCompositors[] = {
+    {Compositor::Sway, "sway", "~/.config/sway/config"},
+    {Compositor::Hyprland, "Hyprland", "~/.config/hypr/hyprland.conf"},
+    {Compositor::Niri, "niri", "the binds { } section of ~/.config/niri/config.kdl"},
+    {Compositor::Labwc, "labwc", "the <keyboard> section of ~/.config/labwc/rc.xml"},
+    {Compositor::River, "river", "~/.config/river/init"},
+    {Compositor::Wayfire, "wayfire", "the [command] section of ~/.config/wayfire.ini"},
+};
+
+const CompositorInfo* infoOf(Compositor compositor) {
+    for (const CompositorInfo& info : kCompositors)
+        if (info.compositor == compositor) return &info;
+    return nullptr;
 }
 
 } // namespace
@@ -168,53 +190,19 @@ Compositor detectCompositor(const std::function<const char*(const char*)>& env) 
     if (set("WAYFIRE_CONFIG_FILE")) return Compositor::Wayfire;
     if (set("SWAYSOCK")) return Compositor::Sway;
     const char* desktop = env("XDG_CURRENT_DESKTOP");
-    constexpr std::pair<const char*, Compositor> kDesktops[] = {
-        {"sway", Compositor::Sway},   {"Hyprland", Compositor::Hyprland}, {"niri", Compositor::Niri},
-        {"labwc", Compositor::Labwc}, {"river", Compositor::River},       {"wayfire", Compositor::Wayfire},
-    };
-    for (auto [token, compositor] : kDesktops)
-        if (hasToken(desktop, token)) return compositor;
+    for (const CompositorInfo& info : kCompositors)
+        if (hasToken(desktop, info.name)) return info.compositor;
     return Compositor::Other;
 }
 
 std::string_view compositorName(Compositor compositor) {
-    switch (compositor) {
-    case Compositor::Sway:
-        return "sway";
-    case Compositor::Hyprland:
-        return "Hyprland";
-    case Compositor::Niri:
-        return "niri";
-    case Compositor::Labwc:
-        return "labwc";
-    case Compositor::River:
-        return "river";
-    case Compositor::Wayfire:
-        return "wayfire";
-    case Compositor::Other:
-        break;
-    }
-    return "the compositor";
+    const CompositorInfo* info = infoOf(compositor);
+    return info ? info->name : "the compositor";
 }
 
 std::string_view configurationPlace(Compositor compositor) {
-    switch (compositor) {
-    case Compositor::Sway:
-        return "~/.config/sway/config";
-    case Compositor::Hyprland:
-        return "~/.config/hypr/hyprland.conf";
-    case Compositor::Niri:
-        return "the binds { } section of ~/.config/niri/config.kdl";
-    case Compositor::Labwc:
-        return "the <keyboard> section of ~/.config/labwc/rc.xml";
-    case Compositor::River:
-        return "~/.config/river/init";
-    case Compositor::Wayfire:
-        return "the [command] section of ~/.config/wayfire.ini";
-    case Compositor::Other:
-        break;
-    }
-    return {};
+    const CompositorInfo* info = infoOf(compositor);
+    return info ? info->place : std::string_view{};
 }
 
 std::optional<std::string> evdevKeyName(int64_t keyCode) {
