@@ -56,9 +56,11 @@ TEST_F(SpawnTest, DetachedProgramGetsItsArgumentsExactlyAndNothingElse) {
 // What cannot start is a failure, and leaves no child behind. (A bare name is looked up in
 // PATH: the file viewer's tests start their stand-ins so.)
 TEST_F(SpawnTest, WhatCannotStartFails) {
-    test::writeFile(dir / "not-executable", "#!/bin/sh\n");
-    for (const std::vector<std::string>& argv : std::vector<std::vector<std::string>>{
-             {}, {(dir / "not-executable").string()}, {VELORA_ARGV_RECORDER, std::string("embedded\0nul", 12)}})
+    const std::string notExecutable = (dir / "not-executable").string();
+    test::writeFile(notExecutable, "#!/bin/sh\n");
+    using Argv = std::vector<std::string>;
+    for (const Argv& argv :
+         {Argv{}, Argv{notExecutable}, Argv{VELORA_ARGV_RECORDER, std::string("embedded\0nul", 12)}})
         EXPECT_FALSE(spawnDetached(argv)) << (argv.empty() ? "no program" : argv[0]);
     EXPECT_TRUE(noChildLeft());
 }
