@@ -22,7 +22,6 @@ using ::testing::UnorderedElementsAre;
 TEST_F(HotKeyCenterTest, KeysFireAHotKeyWhenTheHeldModifiersEqualItsCombination) {
     registerHotKey("CommandTab", vk::Tab, kCommandKeyModifier);
     registerHotKey("CommandShiftTab", vk::Tab, kCommandKeyModifier | kShiftKeyModifier);
-    registerHotKey("F5", vk::F5, 0);
     SGHotKeyRef backward = registerHotKey("KeyUniversalBackward", vk::Grave, kShiftKeyModifier);
     const uint64_t command = kEventFlagCommand;
     const TapVerdict swallow = TapVerdict::Swallow, pass = TapVerdict::Pass;
@@ -40,17 +39,15 @@ TEST_F(HotKeyCenterTest, KeysFireAHotKeyWhenTheHeldModifiersEqualItsCombination)
         // Flags that are no held modifier (Caps Lock here) and the key code's high bits do not count.
         {vk::Tab, command | kEventFlagAlphaShift, false, swallow, "CommandTab"},
         {0x10000 + vk::Tab, command, false, swallow, "CommandTab"},
-        {vk::F5, kEventFlagShift, false, pass, nullptr},
         // The backward key fires with any modifiers.
-        {vk::Grave, 0, false, swallow, "KeyUniversalBackward"},
-        {vk::Grave, command | kEventFlagControl | kEventFlagShift, false, swallow, "KeyUniversalBackward"},
+        {vk::Grave, command | kEventFlagControl, false, swallow, "KeyUniversalBackward"},
         // A hot key's key-up is swallowed and fires nothing; other key-ups pass, never offered.
         {vk::Grave, command, true, swallow, nullptr},
         {vk::Tab, command, true, swallow, nullptr},
         {vk::Tab, command | kEventFlagOption, true, pass, nullptr},
     };
     std::map<std::string, int> expected = {
-        {"CommandTab", 0}, {"CommandShiftTab", 0}, {"F5", 0}, {"KeyUniversalBackward", 0}};
+        {"CommandTab", 0}, {"CommandShiftTab", 0}, {"KeyUniversalBackward", 0}};
     for (const auto& k : keys) {
         SCOPED_TRACE(testing::Message() << k.key << (k.up ? " up 0x" : " down 0x") << std::hex << k.flags);
         EXPECT_EQ(k.up ? sim.releaseKey(k.key, k.flags) : sim.pressKey(k.key, k.flags), k.verdict);
@@ -61,8 +58,8 @@ TEST_F(HotKeyCenterTest, KeysFireAHotKeyWhenTheHeldModifiersEqualItsCombination)
         for (const auto& [name, count] : expected)
             EXPECT_EQ(firings(name), count) << name;
     }
-    EXPECT_EQ(delegate.offered().size(), 3u); // the three key-downs that fired nothing
-    EXPECT_EQ(deliveredCount(), 4u);
+    EXPECT_EQ(delegate.offered().size(), 2u); // the two key-downs that fired nothing
+    EXPECT_EQ(deliveredCount(), 3u);
 
     center().unregisterHotKey(backward);
     EXPECT_EQ(sim.pressKey(vk::Grave, kEventFlagShift), TapVerdict::Pass);
@@ -101,11 +98,6 @@ TEST_F(HotKeyCenterTest, InterceptedKeysFollowRegistrationsAndCommandKeys) {
     center().unregisterHotKey(backward);
     EXPECT_THAT(sim.interceptedKeys(), UnorderedElementsAre(commandTab, optionShiftGrave));
 
-    // A changed combination reaches the tap when the hot key is registered again.
-    appForward->setKeyCombo(SGKeyCombo::keyComboWithKeyCode(vk::Tab, kOptionKeyModifier));
-    center().registerHotKey(appForward);
-    EXPECT_THAT(sim.interceptedKeys(),
-                UnorderedElementsAre(InterceptedKey{vk::Tab, kEventFlagOption, false}, optionShiftGrave));
     // Replaced together (the settings changed): the old ones go, an invalid new one is left out.
     SGHotKeyRef windowForward = makeHotKey("KeyCycleWindowForward", vk::Grave, kCommandKeyModifier);
     center().replaceHotKeys({appForward, windowBackward}, {windowForward, std::make_shared<SGHotKey>()});
