@@ -35,7 +35,7 @@ class ClientFaultsTest : public test::EngineTest {
 
 TEST_F(ClientFaultsTest, AnApplicationKilledDuringAQuickSwitch) {
     hold();
-    press(&VLHandler::KeyCycleWindowForward);
+    press(&VLHandler::KeyCycleAppForward);
     sim.terminateApplication(b); // the candidate the release would pick
     endSwitch();
     for (const auto& call : sim.calls())

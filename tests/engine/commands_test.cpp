@@ -54,7 +54,7 @@ TEST_F(CommandsTest, RevealShowsTheDocumentAndBeepsWithoutOne) {
     EXPECT_EQ(sim.beeps(), 1);
     EXPECT_EQ(sim.countCalls("reveal"), 0);
     EXPECT_TRUE(panel().isShown()); // the switch as it was
-    EXPECT_TRUE(link.isRegistered(delegate.backward));
+    EXPECT_TRUE(link.backwardRegistered);
 
     showWindowOf(b);
     EXPECT_TRUE(key(vk::R));

@@ -36,8 +36,8 @@ TEST_F(CycleOrderTest, StepsAndTheBackwardKeyMoveOnlyWithinTheRunningSwitch) {
     start();
     hold();
     press(&VLHandler::KeyCycleAppForward);
-    EXPECT_TRUE(link.isRegistered(delegate.backward));
-    EXPECT_TRUE(link.keysTaken());
+    EXPECT_TRUE(link.backwardRegistered);
+    EXPECT_TRUE(link.keysTaken);
     engine->KeyUniversalBackward(); // during the delay, on the hidden panel
     EXPECT_EQ(selectedTitle(), "A");
     while (engine->pollingThreadsRunning())
@@ -58,7 +58,7 @@ TEST_F(CycleOrderTest, StepsAndTheBackwardKeyMoveOnlyWithinTheRunningSwitch) {
     ASSERT_EQ(panel().browserData().size(), 1u);
     EXPECT_TRUE(panel().browserData()[0]->isEmpty());
     EXPECT_FALSE(engine->shouldHandleKeys());
-    EXPECT_FALSE(link.isRegistered(delegate.backward));
+    EXPECT_FALSE(link.backwardRegistered);
     EXPECT_FALSE(key(vk::Q)); // letters pass through
 }
 
