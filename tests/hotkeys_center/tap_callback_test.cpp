@@ -1,6 +1,7 @@
 // What the delegate is offered, auto-repeat thinning, the report of released modifiers,
 // stepping aside while recording, the tap's life (disabled, missing), and the registry
-// changing while keys arrive on the tap thread.
+// changing while keys arrive on the tap thread. (A key another program holds is left to it:
+// the app suite's key conflicts and the held keys end to end.)
 #include <thread>
 
 #include "hot_key_center_fixture.h"
@@ -121,26 +122,6 @@ TEST_F(HotKeyCenterTest, RegistryAndKeysHeldElsewhereChangeWhileKeysArrive) {
     finish();
     // Neither delegate swallows, so every swallowed key was a hot key that fired once.
     EXPECT_EQ(firings("CommandTab"), swallowed.load());
-}
-
-TEST_F(HotKeyCenterTest, AKeyAnotherProgramHoldsPassesUnfiredAndIsTakenOnceLetGo) {
-    const InterceptedKey commandTab{vk::Tab, kEventFlagCommand, false};
-    sim.holdKeyElsewhere(commandTab);
-    int heard = 0;
-    center().setRefusalListener([&heard] { ++heard; });
-    registerHotKey("CommandTab", vk::Tab, kCommandKeyModifier);
-    ASSERT_TRUE(sim.pumpUntil([&] { return heard == 1; }));
-    EXPECT_EQ(center().refusedKeys(), std::vector<InterceptedKey>{commandTab});
-    // Both programs would act on it: it neither fires, nor is swallowed, nor offered.
-    EXPECT_EQ(sim.pressKey(vk::Tab, kEventFlagCommand), TapVerdict::Pass);
-    EXPECT_EQ(sim.releaseKey(vk::Tab, kEventFlagCommand), TapVerdict::Pass);
-    EXPECT_TRUE(delegate.offered().empty());
-    sim.releaseKeyHeldElsewhere(commandTab);
-    ASSERT_TRUE(sim.pumpUntil([&] { return heard == 2; }));
-    EXPECT_TRUE(center().refusedKeys().empty());
-    EXPECT_EQ(sim.pressKey(vk::Tab, kEventFlagCommand), TapVerdict::Swallow);
-    EXPECT_EQ(firings("CommandTab"), 1);
-    center().setRefusalListener(nullptr);
 }
 
 } // namespace
