@@ -1,6 +1,7 @@
-// Clients that stop answering or vanish while a switch is under way or while their window is
-// being pictured: the switch still ends, the panel is emptied and hidden, no thread is left
-// waiting, and the next switch works.
+// Clients that stop answering or vanish while their window is being pictured: the switch
+// still ends, the panel is emptied and hidden, no thread is left waiting, and the next switch
+// works. (An application that ends during a quick switch is among the refused candidates of
+// the cycle-order test; one killed at random during switches is the stress test's.)
 #include <atomic>
 
 #include "engine_fixture.h"
@@ -8,45 +9,22 @@
 namespace velora {
 namespace {
 
-class ClientFaultsTest : public test::EngineTest {
-  protected:
-    // A in front, then B, then C; the engine started.
-    void SetUp() override {
-        const std::vector<pid_t> p = applications({"A", "B", "C"});
-        b = p[1];
-        c = p[2];
-        start();
-    }
-    void endSwitch() {
-        release();
-        settle();
-        expectSwitchOver();
-    }
-    // A quick switch through all windows, without faults now, activates some application.
-    void expectNextSwitchWorks() {
-        sim.setCaptureHook({});
-        sim.clearCalls();
-        quickSwitch(&VLHandler::KeyCycleWindowForward);
-        expectSwitchOver();
-        EXPECT_GE(sim.countCalls("activate"), 1);
-    }
-    pid_t b = 0, c = 0;
-};
-
-TEST_F(ClientFaultsTest, AnApplicationKilledDuringAQuickSwitch) {
-    hold();
-    press(&VLHandler::KeyCycleAppForward);
-    sim.terminateApplication(b); // the candidate the release would pick
-    endSwitch();
-    for (const auto& call : sim.calls())
-        EXPECT_FALSE(call.kind == "activate" && call.pid == b) << "activated an ended application";
-    expectNextSwitchWorks();
-}
+using ClientFaultsTest = test::EngineTest;
 
 // V dies, stops answering or loses its window while it is being pictured during a shown switch;
 // the panel goes on with the others, and moving over V's item, the release or cancelling in the
 // middle of the grabs is harmless. An application stopped before a switch may be left out of it.
 TEST_F(ClientFaultsTest, AnApplicationFailsWhileItsWindowIsPicturedOrBeforeASwitch) {
+    const pid_t c = applications({"A", "B", "C"})[2];
+    start();
+    // A quick switch through all windows, without faults now, activates some application.
+    const auto expectNextSwitchWorks = [&] {
+        sim.setCaptureHook({});
+        sim.clearCalls();
+        quickSwitch(&VLHandler::KeyCycleWindowForward);
+        expectSwitchOver();
+        EXPECT_GE(sim.countCalls("activate"), 1);
+    };
     enum class Fault { Kill, Hang, CloseWindow };
     std::atomic<bool> struck{false};
     for (auto [fault, cancel] :
@@ -72,7 +50,9 @@ TEST_F(ClientFaultsTest, AnApplicationFailsWhileItsWindowIsPicturedOrBeforeASwit
             for (int i = 0; i < 3; ++i)
                 engine->KeyCycleWindowForward();
         }
-        endSwitch();
+        release();
+        settle();
+        expectSwitchOver();
         sim.setCaptureHook({});
         sim.setApplicationHung(victim, false);
         expectNextSwitchWorks();

@@ -10,22 +10,27 @@ namespace {
 
 using CycleOrderTest = test::EngineTest;
 
+// Refused: hidden (as the settings ask), ended since the switch began, blocked, still launching.
 TEST_F(CycleOrderTest, AQuickSwitchSkipsRefusedApplicationsInBothDirections) {
-    std::vector<pid_t> p = applications({"A", "Hidden", "D", "E", "Blocked", "Launching"});
+    std::vector<pid_t> p = applications({"A", "Hidden", "Ended", "D", "E", "Blocked", "Launching"});
     sim.setApplicationHidden(p[1], true);
-    sim.setFinishedLaunching(p[5], false);
+    sim.setFinishedLaunching(p[6], false);
     VLSettings::shared().ignoreHiddenApps = 1;
     start(); // loads the stored filters
     VLSettings::shared().updateFilters([](FilterDictionary& f) { f["Blocked"] = kFilterLevelBlockAll; });
 
-    quickSwitch(&VLHandler::KeyCycleAppForward);
-    EXPECT_EQ(activations(p[2], "3"), 1);
+    hold();
+    press(&VLHandler::KeyCycleAppForward);
+    sim.terminateApplication(p[2]);
+    release();
+    settle();
+    EXPECT_EQ(activations(p[3], "3"), 1);
     EXPECT_EQ(sim.countCalls("activate"), 1);
 
     sim.clearCalls();
     sim.focusWindow(windowOf(p[0]));
     quickSwitch(&VLHandler::KeyCycleAppBackward);
-    EXPECT_EQ(activations(p[3], "3"), 1);
+    EXPECT_EQ(activations(p[4], "3"), 1);
     EXPECT_EQ(sim.countCalls("activate"), 1);
 }
 
