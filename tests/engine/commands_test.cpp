@@ -78,17 +78,5 @@ TEST_F(CommandsTest, HideOthersHidesTheRestAndRaisesTheWindow) {
     EXPECT_EQ(sim.countCalls("setFrontmost"), 2); // raised once
 }
 
-TEST_F(CommandsTest, AKeyQueuedBehindTheEndOfItsSwitchActsOnNothing) {
-    show(&VLHandler::KeyCycleAppForward);
-    sim.clearCalls();
-    release();
-    joinReleases();          // the end is queued for the main thread
-    EXPECT_TRUE(key(vk::Q)); // still taken: the switch has not ended yet
-    sim.pump();
-    EXPECT_EQ(activations(b, "3"), 1);
-    EXPECT_EQ(sim.countCalls("terminate"), 0);
-    EXPECT_TRUE(sim.isApplicationRunning(b));
-}
-
 } // namespace
 } // namespace velora
