@@ -53,16 +53,13 @@ class HotKeyCenterTest : public SimTest {
         SGHotKeyCenter::resetForTesting();
     }
 
-    // A hot key whose action counts its firings (and whether one ran off the main thread).
-    SGHotKeyRef makeHotKey(const std::string& identifier, int64_t keyCode, int64_t modifiers) {
-        return std::make_shared<SGHotKey>(identifier, SGKeyCombo::keyComboWithKeyCode(keyCode, modifiers),
-                                          [this, identifier] {
-                                              ++fired_[identifier];
-                                              if (!mainThread().isMainThread()) ++firedOffMain_;
-                                          });
-    }
+    // Registers a hot key whose action counts its firings (and whether one ran off the main thread).
     SGHotKeyRef registerHotKey(const std::string& identifier, int64_t keyCode, int64_t modifiers) {
-        SGHotKeyRef hotKey = makeHotKey(identifier, keyCode, modifiers);
+        auto hotKey = std::make_shared<SGHotKey>(
+            identifier, SGKeyCombo::keyComboWithKeyCode(keyCode, modifiers), [this, identifier] {
+                ++fired_[identifier];
+                if (!mainThread().isMainThread()) ++firedOffMain_;
+            });
         EXPECT_TRUE(center().registerHotKey(hotKey));
         return hotKey;
     }
@@ -76,8 +73,6 @@ class HotKeyCenterTest : public SimTest {
         EXPECT_EQ(firedOffMain_, 0);
         return fired_.count(identifier) ? fired_.at(identifier) : 0;
     }
-
-    size_t deliveredCount() const { return sim.deliveredKeys().size(); }
 
     RecordingDelegate delegate;
 
