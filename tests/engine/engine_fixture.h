@@ -100,32 +100,26 @@ class EngineTest : public SimTest {
     }
     uint32_t windowOf(pid_t pid) const { return sim.windowsOf(pid).front(); }
 
-    void hold(uint64_t flags = kOption) { sim.setModifierFlags(flags); }
+    void hold() { sim.setModifierFlags(kOption); }
     // Releases every modifier and, as the hot key center does, starts endHandling on a new thread.
     void release(uint64_t remaining = 0) {
         sim.setModifierFlags(remaining);
         releasesStarted.fetch_add(1);
-        std::lock_guard lock(releasesMutex);
         releases.emplace_back([this] {
             engine->endHandling();
             releasesFinished.fetch_add(1);
         });
     }
     void joinReleases() {
-        std::vector<std::thread> done;
-        {
-            std::lock_guard lock(releasesMutex);
-            done.swap(releases);
-        }
-        for (auto& t : done)
+        for (auto& t : releases)
             t.join();
+        releases.clear();
     }
     static KeyEvent keyEvent(int64_t keyCode, uint64_t flags) {
         KeyEvent event;
         event.keyCode = keyCode;
         event.flags = flags;
-        event.charactersIgnoringModifiers =
-            keyCode == vk::Escape ? "\x1b" : vk::usLayoutCharacter(uint16_t(keyCode));
+        event.charactersIgnoringModifiers = vk::usLayoutCharacter(keyCode); // Escape goes by its code
         if (flags & kEventFlagShift)
             for (char& c : event.charactersIgnoringModifiers)
                 c = char(std::toupper(static_cast<unsigned char>(c)));
@@ -212,8 +206,7 @@ class EngineTest : public SimTest {
     RecordingHotKeyLink link;
     RecordingApplicationDelegate delegate;
     VLHandler* engine = nullptr;
-    std::mutex releasesMutex;
-    std::vector<std::thread> releases;
+    std::vector<std::thread> releases; // the test's thread alone starts and joins them
     std::atomic<int> releasesStarted{0}, releasesFinished{0};
 };
 
