@@ -226,7 +226,6 @@ TEST(FiltersDictionaryTest, StoredEntriesAreCopiedHostileValuesRefusedAndNoDicti
         {"org.example.nan", PlistValue(std::numeric_limits<double>::quiet_NaN())},
         {"org.example.text", PlistValue("2")},
         {"org.example.flag", PlistValue(true)},
-        {"org.example.nested", PlistValue(PlistValue::Dictionary{{"x", PlistValue(1)}})},
     }));
     const FilterDictionary expected{{"com.apple.finder", 1},
                                     {"org.example.real", 3},
