@@ -79,13 +79,11 @@ TEST_F(ModelTest, MatcherComparesTitlesOnlyAtHighLevelAndNeedsOneAtAll) {
     EXPECT_EQ(low->frame(), (Rect{100, 100, 640, 480}));
 
     // Geometry alone never does: an empty or missing title, or no list, fails at any level.
+    EXPECT_FALSE(record(pid, w)->findPIDandWID(nullptr));
     sim.updateWindow(w, [](sim::WindowSpec& s) { s.title = ""; });
     EXPECT_FALSE(record(pid, w)->findPIDandWID(windowList()));
-    sim::WindowSpec untitled;
-    untitled.title = std::nullopt;
-    const uint32_t u = sim.addWindow(pid, untitled);
-    EXPECT_FALSE(record(pid, u)->findPIDandWID(windowList()));
-    EXPECT_FALSE(record(pid, u)->findPIDandWID(nullptr));
+    sim.updateWindow(w, [](sim::WindowSpec& s) { s.title = std::nullopt; });
+    EXPECT_FALSE(record(pid, w)->findPIDandWID(windowList()));
 }
 
 TEST_F(ModelTest, MatcherSkipsOtherOwnersLayersAndBoundsAndTakesTheFirstInListOrder) {
