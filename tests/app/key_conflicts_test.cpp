@@ -30,7 +30,7 @@ class KeyConflictsTest : public AppTest {
         setSheetPresenterForTesting([this](QMessageBox& box) {
             // The first start's welcome is no concern here.
             if (!box.text().contains("taken by")) return;
-            alerts.push_back(describe(box, true));
+            alerts.push_back(describe(box));
             const QString folder = qEnvironmentVariable("VELORA_SCREENSHOT_DIR");
             if (!folder.isEmpty() && alerts.size() == 1) box.grab().save(folder + "/alert-shortcut-held.png");
             if (clickButton < 0) return;
