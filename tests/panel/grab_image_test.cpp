@@ -4,12 +4,12 @@
 #include <gmock/gmock.h>
 
 #include <algorithm>
-#include <condition_variable>
-#include <mutex>
+#include <future>
 #include <thread>
 
 #include "panel_fixture.h"
 #include "support/solid_picture.h"
+#include "support/wait.h"
 
 namespace velora {
 namespace {
@@ -128,29 +128,19 @@ TEST_F(GrabImageTest, BadgesAreDrawnOnlyWhenTheSettingsAskForThem) {
 
 TEST_F(GrabImageTest, CancellingTheQueueStopsGrabsUnderWayAndDropsTheWaitingOnes) {
     // Every capture waits until the queue has been cancelled.
-    std::mutex m;
-    std::condition_variable cv;
-    int entered = 0;
-    bool cancelled = false;
+    std::promise<void> cancel;
+    const std::shared_future<void> cancelled = cancel.get_future().share();
+    std::atomic<int> entered{0};
     sim.setCaptureHook([&](uint32_t) {
-        std::unique_lock lock(m);
         ++entered;
-        cv.notify_all();
-        cv.wait(lock, [&] { return cancelled; });
+        std::shared_future<void>(cancelled).wait(); // each thread through its own copy
     });
     controller->populateItems(windowRecords(appsWithWindows({"A", "B", "C", "D", "E", "F", "G", "H"})));
     controller->refreshPictures();
     const int running = std::min(int(OperationQueue::defaultMaxConcurrent()), 8);
-    {
-        std::unique_lock lock(m);
-        ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(5), [&] { return entered == running; }));
-    }
+    ASSERT_TRUE(test::waitFor([&] { return entered == running; }, std::chrono::seconds(5)));
     session.pictures.cancelAllOperations();
-    {
-        std::lock_guard lock(m);
-        cancelled = true;
-    }
-    cv.notify_all();
+    cancel.set_value();
     finishPictures();
 
     EXPECT_EQ(sim.countCalls("capture"), running);

@@ -17,7 +17,6 @@ using PanelWindowTest = test::PanelViewTest;
 TEST_F(PanelWindowTest, WithoutACompositorThePanelIsOpaqueWithItsCornersCut) {
     MAWindow& window = *outlets.window;
     window.setFrame(Rect{0, 0, 300, 200}, true);
-    EXPECT_FALSE(window.isTranslucent());
     EXPECT_FALSE(window.mask().contains(QPoint(0, 0)));
     EXPECT_TRUE(window.mask().contains(QPoint(150, 100)));
     QImage opaque(300, 200, QImage::Format_ARGB32);
