@@ -91,8 +91,6 @@ TEST(BadgeDrawing, PlateTopRightAndIconInTheMiddleScaleWithTheLongerSide) {
         if (c.plate.isEmpty()) continue;
         const QRect label = expectPlateAt(image, c.plate);
         EXPECT_TRUE(c.plate.contains(label));
-        EXPECT_NEAR(label.center().x(), c.plate.center().x(), 10);
-        EXPECT_NEAR(label.center().y(), c.plate.center().y(), 12);
         labelWidths.push_back(label.width());
     }
     EXPECT_GT(labelWidths[1], labelWidths[0] * 3 / 2) << "two digits are wider than one";
