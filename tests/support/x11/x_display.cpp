@@ -69,7 +69,7 @@ std::vector<xcb_window_t> XDisplay::clientList() {
 }
 
 std::vector<xcb_window_t> XDisplay::clientsBottomFirst() {
-    const auto parentOf = [&](xcb_window_t w) {
+    const auto parentOf = [this](xcb_window_t w) {
         Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c_, xcb_query_tree(c_, w), nullptr));
         return tree ? tree->parent : xcb_window_t(0);
     };
@@ -104,8 +104,7 @@ std::optional<pid_t> XDisplay::pid(xcb_window_t w) {
 }
 
 bool XDisplay::isHidden(xcb_window_t w) {
-    const auto states = cardinals(w, atom("_NET_WM_STATE"), XCB_ATOM_ATOM);
-    return std::find(states.begin(), states.end(), atom("_NET_WM_STATE_HIDDEN")) != states.end();
+    return hasState(w, "_NET_WM_STATE_HIDDEN");
 }
 
 bool XDisplay::isIconic(xcb_window_t w) {
@@ -221,11 +220,15 @@ bool XDisplay::i3Sync() {
     return answered;
 }
 
-std::vector<xcb_window_t> XDisplay::rootChildren() {
-    Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c_, xcb_query_tree(c_, root_), nullptr));
+std::vector<xcb_window_t> XDisplay::children(xcb_window_t parent) {
+    Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c_, xcb_query_tree(c_, parent), nullptr));
     if (!tree) return {};
     const xcb_window_t* children = xcb_query_tree_children(tree.get());
     return {children, children + xcb_query_tree_children_length(tree.get())};
+}
+
+std::vector<xcb_window_t> XDisplay::rootChildren() {
+    return children(root_);
 }
 
 bool XDisplay::isViewable(xcb_window_t w) {
@@ -258,15 +261,9 @@ xcb_window_t XDisplay::embeddedWindowOf(pid_t wanted) {
     while (!pending.empty()) {
         const xcb_window_t parent = pending.back();
         pending.pop_back();
-        Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c_, xcb_query_tree(c_, parent), nullptr));
-        if (!tree) continue;
-        const xcb_window_t* children = xcb_query_tree_children(tree.get());
-        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
-            const xcb_window_t w = children[i];
+        for (xcb_window_t w : children(parent)) {
             pending.push_back(w);
-            if (pid(w) == wanted && isViewable(w) &&
-                std::find(managed.begin(), managed.end(), w) == managed.end())
-                return w;
+            if (pid(w) == wanted && isViewable(w) && std::ranges::find(managed, w) == managed.end()) return w;
         }
     }
     return 0;
@@ -359,15 +356,10 @@ QImage XDisplay::screenshot() {
     Reply<xcb_get_image_reply_t> r(xcb_get_image_reply(
         c_, xcb_get_image(c_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, 0, 0, w, h, ~0u), nullptr));
     if (!r || r->depth != 24 || xcb_get_image_data_length(r.get()) < int(w) * h * 4) return {};
-    // Depth 24 comes as 32 bits per pixel, little-endian BGRX: Qt's RGB32 on this machine, once
-    // the server's padding byte (0) is made the 0xff that RGB32 wants.
-    QImage image = QImage(xcb_get_image_data(r.get()), w, h, w * 4, QImage::Format_RGB32).copy();
-    for (int y = 0; y < h; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < w; ++x)
-            line[x] |= 0xff000000u;
-    }
-    return image;
+    // Depth 24 comes as 32 bits per pixel, little-endian BGRX: Qt's ARGB32 on this machine with
+    // the server's padding byte (0) as alpha, which the conversion to RGB32 makes 0xff.
+    return QImage(xcb_get_image_data(r.get()), w, h, w * 4, QImage::Format_ARGB32)
+        .convertToFormat(QImage::Format_RGB32);
 }
 
 } // namespace velora::test
