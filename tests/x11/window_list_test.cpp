@@ -41,14 +41,6 @@ TEST_F(WindowListTest, ClientsAppearAlikeInTheWindowListTheAccessibilityTreeAndT
     ASSERT_TRUE(app(xterm.pid()));
     EXPECT_EQ(app(xterm.pid())->bundleIdentifier(), "XTerm");
     EXPECT_TRUE(app(xterm.pid())->icon());
-
-    // xeyes sets no _NET_WM_PID: its owner comes from the resource extension.
-    ChildProcess xeyes({"xeyes"});
-    const uint32_t eyes = waitForWindowOf(xeyes.pid());
-    ASSERT_NE(eyes, 0u);
-    EXPECT_FALSE(display->pid(eyes));
-    ASSERT_TRUE(listEntry(eyes));
-    EXPECT_EQ(listEntry(eyes)->ownerPID, xeyes.pid());
 }
 
 TEST_F(WindowListTest, ADesktopEntryMatchingTheClassNamesTheApplication) {
