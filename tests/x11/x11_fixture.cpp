@@ -92,21 +92,18 @@ bool X11Test::eventually(const std::function<bool()>& condition, double seconds)
 }
 
 uint32_t X11Test::waitForWindowOf(pid_t pid, double seconds) {
-    uint32_t found = 0;
+    auto& ax = desktop->accessibility();
+    AXValue windows;
+    const auto* list = std::get_if<std::vector<AXElement>>(&windows);
     eventually(
         [&] {
-            AXElement app = desktop->accessibility().createApplication(pid);
-            AXValue windows;
-            if (app.isNull() ||
-                desktop->accessibility().copyAttributeValue(app, ax::Windows, windows) != AXError::Success)
-                return false;
-            auto* list = std::get_if<std::vector<AXElement>>(&windows);
-            if (!list || list->empty()) return false;
-            found = uint32_t(list->front().id);
-            return true;
+            const bool read =
+                ax.copyAttributeValue(ax.createApplication(pid), ax::Windows, windows) == AXError::Success;
+            list = std::get_if<std::vector<AXElement>>(&windows);
+            return read && list && !list->empty();
         },
         seconds);
-    return found;
+    return list && !list->empty() ? uint32_t(list->front().id) : 0;
 }
 
 bool X11Test::waitForWindow(uint32_t window, double seconds) {
