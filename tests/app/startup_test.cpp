@@ -18,7 +18,6 @@ TEST_F(Startup, FirstStartWelcomesLaterStartsKeepTheUsersChoicesButReplaceAPanel
 
     defaults().setInteger("startAtLogin", 0);
     defaults().setFloat("windowWidth", 0.0f);
-    defaults().removeObject("displayDelay");
     prefsWindow()->hide();
     alerts.clear();
     ASSERT_TRUE(startController());
@@ -26,8 +25,6 @@ TEST_F(Startup, FirstStartWelcomesLaterStartsKeepTheUsersChoicesButReplaceAPanel
     EXPECT_FALSE(prefsWindow()->isVisible());
     EXPECT_EQ(defaults().integerForKey("startAtLogin"), 0);
     EXPECT_FLOAT_EQ(defaults().floatForKey("windowWidth"), 637.0f);
-    // The delay is written at the first start only: a deleted one reads 0, shown at once.
-    EXPECT_FLOAT_EQ(VLHandler::sharedHandler().displayDelay(), 0.0f);
 }
 
 // Without access to the input devices nothing else starts. (The offer to enable it and wait

@@ -71,8 +71,6 @@ TEST(PlistXml, ReadsWhatOtherWritersProduce) {
          PlistValue(Dict{{"k", int64_t{31}}})},
         {doc("<string>&#65;&#x2318;&amp;<![CDATA[<raw>&amp;]]></string>"),
          PlistValue("A\xE2\x8C\x98&<raw>&amp;")},
-        // Dates read as seconds since 2001-01-01 UTC.
-        {doc("<date>2024-02-29T12:00:00Z</date>"), PlistValue(730900800.0)},
         // Control characters stored raw by older writers read as U+FFFD; the declared encoding
         // does not matter, the text is UTF-8.
         {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><string>\x01\xC3\xA9</string>",
