@@ -79,7 +79,6 @@ TEST_F(PrefsControllerTest, OnlyTheUniversalBackwardTakesABareKeyButNotEscapeAnd
         if (id == kKeyUniversalBackward) continue;
         record(recorder, Qt::Key_B, Qt::NoModifier);
         EXPECT_TRUE(recorder->isRecording()) << id;
-        EXPECT_EQ(recorder->displayedText(), recorder->refusalMessage()) << id;
         recorder->cancelRecording();
         EXPECT_TRUE(storedValue(id).isNone()) << id;
     }
