@@ -23,12 +23,12 @@ QImage pixels(const ImageRef& image) {
 }
 
 // Counts the pixels of the region that match.
-int matching(const QImage& image, const QRegion& region, auto&& fails) {
+int matching(const QImage& image, const QRegion& region, auto&& matches) {
     int count = 0;
     for (const QRect& r : region)
         for (int y = r.top(); y <= r.bottom(); ++y)
             for (int x = r.left(); x <= r.right(); ++x)
-                count += fails(image.pixel(x, y)) ? 1 : 0;
+                count += matches(image.pixel(x, y)) ? 1 : 0;
     return count;
 }
 
