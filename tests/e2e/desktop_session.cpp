@@ -1,6 +1,9 @@
 #include "desktop_session.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <QDir>
 
 #include <algorithm>
 #include <cstdlib>
@@ -12,7 +15,9 @@
 #include "support/file_text.h"
 
 namespace velora::e2e {
+namespace {
 
+// The share of the area in near-white pixels.
 double whiteShare(const QImage& image, const QRect& area) {
     int white = 0, all = 0;
     for (int y = area.top(); y <= area.bottom(); y += 2)
@@ -23,6 +28,8 @@ double whiteShare(const QImage& image, const QRect& area) {
         }
     return all ? double(white) / all : 0.0;
 }
+
+} // namespace
 
 void DesktopSession::SetUp() {
     const char* display = std::getenv("DISPLAY");
@@ -135,18 +142,14 @@ bool DesktopSession::startVeloraConfigured() {
         settings.setBool("firstRun2", true);
         settings.setInteger("startAtLogin", 0);
         settings.setObject("filters", onlyThese(ownApplications()));
-        const struct {
-            const char* identifier;
-            int64_t keyCode, modifiers;
-        } combos[] = {{"KeyCycleAppForward", 48, 2048},      {"KeyCycleWindowForward", 48, 256},
-                      {"KeyCycleAppWindowForward", 50, 256}, {"KeyCycleAppBackward", 48, 2560},
-                      {"KeyCycleWindowBackward", 48, 768},   {"KeyCycleAppWindowBackward", 50, 768}};
-        for (const auto& c : combos) {
-            PlistValue::Dictionary d;
-            d["keyCode"] = PlistValue(c.keyCode);
-            d["modifiers"] = PlistValue(c.modifiers);
-            settings.setObject(c.identifier, PlistValue(std::move(d)));
-        }
+        const std::tuple<const char*, int64_t, int64_t> combos[] = {
+            {"KeyCycleAppForward", 48, 2048},      {"KeyCycleWindowForward", 48, 256},
+            {"KeyCycleAppWindowForward", 50, 256}, {"KeyCycleAppBackward", 48, 2560},
+            {"KeyCycleWindowBackward", 48, 768},   {"KeyCycleAppWindowBackward", 50, 768}};
+        for (const auto& [identifier, keyCode, modifiers] : combos)
+            settings.setObject(identifier,
+                               PlistValue(PlistValue::Dictionary{{"keyCode", PlistValue(keyCode)},
+                                                                 {"modifiers", PlistValue(modifiers)}}));
         settings.synchronize();
     }
     launchVelora();
@@ -305,6 +308,121 @@ void DesktopSession::xdotool(const std::vector<std::string>& arguments) {
         if (arguments[i] == "keyup") std::erase(heldKeys_, arguments[i + 1]);
     }
     EXPECT_TRUE(runToEnd(argv)) << "xdotool failed";
+}
+
+void DesktopSession::cycle(const std::vector<std::string>& modifiers, const std::string& key, bool held) {
+    std::vector<std::string> down, up;
+    for (const auto& m : modifiers)
+        down.insert(down.end(), {"keydown", m});
+    down.insert(down.end(), {"key", key});
+    for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it)
+        up.insert(up.end(), {"keyup", *it});
+    if (held) {
+        xdotool(down);
+        ASSERT_TRUE(waitForPanel()) << "no panel while the key is held";
+    } else {
+        down.insert(down.end(), up.begin(), up.end());
+    }
+    xdotool(held ? up : down);
+}
+
+QRect DesktopSession::holdAltTab() {
+    xdotool({"keydown", "alt", "key", "Tab"});
+    return waitForPanel() ? x_->rootGeometry(x_->shownPanel()) : QRect();
+}
+
+void DesktopSession::releaseAlt() {
+    xdotool({"keyup", "alt"});
+    EXPECT_TRUE(waitForPanelGone()) << "the panel stays after the release";
+}
+
+std::size_t DesktopSession::heldCycleKeys() {
+    const uint32_t tab = 0xff09, grave = 0x0060;
+    const uint16_t alt = x_->modifierMaskOf(0xffe9 /* Alt_L */),
+                   super = x_->modifierMaskOf(0xffeb /* Super_L */), shift = XCB_MOD_MASK_SHIFT;
+    const std::pair<uint32_t, uint16_t> combos[] = {{tab, alt},   {tab, uint16_t(alt | shift)},
+                                                    {tab, super}, {tab, uint16_t(super | shift)},
+                                                    {grave, alt}, {grave, uint16_t(alt | shift)}};
+    return std::size_t(
+        std::ranges::count_if(combos, [&](const auto& c) { return !x_->canGrab(c.first, c.second); }));
+}
+
+void DesktopSession::runCycleSteps(const std::vector<xcb_window_t>& yewXiPine) {
+    const std::vector<xcb_window_t>& w = yewXiPine;
+    activateInOrder({w[0], w[1], w[2], w[4], w[3]});
+    ASSERT_EQ(titleOf(x_->activeWindow()), "Pine 2");
+    const struct {
+        std::vector<std::string> modifiers;
+        const char* key;
+        bool held;
+        const char* expected; // recency before the step, most recent first, in the comment
+    } steps[] = {{{"super"}, "Tab", false, "Xi"},              // P2 P3 P1 Xi Yew
+                 {{"super", "shift"}, "Tab", false, "Yew"},    // Xi P2 P3 P1 Yew
+                 {{"alt", "shift"}, "Tab", false, "Pine 1"},   // Yew Xi P2 P3 P1
+                 {{"super", "shift"}, "Tab", true, "Xi"},      // P1 Yew Xi P2 P3
+                 {{"alt"}, "Tab", false, "Pine 1"},            // Xi P1 Yew P2 P3
+                 {{"alt"}, "grave", false, "Pine 2"},          // P1 Xi Yew P2 P3
+                 {{"super"}, "Tab", true, "Xi"},               // P2 P1 Xi Yew P3
+                 {{"alt"}, "Tab", true, "Pine 2"},             // Xi P2 P1 Yew P3
+                 {{"alt"}, "grave", true, "Pine 1"},           // P2 Xi P1 Yew P3
+                 {{"alt", "shift"}, "Tab", true, "Pine 3"},    // P1 P2 Xi Yew P3
+                 {{"alt", "shift"}, "grave", false, "Pine 2"}, // P3 P1 P2 Xi Yew
+                 {{"alt", "shift"}, "grave", true, "Pine 1"}}; // P2 P3 P1 Xi Yew
+    for (const auto& s : steps) {
+        SCOPED_TRACE(std::string(s.held ? "held " : "quick ") + s.modifiers.front() +
+                     (s.modifiers.size() > 1 ? "-shift-" : "-") + s.key);
+        const std::size_t activated = activations();
+        cycle(s.modifiers, s.key, s.held);
+        const xcb_window_t chosen = waitForSwitch(activated);
+        ASSERT_EQ(titleOf(chosen), s.expected);
+        const auto asked = marks("activate:");
+        EXPECT_TRUE(
+            std::all_of(asked.begin() + std::ptrdiff_t(activated), asked.end(),
+                        [&](const std::string& m) { return m == "activate:" + std::to_string(chosen); }))
+            << "the switch activated another window as well";
+        EXPECT_TRUE(waitForPanelGone()) << "the panel stays after the release";
+    }
+}
+
+xcb_window_t DesktopSession::startTypist(const std::string& title) {
+    return startXterm(title, "cat > '" + typedFile().string() + "'");
+}
+
+std::string DesktopSession::typedLine() {
+    xdotool({"key", "Return"});
+    std::string text;
+    waitFor([&] { return !(text = test::readFile(typedFile())).empty(); });
+    return text;
+}
+
+QImage DesktopSession::shotWithPictures(const QRect& panel, double white,
+                                        const std::function<bool(const QImage&)>& also) {
+    // The pictures are taken in the background after the panel shows: once the last has
+    // reached its cell, the screen shows them at the next paint.
+    EXPECT_TRUE(waitForMark("pictures")) << "the pictures never all arrived";
+    QImage shot;
+    const bool shown = waitFor([&] {
+        shot = x_->screenshot();
+        return !shot.isNull() && whiteShare(shot, panel.intersected(shot.rect())) > white &&
+               (!also || also(shot));
+    });
+    EXPECT_TRUE(shown) << "the panel shows no window pictures";
+    return shown ? shot : QImage();
+}
+
+void DesktopSession::saveShot(const QImage& shot, const std::string& name) {
+    const char* update = std::getenv("VELORA_UPDATE_DOCS_IMAGES");
+    const QString file = update && std::string(update) == "1"
+                             ? QStringLiteral(VELORA_DOCS_IMAGES_DIR "/") + QString::fromStdString(name)
+                             : QDir::currentPath() + "/" + QString::fromStdString(name);
+    EXPECT_TRUE(shot.save(file, "PNG")) << file.toStdString();
+}
+
+void DesktopSession::startASecondTime() {
+    auto second = ChildProcess::start({VELORA_PROGRAM}, environment(), home_ / "second.log");
+    ASSERT_TRUE(second);
+    ASSERT_TRUE(second->waitForExit(kLongWait)) << "the second start keeps running";
+    EXPECT_TRUE(WIFEXITED(second->status()) && WEXITSTATUS(second->status()) == 0) << second->status();
 }
 
 bool DesktopSession::isOwnClient(xcb_window_t w) {

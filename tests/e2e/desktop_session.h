@@ -38,10 +38,6 @@ using namespace std::chrono_literals;
 // Waits that survive a loaded machine; they end as soon as the condition holds.
 inline constexpr std::chrono::milliseconds kLongWait = 30s;
 
-// The share of the area in near-white pixels. The panel itself is dark; the pictures of
-// xterms and of the clock are mostly white, so a panel without pictures has next to none.
-double whiteShare(const QImage& image, const QRect& area);
-
 class DesktopSession : public ::testing::Test {
   protected:
     void SetUp() override;
@@ -121,6 +117,41 @@ class DesktopSession : public ::testing::Test {
     bool waitForPanelGone() {
         return waitFor([&] { return x_->shownPanel() == 0; });
     }
+    // Presses the modifiers and the key: a quick switch lets go in the same xdotool run (well
+    // within the display delay), a held one waits for the panel first.
+    void cycle(const std::vector<std::string>& modifiers, const std::string& key, bool held);
+    // Holds Alt-Tab and returns the panel's place on the root, empty when no panel shows; Alt
+    // stays down until releaseAlt(), which waits for the panel to go.
+    QRect holdAltTab();
+    void releaseAlt();
+    // How many of the six cycle keys some client holds (this one's grab is refused).
+    std::size_t heldCycleKeys();
+
+    // The six cycle keys, each quick and held, on the desktop of xterms "Yew" and "Xi" and the
+    // window client's "Pine 1" to "Pine 3" (given in this order), first used in the order Yew,
+    // Xi, Pine 1, Pine 3, Pine 2. Each switch makes its choice the most recent window, so the
+    // steps run on from each other; forward takes the second candidate, backward the last,
+    // and the order makes each choice differ from the other direction's and the next-wider
+    // mode's. Each step must activate its candidate and nothing else, the panel gone after.
+    void runCycleSteps(const std::vector<xcb_window_t>& yewXiPine);
+
+    // An xterm whose typed lines land in typedFile(), and what it has received once a Return
+    // ends the line.
+    xcb_window_t startTypist(const std::string& title = "Typist");
+    std::filesystem::path typedFile() const { return home_ / "typed.txt"; }
+    std::string typedLine();
+
+    // The panel's screenshot once its pictures have all arrived and painted: more than
+    // `white` of the area near-white (the panel itself is dark; the pictures of xterms and of
+    // the clock are mostly white, so a panel without pictures has next to none) (and `also`, when given);
+    // null when that never comes.
+    QImage shotWithPictures(const QRect& panel, double white,
+                            const std::function<bool(const QImage&)>& also = {});
+    // Saves a screenshot beside the test program, or as docs/images/NAME with
+    // VELORA_UPDATE_DOCS_IMAGES=1.
+    void saveShot(const QImage& shot, const std::string& name);
+    // A second start of the program reaches the running one and ends with 0.
+    void startASecondTime();
 
     std::string titleOf(xcb_window_t w) { return w ? x_->title(w) : std::string("(none)"); }
 

@@ -6,10 +6,6 @@
 // reloads it, and velora then switches on Alt+Tab; and the keys of a shown switch (Escape,
 // which these managers bind with some modifiers, and a command key) never reach the focused
 // client.
-#include <xcb/xcb.h>
-
-#include <QImage>
-#include <QRect>
 #include <cstdlib>
 #include <optional>
 
@@ -138,10 +134,9 @@ TEST_F(HeldKeys, KeysOfAShownSwitchUnderTheStockManagerNeverReachTheFocusedClien
     if (IsSkipped() || HasFatalFailure()) return;
     if (!x_->canGrab(kTabKeysym, x_->modifierMaskOf(kSuperKeysym)))
         GTEST_SKIP() << manager->name << " holds Super+Tab too";
-    const auto typed = home() / "typed.txt";
-    std::filesystem::remove(typed);
+    std::filesystem::remove(typedFile());
     const xcb_window_t other = startXterm("Other");
-    const xcb_window_t typist = startXterm("Typist", "cat > '" + typed.string() + "'");
+    const xcb_window_t typist = startTypist();
     ASSERT_TRUE(other && typist);
     startAndDismissTheAlert();
     if (HasFatalFailure()) return;
@@ -168,9 +163,7 @@ TEST_F(HeldKeys, KeysOfAShownSwitchUnderTheStockManagerNeverReachTheFocusedClien
     // After the switch the keyboard is the client's again.
     activate(typist);
     xdotool({"type", "--delay", "40", "after"});
-    xdotool({"key", "Return"});
-    std::string text;
-    waitFor([&] { return !(text = test::readFile(typed)).empty(); });
+    const std::string text = typedLine();
     EXPECT_EQ(text.find_first_of("\t\x1bw"), std::string::npos)
         << "a key of the switch reached the client: " << text;
     EXPECT_TRUE(text.size() >= 6 && text.substr(text.size() - 6) == "after\n")
@@ -201,17 +194,9 @@ TEST_F(HeldKeys, StockWindowManagerIsNamedItsFreeButtonFreesAltTabAndVeloraTakes
     const char* update = std::getenv("VELORA_UPDATE_DOCS_IMAGES");
     if (update && *update && manager->name == "Fluxbox") {
         // The alert in its frame, with a margin of the desktop around it.
-        xcb_connection_t* c = x_->connection();
-        auto* geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, alert), nullptr);
-        auto* at = xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, alert, x_->root(), 0, 0),
-                                                   nullptr);
-        ASSERT_TRUE(geometry && at);
         const QImage shot = x_->screenshot();
-        const QRect area =
-            QRect(at->dst_x - 16, at->dst_y - 36, geometry->width + 32, geometry->height + 52) & shot.rect();
-        std::free(geometry);
-        std::free(at);
-        EXPECT_TRUE(shot.copy(area).save(QStringLiteral(VELORA_DOCS_IMAGES_DIR "/alert-x11-fluxbox.png")));
+        saveShot(shot.copy(x_->rootGeometry(alert).adjusted(-16, -36, 16, 16) & shot.rect()),
+                 "alert-x11-fluxbox.png");
     }
     // Return presses the default button, "Free Them in <manager>".
     xdotool({"key", "Return"});
