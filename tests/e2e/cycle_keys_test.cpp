@@ -18,10 +18,10 @@ TEST_F(CycleKeys, EachKeyQuickAndHeldActivatesItsCandidateAndPressesStepWhileThe
     // While the panel is up each press moves the selection one step, forward with Alt-Tab
     // and back with Alt-Shift-Tab; the release activates where it stands. (P1 P2 P3 Xi Yew)
     const std::size_t activated = activations();
-    ASSERT_FALSE(holdAltTab().isNull());                           // Pine 2
+    ASSERT_FALSE(holdSwitch().isNull());                           // Pine 2
     xdotool({"key", "Tab", "key", "Tab"});                         // Pine 3, Xi
     xdotool({"keydown", "shift", "key", "Tab", "keyup", "shift"}); // back to Pine 3
-    releaseAlt();
+    releaseSwitch();
     EXPECT_EQ(titleOf(waitForSwitch(activated)), "Pine 3");
 }
 

@@ -8,10 +8,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <iostream>
-#include <thread>
 
 #include "settings/plist_value.h"
-#include "settings/user_defaults.h"
 #include "support/file_text.h"
 
 namespace velora::e2e {
@@ -38,10 +36,8 @@ void DesktopSession::SetUp() {
     if (!x_->ok()) GTEST_SKIP() << "the X display " << display << " cannot be reached";
     dir_ = std::make_unique<test::TempDir>();
     home_ = dir_->path();
-    std::filesystem::create_directories(home_ / ".config");
-    std::filesystem::create_directories(home_ / ".local" / "share");
-    std::filesystem::create_directories(home_ / "share");
-    std::filesystem::create_directories(home_ / "run");
+    for (const char* folder : {".config", ".local/share", "share", "run"})
+        std::filesystem::create_directories(home_ / folder);
     ::chmod((home_ / "run").c_str(), 0700);
     // A window left active by an earlier test must not be taken for the result of this one.
     ASSERT_EQ(x_->shownPanel(), 0u) << "a switch panel is already on this display";
@@ -87,29 +83,18 @@ std::vector<xcb_window_t> DesktopSession::veloraWindows() {
     return out;
 }
 
-const std::vector<std::string>& DesktopSession::ownApplications() {
-    static const std::vector<std::string> classes{"XTerm", "XClock", "XEyes", "VeloraE2EWindows"};
-    return classes;
+void DesktopSession::writeSettings(PlistValue::Dictionary settings) {
+    // Every application blocked (level 3) but the test's own clients (2, the default).
+    PlistValue::Dictionary filters{{"All applications", PlistValue(3)}};
+    for (const char* application : {"XTerm", "XClock", "XEyes", "VeloraE2EWindows"})
+        filters[application] = PlistValue(2);
+    settings["filters"] = PlistValue(std::move(filters));
+    std::filesystem::create_directories(settingsFile().parent_path());
+    test::writeFile(settingsFile(), PlistValue(std::move(settings)).toXml());
 }
 
-namespace {
-
-// Filters that block every application but these (level 3 blocks, 2 is the default).
-PlistValue onlyThese(const std::vector<std::string>& applications) {
-    PlistValue::Dictionary filters{{"All applications", PlistValue(int64_t(3))}};
-    for (const std::string& application : applications)
-        filters[application] = PlistValue(int64_t(2));
-    return PlistValue(std::move(filters));
-}
-
-} // namespace
-
-bool DesktopSession::startVelora(const std::vector<std::string>& shown) {
-    if (!shown.empty()) {
-        std::filesystem::create_directories(settingsFile().parent_path());
-        test::writeFile(settingsFile(),
-                        PlistValue(PlistValue::Dictionary{{"filters", onlyThese(shown)}}).toXml());
-    }
+bool DesktopSession::startVelora(std::optional<PlistValue::Dictionary> settings) {
+    if (settings) writeSettings(std::move(*settings));
     launchVelora();
     if (!velora_) {
         ADD_FAILURE() << "cannot start " << VELORA_PROGRAM;
@@ -137,21 +122,14 @@ bool DesktopSession::closeVeloraWindows() {
 }
 
 bool DesktopSession::startVeloraConfigured() {
-    {
-        UserDefaults settings(settingsFile());
-        settings.setBool("firstRun2", true);
-        settings.setInteger("startAtLogin", 0);
-        settings.setObject("filters", onlyThese(ownApplications()));
-        const std::tuple<const char*, int64_t, int64_t> combos[] = {
-            {"KeyCycleAppForward", 48, 2048},      {"KeyCycleWindowForward", 48, 256},
-            {"KeyCycleAppWindowForward", 50, 256}, {"KeyCycleAppBackward", 48, 2560},
-            {"KeyCycleWindowBackward", 48, 768},   {"KeyCycleAppWindowBackward", 50, 768}};
-        for (const auto& [identifier, keyCode, modifiers] : combos)
-            settings.setObject(identifier,
-                               PlistValue(PlistValue::Dictionary{{"keyCode", PlistValue(keyCode)},
-                                                                 {"modifiers", PlistValue(modifiers)}}));
-        settings.synchronize();
-    }
+    PlistValue::Dictionary settings{{"firstRun2", PlistValue(true)}, {"startAtLogin", PlistValue(0)}};
+    const std::tuple<const char*, int, int> combos[] = {
+        {"KeyCycleAppForward", 48, 2048},      {"KeyCycleWindowForward", 48, 256},
+        {"KeyCycleAppWindowForward", 50, 256}, {"KeyCycleAppBackward", 48, 2560},
+        {"KeyCycleWindowBackward", 48, 768},   {"KeyCycleAppWindowBackward", 50, 768}};
+    for (const auto& [identifier, keyCode, modifiers] : combos)
+        settings[identifier] = PlistValue::Dictionary{{"keyCode", keyCode}, {"modifiers", modifiers}};
+    writeSettings(std::move(settings));
     launchVelora();
     if (!velora_ || !velora_->running()) {
         ADD_FAILURE() << "cannot start " << VELORA_PROGRAM;
@@ -165,33 +143,6 @@ void DesktopSession::launchVelora() {
     auto environment = this->environment();
     environment["VELORA_TRACE_FD"] = "3";
     velora_ = ChildProcess::start({VELORA_PROGRAM}, environment, home_ / "velora.log", trace_);
-}
-
-bool DesktopSession::restartVelora(const std::map<std::string, PlistValue>& settings) {
-    if (velora_) velora_->stop();
-    std::optional<PlistValue> stored = PlistValue::fromXml(test::readFile(settingsFile()));
-    PlistValue::Dictionary merged;
-    if (stored && stored->asDictionary()) merged = *stored->asDictionary();
-    for (const auto& [key, value] : settings)
-        merged[key] = value;
-    test::writeFile(settingsFile(), PlistValue(merged).toXml());
-    const std::size_t recentBefore = marks("recent:").size();
-    launchVelora();
-    const uint16_t alt = x_->modifierMaskOf(0xffe9 /* Alt_L */);
-    if (!velora_ || !waitFor([&] { return !velora_->running() || !x_->canGrab(0xff09 /* Tab */, alt); }) ||
-        !velora_->running()) {
-        ADD_FAILURE() << "velora did not come back holding Alt-Tab";
-        return false;
-    }
-    // A new start knows nothing of the order of use until its focus poll has found the focused
-    // window: a switch before that would start from another window.
-    if (const xcb_window_t active = x_->activeWindow(); active != 0) {
-        if (!waitFor([&] { return isRecent(active, recentBefore); })) {
-            ADD_FAILURE() << "the restarted velora does not find the focused window " << titleOf(active);
-            return false;
-        }
-    }
-    return true;
 }
 
 std::string DesktopSession::veloraLog() const {
@@ -326,13 +277,13 @@ void DesktopSession::cycle(const std::vector<std::string>& modifiers, const std:
     xdotool(held ? up : down);
 }
 
-QRect DesktopSession::holdAltTab() {
-    xdotool({"keydown", "alt", "key", "Tab"});
+QRect DesktopSession::holdSwitch(const std::string& modifier) {
+    xdotool({"keydown", modifier, "key", "Tab"});
     return waitForPanel() ? x_->rootGeometry(x_->shownPanel()) : QRect();
 }
 
-void DesktopSession::releaseAlt() {
-    xdotool({"keyup", "alt"});
+void DesktopSession::releaseSwitch(const std::string& modifier) {
+    xdotool({"keyup", modifier});
     EXPECT_TRUE(waitForPanelGone()) << "the panel stays after the release";
 }
 

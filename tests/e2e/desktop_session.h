@@ -18,7 +18,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "settings/plist_value.h"
@@ -43,25 +42,19 @@ class DesktopSession : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 
-    // The applications (window classes) of the clients a test starts: xterm, xclock, xeyes
-    // and the window client.
-    static const std::vector<std::string>& ownApplications();
-
     // Starts velora for the first time in this home and closes the preferences window and
-    // the welcome sheet that a first start opens. With `shown` applications, the settings
-    // file is written first so that only their windows take part in switches (every other
-    // application is blocked); with none, the home stays empty. False (with a test failure)
-    // when it does not come up.
-    bool startVelora(const std::vector<std::string>& shown = ownApplications());
+    // the welcome sheet that a first start opens. The settings file is written first with
+    // these settings and filters that block every application but the test's own clients
+    // (xterm, xclock, xeyes, the window client), so that only their windows take part in
+    // switches; with none (nullopt), the home stays empty. False (with a test failure) when
+    // it does not come up.
+    bool startVelora(std::optional<PlistValue::Dictionary> settings = PlistValue::Dictionary{});
     // Starts velora on the settings a first start writes (the six cycle keys, no login entry),
     // so that no window of its own opens. False (with a test failure) when it does not run.
     bool startVeloraConfigured();
     // Velora's home is this folder instead of a fresh one; before velora starts.
     void useHome(const std::filesystem::path& home) { home_ = home; }
     std::string veloraLog() const;
-    // Stops velora, merges these settings into its settings file and starts it again; false
-    // (with a test failure) when it does not come back holding Alt-Tab.
-    bool restartVelora(const std::map<std::string, PlistValue>& settings);
     ChildProcess& velora() { return *velora_; }
     // Velora ended as the test meant it to (Quit): the tear-down no longer counts it as a crash.
     void veloraEndedOnPurpose() { veloraEndExpected_ = true; }
@@ -120,10 +113,10 @@ class DesktopSession : public ::testing::Test {
     // Presses the modifiers and the key: a quick switch lets go in the same xdotool run (well
     // within the display delay), a held one waits for the panel first.
     void cycle(const std::vector<std::string>& modifiers, const std::string& key, bool held);
-    // Holds Alt-Tab and returns the panel's place on the root, empty when no panel shows; Alt
-    // stays down until releaseAlt(), which waits for the panel to go.
-    QRect holdAltTab();
-    void releaseAlt();
+    // Holds the modifier and presses Tab; returns the panel's place on the root, empty when no
+    // panel shows. The modifier stays down until releaseSwitch(), which waits for the panel to go.
+    QRect holdSwitch(const std::string& modifier = "alt");
+    void releaseSwitch(const std::string& modifier = "alt");
     // How many of the six cycle keys some client holds (this one's grab is refused).
     std::size_t heldCycleKeys();
 
@@ -160,6 +153,7 @@ class DesktopSession : public ::testing::Test {
     std::map<std::string, std::string> extraEnvironment_;
 
   private:
+    void writeSettings(PlistValue::Dictionary settings);
     std::unique_ptr<test::TempDir> dir_;
     std::filesystem::path home_;
     std::unique_ptr<ChildProcess> velora_;

@@ -18,7 +18,7 @@ TEST_F(FirstStart, TakesTheSixCycleKeysWritesTheSettingsAndTheLoginEntryAndASeco
     ASSERT_EQ(heldCycleKeys(), 0u) << "cycle keys are taken already";
     ASSERT_FALSE(std::filesystem::exists(settingsFile()));
 
-    ASSERT_TRUE(startVelora({}));
+    ASSERT_TRUE(startVelora(std::nullopt));
 
     EXPECT_TRUE(waitFor([&] { return heldCycleKeys() == 6; }))
         << heldCycleKeys() << " of the six cycle keys held";

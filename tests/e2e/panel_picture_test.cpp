@@ -27,12 +27,12 @@ TEST_F(PanelPicture, ShowsThePicturesOfRealWindowsWhileTheSwitchIsHeld) {
     ASSERT_TRUE(clock && eyes && notes && build && pine.size() == 2);
     activateInOrder({pine[1], pine[0], notes, build});
 
-    const QRect area = holdAltTab();
+    const QRect area = holdSwitch();
     ASSERT_FALSE(area.isNull()) << "no panel";
     const QImage shot = shotWithPictures(area, 0.08);
     x_->setDesktopColour(0);
     const std::size_t activated = activations();
-    releaseAlt();
+    releaseSwitch();
     EXPECT_EQ(titleOf(waitForSwitch(activated)), "Notes");
     ASSERT_FALSE(shot.isNull());
     EXPECT_EQ(area.size(), QSize(637, 437)) << "the panel is not at its first-run size";

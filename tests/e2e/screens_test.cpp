@@ -23,64 +23,49 @@ int distance(QRgb a, QRgb b) {
 
 class Screens : public DesktopSession {};
 
-// DUMMY0 (primary) at 0,0 and DUMMY1 at 1280,0, both 1280x800.
+// DUMMY0 (primary) at 0,0 and DUMMY1 at 1280,0, both 1280x800. Velora's panel is set wider
+// than a monitor, and full screen for windows (Alt-Tab) but not for applications (Super-Tab).
 TEST_F(Screens, ThePanelShowsWhollyOnTheMonitorOfTheFocusedWindowWhereverThePointerIs) {
     if (!onDesktop("two-monitors")) GTEST_SKIP() << "not the two-monitor desktop";
     const QRect primary(0, 0, 1280, 800), second(1280, 0, 1280, 800);
-    ASSERT_TRUE(startVelora());
-    const xcb_window_t left = startClient({"xterm", "-T", "Left", "-geometry", "72x18+100+100"}, "Left");
+    ASSERT_TRUE(startVelora(PlistValue::Dictionary{{"windowWidth", 2000.0}, {"fullScreenWindows", 1}}));
+    // Two applications: the window client's "Left" on the primary, an xterm on the second.
+    const auto client = startWindowClient({"Left"});
     const xcb_window_t right = startClient({"xterm", "-T", "Right", "-geometry", "72x18+1500+200"}, "Right");
-    ASSERT_TRUE(left && right);
+    ASSERT_TRUE(client.size() == 1 && right);
+    const xcb_window_t left = client[0];
     ASSERT_TRUE(second.contains(x_->rootGeometry(right)))
         << "the manager did not place Right on the second monitor";
     activateInOrder({left, right});
+    const auto at = [](const QRect& r) {
+        return std::to_string(r.width()) + "x" + std::to_string(r.height()) + " at " + std::to_string(r.x()) +
+               "," + std::to_string(r.y());
+    };
 
-    // Focused window on the second monitor, pointer on the primary.
+    // Focused window on the second monitor, pointer on the primary: the panel, wider than a
+    // monitor, is cut down to the second one and centred there, not spread over both.
     xdotool({"mousemove", "300", "300"});
     std::size_t activated = activations();
-    QRect panel = holdAltTab();
-    ASSERT_FALSE(panel.isNull()) << "no panel";
-    EXPECT_TRUE(second.contains(panel)) << "panel at " << panel.x() << "," << panel.y();
-    EXPECT_LE(std::abs(panel.center().x() - second.center().x()), 1);
-    EXPECT_LE(std::abs(panel.center().y() - second.center().y()), 1);
-    releaseAlt();
+    QRect panel = holdSwitch("super");
+    EXPECT_TRUE(second.contains(panel) && panel.width() == second.width()) << at(panel);
+    EXPECT_LE(std::abs(panel.center().y() - second.center().y()), 1) << at(panel);
+    releaseSwitch("super");
     ASSERT_EQ(titleOf(waitForSwitch(activated)), "Left");
 
-    // Focused window on the primary, pointer on the second monitor.
+    // Focused window on the primary, pointer on the second: full screen covers the primary.
     xdotool({"mousemove", "1900", "400"});
     activated = activations();
-    panel = holdAltTab();
-    EXPECT_TRUE(primary.contains(panel)) << "panel at " << panel.x() << "," << panel.y();
-    EXPECT_LE(std::abs(panel.center().x() - primary.center().x()), 1);
-    releaseAlt();
+    EXPECT_EQ(panel = holdSwitch(), primary) << at(panel);
+    releaseSwitch();
     ASSERT_EQ(titleOf(waitForSwitch(activated)), "Right");
 
-    // A panel wider than a monitor is cut down to that monitor, not spread over both.
-    ASSERT_TRUE(restartVelora({{"windowWidth", PlistValue(2000.0)}}));
-    activateInOrder({left, right}); // the new start learns the order of use again
-    activated = activations();
-    panel = holdAltTab();
-    EXPECT_TRUE(second.contains(panel) && panel.width() == second.width())
-        << "panel at " << panel.x() << "," << panel.y() << " " << panel.width() << "x" << panel.height();
-    releaseAlt();
-    ASSERT_EQ(titleOf(waitForSwitch(activated)), "Left");
-
     // No focused window (both minimised): the pointer's monitor.
+    activate(left);
     xdotool({"windowminimize", std::to_string(left)});
     xdotool({"windowminimize", std::to_string(right)});
     ASSERT_TRUE(waitFor([&] { return x_->activeWindow() == 0; })) << "a window keeps the focus";
-    xdotool({"mousemove", "1900", "400"});
-    panel = holdAltTab();
-    EXPECT_TRUE(second.contains(panel)) << "panel at " << panel.x() << "," << panel.y();
-    releaseAlt();
-    activate(right);
-
-    // Full screen covers the focused window's monitor, and that one only.
-    ASSERT_TRUE(restartVelora({{"windowWidth", PlistValue(637.0)}, {"fullScreenWindows", PlistValue(1)}}));
-    panel = holdAltTab();
-    EXPECT_EQ(panel, second) << "full screen at " << panel.x() << "," << panel.y() << " " << panel.width()
-                             << "x" << panel.height();
-    releaseAlt();
+    EXPECT_EQ(panel = holdSwitch(), second) << at(panel);
+    releaseSwitch();
 }
 
 // A 2560x1600 screen at twice the usual density: Xft.dpi 192 in the resources, or
@@ -96,7 +81,7 @@ TEST_F(Screens, OnAScaledDesktopThePanelKeepsItsLogicalSizeAndDrawsAtTheScreensD
     activateInOrder({build, notes});
 
     // Alt-Tab lists windows: the cells hold their pictures and the title is the window's.
-    const QRect panel = holdAltTab();
+    const QRect panel = holdSwitch();
     ASSERT_FALSE(panel.isNull()) << "no panel";
     // The selected title ("HHHH", pure white) in the lower part of the panel: the first and
     // last rows holding white, -1 when there is none yet.
@@ -113,7 +98,7 @@ TEST_F(Screens, OnAScaledDesktopThePanelKeepsItsLogicalSizeAndDrawsAtTheScreensD
     };
     const QImage shot =
         shotWithPictures(panel, 0.08, [&](const QImage& s) { return titleRows(s).first >= 0; });
-    releaseAlt();
+    releaseSwitch();
     ASSERT_FALSE(shot.isNull());
     x_->setDesktopColour(0);
 
@@ -175,11 +160,11 @@ TEST_F(Screens, UnderACompositorTheCornersShowTheWindowBehindAndThePlateIsTransl
     activateInOrder({notes, behind});
 
     // Alt-Tab lists windows: the cells hold their pictures and the title is the window's.
-    const QRect panel = holdAltTab();
+    const QRect panel = holdSwitch();
     ASSERT_FALSE(panel.isNull()) << "no panel";
     // The pictures of windows that the compositor redirects as well.
     const QImage shot = shotWithPictures(panel, 0.05);
-    releaseAlt();
+    releaseSwitch();
     ASSERT_FALSE(shot.isNull());
 
     // Outside the rounded corners: the window behind, untouched.

@@ -19,12 +19,6 @@ class SwitchCommands : public DesktopSession {
         activateInOrder({other, typist});
     }
 
-    // Holds the modifier, presses the key and waits for the panel.
-    void showPanel(const std::string& modifier, const std::string& key) {
-        xdotool({"keydown", modifier, "key", key});
-        ASSERT_TRUE(waitForPanel()) << "no panel while " << modifier << "-" << key << " is held";
-    }
-
     xcb_window_t other = 0, typist = 0;
 };
 
@@ -42,7 +36,7 @@ class SwitchCommand : public SwitchCommands, public ::testing::WithParamInterfac
 
 TEST_P(SwitchCommand, ActsOnTheSelectionAndNeverReachesTheFocusedClient) {
     const Command& c = GetParam();
-    showPanel(c.modifier, "Tab");
+    ASSERT_FALSE(holdSwitch(c.modifier).isNull()) << "no panel";
     xdotool({"key", c.key});
     if (c.closesTheClient) {
         EXPECT_TRUE(client(other).waitForExit(kLongWait)) << "the selected xterm is still running";
@@ -66,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(SwitchCommands, SwitchCommand,
 // focused client, also after switches have come and gone (the command keys are taken only
 // for the span of a switch).
 TEST_F(SwitchCommands, EscapeCancelsAndKeysOutsideASwitchReachTheFocusedClient) {
-    showPanel("alt", "Tab");
+    ASSERT_FALSE(holdSwitch().isNull()) << "no panel";
     xdotool({"key", "Escape"});
     EXPECT_TRUE(waitForPanelGone()) << "Escape leaves the panel up";
     xdotool({"keyup", "alt"});
