@@ -110,9 +110,9 @@ class DesktopSession : public ::testing::Test {
     bool waitForPanelGone() {
         return waitFor([&] { return x_->shownPanel() == 0; });
     }
-    // Presses the modifiers and the key: a quick switch lets go in the same xdotool run (well
-    // within the display delay), a held one waits for the panel first.
-    void cycle(const std::vector<std::string>& modifiers, const std::string& key, bool held);
+    // Presses a combination ("alt+shift+Tab"): a quick switch lets go in the same xdotool run
+    // (well within the display delay), a held one waits for the panel first.
+    void cycle(const std::string& combo, bool held);
     // Holds the modifier and presses Tab; returns the panel's place on the root, empty when no
     // panel shows. The modifier stays down until releaseSwitch(), which waits for the panel to go.
     QRect holdSwitch(const std::string& modifier = "alt");

@@ -110,8 +110,7 @@ TEST_F(HeldKeys, ASecondClientHoldingAltTabKeepsItAndVeloraTakesItOnceLetGo) {
     xdotool({"key", "alt+Tab"});
     ASSERT_TRUE(waitFor(
         [&] { return test::readFile(holderLog).find("key " + std::to_string(tab)) != std::string::npos; }));
-    xdotool({"keydown", "super", "key", "Tab"});
-    EXPECT_TRUE(waitForPanel());
+    EXPECT_FALSE(holdSwitch("super").isNull());
     EXPECT_EQ(x_->activeWindow(), a) << "velora acted on the held Alt+Tab too";
     xdotool({"key", "Escape", "keyup", "super"});
     EXPECT_TRUE(waitForPanelGone());
@@ -146,19 +145,16 @@ TEST_F(HeldKeys, KeysOfAShownSwitchUnderTheStockManagerNeverReachTheFocusedClien
     // (over the bare desktop that Tab reaches the client; see desktops.md).
     xdotool({"mousemove", "--window", std::to_string(typist), "20", "20"});
 
-    xdotool({"keydown", "super", "key", "Tab"});
-    ASSERT_TRUE(waitForPanel());
+    ASSERT_FALSE(holdSwitch("super").isNull());
     xdotool({"key", "Escape"});
     EXPECT_TRUE(waitForPanelGone()) << "Escape leaves the panel up";
     xdotool({"keyup", "super"});
     ASSERT_TRUE(waitForMark("end:cancel"));
 
-    xdotool({"keydown", "super", "key", "Tab"});
-    ASSERT_TRUE(waitForPanel());
+    ASSERT_FALSE(holdSwitch("super").isNull());
     xdotool({"key", "w"});
     EXPECT_TRUE(client(other).waitForExit(kLongWait)) << "w did not close the selection";
-    xdotool({"keyup", "super"});
-    EXPECT_TRUE(waitForPanelGone());
+    releaseSwitch("super");
 
     // After the switch the keyboard is the client's again.
     activate(typist);
