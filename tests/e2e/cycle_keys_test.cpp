@@ -10,7 +10,7 @@ class CycleKeys : public DesktopSession {};
 TEST_F(CycleKeys, EachKeyQuickAndHeldActivatesItsCandidateAndPressesStepWhileThePanelIsUp) {
     ASSERT_TRUE(startVelora());
     const xcb_window_t yew = startXterm("Yew"), xi = startXterm("Xi");
-    const auto pine = startWindowClient({"Pine 1", "Pine 2", "Pine 3"});
+    const auto pine = openWindows({"Pine 1", "Pine 2", "Pine 3"});
     ASSERT_TRUE(yew && xi && pine.size() == 3);
     runCycleSteps({yew, xi, pine[0], pine[1], pine[2]});
     if (HasFatalFailure()) return;

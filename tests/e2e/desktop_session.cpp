@@ -138,6 +138,18 @@ bool DesktopSession::startVeloraConfigured() {
     return true;
 }
 
+void DesktopSession::startAndCloseTheAlert(const std::string& told) {
+    ASSERT_TRUE(startVeloraConfigured());
+    ASSERT_TRUE(waitFor([&] { return veloraLog().find(told) != std::string::npos; }))
+        << "velora does not say \"" << told << "\":\n"
+        << veloraLog();
+    // A managed window of velora's, titled as the message box is, closed as a user would.
+    ASSERT_TRUE(waitFor([&] { return !veloraWindows().empty(); })) << "velora's alert does not show";
+    for (xcb_window_t w : veloraWindows())
+        EXPECT_EQ(titleOf(w), "Velora");
+    ASSERT_TRUE(closeVeloraWindows()) << "velora's alert does not close";
+}
+
 void DesktopSession::launchVelora() {
     trace_ = home_ / "trace";
     auto environment = this->environment();
@@ -167,19 +179,23 @@ xcb_window_t DesktopSession::startXterm(const std::string& title, const std::str
     return startClient(argv, title);
 }
 
-std::vector<xcb_window_t> DesktopSession::startWindowClient(const std::vector<std::string>& titles) {
-    std::vector<std::string> argv{VELORA_WINDOW_CLIENT};
-    argv.insert(argv.end(), titles.begin(), titles.end());
-    // The windows are mapped together: once the first is managed, the others follow.
-    if (!startClient(argv, titles.front())) return {};
+std::vector<xcb_window_t> DesktopSession::openWindows(const std::vector<std::string>& titles) {
+    // Soft colours, one per window, so the windows tell apart in pictures.
+    const uint32_t colours[] = {0xc8ddf0, 0xf0dcc8, 0xd2ecd0, 0xe6d4ee};
     std::vector<xcb_window_t> out;
+    for (int i = 0; i < int(titles.size()); ++i)
+        out.push_back(x_->createClientWindow({titles[std::size_t(i)],
+                                              "velora-e2e-windows",
+                                              "VeloraE2EWindows",
+                                              colours[i % 4],
+                                              QRect(40 * (i + 1), 40 * (i + 1), 360, 240),
+                                              {}}));
+    ownWindows_.insert(ownWindows_.end(), out.begin(), out.end());
     const bool shown = waitFor([&] {
-        out.clear();
-        for (const std::string& title : titles)
-            if (const xcb_window_t w = x_->clientTitled(title)) out.push_back(w);
-        return out.size() == titles.size();
+        return std::ranges::all_of(titles,
+                                   [&](const std::string& title) { return x_->clientTitled(title) != 0; });
     });
-    EXPECT_TRUE(shown) << "the window client did not show all its windows";
+    EXPECT_TRUE(shown) << "the manager does not list the windows " << titles.front() << "...";
     return shown ? out : std::vector<xcb_window_t>();
 }
 
@@ -368,6 +384,7 @@ void DesktopSession::startASecondTime() {
 bool DesktopSession::isOwnClient(xcb_window_t w) {
     if (w == 0) return false;
     const std::optional<pid_t> owner = x_->pid(w);
+    if (std::ranges::count(ownWindows_, w)) return true;
     return std::ranges::any_of(clients_, [&](const auto& client) {
         return client.first == w || (owner && *owner == client.second->pid());
     });

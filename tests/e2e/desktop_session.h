@@ -45,13 +45,16 @@ class DesktopSession : public ::testing::Test {
     // Starts velora for the first time in this home and closes the preferences window and
     // the welcome sheet that a first start opens. The settings file is written first with
     // these settings and filters that block every application but the test's own clients
-    // (xterm, xclock, xeyes, the window client), so that only their windows take part in
+    // (xterm, xclock, xeyes, the windows of this process), so that only their windows take part in
     // switches; with none (nullopt), the home stays empty. False (with a test failure) when
     // it does not come up.
     bool startVelora(std::optional<PlistValue::Dictionary> settings = PlistValue::Dictionary{});
     // Starts velora on the settings a first start writes (the six cycle keys, no login entry),
     // so that no window of its own opens. False (with a test failure) when it does not run.
     bool startVeloraConfigured();
+    // Starts velora so (its keys held by someone else), waits until its output has told
+    // `told` and its alert shows, and closes the alert.
+    void startAndCloseTheAlert(const std::string& told);
     // Velora's home is this folder instead of a fresh one; before velora starts.
     void useHome(const std::filesystem::path& home) { home_ = home; }
     std::string veloraLog() const;
@@ -72,8 +75,9 @@ class DesktopSession : public ::testing::Test {
     xcb_window_t startClient(const std::vector<std::string>& argv, const std::string& title);
     // An xterm titled `title` running `script` under sh (an idle shell when empty).
     xcb_window_t startXterm(const std::string& title, const std::string& script = {});
-    // The several windows of one process, in the order of the titles; empty on failure.
-    std::vector<xcb_window_t> startWindowClient(const std::vector<std::string>& titles);
+    // Windows of this process (class VeloraE2EWindows), one per title, in that order, once the
+    // manager lists them all: one application with several windows. Empty on failure.
+    std::vector<xcb_window_t> openWindows(const std::vector<std::string>& titles);
     ChildProcess& client(xcb_window_t w);
 
     // Activates the window through the manager, waits until it is active and until the
@@ -121,7 +125,7 @@ class DesktopSession : public ::testing::Test {
     std::size_t heldCycleKeys();
 
     // The six cycle keys, each quick and held, on the desktop of xterms "Yew" and "Xi" and the
-    // window client's "Pine 1" to "Pine 3" (given in this order), first used in the order Yew,
+    // windows "Pine 1" to "Pine 3" (given in this order), first used in the order Yew,
     // Xi, Pine 1, Pine 3, Pine 2. Each switch makes its choice the most recent window, so the
     // steps run on from each other; forward takes the second candidate, backward the last,
     // and the order makes each choice differ from the other direction's and the next-wider
@@ -159,6 +163,7 @@ class DesktopSession : public ::testing::Test {
     std::unique_ptr<ChildProcess> velora_;
     bool veloraEndExpected_ = false;
     std::vector<std::pair<xcb_window_t, std::unique_ptr<ChildProcess>>> clients_;
+    std::vector<xcb_window_t> ownWindows_;
     std::vector<std::string> heldKeys_;
     std::filesystem::path trace_;
     // Starts the program with its trace on descriptor 3 (appended to trace_).

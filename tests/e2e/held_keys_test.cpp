@@ -66,14 +66,6 @@ class HeldKeys : public DesktopSession {
         ASSERT_TRUE(waitFor([&] { return altTabHeld(); })) << manager->name << " does not hold Alt+Tab";
     }
 
-    // Velora came up and told of the held keys in its alert, which is closed without a choice.
-    void startAndDismissTheAlert() {
-        ASSERT_TRUE(startVeloraConfigured());
-        ASSERT_TRUE(waitFor([&] { return logHas("Alt+Tab held by"); })) << veloraLog();
-        ASSERT_TRUE(waitFor([&] { return !veloraWindows().empty(); }));
-        ASSERT_TRUE(closeVeloraWindows());
-    }
-
     void TearDown() override {
         // The manager's configuration as it was, for whatever runs next.
         if (stockConfig)
@@ -90,8 +82,7 @@ class HeldKeys : public DesktopSession {
 
 TEST_F(HeldKeys, ASecondClientHoldingAltTabKeepsItAndVeloraTakesItOnceLetGo) {
     if (altTabHeld()) GTEST_SKIP() << "the window manager of this desktop holds Alt+Tab itself";
-    const xcb_window_t a = startXterm("held-a");
-    const xcb_window_t b = startXterm("held-b");
+    const xcb_window_t a = startXterm("held-a"), b = startXterm("held-b");
     ASSERT_TRUE(a && b);
     const uint8_t tab = xKeycodeForVirtualKey(vk::Tab);
     const uint16_t alt = x_->modifierMaskOf(kAltKeysym);
@@ -101,7 +92,7 @@ TEST_F(HeldKeys, ASecondClientHoldingAltTabKeepsItAndVeloraTakesItOnceLetGo) {
     ASSERT_TRUE(holder &&
                 waitFor([&] { return test::readFile(holderLog).find("held") != std::string::npos; }));
 
-    startAndDismissTheAlert();
+    startAndCloseTheAlert("Alt+Tab held by");
     if (HasFatalFailure()) return;
     activateInOrder({b, a});
 
@@ -137,7 +128,7 @@ TEST_F(HeldKeys, KeysOfAShownSwitchUnderTheStockManagerNeverReachTheFocusedClien
     const xcb_window_t other = startXterm("Other");
     const xcb_window_t typist = startTypist();
     ASSERT_TRUE(other && typist);
-    startAndDismissTheAlert();
+    startAndCloseTheAlert("Alt+Tab held by");
     if (HasFatalFailure()) return;
     activateInOrder({other, typist});
     // icewm grabs the Super key and lets the Tab of Super+Tab go again with a replay, which the
@@ -174,8 +165,7 @@ TEST_F(HeldKeys, StockWindowManagerIsNamedItsFreeButtonFreesAltTabAndVeloraTakes
             << "not " << manager->name << "'s stock configuration";
     }
     // Plain shells: their prompt shows no folder.
-    const xcb_window_t a = startXterm("stock-a", "exec sh");
-    const xcb_window_t b = startXterm("stock-b", "exec sh");
+    const xcb_window_t a = startXterm("stock-a", "exec sh"), b = startXterm("stock-b", "exec sh");
     ASSERT_TRUE(a && b);
 
     ASSERT_TRUE(startVeloraConfigured());

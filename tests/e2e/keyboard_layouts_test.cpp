@@ -30,7 +30,7 @@ class KeyboardLayouts : public DesktopSession {
 TEST_F(KeyboardLayouts, DefaultKeysWorkUnderGermanFrenchAndDvorakSetWhileVeloraRuns) {
     ASSERT_TRUE(startVelora());
     const xcb_window_t ash = startXterm("Ash");
-    const auto pine = startWindowClient({"Pine 1", "Pine 2"});
+    const auto pine = openWindows({"Pine 1", "Pine 2"});
     ASSERT_TRUE(ash && pine.size() == 2);
     activateInOrder({pine[1], ash, pine[0]}); // recency: Pine 1, Ash, Pine 2
 

@@ -23,7 +23,7 @@ TEST_F(PanelPicture, ShowsThePicturesOfRealWindowsWhileTheSwitchIsHeld) {
                  "[ 47%%] Building CXX object src/panel/ikb_controller.cpp.o\\n[ 83%%] Linking CXX "
                  "executable velora\\n"
                  "[100%%] Built target velora\\n$ '; exec cat >/dev/null");
-    const auto pine = startWindowClient({"Drawing", "Palette"});
+    const auto pine = openWindows({"Drawing", "Palette"});
     ASSERT_TRUE(clock && eyes && notes && build && pine.size() == 2);
     activateInOrder({pine[1], pine[0], notes, build});
 

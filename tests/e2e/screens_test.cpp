@@ -29,8 +29,8 @@ TEST_F(Screens, ThePanelShowsWhollyOnTheMonitorOfTheFocusedWindowWhereverThePoin
     if (!onDesktop("two-monitors")) GTEST_SKIP() << "not the two-monitor desktop";
     const QRect primary(0, 0, 1280, 800), second(1280, 0, 1280, 800);
     ASSERT_TRUE(startVelora(PlistValue::Dictionary{{"windowWidth", 2000.0}, {"fullScreenWindows", 1}}));
-    // Two applications: the window client's "Left" on the primary, an xterm on the second.
-    const auto client = startWindowClient({"Left"});
+    // Two applications: a window "Left" of this process on the primary, an xterm on the second.
+    const auto client = openWindows({"Left"});
     const xcb_window_t right = startClient({"xterm", "-T", "Right", "-geometry", "72x18+1500+200"}, "Right");
     ASSERT_TRUE(client.size() == 1 && right);
     const xcb_window_t left = client[0];

@@ -104,16 +104,8 @@ TEST_F(UnderTheWindowManager, SwitchesCommandsAndTypingWorkAndTheManagerHasNoCom
         const std::size_t held = heldCycleKeys();
         // Started on the settings a first start writes, so that the only window velora opens
         // is the alert (a first start's preferences and welcome sheet come with it).
-        ASSERT_TRUE(startVeloraConfigured());
-        EXPECT_TRUE(waitFor([&] { return veloraLog().find(" held by ") != std::string::npos; }))
-            << "velora does not say that " << manager << " holds its keys";
-        // The alert is a managed window of velora's, titled as the message box is, and goes as a
-        // user would close it.
-        EXPECT_TRUE(waitFor([&] { return !veloraWindows().empty(); }))
-            << "velora's alert does not show under " << manager;
-        for (xcb_window_t w : veloraWindows())
-            EXPECT_EQ(titleOf(w), "Velora");
-        EXPECT_TRUE(closeVeloraWindows()) << "velora's alert does not close";
+        startAndCloseTheAlert(" held by ");
+        if (HasFatalFailure()) return;
         ASSERT_EQ(std::system(freeKeys), 0) << freeKeys;
         const std::regex freedLine(" is free now");
         const auto freed = [&] {
@@ -129,7 +121,7 @@ TEST_F(UnderTheWindowManager, SwitchesCommandsAndTypingWorkAndTheManagerHasNoCom
         ASSERT_TRUE(startVelora());
     }
     const xcb_window_t yew = startXterm("Yew"), xi = startTypist("Xi");
-    const auto pine = startWindowClient({"Pine 1", "Pine 2", "Pine 3"});
+    const auto pine = openWindows({"Pine 1", "Pine 2", "Pine 3"});
     ASSERT_TRUE(yew && xi && pine.size() == 3);
     restThePointerOverAWindowWhereTheManagerHoldsSuper(xi);
 
