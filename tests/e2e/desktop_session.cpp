@@ -216,15 +216,11 @@ void DesktopSession::activate(xcb_window_t w) {
             if (!waitFor([&] { return x_->activeWindow() == w; }, 2s)) return false;
         }
         active = true;
-        return isRecent(w);
+        const auto found = marks("recent:");
+        return !found.empty() && found.back() == "recent:" + std::to_string(w);
     });
     EXPECT_TRUE(active) << "the manager does not activate " << titleOf(w);
     EXPECT_TRUE(recent) << "the switcher's focus poll does not find " << titleOf(w);
-}
-
-bool DesktopSession::isRecent(xcb_window_t w, std::size_t pollsBefore) {
-    const auto found = marks("recent:");
-    return found.size() > pollsBefore && found.back() == "recent:" + std::to_string(w);
 }
 
 std::vector<std::string> DesktopSession::marks(const std::string& prefix) {
@@ -256,8 +252,8 @@ xcb_window_t DesktopSession::waitForSwitch(std::size_t activationsBefore) {
     return chosen;
 }
 
-bool DesktopSession::waitForMark(const std::string& name, std::size_t count) {
-    return waitFor([&] { return std::ranges::count(marks(name), name) >= std::ptrdiff_t(count); });
+bool DesktopSession::waitForMark(const std::string& name) {
+    return waitFor([&] { return std::ranges::count(marks(name), name) > 0; });
 }
 
 void DesktopSession::activateInOrder(const std::vector<xcb_window_t>& windows) {

@@ -84,17 +84,10 @@ class DesktopSession : public ::testing::Test {
     // switcher's focused-window poll has put it first (its trace says so), so that recency
     // follows the calls.
     void activate(xcb_window_t w);
-    // Whether the switcher's latest focused-window poll, one after the first `pollsBefore`,
-    // found `w`.
-    bool isRecent(xcb_window_t w, std::size_t pollsBefore = 0);
-    // Waits until the switcher's latest focused-window poll found `w`; false on time-out.
-    bool waitForRecent(xcb_window_t w) {
-        return waitFor([&] { return isRecent(w); });
-    }
     // The names of velora's trace marks so far that start with `prefix`, in order.
     std::vector<std::string> marks(const std::string& prefix);
-    // Waits until velora has made the mark `name` `count` times; false on time-out.
-    bool waitForMark(const std::string& name, std::size_t count = 1);
+    // Waits until velora has made the mark `name`; false on time-out.
+    bool waitForMark(const std::string& name);
     // How many activations velora has asked the manager for so far.
     std::size_t activations() { return marks("activate:").size(); }
     // The window velora activates after the first `activationsBefore` activations, once the

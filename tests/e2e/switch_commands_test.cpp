@@ -28,6 +28,7 @@ struct Command {
     bool closesTheClient; // else it hides or minimises it
 };
 
+// What the test's name shows after "GetParam() =".
 std::ostream& operator<<(std::ostream& out, const Command& c) {
     return out << c.key;
 }

@@ -66,32 +66,25 @@ class TrayIcon : public DesktopSession, public ::testing::WithParamInterface<Tra
         return item && x_->pid(item) == tray_->pid() ? item : 0;
     }
 
-    // Clicks the icon (button 1 or 3) and waits for velora's menu. False when none opens.
-    bool openMenu(int button) {
-        const xcb_window_t w = icon();
-        if (!w) return false;
+    // Clicks the icon (button 1 or 3), waits for velora's menu, chooses an entry by keyboard
+    // (Down moves to the first entry, Up from nothing to the last) and waits for the menu to go.
+    void chooseFromMenu(int button, std::vector<std::string> keys) {
         // The pointer comes from elsewhere, as a hand would bring it.
         xdotool({"mousemove", "0", "0"});
-        xdotool({"mousemove", "--window", std::to_string(w), "10", "10"});
-        xdotool({"click", std::to_string(button)});
-        return waitFor([&] { return !x_->popupsOf(velora().pid()).empty(); });
-    }
-
-    // Chooses an entry of the open menu by keyboard (Down moves to the first entry, Up from
-    // nothing to the last) and waits for the menu to close.
-    void choose(const std::vector<std::string>& keys) {
-        std::vector<std::string> arguments{"key"};
-        arguments.insert(arguments.end(), keys.begin(), keys.end());
-        arguments.push_back("Return");
-        xdotool(arguments);
+        xdotool(
+            {"mousemove", "--window", std::to_string(icon()), "10", "10", "click", std::to_string(button)});
+        ASSERT_TRUE(waitFor([&] { return !x_->popupsOf(velora().pid()).empty(); }))
+            << "a click of button " << button << " on the icon opens no menu";
+        keys.insert(keys.begin(), "key");
+        keys.push_back("Return");
+        xdotool(keys);
         EXPECT_TRUE(waitFor([&] { return x_->popupsOf(velora().pid()).empty(); })) << "the menu stays open";
     }
 
     // Opens the menu with a click, chooses the entry the keys reach and returns the window it
     // opens, whose title begins with `title`; 0 when either never comes.
     xcb_window_t openFromMenu(int button, const std::vector<std::string>& keys, const std::string& title) {
-        EXPECT_TRUE(openMenu(button)) << "a click of button " << button << " on the icon opens no menu";
-        choose(keys);
+        chooseFromMenu(button, keys);
         const xcb_window_t w = veloraWindowTitled(title);
         EXPECT_NE(w, 0u) << "the menu entry opens no window " << title;
         return w;
@@ -126,8 +119,8 @@ TEST_P(TrayIcon, ItsMenuOpensByAClickAndItsEntriesShowThePreferencesAndQuit) {
     ASSERT_NE(prefs, 0u);
     close(prefs);
 
-    ASSERT_TRUE(openMenu(3)) << "a right click on the icon opens no menu";
-    choose({"Up"});
+    chooseFromMenu(3, {"Up"});
+    if (HasFatalFailure()) return;
     veloraEndedOnPurpose();
     ASSERT_TRUE(velora().waitForExit(kLongWait)) << "Quit does not end velora";
     EXPECT_TRUE(WIFEXITED(velora().status()) && WEXITSTATUS(velora().status()) == 0) << velora().status();
