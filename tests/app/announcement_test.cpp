@@ -57,8 +57,8 @@ TEST_F(Announcements, ShownOnceAsPlainTextAndRecordedUnderTheWholeText) {
     EXPECT_EQ(check(Response(body + " ")).size(), 1u) << "one more space is another announcement";
 }
 
-// Only a successful, short, clean text with the marker and a space is an announcement; a
-// slow server is given up on its own thread.
+// Only a successful, short text with the marker and a space is an announcement; a slow server
+// is given up on its own thread. (Broken UTF-8 and NUL bytes are the fuzz target's.)
 TEST_F(Announcements, WhatTheServerAnswersDecidesWhetherAndWhatIsShown) {
     const struct {
         const char* what;
@@ -72,8 +72,6 @@ TEST_F(Announcements, WhatTheServerAnswersDecidesWhetherAndWhatIsShown) {
         {"a redirect", Response(kMarker + "moved", "302 Found").header("Location: /elsewhere"), std::nullopt},
         {"over the size cap, without a length",
          Response(kMarker + std::string(kMaxAnnouncementBytes, 'x')).withoutLength(), std::nullopt},
-        {"broken UTF-8", Response(kMarker + "broken \xC3\x28 text"), std::nullopt},
-        {"a NUL", Response(kMarker + std::string(1, '\0') + "tail"), std::nullopt},
         {"too slow", Response(kMarker + "late").delayedBy(10), std::nullopt},
     };
     for (const auto& c : cases) {

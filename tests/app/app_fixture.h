@@ -25,7 +25,6 @@ namespace velora::test {
 struct ShownAlert {
     std::string title, text;
     bool plainText = false;
-    bool sheet = false;
 };
 
 class AppTest : public SimTest {
@@ -37,10 +36,10 @@ class AppTest : public SimTest {
         VLHandler::setHotKeyLink(nullptr);
         VLHandler::setAnnounceCheck(nullptr);
         setAlertRunnerForTesting([this](QMessageBox& box) {
-            alerts.push_back(describe(box, false));
+            alerts.push_back(describe(box));
             return answer;
         });
-        setSheetPresenterForTesting([this](QMessageBox& box) { alerts.push_back(describe(box, true)); });
+        setSheetPresenterForTesting([this](QMessageBox& box) { alerts.push_back(describe(box)); });
     }
     ~AppTest() override {
         controller.reset();
@@ -56,11 +55,11 @@ class AppTest : public SimTest {
 
     // Plain text: the title, and the informative label too, which Qt would otherwise read as
     // rich text when it looks like markup.
-    static ShownAlert describe(QMessageBox& box, bool sheet) {
+    static ShownAlert describe(QMessageBox& box) {
         bool plain = box.textFormat() == Qt::PlainText;
         for (QLabel* label : box.findChildren<QLabel*>())
             if (label->text() == box.informativeText()) plain = plain && label->textFormat() == Qt::PlainText;
-        return {box.text().toStdString(), box.informativeText().toStdString(), plain, sheet};
+        return {box.text().toStdString(), box.informativeText().toStdString(), plain};
     }
     std::vector<ShownAlert> alertsTitled(const std::string& title) const {
         std::vector<ShownAlert> out;

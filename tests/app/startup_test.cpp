@@ -11,9 +11,6 @@ using LoginItems = AppTest;
 
 TEST_F(Startup, FirstStartWelcomesLaterStartsKeepTheUsersChoicesButReplaceAPanelSizeOfZero) {
     ASSERT_TRUE(startController());
-    VLHandler& e = VLHandler::sharedHandler();
-    EXPECT_FLOAT_EQ(e.width(), 637.0f);
-    EXPECT_FLOAT_EQ(e.displayDelay(), 0.2f);
     // (The preferences window and the welcome sheet of a first start are checked end to end.)
     // The window opened before the hot keys were registered, yet shows them.
     EXPECT_EQ(PrefsController::sharedPrefsWindowController().keyCycleAppForward()->displayedText(),
@@ -33,9 +30,9 @@ TEST_F(Startup, FirstStartWelcomesLaterStartsKeepTheUsersChoicesButReplaceAPanel
     EXPECT_FLOAT_EQ(VLHandler::sharedHandler().displayDelay(), 0.0f);
 }
 
-// Without assistive access nothing else starts: the user enables it (Velora tries, then opens
-// the settings and waits up to 40 s) or quits.
-TEST_F(Startup, WithoutAccessTheUserEnablesItOrQuits) {
+// Without access to the input devices nothing else starts. (The offer to enable it and wait
+// for it has nothing to enable on X11 or Wayland.)
+TEST_F(Startup, WithoutAccessNothingStarts) {
     sim.setAccessibilityEnabled(false);
     sim.setScriptEnablesAccessibility(false);
     answer = kAlertFirstButtonReturn + 1; // "Quit"
@@ -43,17 +40,6 @@ TEST_F(Startup, WithoutAccessTheUserEnablesItOrQuits) {
     EXPECT_EQ(terminations, 1);
     EXPECT_EQ(sim.countCalls("script") + sim.countCalls("openSettings"), 0);
     EXPECT_TRUE(registered().empty());
-
-    answer = kAlertFirstButtonReturn; // "Enable", never granted
-    const double before = sim.now();
-    EXPECT_FALSE(startController());
-    EXPECT_EQ(terminations, 2);
-    EXPECT_LE(sim.now() - before, 40.0 + 1e-6);
-
-    sim.enableAccessibilityAfterChecks(5); // granted during the wait
-    ASSERT_TRUE(startController());
-    EXPECT_EQ(terminations, 2);
-    EXPECT_EQ(registered().size(), 6u);
 }
 
 // Duplicates of our entry, e.g. from older versions, all go when the setting is off.

@@ -1,15 +1,103 @@
-// Window pictures in the background: the grab, badges, fading of windows out of sight,
+// Window pictures in the background: the grab, fading of windows out of sight, the kept
+// pictures (read again only for a window that changed, within the cache's byte limit), badges,
 // cancellation, and a fade from a command racing a grab.
+#include <gmock/gmock.h>
+
 #include <algorithm>
-#include <condition_variable>
-#include <mutex>
+#include <future>
 #include <thread>
 
 #include "panel_fixture.h"
 #include "support/solid_picture.h"
+#include "support/wait.h"
 
 namespace velora {
 namespace {
+
+class PictureCacheTest : public test::PanelTest {};
+
+TEST_F(PictureCacheTest, AWindowIsReadAgainOnlyAfterItChangedAlsoWhileThePanelIsUp) {
+    VLSettings::shared().width = 637;
+    VLSettings::shared().height = 437;
+    sim::WindowSpec small, large;
+    small.size = {300, 200};
+    small.color = Qt::red;
+    large.size = {1000, 600};
+    large.minimized = true;
+    auto [a, wa] = appWithWindow("org.example.a", "A", small);
+    auto [b, wb] = appWithWindow("org.example.b", "B", large);
+    const VLCandidateList both{windowRecord(a, wa), windowRecord(b, wb)};
+
+    controller->populateItems(both);
+    EXPECT_FALSE(item(0)->image()) << "filling the panel reads nothing";
+    EXPECT_EQ(sim.countCalls("capture"), 0);
+    const int reloads = view.reloads;
+    const auto selections = view.selections;
+    finishPictures();
+    EXPECT_EQ(sim.countCalls("capture"), 2);
+    // Only the cells of the pictures are redrawn: no reload of the view, the selection stays.
+    EXPECT_THAT(view.reloadedCells, testing::UnorderedElementsAre(0, 1));
+    EXPECT_EQ(view.reloads, reloads);
+    EXPECT_EQ(view.selections, selections);
+    const Size box = *controller->pictureBox();
+    EXPECT_EQ(item(0)->image()->size(), (Size{300, 200})) << "never enlarged";
+    EXPECT_EQ(QColor(middle(item(0)->image())), QColor(Qt::red));
+    const Size fitted = item(1)->image()->size();
+    EXPECT_TRUE(fitted.width <= box.width && fitted.height <= box.height);
+    EXPECT_NEAR(fitted.width / fitted.height, 1000.0 / 600.0, 0.01);
+    // The minimised window's picture comes faded.
+    EXPECT_EQ(fadedItems(), (std::vector<bool>{false, true}));
+    EXPECT_NEAR(qAlpha(middle(item(1)->image())), 128, 2);
+
+    // The next switch finds both pictures current.
+    controller->populateItems(both);
+    finishPictures();
+    EXPECT_EQ(sim.countCalls("capture"), 2);
+    ASSERT_TRUE(item(0)->image() && item(1)->image());
+
+    // Up, the panel follows the window that redraws, and only that one.
+    controller->show();
+    finishPictures();
+    view.reloadedCells.clear();
+    sim.updateWindow(wa, [](sim::WindowSpec& w) { w.color = Qt::blue; });
+    sim.advance(IKBController::kLiveInterval);
+    sim.pump();
+    session.pictures.waitUntilAllOperationsAreFinished();
+    sim.pump();
+    EXPECT_EQ(sim.countCalls("capture"), 3);
+    EXPECT_EQ(QColor(middle(item(0)->image())), QColor(Qt::blue));
+    EXPECT_EQ(view.reloadedCells, (std::vector<int>{0}));
+
+    // Hidden, a redraw costs nothing until the next switch asks.
+    controller->hide();
+    sim.updateWindow(wb, [](sim::WindowSpec& w) { w.color = Qt::green; });
+    sim.advance(1.0);
+    sim.pump();
+    EXPECT_EQ(sim.countCalls("capture"), 3);
+}
+
+TEST_F(PictureCacheTest, TheCacheKeepsWithinItsLimitDroppingThePictureUsedLongestAgoAndThoseOfGoneWindows) {
+    const auto w = appsWithWindows({"A", "B", "C"});
+    const ImageRef picture = std::make_shared<const Image>(QImage(100, 100, QImage::Format_RGB32));
+    const std::size_t one = std::size_t(picture->representations().front().sizeInBytes());
+    PictureCache cache(one * 5 / 2);
+    const PictureKey key;
+    auto keep = [&](uint32_t n) { cache.keep(n, picture, windowServer().windowContentsVersion(n), key); };
+    keep(w[0].window);
+    keep(w[1].window);
+    EXPECT_TRUE(cache.current(w[0].window, key)); // used: now the newest
+    keep(w[2].window);
+    EXPECT_EQ(cache.count(), 2u);
+    EXPECT_LE(cache.bytes(), cache.byteLimit());
+    EXPECT_FALSE(cache.current(w[1].window, key));
+    EXPECT_TRUE(cache.current(w[0].window, key));
+    EXPECT_FALSE(cache.current(w[0].window, PictureKey::of(Size{50, 50}, {}))) << "made for another box";
+
+    sim.destroyWindow(w[0].window);
+    cache.retainOnly([](uint32_t n) { return windowServer().windowContentsVersion(n).has_value(); });
+    EXPECT_EQ(cache.count(), 1u);
+    EXPECT_EQ(cache.bytes(), one);
+}
 
 class GrabImageTest : public test::PanelTest {
   protected:
@@ -17,30 +105,6 @@ class GrabImageTest : public test::PanelTest {
         return QColor(image->representations().front().pixel(x, y));
     }
 };
-
-TEST_F(GrabImageTest, PicturesArriveInTheBackgroundAMinimisedOneFadedAndOnlyTheirCellsAreRedrawn) {
-    sim::WindowSpec shown, minimised;
-    shown.size = {300, 200};
-    shown.color = QColor(10, 200, 30);
-    minimised.minimized = true;
-    auto [a, wa] = appWithWindow("org.example.a", "A", shown);
-    auto [b, wb] = appWithWindow("org.example.b", "B", minimised);
-    controller->populateItems({windowRecord(a, wa), windowRecord(b, wb)});
-    const int reloads = view.reloads;
-    const auto selections = view.selections;
-    finishPictures();
-
-    ASSERT_TRUE(item(0)->image() && item(1)->image());
-    EXPECT_EQ(item(0)->image()->size(), (Size{300, 200}));
-    EXPECT_EQ(colorAt(item(0)->image(), 150, 100), QColor(10, 200, 30));
-    EXPECT_EQ(fadedItems(), (std::vector<bool>{false, true}));
-    EXPECT_NEAR(middleAlpha(item(1)->image()), 128, 2);
-    std::vector<int> cells = view.reloadedCells;
-    std::sort(cells.begin(), cells.end());
-    EXPECT_EQ(cells, (std::vector<int>{0, 1}));
-    EXPECT_EQ(view.reloads, reloads);
-    EXPECT_EQ(view.selections, selections);
-}
 
 TEST_F(GrabImageTest, BadgesAreDrawnOnlyWhenTheSettingsAskForThem) {
     sim::WindowSpec options;
@@ -64,29 +128,19 @@ TEST_F(GrabImageTest, BadgesAreDrawnOnlyWhenTheSettingsAskForThem) {
 
 TEST_F(GrabImageTest, CancellingTheQueueStopsGrabsUnderWayAndDropsTheWaitingOnes) {
     // Every capture waits until the queue has been cancelled.
-    std::mutex m;
-    std::condition_variable cv;
-    int entered = 0;
-    bool cancelled = false;
+    std::promise<void> cancel;
+    const std::shared_future<void> cancelled = cancel.get_future().share();
+    std::atomic<int> entered{0};
     sim.setCaptureHook([&](uint32_t) {
-        std::unique_lock lock(m);
         ++entered;
-        cv.notify_all();
-        cv.wait(lock, [&] { return cancelled; });
+        std::shared_future<void>(cancelled).wait(); // each thread through its own copy
     });
     controller->populateItems(windowRecords(appsWithWindows({"A", "B", "C", "D", "E", "F", "G", "H"})));
     controller->refreshPictures();
     const int running = std::min(int(OperationQueue::defaultMaxConcurrent()), 8);
-    {
-        std::unique_lock lock(m);
-        ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(5), [&] { return entered == running; }));
-    }
+    ASSERT_TRUE(test::waitFor([&] { return entered == running; }, std::chrono::seconds(5)));
     session.pictures.cancelAllOperations();
-    {
-        std::lock_guard lock(m);
-        cancelled = true;
-    }
-    cv.notify_all();
+    cancel.set_value();
     finishPictures();
 
     EXPECT_EQ(sim.countCalls("capture"), running);
@@ -98,8 +152,11 @@ TEST_F(GrabImageTest, CancellingTheQueueStopsGrabsUnderWayAndDropsTheWaitingOnes
 TEST_F(GrabImageTest, AFadeAndAGrabInEitherOrderEndWithTheNewPictureFaded) {
     const auto w = appsWithWindows({"A"})[0];
     const ImageRef grabbed = test::solidPicture(300, 150, Qt::blue);
+    // An item whose picture no grab will bring.
     auto makeItem = [&] {
-        auto i = windowItemWithoutGrab(w);
+        VLElementRef record = windowRecord(w.pid, w.window);
+        auto i = std::make_shared<IKBBrowserItem>(IKBBrowserItem::Kind::Window, record, nullptr,
+                                                  record->getTitle(), nullptr, controller->weak_from_this());
         i->setImage(test::solidPicture(200, 100, Qt::red));
         return i;
     };
@@ -109,7 +166,7 @@ TEST_F(GrabImageTest, AFadeAndAGrabInEitherOrderEndWithTheNewPictureFaded) {
     fadedFirst->fadeImage(false);
     fadedFirst->storeGrabbedPicture(grabbed, false);
     EXPECT_EQ(fadedFirst->image()->size(), (Size{300, 150}));
-    EXPECT_NEAR(middleAlpha(fadedFirst->image()), 128, 2);
+    EXPECT_NEAR(qAlpha(middle(fadedFirst->image())), 128, 2);
 
     // Both at once, many times: whichever wins, the item ends with the grabbed picture faded.
     for (int round = 0; round < 100; ++round) {
@@ -119,7 +176,7 @@ TEST_F(GrabImageTest, AFadeAndAGrabInEitherOrderEndWithTheNewPictureFaded) {
         grab.join();
         ASSERT_TRUE(i->isTransparent());
         ASSERT_EQ(i->image()->size(), (Size{300, 150})) << "round " << round;
-        ASSERT_NEAR(middleAlpha(i->image()), 128, 2) << "round " << round;
+        ASSERT_NEAR(qAlpha(middle(i->image())), 128, 2) << "round " << round;
     }
 }
 

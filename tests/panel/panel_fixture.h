@@ -78,13 +78,6 @@ class PanelTest : public SimTest {
             out.emplace_back(windowRecord(w.pid, w.window));
         return out;
     }
-    // A window item whose picture no grab will bring.
-    IKBBrowserItemRef windowItemWithoutGrab(const AppWindow& w) {
-        VLElementRef record = windowRecord(w.pid, w.window);
-        auto title = record->getTitle();
-        return std::make_shared<IKBBrowserItem>(IKBBrowserItem::Kind::Window, std::move(record), nullptr,
-                                                title, nullptr, controller->weak_from_this());
-    }
     static RunningApplicationRef app(pid_t pid) {
         return workspace().runningApplicationWithProcessIdentifier(pid);
     }
@@ -95,10 +88,10 @@ class PanelTest : public SimTest {
         session.pictures.waitUntilAllOperationsAreFinished();
         sim.pump();
     }
-    // The alpha of the picture's middle pixel (255 opaque).
-    static int middleAlpha(const ImageRef& image) {
+    // The picture's middle pixel.
+    static QRgb middle(const ImageRef& image) {
         const QImage rep = image->representations().front();
-        return qAlpha(rep.pixel(rep.width() / 2, rep.height() / 2));
+        return rep.pixel(rep.width() / 2, rep.height() / 2);
     }
     const IKBBrowserItemRef& item(std::size_t index) const { return controller->browserData().at(index); }
     std::vector<bool> fadedItems() const {

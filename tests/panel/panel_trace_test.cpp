@@ -39,23 +39,16 @@ class PanelTraceTest : public test::PanelTest {
 
 TEST_F(PanelTraceTest, PicturesIsMarkedOnceWhenTheLastPictureOfTheFillingLands) {
     ASSERT_TRUE(trace::enabled());
-    auto [pid, first] = appWithWindow("org.example.a", "A");
-    // Titles and places of their own, so that each record matches its own window.
-    sim::WindowSpec spec;
-    spec.title = "B";
-    spec.position = Point{40, 40};
-    const uint32_t second = sim.addWindow(pid, spec);
-    spec.title = "C";
-    spec.position = Point{80, 80};
-    spec.captureFails = true;
-    const uint32_t unpictured = sim.addWindow(pid, spec);
+    const auto w = appsWithWindows({"A", "B", "C"});
+    sim.updateWindow(w[2].window, [](sim::WindowSpec& spec) { spec.captureFails = true; });
+    const VLCandidateList both = windowRecords({w[0], w[1]});
 
     // The first filling's grab lands after the panel was refilled: it is none of the
     // second filling's, whose other picture never comes, so nothing is marked.
-    controller->populateItems({windowRecord(pid, first)});
+    controller->populateItems(windowRecords({w[0]}));
     controller->refreshPictures();
     session.pictures.waitUntilAllOperationsAreFinished();
-    controller->populateItems({windowRecord(pid, second), windowRecord(pid, unpictured)});
+    controller->populateItems(windowRecords({w[1], w[2]}));
     controller->show();
     EXPECT_EQ(events(), "panel");
     finishPictures();
@@ -63,21 +56,18 @@ TEST_F(PanelTraceTest, PicturesIsMarkedOnceWhenTheLastPictureOfTheFillingLands) 
 
     // Cleared and filled again: the count starts over, and the last picture marks it once.
     controller->clearItems();
-    controller->populateItems({windowRecord(pid, first), windowRecord(pid, second)});
+    controller->populateItems(both);
     finishPictures();
     EXPECT_EQ(events(), "pictures");
     // Taking the panel down reports the cache's size. Pictures ready before the panel is up
     // are in its cells when it comes up.
     controller->hide();
-    controller->populateItems({windowRecord(pid, first), windowRecord(pid, second)});
+    controller->populateItems(both);
     finishPictures();
     EXPECT_EQ(events(), "picture_cache");
     controller->show();
     finishPictures();
     EXPECT_EQ(events(), "panel,pictures");
-    controller->populateItems({app(pid)}); // application items need no picture
-    finishPictures();
-    EXPECT_EQ(events(), "");
 }
 
 } // namespace

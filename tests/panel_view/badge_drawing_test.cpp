@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <QRect>
+#include <QRegion>
 
 #include <cmath>
 
@@ -22,16 +22,13 @@ QImage pixels(const ImageRef& image) {
     return image->representations().front().convertToFormat(QImage::Format_ARGB32);
 }
 
-// Counts the pixels of the region (inside the rectangles, or outside all of them) that fail.
-int countPixels(const QImage& image, std::initializer_list<QRect> rects, bool inside, auto&& fails) {
+// Counts the pixels of the region that fail.
+int failing(const QImage& image, const QRegion& region, auto&& fails) {
     int count = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            bool in = false;
-            for (const QRect& r : rects)
-                in = in || r.contains(x, y);
-            if (in == inside && fails(image.pixel(x, y))) ++count;
-        }
+    for (const QRect& r : region)
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                count += fails(image.pixel(x, y)) ? 1 : 0;
     return count;
 }
 
@@ -89,13 +86,11 @@ TEST(BadgeDrawing, PlateTopRightAndIconInTheMiddleScaleWithTheLongerSide) {
         SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " space " << c.space);
         const QImage image = pixels(badgedImage(solidPicture(c.w, c.h, kPicture), bothOn(c.space)));
         ASSERT_EQ(image.size(), QSize(c.w, c.h));
-        EXPECT_EQ(countPixels(image, {c.icon}, true, notBlended), 0);
-        EXPECT_EQ(countPixels(image, {c.plate, c.icon}, false, notPlain), 0);
+        EXPECT_EQ(failing(image, c.icon, notBlended), 0);
+        EXPECT_EQ(failing(image, QRegion(image.rect()) - c.plate - c.icon, notPlain), 0);
         if (c.plate.isEmpty()) continue;
         const QRect label = expectPlateAt(image, c.plate);
         EXPECT_TRUE(c.plate.contains(label));
-        EXPECT_NEAR(label.center().x(), c.plate.center().x(), 10);
-        EXPECT_NEAR(label.center().y(), c.plate.center().y(), 12);
         labelWidths.push_back(label.width());
     }
     EXPECT_GT(labelWidths[1], labelWidths[0] * 3 / 2) << "two digits are wider than one";

@@ -1,7 +1,7 @@
 #pragma once
-// A data source, delegate and dragging destination that record what the view asks of them.
+// A data source and delegate that record what the view asks of them, and the fixture of the
+// panel view tests.
 
-#include <QImage>
 #include <QLayout>
 
 #include <gtest/gtest.h>
@@ -19,11 +19,9 @@ namespace velora::test {
 
 struct FakeItem : ImageFlowItem {
     ImageRef picture;
-    std::optional<std::string> title;
-    std::optional<std::string> subtitle;
-    int uidRequests = 0;
+    std::optional<std::string> title, subtitle;
 
-    std::string imageUID() override { return "item" + std::to_string(++uidRequests); }
+    std::string imageUID() override { return "item"; }
     std::string imageRepresentationType() override { return kImageRepresentationTypeImage; }
     ImageRef imageRepresentation() override { return picture; }
     std::optional<std::string> imageTitle() override { return title; }
@@ -32,52 +30,26 @@ struct FakeItem : ImageFlowItem {
 
 struct FakeFlowData : ImageFlowDataSource, ImageFlowDelegate {
     std::vector<std::shared_ptr<FakeItem>> items;
-    std::vector<int> itemRequests;
     std::vector<int> doubleClicks;
 
-    // Items with pictures of the given colour, titled "Window 0", "Window 1"...
-    explicit FakeFlowData(int count = 0, QColor color = QColor(200, 40, 40)) {
+    // Items with red pictures, titled "Window 0", "Window 1"...
+    explicit FakeFlowData(int count = 0) {
         for (int i = 0; i < count; ++i)
-            add(solidPicture(400, 300, color), "Window " + std::to_string(i));
+            add(solidPicture(400, 300, QColor(200, 40, 40)), "Window " + std::to_string(i));
     }
-    FakeItem& add(ImageRef picture, std::optional<std::string> title,
-                  std::optional<std::string> subtitle = {}) {
-        auto item = std::make_shared<FakeItem>();
-        item->picture = std::move(picture);
-        item->title = std::move(title);
-        item->subtitle = std::move(subtitle);
-        items.push_back(item);
-        return *item;
+    void add(ImageRef picture, std::optional<std::string> title, std::optional<std::string> subtitle = {}) {
+        FakeItem& item = *items.emplace_back(std::make_shared<FakeItem>());
+        item.picture = std::move(picture);
+        item.title = std::move(title);
+        item.subtitle = std::move(subtitle);
     }
 
     int numberOfItemsInImageFlow(ImageFlowView&) override { return int(items.size()); }
     std::shared_ptr<ImageFlowItem> imageFlowItemAtIndex(ImageFlowView&, int index) override {
-        itemRequests.push_back(index);
-        if (index < 0 || index >= int(items.size())) return nullptr;
-        return items[size_t(index)];
+        return index < 0 || index >= int(items.size()) ? nullptr : items[size_t(index)];
     }
     void imageFlowCellWasDoubleClickedAtIndex(ImageFlowView&, int index) override {
         doubleClicks.push_back(index);
-    }
-};
-
-// Accepts every file drag unless told otherwise, and records what it heard.
-struct RecordingDestination : DraggingDestination {
-    DragOperation updateAnswer = kDragOperationEvery;
-    std::vector<DraggingInfo> entered, updated, performed;
-
-    DragOperation draggingEntered(const DraggingInfo& info) override {
-        entered.push_back(info);
-        return kDragOperationEvery;
-    }
-    DragOperation draggingUpdated(const DraggingInfo& info) override {
-        updated.push_back(info);
-        return updateAnswer;
-    }
-    bool prepareForDragOperation(const DraggingInfo&) override { return true; }
-    bool performDragOperation(const DraggingInfo& info) override {
-        performed.push_back(info);
-        return true;
     }
 };
 

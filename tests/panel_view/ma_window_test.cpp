@@ -1,70 +1,22 @@
 // The panel window: its background without a compositor, and the panel where the desktop
 // shows it from an image (Wayland). Its flags and activation on a real desktop are checked by
-// the X11 suite, the layer surface on a real sway by scripts/test-wayland.sh.
-#include <gtest/gtest.h>
-
+// the X11 suite, the loaded panel on a real sway by scripts/test-wayland.sh.
 #include <QCoreApplication>
+#include <QPainter>
 #include <QWindow>
 
-#include <memory>
-#include <vector>
-
-#include "panel/cover_flow_loader.h"
-#include "platform/platform.h"
+#include "fake_flow_data.h"
+#include "panel/surface_panel_window.h"
 
 namespace velora {
 namespace {
 
-// A window server that only knows whether a compositor runs.
-struct CompositingOnly : WindowServerPort {
-    bool compositing = false;
-    WindowInfoList copyWindowInfo(uint32_t, uint32_t) override { return nullptr; }
-    bool windowBounds(uint32_t, Rect&) override { return false; }
-    int32_t windowSpace(uint32_t) override { return 0; }
-    std::vector<uint32_t> spaceWindowList(int32_t) override { return {}; }
-    QImage captureWindow(uint32_t, Size) override { return {}; }
-    int32_t windowLevelForKey(int) override { return 0; }
-    bool compositingActive() override { return compositing; }
-};
+using PanelWindowTest = test::PanelViewTest;
 
-// The desktop's panel surface: a 1280x800 output at scale 2, recording what it is given.
-struct RecordingSurface : PanelSurfacePort {
-    std::optional<PanelOutput> panelOutput() override { return PanelOutput{Rect{0, 0, 1280, 800}, 2}; }
-    void present(const QImage& image) override { images.push_back(image); }
-    void withdraw() override { ++withdrawn; }
-    std::vector<QImage> images;
-    int withdrawn = 0;
-};
-
-class PanelWindowTest : public ::testing::Test {
-  protected:
-    ~PanelWindowTest() override {
-        owner.reset();
-        installPlatform(nullptr);
-    }
-    // The panel as the program loads it, shown through the desktop's surface when given one.
-    void load(PanelSurfacePort* surface = nullptr) {
-        ports.windowServer = &server;
-        ports.panelSurface = surface;
-        installPlatform(&ports);
-        outlets = loadCoverFlow();
-        owner.reset(outlets.window);
-    }
-
-    CompositingOnly server;
-    RecordingSurface surface;
-    Platform ports;
-    CoverFlowOutlets outlets;
-    std::unique_ptr<MAWindow> owner;
-};
-
+// No platform installed: no compositor.
 TEST_F(PanelWindowTest, WithoutACompositorThePanelIsOpaqueWithItsCornersCut) {
-    load();
     MAWindow& window = *outlets.window;
     window.setFrame(Rect{0, 0, 300, 200}, true);
-
-    // No compositor: opaque, the corners cut by the window's shape.
-    EXPECT_FALSE(window.isTranslucent());
     EXPECT_FALSE(window.mask().contains(QPoint(0, 0)));
     EXPECT_TRUE(window.mask().contains(QPoint(150, 100)));
     QImage opaque(300, 200, QImage::Format_ARGB32);
@@ -74,33 +26,58 @@ TEST_F(PanelWindowTest, WithoutACompositorThePanelIsOpaqueWithItsCornersCut) {
     // A compositor started later is taken up at the next showing: Screens.UnderACompositor...
 }
 
-TEST_F(PanelWindowTest, OnASurfaceDrawnAtTheOutputsScaleCentredRedrawnOnChangeWithoutAWindow) {
-    server.compositing = true;
-    load(&surface);
-    PanelWindow& panel = *outlets.panel;
-    ASSERT_NE(static_cast<void*>(&panel), static_cast<void*>(static_cast<PanelWindow*>(outlets.window)));
+// An opaque half over a translucent whole: a fade that treated each layer on its own would
+// let the lower one show through the upper.
+class TwoLayers final : public QWidget {
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.fillRect(rect(), QColor(0, 0, 255, 128));
+        painter.fillRect(QRect(0, 0, width() / 2, height()), QColor(255, 0, 0));
+    }
+};
 
-    panel.setFrame(Rect{0, 0, 400, 200}, true);
-    panel.centerOnScreen(panel.screenFor(std::nullopt));
-    EXPECT_EQ(panel.frame(), (Rect{440, 300, 400, 200}));
-    panel.makeKeyAndOrderFront();
-    ASSERT_EQ(surface.images.size(), 1u);
-    const QImage& image = surface.images[0];
-    EXPECT_EQ(image.size(), QSize(800, 400));
-    EXPECT_EQ(image.devicePixelRatio(), 2.0);
-    EXPECT_GT(qAlpha(image.pixel(400, 200)), 0) << "the plate is drawn";
-    EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << "its corners are round";
-    EXPECT_TRUE(panel.isVisible());
-    EXPECT_FALSE(outlets.window->windowHandle() && outlets.window->windowHandle()->isVisible());
+// A 1280x800 output at scale 2, 100 pixels right of the origin.
+struct Surface final : PanelSurfacePort {
+    std::optional<PanelOutput> panelOutput() override { return PanelOutput{Rect{100, 0, 1280, 800}, 2}; }
+    void present(const QImage& image) override {
+        shown = image;
+        ++presented;
+    }
+    void withdraw() override { shown = QImage(); }
+    QImage shown;
+    int presented = 0;
+};
 
-    outlets.browserView->update();
-    for (int i = 0; i < 50 && surface.images.size() < 2; ++i)
+TEST(SurfacePanelWindow, DrawsAtTheOutputsScaleCentredThereRedrawnOnChangeAndFadesAsOneImage) {
+    TwoLayers panel;
+    panel.resize(40, 20);
+    Surface surface;
+    SurfacePanelWindow window(panel, surface);
+    window.centerOnScreen(0);
+    EXPECT_EQ(window.frame(), (Rect{720, 390, 40, 20}));
+    window.makeKeyAndOrderFront();
+    ASSERT_EQ(surface.shown.size(), QSize(80, 40));
+    EXPECT_EQ(surface.shown.devicePixelRatio(), 2.0);
+    const QRgb opaque = surface.shown.pixel(10, 10);
+    EXPECT_FALSE(panel.windowHandle() && panel.windowHandle()->isVisible());
+
+    panel.update();
+    for (int i = 0; i < 50 && surface.presented < 2; ++i)
         QCoreApplication::processEvents();
-    EXPECT_EQ(surface.images.size(), 2u) << "a change of the view draws the panel again";
+    EXPECT_EQ(surface.presented, 2) << "a change of the panel draws it again";
 
-    panel.orderOut();
-    EXPECT_FALSE(panel.isVisible());
-    EXPECT_EQ(surface.withdrawn, 1);
+    window.setAlphaValue(0.5);
+    window.makeKeyAndOrderFront();
+    // The red half at half its alpha, with no blue from below; the translucent half halved too.
+    const QRgb red = surface.shown.pixel(10, 10), blue = surface.shown.pixel(70, 10);
+    EXPECT_NEAR(qAlpha(red), qAlpha(opaque) / 2, 2);
+    EXPECT_NEAR(qRed(red), qRed(opaque) / 2, 2); // premultiplied
+    EXPECT_EQ(qBlue(red), 0);
+    EXPECT_NEAR(qAlpha(blue), 64, 2);
+
+    window.orderOut();
+    EXPECT_TRUE(surface.shown.isNull());
 }
 
 } // namespace

@@ -37,10 +37,14 @@ TEST_F(PrefsScreenshotTest, EveryPaneDraws) {
     EXPECT_FALSE(QFontInfo(prefs.window()->font()).family().isEmpty());
 
     const QString folder = qEnvironmentVariable("VELORA_SCREENSHOT_DIR");
+    prefs.window()->move(40, 60);
     for (const QString& pane : prefs.toolbarIdentifiers()) {
+        // Each pane fits the window exactly, whose top edge stays where it was.
         prefs.displayViewForIdentifier(pane, false);
+        EXPECT_EQ(prefs.window()->pos(), QPoint(40, 60)) << pane.toStdString();
+        EXPECT_EQ(prefs.contentSubview()->size(), prefs.viewForIdentifier(pane)->size())
+            << pane.toStdString();
         const QImage shot = prefs.window()->grab().toImage();
-        EXPECT_EQ(shot.width(), prefs.window()->width());
         EXPECT_GT(shot.height(), prefs.toolbar()->height()) << pane.toStdString();
         if (!folder.isEmpty()) {
             EXPECT_TRUE(shot.save(folder + "/prefs-" + pane.toLower() + ".png")) << pane.toStdString();
@@ -52,21 +56,18 @@ TEST_F(PrefsScreenshotTest, EveryPaneDraws) {
 // The General pane on a compositor whose configuration binds the keys (niri's lines).
 TEST_F(PrefsScreenshotTest, GeneralWithTheLinesToPaste) {
     test::FakePrefsDelegate delegate;
-    const std::pair<const char*, const char*> lines[] = {
-        {kKeyCycleAppForward, "Super+Tab repeat=false { spawn \"velora\" \"--trigger\" \"applications\"; }"},
-        {kKeyCycleAppBackward,
-         "Super+Shift+Tab repeat=false { spawn \"velora\" \"--trigger\" \"applications-backward\"; }"},
-        {kKeyCycleWindowForward, "Alt+Tab repeat=false { spawn \"velora\" \"--trigger\" \"windows\"; }"},
-        {kKeyCycleWindowBackward,
-         "Alt+Shift+Tab repeat=false { spawn \"velora\" \"--trigger\" \"windows-backward\"; }"},
-        {kKeyCycleAppWindowForward,
-         "Alt+grave repeat=false { spawn \"velora\" \"--trigger\" \"application-windows\"; }"},
-        {kKeyCycleAppWindowBackward,
-         "Alt+Shift+grave repeat=false { spawn \"velora\" \"--trigger\" \"application-windows-backward\"; }"},
+    const char* const lines[][3] = {
+        {kKeyCycleAppForward, "Super+Tab", "applications"},
+        {kKeyCycleAppBackward, "Super+Shift+Tab", "applications-backward"},
+        {kKeyCycleWindowForward, "Alt+Tab", "windows"},
+        {kKeyCycleWindowBackward, "Alt+Shift+Tab", "windows-backward"},
+        {kKeyCycleAppWindowForward, "Alt+grave", "application-windows"},
+        {kKeyCycleAppWindowBackward, "Alt+Shift+grave", "application-windows-backward"},
     };
-    for (auto [identifier, text] : lines)
-        delegate.configLines[identifier] = {"niri", "the binds { } section of ~/.config/niri/config.kdl",
-                                            text};
+    for (auto [identifier, keys, trigger] : lines)
+        delegate.configLines[identifier] = {
+            "niri", "the binds { } section of ~/.config/niri/config.kdl",
+            std::string(keys) + " repeat=false { spawn \"velora\" \"--trigger\" \"" + trigger + "\"; }"};
     PrefsController& prefs = PrefsController::sharedPrefsWindowController();
     prefs.setApplicationDelegate(&delegate);
     prefs.showWindow();

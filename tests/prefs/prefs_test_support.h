@@ -2,10 +2,7 @@
 // Shared pieces of the preferences tests: a fake application delegate, and a fixture with a
 // fresh user defaults file, fresh settings and a simulated desktop.
 
-#include <QCoreApplication>
-#include <QKeyEvent>
 #include <QObject>
-#include <QWidget>
 #include <map>
 #include <string>
 #include <vector>
@@ -66,14 +63,5 @@ class PrefsTest : public SimTest {
 
     TempDir dir;
 };
-
-// A key press as the desktop would deliver it; nativeModifiers carries the X state (Lock = 2).
-inline void pressKey(QWidget* target, int key, Qt::KeyboardModifiers modifiers, const QString& text = {},
-                     quint32 nativeModifiers = 0) {
-    QKeyEvent press(QEvent::KeyPress, key, modifiers, 0, 0, nativeModifiers, text);
-    QCoreApplication::sendEvent(target, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, modifiers, 0, 0, nativeModifiers, text);
-    QCoreApplication::sendEvent(target, &release);
-}
 
 } // namespace velora::test

@@ -11,39 +11,19 @@
 namespace velora {
 namespace {
 
-using test::pressKey;
-
 TEST(RecorderKeys, QtKeysBecomeVirtualKeysByTheirUSCharacter) {
     const struct {
         int qtKey;
         bool keypad;
         int64_t key;
     } cases[] = {
-        {Qt::Key_Backtab, false, vk::Tab},      // what Shift+Tab arrives as
-        {Qt::Key_AsciiTilde, false, vk::Grave}, // Shift+`
-        {Qt::Key_Exclam, false, vk::Key1},      // Shift+1
-        {Qt::Key_7, true, vk::Keypad7},         {Qt::Key_Backspace, false, vk::Delete},
+        {Qt::Key_Backtab, false, vk::Tab}, // what Shift+Tab arrives as
+        {Qt::Key_Exclam, false, vk::Key1}, // Shift+1
+        {Qt::Key_7, true, vk::Keypad7},
         {Qt::Key_MediaPlay, false, -1},
     };
     for (const auto& c : cases)
         EXPECT_EQ(virtualKeyForQtKey(c.qtKey, c.keypad), c.key) << std::hex << c.qtKey;
-}
-
-// The preference windows' Ctrl+W and Ctrl+C... all go through this one rule.
-TEST(RecorderKeys, ControlOnlyMeansCtrlWithNoOtherModifierAndCapsLockOff) {
-    const struct {
-        Qt::KeyboardModifiers modifiers;
-        quint32 xState;
-        bool controlOnly;
-    } cases[] = {
-        {Qt::ControlModifier, 0, true},
-        {Qt::ControlModifier | Qt::ShiftModifier, 0, false},
-        {Qt::ControlModifier, 0x2, false}, // Caps Lock
-    };
-    for (const auto& c : cases) {
-        QKeyEvent event(QEvent::KeyPress, Qt::Key_W, c.modifiers, 0, 0, c.xState);
-        EXPECT_EQ(isControlOnlyKeyEvent(event), c.controlOnly) << c.modifiers.toInt() << " " << c.xState;
-    }
 }
 
 class Recorder : public SRRecorderDelegate {
@@ -74,29 +54,18 @@ class ShortcutRecorderTest : public ::testing::Test {
     SRRecorderControl control;
 };
 
-TEST_F(ShortcutRecorderTest, ModifierKeysAloneOnlyShowWhatIsHeld) {
-    clickField();
-    pressKey(&control, Qt::Key_Meta, Qt::MetaModifier);
-    EXPECT_TRUE(control.isRecording());
-    EXPECT_EQ(delegate.asked, 0);
-    // As X reports it: the state before the press; Qt adds the key's own modifier.
-    QKeyEvent hold(QEvent::KeyPress, Qt::Key_Shift, Qt::MetaModifier);
-    QCoreApplication::sendEvent(&control, &hold);
-    EXPECT_EQ(control.displayedText(), "Super+Shift+…");
-}
-
 TEST_F(ShortcutRecorderTest, EscapeCancelsUnlessEscapeKeysRecord) {
     control.setAllowsKeyOnly(true, false);
     control.setKeyCombo({kEventFlagCommand, vk::Grave});
     clickField();
-    pressKey(&control, Qt::Key_Escape, Qt::NoModifier);
+    QTest::keyClick(&control, Qt::Key_Escape, Qt::NoModifier);
     EXPECT_FALSE(control.isRecording());
     EXPECT_TRUE(delegate.changes.empty());
     EXPECT_EQ(control.keyCombo(), (KeyComboPair{kEventFlagCommand, vk::Grave}));
 
     control.setAllowsKeyOnly(true, true);
     clickField();
-    pressKey(&control, Qt::Key_Escape, Qt::NoModifier);
+    QTest::keyClick(&control, Qt::Key_Escape, Qt::NoModifier);
     EXPECT_EQ(delegate.changes, (std::vector<KeyComboPair>{{0, vk::Escape}}));
 }
 

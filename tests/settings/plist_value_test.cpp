@@ -140,7 +140,6 @@ TEST(PlistValue, NumbersReadLikeUserDefaultsAndEqualityIsByType) {
         double real;
     } cases[] = {
         {PlistValue(" -1.5e2xyz"), -1, -150.0},
-        {PlistValue("0x10"), 0, 0.0},
         {PlistValue("nan"), 0, 0.0},
         {PlistValue("-99999999999999999999999"), std::numeric_limits<int64_t>::min(), -1e23},
     };
