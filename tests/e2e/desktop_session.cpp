@@ -274,9 +274,11 @@ void DesktopSession::xdotool(const std::vector<std::string>& arguments) {
 
 void DesktopSession::cycle(const std::string& combo, bool held) {
     if (!held) return xdotool({"key", combo});
-    const std::size_t plus = combo.rfind('+');
+    const std::size_t plus = combo.rfind('+'), before = activations();
     xdotool({"keydown", combo.substr(0, plus), "key", combo.substr(plus + 1)});
     ASSERT_TRUE(waitForPanel()) << "no panel while " << combo << " is held";
+    // The panel comes up without taking the focus; the release activates the selection.
+    EXPECT_EQ(activations(), before) << "showing the panel activated a window";
     xdotool({"keyup", combo.substr(0, plus)});
 }
 
