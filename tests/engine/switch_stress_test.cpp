@@ -265,7 +265,7 @@ TEST_F(SwitchStressTest, EveryHoldEndsInExactlyOneActivationCancelOrCommand) {
                                     << o.reveals << " reveals, " << o.preferences
                                     << " preferences; steps: " << script.str();
         ASSERT_TRUE(!panel().isShown() && panel().browserData().empty() && !engine->shouldHandleKeys() &&
-                    !link.isRegistered(delegate.backward) && !link.keysTaken())
+                    !link.backwardRegistered && !link.keysTaken)
             << where << "the switch left its panel or keys behind; steps: " << script.str();
     }
 }

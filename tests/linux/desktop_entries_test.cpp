@@ -30,11 +30,6 @@ class DesktopEntriesTest : public ::testing::Test {
     test::ScopedEnv lcAll{"LC_ALL", nullptr};
     test::ScopedEnv lcMessages{"LC_MESSAGES", nullptr};
     test::ScopedEnv lang{"LANG", "de_DE.UTF-8"};
-
-    DesktopEntries& entries() {
-        DesktopEntries::shared().rescan();
-        return DesktopEntries::shared();
-    }
 };
 
 // Windows are matched by their startup class, the menu entry before NoDisplay helpers of the
@@ -54,7 +49,8 @@ TEST_F(DesktopEntriesTest, EarlierDirectoriesWinHiddenDeletesTheIdAndWindowsMatc
     writeFile(first / "link.desktop", "[Desktop Entry]\nType=Link\nName=Link\nURL=http://x\n");
     writeFile(first / "nameless.desktop", "[Desktop Entry]\nType=Application\nExec=x\n");
 
-    auto& all = entries();
+    auto& all = DesktopEntries::shared();
+    all.rescan();
     auto editor = all.forId("editor");
     ASSERT_TRUE(editor);
     EXPECT_EQ(editor->name, "Bearbeiter");

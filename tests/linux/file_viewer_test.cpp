@@ -4,10 +4,8 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QEventLoop>
 #include <QObject>
 #include <QStringList>
-#include <QTimer>
 
 #include <chrono>
 #include <memory>
@@ -41,13 +39,8 @@ class StandInFileManager : public QObject {
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
   public:
     QStringList shown;
-  signals:
-    void asked();
   public slots:
-    void ShowItems(const QStringList& uris, const QString&) {
-        shown += uris;
-        emit asked();
-    }
+    void ShowItems(const QStringList& uris, const QString&) { shown += uris; }
 };
 
 // xdg-open and gio are stand-ins that record how they were called.
@@ -57,32 +50,13 @@ class FileViewerTest : public ::testing::Test {
         std::filesystem::create_directories(records);
         std::filesystem::create_directories(bin);
         for (auto name : {"xdg-open", "gio"})
-            std::filesystem::create_symlink(test::recorderPath(), bin / name);
+            std::filesystem::create_symlink(VELORA_ARGV_RECORDER, bin / name);
     }
 
     // The arguments the stand-in was called with, once it has run.
     Args argsOf(const std::string& program) {
         auto run = test::recordedRun(records, program);
         return run ? run->args : Args{"<never ran>"};
-    }
-
-    // Serves the bus until the stand-in has been asked (ten seconds at most).
-    void serveUntilAsked() {
-        QEventLoop loop;
-        QObject::connect(&fileManager, &StandInFileManager::asked, &loop, &QEventLoop::quit);
-        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-        if (fileManager.shown.isEmpty()) loop.exec();
-    }
-
-    bool offerFileManager() {
-        return bus.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &fileManager,
-                                  QDBusConnection::ExportAllSlots) &&
-               bus.registerService(QStringLiteral("org.freedesktop.FileManager1"));
-    }
-
-    ~FileViewerTest() override {
-        bus.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));
-        bus.unregisterObject(QStringLiteral("/org/freedesktop/FileManager1"));
     }
 
     QDBusConnection bus = privateSessionBus(); // before PATH changes
@@ -97,15 +71,20 @@ class FileViewerTest : public ::testing::Test {
 // URI; the containing folder when none answers.
 TEST_F(FileViewerTest, RevealAsksTheFileManagerElseOpensTheFolder) {
     ASSERT_TRUE(bus.isConnected()) << "no private session bus (dbus-daemon)";
-    ASSERT_TRUE(offerFileManager());
+    const QString service = QStringLiteral("org.freedesktop.FileManager1");
+    ASSERT_TRUE(bus.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &fileManager,
+                                   QDBusConnection::ExportAllSlots) &&
+                bus.registerService(service));
     EXPECT_FALSE(revealInFileViewer(""));
     ASSERT_TRUE(revealInFileViewer("/srv/some dir/100%\xc3\xa9?#1.txt"));
-    serveUntilAsked();
+    // The bus is served until the stand-in has been asked.
+    test::waitFor([&] { return !fileManager.shown.isEmpty(); }, std::chrono::seconds(10),
+                  [] { QCoreApplication::processEvents(); });
     EXPECT_EQ(fileManager.shown,
               QStringList{QStringLiteral("file:///srv/some%20dir/100%25%C3%A9%3F%231.txt")});
     EXPECT_FALSE(std::filesystem::exists(records / "xdg-open.args"));
 
-    bus.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));
+    bus.unregisterService(service);
     ASSERT_TRUE(revealInFileViewerAndWait("/srv/some dir/file.txt"));
     EXPECT_EQ(argsOf("xdg-open"), Args{"/srv/some dir"});
 }

@@ -49,8 +49,4 @@ inline std::optional<RecordedRun> recordedRun(const std::filesystem::path& dir, 
     return run;
 }
 
-inline const char* recorderPath() {
-    return VELORA_ARGV_RECORDER;
-}
-
 } // namespace velora::test

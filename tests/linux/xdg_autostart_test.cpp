@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "linux_test_support.h"
 #include "settings/user_defaults.h"
 #include "support/temp_dir.h"
@@ -14,41 +16,36 @@ using test::writeFile;
 
 class XdgAutostartTest : public ::testing::Test {
   protected:
+    using Entries = std::map<std::string, std::optional<std::string>>;
+
+    // Each entry's id and the program it resolves to.
+    Entries entries() {
+        Entries out;
+        for (auto& item : items.snapshot())
+            out[item.id] = item.resolved;
+        return out;
+    }
+
     test::TempDir dir;
     std::filesystem::path config = dir / "config", autostart = config / "autostart", bin = dir / "bin";
     test::ScopedEnv configHome{"XDG_CONFIG_HOME", config.c_str()};
     test::ScopedEnv path{"PATH", bin.c_str()};
     XdgAutostart items;
-
-    std::optional<std::string> resolvedOf(const std::string& id) {
-        for (auto& item : items.snapshot())
-            if (item.id == id) return item.resolved;
-        ADD_FAILURE() << "no item " << id;
-        return std::nullopt;
-    }
-
-    std::vector<std::string> ids() {
-        std::vector<std::string> out;
-        for (auto& item : items.snapshot())
-            out.push_back(item.id);
-        return out;
-    }
 };
 
 // Again under another spelling of the path: still one entry, no temporary files.
 TEST_F(XdgAutostartTest, InsertsOneEntryAndHostilePathsRoundTripThroughTheEscaping) {
-    EXPECT_TRUE(items.snapshot().empty()); // no folder yet
+    EXPECT_TRUE(entries().empty()); // no folder yet
     ASSERT_TRUE(items.insert("/opt/velora/bin/velora"));
     ASSERT_TRUE(items.insert("/opt/velora/bin/../bin/velora"));
-    EXPECT_EQ(ids(), std::vector<std::string>{"velora.desktop"});
-    EXPECT_EQ(resolvedOf("velora.desktop"), "/opt/velora/bin/velora");
+    EXPECT_EQ(entries(), (Entries{{"velora.desktop", "/opt/velora/bin/velora"}}));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(autostart), {}), 1);
     ASSERT_TRUE(items.remove("velora.desktop"));
 
     for (std::string program : {"/a b/\"double\"/'single'/back\\slash/$HOME/`id`/100%/x;y|z&<>*?#()~",
                                 "/new\nline/tab\tand\rreturn"}) {
         ASSERT_TRUE(items.insert(program)) << program;
-        EXPECT_EQ(resolvedOf("velora.desktop"), program);
+        EXPECT_EQ(entries(), (Entries{{"velora.desktop", program}}));
         ASSERT_TRUE(items.remove("velora.desktop"));
     }
     // In the file, the Exec quoting sits below the string escapes: "\\$" stands for '$'.
@@ -58,7 +55,7 @@ TEST_F(XdgAutostartTest, InsertsOneEntryAndHostilePathsRoundTripThroughTheEscapi
         << readFile(autostart / "velora.desktop");
     ASSERT_TRUE(items.remove("velora.desktop"));
     EXPECT_FALSE(items.insert(std::string("/not/utf-8/\xff\xfe")));
-    EXPECT_TRUE(items.snapshot().empty());
+    EXPECT_TRUE(entries().empty());
 }
 
 // A snapshot resolves an entry's first Exec word, through PATH.
@@ -72,19 +69,21 @@ TEST_F(XdgAutostartTest, ForeignEntriesKeepTheirNamesAndAreNeverOverwritten) {
               "[Desktop Entry]\nExec=/usr/bin/velora\nX-GNOME-Autostart-enabled=false\n");
     ASSERT_TRUE(items.insert("/opt/new/velora"));
     EXPECT_EQ(readFile(autostart / "velora.desktop"), foreign);
-    EXPECT_EQ(resolvedOf("velora-3.desktop"), "/opt/new/velora");
-    EXPECT_EQ(resolvedOf("velora.desktop"), (bin / "tool").string());
-    EXPECT_FALSE(resolvedOf("velora-2.desktop"));
+    Entries all{{"velora-2.desktop", std::nullopt},
+                {"velora-3.desktop", "/opt/new/velora"},
+                {"velora-4.desktop", "/usr/bin/velora"},
+                {"velora.desktop", (bin / "tool").string()}};
+    EXPECT_EQ(entries(), all);
     // An entry of ours elsewhere in the sequence is rewritten in place.
     ASSERT_TRUE(items.insert("/usr/bin/velora"));
     EXPECT_EQ(readFile(autostart / "velora-4.desktop").find("enabled=false"), std::string::npos);
-    EXPECT_EQ(ids(), (std::vector<std::string>{"velora-2.desktop", "velora-3.desktop", "velora-4.desktop",
-                                               "velora.desktop"}));
+    EXPECT_EQ(entries(), all);
     // Removing deletes exactly the named entry, and nothing outside the folder.
     writeFile(config / "outside.desktop", "[Desktop Entry]\n");
     EXPECT_FALSE(items.remove("../outside.desktop"));
     EXPECT_TRUE(items.remove("velora-4.desktop"));
-    EXPECT_EQ(ids(), (std::vector<std::string>{"velora-2.desktop", "velora-3.desktop", "velora.desktop"}));
+    all.erase("velora-4.desktop");
+    EXPECT_EQ(entries(), all);
     EXPECT_TRUE(std::filesystem::exists(config / "outside.desktop"));
 }
 

@@ -1,6 +1,7 @@
 // The switch panel on a real X desktop: an override-redirect window outside the window
-// manager's client list that neither takes activation when shown or clicked nor leaves when
-// the desktop changes. (The end-to-end suite shows it over real clients, with its screenshot.)
+// manager's client list (so that the manager never moves, decorates or hides it, on a change
+// of desktop neither) that takes no activation when shown or clicked. (The end-to-end suite
+// shows it over real clients, with its screenshot.)
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -111,13 +112,6 @@ TEST_F(PanelOnX11, StaysOutOfTheWindowManagersWay) {
     x.sync();
     EXPECT_EQ(QGuiApplication::focusWindow(), notes->windowHandle()) << "clicking took the focus";
     EXPECT_EQ(x.activeWindow(), notesId) << "clicking took no activation";
-
-    // Another desktop: the managed window goes, the panel stays.
-    EXPECT_TRUE(runToEnd({"wmctrl", "-s", "1"}));
-    EXPECT_TRUE(waitFor([&] { return !x.isViewable(notesId); }));
-    EXPECT_TRUE(x.isViewable(panelId));
-    EXPECT_TRUE(runToEnd({"wmctrl", "-s", "0"}));
-    EXPECT_TRUE(waitFor([&] { return x.isViewable(notesId); }));
 
     outlets.window->orderOut();
     EXPECT_TRUE(waitFor([&] { return !x.isViewable(panelId); }));

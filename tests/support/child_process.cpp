@@ -6,7 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <thread>
+#include "support/wait.h"
 
 extern char** environ;
 
@@ -78,13 +78,7 @@ bool ChildProcess::running() {
 }
 
 bool ChildProcess::waitForExit(std::chrono::milliseconds timeout) {
-    if (pid_ < 0) return false;
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (running()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
+    return pid_ >= 0 && waitFor([this] { return !running(); }, timeout);
 }
 
 void ChildProcess::stop() {
@@ -98,9 +92,8 @@ void ChildProcess::stop() {
 
 bool runToEnd(const std::vector<std::string>& argv, std::chrono::milliseconds timeout) {
     auto child = ChildProcess::start(argv);
-    if (!child) return false;
-    if (!child->waitForExit(timeout)) return false;
-    return WIFEXITED(child->status()) && WEXITSTATUS(child->status()) == 0;
+    return child && child->waitForExit(timeout) && WIFEXITED(child->status()) &&
+           WEXITSTATUS(child->status()) == 0;
 }
 
 } // namespace velora::test

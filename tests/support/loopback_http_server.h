@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
@@ -56,15 +57,11 @@ class LoopbackHttpServer {
         ::listen(listener_, 8);
         ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
         port_ = ntohs(address.sin_port);
-        thread_ = std::thread([this] { serve(); });
+        thread_ = std::jthread([this](std::stop_token stop) { serve(stop); });
     }
 
     ~LoopbackHttpServer() {
-        {
-            std::lock_guard lock(mutex_);
-            stopping_ = true;
-        }
-        stopped_.notify_all();
+        thread_.request_stop();           // ends a delayed answer
         ::shutdown(listener_, SHUT_RDWR); // ends the blocked accept
         thread_.join();
         ::close(listener_);
@@ -86,16 +83,16 @@ class LoopbackHttpServer {
     }
 
   private:
-    void serve() {
+    void serve(const std::stop_token& stop) {
         for (;;) {
             int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
             if (client < 0) return;
-            handle(client);
+            handle(client, stop);
             ::close(client);
         }
     }
 
-    void handle(int client) {
+    void handle(int client, const std::stop_token& stop) {
         std::string request;
         char buffer[4096];
         while (request.find("\r\n\r\n") == std::string::npos) {
@@ -111,7 +108,8 @@ class LoopbackHttpServer {
         requests_.push_back(line);
         Response response("", "500 Internal Server Error");
         if (auto found = responses_.find(path); found != responses_.end()) response = found->second;
-        stopped_.wait_for(lock, std::chrono::seconds(response.delaySeconds), [&] { return stopping_; });
+        std::condition_variable_any().wait_for(lock, stop, std::chrono::seconds(response.delaySeconds),
+                                               [] { return false; });
         lock.unlock();
 
         std::string head = "HTTP/1.1 " + response.status + "\r\n" + response.headers;
@@ -130,10 +128,8 @@ class LoopbackHttpServer {
 
     int listener_ = -1;
     int port_ = 0;
-    std::thread thread_;
+    std::jthread thread_;
     std::mutex mutex_;
-    std::condition_variable stopped_;
-    bool stopping_ = false;                     // guarded by mutex_
     std::map<std::string, Response> responses_; // guarded by mutex_
     std::vector<std::string> requests_;         // guarded by mutex_
 };

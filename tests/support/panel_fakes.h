@@ -86,7 +86,6 @@ class FakePanelWindow final : public PanelWindow {
     }
     void orderOut() override {
         visible = false;
-        ++orderOuts;
         if (onOrderOut) onOrderOut();
     }
     bool isVisible() const override { return visible; }
@@ -99,7 +98,6 @@ class FakePanelWindow final : public PanelWindow {
     mutable std::optional<Rect> askedFor;
     int centeredOn = -1;
     int orderFronts = 0;
-    int orderOuts = 0;
     std::function<void()> onOrderOut; // runs as the window goes, to see what came before
 };
 

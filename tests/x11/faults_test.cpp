@@ -1,6 +1,11 @@
 // Faults of other programs and of the server: vanishing windows, broken titles, another
-// client's server grab, a display that cannot be opened. (Losing the server is tested with
-// the program itself.)
+// client's server grab, a display that cannot be opened, applications that do not answer (a
+// stopped process at once, a client that lists pings once its ping has gone unanswered for the
+// messaging time-out; the answer and ping periods run on the test's clock,
+// TestMainThread::advance, not on waits). Losing the server is tested with the program itself.
+#include <signal.h>
+#include <sys/wait.h>
+
 #include <chrono>
 #include <future>
 #include <thread>
@@ -55,7 +60,6 @@ TEST_F(FaultsTest, AWindowThatVanishesGivesNeutralAnswers) {
     EXPECT_EQ(ws.windowSpace(id), 0);
     EXPECT_TRUE(ws.captureWindow(id, {20, 20}).isNull());
     // Elements and windows that never were.
-    EXPECT_TRUE(ws.captureWindow(0x7FFFFFF, {10, 10}).isNull());
     EXPECT_EQ(ax.copyAttributeValue(AXElement{}, ax::Role, v), AXError::IllegalArgument);
     EXPECT_TRUE(ax.createApplication(999999).isNull());
     EXPECT_EQ(ax.createObserver(999999, nullptr), nullptr);
@@ -117,6 +121,81 @@ TEST(X11Open, ADisplayThatCannotBeOpenedGivesAMessage) {
     auto desktop = X11Desktop::open(mainThread, error, ":4999");
     EXPECT_FALSE(desktop);
     EXPECT_NE(error.find(":4999"), std::string::npos);
+}
+
+using x11::Responsiveness;
+
+class NotAnsweringTest : public X11Test {
+  protected:
+    AXError readTitle(const AXElement& e) {
+        AXValue v;
+        return desktop->accessibility().copyAttributeValue(e, ax::Title, v);
+    }
+};
+
+TEST_F(NotAnsweringTest, AStoppedProcessCannotCompleteAndAnswersAgainOnceContinued) {
+    ChildProcess xterm({"xterm", "-T", "velora-stopped"});
+    const uint32_t window = waitForWindowOf(xterm.pid());
+    ASSERT_TRUE(window);
+    const AXElement element = windowElement(window);
+    const AXElement application = desktop->accessibility().createApplication(xterm.pid());
+    ASSERT_EQ(readTitle(element), AXError::Success);
+
+    ASSERT_EQ(kill(xterm.pid(), SIGSTOP), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(xterm.pid(), &status, WUNTRACED), xterm.pid());
+    ASSERT_TRUE(WIFSTOPPED(status));
+    EXPECT_EQ(readTitle(element), AXError::CannotComplete);
+    AXValue v;
+    EXPECT_EQ(desktop->accessibility().copyAttributeValue(application, ax::Windows, v),
+              AXError::CannotComplete);
+    EXPECT_EQ(desktop->accessibility().copyAttributeValue(application, ax::FocusedWindow, v),
+              AXError::CannotComplete);
+    EXPECT_EQ(desktop->accessibility().performAction(element, ax::ActionRaise), AXError::CannotComplete);
+    // The window server still lists it: that side does not depend on the client.
+    EXPECT_TRUE(desktop->windowServer().copyWindowInfo(kWindowListExcludeDesktopElements, kNullWindowID));
+
+    ASSERT_EQ(kill(xterm.pid(), SIGCONT), 0);
+    EXPECT_TRUE(eventually([&] { return readTitle(element) == AXError::Success; }));
+    // xterm lists no ping and closes when sent one it did not ask for: it is never pinged.
+    // (It has answered since, so it has read whatever was sent to it before.)
+    EXPECT_TRUE(xterm.running());
+}
+
+TEST_F(NotAnsweringTest, AClientThatListsPingsIsPingedAndMustAnswerInTime) {
+    FakeWindow::Options options;
+    options.listsPing = true;
+    FakeWindow fake(options), unlisted(FakeWindow::Options{});
+    ASSERT_TRUE(waitForWindow(fake.id()) && waitForWindow(unlisted.id()));
+    const AXElement element = windowElement(fake.id());
+    EXPECT_EQ(readTitle(element), AXError::Success);
+    EXPECT_EQ(readTitle(windowElement(unlisted.id())), AXError::Success);
+    EXPECT_GT(fake.pingsSeen(), 0);
+    EXPECT_EQ(unlisted.pingsSeen(), 0) << "a client that lists no ping was pinged";
+
+    // A longer time-out for this application only, then the client stops answering.
+    ASSERT_EQ(desktop->accessibility().setMessagingTimeout(
+                  desktop->accessibility().createApplication(element.pid), 0.5f),
+              AXError::Success);
+    fake.setAnswering(false);
+    // From here the responsiveness periods pass only as the test says (a question still
+    // waits for an answer in real time, up to the time-out).
+    mainThread.freeze();
+    mainThread.advance(Responsiveness::kAnswerStandsFor); // the last answer no longer stands
+    const int pinged = fake.pingsSeen();
+    EXPECT_EQ(readTitle(element), AXError::CannotComplete);
+    // The unanswered ping is known: once its time-out has passed, questions fail without a
+    // ping of their own, until a fresh ping is due.
+    mainThread.advance(0.5);
+    EXPECT_EQ(readTitle(element), AXError::CannotComplete);
+    EXPECT_EQ(readTitle(element), AXError::CannotComplete);
+
+    fake.setAnswering(true);
+    mainThread.advance(Responsiveness::kPingAgainAfter);
+    EXPECT_TRUE(eventually([&] { return readTitle(element) == AXError::Success; }));
+    // The client reads its pings in order and answered the last: it has seen all of them,
+    // one for the first failing question and the fresh one.
+    EXPECT_EQ(fake.pingsSeen(), pinged + 2);
 }
 
 } // namespace

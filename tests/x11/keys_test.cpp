@@ -1,10 +1,9 @@
-// The event tap: every key is seen, intercepted keys never reach the focused client (during
-// a switch no key does), the others arrive unchanged, and releasing the modifiers is noticed
-// even under a grab.
+// The event tap: releasing the modifiers is noticed even under another client's grab, and
+// the keyboard layout names the keys. (Intercepted keys never reaching the focused client are
+// checked end to end, under the stock managers too.)
 #include <mutex>
 
 #include "platform/virtual_keys.h"
-#include "support/file_text.h"
 #include "x11_fixture.h"
 
 namespace velora::test {
@@ -44,49 +43,6 @@ class KeysTest : public X11Test {
     std::mutex mutex;
     std::vector<KeyEvent> seen;
 };
-
-TEST_F(KeysTest, InterceptedKeysNeverReachTheFocusedClientAndTheTapSeesEveryKeyOnce) {
-    TempDir dir;
-    const auto typed = dir / "typed";
-    const auto contents = [&] { return readFile(typed); };
-    const auto ready = dir / "ready";
-    ChildProcess xterm({"xterm", "-T", "velora-keys", "-e", "sh", "-c",
-                        "stty -echo; : > '" + ready.string() + "'; exec cat > '" + typed.string() + "'"});
-    const uint32_t window = waitForWindowOf(xterm.pid());
-    ASSERT_TRUE(window);
-    eventTap->setInterceptedKeys({{vk::Q, 0, false}});
-    ASSERT_TRUE(focus(window));
-    ASSERT_TRUE(eventually([&] { return std::filesystem::exists(ready); })) << "the shell did not start";
-
-    // Other suites' windows may take the focus meanwhile: it is taken back before each key.
-    const auto type = [&](int64_t key, std::vector<int64_t> modifiers = {}) {
-        if (display->activeWindow() != window) focus(window);
-        tap(key, modifiers);
-    };
-    type(vk::A);
-    type(vk::Q); // intercepted
-    // A switch's keys (any modifiers): the whole keyboard is the tap's until they go.
-    eventTap->setInterceptedKeys({{vk::Q, 0, false}, {vk::Escape, 0, true}});
-    EXPECT_FALSE(display->grabKeyboard(true)) << "the keyboard is not held during a switch";
-    type(vk::Escape, {vk::Shift});
-    type(vk::C);
-    eventTap->setInterceptedKeys({{vk::Q, 0, false}});
-    EXPECT_TRUE(display->grabKeyboard(true)) << "the keyboard is still held after the switch";
-    display->grabKeyboard(false);
-    type(vk::B);
-    type(vk::Q, {vk::Shift}); // Shift-Q is not Q alone: it passes
-    type(vk::Return);
-    EXPECT_TRUE(eventually([&] { return contents() == "abQ\n"; })) << "typed: '" << contents() << "'";
-
-    // The tap saw them all, the intercepted ones included, each press once (raw and core
-    // events may both report it).
-    EXPECT_TRUE(eventually([&] { return count(KeyEventType::KeyDown, vk::Return, 0) == 1; }));
-    EXPECT_EQ(count(KeyEventType::KeyDown, vk::Q, 0), 1);
-    EXPECT_EQ(count(KeyEventType::KeyUp, vk::Q, 0), 1);
-    EXPECT_EQ(count(KeyEventType::KeyDown, vk::Escape, kEventFlagShift), 1);
-    EXPECT_EQ(count(KeyEventType::KeyDown, vk::C, 0), 1);
-    EXPECT_EQ(count(KeyEventType::KeyDown, vk::Q, kEventFlagShift), 1);
-}
 
 TEST_F(KeysTest, ReleasingTheModifiersIsNoticedWhileAnotherClientGrabsTheKeyboard) {
     ASSERT_TRUE(display->grabKeyboard(true));

@@ -3,7 +3,6 @@
 #include <sys/wait.h>
 
 #include <filesystem>
-#include <sstream>
 
 #include "support/file_text.h"
 #include "support/wait.h"
@@ -15,36 +14,28 @@ namespace {
 #ifdef VELORA_PROGRAM
 
 // Starts a private X server (Xvfb) that the test may end; its display, empty when it did not
-// start within 10 s. The server picks a free display and writes its number to its output.
-// -noreset: the probe may be the server's last client for a moment, and a server that resets
-// then refuses the next connection.
-std::string startPrivateServer(std::unique_ptr<ChildProcess>& server, const std::filesystem::path& log) {
+// start within 10 s. The server picks a free display and writes its number and a line end to
+// descriptor 3. -noreset: the probe may be the server's last client for a moment, and a server
+// that resets then refuses the next connection.
+std::string startPrivateServer(std::unique_ptr<ChildProcess>& server, const std::filesystem::path& dir) {
     server = ChildProcess::start(
-        {"Xvfb", "-displayfd", "1", "-noreset", "-nolisten", "tcp", "-screen", "0", "320x240x24"}, {}, log);
+        {"Xvfb", "-displayfd", "3", "-noreset", "-nolisten", "tcp", "-screen", "0", "320x240x24"}, {},
+        dir / "xvfb.txt", dir / "display.txt");
     std::string number;
     waitFor(
-        [&] {
-            std::istringstream lines(readFile(log));
-            for (std::string line; server && std::getline(lines, line) && number.empty();)
-                if (!line.empty() && line.find_first_not_of("0123456789") == std::string::npos) number = line;
-            return !number.empty();
-        },
+        [&] { return server && (number = readFile(dir / "display.txt")).find('\n') != std::string::npos; },
         std::chrono::seconds(10));
-    return number.empty() ? std::string() : ":" + number;
+    return number.find('\n') == std::string::npos ? std::string() : ":" + number.substr(0, number.find('\n'));
 }
 
-const char* const kSettings =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-    "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-    "<plist "
-    "version=\"1.0\">\n<dict>\n\t<key>KeptThroughTheLoss</key>\n\t<string>kept</string>\n</dict>\n</plist>\n";
+const char* const kSettings = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                              "<key>KeptThroughTheLoss</key><string>kept</string></dict></plist>\n";
 
 TEST(X11Program, LosingTheServerEndsTheProgramWithAMessageAndLeavesTheSettingsIntact) {
     if (!std::getenv("VELORA_X11_TESTS")) GTEST_SKIP() << "VELORA_X11_TESTS is not set";
     TempDir home;
     std::unique_ptr<ChildProcess> server;
-    const std::string shown = startPrivateServer(server, home / "xvfb.txt");
+    const std::string shown = startPrivateServer(server, home.path());
     ASSERT_FALSE(shown.empty()) << "Xvfb did not start";
     const std::filesystem::path settings = home / "config" / "velora" / "defaults.plist",
                                 log = home / "output.txt";

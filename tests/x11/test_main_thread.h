@@ -4,9 +4,9 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <functional>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -23,17 +23,12 @@ class TestMainThread final : public MainThreadPort {
     }
     void performSync(std::function<void()> work) override {
         if (isMainThread()) return work();
-        std::mutex m;
-        std::condition_variable done;
-        bool finished = false;
+        std::promise<void> done;
         performAsync([&] {
             work();
-            std::lock_guard lock(m);
-            finished = true;
-            done.notify_all();
+            done.set_value();
         });
-        std::unique_lock lock(m);
-        done.wait(lock, [&] { return finished; });
+        done.get_future().wait();
     }
     TimerRef scheduleTimer(double, std::function<void()> work) override {
         performAsync(std::move(work));

@@ -1,10 +1,9 @@
 #include "x11_fixture.h"
 
-#include <unistd.h>
+#include <sys/socket.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 
 #include "platform/ax_names.h"
 #include "platform/x11/x11_keycodes.h"
@@ -16,11 +15,8 @@ FakeWindow::FakeWindow(const Options& options) {
     if (!x_.ok()) return;
     c_ = x_.connection();
     root_ = x_.root();
-    utf8_ = x_.atom("UTF8_STRING");
-    netWmName_ = x_.atom("_NET_WM_NAME");
     protocols_ = x_.atom("WM_PROTOCOLS");
     ping_ = x_.atom("_NET_WM_PING");
-    wake_ = x_.atom("_VELORA_TEST_WAKE");
     std::vector<xcb_atom_t> more;
     if (options.listsPing) more.push_back(ping_);
     window_ = x_.createClientWindow(
@@ -37,25 +33,14 @@ void FakeWindow::repaint(uint32_t color) {
 
 FakeWindow::~FakeWindow() {
     if (!c_) return;
-    if (thread_.joinable()) {
-        // A message to the window wakes the serving thread, which then sees stop_.
-        stop_.store(true);
-        xcb_client_message_event_t e;
-        std::memset(&e, 0, sizeof e);
-        e.response_type = XCB_CLIENT_MESSAGE;
-        e.format = 32;
-        e.window = window_;
-        e.type = wake_;
-        xcb_send_event(c_, 0, window_, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&e));
-        xcb_flush(c_);
-        thread_.join();
-    }
-    xcb_destroy_window(c_, window_);
+    // The closed connection ends the serving thread's wait; the server then destroys the window.
+    ::shutdown(xcb_get_file_descriptor(c_), SHUT_RDWR);
+    thread_.join();
 }
 
 void FakeWindow::setTitleBytes(const std::string& bytes) {
-    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, netWmName_, utf8_, 8, uint32_t(bytes.size()),
-                        bytes.data());
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, x_.atom("_NET_WM_NAME"), x_.atom("UTF8_STRING"),
+                        8, uint32_t(bytes.size()), bytes.data());
     xcb_flush(c_);
 }
 
@@ -65,9 +50,7 @@ void FakeWindow::destroy() {
 }
 
 void FakeWindow::serve() {
-    while (!stop_.load()) {
-        xcb_generic_event_t* event = xcb_wait_for_event(c_);
-        if (!event) return;
+    while (xcb_generic_event_t* event = xcb_wait_for_event(c_)) {
         if ((event->response_type & 0x7F) == XCB_CLIENT_MESSAGE) {
             auto* m = reinterpret_cast<xcb_client_message_event_t*>(event);
             if (m->type == protocols_ && m->data.data32[0] == ping_) {
@@ -109,21 +92,18 @@ bool X11Test::eventually(const std::function<bool()>& condition, double seconds)
 }
 
 uint32_t X11Test::waitForWindowOf(pid_t pid, double seconds) {
-    uint32_t found = 0;
+    auto& ax = desktop->accessibility();
+    AXValue windows;
+    const auto* list = std::get_if<std::vector<AXElement>>(&windows);
     eventually(
         [&] {
-            AXElement app = desktop->accessibility().createApplication(pid);
-            AXValue windows;
-            if (app.isNull() ||
-                desktop->accessibility().copyAttributeValue(app, ax::Windows, windows) != AXError::Success)
-                return false;
-            auto* list = std::get_if<std::vector<AXElement>>(&windows);
-            if (!list || list->empty()) return false;
-            found = uint32_t(list->front().id);
-            return true;
+            const bool read =
+                ax.copyAttributeValue(ax.createApplication(pid), ax::Windows, windows) == AXError::Success;
+            list = std::get_if<std::vector<AXElement>>(&windows);
+            return read && list && !list->empty();
         },
         seconds);
-    return found;
+    return list && !list->empty() ? uint32_t(list->front().id) : 0;
 }
 
 bool X11Test::waitForWindow(uint32_t window, double seconds) {

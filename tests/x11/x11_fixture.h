@@ -57,8 +57,8 @@ class FakeWindow {
     XDisplay x_; // a connection of its own, served by its own thread
     xcb_connection_t* c_ = nullptr;
     xcb_window_t root_ = 0, window_ = 0;
-    xcb_atom_t utf8_ = 0, netWmName_ = 0, protocols_ = 0, ping_ = 0, wake_ = 0;
-    std::atomic<bool> answers_{true}, stop_{false};
+    xcb_atom_t protocols_ = 0, ping_ = 0;
+    std::atomic<bool> answers_{true};
     std::atomic<int> pings_{0};
     std::thread thread_;
 };

@@ -94,19 +94,12 @@ class SimAccessibility final : public AccessibilityPort {
 
     bool isAPIEnabled() override {
         std::lock_guard lock(s_.mutex);
-        if (!s_.axEnabled && s_.enableAfterChecks >= 0) {
-            if (s_.enableAfterChecks == 0)
-                s_.axEnabled = true;
-            else
-                --s_.enableAfterChecks;
-        }
         s_.record("axEnabledCheck");
         return s_.axEnabled;
     }
 
     AXError setMessagingTimeout(const AXElement& element, float seconds) override {
         std::lock_guard lock(s_.mutex);
-        if (element.kind == AXElement::Kind::SystemWide) s_.messagingTimeout = seconds;
         s_.record("messagingTimeout", element.pid, 0, std::to_string(seconds));
         return AXError::Success;
     }

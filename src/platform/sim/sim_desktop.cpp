@@ -366,11 +366,6 @@ uint32_t SimDesktop::focusedWindow() const {
     return state_->focused;
 }
 
-pid_t SimDesktop::activeApplication() const {
-    std::lock_guard lock(state_->mutex);
-    return state_->active;
-}
-
 std::vector<uint32_t> SimDesktop::stackingOrder() const {
     std::lock_guard lock(state_->mutex);
     return state_->stacking;
@@ -391,41 +386,14 @@ int32_t SimDesktop::currentSpace() const {
     return state_->currentSpace;
 }
 
-void SimDesktop::setFrontToBackAvailable(bool available) {
-    std::lock_guard lock(state_->mutex);
-    state_->frontToBackAvailable = available;
-}
-
-void SimDesktop::setWindowListAvailable(bool available) {
-    std::lock_guard lock(state_->mutex);
-    state_->windowListAvailable = available;
-}
-
 void SimDesktop::setCaptureHook(std::function<void(uint32_t)> hook) {
     std::lock_guard lock(state_->mutex);
     state_->captureHook = std::move(hook);
 }
 
-void SimDesktop::installBundle(const std::string& bundleIdentifier, const ApplicationBundleInfo& info) {
-    std::lock_guard lock(state_->mutex);
-    state_->bundles[bundleIdentifier] = info;
-}
-
 void SimDesktop::setAccessibilityEnabled(bool enabled) {
     std::lock_guard lock(state_->mutex);
     state_->axEnabled = enabled;
-    state_->enableAfterChecks = -1;
-}
-
-void SimDesktop::enableAccessibilityAfterChecks(int checks) {
-    std::lock_guard lock(state_->mutex);
-    state_->axEnabled = false;
-    state_->enableAfterChecks = checks;
-}
-
-float SimDesktop::messagingTimeout() const {
-    std::lock_guard lock(state_->mutex);
-    return state_->messagingTimeout;
 }
 
 void SimDesktop::setScriptEnablesAccessibility(bool enables) {
@@ -481,11 +449,6 @@ void SimDesktop::clearCalls() {
 
 int SimDesktop::beeps() const {
     return countCalls("beep");
-}
-
-void SimDesktop::setHttpResponse(const std::string& url, std::optional<HttpResponse> response) {
-    std::lock_guard lock(state_->mutex);
-    state_->http[url] = std::move(response);
 }
 
 std::vector<LoginItem> SimDesktop::loginItemList() const {

@@ -125,21 +125,14 @@ class SimDesktop {
     // and clearFocus() wake the sleepers of the main-thread port, as an event-driven desktop does.
     void setReportsFocusChanges(bool reports);
     uint32_t focusedWindow() const;
-    pid_t activeApplication() const;
     std::vector<uint32_t> stackingOrder() const; // front to back
     void setCurrentSpace(int32_t space);         // announces the change
     int32_t currentSpace() const;
-    void setFrontToBackAvailable(bool available);
-    void setWindowListAvailable(bool available);
     // Called (outside the desktop's lock) at the start of every capture, on the capturing thread.
     void setCaptureHook(std::function<void(uint32_t window)> hook);
-    void installBundle(const std::string& bundleIdentifier, const ApplicationBundleInfo& info);
 
     // --- accessibility permission
     void setAccessibilityEnabled(bool enabled);
-    // The permission turns on after the given number of further checks.
-    void enableAccessibilityAfterChecks(int checks);
-    float messagingTimeout() const;
     // What enabling assistive access through the scripting port does.
     void setScriptEnablesAccessibility(bool enables);
 
@@ -155,8 +148,6 @@ class SimDesktop {
     TapVerdict pressKey(int64_t keyCode, uint64_t flags, bool autoRepeat = false);
     TapVerdict releaseKey(int64_t keyCode, uint64_t flags);
     TapVerdict changeModifiers(uint64_t flags);
-    // Whether createEventTap gives a tap (default true); false acts as a desktop without one.
-    void setEventTapAvailable(bool available);
     // Acts as a compositor whose key bindings run the trigger: pressKeyFromBinding is taken
     // (the modifiers go down and the key goes through the tap). Off by default, as on X11.
     void setKeysFromBindings(bool on);
@@ -165,7 +156,6 @@ class SimDesktop {
     // the focused application until the callback enables the tap again. Returns the notice's
     // verdict; Pass when no tap runs.
     TapVerdict disableTap(KeyEventType reason);
-    bool tapRunning() const;
     // Blocks (real time) until a tap runs; false on time-out.
     bool waitForTap(double seconds = 5.0) const;
     std::vector<DeliveredKey> deliveredKeys() const;
@@ -203,7 +193,6 @@ class SimDesktop {
     int countCalls(const std::string& kind) const;
     void clearCalls();
     int beeps() const;
-    void setHttpResponse(const std::string& url, std::optional<HttpResponse> response);
     std::vector<LoginItem> loginItemList() const;
     void addLoginItem(const std::string& id, std::optional<std::string> resolved);
 

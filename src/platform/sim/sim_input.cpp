@@ -148,7 +148,6 @@ class SimInput final : public InputPort {
     std::unique_ptr<EventTap> createEventTap(EventTapCallback callback) override {
         std::lock_guard lock(s_.mutex);
         s_.record("createEventTap");
-        if (!s_.tapAvailable) return nullptr;
         return std::make_unique<SimEventTap>(s_, std::move(callback));
     }
     std::shared_ptr<const KeyboardLayout> currentKeyboardLayout() override {
@@ -277,11 +276,6 @@ void SimDesktop::setKeysFromBindings(bool on) {
     state_->keysFromBindings = on;
 }
 
-void SimDesktop::setEventTapAvailable(bool available) {
-    std::lock_guard lock(state_->mutex);
-    state_->tapAvailable = available;
-}
-
 TapVerdict SimDesktop::disableTap(KeyEventType reason) {
     State& s = *state_;
     std::unique_lock lock(s.mutex);
@@ -338,11 +332,6 @@ void SimDesktop::setKeyHolder(KeyHolder holder) {
 std::vector<InterceptedKey> SimDesktop::refusedKeys() const {
     std::lock_guard lock(state_->mutex);
     return state_->refusedKeys();
-}
-
-bool SimDesktop::tapRunning() const {
-    std::lock_guard lock(state_->mutex);
-    return state_->tap != nullptr;
 }
 
 bool SimDesktop::waitForTap(double seconds) const {

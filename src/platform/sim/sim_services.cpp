@@ -56,12 +56,11 @@ class SimScripting final : public ScriptingPort {
 class SimHttp final : public HttpPort {
   public:
     explicit SimHttp(SimDesktop::State& s) : s_(s) {}
-    std::optional<HttpResponse> get(const std::string& url, long timeoutMs, std::size_t maxBytes) override {
+    // The simulated desktop has no network: every fetch is recorded and fails.
+    std::optional<HttpResponse> get(const std::string& url, long timeoutMs, std::size_t /*maxBytes*/) override {
         std::lock_guard lock(s_.mutex);
         s_.record("httpGet", 0, 0, url + " " + std::to_string(timeoutMs));
-        auto it = s_.http.find(url);
-        if (it == s_.http.end() || !it->second || it->second->body.size() > maxBytes) return std::nullopt;
-        return it->second;
+        return std::nullopt;
     }
 
   private:

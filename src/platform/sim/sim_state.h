@@ -60,14 +60,10 @@ struct SimDesktop::State {
     uint64_t focusChanges = 0;
     std::pair<pid_t, uint32_t> focusCounted{};
     int32_t currentSpace = 1;
-    bool frontToBackAvailable = true;
-    bool windowListAvailable = true;
     std::map<std::string, ApplicationBundleInfo> bundles;
     std::function<void(uint32_t)> captureHook;
 
     bool axEnabled = true;
-    int enableAfterChecks = -1;
-    float messagingTimeout = 0;
     bool scriptEnablesAccessibility = false;
 
     uint64_t modifierFlags = 0;
@@ -83,7 +79,6 @@ struct SimDesktop::State {
     std::shared_ptr<const KeyboardLayout> layout;
 
     std::vector<Call> calls;
-    std::map<std::string, std::optional<HttpResponse>> http;
     std::vector<LoginItem> loginItems;
     int nextLoginItem = 1;
 
@@ -94,7 +89,6 @@ struct SimDesktop::State {
 
     // Event tap.
     SimEventTap* tap = nullptr;
-    bool tapAvailable = true;
     bool keysFromBindings = false; // a compositor whose bindings run the trigger
     mutable std::condition_variable_any tapChanged;
 

@@ -12,7 +12,6 @@ class SimWindowServer final : public WindowServerPort {
     WindowInfoList copyWindowInfo(uint32_t option, uint32_t relativeTo) override {
         std::lock_guard lock(s_.mutex);
         s_.record("windowList", 0, relativeTo, std::to_string(option));
-        if (!s_.windowListAvailable) return nullptr;
         auto list = std::make_shared<std::vector<WindowInfo>>();
         for (uint32_t n : s_.stacking) {
             const WindowState& w = s_.windows[n];

@@ -137,7 +137,6 @@ class SimWorkspace final : public WorkspacePort {
     std::vector<pid_t> processesInFrontToBackOrder() override {
         std::lock_guard lock(s_.mutex);
         s_.record("frontToBack");
-        if (!s_.frontToBackAvailable) return {};
         return s_.appOrder;
     }
 

@@ -1,25 +1,22 @@
 // Records how it was started, for the tests of program spawning. Into $VELORA_RECORDER_DIR it
 // writes <name>.info (whether stdin is /dev/null, whether it leads its own session, its open
 // file descriptors) and then <name>.args (argv[1..], each ended by a NUL byte), where <name>
-// is the last part of argv[0]. Each file appears complete, through a rename. Exits with 1
-// when <name> is $VELORA_RECORDER_FAIL, else 0.
+// is the last part of argv[0]. Each file appears complete, through a rename.
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 namespace {
 
 bool writeFile(const std::string& path, const std::string& data) {
-    std::string temp = path + ".part";
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    bool ok = ::write(fd, data.data(), data.size()) == ssize_t(data.size());
-    ok = ::close(fd) == 0 && ok;
-    return ok && ::rename(temp.c_str(), path.c_str()) == 0;
+    const std::string temp = path + ".part";
+    std::ofstream(temp, std::ios::binary) << data;
+    return std::rename(temp.c_str(), path.c_str()) == 0;
 }
 
 bool stdinIsDevNull() {
@@ -58,7 +55,5 @@ int main(int argc, char** argv) {
         args += '\0';
     }
     std::string base = std::string(dir) + "/" + name;
-    if (!writeFile(base + ".info", info) || !writeFile(base + ".args", args)) return 2;
-    const char* fail = std::getenv("VELORA_RECORDER_FAIL");
-    return fail && name == fail ? 1 : 0;
+    return writeFile(base + ".info", info) && writeFile(base + ".args", args) ? 0 : 2;
 }

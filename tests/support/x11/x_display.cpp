@@ -16,10 +16,17 @@ namespace velora::test {
 
 namespace {
 
+// The reply of a request, or null when it failed. (The suites' client programs build this file
+// without the program's sources, so it does not share the program's helper.)
 struct Freed {
     void operator()(void* p) const { std::free(p); }
 };
-template <typename T> using Reply = std::unique_ptr<T, Freed>;
+template <typename T> using Owned = std::unique_ptr<T, Freed>;
+template <typename Reply, typename Cookie>
+Owned<Reply> takeReply(xcb_connection_t* c, Cookie cookie,
+                       Reply* (*replyFn)(xcb_connection_t*, Cookie, xcb_generic_error_t**)) {
+    return Owned<Reply>(replyFn(c, cookie, nullptr));
+}
 
 } // namespace
 
@@ -42,8 +49,7 @@ XDisplay::~XDisplay() {
 }
 
 xcb_atom_t XDisplay::atom(const char* name) {
-    Reply<xcb_intern_atom_reply_t> r(
-        xcb_intern_atom_reply(c_, xcb_intern_atom(c_, 0, uint16_t(std::strlen(name)), name), nullptr));
+    auto r = takeReply(c_, xcb_intern_atom(c_, 0, uint16_t(std::strlen(name)), name), xcb_intern_atom_reply);
     return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
@@ -52,8 +58,7 @@ void XDisplay::sync() {
 }
 
 std::vector<uint32_t> XDisplay::cardinals(xcb_window_t w, xcb_atom_t property, xcb_atom_t type) {
-    Reply<xcb_get_property_reply_t> r(
-        xcb_get_property_reply(c_, xcb_get_property(c_, 0, w, property, type, 0, 4096), nullptr));
+    auto r = takeReply(c_, xcb_get_property(c_, 0, w, property, type, 0, 4096), xcb_get_property_reply);
     if (!r || r->format != 32) return {};
     const auto* data = static_cast<const uint32_t*>(xcb_get_property_value(r.get()));
     return {data, data + xcb_get_property_value_length(r.get()) / 4};
@@ -69,8 +74,8 @@ std::vector<xcb_window_t> XDisplay::clientList() {
 }
 
 std::vector<xcb_window_t> XDisplay::clientsBottomFirst() {
-    const auto parentOf = [&](xcb_window_t w) {
-        Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c_, xcb_query_tree(c_, w), nullptr));
+    const auto parentOf = [this](xcb_window_t w) {
+        auto tree = takeReply(c_, xcb_query_tree(c_, w), xcb_query_tree_reply);
         return tree ? tree->parent : xcb_window_t(0);
     };
     std::map<xcb_window_t, xcb_window_t> clientOfFrame;
@@ -89,8 +94,7 @@ std::vector<xcb_window_t> XDisplay::clientsBottomFirst() {
 std::string XDisplay::title(xcb_window_t w) {
     for (auto [property, type] : {std::pair{atom("_NET_WM_NAME"), atom("UTF8_STRING")},
                                   std::pair{xcb_atom_t(XCB_ATOM_WM_NAME), xcb_atom_t(XCB_ATOM_ANY)}}) {
-        Reply<xcb_get_property_reply_t> r(
-            xcb_get_property_reply(c_, xcb_get_property(c_, 0, w, property, type, 0, 1024), nullptr));
+        auto r = takeReply(c_, xcb_get_property(c_, 0, w, property, type, 0, 1024), xcb_get_property_reply);
         if (r && r->format == 8 && xcb_get_property_value_length(r.get()) > 0)
             return {static_cast<const char*>(xcb_get_property_value(r.get())),
                     std::size_t(xcb_get_property_value_length(r.get()))};
@@ -104,8 +108,7 @@ std::optional<pid_t> XDisplay::pid(xcb_window_t w) {
 }
 
 bool XDisplay::isHidden(xcb_window_t w) {
-    const auto states = cardinals(w, atom("_NET_WM_STATE"), XCB_ATOM_ATOM);
-    return std::find(states.begin(), states.end(), atom("_NET_WM_STATE_HIDDEN")) != states.end();
+    return hasState(w, "_NET_WM_STATE_HIDDEN");
 }
 
 bool XDisplay::isIconic(xcb_window_t w) {
@@ -181,7 +184,7 @@ uint32_t XDisplay::serverTime() {
     xcb_flush(c_);
     // This connection selects no other events, so the notice is the next one.
     while (xcb_generic_event_t* e = xcb_wait_for_event(c_)) {
-        Reply<xcb_generic_event_t> event(e);
+        Owned<xcb_generic_event_t> event(e);
         if ((e->response_type & 0x7F) != XCB_PROPERTY_NOTIFY) continue;
         const auto* notice = reinterpret_cast<const xcb_property_notify_event_t*>(e);
         if (notice->window == clockWindow_) return notice->time;
@@ -210,7 +213,7 @@ bool XDisplay::i3Sync() {
     bool answered = false;
     waitFor(
         [&] {
-            while (Reply<xcb_generic_event_t> event{xcb_poll_for_event(c_)}) {
+            while (Owned<xcb_generic_event_t> event{xcb_poll_for_event(c_)}) {
                 if ((event->response_type & 0x7F) != XCB_CLIENT_MESSAGE) continue;
                 const auto* m = reinterpret_cast<const xcb_client_message_event_t*>(event.get());
                 if (m->type == type && m->data.data32[1] == token) return answered = true;
@@ -221,22 +224,24 @@ bool XDisplay::i3Sync() {
     return answered;
 }
 
-std::vector<xcb_window_t> XDisplay::rootChildren() {
-    Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c_, xcb_query_tree(c_, root_), nullptr));
+std::vector<xcb_window_t> XDisplay::children(xcb_window_t parent) {
+    auto tree = takeReply(c_, xcb_query_tree(c_, parent), xcb_query_tree_reply);
     if (!tree) return {};
     const xcb_window_t* children = xcb_query_tree_children(tree.get());
     return {children, children + xcb_query_tree_children_length(tree.get())};
 }
 
+std::vector<xcb_window_t> XDisplay::rootChildren() {
+    return children(root_);
+}
+
 bool XDisplay::isViewable(xcb_window_t w) {
-    Reply<xcb_get_window_attributes_reply_t> a(
-        xcb_get_window_attributes_reply(c_, xcb_get_window_attributes(c_, w), nullptr));
+    auto a = takeReply(c_, xcb_get_window_attributes(c_, w), xcb_get_window_attributes_reply);
     return a && a->map_state == XCB_MAP_STATE_VIEWABLE;
 }
 
 bool XDisplay::isOverrideRedirect(xcb_window_t w) {
-    Reply<xcb_get_window_attributes_reply_t> a(
-        xcb_get_window_attributes_reply(c_, xcb_get_window_attributes(c_, w), nullptr));
+    auto a = takeReply(c_, xcb_get_window_attributes(c_, w), xcb_get_window_attributes_reply);
     return a && a->override_redirect;
 }
 
@@ -247,8 +252,8 @@ xcb_window_t XDisplay::shownPanel() {
 }
 
 bool XDisplay::hasSystemTray() {
-    Reply<xcb_get_selection_owner_reply_t> r(
-        xcb_get_selection_owner_reply(c_, xcb_get_selection_owner(c_, atom("_NET_SYSTEM_TRAY_S0")), nullptr));
+    auto r = takeReply(c_, xcb_get_selection_owner(c_, atom("_NET_SYSTEM_TRAY_S0")),
+                       xcb_get_selection_owner_reply);
     return r && r->owner != XCB_NONE;
 }
 
@@ -258,22 +263,16 @@ xcb_window_t XDisplay::embeddedWindowOf(pid_t wanted) {
     while (!pending.empty()) {
         const xcb_window_t parent = pending.back();
         pending.pop_back();
-        Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c_, xcb_query_tree(c_, parent), nullptr));
-        if (!tree) continue;
-        const xcb_window_t* children = xcb_query_tree_children(tree.get());
-        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
-            const xcb_window_t w = children[i];
+        for (xcb_window_t w : children(parent)) {
             pending.push_back(w);
-            if (pid(w) == wanted && isViewable(w) &&
-                std::find(managed.begin(), managed.end(), w) == managed.end())
-                return w;
+            if (pid(w) == wanted && isViewable(w) && std::ranges::find(managed, w) == managed.end()) return w;
         }
     }
     return 0;
 }
 
 xcb_window_t XDisplay::inputFocus() {
-    Reply<xcb_get_input_focus_reply_t> r(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+    auto r = takeReply(c_, xcb_get_input_focus(c_), xcb_get_input_focus_reply);
     return r ? r->focus : XCB_NONE;
 }
 
@@ -296,17 +295,17 @@ bool XDisplay::grabKeyboard(bool grab) {
         sync();
         return true;
     }
-    Reply<xcb_grab_keyboard_reply_t> r(xcb_grab_keyboard_reply(
+    auto r = takeReply(
         c_, xcb_grab_keyboard(c_, 0, root_, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
-        nullptr));
+        xcb_grab_keyboard_reply);
     return r && r->status == XCB_GRAB_STATUS_SUCCESS;
 }
 
 std::vector<xcb_keycode_t> XDisplay::keycodesOf(uint32_t keysym) {
     const xcb_setup_t* setup = xcb_get_setup(c_);
     const uint8_t count = uint8_t(setup->max_keycode - setup->min_keycode + 1);
-    Reply<xcb_get_keyboard_mapping_reply_t> map(
-        xcb_get_keyboard_mapping_reply(c_, xcb_get_keyboard_mapping(c_, setup->min_keycode, count), nullptr));
+    auto map = takeReply(c_, xcb_get_keyboard_mapping(c_, setup->min_keycode, count),
+                         xcb_get_keyboard_mapping_reply);
     std::vector<xcb_keycode_t> out;
     if (!map) return out;
     const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map.get());
@@ -320,7 +319,7 @@ std::vector<xcb_keycode_t> XDisplay::keycodesOf(uint32_t keysym) {
 bool XDisplay::canGrab(uint32_t keysym, uint16_t modifiers) {
     const auto codes = keycodesOf(keysym);
     if (codes.empty()) return false;
-    Reply<xcb_generic_error_t> error(
+    Owned<xcb_generic_error_t> error(
         xcb_request_check(c_, xcb_grab_key_checked(c_, 0, root_, modifiers, codes.front(),
                                                    XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)));
     if (error) return false;
@@ -331,8 +330,7 @@ bool XDisplay::canGrab(uint32_t keysym, uint16_t modifiers) {
 
 uint16_t XDisplay::modifierMaskOf(uint32_t keysym) {
     const auto codes = keycodesOf(keysym);
-    Reply<xcb_get_modifier_mapping_reply_t> map(
-        xcb_get_modifier_mapping_reply(c_, xcb_get_modifier_mapping(c_), nullptr));
+    auto map = takeReply(c_, xcb_get_modifier_mapping(c_), xcb_get_modifier_mapping_reply);
     if (!map || codes.empty()) return 0;
     const xcb_keycode_t* keys = xcb_get_modifier_mapping_keycodes(map.get());
     const int per = map->keycodes_per_modifier;
@@ -348,26 +346,20 @@ void XDisplay::setDesktopColour(uint32_t rgb) {
 }
 
 QRect XDisplay::rootGeometry(xcb_window_t w) {
-    Reply<xcb_translate_coordinates_reply_t> t(
-        xcb_translate_coordinates_reply(c_, xcb_translate_coordinates(c_, w, root_, 0, 0), nullptr));
-    Reply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c_, xcb_get_geometry(c_, w), nullptr));
+    auto t = takeReply(c_, xcb_translate_coordinates(c_, w, root_, 0, 0), xcb_translate_coordinates_reply);
+    auto g = takeReply(c_, xcb_get_geometry(c_, w), xcb_get_geometry_reply);
     return t && g ? QRect(t->dst_x, t->dst_y, g->width, g->height) : QRect();
 }
 
 QImage XDisplay::screenshot() {
     const uint16_t w = screenInfo_->width_in_pixels, h = screenInfo_->height_in_pixels;
-    Reply<xcb_get_image_reply_t> r(xcb_get_image_reply(
-        c_, xcb_get_image(c_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, 0, 0, w, h, ~0u), nullptr));
+    auto r = takeReply(c_, xcb_get_image(c_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, 0, 0, w, h, ~0u),
+                       xcb_get_image_reply);
     if (!r || r->depth != 24 || xcb_get_image_data_length(r.get()) < int(w) * h * 4) return {};
-    // Depth 24 comes as 32 bits per pixel, little-endian BGRX: Qt's RGB32 on this machine, once
-    // the server's padding byte (0) is made the 0xff that RGB32 wants.
-    QImage image = QImage(xcb_get_image_data(r.get()), w, h, w * 4, QImage::Format_RGB32).copy();
-    for (int y = 0; y < h; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < w; ++x)
-            line[x] |= 0xff000000u;
-    }
-    return image;
+    // Depth 24 comes as 32 bits per pixel, little-endian BGRX: Qt's ARGB32 on this machine with
+    // the server's padding byte (0) as alpha, which the conversion to RGB32 makes 0xff.
+    return QImage(xcb_get_image_data(r.get()), w, h, w * 4, QImage::Format_ARGB32)
+        .convertToFormat(QImage::Format_RGB32);
 }
 
 } // namespace velora::test

@@ -102,6 +102,7 @@ class XDisplay {
 
   private:
     std::vector<uint32_t> cardinals(xcb_window_t w, xcb_atom_t property, xcb_atom_t type);
+    std::vector<xcb_window_t> children(xcb_window_t parent);
     std::vector<xcb_keycode_t> keycodesOf(uint32_t keysym);
     void sendToRoot(xcb_window_t w, const char* type, uint32_t data0, uint32_t data1);
 
