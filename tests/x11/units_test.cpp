@@ -206,7 +206,7 @@ TEST_F(DesktopCacheTest, FrontToBackFollowsTheServersStackingAndPutsTheActiveFir
 // Recency before the stacking (i3 focuses without restacking), an activation request that
 // stands until the manager reports it, and a focus moved by the panel's hiding are checked
 // under the real managers by the window-manager matrix (window_manager_test.cpp under i3) and
-// by ActionsTest.AWindowThatRefusesTheFocus...
+// by ActionsTest (a window that refuses the focus; a request that lapses wakes the poll).
 
 // A request for the window active already: with no panel hidden nothing more is reported,
 // and the user's next choice counts at once; after a hold the request stands, and once it
