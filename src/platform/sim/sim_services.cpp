@@ -57,7 +57,8 @@ class SimHttp final : public HttpPort {
   public:
     explicit SimHttp(SimDesktop::State& s) : s_(s) {}
     // The simulated desktop has no network: every fetch is recorded and fails.
-    std::optional<HttpResponse> get(const std::string& url, long timeoutMs, std::size_t /*maxBytes*/) override {
+    std::optional<HttpResponse> get(const std::string& url, long timeoutMs,
+                                    std::size_t /*maxBytes*/) override {
         std::lock_guard lock(s_.mutex);
         s_.record("httpGet", 0, 0, url + " " + std::to_string(timeoutMs));
         return std::nullopt;
