@@ -40,8 +40,7 @@ class SimScripting final : public ScriptingPort {
     bool enableAssistiveAccess() override {
         std::lock_guard lock(s_.mutex);
         s_.record("script");
-        if (s_.scriptEnablesAccessibility) s_.axEnabled = true;
-        return s_.scriptEnablesAccessibility;
+        return false; // as on a desktop with nothing to enable
     }
     bool openAccessibilitySettings() override {
         std::lock_guard lock(s_.mutex);
