@@ -46,7 +46,7 @@ TEST_F(ActionsTest, ForceQuitKills) {
     ASSERT_TRUE(waitForWindowOf(xeyes.pid()));
     auto eyes = app(xeyes.pid());
     ASSERT_TRUE(eyes->forceTerminate());
-    EXPECT_TRUE(xeyes.waitForExit(10));
+    EXPECT_TRUE(xeyes.waitForExit(std::chrono::seconds(10)));
     EXPECT_TRUE(eventually([&] { return eyes->isTerminated(); }));
 }
 

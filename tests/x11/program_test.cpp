@@ -53,7 +53,7 @@ TEST(X11Program, LosingTheServerEndsTheProgramWithAMessageAndLeavesTheSettingsIn
     XDisplay probe(shown.c_str());
     ASSERT_TRUE(probe.ok());
     const auto shownWindow = [&] {
-        const auto children = probe.rootChildren();
+        const auto children = probe.children(probe.root());
         return std::any_of(children.begin(), children.end(),
                            [&](xcb_window_t w) { return probe.isViewable(w); });
     };
@@ -62,7 +62,7 @@ TEST(X11Program, LosingTheServerEndsTheProgramWithAMessageAndLeavesTheSettingsIn
     ASSERT_TRUE(shownWindow()) << "the program shows no window";
 
     server->stop();
-    ASSERT_TRUE(velora.waitForExit(20.0)) << "the program did not end with its server";
+    ASSERT_TRUE(velora.waitForExit(std::chrono::seconds(20))) << "the program did not end with its server";
     const std::string said = readFile(log);
     ASSERT_TRUE(WIFEXITED(velora.status())) << "ended by a signal (" << WTERMSIG(velora.status()) << "):\n"
                                             << said;
