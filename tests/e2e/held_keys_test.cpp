@@ -1,4 +1,5 @@
-// Hot keys another X client holds. A second client that binds Alt+Tab first: velora leaves
+// Hot keys another X client holds. A second client (a connection of the test's own) that
+// binds Alt+Tab first: velora leaves
 // the key to it, says so, and takes the key once the client lets go, without a restart.
 // Under a window manager started with its stock configuration in VELORA_E2E_WM_HOME, named
 // by VELORA_E2E_WM (scripts/conflicts-test.sh starts fluxbox, openbox and icewm so): the
@@ -6,10 +7,6 @@
 // reloads it, and velora then switches on Alt+Tab; and the keys of a shown switch (Escape,
 // which these managers bind with some modifiers, and a command key) never reach the focused
 // client.
-#include <xcb/xcb.h>
-
-#include <QImage>
-#include <QRect>
 #include <cstdlib>
 #include <optional>
 
@@ -70,14 +67,6 @@ class HeldKeys : public DesktopSession {
         ASSERT_TRUE(waitFor([&] { return altTabHeld(); })) << manager->name << " does not hold Alt+Tab";
     }
 
-    // Velora came up and told of the held keys in its alert, which is closed without a choice.
-    void startAndDismissTheAlert() {
-        ASSERT_TRUE(startVeloraConfigured());
-        ASSERT_TRUE(waitFor([&] { return logHas("Alt+Tab held by"); })) << veloraLog();
-        ASSERT_TRUE(waitFor([&] { return !veloraWindows().empty(); }));
-        ASSERT_TRUE(closeVeloraWindows());
-    }
-
     void TearDown() override {
         // The manager's configuration as it was, for whatever runs next.
         if (stockConfig)
@@ -94,34 +83,44 @@ class HeldKeys : public DesktopSession {
 
 TEST_F(HeldKeys, ASecondClientHoldingAltTabKeepsItAndVeloraTakesItOnceLetGo) {
     if (altTabHeld()) GTEST_SKIP() << "the window manager of this desktop holds Alt+Tab itself";
-    const xcb_window_t a = startXterm("held-a");
-    const xcb_window_t b = startXterm("held-b");
+    const xcb_window_t a = startXterm("held-a"), b = startXterm("held-b");
     ASSERT_TRUE(a && b);
+    // The holder: a connection of its own that grabs Alt+Tab on the root under the four lock
+    // states (Mod2 is NumLock here), as a window manager binds it.
+    auto holder = std::make_unique<test::XDisplay>();
+    xcb_connection_t* c = holder->connection();
     const uint8_t tab = xKeycodeForVirtualKey(vk::Tab);
     const uint16_t alt = x_->modifierMaskOf(kAltKeysym);
-    const auto holderLog = home() / "holder.log";
-    auto holder = ChildProcess::start({VELORA_KEY_HOLDER, std::to_string(tab), std::to_string(alt)},
-                                      environment(), holderLog);
-    ASSERT_TRUE(holder &&
-                waitFor([&] { return test::readFile(holderLog).find("held") != std::string::npos; }));
-
-    startAndDismissTheAlert();
+    const uint16_t locks[] = {0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2, XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2};
+    for (uint16_t lock : locks) {
+        xcb_generic_error_t* refused =
+            xcb_request_check(c, xcb_grab_key_checked(c, 0, holder->root(), uint16_t(alt | lock), tab,
+                                                      XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        std::free(refused);
+        ASSERT_FALSE(refused) << "the holder cannot grab Alt+Tab";
+    }
+    startAndCloseTheAlert("Alt+Tab held by");
     if (HasFatalFailure()) return;
     activateInOrder({b, a});
 
     // Alt+Tab reaches the holder, and velora does not switch: while velora's own switch on
     // Super+Tab shows its panel afterwards, the window of before is still the active one.
     xdotool({"key", "alt+Tab"});
-    ASSERT_TRUE(waitFor(
-        [&] { return test::readFile(holderLog).find("key " + std::to_string(tab)) != std::string::npos; }));
-    xdotool({"keydown", "super", "key", "Tab"});
-    EXPECT_TRUE(waitForPanel());
+    bool pressed = false;
+    ASSERT_TRUE(waitFor([&] {
+        while (xcb_generic_event_t* e = xcb_poll_for_event(c)) {
+            pressed = pressed || (e->response_type & 0x7f) == XCB_KEY_PRESS;
+            std::free(e);
+        }
+        return pressed;
+    })) << "Alt+Tab does not reach the holder";
+    EXPECT_FALSE(holdSwitch("super").isNull());
     EXPECT_EQ(x_->activeWindow(), a) << "velora acted on the held Alt+Tab too";
     xdotool({"key", "Escape", "keyup", "super"});
     EXPECT_TRUE(waitForPanelGone());
 
     // The holder ends: velora takes the key by itself and switches on it.
-    holder->stop();
+    holder.reset();
     ASSERT_TRUE(waitFor([&] { return logHas("Alt+Tab is free now"); })) << veloraLog();
     EXPECT_TRUE(altTabHeld()) << "velora holds it now";
     activate(a);
@@ -138,12 +137,11 @@ TEST_F(HeldKeys, KeysOfAShownSwitchUnderTheStockManagerNeverReachTheFocusedClien
     if (IsSkipped() || HasFatalFailure()) return;
     if (!x_->canGrab(kTabKeysym, x_->modifierMaskOf(kSuperKeysym)))
         GTEST_SKIP() << manager->name << " holds Super+Tab too";
-    const auto typed = home() / "typed.txt";
-    std::filesystem::remove(typed);
+    std::filesystem::remove(typedFile());
     const xcb_window_t other = startXterm("Other");
-    const xcb_window_t typist = startXterm("Typist", "cat > '" + typed.string() + "'");
+    const xcb_window_t typist = startTypist();
     ASSERT_TRUE(other && typist);
-    startAndDismissTheAlert();
+    startAndCloseTheAlert("Alt+Tab held by");
     if (HasFatalFailure()) return;
     activateInOrder({other, typist});
     // icewm grabs the Super key and lets the Tab of Super+Tab go again with a replay, which the
@@ -151,26 +149,21 @@ TEST_F(HeldKeys, KeysOfAShownSwitchUnderTheStockManagerNeverReachTheFocusedClien
     // (over the bare desktop that Tab reaches the client; see desktops.md).
     xdotool({"mousemove", "--window", std::to_string(typist), "20", "20"});
 
-    xdotool({"keydown", "super", "key", "Tab"});
-    ASSERT_TRUE(waitForPanel());
+    ASSERT_FALSE(holdSwitch("super").isNull());
     xdotool({"key", "Escape"});
     EXPECT_TRUE(waitForPanelGone()) << "Escape leaves the panel up";
     xdotool({"keyup", "super"});
     ASSERT_TRUE(waitForMark("end:cancel"));
 
-    xdotool({"keydown", "super", "key", "Tab"});
-    ASSERT_TRUE(waitForPanel());
+    ASSERT_FALSE(holdSwitch("super").isNull());
     xdotool({"key", "w"});
     EXPECT_TRUE(client(other).waitForExit(kLongWait)) << "w did not close the selection";
-    xdotool({"keyup", "super"});
-    EXPECT_TRUE(waitForPanelGone());
+    releaseSwitch("super");
 
     // After the switch the keyboard is the client's again.
     activate(typist);
     xdotool({"type", "--delay", "40", "after"});
-    xdotool({"key", "Return"});
-    std::string text;
-    waitFor([&] { return !(text = test::readFile(typed)).empty(); });
+    const std::string text = typedLine();
     EXPECT_EQ(text.find_first_of("\t\x1bw"), std::string::npos)
         << "a key of the switch reached the client: " << text;
     EXPECT_TRUE(text.size() >= 6 && text.substr(text.size() - 6) == "after\n")
@@ -185,8 +178,7 @@ TEST_F(HeldKeys, StockWindowManagerIsNamedItsFreeButtonFreesAltTabAndVeloraTakes
             << "not " << manager->name << "'s stock configuration";
     }
     // Plain shells: their prompt shows no folder.
-    const xcb_window_t a = startXterm("stock-a", "exec sh");
-    const xcb_window_t b = startXterm("stock-b", "exec sh");
+    const xcb_window_t a = startXterm("stock-a", "exec sh"), b = startXterm("stock-b", "exec sh");
     ASSERT_TRUE(a && b);
 
     ASSERT_TRUE(startVeloraConfigured());
@@ -201,17 +193,9 @@ TEST_F(HeldKeys, StockWindowManagerIsNamedItsFreeButtonFreesAltTabAndVeloraTakes
     const char* update = std::getenv("VELORA_UPDATE_DOCS_IMAGES");
     if (update && *update && manager->name == "Fluxbox") {
         // The alert in its frame, with a margin of the desktop around it.
-        xcb_connection_t* c = x_->connection();
-        auto* geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, alert), nullptr);
-        auto* at = xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, alert, x_->root(), 0, 0),
-                                                   nullptr);
-        ASSERT_TRUE(geometry && at);
         const QImage shot = x_->screenshot();
-        const QRect area =
-            QRect(at->dst_x - 16, at->dst_y - 36, geometry->width + 32, geometry->height + 52) & shot.rect();
-        std::free(geometry);
-        std::free(at);
-        EXPECT_TRUE(shot.copy(area).save(QStringLiteral(VELORA_DOCS_IMAGES_DIR "/alert-x11-fluxbox.png")));
+        saveShot(shot.copy(x_->rootGeometry(alert).adjusted(-16, -36, 16, 16) & shot.rect()),
+                 "alert-x11-fluxbox.png");
     }
     // Return presses the default button, "Free Them in <manager>".
     xdotool({"key", "Return"});

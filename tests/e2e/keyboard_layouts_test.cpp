@@ -8,7 +8,7 @@
 namespace velora::e2e {
 namespace {
 
-constexpr uint8_t kAboveTab = 49, kTab = 23, kEscape = 9;
+constexpr uint8_t kAboveTab = 49, kTab = 23;
 
 class KeyboardLayouts : public DesktopSession {
   protected:
@@ -30,7 +30,7 @@ class KeyboardLayouts : public DesktopSession {
 TEST_F(KeyboardLayouts, DefaultKeysWorkUnderGermanFrenchAndDvorakSetWhileVeloraRuns) {
     ASSERT_TRUE(startVelora());
     const xcb_window_t ash = startXterm("Ash");
-    const auto pine = startWindowClient({"Pine 1", "Pine 2"});
+    const auto pine = openWindows({"Pine 1", "Pine 2"});
     ASSERT_TRUE(ash && pine.size() == 2);
     activateInOrder({pine[1], ash, pine[0]}); // recency: Pine 1, Ash, Pine 2
 
@@ -64,9 +64,7 @@ TEST_F(KeyboardLayouts, DefaultKeysWorkUnderGermanFrenchAndDvorakSetWhileVeloraR
         ASSERT_TRUE(waitForPanel());
         xdotool({"key", "m"});
         EXPECT_TRUE(waitFor([&] { return x_->isIconic(pine[0]); })) << "m did not minimise the selection";
-        x_->key(kEscape, true);
-        x_->key(kEscape, false);
-        xdotool({"keyup", "alt"});
+        xdotool({"key", "Escape", "keyup", "alt"});
         EXPECT_TRUE(waitForPanelGone());
         activateInOrder({pine[1], ash, pine[0]});
     }

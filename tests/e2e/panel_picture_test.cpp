@@ -1,13 +1,6 @@
 // The panel over real clients: a screenshot of the screen while an Alt-Tab switch is held,
-// with the pictures of the windows behind it. Saved next to the test's files, and as the
+// with the pictures of the windows behind it. Saved beside the test program, and as the
 // README's picture in docs/images when VELORA_UPDATE_DOCS_IMAGES=1.
-#include <QColor>
-#include <QDir>
-#include <QString>
-
-#include <algorithm>
-#include <cstdlib>
-
 #include "desktop_session.h"
 
 namespace velora::e2e {
@@ -30,44 +23,20 @@ TEST_F(PanelPicture, ShowsThePicturesOfRealWindowsWhileTheSwitchIsHeld) {
                  "[ 47%%] Building CXX object src/panel/ikb_controller.cpp.o\\n[ 83%%] Linking CXX "
                  "executable velora\\n"
                  "[100%%] Built target velora\\n$ '; exec cat >/dev/null");
-    const auto pine = startWindowClient({"Drawing", "Palette"});
+    const auto pine = openWindows({"Drawing", "Palette"});
     ASSERT_TRUE(clock && eyes && notes && build && pine.size() == 2);
     activateInOrder({pine[1], pine[0], notes, build});
 
-    xdotool({"keydown", "alt", "key", "Tab"});
-    ASSERT_TRUE(waitForPanel());
-    const xcb_window_t panel = x_->shownPanel();
-    // An override-redirect window (shownPanel() asks for one) the manager does not list.
-    const auto clients = x_->clientList();
-    EXPECT_EQ(std::find(clients.begin(), clients.end(), panel), clients.end())
-        << "the manager lists the panel";
-    // The pictures are taken in the background after the panel shows: once the last has
-    // reached its cell, the screen shows them at the next paint.
-    EXPECT_TRUE(waitForMark("pictures")) << "the pictures never all arrived";
-    const QRect area = x_->rootGeometry(panel);
-    QImage shot;
-    waitFor([&] {
-        shot = x_->screenshot();
-        return !shot.isNull() && whiteShare(shot, area.intersected(shot.rect())) > 0.08;
-    });
+    const QRect area = holdSwitch();
+    ASSERT_FALSE(area.isNull()) << "no panel";
+    const QImage shot = shotWithPictures(area, 0.08);
     x_->setDesktopColour(0);
     const std::size_t activated = activations();
-    xdotool({"keyup", "alt"});
+    releaseSwitch();
     EXPECT_EQ(titleOf(waitForSwitch(activated)), "Notes");
     ASSERT_FALSE(shot.isNull());
-
     EXPECT_EQ(area.size(), QSize(637, 437)) << "the panel is not at its first-run size";
-    EXPECT_GT(whiteShare(shot, area.intersected(shot.rect())), 0.08) << "the panel shows no window pictures";
-
-    const bool update = std::getenv("VELORA_UPDATE_DOCS_IMAGES") &&
-                        std::string(std::getenv("VELORA_UPDATE_DOCS_IMAGES")) == "1";
-    const QString file = update ? QStringLiteral(VELORA_DOCS_IMAGES_DIR "/panel-x11.png")
-                                : QString::fromStdString((home() / "panel-x11.png").string());
-    EXPECT_TRUE(shot.save(file, "PNG")) << file.toStdString();
-    if (!update) {
-        // Kept beside the test program for a look after the run.
-        shot.save(QDir::currentPath() + QStringLiteral("/panel-x11.png"), "PNG");
-    }
+    saveShot(shot, "panel-x11.png");
 }
 
 } // namespace

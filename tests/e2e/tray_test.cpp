@@ -12,10 +12,6 @@ namespace {
 
 enum class Tray { XEmbed, StatusNotifier };
 
-std::string trayName(const ::testing::TestParamInfo<Tray>& info) {
-    return info.param == Tray::XEmbed ? "XEmbed" : "StatusNotifier";
-}
-
 class TrayIcon : public DesktopSession, public ::testing::WithParamInterface<Tray> {
   protected:
     void SetUp() override {
@@ -52,6 +48,8 @@ class TrayIcon : public DesktopSession, public ::testing::WithParamInterface<Tra
             })) << "the host does not own org.kde.StatusNotifierWatcher: "
                 << test::readFile(home() / "tray.log");
         }
+        ASSERT_TRUE(startVelora());
+        ASSERT_TRUE(waitFor([&] { return icon() != 0; })) << "no status icon in the tray";
     }
 
     void TearDown() override {
@@ -68,25 +66,28 @@ class TrayIcon : public DesktopSession, public ::testing::WithParamInterface<Tra
         return item && x_->pid(item) == tray_->pid() ? item : 0;
     }
 
-    // Clicks the icon (button 1 or 3) and waits for velora's menu. False when none opens.
-    bool openMenu(int button) {
-        const xcb_window_t w = icon();
-        if (!w) return false;
+    // Clicks the icon (button 1 or 3), waits for velora's menu, chooses an entry by keyboard
+    // (Down moves to the first entry, Up from nothing to the last) and waits for the menu to go.
+    void chooseFromMenu(int button, std::vector<std::string> keys) {
         // The pointer comes from elsewhere, as a hand would bring it.
         xdotool({"mousemove", "0", "0"});
-        xdotool({"mousemove", "--window", std::to_string(w), "10", "10"});
-        xdotool({"click", std::to_string(button)});
-        return waitFor([&] { return !x_->popupsOf(velora().pid()).empty(); });
+        xdotool(
+            {"mousemove", "--window", std::to_string(icon()), "10", "10", "click", std::to_string(button)});
+        ASSERT_TRUE(waitFor([&] { return !x_->popupsOf(velora().pid()).empty(); }))
+            << "a click of button " << button << " on the icon opens no menu";
+        keys.insert(keys.begin(), "key");
+        keys.push_back("Return");
+        xdotool(keys);
+        EXPECT_TRUE(waitFor([&] { return x_->popupsOf(velora().pid()).empty(); })) << "the menu stays open";
     }
 
-    // Chooses an entry of the open menu by keyboard (Down moves to the first entry, Up from
-    // nothing to the last) and waits for the menu to close.
-    void choose(const std::vector<std::string>& keys) {
-        std::vector<std::string> arguments{"key"};
-        arguments.insert(arguments.end(), keys.begin(), keys.end());
-        arguments.push_back("Return");
-        xdotool(arguments);
-        EXPECT_TRUE(waitFor([&] { return x_->popupsOf(velora().pid()).empty(); })) << "the menu stays open";
+    // Opens the menu with a click, chooses the entry the keys reach and returns the window it
+    // opens, whose title begins with `title`; 0 when either never comes.
+    xcb_window_t openFromMenu(int button, const std::vector<std::string>& keys, const std::string& title) {
+        chooseFromMenu(button, keys);
+        const xcb_window_t w = veloraWindowTitled(title);
+        EXPECT_NE(w, 0u) << "the menu entry opens no window " << title;
+        return w;
     }
 
     // Velora's managed window whose title begins with `title` (Qt adds " — Velora").
@@ -112,19 +113,14 @@ class TrayIcon : public DesktopSession, public ::testing::WithParamInterface<Tra
 };
 
 TEST_P(TrayIcon, ItsMenuOpensByAClickAndItsEntriesShowThePreferencesAndQuit) {
-    ASSERT_TRUE(startVelora());
-    ASSERT_TRUE(waitFor([&] { return icon() != 0; })) << "no status icon in the tray";
-
     // A left click opens the menu as the right click does: on a status item the menu is all
     // there is to click for.
-    ASSERT_TRUE(openMenu(1)) << "a left click on the icon opens no menu";
-    choose({"Down"});
-    const xcb_window_t prefs = veloraWindowTitled("General");
-    ASSERT_NE(prefs, 0u) << "Preferences opens no preferences window";
+    const xcb_window_t prefs = openFromMenu(1, {"Down"}, "General");
+    ASSERT_NE(prefs, 0u);
     close(prefs);
 
-    ASSERT_TRUE(openMenu(3)) << "a right click on the icon opens no menu";
-    choose({"Up"});
+    chooseFromMenu(3, {"Up"});
+    if (HasFatalFailure()) return;
     veloraEndedOnPurpose();
     ASSERT_TRUE(velora().waitForExit(kLongWait)) << "Quit does not end velora";
     EXPECT_TRUE(WIFEXITED(velora().status()) && WEXITSTATUS(velora().status()) == 0) << velora().status();
@@ -136,21 +132,13 @@ TEST_P(TrayIcon, ItsMenuOpensByAClickAndItsEntriesShowThePreferencesAndQuit) {
 // About on its own start: in the XEmbed tray a click that follows the about window's closing
 // can open a menu that a late focus change closes again (docs/e2e-tests.md).
 TEST_P(TrayIcon, ItsMenuShowsTheAboutWindow) {
-    ASSERT_TRUE(startVelora());
-    ASSERT_TRUE(waitFor([&] { return icon() != 0; })) << "no status icon in the tray";
-    ASSERT_TRUE(openMenu(3)) << "a right click on the icon opens no menu";
-    choose({"Down", "Down"});
-    const xcb_window_t about = veloraWindowTitled("About Velora");
-    ASSERT_NE(about, 0u) << "About opens no about window";
+    const xcb_window_t about = openFromMenu(3, {"Down", "Down"}, "About Velora");
+    ASSERT_NE(about, 0u);
     close(about);
 }
 
 TEST_P(TrayIcon, HidingTheIconFromThePreferencesRemovesItAndASecondStartOpensThePreferences) {
-    ASSERT_TRUE(startVelora());
-    ASSERT_TRUE(waitFor([&] { return icon() != 0; })) << "no status icon in the tray";
-    ASSERT_TRUE(openMenu(3));
-    choose({"Down"});
-    const xcb_window_t prefs = veloraWindowTitled("General");
+    const xcb_window_t prefs = openFromMenu(3, {"Down"}, "General");
     ASSERT_NE(prefs, 0u);
     xdotool({"windowactivate", std::to_string(prefs)});
     ASSERT_TRUE(waitFor([&] { return x_->activeWindow() == prefs; }))
@@ -162,16 +150,16 @@ TEST_P(TrayIcon, HidingTheIconFromThePreferencesRemovesItAndASecondStartOpensThe
     // The preferences, and whatever they opened on top.
     ASSERT_TRUE(closeVeloraWindows()) << "velora's windows do not close";
 
-    auto second = ChildProcess::start({VELORA_PROGRAM}, environment(), home() / "second.log");
-    ASSERT_TRUE(second);
-    ASSERT_TRUE(second->waitForExit(kLongWait)) << "the second start keeps running";
-    EXPECT_TRUE(WIFEXITED(second->status()) && WEXITSTATUS(second->status()) == 0) << second->status();
+    startASecondTime();
     EXPECT_NE(veloraWindowTitled("General"), 0u)
         << "with the icon hidden, a second start shows no preferences";
     EXPECT_EQ(icon(), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Trays, TrayIcon, ::testing::Values(Tray::XEmbed, Tray::StatusNotifier), trayName);
+INSTANTIATE_TEST_SUITE_P(Trays, TrayIcon, ::testing::Values(Tray::XEmbed, Tray::StatusNotifier),
+                         [](const ::testing::TestParamInfo<Tray>& p) {
+                             return p.param == Tray::XEmbed ? "XEmbed" : "StatusNotifier";
+                         });
 
 } // namespace
 } // namespace velora::e2e

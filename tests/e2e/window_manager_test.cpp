@@ -10,12 +10,11 @@
 #include <regex>
 
 #include "desktop_session.h"
-#include "support/file_text.h"
 
 namespace velora::e2e {
 namespace {
 
-constexpr uint32_t kTab = 0xff09, kGrave = 0x0060, kAltL = 0xffe9, kSuperL = 0xffeb;
+constexpr uint32_t kSuperL = 0xffeb;
 
 class UnderTheWindowManager : public DesktopSession {
   protected:
@@ -25,36 +24,6 @@ class UnderTheWindowManager : public DesktopSession {
         if (!std::getenv("VELORA_WM"))
             GTEST_SKIP() << "run by scripts/test-wm-matrix.sh under each window manager";
         manager = std::getenv("VELORA_WM");
-    }
-
-    // The manager has let go of the six cycle keys (the matrix freed them as its users would).
-    bool cycleKeysFree() {
-        const uint16_t alt = x_->modifierMaskOf(kAltL), super = x_->modifierMaskOf(kSuperL),
-                       shift = XCB_MOD_MASK_SHIFT;
-        for (auto [sym, mods] : {std::pair{kTab, alt}, std::pair{kTab, uint16_t(alt | shift)},
-                                 std::pair{kTab, super}, std::pair{kTab, uint16_t(super | shift)},
-                                 std::pair{kGrave, alt}, std::pair{kGrave, uint16_t(alt | shift)}})
-            if (!x_->canGrab(sym, mods)) return false;
-        return true;
-    }
-
-    // Presses the modifiers and the key; a quick switch lets go in the same xdotool run (well
-    // within the display delay), a held one waits for the panel first.
-    void cycle(const std::vector<std::string>& modifiers, const std::string& key, bool held) {
-        std::vector<std::string> down, up;
-        for (const auto& m : modifiers)
-            down.insert(down.end(), {"keydown", m});
-        down.insert(down.end(), {"key", key});
-        for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it)
-            up.insert(up.end(), {"keyup", *it});
-        if (!held) {
-            down.insert(down.end(), up.begin(), up.end());
-            xdotool(down);
-            return;
-        }
-        xdotool(down);
-        ASSERT_TRUE(waitForPanel()) << "no panel while the key is held";
-        xdotool(up);
     }
 
     // The active window comes to be the one titled so (at most kLongWait).
@@ -102,7 +71,7 @@ class UnderTheWindowManager : public DesktopSession {
         ASSERT_NE(under, 0u) << "no window under the middle of the screen";
         const xcb_window_t other = under == a ? b : a;
         activateInOrder({other, under});
-        cycle({"alt"}, "Tab", true); // the panel shows over the pointer
+        cycle("alt+Tab", true); // the panel shows over the pointer
         EXPECT_TRUE(activeBecomes(titleOf(other)));
         EXPECT_TRUE(waitForPanelGone());
         // Taking the panel away queued an EnterNotify for the window under the pointer before
@@ -123,142 +92,74 @@ class UnderTheWindowManager : public DesktopSession {
     std::string manager;
 };
 
-// Counts the lines of velora's output that hold `text`.
-std::size_t linesWith(const std::string& output, const std::string& text) {
-    std::size_t count = 0;
-    for (std::size_t at = output.find(text); at != std::string::npos; at = output.find(text, at + 1))
-        ++count;
-    return count;
-}
-
 TEST_F(UnderTheWindowManager, SwitchesCommandsAndTypingWorkAndTheManagerHasNoComplaint) {
     if (const char* freeKeys = std::getenv("VELORA_WM_FREE_KEYS")) {
         // The manager holds some of the cycle keys with its stock bindings: velora says so,
         // the user frees them with the manager's documented command, and velora takes them
         // without a restart.
         SCOPED_TRACE("the manager's own bindings: velora tells, then takes the keys once freed");
-        const uint16_t alt = x_->modifierMaskOf(kAltL), super = x_->modifierMaskOf(kSuperL),
-                       shift = XCB_MOD_MASK_SHIFT;
-        const auto heldKeys = [&] {
-            std::size_t held = 0;
-            for (auto [sym, mods] : {std::pair{kTab, alt}, std::pair{kTab, uint16_t(alt | shift)},
-                                     std::pair{kTab, super}, std::pair{kTab, uint16_t(super | shift)},
-                                     std::pair{kGrave, alt}, std::pair{kGrave, uint16_t(alt | shift)}})
-                if (!x_->canGrab(sym, mods)) ++held;
-            return held;
-        };
         // A manager may claim the screen before it grabs its keys (marco does, now and then).
-        ASSERT_TRUE(waitFor([&] { return heldKeys() > 0; })) << manager << " holds none of the cycle keys";
-        const std::size_t held = heldKeys();
+        ASSERT_TRUE(waitFor([&] { return heldCycleKeys() > 0; }))
+            << manager << " holds none of the cycle keys";
+        const std::size_t held = heldCycleKeys();
         // Started on the settings a first start writes, so that the only window velora opens
         // is the alert (a first start's preferences and welcome sheet come with it).
-        ASSERT_TRUE(startVeloraConfigured());
-        EXPECT_TRUE(waitFor([&] { return veloraLog().find(" held by ") != std::string::npos; }))
-            << "velora does not say that " << manager << " holds its keys";
-        // The alert is a managed window of velora's, titled as the message box is, and goes as a
-        // user would close it.
-        EXPECT_TRUE(waitFor([&] { return !veloraWindows().empty(); }))
-            << "velora's alert does not show under " << manager;
-        for (xcb_window_t w : veloraWindows())
-            EXPECT_EQ(titleOf(w), "Velora");
-        EXPECT_TRUE(closeVeloraWindows()) << "velora's alert does not close";
+        startAndCloseTheAlert(" held by ");
+        if (HasFatalFailure()) return;
         ASSERT_EQ(std::system(freeKeys), 0) << freeKeys;
-        ASSERT_TRUE(waitFor([&] { return linesWith(veloraLog(), " is free now") >= held; }))
+        const std::regex freedLine(" is free now");
+        const auto freed = [&] {
+            const std::string log = veloraLog();
+            return std::size_t(std::distance(std::sregex_iterator(log.begin(), log.end(), freedLine), {}));
+        };
+        ASSERT_TRUE(waitFor([&] { return freed() >= held; }))
             << "velora did not take the " << held << " freed keys:\n"
             << veloraLog();
     } else {
-        ASSERT_TRUE(waitFor([&] { return cycleKeysFree(); }))
+        ASSERT_TRUE(waitFor([&] { return heldCycleKeys() == 0; }))
             << manager << " still holds one of the cycle keys";
         ASSERT_TRUE(startVelora());
     }
-    const std::filesystem::path typed = home() / "typed.txt";
-    const xcb_window_t yew = startXterm("Yew"), xi = startXterm("Xi", "cat > '" + typed.string() + "'");
-    const auto pine = startWindowClient({"Pine 1", "Pine 2", "Pine 3"});
+    const xcb_window_t yew = startXterm("Yew"), xi = startTypist("Xi");
+    const auto pine = openWindows({"Pine 1", "Pine 2", "Pine 3"});
     ASSERT_TRUE(yew && xi && pine.size() == 3);
     restThePointerOverAWindowWhereTheManagerHoldsSuper(xi);
 
-    {
-        SCOPED_TRACE("quick and held switches in the three modes");
-        activateInOrder({yew, xi, pine[0], pine[2], pine[1]});
-        // Each switch makes its choice the most recent window; recency before each step,
-        // most recent first, in the comment (see CycleKeys for how the steps were chosen).
-        struct Step {
-            std::vector<std::string> modifiers;
-            const char* key;
-            bool held;
-            const char* expected;
-        };
-        const Step steps[] = {{{"super"}, "Tab", false, "Xi"},            // P2 P3 P1 Xi Yew
-                              {{"super", "shift"}, "Tab", false, "Yew"},  // Xi P2 P3 P1 Yew
-                              {{"alt", "shift"}, "Tab", false, "Pine 1"}, // Yew Xi P2 P3 P1
-                              {{"super", "shift"}, "Tab", true, "Xi"},    // P1 Yew Xi P2 P3
-                              {{"alt"}, "Tab", false, "Pine 1"},          // Xi P1 Yew P2 P3
-                              {{"alt"}, "grave", false, "Pine 2"},        // P1 Xi Yew P2 P3
-                              {{"super"}, "Tab", true, "Xi"},             // P2 P1 Xi Yew P3
-                              {{"alt"}, "Tab", true, "Pine 2"},           // Xi P2 P1 Yew P3
-                              {{"alt"}, "grave", true, "Pine 1"}};        // P2 Xi P1 Yew P3
-        ASSERT_EQ(titleOf(x_->activeWindow()), "Pine 2");
-        for (const Step& s : steps) {
-            SCOPED_TRACE(std::string(s.held ? "held " : "quick ") + s.modifiers.front() +
-                         (s.modifiers.size() > 1 ? "-shift-" : "-") + s.key);
-            cycle(s.modifiers, s.key, s.held);
-            // Where the focus follows the mouse, the window under the pointer may have it for
-            // a moment as the panel goes; the selection's activation comes after.
-            ASSERT_TRUE(activeBecomes(s.expected));
-            EXPECT_TRUE(waitForPanelGone());
-            ASSERT_TRUE(waitForRecent(x_->activeWindow()))
-                << "the switcher's focus poll does not learn the new order";
-        }
-    }
+    // Quick and held switches in the three modes.
+    runCycleSteps({yew, xi, pine[0], pine[1], pine[2]});
+    if (HasFatalFailure()) return;
 
-    {
-        SCOPED_TRACE("a held switch ended with the pointer where the panel was");
-        endWithThePointerWhereThePanelWas(yew, xi);
-        restThePointerOverAWindowWhereTheManagerHoldsSuper(xi);
-    }
+    // A held switch ended with the pointer where the panel was.
+    endWithThePointerWhereThePanelWas(yew, xi);
+    restThePointerOverAWindowWhereTheManagerHoldsSuper(xi);
 
-    {
-        SCOPED_TRACE("Escape");
-        activateInOrder({yew, xi});
-        xdotool({"keydown", "alt", "key", "Tab"});
-        ASSERT_TRUE(waitForPanel());
-        xdotool({"key", "Escape"});
-        EXPECT_TRUE(waitForPanelGone()) << "Escape leaves the panel up";
-        xdotool({"keyup", "alt"});
-        ASSERT_TRUE(waitForMark("end:cancel"));
-        // The focus stayed on Xi (no manager acted on the Escape): a quick switch from there
-        // ends on Yew, from anywhere else it would not.
-        cycle({"super"}, "Tab", false);
-        EXPECT_TRUE(activeBecomes("Yew")) << "the focus moved away from Xi after the Escape";
-    }
+    // Escape.
+    activateInOrder({yew, xi});
+    ASSERT_FALSE(holdSwitch().isNull()) << "no panel";
+    xdotool({"key", "Escape"});
+    EXPECT_TRUE(waitForPanelGone()) << "Escape leaves the panel up";
+    xdotool({"keyup", "alt"});
+    ASSERT_TRUE(waitForMark("end:cancel"));
+    // The focus stayed on Xi (no manager acted on the Escape): a quick switch from there
+    // ends on Yew, from anywhere else it would not.
+    cycle("super+Tab", false);
+    EXPECT_TRUE(activeBecomes("Yew")) << "the focus moved away from Xi after the Escape";
 
-    {
-        // Comma: no manager here holds it (i3 binds q, h, f, r, w with its modifier; openbox,
-        // icewm, KWin and marco bind Escape with some), so it is Velora's under all of them.
-        SCOPED_TRACE("a command key: comma opens the preferences and ends the switch");
-        activateInOrder({yew, xi});
-        xdotool({"keydown", "super", "key", "Tab"});
-        ASSERT_TRUE(waitForPanel());
-        xdotool({"key", "comma"});
-        EXPECT_TRUE(waitFor([&] { return !veloraWindows().empty(); })) << "no preferences window";
-        xdotool({"keyup", "super"});
-        EXPECT_TRUE(waitForPanelGone());
-        for (xcb_window_t w : veloraWindows())
-            x_->closeWindow(w);
-        EXPECT_TRUE(waitFor([&] { return veloraWindows().empty(); }))
-            << "the preferences window does not close";
-    }
+    // A command key: comma opens the preferences and ends the switch. No manager here holds
+    // it (i3 binds q, h, f, r, w with its modifier; openbox, icewm, KWin and marco bind Escape
+    // with some), so it is Velora's under all of them.
+    activateInOrder({yew, xi});
+    ASSERT_FALSE(holdSwitch("super").isNull()) << "no panel";
+    xdotool({"key", "comma"});
+    EXPECT_TRUE(waitFor([&] { return !veloraWindows().empty(); })) << "no preferences window";
+    releaseSwitch("super");
+    EXPECT_TRUE(closeVeloraWindows()) << "the preferences window does not close";
 
-    {
-        SCOPED_TRACE("typing outside a switch");
-        activate(xi);
-        xdotool({"type", "--delay", "40", "quit hide min win, rev o f"});
-        xdotool({"key", "Return"});
-        std::string text;
-        waitFor([&] { return !(text = test::readFile(typed)).empty(); });
-        EXPECT_EQ(text, "quit hide min win, rev o f\n")
-            << "keys of the switches reached the focused client, or typed keys were lost";
-    }
+    // Typing outside a switch.
+    activate(xi);
+    xdotool({"type", "--delay", "40", "quit hide min win, rev o f"});
+    EXPECT_EQ(typedLine(), "quit hide min win, rev o f\n")
+        << "keys of the switches reached the focused client, or typed keys were lost";
 
     // marco and mutter name requests timed 0 ("Buggy client sent a _NET_ACTIVE_WINDOW message
     // with a timestamp of 0", "... without a timestamp"); the harness's own requests carry
@@ -274,7 +175,8 @@ TEST_F(UnderTheWindowManager, SwitchesCommandsAndTypingWorkAndTheManagerHasNoCom
 // The same end of a switch alone, for the matrix's runs of a manager with focus that follows
 // the mouse switched on as its users switch it on (openbox, xfwm4, fluxbox: sloppy focus).
 TEST_F(UnderTheWindowManager, FocusFollowingTheMouseNeverBeatsTheSelection) {
-    ASSERT_TRUE(waitFor([&] { return cycleKeysFree(); })) << manager << " still holds one of the cycle keys";
+    ASSERT_TRUE(waitFor([&] { return heldCycleKeys() == 0; }))
+        << manager << " still holds one of the cycle keys";
     ASSERT_TRUE(startVelora());
     const xcb_window_t yew = startXterm("Yew"), xi = startXterm("Xi");
     ASSERT_TRUE(yew && xi);

@@ -120,9 +120,6 @@ class EngineTest : public SimTest {
         event.keyCode = keyCode;
         event.flags = flags;
         event.charactersIgnoringModifiers = vk::usLayoutCharacter(keyCode); // Escape goes by its code
-        if (flags & kEventFlagShift)
-            for (char& c : event.charactersIgnoringModifiers)
-                c = char(std::toupper(static_cast<unsigned char>(c)));
         return event;
     }
     // A key-down offered by the tap thread; true when swallowed.

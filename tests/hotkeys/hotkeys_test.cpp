@@ -1,10 +1,10 @@
 // Hot keys on the simulated desktop. The center on the desktop's tap: which key events fire
 // which hot keys, the registry and the keys the tap is told to take; what the delegate is
 // offered, auto-repeat thinning, the report of released modifiers, stepping aside while
-// recording, the tap's life (disabled, missing), and the registry changing while keys arrive
-// on the tap thread. (A key another program holds is left to it: the app suite's key conflicts
-// and the held keys end to end.) Key combinations and their names: the stored form read back
-// from hostile settings, the layout translator (threads) and the shipped key-code table.
+// recording, and the registry changing while keys arrive on the tap thread. (A key another
+// program holds is left to it: the app suite's key conflicts and the held keys end to end.)
+// Key combinations and their names: the stored form read back from hostile settings, the
+// layout translator (threads) and the shipped key-code table.
 #include <gmock/gmock.h>
 
 #include <atomic>
@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "hotkeys/sg_hot_key_center.h"
-#include "hotkeys/sg_key_code_translator.h"
 #include "hotkeys/sg_key_combo.h"
 #include "platform/input.h"
 #include "platform/virtual_keys.h"
@@ -38,7 +37,6 @@ using ::testing::UnorderedElementsAre;
 class RecordingDelegate final : public SGHotKeyCenterDelegate {
   public:
     bool shouldHandleKey(const KeyEvent& event) override {
-        if (mainThread().isMainThread()) offeredOnMain.fetch_add(1);
         std::lock_guard lock(mutex_);
         offered_.push_back(event);
         return answer.load();
@@ -52,7 +50,6 @@ class RecordingDelegate final : public SGHotKeyCenterDelegate {
 
     std::atomic<bool> answer{false};
     std::atomic<int> ends{0};
-    std::atomic<int> offeredOnMain{0};
 
   private:
     mutable std::mutex mutex_;
@@ -121,9 +118,8 @@ TEST_F(HotKeyCenterTest, KeysFireAHotKeyWhenTheHeldModifiersEqualItsCombination)
         {vk::Tab, command | kEventFlagShift, false, swallow, "CommandShiftTab"},
         {vk::Tab, command | kEventFlagOption, false, pass, nullptr}, // more modifiers than the combination
         {vk::Tab, 0, false, pass, nullptr},                          // fewer
-        // Flags that are no held modifier (Caps Lock here) and the key code's high bits do not count.
+        // Caps Lock is no held modifier.
         {vk::Tab, command | kEventFlagAlphaShift, false, swallow, "CommandTab"},
-        {0x10000 + vk::Tab, command, false, swallow, "CommandTab"},
         // The backward key fires with any modifiers.
         {vk::Grave, command | kEventFlagControl, false, swallow, "KeyUniversalBackward"},
         // A hot key's key-up is swallowed and fires nothing; other key-ups pass, never offered.
@@ -143,7 +139,6 @@ TEST_F(HotKeyCenterTest, KeysFireAHotKeyWhenTheHeldModifiersEqualItsCombination)
             EXPECT_EQ(firings(name), count) << name;
     }
     EXPECT_EQ(delegate.offered().size(), 2u); // the two key-downs that fired nothing
-    EXPECT_EQ(sim.deliveredKeys().size(), 3u);
 }
 
 // A hot key is registered once however often it is registered; registered again with an
@@ -155,8 +150,6 @@ TEST_F(HotKeyCenterTest, AHotKeyIsRegisteredOnceAndAnInvalidCombinationRemovesIt
     hotKey->setKeyCombo(SGKeyCombo::keyComboWithKeyCode(-1, 0));
     EXPECT_TRUE(center().registerHotKey(hotKey));
     EXPECT_TRUE(center().registerHotKey(nullptr));
-    EXPECT_TRUE(
-        center().registerHotKey(std::make_shared<SGHotKey>("NegativeModifiers", SGKeyCombo(vk::Tab, -1))));
     EXPECT_THAT(center().allHotKeys(), IsEmpty());
     EXPECT_THAT(sim.interceptedKeys(), IsEmpty());
     EXPECT_EQ(sim.pressKey(vk::Tab, kEventFlagCommand), TapVerdict::Pass);
@@ -191,10 +184,6 @@ TEST_F(HotKeyCenterTest, KeyDownIsSwallowedExactlyWhenTheDelegateSaysSo) {
     ASSERT_EQ(offered.size(), 2u);
     EXPECT_EQ(offered[1].keyCode, vk::S);
     EXPECT_EQ(offered[1].flags, kEventFlagCommand | kEventFlagAlphaShift); // the event as it came
-    EXPECT_EQ(delegate.offeredOnMain.load(), 0);
-    const auto delivered = sim.deliveredKeys();
-    ASSERT_EQ(delivered.size(), 1u);
-    EXPECT_EQ(delivered[0].event.keyCode, vk::A);
 }
 
 // A held hot key fires again on every seventh auto-repeat; the others are swallowed.
@@ -205,23 +194,21 @@ TEST_F(HotKeyCenterTest, AHeldHotKeyFiresAgainOnEverySeventhRepeat) {
         EXPECT_EQ(sim.pressKey(vk::Tab, kEventFlagCommand, true), TapVerdict::Swallow);
         EXPECT_EQ(firings("CommandTab"), repeat < 7 ? 1 : 2) << "repeat " << repeat;
     }
-    EXPECT_EQ(sim.deliveredKeys().size(), 0u);
     EXPECT_TRUE(delegate.offered().empty());
 }
 
 TEST_F(HotKeyCenterTest, ReleaseIsReportedWhenNoTrackedModifierRemains) {
-    // Reported after 0 and after each change that leaves only Caps Lock and Fn, which are not
-    // held modifiers; not while Shift or Control is still down.
-    for (uint64_t flags :
-         {kEventFlagCommand | kEventFlagShift, kEventFlagShift, uint64_t{0}, kEventFlagAlphaShift,
-          kEventFlagAlphaShift | kEventFlagFunction, kEventFlagAlphaShift | kEventFlagControl})
+    // Reported after 0 and after a change that leaves only Caps Lock, which is no held
+    // modifier; not while Shift or Control is still down.
+    for (uint64_t flags : {kEventFlagCommand | kEventFlagShift, kEventFlagShift, uint64_t{0},
+                           kEventFlagAlphaShift, kEventFlagAlphaShift | kEventFlagControl})
         EXPECT_EQ(sim.changeModifiers(flags), TapVerdict::Pass) << flags;
     // Without a delegate nothing is offered and no release is reported.
     center().setDelegate(nullptr);
     EXPECT_EQ(sim.pressKey(vk::A, kEventFlagCommand), TapVerdict::Pass);
     sim.changeModifiers(0);
     finish();
-    EXPECT_EQ(delegate.ends.load(), 3);
+    EXPECT_EQ(delegate.ends.load(), 2);
     EXPECT_TRUE(delegate.offered().empty());
 }
 
@@ -237,10 +224,7 @@ TEST_F(HotKeyCenterTest, RecordingPassesEverythingAndReportsNoRelease) {
     EXPECT_EQ(sim.releaseKey(vk::Tab, kEventFlagCommand), TapVerdict::Pass);
     EXPECT_EQ(sim.changeModifiers(0), TapVerdict::Pass);
     EXPECT_EQ(firings("CommandTab"), 0);
-    EXPECT_EQ(center().swallowedRepeat(), 0);
 
-    // A disabled tap is enabled again even while recording.
-    EXPECT_EQ(sim.disableTap(KeyEventType::TapDisabledByUserInput), TapVerdict::Pass);
     center().setIsRecording(false);
     EXPECT_FALSE(sim.tapRecording());
     EXPECT_EQ(sim.pressKey(vk::Tab, kEventFlagCommand), TapVerdict::Swallow);
@@ -308,18 +292,6 @@ std::shared_ptr<FakeLayout> layout(std::string id, std::map<uint16_t, std::u16st
     return std::make_shared<FakeLayout>(std::move(id), std::move(keys));
 }
 
-// A US-like layout: letters, a keypad digit, characters beyond ASCII.
-std::shared_ptr<FakeLayout> usLayout() {
-    return layout("us", {{0, u"a"}, {11, u"b"}, {83, u"1"}, {12, u"\u00DF"}, {13, u"\U0001F600"}});
-}
-
-TEST(SGKeyCodeTranslator, TranslatesTheFirstCharacter) {
-    SGKeyCodeTranslator translator(usLayout());
-    EXPECT_EQ(translator.translateKeyCode(119), "");
-    EXPECT_EQ(translator.translateKeyCode(65536 + 11), "b");  // low 16 bits
-    EXPECT_EQ(translator.translateKeyCode(13), "\U0001F600"); // beyond 16 bits: whole
-}
-
 using KeyNames = test::SimTest;
 
 TEST_F(KeyNames, NamesFromManyThreadsWhileTheLayoutChanges) {
@@ -347,13 +319,10 @@ TEST_F(KeyNames, FixedNamesFromTheShippedTableOthersFromTheLayoutUpperCased) {
     EXPECT_EQ(SGKeyCombo::stringForKeyCode(48), "Tab");
     EXPECT_EQ(SGKeyCombo(0, kCommandKeyModifier).description(), "\u2318");
 
-    sim.setKeyboardLayout(usLayout());
-    const std::pair<int, const char*> names[] = {
-        {48, "Tab"}, {0, "A"}, {12, "SS"}, {83, "Keypad 1"}, {1099, ""}}; // ß upper-cases to two letters
-    for (const auto& [code, name] : names)
+    sim.setKeyboardLayout(layout("us", {{0, u"a"}, {11, u"b"}}));
+    for (const auto& [code, name] : {std::pair{48, "Tab"}, {0, "A"}, {1099, ""}})
         EXPECT_EQ(SGKeyCombo::stringForKeyCode(static_cast<int16_t>(code)), name) << code;
     EXPECT_EQ(SGKeyCombo(11, kCommandKeyModifier | kShiftKeyModifier).description(), "\u2318\u21E7B");
-    EXPECT_EQ(SGKeyCombo(48 + 65536, 0).keyCodeString(), "Tab"); // a signed 16-bit code
 
     sim.setKeyboardLayout(layout("fr", {{0, u"q"}}));
     EXPECT_EQ(SGKeyCombo::stringForKeyCode(0), "Q");
@@ -369,7 +338,6 @@ TEST(SGKeyComboStoredForm, MissingWronglyTypedAndOutOfRangeEntriesAreMended) {
     } cases[] = {
         {Dict{{"keyCode", 48}, {"modifiers", 2048}}, SGKeyCombo(48, 2048)}, // as the preferences store it
         {PlistValue("Option-Tab"), SGKeyCombo::clearKeyCombo()},
-        {Dict{{"keyCode", -7}, {"modifiers", -3}}, SGKeyCombo(-1, -1)},
         {Dict{{"modifiers", 2048}}, SGKeyCombo(0, 2048)},
         {Dict{{"keyCode", "48"}, {"modifiers", " 256"}}, SGKeyCombo(48, 256)},
         {Dict{{"keyCode", "Tab"}, {"modifiers", Dict{{"a", 1}}}}, SGKeyCombo(0, 0)},

@@ -14,15 +14,10 @@ namespace {
 
 using test::recordedRun;
 
-// Arguments a shell, an option parser or a text decoder would mangle, one of each kind.
-const std::vector<std::string> kHostileArguments = {"",
-                                                    "two words",
-                                                    "\"double\" 'single'",
-                                                    "-rf",
-                                                    "$HOME `id` a;b|c&d>e *?[x]",
-                                                    "back\\slash new\nline",
-                                                    "\xff\xfe not utf-8 \x80",
-                                                    "%f %U %%"};
+// Arguments a shell, an option parser, a text decoder or an Exec expansion would mangle.
+const std::vector<std::string> kHostileArguments = {
+    "", "-rf", "two \"double\" 'single' $HOME `id` a;b|c&d>e *?[x] back\\slash new\nline",
+    "\xff\xfe not utf-8 \x80", "%f %U %%"};
 
 class SpawnTest : public ::testing::Test {
   protected:

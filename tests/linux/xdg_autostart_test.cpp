@@ -42,12 +42,11 @@ TEST_F(XdgAutostartTest, InsertsOneEntryAndHostilePathsRoundTripThroughTheEscapi
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(autostart), {}), 1);
     ASSERT_TRUE(items.remove("velora.desktop"));
 
-    for (std::string program : {"/a b/\"double\"/'single'/back\\slash/$HOME/`id`/100%/x;y|z&<>*?#()~",
-                                "/new\nline/tab\tand\rreturn"}) {
-        ASSERT_TRUE(items.insert(program)) << program;
-        EXPECT_EQ(entries(), (Entries{{"velora.desktop", program}}));
-        ASSERT_TRUE(items.remove("velora.desktop"));
-    }
+    const std::string program =
+        "/a b/\"double\"/'single'/back\\slash/$HOME/`id`/100%/x;y|z&<>*?#()~/new\nline\t\r";
+    ASSERT_TRUE(items.insert(program));
+    EXPECT_EQ(entries(), (Entries{{"velora.desktop", program}}));
+    ASSERT_TRUE(items.remove("velora.desktop"));
     // In the file, the Exec quoting sits below the string escapes: "\\$" stands for '$'.
     ASSERT_TRUE(items.insert("/opt/my $app/\"v\"/%"));
     EXPECT_NE(readFile(autostart / "velora.desktop").find("\nExec=\"/opt/my \\\\$app/\\\\\"v\\\\\"/%%\"\n"),

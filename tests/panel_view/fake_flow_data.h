@@ -19,13 +19,13 @@ namespace velora::test {
 
 struct FakeItem : ImageFlowItem {
     ImageRef picture;
-    std::optional<std::string> title, subtitle;
+    std::optional<std::string> title;
 
     std::string imageUID() override { return "item"; }
     std::string imageRepresentationType() override { return kImageRepresentationTypeImage; }
     ImageRef imageRepresentation() override { return picture; }
     std::optional<std::string> imageTitle() override { return title; }
-    std::optional<std::string> imageSubtitle() override { return subtitle; }
+    std::optional<std::string> imageSubtitle() override { return std::nullopt; }
 };
 
 struct FakeFlowData : ImageFlowDataSource, ImageFlowDelegate {
@@ -37,11 +37,10 @@ struct FakeFlowData : ImageFlowDataSource, ImageFlowDelegate {
         for (int i = 0; i < count; ++i)
             add(solidPicture(400, 300, QColor(200, 40, 40)), "Window " + std::to_string(i));
     }
-    void add(ImageRef picture, std::optional<std::string> title, std::optional<std::string> subtitle = {}) {
+    void add(ImageRef picture, std::optional<std::string> title) {
         FakeItem& item = *items.emplace_back(std::make_shared<FakeItem>());
         item.picture = std::move(picture);
         item.title = std::move(title);
-        item.subtitle = std::move(subtitle);
     }
 
     int numberOfItemsInImageFlow(ImageFlowView&) override { return int(items.size()); }

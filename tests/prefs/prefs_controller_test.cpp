@@ -1,6 +1,5 @@
 // The system's preferences window: panes, setting controls, recorders and their stored forms.
 #include <QCheckBox>
-#include <QLabel>
 #include <QMainWindow>
 #include <QSlider>
 #include <QTest>
@@ -35,14 +34,12 @@ class PrefsControllerTest : public test::PrefsTest {
     PrefsController& prefs = PrefsController::sharedPrefsWindowController();
 };
 
-TEST_F(PrefsControllerTest, EveryShowingReturnsToGeneralWithFreshRecorders) {
+TEST_F(PrefsControllerTest, EveryShowingHasFreshRecorders) {
     prefs.showWindow();
     EXPECT_EQ(prefs.keyCycleAppForward()->displayedText(), "Super+Tab");
-    prefs.displayViewForIdentifier("Tips", false);
     delegate.keys[kKeyCycleAppForward] = SGKeyCombo::keyComboWithKeyCode(vk::Q, 4096);
     prefs.window()->hide();
     prefs.showWindow();
-    EXPECT_EQ(prefs.window()->windowTitle(), "General");
     EXPECT_EQ(prefs.keyCycleAppForward()->displayedText(), "Ctrl+Q");
 }
 
@@ -71,22 +68,27 @@ TEST_F(PrefsControllerTest, ARecordedCombinationIsStoredAnnouncedAndRefusedElsew
     expectStored(kKeyCycleWindowForward, vk::Tab, 2048 | 4096);
 }
 
-TEST_F(PrefsControllerTest, OnlyTheUniversalBackwardTakesABareKeyAndClearedRecordersCoexist) {
+TEST_F(PrefsControllerTest, OnlyTheUniversalBackwardTakesABareKeyButNotEscapeAndClearedRecordersCoexist) {
     prefs.showWindow();
     record(prefs.keyUniversalBackward(), Qt::Key_QuoteLeft, Qt::NoModifier);
+    expectStored(kKeyUniversalBackward, vk::Grave, 0);
+    record(prefs.keyUniversalBackward(), Qt::Key_Escape, Qt::NoModifier);
+    EXPECT_FALSE(prefs.keyUniversalBackward()->isRecording()) << "Escape cancels";
     expectStored(kKeyUniversalBackward, vk::Grave, 0);
     for (const auto& [id, recorder] : prefs.keyControlsDictionary()) {
         if (id == kKeyUniversalBackward) continue;
         record(recorder, Qt::Key_B, Qt::NoModifier);
         EXPECT_TRUE(recorder->isRecording()) << id;
-        EXPECT_EQ(recorder->displayedText(), recorder->refusalMessage()) << id;
         recorder->cancelRecording();
         EXPECT_TRUE(storedValue(id).isNone()) << id;
     }
 
-    // Cleared is {-1, -1}, and the clear combination is never taken.
+    // Cleared, by Backspace or the cross at the right, is {-1, -1}, and the clear combination
+    // is never taken.
     record(prefs.keyCycleAppBackward(), Qt::Key_Backspace, Qt::NoModifier);
-    record(prefs.keyCycleWindowBackward(), Qt::Key_Backspace, Qt::NoModifier);
+    SRRecorderControl* windowBackward = prefs.keyCycleWindowBackward();
+    QTest::mouseClick(windowBackward, Qt::LeftButton, {},
+                      QPoint(windowBackward->width() - 14, windowBackward->height() / 2));
     expectStored(kKeyCycleAppBackward, -1, -1);
     expectStored(kKeyCycleWindowBackward, -1, -1);
     EXPECT_EQ(delegate.updateStateSenders.size(), 3u);
@@ -95,12 +97,7 @@ TEST_F(PrefsControllerTest, OnlyTheUniversalBackwardTakesABareKeyAndClearedRecor
 TEST_F(PrefsControllerTest, SettingControlsShowTheStoredValuesAndWriteTheirKeys) {
     UserDefaults& defaults = UserDefaults::standard();
     defaults.setInteger("ignoreHidden", 1);
-    defaults.setFloat("displayDelay", 0.2f);
-    defaults.setFloat("windowWidth", 637);
     prefs.showWindow();
-    EXPECT_EQ(prefs.displayDelayLabel()->text(), "0.2");
-    EXPECT_EQ(qobject_cast<DefaultsSlider*>(prefs.settingControl("windowWidth"))->valueField()->text(),
-              "637");
     EXPECT_TRUE(delegate.updateStateSenders.empty());
     EXPECT_TRUE(storedValue("ignoreHidden").isNone()); // showing writes nothing out
 
@@ -115,7 +112,6 @@ TEST_F(PrefsControllerTest, SettingControlsShowTheStoredValuesAndWriteTheirKeys)
     delegate.updateStateSenders.clear();
     delay->slider()->setValue(7);
     EXPECT_FLOAT_EQ(float(storedValue("displayDelay").toReal()), 0.7f);
-    EXPECT_EQ(prefs.displayDelayLabel()->text(), "0.7");
     EXPECT_EQ(delegate.updateStateSenders, std::vector<QObject*>{delay});
 
     // A size, typed into the field beside its slider, changes the panel's size only.

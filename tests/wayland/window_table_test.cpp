@@ -8,15 +8,7 @@ namespace velora::wl {
 namespace {
 
 SwayView view(int64_t con, pid_t pid, const std::string& appId, const std::string& title) {
-    SwayView v;
-    v.conId = con;
-    v.pid = pid;
-    v.appId = appId;
-    v.title = title;
-    v.rect = Rect{double(con) * 100, 0, 100, 100};
-    v.workspace = 1;
-    v.visible = true;
-    return v;
+    return {con, pid, appId, title, Rect{double(con) * 100, 0, 100, 100}, 1, true, false};
 }
 
 class WindowTableTest : public ::testing::Test {

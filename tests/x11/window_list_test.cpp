@@ -38,6 +38,12 @@ TEST_F(WindowListTest, ClientsAppearAlikeInTheWindowListTheAccessibilityTreeAndT
     const QRect server = display->rootGeometry(window);
     EXPECT_EQ(info->bounds, (Rect{double(server.x()), double(server.y()), double(server.width()),
                                   double(server.height())}));
+    // Kept above the others from the manager's menu, it stays an ordinary window.
+    display->setState(window, "_NET_WM_STATE_ABOVE", true);
+    ASSERT_TRUE(eventually([&] { return display->hasState(window, "_NET_WM_STATE_ABOVE"); }));
+    info = listEntry(window);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->layer, 0);
     ASSERT_TRUE(app(xterm.pid()));
     EXPECT_EQ(app(xterm.pid())->bundleIdentifier(), "XTerm");
     EXPECT_TRUE(app(xterm.pid())->icon());

@@ -396,11 +396,6 @@ void SimDesktop::setAccessibilityEnabled(bool enabled) {
     state_->axEnabled = enabled;
 }
 
-void SimDesktop::setScriptEnablesAccessibility(bool enables) {
-    std::lock_guard lock(state_->mutex);
-    state_->scriptEnablesAccessibility = enables;
-}
-
 void SimDesktop::setModifierFlags(uint64_t flags) {
     std::lock_guard lock(state_->mutex);
     state_->modifierFlags = flags;

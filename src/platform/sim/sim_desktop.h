@@ -133,8 +133,6 @@ class SimDesktop {
 
     // --- accessibility permission
     void setAccessibilityEnabled(bool enabled);
-    // What enabling assistive access through the scripting port does.
-    void setScriptEnablesAccessibility(bool enables);
 
     // --- input
     void setModifierFlags(uint64_t flags);

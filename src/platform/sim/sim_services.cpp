@@ -40,8 +40,7 @@ class SimScripting final : public ScriptingPort {
     bool enableAssistiveAccess() override {
         std::lock_guard lock(s_.mutex);
         s_.record("script");
-        if (s_.scriptEnablesAccessibility) s_.axEnabled = true;
-        return s_.scriptEnablesAccessibility;
+        return false; // as on a desktop with nothing to enable
     }
     bool openAccessibilitySettings() override {
         std::lock_guard lock(s_.mutex);
@@ -57,7 +56,8 @@ class SimHttp final : public HttpPort {
   public:
     explicit SimHttp(SimDesktop::State& s) : s_(s) {}
     // The simulated desktop has no network: every fetch is recorded and fails.
-    std::optional<HttpResponse> get(const std::string& url, long timeoutMs, std::size_t /*maxBytes*/) override {
+    std::optional<HttpResponse> get(const std::string& url, long timeoutMs,
+                                    std::size_t /*maxBytes*/) override {
         std::lock_guard lock(s_.mutex);
         s_.record("httpGet", 0, 0, url + " " + std::to_string(timeoutMs));
         return std::nullopt;

@@ -64,7 +64,6 @@ struct SimDesktop::State {
     std::function<void(uint32_t)> captureHook;
 
     bool axEnabled = true;
-    bool scriptEnablesAccessibility = false;
 
     uint64_t modifierFlags = 0;
     uint64_t modifierReads = 0; // live-state queries through the input port

@@ -31,7 +31,6 @@ namespace velora::x11 {
     X(_NET_WM_ICON) \
     X(_NET_WM_STATE) \
     X(_NET_WM_STATE_HIDDEN) \
-    X(_NET_WM_STATE_ABOVE) \
     X(_NET_WM_STATE_SHADED) \
     X(_NET_WM_STATE_FULLSCREEN) \
     X(_NET_WM_WINDOW_TYPE) \

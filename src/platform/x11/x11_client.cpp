@@ -57,7 +57,9 @@ std::string ClientInfo::subrole(const Atoms& atoms) const {
 int32_t ClientInfo::layer(const Atoms& atoms) const {
     if (hasType(atoms._NET_WM_WINDOW_TYPE_DESKTOP)) return kDesktopLayer;
     if (hasType(atoms._NET_WM_WINDOW_TYPE_DOCK)) return kDockLayer;
-    if (hasState(atoms._NET_WM_STATE_ABOVE)) return kFloatingLayer;
+    // A window kept above the others (_NET_WM_STATE_ABOVE) stays on the ordinary layer: on X11
+    // that is a state the user gives any window from the manager's menu, not a kind of window,
+    // and only ordinary-layer windows are switched to.
     return 0;
 }
 

@@ -22,7 +22,6 @@ inline constexpr uint32_t kWithdrawnState = 0, kNormalState = 1, kIconicState = 
 
 // Window layers of the window list, on the scale of the window levels.
 inline constexpr int32_t kDesktopLayer = -2147483623;
-inline constexpr int32_t kFloatingLayer = kFloatingWindowLevel;
 inline constexpr int32_t kDockLayer = 20;
 inline constexpr int32_t kStatusLayer = kStatusWindowLevel;
 inline constexpr int32_t kPopUpLayer = 101; // override-redirect windows: menus, panels, tips

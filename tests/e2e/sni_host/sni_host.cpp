@@ -1,8 +1,8 @@
 // A small StatusNotifierItem host for the tray tests. It owns org.kde.StatusNotifierWatcher on
 // the session bus and counts itself as the host, so Qt programs put their status icons on the
-// bus. Each registered item is shown as a small window titled "sni-item icon" (its IconPixmap
-// or IconName drawn; "sni-item blank" when it has no image); a left click on it calls the
-// item's Activate, a right click its ContextMenu, both at the pointer on release. The window
+// bus. Each registered item is shown as a small window titled "sni-item icon" when it has an
+// image (an IconPixmap of some size, or an IconName that resolves; "sni-item blank" without); a left click on
+// it calls the item's Activate, a right click its ContextMenu, both at the pointer on release. The window
 // goes when the item's bus name does. Prints "ready" on stdout once the watcher's name is owned.
 #include <QApplication>
 #include <QDBusArgument>
@@ -15,11 +15,8 @@
 #include <QDBusVariant>
 #include <QFileInfo>
 #include <QIcon>
-#include <QImage>
 #include <QMouseEvent>
 #include <QObject>
-#include <QPainter>
-#include <QPixmap>
 #include <QStringList>
 #include <QWidget>
 #include <cstdio>
@@ -31,10 +28,9 @@ namespace {
 constexpr const char* kWatcher = "org.kde.StatusNotifierWatcher";
 constexpr const char* kItemInterface = "org.kde.StatusNotifierItem";
 
-// The largest image of an IconPixmap value: an array of (width, height, ARGB32 bytes in
-// network order).
-QImage largestPixmap(const QDBusArgument& argument) {
-    QImage best;
+// Whether an IconPixmap value (an array of width, height, ARGB32 bytes) holds an image.
+bool hasPixmap(const QDBusArgument& argument) {
+    bool found = false;
     argument.beginArray();
     while (!argument.atEnd()) {
         int width = 0, height = 0;
@@ -42,17 +38,10 @@ QImage largestPixmap(const QDBusArgument& argument) {
         argument.beginStructure();
         argument >> width >> height >> bytes;
         argument.endStructure();
-        if (width <= 0 || height <= 0 || bytes.size() < qsizetype(width) * height * 4) continue;
-        if (!best.isNull() && width * height <= best.width() * best.height()) continue;
-        QImage image(width, height, QImage::Format_ARGB32);
-        const auto* p = reinterpret_cast<const uchar*>(bytes.constData());
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x, p += 4)
-                image.setPixel(x, y, qRgba(p[1], p[2], p[3], p[0]));
-        best = image;
+        found = found || (width > 0 && height > 0 && bytes.size() >= qsizetype(width) * height * 4);
     }
     argument.endArray();
-    return best;
+    return found;
 }
 
 class ItemWindow : public QWidget {
@@ -69,27 +58,20 @@ class ItemWindow : public QWidget {
     void refresh() {
         QDBusInterface properties(service_, path_, QStringLiteral("org.freedesktop.DBus.Properties"));
         QDBusMessage reply = properties.call(QStringLiteral("GetAll"), QString::fromLatin1(kItemInterface));
-        image_ = QImage();
+        bool image = false;
         if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
             const QVariantMap all = qdbus_cast<QVariantMap>(reply.arguments().front());
             const QVariant pixmap = all.value(QStringLiteral("IconPixmap"));
-            if (pixmap.canConvert<QDBusArgument>()) image_ = largestPixmap(pixmap.value<QDBusArgument>());
             const QString name = all.value(QStringLiteral("IconName")).toString();
-            if (image_.isNull() && !name.isEmpty())
-                image_ = (QFileInfo(name).isAbsolute() ? QIcon(name) : QIcon::fromTheme(name))
-                             .pixmap(32)
-                             .toImage();
+            image =
+                (pixmap.canConvert<QDBusArgument>() && hasPixmap(pixmap.value<QDBusArgument>())) ||
+                (!name.isEmpty() &&
+                 !(QFileInfo(name).isAbsolute() ? QIcon(name) : QIcon::fromTheme(name)).pixmap(32).isNull());
         }
-        setWindowTitle(image_.isNull() ? QStringLiteral("sni-item blank") : QStringLiteral("sni-item icon"));
-        update();
+        setWindowTitle(image ? QStringLiteral("sni-item icon") : QStringLiteral("sni-item blank"));
     }
 
   protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.fillRect(rect(), Qt::darkGray);
-        if (!image_.isNull()) painter.drawImage(rect(), image_);
-    }
     // On release, as panels do: the click's pointer grab has ended when the item opens a menu.
     void mouseReleaseEvent(QMouseEvent* event) override {
         const char* method = event->button() == Qt::RightButton ? "ContextMenu" : "Activate";
@@ -102,30 +84,23 @@ class ItemWindow : public QWidget {
 
   private:
     QString service_, path_;
-    QImage image_;
 };
 
 class Watcher : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
-    Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ items)
+    // What Qt asks before it puts its icon on the bus.
     Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
-    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
 
   public:
     Watcher() {
         watcher_.setConnection(QDBusConnection::sessionBus());
         watcher_.setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
-        connect(&watcher_, &QDBusServiceWatcher::serviceUnregistered, this, &Watcher::forget);
-    }
-    QStringList items() const {
-        QStringList out;
-        for (const auto& [key, item] : items_)
-            out << key;
-        return out;
+        connect(&watcher_, &QDBusServiceWatcher::serviceUnregistered, this, [this](const QString& name) {
+            std::erase_if(items_, [&](const auto& item) { return item.second.names.contains(name); });
+        });
     }
     bool hostRegistered() const { return true; }
-    int protocolVersion() const { return 0; }
 
   public slots:
     void RegisterStatusNotifierItem(const QString& serviceOrPath, const QDBusMessage& message) {
@@ -135,8 +110,7 @@ class Watcher : public QObject {
             service = message.service();
             path = serviceOrPath;
         }
-        const QString key = service + path;
-        Item& item = items_[key];
+        Item& item = items_[service + path];
         if (!item.window) {
             // The item goes when its name does, or when the connection owning it does.
             item.names = {service, QDBusConnection::sessionBus().interface()->serviceOwner(service).value()};
@@ -147,28 +121,9 @@ class Watcher : public QObject {
         } else {
             item.window->refresh();
         }
-        emit StatusNotifierItemRegistered(key);
     }
-    void RegisterStatusNotifierHost(const QString&) {}
-
-  signals:
-    void StatusNotifierItemRegistered(const QString& item);
-    void StatusNotifierItemUnregistered(const QString& item);
-    void StatusNotifierHostRegistered();
 
   private:
-    void forget(const QString& name) {
-        for (auto it = items_.begin(); it != items_.end();) {
-            if (!it->second.names.contains(name)) {
-                ++it;
-                continue;
-            }
-            const QString key = it->first;
-            it = items_.erase(it);
-            emit StatusNotifierItemUnregistered(key);
-        }
-    }
-
     QDBusServiceWatcher watcher_;
     struct Item {
         QStringList names;
