@@ -114,16 +114,9 @@ class LoopbackHttpServer {
 
         std::string head = "HTTP/1.1 " + response.status + "\r\n" + response.headers;
         if (response.withLength) head += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
-        send(client, head + "Connection: close\r\n\r\n" + response.body);
-    }
-
-    static void send(int client, const std::string& data) {
-        size_t sent = 0;
-        while (sent < data.size()) {
-            ssize_t n = ::send(client, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
-            if (n <= 0) return;
-            sent += size_t(n);
-        }
+        // A blocking send returns once all is sent, or when the client has gone.
+        const std::string data = head + "Connection: close\r\n\r\n" + response.body;
+        ::send(client, data.data(), data.size(), MSG_NOSIGNAL);
     }
 
     int listener_ = -1;
