@@ -35,7 +35,6 @@ TEST_F(PanelPicture, ShowsThePicturesOfRealWindowsWhileTheSwitchIsHeld) {
     releaseSwitch();
     EXPECT_EQ(titleOf(waitForSwitch(activated)), "Notes");
     ASSERT_FALSE(shot.isNull());
-    EXPECT_EQ(area.size(), QSize(637, 437)) << "the panel is not at its first-run size";
     saveShot(shot, "panel-x11.png");
 }
 
