@@ -119,6 +119,7 @@ TEST_F(HeldKeys, ASecondClientHoldingAltTabKeepsItAndVeloraTakesItOnceLetGo) {
     // The holder ends: velora takes the key by itself and switches on it.
     holder.reset();
     ASSERT_TRUE(waitFor([&] { return logHas("Alt+Tab is free now"); })) << veloraLog();
+    EXPECT_TRUE(altTabHeld()) << "velora holds it now";
     activate(a);
     const std::size_t before = activations();
     xdotool({"key", "alt+Tab"});
