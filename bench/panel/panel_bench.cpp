@@ -31,7 +31,7 @@ class Panel final : public QWidget {
 class CountingSurface final : public PanelSurfacePort {
   public:
     std::optional<PanelOutput> panelOutput() override { return PanelOutput{Rect{0, 0, 1280, 800}, scale}; }
-    void present(const QImage& image) override {
+    void present(const QImage& image, PanelPlacement) override {
         bytes = image.sizeInBytes();
         ++frames;
     }

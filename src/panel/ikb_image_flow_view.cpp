@@ -22,6 +22,8 @@
 #include "panel/file_drop.h"
 #include "panel/flow_cell_image.h"
 #include "panel/off_screen.h"
+#include "panel/surface_panel_window.h"
+#include "platform/platform.h"
 
 namespace velora {
 
@@ -36,7 +38,8 @@ QString qstring(const std::optional<std::string>& text) {
 }
 
 // The frameless window that holds the view in full-screen mode: above every managed window,
-// never activated, outside the window manager's lists.
+// never activated, outside the window manager's lists. Without a screen, a widget only, which
+// the desktop shows from an image (SurfacePanelWindow).
 std::unique_ptr<QWidget> makeFullScreenHost(QScreen* screen) {
     auto host =
         std::make_unique<QWidget>(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
@@ -49,8 +52,10 @@ std::unique_ptr<QWidget> makeFullScreenHost(QScreen* screen) {
     host->setAutoFillBackground(true);
     auto* layout = new QVBoxLayout(host.get());
     layout->setContentsMargins(0, 0, 0, 0);
-    host->setScreen(screen);
-    host->setGeometry(screen->geometry());
+    if (screen) {
+        host->setScreen(screen);
+        host->setGeometry(screen->geometry());
+    }
     return host;
 }
 
@@ -291,25 +296,44 @@ double IKBImageFlowView::alphaValue() const {
 
 bool IKBImageFlowView::enterFullScreenMode(int screenIndex, uint32_t /*presentationOptions*/) {
     if (fullScreenHost_) return true;
+    // Where the desktop shows the panel from an image, the output is the one it shows it on.
+    PanelSurfacePort* surface = hasPlatform() ? platform().panelSurface : nullptr;
     const QList<QScreen*> screens = QGuiApplication::screens();
-    if (screenIndex < 0 || screenIndex >= screens.size()) return false;
+    if (!surface && (screenIndex < 0 || screenIndex >= screens.size())) return false;
 
     homeParent_ = parentWidget();
     homeLayout_ = homeParent_ ? homeParent_->layout() : nullptr;
     homeLayoutIndex_ = homeLayout_ ? homeLayout_->indexOf(this) : -1;
     homeGeometry_ = geometry();
 
-    fullScreenHost_ = makeFullScreenHost(screens[screenIndex]);
+    fullScreenHost_ = makeFullScreenHost(surface ? nullptr : screens[screenIndex]);
+    if (surface) {
+        surfaceHost_ = new SurfacePanelWindow(*fullScreenHost_, *surface);
+        if (!surfaceHost_->coverOutput()) {
+            fullScreenHost_.reset();
+            surfaceHost_ = nullptr;
+            return false;
+        }
+    }
     fullScreenHost_->layout()->addWidget(this);
     show();
-    fullScreenHost_->show();
-    fullScreenHost_->raise();
+    if (surfaceHost_) {
+        surfaceHost_->makeKeyAndOrderFront();
+    } else {
+        fullScreenHost_->show();
+        fullScreenHost_->raise();
+    }
     return true;
 }
 
 void IKBImageFlowView::exitFullScreenMode() {
     if (!fullScreenHost_) return;
-    hideAndConfirm(*fullScreenHost_);
+    if (surfaceHost_) {
+        surfaceHost_->orderOut();
+        surfaceHost_ = nullptr; // goes with the host
+    } else {
+        hideAndConfirm(*fullScreenHost_);
+    }
     if (auto* box = qobject_cast<QBoxLayout*>(homeLayout_.data()); box && homeLayoutIndex_ >= 0) {
         box->insertWidget(homeLayoutIndex_, this);
     } else if (homeLayout_) {

@@ -34,6 +34,8 @@ class QVariantAnimation;
 
 namespace velora {
 
+class SurfacePanelWindow;
+
 class IKBImageFlowView : public QWidget, public ImageFlowView {
     Q_OBJECT
   public:
@@ -152,6 +154,9 @@ class IKBImageFlowView : public QWidget, public ImageFlowView {
 
     // Full-screen mode: the window that holds the view, and where the view came from.
     std::unique_ptr<QWidget> fullScreenHost_;
+    // Where the desktop shows the panel from an image (Wayland): the host drawn over the
+    // output instead of shown as a window; owned by the host.
+    SurfacePanelWindow* surfaceHost_ = nullptr;
     QPointer<QWidget> homeParent_;
     QPointer<QLayout> homeLayout_;
     int homeLayoutIndex_ = -1;

@@ -29,8 +29,18 @@ void SurfacePanelWindow::centerOnScreen(int) {
     const std::optional<PanelOutput> output = surface_.panelOutput();
     if (!output) return;
     scale_ = std::max(1, output->scale);
+    placement_ = PanelPlacement::Centred;
     // The desktop centres the image itself; the frame says where it lands.
     setFrame(centeredInside(output->frame, Size{frame_.width, frame_.height}), false);
+}
+
+bool SurfacePanelWindow::coverOutput() {
+    const std::optional<PanelOutput> output = surface_.panelOutput();
+    if (!output) return false;
+    scale_ = std::max(1, output->scale);
+    placement_ = PanelPlacement::CoverOutput;
+    setFrame(output->frame, false);
+    return true;
 }
 
 void SurfacePanelWindow::makeKeyAndOrderFront() {
@@ -83,7 +93,7 @@ void SurfacePanelWindow::draw() {
         painter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
         painter.fillRect(QRect(QPoint(), logical), QColor(0, 0, 0, qRound(alpha_ * 255)));
     }
-    surface_.present(image);
+    surface_.present(image, placement_);
 }
 
 } // namespace velora

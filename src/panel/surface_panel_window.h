@@ -25,6 +25,9 @@ class SurfacePanelWindow final : public QObject, public PanelWindow {
     // The port offers one output, the one the desktop shows the panel on.
     int screenFor(const std::optional<Rect>&) const override { return 0; }
     void centerOnScreen(int screenIndex) override;
+    // The full-screen panel: the widget sized to the whole output and shown over all of it.
+    // False when no output is known.
+    bool coverOutput();
     void makeKeyAndOrderFront() override;
     void orderOut() override;
     bool isVisible() const override { return visible_; }
@@ -41,6 +44,7 @@ class SurfacePanelWindow final : public QObject, public PanelWindow {
     PanelSurfacePort& surface_;
     Rect frame_;
     int scale_ = 1;
+    PanelPlacement placement_ = PanelPlacement::Centred;
     double alpha_ = 1.0;
     bool visible_ = false;
     bool drawScheduled_ = false;

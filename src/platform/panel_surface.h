@@ -19,15 +19,19 @@ struct PanelOutput {
     int scale = 1;
 };
 
+// Where an image goes on that output: centred at its own size (the panel), or over the whole
+// output, above any bar (the full-screen panel; the image is drawn at the output's size).
+enum class PanelPlacement { Centred, CoverOutput };
+
 class PanelSurfacePort {
   public:
     virtual ~PanelSurfacePort() = default;
     // The output the desktop shows the panel on (the focused one); none when none is known.
     virtual std::optional<PanelOutput> panelOutput() = 0;
-    // Shows the image centred on that output, above every window, without taking the
+    // Shows the image on that output as placed, above every window, without taking the
     // keyboard; a later image replaces it. Its logical size is its pixel size divided by its
     // device pixel ratio, which is the output's scale. Any thread.
-    virtual void present(const QImage& image) = 0;
+    virtual void present(const QImage& image, PanelPlacement placement) = 0;
     // Takes the panel off the screen. Any thread.
     virtual void withdraw() = 0;
 };

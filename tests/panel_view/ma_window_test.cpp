@@ -38,16 +38,18 @@ class TwoLayers final : public QWidget {
 // A 1280x800 output at scale 2, 100 pixels right of the origin.
 struct Surface final : PanelSurfacePort {
     std::optional<PanelOutput> panelOutput() override { return PanelOutput{Rect{100, 0, 1280, 800}, 2}; }
-    void present(const QImage& image) override {
+    void present(const QImage& image, PanelPlacement placement) override {
         shown = image;
+        shownPlacement = placement;
         ++presented;
     }
     void withdraw() override { shown = QImage(); }
     QImage shown;
+    PanelPlacement shownPlacement = PanelPlacement::Centred;
     int presented = 0;
 };
 
-TEST(SurfacePanelWindow, DrawsAtTheOutputsScaleCentredThereRedrawnOnChangeAndFadesAsOneImage) {
+TEST(SurfacePanelWindow, DrawsAtTheOutputsScaleCentredOrCoveringItRedrawnOnChangeAndFadesAsOneImage) {
     TwoLayers panel;
     panel.resize(40, 20);
     Surface surface;
@@ -57,6 +59,7 @@ TEST(SurfacePanelWindow, DrawsAtTheOutputsScaleCentredThereRedrawnOnChangeAndFad
     window.makeKeyAndOrderFront();
     ASSERT_EQ(surface.shown.size(), QSize(80, 40));
     EXPECT_EQ(surface.shown.devicePixelRatio(), 2.0);
+    EXPECT_EQ(surface.shownPlacement, PanelPlacement::Centred);
     const QRgb opaque = surface.shown.pixel(10, 10);
     EXPECT_FALSE(panel.windowHandle() && panel.windowHandle()->isVisible());
 
@@ -76,6 +79,18 @@ TEST(SurfacePanelWindow, DrawsAtTheOutputsScaleCentredThereRedrawnOnChangeAndFad
 
     window.orderOut();
     EXPECT_TRUE(surface.shown.isNull());
+
+    // Full screen: the whole output, at its scale; centring again leaves it.
+    window.setAlphaValue(1.0);
+    ASSERT_TRUE(window.coverOutput());
+    EXPECT_EQ(window.frame(), (Rect{100, 0, 1280, 800}));
+    window.makeKeyAndOrderFront();
+    EXPECT_EQ(surface.shown.size(), QSize(2560, 1600));
+    EXPECT_EQ(surface.shownPlacement, PanelPlacement::CoverOutput);
+    window.setFrame(Rect{0, 0, 40, 20}, false);
+    window.centerOnScreen(0);
+    window.makeKeyAndOrderFront();
+    EXPECT_EQ(surface.shownPlacement, PanelPlacement::Centred);
 }
 
 } // namespace

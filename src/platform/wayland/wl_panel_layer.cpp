@@ -31,19 +31,21 @@ PanelLayer::~PanelLayer() {
     hide();
 }
 
-void PanelLayer::show(const QImage& image) {
+void PanelLayer::show(const QImage& image, bool coverOutput) {
     if (image.isNull()) return;
     const int scale = scaleOf(image);
     const QSize logical = image.size() / scale;
-    // A new size makes a new surface: the compositor centres a layer surface by the size it
-    // configured.
-    if (layer_ && logical != image_.size() / scaleOf(image_)) hide();
+    // A new size or placement makes a new surface: the compositor places a layer surface by
+    // the size and anchors it configured.
+    if (layer_ && (logical != image_.size() / scaleOf(image_) || coverOutput != coverOutput_)) hide();
+    coverOutput_ = coverOutput;
     image_ = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     if (layer_) {
         if (configured_) commitImage();
         return;
     }
-    trace("panel shown %dx%d at scale %d", logical.width(), logical.height(), scale);
+    trace("panel shown %dx%d at scale %d%s", logical.width(), logical.height(), scale,
+          coverOutput ? " covering the output" : "");
     surface_ = wl_compositor_create_surface(compositor_);
     wl_region* none = wl_compositor_create_region(compositor_);
     wl_surface_set_input_region(surface_, none); // the pointer goes to what lies under it
@@ -51,8 +53,17 @@ void PanelLayer::show(const QImage& image) {
     layer_ = zwlr_layer_shell_v1_get_layer_surface(layerShell_, surface_, nullptr,
                                                    ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "velora-panel");
     zwlr_layer_surface_v1_add_listener(layer_, &kListener, this);
-    zwlr_layer_surface_v1_set_size(layer_, uint32_t(logical.width()), uint32_t(logical.height()));
-    zwlr_layer_surface_v1_set_exclusive_zone(layer_, -1); // centred on the whole output
+    if (coverOutput) {
+        // Stretched to the output by its anchors (a size of 0 asks for the whole of it).
+        zwlr_layer_surface_v1_set_anchor(layer_, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
+                                                     ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT |
+                                                     ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
+        zwlr_layer_surface_v1_set_size(layer_, 0, 0);
+    } else {
+        zwlr_layer_surface_v1_set_size(layer_, uint32_t(logical.width()), uint32_t(logical.height()));
+    }
+    // The whole output, not what bars leave of it: centred there, or covering it, bars too.
+    zwlr_layer_surface_v1_set_exclusive_zone(layer_, -1);
     configured_ = false;
     wl_surface_commit(surface_);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The switch panel on screen: an overlay layer surface without anchors, which the compositor
-// centres on its focused output, showing the image the panel was drawn into. It never takes
+// centres on its focused output, showing the image the panel was drawn into; the full-screen
+// panel's surface is anchored to every edge of that output instead, so that it covers it. It never takes
 // the keyboard (the hold surface of a switch has it) and lets the pointer through. A surface
 // of its own rather than the hold surface: the panel comes and goes with the panel's
 // showing, which may outlast the keyboard hold by the moment the activation takes, and the
@@ -30,8 +31,9 @@ class PanelLayer {
     PanelLayer(const PanelLayer&) = delete;
     PanelLayer& operator=(const PanelLayer&) = delete;
 
-    // Shows the image (its device pixel ratio is the buffer scale), replacing the last one.
-    void show(const QImage& image);
+    // Shows the image (its device pixel ratio is the buffer scale), replacing the last one;
+    // over the whole output when it covers it (the image is drawn at the output's size).
+    void show(const QImage& image, bool coverOutput);
     void hide();
     bool isShown() const { return layer_ != nullptr; }
 
@@ -48,6 +50,7 @@ class PanelLayer {
     wl_surface* surface_ = nullptr;
     zwlr_layer_surface_v1* layer_ = nullptr;
     bool configured_ = false;
+    bool coverOutput_ = false;
     QImage image_; // the image to show
     std::vector<std::unique_ptr<ShmBuffer>> buffers_;
 };

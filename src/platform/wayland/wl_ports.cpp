@@ -396,8 +396,8 @@ std::optional<PanelOutput> WlPanelSurface::panelOutput() {
     return std::nullopt;
 }
 
-void WlPanelSurface::present(const QImage& image) {
-    if (!w_->lost.load() && w_->session) w_->session->showPanel(image);
+void WlPanelSurface::present(const QImage& image, PanelPlacement placement) {
+    if (!w_->lost.load() && w_->session) w_->session->showPanel(image, placement == PanelPlacement::CoverOutput);
 }
 
 void WlPanelSurface::withdraw() {

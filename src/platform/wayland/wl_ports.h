@@ -102,7 +102,7 @@ class WlPanelSurface final : public PanelSurfacePort {
     // sway's focused output, at the scale the compositor gives it; without sway's IPC the
     // output of the activated window (the one the compositor puts the panel on).
     std::optional<PanelOutput> panelOutput() override;
-    void present(const QImage& image) override;
+    void present(const QImage& image, PanelPlacement placement) override;
     void withdraw() override;
 
   private:

@@ -742,10 +742,10 @@ void WlSession::releaseKeyboard() {
     s_->post([s = s_.get()] { s->endHold(); });
 }
 
-void WlSession::showPanel(const QImage& image) {
-    s_->post([s = s_.get(), image] {
+void WlSession::showPanel(const QImage& image, bool coverOutput) {
+    s_->post([s = s_.get(), image, coverOutput] {
         if (!s->panel) s->panel = std::make_unique<PanelLayer>(s->compositor, s->shm, s->layerShell);
-        s->panel->show(image);
+        s->panel->show(image, coverOutput);
     });
 }
 

@@ -47,8 +47,8 @@ class WlSession {
     // A binding of the compositor fired for the key (a trigger): as sway's binding event.
     void pressBoundKey(int64_t keyCode, uint64_t modifiers);
     // The switch panel on its overlay surface (wl_panel_layer.h): shows or replaces the image,
-    // or takes it away.
-    void showPanel(const QImage& image);
+    // over the whole output when it covers it, or takes it away.
+    void showPanel(const QImage& image, bool coverOutput);
     void hidePanel();
     // The window's picture from the reading of the screen when the switch began
     // (wl_screen_capture.h), and the version of the last reading that saw it.
