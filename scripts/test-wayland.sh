@@ -5,7 +5,8 @@
 # sway refuses to run as root: as root, the session runs as an unprivileged user made for it.
 # The program's shared trace marks (VELORA_TRACE_FD, src/platform/trace.h) tell when it has
 # bound its keys, taken a focus change in, or beeped.
-# With VELORA_UPDATE_DOCS_IMAGES=1 the screenshots replace docs/images/preferences-sway.png.
+# With VELORA_UPDATE_DOCS_IMAGES=1 the screenshots replace docs/images/preferences-sway.png,
+# panel-sway.png and panel-full-screen-sway.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-asan}
@@ -261,9 +262,58 @@ wait "$velora_pid" || status=$?
 if sw "unbindsym Mod1+Tab" | grep -q '"success": true'; then fail "FAIL velora left its Alt-Tab binding behind"; fi
 echo "ok   quitting removes the bindings"
 
-# --- losing the compositor ends the program with one line, status 1, the settings intact
+# --- the full-screen panel (the setting for windows): a held Alt-Tab covers the whole output,
+# its edges the panel's dark backdrop where the screen before showed windows and title bars
+python3 - "$home/.config/velora/defaults.plist" <<'PY'
+import plistlib, sys
+d = plistlib.load(open(sys.argv[1], "rb"))
+d["fullScreenWindows"] = 1
+plistlib.dump(d, open(sys.argv[1], "wb"))
+PY
 start_velora
 wait_marks bindings 1 60 || fail "velora did not start again"
+as_user foot -D "$home" -T cover -o "colors.background=$tint" >/dev/null 2>&1 &
+pids+=($!)
+wait_for "has_window cover && [ \"\$(focused)\" = cover ]" 20 || fail "foot cover did not show"
+as_user grim -t ppm "$out/before.ppm"
+as_user wtype -M alt -k Tab - -m alt -s 300 <"$work/held" &
+typer=$!
+pids+=($typer)
+exec {held}>"$work/held"
+output_size=$(sw -t get_outputs | python3 -c 'import json, sys; r = json.load(sys.stdin)[0]["rect"]; print("%dx%d" % (r["width"], r["height"]))')
+wait_for 'grep -q "panel shown $output_size at scale 1 covering the output" "$out/velora.log"' ||
+  fail "FAIL a held switch under the full-screen setting showed no panel covering the output ($output_size)"
+# Every pixel of the screen's outer edge is the backdrop; before, some were not.
+edges_dark() {
+  python3 - "$1" <<'PY'
+import sys
+data = open(sys.argv[1], "rb").read()
+fields, pos = [], 0
+while len(fields) < 4:
+    while data[pos:pos + 1].isspace(): pos += 1
+    end = pos
+    while not data[end:end + 1].isspace(): end += 1
+    fields.append(data[pos:end]); pos = end
+w, h, px = int(fields[1]), int(fields[2]), data[pos + 1:]
+edge = [(x, y) for x in range(0, w, 2) for y in (0, 1, h - 2, h - 1)] + \
+       [(x, y) for y in range(0, h, 2) for x in (0, 1, w - 2, w - 1)]
+sys.exit(0 if all(max(px[3 * (y * w + x):3 * (y * w + x) + 3]) < 60 for x, y in edge) else 1)
+PY
+}
+! edges_dark "$out/before.ppm" || fail "the screen's edges were dark before the switch: the check would prove nothing"
+wait_for 'as_user grim -t ppm "$out/during.ppm" && edges_dark "$out/during.ppm"' ||
+  fail "FAIL the full-screen panel does not cover the output's edges"
+echo "ok   the full-screen setting: a held switch covers the whole output ($output_size)"
+as_user grim "$out/panel-full-screen.png"
+if [ "${VELORA_UPDATE_DOCS_IMAGES:-0}" = 1 ]; then cp "$out/panel-full-screen.png" docs/images/panel-full-screen-sway.png; fi
+exec {held}>&-
+wait "$typer"
+wait_for '[ "$(grep -c "panel hidden" "$out/velora.log")" -ge "$(grep -c "panel shown" "$out/velora.log")" ]' 10 ||
+  fail "FAIL the full-screen panel stayed after the switch ended"
+running
+echo "ok   the full-screen panel goes when the switch ends"
+
+# --- losing the compositor ends the program with one line, status 1, the settings intact
 kill -TERM "$sway_pid"
 status=0
 wait "$velora_pid" || status=$?
