@@ -112,9 +112,6 @@ TEST_F(PanelOnX11, StaysOutOfTheWindowManagersWay) {
     x.sync();
     EXPECT_EQ(QGuiApplication::focusWindow(), notes->windowHandle()) << "clicking took the focus";
     EXPECT_EQ(x.activeWindow(), notesId) << "clicking took no activation";
-
-    outlets.window->orderOut();
-    EXPECT_TRUE(waitFor([&] { return !x.isViewable(panelId); }));
 }
 
 } // namespace

@@ -34,10 +34,6 @@ class ChildProcess {
     bool running();
     // True once the process has ended within the time given.
     bool waitForExit(std::chrono::milliseconds timeout);
-    bool waitForExit(double seconds) {
-        return waitForExit(
-            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::duration<double>(seconds)));
-    }
     // The exit status as waitpid gives it; meaningful once running() is false.
     int status() const { return status_; }
     // SIGTERM (with SIGCONT, should the test have stopped it), then SIGKILL when it has not

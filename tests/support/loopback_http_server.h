@@ -15,7 +15,6 @@
 #include <stop_token>
 #include <string>
 #include <thread>
-#include <vector>
 
 namespace velora::test {
 
@@ -76,12 +75,6 @@ class LoopbackHttpServer {
         responses_[path] = std::move(response);
     }
 
-    // The request lines received so far.
-    std::vector<std::string> requests() {
-        std::lock_guard lock(mutex_);
-        return requests_;
-    }
-
   private:
     void serve(const std::stop_token& stop) {
         for (;;) {
@@ -105,7 +98,6 @@ class LoopbackHttpServer {
         path = path.substr(0, path.find(' '));
 
         std::unique_lock lock(mutex_);
-        requests_.push_back(line);
         Response response("", "500 Internal Server Error");
         if (auto found = responses_.find(path); found != responses_.end()) response = found->second;
         std::condition_variable_any().wait_for(lock, stop, std::chrono::seconds(response.delaySeconds),
@@ -114,16 +106,9 @@ class LoopbackHttpServer {
 
         std::string head = "HTTP/1.1 " + response.status + "\r\n" + response.headers;
         if (response.withLength) head += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
-        send(client, head + "Connection: close\r\n\r\n" + response.body);
-    }
-
-    static void send(int client, const std::string& data) {
-        size_t sent = 0;
-        while (sent < data.size()) {
-            ssize_t n = ::send(client, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
-            if (n <= 0) return;
-            sent += size_t(n);
-        }
+        // A blocking send returns once all is sent, or when the client has gone.
+        const std::string data = head + "Connection: close\r\n\r\n" + response.body;
+        ::send(client, data.data(), data.size(), MSG_NOSIGNAL);
     }
 
     int listener_ = -1;
@@ -131,7 +116,6 @@ class LoopbackHttpServer {
     std::jthread thread_;
     std::mutex mutex_;
     std::map<std::string, Response> responses_; // guarded by mutex_
-    std::vector<std::string> requests_;         // guarded by mutex_
 };
 
 } // namespace velora::test

@@ -17,7 +17,7 @@ namespace velora::test {
 class FakeImageFlowView final : public ImageFlowView, private ImageFlowCacheManager {
   public:
     void setDataSource(ImageFlowDataSource* source) override { dataSource = source; }
-    void setDelegate(ImageFlowDelegate* d) override { delegate = d; }
+    void setDelegate(ImageFlowDelegate*) override {}
     void setDraggingDestinationDelegate(DraggingDestination*) override {}
 
     // Pulls every cell from the data source, as a drawn view does.
@@ -38,9 +38,8 @@ class FakeImageFlowView final : public ImageFlowView, private ImageFlowCacheMana
         selections.push_back(index);
     }
 
-    // Cells 100 points wide from x = 0, unless a test says otherwise.
+    // Cells 100 points wide from x = 0.
     int64_t cellIndexAtLocation(Point location) const override {
-        if (cellAt) return cellAt(location);
         const int64_t cell = location.x < 0 ? kNotFound : int64_t(location.x / 100);
         return cell < count() ? cell : kNotFound;
     }
@@ -60,8 +59,6 @@ class FakeImageFlowView final : public ImageFlowView, private ImageFlowCacheMana
     }
 
     ImageFlowDataSource* dataSource = nullptr;
-    ImageFlowDelegate* delegate = nullptr;
-    std::function<int64_t(Point)> cellAt;
     unsigned selected = 0;
     std::vector<unsigned> selections;
     std::vector<int> reloadedCells;
@@ -89,11 +86,10 @@ class FakePanelWindow final : public PanelWindow {
         if (onOrderOut) onOrderOut();
     }
     bool isVisible() const override { return visible; }
-    void setAlphaValue(double a) override { alpha = a; }
+    void setAlphaValue(double) override {}
 
     Rect frame_{40, 30, 10, 10};
     bool visible = false;
-    double alpha = 1.0;
     int screenIndex = 0; // what screenFor answers
     mutable std::optional<Rect> askedFor;
     int centeredOn = -1;

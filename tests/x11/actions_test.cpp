@@ -3,6 +3,7 @@
 // carry, are driven through the whole program by the end-to-end suite and its matrix of
 // window managers.)
 #include "platform/ax_names.h"
+#include "platform/x11/x11_desktop_cache.h"
 #include "x11_fixture.h"
 
 namespace velora::test {
@@ -10,17 +11,11 @@ namespace {
 
 class ActionsTest : public X11Test {
   protected:
-    std::vector<uint32_t> stacking() { return display->clientsBottomFirst(); }
     // Whether a stacks above b.
     bool above(uint32_t a, uint32_t b) {
-        auto order = stacking();
+        const auto order = display->clientsBottomFirst();
         auto ia = std::find(order.begin(), order.end(), a), ib = std::find(order.begin(), order.end(), b);
         return ia != order.end() && ib != order.end() && ia > ib;
-    }
-    int frontIndex(pid_t pid) {
-        auto order = desktop->workspace().processesInFrontToBackOrder();
-        auto it = std::find(order.begin(), order.end(), pid);
-        return it == order.end() ? -1 : int(it - order.begin());
     }
 };
 
@@ -35,7 +30,7 @@ TEST_F(ActionsTest, AWindowThatRefusesTheFocusStillCountsAsActivatedAndRaised) {
     EXPECT_TRUE(eventually([&] { return above(clock, term); }));
     EXPECT_TRUE(app(xclock.pid())->isActive());
     EXPECT_FALSE(app(xterm.pid())->isActive());
-    EXPECT_EQ(frontIndex(xclock.pid()), 0);
+    EXPECT_EQ(desktop->workspace().processesInFrontToBackOrder().front(), xclock.pid());
     AXValue focusedApp;
     auto& ax = desktop->accessibility();
     ASSERT_EQ(ax.copyAttributeValue(ax.createSystemWide(), ax::FocusedApplication, focusedApp),
@@ -47,12 +42,43 @@ TEST_F(ActionsTest, AWindowThatRefusesTheFocusStillCountsAsActivatedAndRaised) {
     EXPECT_TRUE(eventually([&] { return app(xterm.pid())->isActive() && !app(xclock.pid())->isActive(); }));
 }
 
+// Escape after a held switch: hiding the panel holds the active window, and the request for
+// it stands while a focus the hiding moved may still be reported. A window the user activates
+// meanwhile counts once that lapses. No event marks the lapse, yet it must wake the
+// focused-window poll, which sleeps until the focus count moves (else it waits for its rescan).
+TEST_F(ActionsTest, AWindowActivatedWhileARequestStandsIsLearntWhenTheRequestLapses) {
+    FakeWindow before({.title = "velora-before"}), clicked({.title = "velora-clicked"});
+    ASSERT_TRUE(waitForWindow(before.id()) && waitForWindow(clicked.id()));
+    ASSERT_TRUE(focus(before.id()));
+    auto& ax = desktop->accessibility();
+    const auto focusedWindow = [&] {
+        AXValue app, window;
+        ax.copyAttributeValue(ax.createSystemWide(), ax::FocusedApplication, app);
+        const auto* element = std::get_if<AXElement>(&app);
+        if (!element || ax.copyAttributeValue(*element, ax::FocusedWindow, window) != AXError::Success)
+            return 0u;
+        return uint32_t(std::get<AXElement>(window).id);
+    };
+    mainThread.freeze(); // nothing lapses until the test moves the clock
+    desktop->windowServer().willTakeOffScreen(0);
+    ax.setAttributeValue(windowElement(before.id()), ax::Focused, true);
+    display->activateWindow(clicked.id());
+    ASSERT_TRUE(eventually([&] { return display->activeWindow() == clicked.id(); }));
+    ASSERT_TRUE(desktop->sync());
+    EXPECT_EQ(focusedWindow(), before.id());
+
+    const uint64_t wakes = mainThread.wakeCount();
+    mainThread.advance(x11::DesktopCache::kRequestStandsSeconds);
+    EXPECT_TRUE(eventually([&] { return mainThread.wakeCount() > wakes; })) << "the lapse woke no sleeper";
+    EXPECT_EQ(focusedWindow(), clicked.id());
+}
+
 TEST_F(ActionsTest, ForceQuitKills) {
     ChildProcess xeyes({"xeyes"});
     ASSERT_TRUE(waitForWindowOf(xeyes.pid()));
     auto eyes = app(xeyes.pid());
     ASSERT_TRUE(eyes->forceTerminate());
-    EXPECT_TRUE(xeyes.waitForExit(10));
+    EXPECT_TRUE(xeyes.waitForExit(std::chrono::seconds(10)));
     EXPECT_TRUE(eventually([&] { return eyes->isTerminated(); }));
 }
 

@@ -52,15 +52,12 @@ TEST_F(FaultsTest, AWindowThatVanishesGivesNeutralAnswers) {
     asker.join();
 
     AXValue v;
-    EXPECT_EQ(ax.copyAttributeValue(element, ax::Position, v), AXError::InvalidUIElement);
     EXPECT_EQ(ax.performAction(element, ax::ActionRaise), AXError::InvalidUIElement);
     // A window that has just gone still says it was a window, so its records can be dropped.
     ASSERT_EQ(ax.copyAttributeValue(element, ax::Role, v), AXError::Success);
     EXPECT_EQ(std::get<std::string>(v), ax::RoleWindow);
-    EXPECT_EQ(ws.windowSpace(id), 0);
     EXPECT_TRUE(ws.captureWindow(id, {20, 20}).isNull());
-    // Elements and windows that never were.
-    EXPECT_EQ(ax.copyAttributeValue(AXElement{}, ax::Role, v), AXError::IllegalArgument);
+    // Applications that are not (any more).
     EXPECT_TRUE(ax.createApplication(999999).isNull());
     EXPECT_EQ(ax.createObserver(999999, nullptr), nullptr);
 }
@@ -146,12 +143,9 @@ TEST_F(NotAnsweringTest, AStoppedProcessCannotCompleteAndAnswersAgainOnceContinu
     ASSERT_EQ(waitpid(xterm.pid(), &status, WUNTRACED), xterm.pid());
     ASSERT_TRUE(WIFSTOPPED(status));
     EXPECT_EQ(readTitle(element), AXError::CannotComplete);
-    AXValue v;
-    EXPECT_EQ(desktop->accessibility().copyAttributeValue(application, ax::Windows, v),
-              AXError::CannotComplete);
+    AXValue v; // the focused-window poll's question, which never pings
     EXPECT_EQ(desktop->accessibility().copyAttributeValue(application, ax::FocusedWindow, v),
               AXError::CannotComplete);
-    EXPECT_EQ(desktop->accessibility().performAction(element, ax::ActionRaise), AXError::CannotComplete);
     // The window server still lists it: that side does not depend on the client.
     EXPECT_TRUE(desktop->windowServer().copyWindowInfo(kWindowListExcludeDesktopElements, kNullWindowID));
 
@@ -165,13 +159,11 @@ TEST_F(NotAnsweringTest, AStoppedProcessCannotCompleteAndAnswersAgainOnceContinu
 TEST_F(NotAnsweringTest, AClientThatListsPingsIsPingedAndMustAnswerInTime) {
     FakeWindow::Options options;
     options.listsPing = true;
-    FakeWindow fake(options), unlisted(FakeWindow::Options{});
-    ASSERT_TRUE(waitForWindow(fake.id()) && waitForWindow(unlisted.id()));
+    FakeWindow fake(options);
+    ASSERT_TRUE(waitForWindow(fake.id()));
     const AXElement element = windowElement(fake.id());
     EXPECT_EQ(readTitle(element), AXError::Success);
-    EXPECT_EQ(readTitle(windowElement(unlisted.id())), AXError::Success);
     EXPECT_GT(fake.pingsSeen(), 0);
-    EXPECT_EQ(unlisted.pingsSeen(), 0) << "a client that lists no ping was pinged";
 
     // A longer time-out for this application only, then the client stops answering.
     ASSERT_EQ(desktop->accessibility().setMessagingTimeout(

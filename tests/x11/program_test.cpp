@@ -13,30 +13,24 @@ namespace {
 
 #ifdef VELORA_PROGRAM
 
-// Starts a private X server (Xvfb) that the test may end; its display, empty when it did not
-// start within 10 s. The server picks a free display and writes its number and a line end to
-// descriptor 3. -noreset: the probe may be the server's last client for a moment, and a server
-// that resets then refuses the next connection.
-std::string startPrivateServer(std::unique_ptr<ChildProcess>& server, const std::filesystem::path& dir) {
-    server = ChildProcess::start(
-        {"Xvfb", "-displayfd", "3", "-noreset", "-nolisten", "tcp", "-screen", "0", "320x240x24"}, {},
-        dir / "xvfb.txt", dir / "display.txt");
-    std::string number;
-    waitFor(
-        [&] { return server && (number = readFile(dir / "display.txt")).find('\n') != std::string::npos; },
-        std::chrono::seconds(10));
-    return number.find('\n') == std::string::npos ? std::string() : ":" + number.substr(0, number.find('\n'));
-}
-
 const char* const kSettings = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
                               "<key>KeptThroughTheLoss</key><string>kept</string></dict></plist>\n";
 
 TEST(X11Program, LosingTheServerEndsTheProgramWithAMessageAndLeavesTheSettingsIntact) {
     if (!std::getenv("VELORA_X11_TESTS")) GTEST_SKIP() << "VELORA_X11_TESTS is not set";
     TempDir home;
-    std::unique_ptr<ChildProcess> server;
-    const std::string shown = startPrivateServer(server, home.path());
-    ASSERT_FALSE(shown.empty()) << "Xvfb did not start";
+    // A private X server that the test may end. It picks a free display and writes its number
+    // and a line end to descriptor 3. -noreset: the probe may be the server's last client for a
+    // moment, and a server that resets then refuses the next connection.
+    auto server = ChildProcess::start(
+        {"Xvfb", "-displayfd", "3", "-noreset", "-nolisten", "tcp", "-screen", "0", "320x240x24"}, {},
+        home / "xvfb.txt", home / "display.txt");
+    std::string number;
+    ASSERT_TRUE(waitFor(
+        [&] { return server && (number = readFile(home / "display.txt")).find('\n') != std::string::npos; },
+        std::chrono::seconds(10)))
+        << "Xvfb did not start";
+    const std::string shown = ":" + number.substr(0, number.find('\n'));
     const std::filesystem::path settings = home / "config" / "velora" / "defaults.plist",
                                 log = home / "output.txt";
     writeFile(settings, kSettings);
@@ -53,7 +47,7 @@ TEST(X11Program, LosingTheServerEndsTheProgramWithAMessageAndLeavesTheSettingsIn
     XDisplay probe(shown.c_str());
     ASSERT_TRUE(probe.ok());
     const auto shownWindow = [&] {
-        const auto children = probe.rootChildren();
+        const auto children = probe.children(probe.root());
         return std::any_of(children.begin(), children.end(),
                            [&](xcb_window_t w) { return probe.isViewable(w); });
     };
@@ -62,14 +56,13 @@ TEST(X11Program, LosingTheServerEndsTheProgramWithAMessageAndLeavesTheSettingsIn
     ASSERT_TRUE(shownWindow()) << "the program shows no window";
 
     server->stop();
-    ASSERT_TRUE(velora.waitForExit(20.0)) << "the program did not end with its server";
+    ASSERT_TRUE(velora.waitForExit(std::chrono::seconds(20))) << "the program did not end with its server";
     const std::string said = readFile(log);
     ASSERT_TRUE(WIFEXITED(velora.status())) << "ended by a signal (" << WTERMSIG(velora.status()) << "):\n"
                                             << said;
     EXPECT_NE(WEXITSTATUS(velora.status()), 0);
     const std::string line = "velora: lost the connection to the X display " + shown + "\n";
     EXPECT_NE(said.find(line), std::string::npos) << said;
-    EXPECT_EQ(said.find(line), said.rfind(line)) << "said once: " << said;
 
     // The file is still a whole property list with what it held; nothing was moved aside.
     const std::string kept = readFile(settings);

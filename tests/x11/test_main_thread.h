@@ -9,6 +9,8 @@
 #include <future>
 #include <mutex>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/main_thread.h"
 
@@ -30,8 +32,10 @@ class TestMainThread final : public MainThreadPort {
         });
         done.get_future().wait();
     }
-    TimerRef scheduleTimer(double, std::function<void()> work) override {
-        performAsync(std::move(work));
+    // Run by pump() once due on this port's clock (advance() makes them due at once).
+    TimerRef scheduleTimer(double seconds, std::function<void()> work) override {
+        std::lock_guard lock(mutex_);
+        timers_.emplace_back(now() + seconds, std::move(work));
         return nullptr;
     }
     bool sleepFor(double seconds) override {
@@ -55,6 +59,8 @@ class TestMainThread final : public MainThreadPort {
     }
     void freeze() { frozen_.store(now()); }
     bool isShuttingDown() const override { return false; }
+    uint64_t wakeCount() const override { return wakes_.load(); }
+    void wakeSleepers() override { wakes_.fetch_add(1); }
 
     // Runs what is queued; how many ran.
     int pump() {
@@ -62,6 +68,13 @@ class TestMainThread final : public MainThreadPort {
             std::function<void()> work;
             {
                 std::lock_guard lock(mutex_);
+                for (auto it = timers_.begin(); it != timers_.end();)
+                    if (it->first <= now()) {
+                        queue_.push_back(std::move(it->second));
+                        it = timers_.erase(it);
+                    } else {
+                        ++it;
+                    }
                 if (queue_.empty()) return ran;
                 work = std::move(queue_.front());
                 queue_.pop_front();
@@ -74,6 +87,8 @@ class TestMainThread final : public MainThreadPort {
     const std::thread::id id_ = std::this_thread::get_id();
     std::mutex mutex_;
     std::deque<std::function<void()>> queue_;
+    std::vector<std::pair<double, std::function<void()>>> timers_; // due time, work
+    std::atomic<uint64_t> wakes_{0};
     std::atomic<double> offset_{0.0}, frozen_{-1.0};
 };
 

@@ -1,4 +1,4 @@
-// Pure pieces of the X11 backend: text repair, key positions, grabs, icons, the key tracker
+// Pure pieces of the X11 backend: Latin-1 titles, key positions, grabs, icons, the key tracker
 // (one stream of key events from the raw, core and XKB views of the keyboard) and the desktop
 // cache (active window, stacking, recency and hidden bookkeeping).
 #include <gtest/gtest.h>
@@ -17,38 +17,14 @@
 namespace velora::x11 {
 namespace {
 
-TEST(X11Text, InvalidSequencesAreRepairedHugeTextsCutAndAnIncompleteTailDroppedOnlyWhenTheReadWasCut) {
-    const std::string bad = "\xEF\xBF\xBD"; // U+FFFD
-    struct Case {
-        std::string in;
-        bool cut;
-        std::string out;
-    };
-    for (const Case& c : std::initializer_list<Case>{
-             {"\xE2\x82\xAC \xF0\x9F\x98\x80", false, "\xE2\x82\xAC \xF0\x9F\x98\x80"},
-             {"a\x80"
-              "b",
-              false, "a" + bad + "b"},              // a lone continuation byte
-             {std::string("a\0b", 3), false, "ab"}, // NUL bytes are dropped from titles
-             {"ab\xE2\x82", true, "ab"},
-             {"ab\xE2\x82", false, "ab" + bad + bad}}) {
-        EXPECT_EQ(repairUtf8(c.in, c.cut), c.out) << c.in;
-    }
+// Old clients name their windows in Latin-1 (WM_NAME of type STRING).
+TEST(X11Text, Latin1TitlesBecomeUtf8) {
     EXPECT_EQ(latin1ToUtf8("caf\xE9\xFF"), "caf\xC3\xA9\xC3\xBF");
-    // Huge texts are cut at a character boundary.
-    std::string huge;
-    for (int i = 0; i < 3000; ++i)
-        huge += "\xE2\x82\xAC";
-    const std::string cut = repairUtf8(huge);
-    EXPECT_LE(cut.size(), kMaxTextBytes);
-    EXPECT_EQ(repairUtf8(cut), cut);
-    EXPECT_LE(latin1ToUtf8(std::string(10000, '\xE9')).size(), kMaxTextBytes);
 }
 
 TEST(X11Keycodes, KeysMapBothWaysByPosition) {
     // evdev numbering: the kernel code plus 8.
-    for (auto [virtualKey, xKey] : {std::pair<int64_t, uint8_t>{vk::A, 38}, {-1, 0}, {5000, 0}})
-        EXPECT_EQ(xKeycodeForVirtualKey(virtualKey), xKey) << virtualKey;
+    EXPECT_EQ(xKeycodeForVirtualKey(vk::A), 38);
     std::set<uint8_t> seen;
     for (int64_t v = 0; v < 128; ++v) {
         const uint8_t x = xKeycodeForVirtualKey(v);
@@ -70,8 +46,6 @@ TEST(X11Grabs, EachCombinationIsGrabbedUnderTheFourLockStates) {
     EXPECT_EQ(grabsFor({{vk::Tab, kEventFlagCommand | kEventFlagAlphaShift, false}}, map), expected);
     const auto any = grabsFor({{vk::Escape, 0, true}, {-7, 0, false}}, map);
     EXPECT_EQ(any, (std::set<KeyGrab>{{9, XCB_MOD_MASK_ANY}}));
-    map.optionMask = 1 << 5; // Super moved to Mod3
-    EXPECT_TRUE(grabsFor({{vk::Tab, kEventFlagOption, false}}, map).count({23, 1 << 5}));
 }
 
 TEST(X11Icons, NetWmIconSizesAreReadUntilTheDataStopsAddingUp) {
@@ -90,7 +64,7 @@ TEST(X11Icons, NetWmIconSizesAreReadUntilTheDataStopsAddingUp) {
     EXPECT_EQ(iconFromNetWmIcon({}), nullptr);
 }
 
-constexpr uint8_t kAltL = 64, kAltR = 108, kShiftL = 50, kCaps = 66, kA = 38;
+constexpr uint8_t kAltL = 64, kAltR = 108, kShiftL = 50, kA = 38;
 
 class KeyTrackerTest : public ::testing::Test {
   protected:
@@ -99,7 +73,6 @@ class KeyTrackerTest : public ::testing::Test {
         map.keyMasks[kAltL] = kXMod1;
         map.keyMasks[kAltR] = kXMod1;
         map.keyMasks[kShiftL] = kXShift;
-        map.keyMasks[kCaps] = kXLock;
         tracker.setModifierMap(map);
     }
     KeyTracker tracker;
@@ -113,7 +86,6 @@ TEST_F(KeyTrackerTest, TheSameEventSeenTwiceCountsOnce) {
     EXPECT_TRUE(tracker.key(false, kA, 210).empty());
     EXPECT_TRUE(tracker.key(false, kA, 215).empty());
     EXPECT_EQ(tracker.key(true, kA, 220)[0].charactersIgnoringModifiers, "a");
-    EXPECT_EQ(tracker.key(true, 250, 230)[0].keyCode, -1) << "a key without a position";
 }
 
 TEST_F(KeyTrackerTest, APressOfAHeldKeyIsAnAutoRepeatUnlessItsReleaseWasMissedLongAgo) {
@@ -149,14 +121,6 @@ TEST_F(KeyTrackerTest, TheXkbStateIsTheAuthorityAndReleasesAreNoticedFromEitherS
     EXPECT_TRUE(tracker.modifierState(kXShift, kShiftL).empty());
     EXPECT_EQ(tracker.key(false, kShiftL, 60).size(), 1u);
     EXPECT_TRUE(tracker.modifierState(0, kShiftL).empty());
-    // Caps Lock is a lock: its flag comes from the state alone, and keys carry it.
-    EXPECT_TRUE(tracker.key(true, kCaps, 70).empty());
-    e = tracker.modifierState(kXLock, kCaps);
-    ASSERT_EQ(e.size(), 1u);
-    EXPECT_EQ(e[0].flags, kEventFlagAlphaShift);
-    tracker.key(false, kCaps, 80);
-    EXPECT_EQ(tracker.flags(), kEventFlagAlphaShift);
-    EXPECT_EQ(tracker.key(true, kA, 90)[0].flags, kEventFlagAlphaShift);
 }
 
 constexpr xcb_atom_t kHidden = 500, kShaded = 501;
@@ -206,7 +170,7 @@ TEST_F(DesktopCacheTest, FrontToBackFollowsTheServersStackingAndPutsTheActiveFir
 // Recency before the stacking (i3 focuses without restacking), an activation request that
 // stands until the manager reports it, and a focus moved by the panel's hiding are checked
 // under the real managers by the window-manager matrix (window_manager_test.cpp under i3) and
-// by ActionsTest.AWindowThatRefusesTheFocus...
+// by ActionsTest (a window that refuses the focus; a request that lapses wakes the poll).
 
 // A request for the window active already: with no panel hidden nothing more is reported,
 // and the user's next choice counts at once; after a hold the request stands, and once it
@@ -256,8 +220,6 @@ TEST_F(DesktopCacheTest, MinimisedFollowsTheManagersHiddenStateWhenItSetsOne) {
     EXPECT_FALSE(cache.isMinimized(info));
     info.netState = {kHidden};
     EXPECT_TRUE(cache.isMinimized(info));
-    info.netState = {kHidden, kShaded};
-    EXPECT_FALSE(cache.isMinimized(info));
     cache.setSupported({}); // a manager without the hidden state: the iconic state tells
     info.netState = {};
     EXPECT_TRUE(cache.isMinimized(info));

@@ -147,13 +147,4 @@ void X11Test::key(int64_t virtualKey, bool press) {
     display->key(x11::xKeycodeForVirtualKey(virtualKey), press);
 }
 
-void X11Test::tap(int64_t virtualKey, const std::vector<int64_t>& modifierKeys) {
-    for (int64_t m : modifierKeys)
-        key(m, true);
-    key(virtualKey, true);
-    key(virtualKey, false);
-    for (auto it = modifierKeys.rbegin(); it != modifierKeys.rend(); ++it)
-        key(*it, false);
-}
-
 } // namespace velora::test

@@ -85,8 +85,7 @@ class X11Test : public ::testing::Test {
     std::optional<std::string> title(const AXElement& element);
     // Activates the window through the port and waits until the manager made it active.
     bool focus(uint32_t window);
-    // Presses and releases a virtual key with the modifier keys (virtual keys) held around it.
-    void tap(int64_t virtualKey, const std::vector<int64_t>& modifierKeys = {});
+    // Presses or releases a virtual key.
     void key(int64_t virtualKey, bool press);
 
     TestMainThread mainThread;

@@ -97,7 +97,6 @@ std::optional<Record> readEntry(const std::string& id, const fs::path& file, con
     r.entry.name = *name;
     r.entry.exec = desktop->value(kGroup, "Exec").value_or("");
     r.entry.iconName = desktop->value(kGroup, "Icon").value_or("");
-    r.entry.path = desktop->value(kGroup, "Path").value_or("");
     r.entry.startupWMClass = desktop->value(kGroup, "StartupWMClass").value_or("");
     r.entry.file = file.string();
     r.noDisplay = desktop->boolean(kGroup, "NoDisplay");

@@ -27,7 +27,7 @@
 namespace velora {
 
 struct DesktopEntry {
-    std::string id, name, exec, iconName, path, startupWMClass;
+    std::string id, name, exec, iconName, startupWMClass;
     std::string file; // the .desktop file the entry was read from
 };
 

@@ -74,10 +74,17 @@ void X11Context::activateWindow(xcb_window_t window) {
     if (!info) return;
     const bool takesFocus = info->takesFocus();
     cache.noteActivationRequest(window, takesFocus);
+    watchRequestLapse();
     actions.activate(window);
     if (trace::enabled()) trace::mark(("activate:" + std::to_string(window)).c_str());
     // A window that refuses the focus is raised by the manager at best; ask for it.
     if (!takesFocus) raiseWindow(window);
+}
+
+void X11Context::watchRequestLapse() {
+    mainThread.scheduleTimer(DesktopCache::kRequestStandsSeconds, [weak = weak_from_this()] {
+        if (auto x = weak.lock(); x && x->cache.lapseRequest()) x->mainThread.wakeSleepers();
+    });
 }
 
 void X11Context::raiseWindow(xcb_window_t window) {

@@ -46,7 +46,7 @@ class AppRegistry {
     std::map<pid_t, std::shared_ptr<X11RunningApplication>> apps_;
 };
 
-struct X11Context {
+struct X11Context : std::enable_shared_from_this<X11Context> {
     X11Context(xcb_connection_t* connection, xcb_screen_t* screen, MainThreadPort& main);
     ~X11Context();
     X11Context(const X11Context&) = delete;
@@ -81,6 +81,12 @@ struct X11Context {
     // Activates a window as the switcher does: asks the manager to activate and raise it,
     // and counts it as active when it refuses the focus (the manager then only raises it).
     void activateWindow(xcb_window_t window);
+    // After an activation request or a hold (DesktopCache): once it may have lapsed
+    // unanswered, counts the lapse and wakes the main-thread port's sleepers when that moved
+    // the active window. Nothing from the server marks that moment, and the focused-window
+    // poll sleeps until the focus count moves: a window the manager activated during the
+    // hold would otherwise stay unlearnt until the poll's next rescan.
+    void watchRequestLapse();
     void raiseWindow(xcb_window_t window);
 };
 

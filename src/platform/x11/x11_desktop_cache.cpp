@@ -237,16 +237,26 @@ void DesktopCache::noteActivationRequest(xcb_window_t window, bool takesFocus) {
     noteFocusLocked();
 }
 
+bool DesktopCache::lapseLocked() {
+    if (!requestPending_ || now_() - requestedAt_ < kRequestStandsSeconds) return false;
+    // The request lapsed without the manager reporting its window: what it reports is the
+    // active window again, and recent use.
+    requestPending_ = false;
+    if (clients_.count(root_.active)) touchLocked(root_.active);
+    const uint64_t before = focusChanges_;
+    noteFocusLocked();
+    return focusChanges_ != before;
+}
+
 uint64_t DesktopCache::focusChanges() {
     std::lock_guard lock(mutex_);
-    if (requestPending_ && now_() - requestedAt_ >= kRequestStandsSeconds) {
-        // The request lapsed without the manager reporting its window: what it reports is
-        // the active window again, and recent use.
-        requestPending_ = false;
-        if (clients_.count(root_.active)) touchLocked(root_.active);
-        noteFocusLocked();
-    }
+    lapseLocked();
     return focusChanges_;
+}
+
+bool DesktopCache::lapseRequest() {
+    std::lock_guard lock(mutex_);
+    return lapseLocked();
 }
 
 void DesktopCache::holdActive() {

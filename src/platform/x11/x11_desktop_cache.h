@@ -54,8 +54,8 @@ class DesktopCache {
     xcb_window_t activeWindow() const;
     pid_t activePid() const;
     // Grows whenever the active window or its owner changes (a lapse of the brief zero above
-    // counts as no change; a request below that lapsed counts when this is next read): the
-    // focused-window poll sleeps while it stands still.
+    // counts as no change; a request below that lapsed counts when this or lapseRequest() is
+    // next read): the focused-window poll sleeps while it stands still.
     uint64_t focusChanges();
     // Managed windows, front first.
     std::vector<ClientInfo> clientsFrontFirst() const;
@@ -85,6 +85,10 @@ class DesktopCache {
     // above, so that a focus the hiding moves (the pointer's window entered, under a focus
     // that follows the mouse) is not learnt, even when its report comes before the request.
     void holdActive();
+    // Ends the request or hold above once it has stood its time unanswered; true when that
+    // changed the active window. No event marks that moment: the desktop calls this when it
+    // is due, so that the focused-window poll, asleep until the count moves, is woken.
+    bool lapseRequest();
     // The windows that hiding the application minimised, for unhiding.
     void noteHidden(pid_t pid, std::vector<xcb_window_t> windows);
     std::vector<xcb_window_t> takeHidden(pid_t pid);
@@ -130,6 +134,7 @@ class DesktopCache {
     xcb_window_t activeLocked() const;
     void touchLocked(xcb_window_t window);
     bool requestPendsLocked() const;
+    bool lapseLocked();
     bool minimizedLocked(const ClientInfo& info) const;
     // Counts a change of the active window or its owner since the last call.
     void noteFocusLocked();

@@ -128,6 +128,7 @@ bool X11WindowServer::compositingActive() {
 void X11WindowServer::willTakeOffScreen(uint32_t) {
     if (x_->lost.load()) return;
     x_->cache.holdActive();
+    x_->watchRequestLapse();
     if (trace::enabled()) trace::mark("hold");
 }
 

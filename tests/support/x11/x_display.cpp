@@ -86,7 +86,7 @@ std::vector<xcb_window_t> XDisplay::clientsBottomFirst() {
         clientOfFrame[w] = client;
     }
     std::vector<xcb_window_t> out;
-    for (xcb_window_t child : rootChildren())
+    for (xcb_window_t child : children(root_))
         if (auto it = clientOfFrame.find(child); it != clientOfFrame.end()) out.push_back(it->second);
     return out;
 }
@@ -231,10 +231,6 @@ std::vector<xcb_window_t> XDisplay::children(xcb_window_t parent) {
     return {children, children + xcb_query_tree_children_length(tree.get())};
 }
 
-std::vector<xcb_window_t> XDisplay::rootChildren() {
-    return children(root_);
-}
-
 bool XDisplay::isViewable(xcb_window_t w) {
     auto a = takeReply(c_, xcb_get_window_attributes(c_, w), xcb_get_window_attributes_reply);
     return a && a->map_state == XCB_MAP_STATE_VIEWABLE;
@@ -246,7 +242,7 @@ bool XDisplay::isOverrideRedirect(xcb_window_t w) {
 }
 
 xcb_window_t XDisplay::shownPanel() {
-    for (xcb_window_t w : rootChildren())
+    for (xcb_window_t w : children(root_))
         if (isOverrideRedirect(w) && isViewable(w) && title(w) == "Velora") return w;
     return 0;
 }
@@ -259,7 +255,7 @@ bool XDisplay::hasSystemTray() {
 
 xcb_window_t XDisplay::embeddedWindowOf(pid_t wanted) {
     const std::vector<xcb_window_t> managed = clientList();
-    std::vector<xcb_window_t> pending = rootChildren();
+    std::vector<xcb_window_t> pending = children(root_);
     while (!pending.empty()) {
         const xcb_window_t parent = pending.back();
         pending.pop_back();
@@ -278,7 +274,7 @@ xcb_window_t XDisplay::inputFocus() {
 
 std::vector<xcb_window_t> XDisplay::popupsOf(pid_t wanted) {
     std::vector<xcb_window_t> out;
-    for (xcb_window_t w : rootChildren())
+    for (xcb_window_t w : children(root_))
         if (isOverrideRedirect(w) && isViewable(w) && pid(w) == wanted) out.push_back(w);
     return out;
 }

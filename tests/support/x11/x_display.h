@@ -69,7 +69,7 @@ class XDisplay {
     // i3's sync protocol (I3_SYNC): true once i3 answers, having handled every event queued
     // for it before; false after 10 s without an answer.
     bool i3Sync();
-    std::vector<xcb_window_t> rootChildren();
+    std::vector<xcb_window_t> children(xcb_window_t parent);
     bool isViewable(xcb_window_t w);
     bool isOverrideRedirect(xcb_window_t w);
     // The switch panel: a viewable override-redirect child of the root titled "Velora".
@@ -102,7 +102,6 @@ class XDisplay {
 
   private:
     std::vector<uint32_t> cardinals(xcb_window_t w, xcb_atom_t property, xcb_atom_t type);
-    std::vector<xcb_window_t> children(xcb_window_t parent);
     std::vector<xcb_keycode_t> keycodesOf(uint32_t keysym);
     void sendToRoot(xcb_window_t w, const char* type, uint32_t data0, uint32_t data1);
 
