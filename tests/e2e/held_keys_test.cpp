@@ -26,8 +26,7 @@ constexpr uint32_t kSuperKeysym = 0xffeb; // Super_L
 // holds before and after.
 struct StockManager {
     std::string name;         // as velora names the holder, up to its version
-    std::string file;         // under the home
-    std::string boundText;    // in the stock file ("": none, velora makes the file)
+    std::string file;         // under the home (velora makes it where there is none)
     std::string presentAfter; // after the free button
     std::string absentAfter;
 };
@@ -36,13 +35,11 @@ std::optional<StockManager> stockManager() {
     const char* wm = std::getenv("VELORA_E2E_WM");
     const std::string name = wm ? wm : "fluxbox";
     if (name == "fluxbox")
-        return StockManager{"Fluxbox", ".fluxbox/keys", "\nMod1 Tab :NextWindow", "\n#Mod1 Tab :NextWindow",
-                            "\nMod1 Tab :"};
+        return StockManager{"Fluxbox", ".fluxbox/keys", "\n#Mod1 Tab :NextWindow", "\nMod1 Tab :"};
     if (name == "openbox") // C-A-Tab stays: velora does not use it
-        return StockManager{"Openbox", ".config/openbox/rc.xml", "", "<keybind key=\"C-A-Tab\">",
+        return StockManager{"Openbox", ".config/openbox/rc.xml", "<keybind key=\"C-A-Tab\">",
                             "<keybind key=\"A-Tab\">"};
-    if (name == "icewm")
-        return StockManager{"IceWM", ".icewm/preferences", "", "QuickSwitch=0", "QuickSwitch=1"};
+    if (name == "icewm") return StockManager{"IceWM", ".icewm/preferences", "QuickSwitch=0", "QuickSwitch=1"};
     return std::nullopt;
 }
 
@@ -173,30 +170,18 @@ TEST_F(HeldKeys, KeysOfAShownSwitchUnderTheStockManagerNeverReachTheFocusedClien
 TEST_F(HeldKeys, StockWindowManagerIsNamedItsFreeButtonFreesAltTabAndVeloraTakesIt) {
     useStockManager();
     if (IsSkipped() || HasFatalFailure()) return;
-    if (!manager->boundText.empty()) {
-        ASSERT_NE(stockConfig.value_or("").find(manager->boundText), std::string::npos)
-            << "not " << manager->name << "'s stock configuration";
-    }
     // Plain shells: their prompt shows no folder.
     const xcb_window_t a = startXterm("stock-a", "exec sh"), b = startXterm("stock-b", "exec sh");
     ASSERT_TRUE(a && b);
 
     ASSERT_TRUE(startVeloraConfigured());
     ASSERT_TRUE(waitFor([&] { return logHas("held by " + manager->name); })) << veloraLog();
-    EXPECT_TRUE(logHas("(the window manager)")) << veloraLog();
     xcb_window_t alert = 0;
     ASSERT_TRUE(waitFor([&] {
         const auto windows = veloraWindows();
         return !windows.empty() && (alert = windows.front()) != 0;
     }));
     activate(alert);
-    const char* update = std::getenv("VELORA_UPDATE_DOCS_IMAGES");
-    if (update && *update && manager->name == "Fluxbox") {
-        // The alert in its frame, with a margin of the desktop around it.
-        const QImage shot = x_->screenshot();
-        saveShot(shot.copy(x_->rootGeometry(alert).adjusted(-16, -36, 16, 16) & shot.rect()),
-                 "alert-x11-fluxbox.png");
-    }
     // Return presses the default button, "Free Them in <manager>".
     xdotool({"key", "Return"});
     ASSERT_TRUE(waitFor([&] { return logHas("changed the settings of " + manager->name); })) << veloraLog();

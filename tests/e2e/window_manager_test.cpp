@@ -26,22 +26,6 @@ class UnderTheWindowManager : public DesktopSession {
         manager = std::getenv("VELORA_WM");
     }
 
-    // The active window comes to be the one titled so (at most kLongWait).
-    ::testing::AssertionResult activeBecomes(const std::string& title) {
-        if (waitFor([&] { return titleOf(x_->activeWindow()) == title; }))
-            return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure()
-               << "the active window is " << titleOf(x_->activeWindow()) << ", not " << title;
-    }
-
-    // The topmost managed window under a point of the screen, 0 when none.
-    xcb_window_t clientAt(int x, int y) {
-        const auto order = x_->clientsBottomFirst();
-        for (auto it = order.rbegin(); it != order.rend(); ++it)
-            if (x_->isViewable(*it) && x_->rootGeometry(*it).contains(x, y)) return *it;
-        return 0;
-    }
-
     // A round trip through the manager: true once it has handled every event queued for it
     // before. i3 has a protocol for it; the others mark a window demanding attention (and
     // clear it on request, fluxbox only once focused), which i3 does not.
@@ -66,13 +50,18 @@ class UnderTheWindowManager : public DesktopSession {
         const QRect screen = x_->rootGeometry(x_->root());
         const int cx = screen.center().x() - 57, cy = screen.center().y() - 31;
         xdotool({"mousemove", std::to_string(cx), std::to_string(cy)});
+        // The topmost managed window there.
         xcb_window_t under = 0;
-        waitFor([&] { return (under = clientAt(cx, cy)) != 0; });
+        waitFor([&] {
+            for (xcb_window_t w : x_->clientsBottomFirst())
+                if (x_->isViewable(w) && x_->rootGeometry(w).contains(cx, cy)) under = w;
+            return under != 0;
+        });
         ASSERT_NE(under, 0u) << "no window under the middle of the screen";
         const xcb_window_t other = under == a ? b : a;
         activateInOrder({other, under});
         cycle("alt+Tab", true); // the panel shows over the pointer
-        EXPECT_TRUE(activeBecomes(titleOf(other)));
+        EXPECT_TRUE(waitFor([&] { return x_->activeWindow() == other; })) << titleOf(x_->activeWindow());
         EXPECT_TRUE(waitForPanelGone());
         // Taking the panel away queued an EnterNotify for the window under the pointer before
         // this request: once the manager has handled it, a focus following the mouse has acted.
@@ -143,7 +132,8 @@ TEST_F(UnderTheWindowManager, SwitchesCommandsAndTypingWorkAndTheManagerHasNoCom
     // The focus stayed on Xi (no manager acted on the Escape): a quick switch from there
     // ends on Yew, from anywhere else it would not.
     cycle("super+Tab", false);
-    EXPECT_TRUE(activeBecomes("Yew")) << "the focus moved away from Xi after the Escape";
+    EXPECT_TRUE(waitFor([&] { return x_->activeWindow() == yew; }))
+        << "the focus moved away from Xi after the Escape";
 
     // A command key: comma opens the preferences and ends the switch. No manager here holds
     // it (i3 binds q, h, f, r, w with its modifier; openbox, icewm, KWin and marco bind Escape
