@@ -1,5 +1,6 @@
 // The window matcher: joins a record's accessibility window to a window-server window by
-// owner, layer, exact bounds and (at level "High", and for the Finder at "TotalFinder") title.
+// owner, layer, exact bounds and (at level "High", and for the Finder at "TotalFinder") title;
+// among equal entries the element's own window wins where the desktop knows it.
 #include <limits>
 
 #include "model/ax_read.h"
@@ -74,8 +75,13 @@ bool VLElement::findPIDandWID(const WindowInfoList& list) {
         titleFree = true;
     }
 
-    // Illustrator keeps an off-screen match only until an on-screen one turns up.
+    // Among the entries that pass, the element's own window when the desktop knows it (two
+    // windows of one process may agree in bounds and title: twin maximised windows on two
+    // desktops, tabs of a tiling manager); otherwise the first in list order. Illustrator
+    // keeps an off-screen match only until an on-screen one turns up.
+    const uint32_t own = accessibility().windowNumber(element_);
     int32_t found = 0;
+    bool settled = false;
     if (list) {
         for (const WindowInfo& info : *list) {
             if (info.ownerPID != owner || info.layer != 0) continue;
@@ -84,8 +90,14 @@ bool VLElement::findPIDandWID(const WindowInfoList& list) {
             if (!testWindow(info.number)) continue;
             if (!title || title->empty()) return fail();
             if (!titleFree && *title != info.name) continue;
+            if (info.number == own) {
+                found = int32_t(info.number);
+                break;
+            }
+            if (settled) continue;
             found = int32_t(info.number);
-            if (!illustrator || info.isOnscreen) break;
+            settled = !illustrator || info.isOnscreen;
+            if (settled && own == 0) break;
         }
     }
     if (found == 0) return fail();

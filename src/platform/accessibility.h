@@ -88,6 +88,10 @@ class AccessibilityPort {
                                       const AXValue& value) = 0;
     virtual AXError performAction(const AXElement& element, const std::string& action) = 0;
     virtual AXError getPid(const AXElement& element, pid_t& out) = 0;
+    // The window-server number (WindowInfo::number) of the window this element is, 0 when the
+    // desktop does not know it. Where two windows of one process agree in bounds and title,
+    // this is what tells them apart.
+    virtual uint32_t windowNumber(const AXElement& element) = 0;
 
     // Null when no observer can be made for the process.
     virtual std::shared_ptr<AXObserver> createObserver(pid_t pid, AXObserverCallback callback) = 0;

@@ -3,7 +3,9 @@
 // launched and terminated.
 #include <unistd.h>
 
+#include "model/vl_element.h"
 #include "platform/ax_names.h"
+#include "platform/platform.h"
 #include "platform/linux/desktop_entries.h"
 #include "support/file_text.h"
 #include "x11_fixture.h"
@@ -62,6 +64,31 @@ TEST_F(WindowListTest, ADesktopEntryMatchingTheClassNamesTheApplication) {
     EXPECT_EQ(application->bundleIdentifier(), "org.velora.TestClock");
     EXPECT_EQ(application->localizedName(), "Test Clock");
     EXPECT_EQ(application->bundlePath(), file.string());
+}
+
+// Two windows of one process alike in title and bounds (maximised twins, as a terminal
+// server's or a browser's on two desktops): the matcher gives each record its own window.
+TEST_F(WindowListTest, TwinWindowsOfOneProcessAreMatchedEachToItsOwn) {
+    FakeWindow first({"Twin"}), second({"Twin"});
+    ASSERT_TRUE(waitForWindow(first.id()) && waitForWindow(second.id()));
+    for (const uint32_t w : {first.id(), second.id()}) {
+        display->setState(w, "_NET_WM_STATE_MAXIMIZED_VERT", true);
+        display->setState(w, "_NET_WM_STATE_MAXIMIZED_HORZ", true);
+    }
+    ASSERT_TRUE(eventually([&] {
+        auto a = listEntry(first.id()), b = listEntry(second.id());
+        return a && b && a->bounds == b->bounds && display->hasState(first.id(), "_NET_WM_STATE_MAXIMIZED_HORZ") &&
+               display->hasState(second.id(), "_NET_WM_STATE_MAXIMIZED_HORZ");
+    }));
+    const Platform ports = desktop->platform(nullptr, nullptr);
+    installPlatform(&ports);
+    const WindowInfoList list = windowServer().copyWindowInfo(kWindowListExcludeDesktopElements, kNullWindowID);
+    for (const uint32_t w : {first.id(), second.id()}) {
+        VLElementRef record = VLElement::elementWithElementRef(windowElement(w));
+        EXPECT_TRUE(record->findPIDandWID(list));
+        EXPECT_EQ(record->wid(), int32_t(w));
+    }
+    installPlatform(nullptr);
 }
 
 using NotificationsTest = X11Test;

@@ -256,11 +256,6 @@ void SimDesktop::setApplicationHidden(pid_t pid, bool hidden) {
     }
 }
 
-void SimDesktop::setFinishedLaunching(pid_t pid, bool finished) {
-    std::lock_guard lock(state_->mutex);
-    if (AppState* a = state_->liveApp(pid)) a->spec.finishedLaunching = finished;
-}
-
 bool SimDesktop::isApplicationRunning(pid_t pid) const {
     std::lock_guard lock(state_->mutex);
     return state_->liveApp(pid) != nullptr;

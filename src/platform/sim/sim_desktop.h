@@ -105,7 +105,6 @@ class SimDesktop {
     void terminateApplication(pid_t pid);
     void setApplicationHung(pid_t pid, bool hung);
     void setApplicationHidden(pid_t pid, bool hidden);
-    void setFinishedLaunching(pid_t pid, bool finished);
     bool isApplicationRunning(pid_t pid) const;
     bool isApplicationHidden(pid_t pid) const;
 
@@ -149,11 +148,6 @@ class SimDesktop {
     // Acts as a compositor whose key bindings run the trigger: pressKeyFromBinding is taken
     // (the modifiers go down and the key goes through the tap). Off by default, as on X11.
     void setKeysFromBindings(bool on);
-    // The desktop turns the running tap off (reason: TapDisabledByTimeout or
-    // TapDisabledByUserInput) and hands its callback the notice; later events go straight to
-    // the focused application until the callback enables the tap again. Returns the notice's
-    // verdict; Pass when no tap runs.
-    TapVerdict disableTap(KeyEventType reason);
     // Blocks (real time) until a tap runs; false on time-out.
     bool waitForTap(double seconds = 5.0) const;
     std::vector<DeliveredKey> deliveredKeys() const;

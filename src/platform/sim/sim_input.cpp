@@ -95,7 +95,6 @@ class SimEventTap final : public EventTap {
         bool done = false;
     };
     bool enabled() const { return enabled_; }
-    void disable() { enabled_ = false; }
     void enqueue(Pending* p) { queue_.push_back(p); }
 
   private:
@@ -274,16 +273,6 @@ TapVerdict SimDesktop::changeModifiers(uint64_t flags) {
 void SimDesktop::setKeysFromBindings(bool on) {
     std::lock_guard lock(state_->mutex);
     state_->keysFromBindings = on;
-}
-
-TapVerdict SimDesktop::disableTap(KeyEventType reason) {
-    State& s = *state_;
-    std::unique_lock lock(s.mutex);
-    if (!s.tap) return TapVerdict::Pass;
-    s.tap->disable();
-    KeyEvent notice;
-    notice.type = reason;
-    return throughTap(s, lock, notice);
 }
 
 void SimDesktop::holdKeyElsewhere(const InterceptedKey& key) {

@@ -318,6 +318,10 @@ AXError WlAccessibility::getPid(const AXElement& e, pid_t& out) {
     }
 }
 
+uint32_t WlAccessibility::windowNumber(const AXElement& e) {
+    return e.kind == AXElement::Kind::Window ? uint32_t(e.id) : 0;
+}
+
 std::shared_ptr<AXObserver> WlAccessibility::createObserver(pid_t pid, AXObserverCallback callback) {
     if (!w_->table.hasPid(pid)) return nullptr;
     auto observer = std::make_shared<DesktopObserver>(pid, std::move(callback));

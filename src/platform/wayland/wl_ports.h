@@ -29,6 +29,8 @@ class WlAccessibility final : public AccessibilityPort {
                               const AXValue& value) override;
     AXError performAction(const AXElement& element, const std::string& action) override;
     AXError getPid(const AXElement& element, pid_t& out) override;
+    // A window element's id is its number in the window table, as in the window list.
+    uint32_t windowNumber(const AXElement& element) override;
     std::shared_ptr<AXObserver> createObserver(pid_t pid, AXObserverCallback callback) override;
     std::optional<uint64_t> focusChangeCount() override;
 

@@ -296,6 +296,10 @@ AXError X11Accessibility::getPid(const AXElement& e, pid_t& out) {
     }
 }
 
+uint32_t X11Accessibility::windowNumber(const AXElement& e) {
+    return e.kind == AXElement::Kind::Window ? uint32_t(e.id) : 0;
+}
+
 std::shared_ptr<AXObserver> X11Accessibility::createObserver(pid_t pid, AXObserverCallback callback) {
     if (!x_->cache.hasPid(pid)) return nullptr;
     auto observer = std::make_shared<DesktopObserver>(pid, std::move(callback));
