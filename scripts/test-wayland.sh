@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # End-to-end tests of the Wayland backend on a headless sway, with foot terminals as clients,
-# wtype for keys (the virtual-keyboard protocol) and sway's tree as the truth.
+# wtype for keys (the virtual-keyboard protocol), scripts/wayland/pointer.py for clicks and
+# sway's tree as the truth.
 #   scripts/test-wayland.sh [BUILD_DIR]        (default build-asan; the tree must be built)
 # sway refuses to run as root: as root, the session runs as an unprivileged user made for it.
 # The program's shared trace marks (VELORA_TRACE_FD, src/platform/trace.h) tell when it has
@@ -270,17 +271,31 @@ d = plistlib.load(open(sys.argv[1], "rb"))
 d["fullScreenWindows"] = 1
 plistlib.dump(d, open(sys.argv[1], "wb"))
 PY
+# A pointer for the clicks below, there before the program starts (as a real seat's is).
+output_size=$(sw -t get_outputs | python3 -c 'import json, sys; r = json.load(sys.stdin)[0]["rect"]; print("%dx%d" % (r["width"], r["height"]))')
+mkfifo "$work/pointer"
+as_user python3 scripts/wayland/pointer.py ${output_size/x/ } <"$work/pointer" >"$out/pointer.log" &
+pids+=($!)
+exec {pointer}>"$work/pointer"
+point() {
+  local done_before; done_before=$(grep -c done "$out/pointer.log" || true)
+  echo "$*" >&"$pointer"
+  wait_for '[ "$(grep -c done "$out/pointer.log")" -gt "$done_before" ]' 10 || fail "the virtual pointer did not $*"
+}
+point move 1000 700 # inside the output: sway draws the cursor into the screenshots
 start_velora
 wait_marks bindings 1 60 || fail "velora did not start again"
+wait_for '[ -n "$(last_recent)" ]' 20 || fail "velora did not take in the focused window"
 as_user foot -D "$home" -T cover -o "colors.background=$tint" >/dev/null 2>&1 &
 pids+=($!)
+before=$(last_recent)
 wait_for "has_window cover && [ \"\$(focused)\" = cover ]" 20 || fail "foot cover did not show"
+wait_for '[ "$(last_recent)" != "$before" ]' 10 || fail "velora did not see cover focused"
 as_user grim -t ppm "$out/before.ppm"
 as_user wtype -M alt -k Tab - -m alt -s 300 <"$work/held" &
 typer=$!
 pids+=($typer)
 exec {held}>"$work/held"
-output_size=$(sw -t get_outputs | python3 -c 'import json, sys; r = json.load(sys.stdin)[0]["rect"]; print("%dx%d" % (r["width"], r["height"]))')
 wait_for 'grep -q "panel shown $output_size at scale 1 covering the output" "$out/velora.log"' ||
   fail "FAIL a held switch under the full-screen setting showed no panel covering the output ($output_size)"
 # Every pixel of the screen's outer edge is the backdrop; before, some were not.
@@ -306,12 +321,20 @@ wait_for 'as_user grim -t ppm "$out/during.ppm" && edges_dark "$out/during.ppm"'
 echo "ok   the full-screen setting: a held switch covers the whole output ($output_size)"
 as_user grim "$out/panel-full-screen.png"
 if [ "${VELORA_UPDATE_DOCS_IMAGES:-0}" = 1 ]; then cp "$out/panel-full-screen.png" docs/images/panel-full-screen-sway.png; fi
+# The pointer: a click on the cell left of the front one (cover, the window focused before the
+# switch) brings it to the front, a double click there activates it: the switch ends while
+# the modifier is still down, on cover, where the release would have chosen alpha.
+point move 140 430
+wait_for 'grep -q "pointer on the panel" "$out/velora.log"' 10 || fail "FAIL the pointer over the panel is not the panel's"
+point click
+point move 640 400
+point double
+wait_for '[ "$(grep -c "panel hidden" "$out/velora.log")" -ge "$(grep -c "panel shown" "$out/velora.log")" ]' 10 ||
+  fail "FAIL a double click on the panel did not end the switch"
 exec {held}>&-
 wait "$typer"
-wait_for '[ "$(grep -c "panel hidden" "$out/velora.log")" -ge "$(grep -c "panel shown" "$out/velora.log")" ]' 10 ||
-  fail "FAIL the full-screen panel stayed after the switch ended"
 running
-echo "ok   the full-screen panel goes when the switch ends"
+expect_focus "the full-screen panel: a click selects a cell, a double click activates it and ends the switch" cover
 
 # --- losing the compositor ends the program with one line, status 1, the settings intact
 kill -TERM "$sway_pid"

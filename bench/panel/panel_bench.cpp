@@ -36,6 +36,7 @@ class CountingSurface final : public PanelSurfacePort {
         ++frames;
     }
     void withdraw() override {}
+    void setClickHandler(std::function<void(const PanelClick&)>) override {}
     int scale = 1;
     qsizetype bytes = 0;
     int64_t frames = 0;

@@ -1,7 +1,11 @@
 #include "panel/surface_panel_window.h"
 
+#include <QApplication>
 #include <QEvent>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
+#include <QStyleHints>
 
 #include <algorithm>
 #include <cmath>
@@ -17,6 +21,10 @@ SurfacePanelWindow::SurfacePanelWindow(QWidget& panel, PanelSurfacePort& surface
     panel_.installEventFilter(this);
     const QRect g = panel_.geometry();
     frame_ = Rect{double(g.x()), double(g.y()), double(g.width()), double(g.height())};
+}
+
+SurfacePanelWindow::~SurfacePanelWindow() {
+    if (visible_) surface_.setClickHandler({});
 }
 
 void SurfacePanelWindow::setFrame(const Rect& frame, bool display) {
@@ -44,7 +52,15 @@ bool SurfacePanelWindow::coverOutput() {
 }
 
 void SurfacePanelWindow::makeKeyAndOrderFront() {
-    if (!visible_) panel_.show();
+    if (!visible_) {
+        panel_.show();
+        lastPress_.reset();
+        // On the desktop's thread: handed to the main thread, dropped there if this is gone.
+        surface_.setClickHandler([self = QPointer<SurfacePanelWindow>(this)](const PanelClick& click) {
+            QMetaObject::invokeMethod(
+                self.data(), [self, click] { if (self) self->deliver(click); }, Qt::QueuedConnection);
+        });
+    }
     visible_ = true;
     draw(); // at once: the panel is due now
 }
@@ -52,6 +68,7 @@ void SurfacePanelWindow::makeKeyAndOrderFront() {
 void SurfacePanelWindow::orderOut() {
     if (!visible_) return;
     visible_ = false;
+    surface_.setClickHandler({});
     panel_.hide();
     surface_.withdraw();
 }
@@ -65,6 +82,28 @@ bool SurfacePanelWindow::eventFilter(QObject* watched, QEvent* event) {
     // Qt asks a top-level widget to repaint whenever something in it changed.
     if (watched == &panel_ && event->type() == QEvent::UpdateRequest && visible_) scheduleDraw();
     return QObject::eventFilter(watched, event);
+}
+
+void SurfacePanelWindow::deliver(const PanelClick& click) {
+    if (!visible_) return;
+    const QPointF at(click.location.x, click.location.y);
+    QEvent::Type type = click.pressed ? QEvent::MouseButtonPress : QEvent::MouseButtonRelease;
+    if (click.pressed) {
+        const QStyleHints* hints = QGuiApplication::styleHints();
+        const bool twice = lastPress_ && click.time - lastPress_->time <= uint32_t(hints->mouseDoubleClickInterval()) &&
+                           (at - QPointF(lastPress_->location.x, lastPress_->location.y)).manhattanLength() <=
+                               hints->mouseDoubleClickDistance();
+        if (twice) type = QEvent::MouseButtonDblClick;
+        // A third press starts again.
+        lastPress_ = twice ? std::nullopt : std::optional<PanelClick>(click);
+    }
+    QWidget* target = panel_.childAt(at.toPoint());
+    if (!target) target = &panel_;
+    const Qt::MouseButtons held = click.pressed ? Qt::LeftButton : Qt::NoButton;
+    QMouseEvent event(type, target->mapFrom(&panel_, at), at, at + panel_.pos(), Qt::LeftButton, held,
+                      Qt::NoModifier);
+    // Through the application, which hands an event its target leaves to the parents.
+    QApplication::sendEvent(target, &event);
 }
 
 void SurfacePanelWindow::scheduleDraw() {

@@ -4,6 +4,8 @@
 // layer surface; Qt has no layer-shell integration). The panel's widgets are drawn into an
 // image and handed here. Desktops whose toolkit windows can be the panel (X11) have none.
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 
 #include <QImage>
@@ -23,6 +25,14 @@ struct PanelOutput {
 // output, above any bar (the full-screen panel; the image is drawn at the output's size).
 enum class PanelPlacement { Centred, CoverOutput };
 
+// A press or release of the primary pointer button on the shown panel: where, in its logical
+// coordinates from its top-left corner, and when, in milliseconds of the desktop's clock.
+struct PanelClick {
+    Point location;
+    bool pressed = true;
+    uint32_t time = 0;
+};
+
 class PanelSurfacePort {
   public:
     virtual ~PanelSurfacePort() = default;
@@ -34,6 +44,9 @@ class PanelSurfacePort {
     virtual void present(const QImage& image, PanelPlacement placement) = 0;
     // Takes the panel off the screen. Any thread.
     virtual void withdraw() = 0;
+    // Who hears the clicks on the panel (none: empty); called on the desktop's thread, never
+    // again once this returns. Any thread.
+    virtual void setClickHandler(std::function<void(const PanelClick&)> handler) = 0;
 };
 
 } // namespace velora

@@ -2,6 +2,7 @@
 // shows it from an image (Wayland). Its flags and activation on a real desktop are checked by
 // the X11 suite, the loaded panel on a real sway by scripts/test-wayland.sh.
 #include <QCoreApplication>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
 
@@ -25,9 +26,15 @@ TEST_F(PanelWindowTest, WithoutACompositorThePanelIsOpaque) {
 }
 
 // An opaque half over a translucent whole: a fade that treated each layer on its own would
-// let the lower one show through the upper.
+// let the lower one show through the upper. It notes the mouse events it gets.
 class TwoLayers final : public QWidget {
+  public:
+    std::vector<std::pair<QEvent::Type, QPointF>> mouse;
+
   protected:
+    void mousePressEvent(QMouseEvent* e) override { mouse.emplace_back(e->type(), e->position()); }
+    void mouseReleaseEvent(QMouseEvent* e) override { mouse.emplace_back(e->type(), e->position()); }
+    void mouseDoubleClickEvent(QMouseEvent* e) override { mouse.emplace_back(e->type(), e->position()); }
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.fillRect(rect(), QColor(0, 0, 255, 128));
@@ -44,12 +51,14 @@ struct Surface final : PanelSurfacePort {
         ++presented;
     }
     void withdraw() override { shown = QImage(); }
+    void setClickHandler(std::function<void(const PanelClick&)> handler) override { click = std::move(handler); }
     QImage shown;
+    std::function<void(const PanelClick&)> click;
     PanelPlacement shownPlacement = PanelPlacement::Centred;
     int presented = 0;
 };
 
-TEST(SurfacePanelWindow, DrawsAtTheOutputsScaleCentredOrCoveringItRedrawnOnChangeAndFadesAsOneImage) {
+TEST(SurfacePanelWindow, DrawsAtTheOutputsScaleCentredOrCoveringItRedrawnOnChangeFadedAndPassesClicksOn) {
     TwoLayers panel;
     panel.resize(40, 20);
     Surface surface;
@@ -77,8 +86,24 @@ TEST(SurfacePanelWindow, DrawsAtTheOutputsScaleCentredOrCoveringItRedrawnOnChang
     EXPECT_EQ(qBlue(red), 0);
     EXPECT_NEAR(qAlpha(blue), 64, 2);
 
+    // Clicks come back from the desktop: two presses close in time make a double click, a
+    // third press starts again; the handler goes with the panel.
+    ASSERT_TRUE(surface.click);
+    for (const PanelClick& c : {PanelClick{{30, 5}, true, 1000}, PanelClick{{30, 5}, false, 1010},
+                                PanelClick{{31, 5}, true, 1100}, PanelClick{{31, 5}, false, 1110},
+                                PanelClick{{31, 5}, true, 1200}})
+        surface.click(c);
+    for (int i = 0; i < 50 && panel.mouse.size() < 5; ++i)
+        QCoreApplication::processEvents();
+    using T = QEvent::Type;
+    ASSERT_EQ(panel.mouse.size(), 5u);
+    EXPECT_EQ(panel.mouse[0], std::make_pair(T::MouseButtonPress, QPointF(30, 5)));
+    EXPECT_EQ(panel.mouse[2].first, T::MouseButtonDblClick);
+    EXPECT_EQ(panel.mouse[4].first, T::MouseButtonPress);
+
     window.orderOut();
     EXPECT_TRUE(surface.shown.isNull());
+    EXPECT_FALSE(surface.click);
 
     // Full screen: the whole output, at its scale; centring again leaves it.
     window.setAlphaValue(1.0);

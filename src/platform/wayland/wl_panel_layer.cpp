@@ -47,9 +47,6 @@ void PanelLayer::show(const QImage& image, bool coverOutput) {
     trace("panel shown %dx%d at scale %d%s", logical.width(), logical.height(), scale,
           coverOutput ? " covering the output" : "");
     surface_ = wl_compositor_create_surface(compositor_);
-    wl_region* none = wl_compositor_create_region(compositor_);
-    wl_surface_set_input_region(surface_, none); // the pointer goes to what lies under it
-    wl_region_destroy(none);
     layer_ = zwlr_layer_shell_v1_get_layer_surface(layerShell_, surface_, nullptr,
                                                    ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "velora-panel");
     zwlr_layer_surface_v1_add_listener(layer_, &kListener, this);

@@ -408,6 +408,10 @@ void WlPanelSurface::withdraw() {
     if (!w_->lost.load() && w_->session) w_->session->hidePanel();
 }
 
+void WlPanelSurface::setClickHandler(std::function<void(const PanelClick&)> handler) {
+    if (w_->session) w_->session->setPanelClickHandler(std::move(handler));
+}
+
 // --- workspace
 
 std::vector<RunningApplicationRef> WlWorkspace::runningApplications() {

@@ -65,6 +65,11 @@ struct WlSession::State {
     wl_shm* shm = nullptr;
     wl_seat* seat = nullptr;
     wl_keyboard* keyboard = nullptr;
+    wl_pointer* pointer = nullptr;
+    bool pointerOnPanel = false;
+    Point pointerAt; // on the panel, in its logical coordinates
+    std::mutex clickMutex; // guards clickHandler: set from the main thread
+    std::function<void(const PanelClick&)> clickHandler;
     zwlr_layer_shell_v1* layerShell = nullptr;
     zwlr_foreign_toplevel_manager_v1* toplevels = nullptr;
     zwlr_screencopy_manager_v1* screencopy = nullptr;
@@ -309,8 +314,50 @@ void onRepeatInfo(void*, wl_keyboard*, int32_t, int32_t) {}
 
 const wl_keyboard_listener kKeyboardListener = {onKeymap, onEnter, onLeave, onKey, onModifiers, onRepeatInfo};
 
+// --- the pointer: the primary button on the panel's surface goes to the click handler
+
+constexpr uint32_t kLeftButton = 0x110; // BTN_LEFT
+
+void onPointerEnter(void* data, wl_pointer*, uint32_t, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
+    auto* s = static_cast<WlSession::State*>(data);
+    s->pointerOnPanel = surface && s->panel && surface == s->panel->surface();
+    s->pointerAt = Point{wl_fixed_to_double(x), wl_fixed_to_double(y)};
+    if (s->pointerOnPanel) trace("pointer on the panel");
+}
+void onPointerLeave(void* data, wl_pointer*, uint32_t, wl_surface*) {
+    static_cast<WlSession::State*>(data)->pointerOnPanel = false;
+}
+void onPointerMotion(void* data, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
+    static_cast<WlSession::State*>(data)->pointerAt = Point{wl_fixed_to_double(x), wl_fixed_to_double(y)};
+}
+void onPointerButton(void* data, wl_pointer*, uint32_t, uint32_t time, uint32_t button, uint32_t state) {
+    auto* s = static_cast<WlSession::State*>(data);
+    if (!s->pointerOnPanel || button != kLeftButton) return;
+    const PanelClick click{s->pointerAt, state == WL_POINTER_BUTTON_STATE_PRESSED, time};
+    trace("panel %s at %.0f,%.0f", click.pressed ? "press" : "release", click.location.x, click.location.y);
+    std::lock_guard lock(s->clickMutex);
+    if (s->clickHandler) s->clickHandler(click);
+}
+void onPointerAxis(void*, wl_pointer*, uint32_t, uint32_t, wl_fixed_t) {}
+void onPointerFrame(void*, wl_pointer*) {}
+void onPointerAxisSource(void*, wl_pointer*, uint32_t) {}
+void onPointerAxisStop(void*, wl_pointer*, uint32_t, uint32_t) {}
+void onPointerAxisDiscrete(void*, wl_pointer*, uint32_t, int32_t) {}
+
+const wl_pointer_listener kPointerListener = {
+    onPointerEnter, onPointerLeave,      onPointerMotion,     onPointerButton,      onPointerAxis,
+    onPointerFrame, onPointerAxisSource, onPointerAxisStop,   onPointerAxisDiscrete, nullptr};
+
 void onCapabilities(void* data, wl_seat* seat, uint32_t caps) {
     auto* s = static_cast<WlSession::State*>(data);
+    if ((caps & WL_SEAT_CAPABILITY_POINTER) && !s->pointer) {
+        s->pointer = wl_seat_get_pointer(seat);
+        wl_pointer_add_listener(s->pointer, &kPointerListener, s);
+    } else if (!(caps & WL_SEAT_CAPABILITY_POINTER) && s->pointer) {
+        wl_pointer_release(s->pointer);
+        s->pointer = nullptr;
+        s->pointerOnPanel = false;
+    }
     if ((caps & WL_SEAT_CAPABILITY_KEYBOARD) && !s->keyboard) {
         s->keyboard = wl_seat_get_keyboard(seat);
         wl_keyboard_add_listener(s->keyboard, &kKeyboardListener, s);
@@ -444,6 +491,10 @@ void WlSession::State::beginHold(uint64_t flags) {
     context.liveFlags.store(flags);
     if (!clearPixel) clearPixel = makeClearPixel(shm);
     holdSurface = wl_compositor_create_surface(compositor);
+    // Keys only: the pointer goes to what lies under its pixel (the panel's centre).
+    wl_region* none = wl_compositor_create_region(compositor);
+    wl_surface_set_input_region(holdSurface, none);
+    wl_region_destroy(none);
     holdLayer = zwlr_layer_shell_v1_get_layer_surface(layerShell, holdSurface, nullptr,
                                                       ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "velora");
     zwlr_layer_surface_v1_add_listener(holdLayer, &kLayerListener, this);
@@ -687,6 +738,7 @@ WlSession::~WlSession() {
     if (s.screencopy) zwlr_screencopy_manager_v1_destroy(s.screencopy);
     if (s.clearPixel) wl_buffer_destroy(s.clearPixel);
     if (s.keyboard) wl_keyboard_release(s.keyboard);
+    if (s.pointer) wl_pointer_release(s.pointer);
     if (s.xkbState) xkb_state_unref(s.xkbState);
     if (s.keymap) xkb_keymap_unref(s.keymap);
     if (s.xkb) xkb_context_unref(s.xkb);
@@ -752,7 +804,13 @@ void WlSession::showPanel(const QImage& image, bool coverOutput) {
 void WlSession::hidePanel() {
     s_->post([s = s_.get()] {
         if (s->panel) s->panel->hide();
+        s->pointerOnPanel = false;
     });
+}
+
+void WlSession::setPanelClickHandler(std::function<void(const PanelClick&)> handler) {
+    std::lock_guard lock(s_->clickMutex);
+    s_->clickHandler = std::move(handler);
 }
 
 QImage WlSession::windowPicture(uint32_t number, Size size) {
