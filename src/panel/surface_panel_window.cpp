@@ -58,7 +58,11 @@ void SurfacePanelWindow::makeKeyAndOrderFront() {
         // On the desktop's thread: handed to the main thread, dropped there if this is gone.
         surface_.setClickHandler([self = QPointer<SurfacePanelWindow>(this)](const PanelClick& click) {
             QMetaObject::invokeMethod(
-                self.data(), [self, click] { if (self) self->deliver(click); }, Qt::QueuedConnection);
+                self.data(),
+                [self, click] {
+                    if (self) self->deliver(click);
+                },
+                Qt::QueuedConnection);
         });
     }
     visible_ = true;
@@ -90,7 +94,8 @@ void SurfacePanelWindow::deliver(const PanelClick& click) {
     QEvent::Type type = click.pressed ? QEvent::MouseButtonPress : QEvent::MouseButtonRelease;
     if (click.pressed) {
         const QStyleHints* hints = QGuiApplication::styleHints();
-        const bool twice = lastPress_ && click.time - lastPress_->time <= uint32_t(hints->mouseDoubleClickInterval()) &&
+        const bool twice = lastPress_ &&
+                           click.time - lastPress_->time <= uint32_t(hints->mouseDoubleClickInterval()) &&
                            (at - QPointF(lastPress_->location.x, lastPress_->location.y)).manhattanLength() <=
                                hints->mouseDoubleClickDistance();
         if (twice) type = QEvent::MouseButtonDblClick;

@@ -51,7 +51,9 @@ struct Surface final : PanelSurfacePort {
         ++presented;
     }
     void withdraw() override { shown = QImage(); }
-    void setClickHandler(std::function<void(const PanelClick&)> handler) override { click = std::move(handler); }
+    void setClickHandler(std::function<void(const PanelClick&)> handler) override {
+        click = std::move(handler);
+    }
     QImage shown;
     std::function<void(const PanelClick&)> click;
     PanelPlacement shownPlacement = PanelPlacement::Centred;
@@ -89,9 +91,9 @@ TEST(SurfacePanelWindow, DrawsAtTheOutputsScaleCentredOrCoveringItRedrawnOnChang
     // Clicks come back from the desktop: two presses close in time make a double click, a
     // third press starts again; the handler goes with the panel.
     ASSERT_TRUE(surface.click);
-    for (const PanelClick& c : {PanelClick{{30, 5}, true, 1000}, PanelClick{{30, 5}, false, 1010},
-                                PanelClick{{31, 5}, true, 1100}, PanelClick{{31, 5}, false, 1110},
-                                PanelClick{{31, 5}, true, 1200}})
+    for (const PanelClick& c :
+         {PanelClick{{30, 5}, true, 1000}, PanelClick{{30, 5}, false, 1010}, PanelClick{{31, 5}, true, 1100},
+          PanelClick{{31, 5}, false, 1110}, PanelClick{{31, 5}, true, 1200}})
         surface.click(c);
     for (int i = 0; i < 50 && panel.mouse.size() < 5; ++i)
         QCoreApplication::processEvents();

@@ -52,9 +52,9 @@ void PanelLayer::show(const QImage& image, bool coverOutput) {
     zwlr_layer_surface_v1_add_listener(layer_, &kListener, this);
     if (coverOutput) {
         // Stretched to the output by its anchors (a size of 0 asks for the whole of it).
-        zwlr_layer_surface_v1_set_anchor(layer_, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
-                                                     ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT |
-                                                     ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
+        zwlr_layer_surface_v1_set_anchor(
+            layer_, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
+                        ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
         zwlr_layer_surface_v1_set_size(layer_, 0, 0);
     } else {
         zwlr_layer_surface_v1_set_size(layer_, uint32_t(logical.width()), uint32_t(logical.height()));

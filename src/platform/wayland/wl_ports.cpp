@@ -401,7 +401,8 @@ std::optional<PanelOutput> WlPanelSurface::panelOutput() {
 }
 
 void WlPanelSurface::present(const QImage& image, PanelPlacement placement) {
-    if (!w_->lost.load() && w_->session) w_->session->showPanel(image, placement == PanelPlacement::CoverOutput);
+    if (!w_->lost.load() && w_->session)
+        w_->session->showPanel(image, placement == PanelPlacement::CoverOutput);
 }
 
 void WlPanelSurface::withdraw() {

@@ -67,7 +67,7 @@ struct WlSession::State {
     wl_keyboard* keyboard = nullptr;
     wl_pointer* pointer = nullptr;
     bool pointerOnPanel = false;
-    Point pointerAt; // on the panel, in its logical coordinates
+    Point pointerAt;       // on the panel, in its logical coordinates
     std::mutex clickMutex; // guards clickHandler: set from the main thread
     std::function<void(const PanelClick&)> clickHandler;
     zwlr_layer_shell_v1* layerShell = nullptr;
@@ -345,8 +345,8 @@ void onPointerAxisStop(void*, wl_pointer*, uint32_t, uint32_t) {}
 void onPointerAxisDiscrete(void*, wl_pointer*, uint32_t, int32_t) {}
 
 const wl_pointer_listener kPointerListener = {
-    onPointerEnter, onPointerLeave,      onPointerMotion,     onPointerButton,      onPointerAxis,
-    onPointerFrame, onPointerAxisSource, onPointerAxisStop,   onPointerAxisDiscrete, nullptr};
+    onPointerEnter, onPointerLeave,      onPointerMotion,   onPointerButton,       onPointerAxis,
+    onPointerFrame, onPointerAxisSource, onPointerAxisStop, onPointerAxisDiscrete, nullptr};
 
 void onCapabilities(void* data, wl_seat* seat, uint32_t caps) {
     auto* s = static_cast<WlSession::State*>(data);
