@@ -2,8 +2,8 @@
 """A virtual pointer on the Wayland display (wlr-virtual-pointer), moved and clicked by lines on
 standard input, each done by the compositor before the next is read:
   move X Y     the pointer to X,Y of the output (its size given on the command line)
-  click        a press and release of the left button
-  double       two clicks, their times 40 ms apart (well inside a double click)
+  double       two presses and releases of the left button, their times 40 ms apart (well
+               inside a double click)
   pointer.py WIDTH HEIGHT      (WAYLAND_DISPLAY and XDG_RUNTIME_DIR name the display)"""
 import os
 import socket
@@ -74,9 +74,9 @@ def main():
         if words[:1] == ["move"]:
             d.send(pointer, 1, now(), int(words[1]), int(words[2]), width, height)  # motion_absolute
             d.send(pointer, 4)  # frame
-        elif words[:1] in (["click"], ["double"]):
+        elif words[:1] == ["double"]:
             t = now()
-            for i in range(2 if words[0] == "double" else 1):
+            for i in range(2):
                 for state in (1, 0):
                     d.send(pointer, 2, t + 40 * i, BTN_LEFT, state)  # button
                     d.send(pointer, 4)

@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
+#include <QStyleHints>
 #include <QTimer>
 #include <QVariantAnimation>
 #include <QWheelEvent>
@@ -483,13 +484,18 @@ void IKBImageFlowView::drawIndicator(QPainter& painter, const FlowLayout& l) {
 void IKBImageFlowView::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
     const int64_t index = cellAt(event->position());
+    pressedCell_ = index;
+    pressedAt_ = event->position();
     if (index != kNotFound) setSelectedIndex(unsigned(index));
     event->accept();
 }
 
 void IKBImageFlowView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return QWidget::mouseDoubleClickEvent(event);
-    const int64_t index = cellAt(event->position());
+    const bool wherePressed = (event->position() - pressedAt_).manhattanLength() <=
+                              QGuiApplication::styleHints()->mouseDoubleClickDistance();
+    const int64_t index = wherePressed ? pressedCell_ : cellAt(event->position());
+    pressedCell_ = kNotFound;
     event->accept();
     if (index == kNotFound) return;
     setSelectedIndex(unsigned(index));

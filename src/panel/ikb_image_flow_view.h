@@ -148,6 +148,10 @@ class IKBImageFlowView : public QWidget, public ImageFlowView {
     int animationMs_ = 150;
     QVariantAnimation* glide_ = nullptr;
     int wheelRemainder_ = 0;
+    // The cell the last press hit, and where: a double click there means that cell, though
+    // the press set the row gliding and another cell now lies under the pointer.
+    int64_t pressedCell_ = kNotFound;
+    QPointF pressedAt_;
 
     QTimer* dragTimer_ = nullptr;
     DraggingInfo lastDrag_;

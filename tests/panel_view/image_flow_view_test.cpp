@@ -70,7 +70,8 @@ TEST_F(FlowViewTest, CellsAreFoundInWindowCoordinatesAndClicksSelectThem) {
 
     click(right.center(), QEvent::MouseButtonPress);
     EXPECT_EQ(view->selectedIndex(), 2u);
-    click(view->cellRect(2).center(), QEvent::MouseButtonDblClick);
+    // The press moved the row: the double click at its place means the cell it hit.
+    click(right.center(), QEvent::MouseButtonDblClick);
     click(QPointF(2, 2), QEvent::MouseButtonDblClick); // no cell, no report
     EXPECT_EQ(data->doubleClicks, std::vector<int>{2});
 }
