@@ -5,8 +5,8 @@
 
 #include "model/vl_element.h"
 #include "platform/ax_names.h"
-#include "platform/platform.h"
 #include "platform/linux/desktop_entries.h"
+#include "platform/platform.h"
 #include "support/file_text.h"
 #include "x11_fixture.h"
 
@@ -77,12 +77,14 @@ TEST_F(WindowListTest, TwinWindowsOfOneProcessAreMatchedEachToItsOwn) {
     }
     ASSERT_TRUE(eventually([&] {
         auto a = listEntry(first.id()), b = listEntry(second.id());
-        return a && b && a->bounds == b->bounds && display->hasState(first.id(), "_NET_WM_STATE_MAXIMIZED_HORZ") &&
+        return a && b && a->bounds == b->bounds &&
+               display->hasState(first.id(), "_NET_WM_STATE_MAXIMIZED_HORZ") &&
                display->hasState(second.id(), "_NET_WM_STATE_MAXIMIZED_HORZ");
     }));
     const Platform ports = desktop->platform(nullptr, nullptr);
     installPlatform(&ports);
-    const WindowInfoList list = windowServer().copyWindowInfo(kWindowListExcludeDesktopElements, kNullWindowID);
+    const WindowInfoList list =
+        windowServer().copyWindowInfo(kWindowListExcludeDesktopElements, kNullWindowID);
     for (const uint32_t w : {first.id(), second.id()}) {
         VLElementRef record = VLElement::elementWithElementRef(windowElement(w));
         EXPECT_TRUE(record->findPIDandWID(list));
