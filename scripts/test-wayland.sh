@@ -134,10 +134,18 @@ shown_before=$(grep -c "panel shown" "$out/velora.log" || true)
 # The modifier stays down while wtype waits for the end of its input: it is released when the
 # checks below close it, not after a fixed time.
 mkfifo "$work/held"
-as_user wtype -M alt -k Tab - -m alt -s 300 <"$work/held" &
-typer=$!
-pids+=($typer)
-exec {held}>"$work/held"
+# Alt goes down, Tab is typed, and Alt stays down until release_alt closes wtype's input.
+hold_alt_tab() {
+  as_user wtype -M alt -k Tab - -m alt -s 300 <"$work/held" &
+  typer=$!
+  pids+=($typer)
+  exec {held}>"$work/held"
+}
+release_alt() {
+  exec {held}>&-
+  wait "$typer"
+}
+hold_alt_tab
 wait_for '[ "$(grep -c "panel shown" "$out/velora.log")" -gt "$shown_before" ]' ||
   fail "FAIL a held switch did not show the panel"
 panel_size=$(grep "panel shown" "$out/velora.log" | tail -n1 | sed -E 's/.*panel shown ([0-9]+x[0-9]+).*/\1/')
@@ -172,8 +180,7 @@ echo "ok   a held switch shows the panel centred on the output, with the picture
 if [ "${VELORA_UPDATE_DOCS_IMAGES:-0}" = 1 ]; then
   as_user grim "$out/panel.png" && cp "$out/panel.png" docs/images/panel-sway.png
 fi
-exec {held}>&- # the modifier goes up
-wait "$typer"
+release_alt # the modifier goes up
 wait_for '[ "$(grep -c "panel hidden" "$out/velora.log")" -ge "$(grep -c "panel shown" "$out/velora.log")" ]' 10 ||
   fail "FAIL the panel stayed after the switch ended"
 expect_focus "the panel goes when the switch ends, on the window selected" tinted
@@ -292,10 +299,7 @@ before=$(last_recent)
 wait_for "has_window cover && [ \"\$(focused)\" = cover ]" 20 || fail "foot cover did not show"
 wait_for '[ "$(last_recent)" != "$before" ]' 10 || fail "velora did not see cover focused"
 as_user grim -t ppm "$out/before.ppm"
-as_user wtype -M alt -k Tab - -m alt -s 300 <"$work/held" &
-typer=$!
-pids+=($typer)
-exec {held}>"$work/held"
+hold_alt_tab
 wait_for 'grep -q "panel shown $output_size at scale 1 covering the output" "$out/velora.log"' ||
   fail "FAIL a held switch under the full-screen setting showed no panel covering the output ($output_size)"
 # Every pixel of the screen's outer edge is the backdrop; before, some were not.
@@ -329,8 +333,7 @@ wait_for 'grep -q "pointer on the panel" "$out/velora.log"' 10 || fail "FAIL the
 point double
 wait_for '[ "$(grep -c "panel hidden" "$out/velora.log")" -ge "$(grep -c "panel shown" "$out/velora.log")" ]' 10 ||
   fail "FAIL a double click on the panel did not end the switch"
-exec {held}>&-
-wait "$typer"
+release_alt
 running
 expect_focus "the full-screen panel: a double click on a cell activates it and ends the switch" cover
 
