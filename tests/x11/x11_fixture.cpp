@@ -140,7 +140,9 @@ std::optional<std::string> X11Test::title(const AXElement& element) {
 bool X11Test::focus(uint32_t window) {
     AXElement e = windowElement(window);
     desktop->accessibility().setAttributeValue(e, ax::Focused, true);
-    return eventually([&] { return display->activeWindow() == window; }, 5.0);
+    // Once the server names it, the desktop's event thread must have seen the report too:
+    // a late report would otherwise answer a request the test makes next.
+    return eventually([&] { return display->activeWindow() == window; }, 5.0) && desktop->sync();
 }
 
 void X11Test::key(int64_t virtualKey, bool press) {

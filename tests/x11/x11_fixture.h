@@ -83,7 +83,8 @@ class X11Test : public ::testing::Test {
     std::optional<WindowInfo> listEntry(uint32_t window);
     RunningApplicationRef app(pid_t pid);
     std::optional<std::string> title(const AXElement& element);
-    // Activates the window through the port and waits until the manager made it active.
+    // Activates the window through the port and waits until the manager made it active and
+    // the desktop has seen the report.
     bool focus(uint32_t window);
     // Presses or releases a virtual key.
     void key(int64_t virtualKey, bool press);
