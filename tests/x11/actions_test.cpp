@@ -44,9 +44,9 @@ TEST_F(ActionsTest, AWindowThatRefusesTheFocusStillCountsAsActivatedAndRaised) {
 
 // Escape after a held switch: hiding the panel holds the active window, and the hold stands
 // while a focus the hiding moved may still be reported. A window the user activates meanwhile
-// counts once that lapses. (No request goes to the manager here: one for the window it reports
-// active already may be answered at once, and the answer would end the hold.) No event marks the lapse, yet it must wake the
-// focused-window poll, which sleeps until the focus count moves (else it waits for its rescan).
+// counts once that lapses. No event marks the lapse, yet it must wake the focused-window poll,
+// which sleeps until the focus count moves (else it waits for its rescan). No request goes to
+// the manager here: one for the window it reports active may be answered, ending the hold.
 TEST_F(ActionsTest, AWindowActivatedWhileARequestStandsIsLearntWhenTheRequestLapses) {
     FakeWindow before({.title = "velora-before"}), clicked({.title = "velora-clicked"});
     ASSERT_TRUE(waitForWindow(before.id()) && waitForWindow(clicked.id()));
