@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # End-to-end tests of the Wayland backend on a headless sway, with foot terminals as clients,
-# wtype for keys (the virtual-keyboard protocol), scripts/wayland/pointer.py for clicks and
-# sway's tree as the truth.
+# wtype for keys (the virtual-keyboard protocol), scripts/wayland/pointer.py for clicks and the
+# wheel, and sway's tree as the truth.
 #   scripts/test-wayland.sh [BUILD_DIR]        (default build-asan; the tree must be built)
 # sway refuses to run as root: as root, the session runs as an unprivileged user made for it.
 # The program's shared trace marks (VELORA_TRACE_FD, src/platform/trace.h) tell when it has
@@ -336,6 +336,20 @@ wait_for '[ "$(grep -c "panel hidden" "$out/velora.log")" -ge "$(grep -c "panel 
 release_alt
 running
 expect_focus "the full-screen panel: a double click on a cell activates it and ends the switch" cover
+# The wheel: one notch up moves the selection one window back, from alpha (where the release
+# would activate it) to cover, the front one.
+shown_before=$(grep -c "panel shown" "$out/velora.log")
+entered_before=$(grep -c "pointer on the panel" "$out/velora.log")
+hold_alt_tab
+wait_for '[ "$(grep -c "panel shown" "$out/velora.log")" -gt "$shown_before" ]' || fail "FAIL a held switch did not show the panel"
+point move 150 430
+wait_for '[ "$(grep -c "pointer on the panel" "$out/velora.log")" -gt "$entered_before" ]' 10 ||
+  fail "FAIL the pointer over the panel is not the panel's"
+point wheel -1
+wait_for 'grep -q "panel wheel 0,120" "$out/velora.log"' 10 || fail "FAIL the wheel's notch did not reach the panel"
+release_alt
+running
+expect_focus "the full-screen panel: a notch of the wheel moves the selection one window back" cover
 
 # --- losing the compositor ends the program with one line, status 1, the settings intact
 kill -TERM "$sway_pid"

@@ -4,6 +4,7 @@ standard input, each done by the compositor before the next is read:
   move X Y     the pointer to X,Y of the output (its size given on the command line)
   double       two presses and releases of the left button, their times 40 ms apart (well
                inside a double click)
+  wheel N      the wheel turned N notches (down when positive), as a mouse wheel does
   pointer.py WIDTH HEIGHT      (WAYLAND_DISPLAY and XDG_RUNTIME_DIR name the display)"""
 import os
 import socket
@@ -80,6 +81,11 @@ def main():
                 for state in (1, 0):
                     d.send(pointer, 2, t + 40 * i, BTN_LEFT, state)  # button
                     d.send(pointer, 4)
+        elif words[:1] == ["wheel"]:
+            notches = int(words[1])
+            d.send(pointer, 5, 0)  # axis_source: wheel
+            d.send(pointer, 7, now(), 0, notches * 15 * 256 & 0xFFFFFFFF, notches & 0xFFFFFFFF)  # axis_discrete, vertical
+            d.send(pointer, 4)
         d.roundtrip()
         print("done", flush=True)
 

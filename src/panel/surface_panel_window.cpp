@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QStyleHints>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -24,7 +25,7 @@ SurfacePanelWindow::SurfacePanelWindow(QWidget& panel, PanelSurfacePort& surface
 }
 
 SurfacePanelWindow::~SurfacePanelWindow() {
-    if (visible_) surface_.setClickHandler({});
+    if (visible_) surface_.setPointerHandler({});
 }
 
 void SurfacePanelWindow::setFrame(const Rect& frame, bool display) {
@@ -56,14 +57,15 @@ void SurfacePanelWindow::makeKeyAndOrderFront() {
         panel_.show();
         lastPress_.reset();
         // On the desktop's thread: handed to the main thread, dropped there if this is gone.
-        surface_.setClickHandler([self = QPointer<SurfacePanelWindow>(this)](const PanelClick& click) {
-            QMetaObject::invokeMethod(
-                self.data(),
-                [self, click] {
-                    if (self) self->deliver(click);
-                },
-                Qt::QueuedConnection);
-        });
+        surface_.setPointerHandler(
+            [self = QPointer<SurfacePanelWindow>(this)](const PanelPointerEvent& event) {
+                QMetaObject::invokeMethod(
+                    self.data(),
+                    [self, event] {
+                        if (self) self->deliver(event);
+                    },
+                    Qt::QueuedConnection);
+            });
     }
     visible_ = true;
     draw(); // at once: the panel is due now
@@ -72,7 +74,7 @@ void SurfacePanelWindow::makeKeyAndOrderFront() {
 void SurfacePanelWindow::orderOut() {
     if (!visible_) return;
     visible_ = false;
-    surface_.setClickHandler({});
+    surface_.setPointerHandler({});
     panel_.hide();
     surface_.withdraw();
 }
@@ -88,26 +90,34 @@ bool SurfacePanelWindow::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-void SurfacePanelWindow::deliver(const PanelClick& click) {
+void SurfacePanelWindow::deliver(const PanelPointerEvent& pointer) {
     if (!visible_) return;
-    const QPointF at(click.location.x, click.location.y);
-    QEvent::Type type = click.pressed ? QEvent::MouseButtonPress : QEvent::MouseButtonRelease;
-    if (click.pressed) {
+    const QPointF at(pointer.location.x, pointer.location.y);
+    QWidget* target = panel_.childAt(at.toPoint());
+    if (!target) target = &panel_;
+    // Through the application, which hands an event its target leaves to the parents.
+    if (pointer.kind == PanelPointerEvent::Kind::Wheel) {
+        QWheelEvent event(target->mapFrom(&panel_, at), at + panel_.pos(), QPoint(),
+                          QPoint(int(pointer.wheelAngle.x), int(pointer.wheelAngle.y)), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(target, &event);
+        return;
+    }
+    const bool pressed = pointer.kind == PanelPointerEvent::Kind::Press;
+    QEvent::Type type = pressed ? QEvent::MouseButtonPress : QEvent::MouseButtonRelease;
+    if (pressed) {
         const QStyleHints* hints = QGuiApplication::styleHints();
         const bool twice = lastPress_ &&
-                           click.time - lastPress_->time <= uint32_t(hints->mouseDoubleClickInterval()) &&
+                           pointer.time - lastPress_->time <= uint32_t(hints->mouseDoubleClickInterval()) &&
                            (at - QPointF(lastPress_->location.x, lastPress_->location.y)).manhattanLength() <=
                                hints->mouseDoubleClickDistance();
         if (twice) type = QEvent::MouseButtonDblClick;
         // A third press starts again.
-        lastPress_ = twice ? std::nullopt : std::optional<PanelClick>(click);
+        lastPress_ = twice ? std::nullopt : std::optional<PanelPointerEvent>(pointer);
     }
-    QWidget* target = panel_.childAt(at.toPoint());
-    if (!target) target = &panel_;
-    const Qt::MouseButtons held = click.pressed ? Qt::LeftButton : Qt::NoButton;
+    const Qt::MouseButtons held = pressed ? Qt::LeftButton : Qt::NoButton;
     QMouseEvent event(type, target->mapFrom(&panel_, at), at, at + panel_.pos(), Qt::LeftButton, held,
                       Qt::NoModifier);
-    // Through the application, which hands an event its target leaves to the parents.
     QApplication::sendEvent(target, &event);
 }
 

@@ -4,9 +4,10 @@
 // (Qt::WA_DontShowOnScreen), so that it lays out, animates and asks to be repainted as it
 // would on screen. Each repaint it asks for is drawn into an image at the output's scale
 // (QWidget::render, which works on any Qt platform) and handed to the port; several asked
-// for before the main thread gets round to it make one image. Clicks on the shown panel come
-// back from the port and reach the widget under them as Qt's mouse events, two presses close
-// in time and place as a double click, as a window of its own would get them.
+// for before the main thread gets round to it make one image. Clicks and wheel turns on the
+// shown panel come back from the port and reach the widget under them as Qt's mouse and wheel
+// events, two presses close in time and place as a double click, as a window of its own would
+// get them.
 
 #include <QObject>
 #include <QWidget>
@@ -42,7 +43,7 @@ class SurfacePanelWindow final : public QObject, public PanelWindow {
   private:
     void scheduleDraw();
     void draw();
-    void deliver(const PanelClick& click);
+    void deliver(const PanelPointerEvent& pointer);
 
     QWidget& panel_;
     PanelSurfacePort& surface_;
@@ -52,7 +53,7 @@ class SurfacePanelWindow final : public QObject, public PanelWindow {
     double alpha_ = 1.0;
     bool visible_ = false;
     bool drawScheduled_ = false;
-    std::optional<PanelClick> lastPress_; // the press a next one may make a double click with
+    std::optional<PanelPointerEvent> lastPress_; // the press a next one may make a double click with
 };
 
 } // namespace velora

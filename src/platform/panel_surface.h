@@ -25,12 +25,16 @@ struct PanelOutput {
 // output, above any bar (the full-screen panel; the image is drawn at the output's size).
 enum class PanelPlacement { Centred, CoverOutput };
 
-// A press or release of the primary pointer button on the shown panel: where, in its logical
-// coordinates from its top-left corner, and when, in milliseconds of the desktop's clock.
-struct PanelClick {
+// What the pointer did on the shown panel: a press or release of its primary button, or a turn
+// of its wheel. Where, in the panel's logical coordinates from its top-left corner, and when,
+// in milliseconds of the desktop's clock. A turn is in Qt's units (eighths of a degree, 120 a
+// notch), positive up and left, as QWheelEvent::angleDelta().
+struct PanelPointerEvent {
+    enum class Kind { Press, Release, Wheel };
+    Kind kind = Kind::Press;
     Point location;
-    bool pressed = true;
     uint32_t time = 0;
+    Point wheelAngle; // Wheel only
 };
 
 class PanelSurfacePort {
@@ -44,9 +48,9 @@ class PanelSurfacePort {
     virtual void present(const QImage& image, PanelPlacement placement) = 0;
     // Takes the panel off the screen. Any thread.
     virtual void withdraw() = 0;
-    // Who hears the clicks on the panel (none: empty); called on the desktop's thread, never
+    // Who hears the pointer on the panel (none: empty); called on the desktop's thread, never
     // again once this returns. Any thread.
-    virtual void setClickHandler(std::function<void(const PanelClick&)> handler) = 0;
+    virtual void setPointerHandler(std::function<void(const PanelPointerEvent&)> handler) = 0;
 };
 
 } // namespace velora

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 #include <QWindow>
 
 #include "fake_flow_data.h"
@@ -35,6 +36,7 @@ class TwoLayers final : public QWidget {
     void mousePressEvent(QMouseEvent* e) override { mouse.emplace_back(e->type(), e->position()); }
     void mouseReleaseEvent(QMouseEvent* e) override { mouse.emplace_back(e->type(), e->position()); }
     void mouseDoubleClickEvent(QMouseEvent* e) override { mouse.emplace_back(e->type(), e->position()); }
+    void wheelEvent(QWheelEvent* e) override { mouse.emplace_back(e->type(), QPointF(e->angleDelta())); }
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.fillRect(rect(), QColor(0, 0, 255, 128));
@@ -51,16 +53,16 @@ struct Surface final : PanelSurfacePort {
         ++presented;
     }
     void withdraw() override { shown = QImage(); }
-    void setClickHandler(std::function<void(const PanelClick&)> handler) override {
-        click = std::move(handler);
+    void setPointerHandler(std::function<void(const PanelPointerEvent&)> handler) override {
+        pointer = std::move(handler);
     }
     QImage shown;
-    std::function<void(const PanelClick&)> click;
+    std::function<void(const PanelPointerEvent&)> pointer;
     PanelPlacement shownPlacement = PanelPlacement::Centred;
     int presented = 0;
 };
 
-TEST(SurfacePanelWindow, DrawsAtTheOutputsScaleCentredOrCoveringItRedrawnOnChangeFadedAndPassesClicksOn) {
+TEST(SurfacePanelWindow, DrawsAtTheOutputsScaleCentredOrCoveringItRedrawnOnChangeFadedAndPassesThePointerOn) {
     TwoLayers panel;
     panel.resize(40, 20);
     Surface surface;
@@ -88,24 +90,28 @@ TEST(SurfacePanelWindow, DrawsAtTheOutputsScaleCentredOrCoveringItRedrawnOnChang
     EXPECT_EQ(qBlue(red), 0);
     EXPECT_NEAR(qAlpha(blue), 64, 2);
 
-    // Clicks come back from the desktop: two presses close in time make a double click, a
-    // third press starts again; the handler goes with the panel.
-    ASSERT_TRUE(surface.click);
-    for (const PanelClick& c :
-         {PanelClick{{30, 5}, true, 1000}, PanelClick{{30, 5}, false, 1010}, PanelClick{{31, 5}, true, 1100},
-          PanelClick{{31, 5}, false, 1110}, PanelClick{{31, 5}, true, 1200}})
-        surface.click(c);
-    for (int i = 0; i < 50 && panel.mouse.size() < 5; ++i)
+    // Clicks and the wheel come back from the desktop: two presses close in time make a double
+    // click, a third press starts again, a turn keeps its angle; the handler goes with the panel.
+    ASSERT_TRUE(surface.pointer);
+    using K = PanelPointerEvent::Kind;
+    for (const PanelPointerEvent& e :
+         {PanelPointerEvent{K::Press, {30, 5}, 1000, {}}, PanelPointerEvent{K::Release, {30, 5}, 1010, {}},
+          PanelPointerEvent{K::Press, {31, 5}, 1100, {}}, PanelPointerEvent{K::Release, {31, 5}, 1110, {}},
+          PanelPointerEvent{K::Press, {31, 5}, 1200, {}},
+          PanelPointerEvent{K::Wheel, {31, 5}, 1300, {0, -240}}})
+        surface.pointer(e);
+    for (int i = 0; i < 50 && panel.mouse.size() < 6; ++i)
         QCoreApplication::processEvents();
     using T = QEvent::Type;
-    ASSERT_EQ(panel.mouse.size(), 5u);
+    ASSERT_EQ(panel.mouse.size(), 6u);
     EXPECT_EQ(panel.mouse[0], std::make_pair(T::MouseButtonPress, QPointF(30, 5)));
     EXPECT_EQ(panel.mouse[2].first, T::MouseButtonDblClick);
     EXPECT_EQ(panel.mouse[4].first, T::MouseButtonPress);
+    EXPECT_EQ(panel.mouse[5], std::make_pair(T::Wheel, QPointF(0, -240)));
 
     window.orderOut();
     EXPECT_TRUE(surface.shown.isNull());
-    EXPECT_FALSE(surface.click);
+    EXPECT_FALSE(surface.pointer);
 
     // Full screen: the whole output, at its scale; centring again leaves it.
     window.setAlphaValue(1.0);

@@ -409,8 +409,8 @@ void WlPanelSurface::withdraw() {
     if (!w_->lost.load() && w_->session) w_->session->hidePanel();
 }
 
-void WlPanelSurface::setClickHandler(std::function<void(const PanelClick&)> handler) {
-    if (w_->session) w_->session->setPanelClickHandler(std::move(handler));
+void WlPanelSurface::setPointerHandler(std::function<void(const PanelPointerEvent&)> handler) {
+    if (w_->session) w_->session->setPanelPointerHandler(std::move(handler));
 }
 
 // --- workspace

@@ -106,7 +106,7 @@ class WlPanelSurface final : public PanelSurfacePort {
     std::optional<PanelOutput> panelOutput() override;
     void present(const QImage& image, PanelPlacement placement) override;
     void withdraw() override;
-    void setClickHandler(std::function<void(const PanelClick&)> handler) override;
+    void setPointerHandler(std::function<void(const PanelPointerEvent&)> handler) override;
 
   private:
     std::shared_ptr<WlContext> w_;

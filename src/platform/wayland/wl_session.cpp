@@ -17,6 +17,7 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/virtual_keys.h"
@@ -67,9 +68,16 @@ struct WlSession::State {
     wl_keyboard* keyboard = nullptr;
     wl_pointer* pointer = nullptr;
     bool pointerOnPanel = false;
-    Point pointerAt;       // on the panel, in its logical coordinates
-    std::mutex clickMutex; // guards clickHandler: set from the main thread
-    std::function<void(const PanelClick&)> clickHandler;
+    Point pointerAt; // on the panel, in its logical coordinates
+    // The wheel's turn in the pointer's current frame, per axis (vertical, horizontal): notches
+    // where the device has them, else a distance in surface pixels.
+    struct WheelFrame {
+        double notches[2] = {0, 0}, pixels[2] = {0, 0};
+        bool discrete[2] = {false, false};
+        uint32_t time = 0;
+    } wheel;
+    std::mutex pointerMutex; // guards pointerHandler: set from the main thread
+    std::function<void(const PanelPointerEvent&)> pointerHandler;
     zwlr_layer_shell_v1* layerShell = nullptr;
     zwlr_foreign_toplevel_manager_v1* toplevels = nullptr;
     zwlr_screencopy_manager_v1* screencopy = nullptr;
@@ -314,9 +322,14 @@ void onRepeatInfo(void*, wl_keyboard*, int32_t, int32_t) {}
 
 const wl_keyboard_listener kKeyboardListener = {onKeymap, onEnter, onLeave, onKey, onModifiers, onRepeatInfo};
 
-// --- the pointer: the primary button on the panel's surface goes to the click handler
+// --- the pointer: the primary button and the wheel on the panel's surface go to the handler
 
 constexpr uint32_t kLeftButton = 0x110; // BTN_LEFT
+
+void deliverToPanel(WlSession::State* s, const PanelPointerEvent& event) {
+    std::lock_guard lock(s->pointerMutex);
+    if (s->pointerHandler) s->pointerHandler(event);
+}
 
 void onPointerEnter(void* data, wl_pointer*, uint32_t, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
     auto* s = static_cast<WlSession::State*>(data);
@@ -333,16 +346,42 @@ void onPointerMotion(void* data, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t
 void onPointerButton(void* data, wl_pointer*, uint32_t, uint32_t time, uint32_t button, uint32_t state) {
     auto* s = static_cast<WlSession::State*>(data);
     if (!s->pointerOnPanel || button != kLeftButton) return;
-    const PanelClick click{s->pointerAt, state == WL_POINTER_BUTTON_STATE_PRESSED, time};
-    trace("panel %s at %.0f,%.0f", click.pressed ? "press" : "release", click.location.x, click.location.y);
-    std::lock_guard lock(s->clickMutex);
-    if (s->clickHandler) s->clickHandler(click);
+    const bool pressed = state == WL_POINTER_BUTTON_STATE_PRESSED;
+    trace("panel %s at %.0f,%.0f", pressed ? "press" : "release", s->pointerAt.x, s->pointerAt.y);
+    using Kind = PanelPointerEvent::Kind;
+    deliverToPanel(s, PanelPointerEvent{pressed ? Kind::Press : Kind::Release, s->pointerAt, time, {}});
 }
-void onPointerAxis(void*, wl_pointer*, uint32_t, uint32_t, wl_fixed_t) {}
-void onPointerFrame(void*, wl_pointer*) {}
+// A turn of the wheel comes as the axis events of one frame: for a wheel, its notches
+// (axis_discrete, before the axis event it goes with); for a touchpad, a distance alone.
+void onPointerAxis(void* data, wl_pointer*, uint32_t time, uint32_t axis, wl_fixed_t value) {
+    auto* s = static_cast<WlSession::State*>(data);
+    if (axis > WL_POINTER_AXIS_HORIZONTAL_SCROLL) return;
+    s->wheel.pixels[axis] += wl_fixed_to_double(value);
+    s->wheel.time = time;
+}
+void onPointerAxisDiscrete(void* data, wl_pointer*, uint32_t axis, int32_t discrete) {
+    auto* s = static_cast<WlSession::State*>(data);
+    if (axis > WL_POINTER_AXIS_HORIZONTAL_SCROLL) return;
+    s->wheel.notches[axis] += discrete;
+    s->wheel.discrete[axis] = true;
+}
+void onPointerFrame(void* data, wl_pointer*) {
+    auto* s = static_cast<WlSession::State*>(data);
+    const WlSession::State::WheelFrame wheel = std::exchange(s->wheel, {});
+    if (!s->pointerOnPanel) return;
+    // Wayland's axes grow down and right, Qt's angles up and left. A notch is 120; a distance
+    // without notches counts libinput's 15 pixels a notch.
+    const auto angle = [&](uint32_t axis) {
+        const double down = wheel.discrete[axis] ? wheel.notches[axis] * 120 : wheel.pixels[axis] * 8;
+        return down == 0 ? 0.0 : -down;
+    };
+    const Point turn{angle(WL_POINTER_AXIS_HORIZONTAL_SCROLL), angle(WL_POINTER_AXIS_VERTICAL_SCROLL)};
+    if (turn.x == 0 && turn.y == 0) return;
+    trace("panel wheel %.0f,%.0f", turn.x, turn.y);
+    deliverToPanel(s, PanelPointerEvent{PanelPointerEvent::Kind::Wheel, s->pointerAt, wheel.time, turn});
+}
 void onPointerAxisSource(void*, wl_pointer*, uint32_t) {}
 void onPointerAxisStop(void*, wl_pointer*, uint32_t, uint32_t) {}
-void onPointerAxisDiscrete(void*, wl_pointer*, uint32_t, int32_t) {}
 
 const wl_pointer_listener kPointerListener = {
     onPointerEnter, onPointerLeave,      onPointerMotion,   onPointerButton,       onPointerAxis,
@@ -808,9 +847,9 @@ void WlSession::hidePanel() {
     });
 }
 
-void WlSession::setPanelClickHandler(std::function<void(const PanelClick&)> handler) {
-    std::lock_guard lock(s_->clickMutex);
-    s_->clickHandler = std::move(handler);
+void WlSession::setPanelPointerHandler(std::function<void(const PanelPointerEvent&)> handler) {
+    std::lock_guard lock(s_->pointerMutex);
+    s_->pointerHandler = std::move(handler);
 }
 
 QImage WlSession::windowPicture(uint32_t number, Size size) {

@@ -50,9 +50,9 @@ class WlSession {
     // over the whole output when it covers it, or takes it away.
     void showPanel(const QImage& image, bool coverOutput);
     void hidePanel();
-    // Who hears the primary button on the panel's surface (platform/panel_surface.h); called on
-    // the event thread, never again once this returns.
-    void setPanelClickHandler(std::function<void(const PanelClick&)> handler);
+    // Who hears the primary button and the wheel on the panel's surface
+    // (platform/panel_surface.h); called on the event thread, never again once this returns.
+    void setPanelPointerHandler(std::function<void(const PanelPointerEvent&)> handler);
     // The window's picture from the reading of the screen when the switch began
     // (wl_screen_capture.h), and the version of the last reading that saw it.
     QImage windowPicture(uint32_t number, Size size);
