@@ -152,28 +152,8 @@ panel_size=$(grep "panel shown" "$out/velora.log" | tail -n1 | sed -E 's/.*panel
 # Pixels of its hue inside the panel (its rounded corners left out) where the screen
 # before the switch had another colour.
 tinted_in_panel() {
-  as_user grim -t ppm "$out/during.ppm" && python3 - "$out/before.ppm" "$out/during.ppm" "$panel_size" <<'PY'
-import sys
-def ppm(path):
-    data = open(path, "rb").read()
-    fields, pos = [], 0
-    while len(fields) < 4:
-        while data[pos:pos + 1].isspace(): pos += 1
-        end = pos
-        while not data[end:end + 1].isspace(): end += 1
-        fields.append(data[pos:end]); pos = end
-    return int(fields[1]), int(fields[2]), data[pos + 1:]
-w, h, before = ppm(sys.argv[1]); _, _, during = ppm(sys.argv[2])
-pw, ph = map(int, sys.argv[3].split("x"))
-near = lambda px: px[0] > 100 and px[0] > px[1] + 60 and px[2] > px[1] + 30  # the tint, shaded or not
-x0, y0 = (w - pw) // 2 + 24, (h - ph) // 2 + 24
-count = 0
-for y in range(y0, y0 + ph - 48):
-    for x in range(x0, x0 + pw - 48, 2):
-        i = 3 * (y * w + x)
-        if near(during[i:i + 3]) and not near(before[i:i + 3]): count += 1
-sys.exit(0 if count >= 100 else 1)
-PY
+  as_user grim -t ppm "$out/during.ppm" &&
+    python3 scripts/wayland/screen_check.py tinted "$out/before.ppm" "$out/during.ppm" "$panel_size"
 }
 wait_for tinted_in_panel || fail "FAIL the panel ($panel_size) shows no picture of the visible window"
 echo "ok   a held switch shows the panel centred on the output, with the picture of a visible window"
@@ -303,22 +283,7 @@ hold_alt_tab
 wait_for 'grep -q "panel shown $output_size at scale 1 covering the output" "$out/velora.log"' ||
   fail "FAIL a held switch under the full-screen setting showed no panel covering the output ($output_size)"
 # Every pixel of the screen's outer edge is the backdrop; before, some were not.
-edges_dark() {
-  python3 - "$1" <<'PY'
-import sys
-data = open(sys.argv[1], "rb").read()
-fields, pos = [], 0
-while len(fields) < 4:
-    while data[pos:pos + 1].isspace(): pos += 1
-    end = pos
-    while not data[end:end + 1].isspace(): end += 1
-    fields.append(data[pos:end]); pos = end
-w, h, px = int(fields[1]), int(fields[2]), data[pos + 1:]
-edge = [(x, y) for x in range(0, w, 2) for y in (0, 1, h - 2, h - 1)] + \
-       [(x, y) for y in range(0, h, 2) for x in (0, 1, w - 2, w - 1)]
-sys.exit(0 if all(max(px[3 * (y * w + x):3 * (y * w + x) + 3]) < 60 for x, y in edge) else 1)
-PY
-}
+edges_dark() { python3 scripts/wayland/screen_check.py edges-dark "$1"; }
 ! edges_dark "$out/before.ppm" || fail "the screen's edges were dark before the switch: the check would prove nothing"
 wait_for 'as_user grim -t ppm "$out/during.ppm" && edges_dark "$out/during.ppm"' ||
   fail "FAIL the full-screen panel does not cover the output's edges"

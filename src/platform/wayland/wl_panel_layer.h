@@ -2,11 +2,11 @@
 // The switch panel on screen: an overlay layer surface without anchors, which the compositor
 // centres on its focused output, showing the image the panel was drawn into; the full-screen
 // panel's surface is anchored to every edge of that output instead, so that it covers it.
-// The pointer's buttons on it are the panel's (the session hands them on). It never takes
-// the keyboard (the hold surface of a switch has it). A surface
-// of its own rather than the hold surface: the panel comes and goes with the panel's
-// showing, which may outlast the keyboard hold by the moment the activation takes, and the
-// hold's hand-back of the keyboard (docs/wayland.md) stays as it is.
+// The pointer's button and wheel on it are the panel's (the session hands them on). It never
+// takes the keyboard (the hold surface of a switch has it). A surface of its own rather than
+// the hold surface: the panel comes and goes with the panel's showing, which may outlast the
+// keyboard hold by the moment the activation takes, and the hold's hand-back of the keyboard
+// (docs/wayland.md) stays as it is.
 // Event thread only.
 
 #include <memory>
